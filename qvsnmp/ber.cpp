@@ -1,0 +1,422 @@
+#include "ber.h"
+
+#include <charconv>
+
+namespace ber {
+
+namespace {
+
+// ---- encoding ----------------------------------------------------------------------------
+
+void putLength(std::vector<uint8_t>& out, size_t len) {
+    if (len < 0x80) {
+        out.push_back(uint8_t(len));
+        return;
+    }
+    uint8_t tmp[sizeof(size_t)];
+    int n = 0;
+    while (len > 0) {
+        tmp[n++] = uint8_t(len & 0xFF);
+        len >>= 8;
+    }
+    out.push_back(uint8_t(0x80 | n));
+    while (n > 0)
+        out.push_back(tmp[--n]);
+}
+
+// Writes tag and a placeholder; finish() patches the length once the content is known.
+size_t open(std::vector<uint8_t>& out, uint8_t tag) {
+    out.push_back(tag);
+    out.push_back(0);
+    return out.size();
+}
+
+void finish(std::vector<uint8_t>& out, size_t start) {
+    size_t len = out.size() - start;
+    if (len < 0x80) {
+        out[start - 1] = uint8_t(len);
+        return;
+    }
+    std::vector<uint8_t> lenBytes;
+    putLength(lenBytes, len);
+    out[start - 1] = lenBytes[0];
+    out.insert(out.begin() + std::ptrdiff_t(start), lenBytes.begin() + 1, lenBytes.end());
+}
+
+void putSigned(std::vector<uint8_t>& out, uint8_t tag, int64_t v) {
+    uint8_t tmp[8];
+    int n = 0;
+    // Minimal two's complement: drop leading bytes while the next byte carries the sign.
+    for (int i = 7; i >= 0; --i)
+        tmp[7 - i] = uint8_t(uint64_t(v) >> (i * 8));
+    int first = 0;
+    while (first < 7 && ((tmp[first] == 0x00 && !(tmp[first + 1] & 0x80)) ||
+                         (tmp[first] == 0xFF && (tmp[first + 1] & 0x80))))
+        ++first;
+    n = 8 - first;
+    out.push_back(tag);
+    putLength(out, size_t(n));
+    out.insert(out.end(), tmp + first, tmp + 8);
+}
+
+void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
+    uint8_t tmp[9];
+    tmp[0] = 0;
+    for (int i = 0; i < 8; ++i)
+        tmp[1 + i] = uint8_t(v >> ((7 - i) * 8));
+    int first = 0;
+    while (first < 8 && tmp[first] == 0 && !(tmp[first + 1] & 0x80))
+        ++first;
+    out.push_back(tag);
+    putLength(out, size_t(9 - first));
+    out.insert(out.end(), tmp + first, tmp + 9);
+}
+
+void putBytes(std::vector<uint8_t>& out, uint8_t tag, std::string_view bytes) {
+    out.push_back(tag);
+    putLength(out, bytes.size());
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void putSubId(std::vector<uint8_t>& out, uint32_t v) {
+    uint8_t tmp[5];
+    int n = 0;
+    do {
+        tmp[n++] = uint8_t(v & 0x7F);
+        v >>= 7;
+    } while (v > 0);
+    while (n > 1)
+        out.push_back(uint8_t(tmp[--n] | 0x80));
+    out.push_back(tmp[0]);
+}
+
+void putOid(std::vector<uint8_t>& out, const Oid& oid) {
+    size_t s = open(out, ObjectId);
+    if (oid.size() >= 2 && oid[0] <= 2) {
+        putSubId(out, oid[0] * 40 + oid[1]);
+        for (size_t i = 2; i < oid.size(); ++i)
+            putSubId(out, oid[i]);
+    } else {
+        // Not a valid OID; encode as 0.0 so that the peer sees something harmless.
+        out.push_back(0);
+    }
+    finish(out, s);
+}
+
+void putValue(std::vector<uint8_t>& out, const Value& v) {
+    switch (v.type) {
+    case Integer:
+        putSigned(out, Integer, int32_t(v.integer));
+        break;
+    case Counter32:
+    case Gauge32:
+    case TimeTicks:
+        putUnsigned(out, v.type, uint32_t(v.integer));
+        break;
+    case Counter64:
+        putUnsigned(out, v.type, v.unsignedValue());
+        break;
+    case OctetString:
+    case Opaque:
+    case IpAddress:
+        putBytes(out, v.type, v.octets);
+        break;
+    case ObjectId:
+        putOid(out, v.oid);
+        break;
+    default: // Null and the three exceptions carry no content
+        out.push_back(v.type);
+        out.push_back(0);
+        break;
+    }
+}
+
+// ---- decoding ----------------------------------------------------------------------------
+
+struct Fail {
+    const char* why;
+};
+
+struct Reader {
+    const uint8_t* p;
+    size_t n;
+    int depth;
+
+    bool atEnd() const { return n == 0; }
+
+    uint8_t byte() {
+        if (n == 0)
+            throw Fail{"truncated"};
+        --n;
+        return *p++;
+    }
+
+    // Reads a tag and length; returns a reader over exactly the content and skips it here.
+    Reader element(uint8_t& tag) {
+        tag = byte();
+        if ((tag & 0x1F) == 0x1F)
+            throw Fail{"multi-byte tag"};
+        uint8_t first = byte();
+        size_t len = 0;
+        if (first < 0x80) {
+            len = first;
+        } else {
+            int count = first & 0x7F;
+            if (count == 0)
+                throw Fail{"indefinite length"};
+            if (count > 4)
+                throw Fail{"length field too long"};
+            for (int i = 0; i < count; ++i)
+                len = (len << 8) | byte();
+        }
+        if (len > n)
+            throw Fail{"length beyond input"};
+        Reader inner{p, len, depth + 1};
+        if (inner.depth > MaxDepth)
+            throw Fail{"nested too deep"};
+        p += len;
+        n -= len;
+        return inner;
+    }
+
+    Reader expect(uint8_t want) {
+        uint8_t tag;
+        Reader r = element(tag);
+        if (tag != want)
+            throw Fail{"unexpected tag"};
+        return r;
+    }
+};
+
+int64_t readSigned(const Reader& r, size_t maxLen) {
+    if (r.n == 0 || r.n > maxLen)
+        throw Fail{"bad integer length"};
+    int64_t v = (r.p[0] & 0x80) ? -1 : 0;
+    for (size_t i = 0; i < r.n; ++i)
+        v = int64_t((uint64_t(v) << 8) | r.p[i]);
+    return v;
+}
+
+uint64_t readUnsigned(const Reader& r, int bits) {
+    size_t maxLen = size_t(bits / 8 + 1);
+    if (r.n == 0 || r.n > maxLen)
+        throw Fail{"bad unsigned length"};
+    if (r.p[0] & 0x80)
+        throw Fail{"negative unsigned value"};
+    if (r.n == maxLen && r.p[0] != 0)
+        throw Fail{"unsigned value too large"};
+    uint64_t v = 0;
+    for (size_t i = 0; i < r.n; ++i)
+        v = (v << 8) | r.p[i];
+    return v;
+}
+
+int32_t readInt32(Reader& parent) {
+    Reader r = parent.expect(Integer);
+    return int32_t(readSigned(r, 4));
+}
+
+Oid readOidContent(const Reader& r) {
+    if (r.n == 0)
+        throw Fail{"empty object identifier"};
+    Oid oid;
+    size_t i = 0;
+    bool first = true;
+    while (i < r.n) {
+        if (r.p[i] == 0x80)
+            throw Fail{"non-minimal sub-identifier"};
+        uint64_t v = 0;
+        int bytes = 0;
+        while (true) {
+            if (i >= r.n)
+                throw Fail{"truncated sub-identifier"};
+            uint8_t b = r.p[i++];
+            v = (v << 7) | (b & 0x7F);
+            if (++bytes > 5 || v > 0xFFFFFFFFull)
+                throw Fail{"sub-identifier too large"};
+            if (!(b & 0x80))
+                break;
+        }
+        if (first) {
+            uint32_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
+            oid.push_back(a);
+            oid.push_back(uint32_t(v - 40ull * a));
+            first = false;
+        } else {
+            oid.push_back(uint32_t(v));
+        }
+        if (oid.size() > MaxOidLength)
+            throw Fail{"object identifier too long"};
+    }
+    return oid;
+}
+
+Value readValue(Reader& parent) {
+    uint8_t tag;
+    Reader r = parent.element(tag);
+    Value v;
+    v.type = tag;
+    switch (tag) {
+    case Integer:
+        v.integer = readSigned(r, 4);
+        break;
+    case Counter32:
+    case Gauge32:
+    case TimeTicks:
+        v.integer = int64_t(readUnsigned(r, 32));
+        break;
+    case Counter64:
+        v.integer = int64_t(readUnsigned(r, 64));
+        break;
+    case IpAddress:
+        if (r.n != 4)
+            throw Fail{"IpAddress not 4 octets"};
+        [[fallthrough]];
+    case OctetString:
+    case Opaque:
+        v.octets.assign(reinterpret_cast<const char*>(r.p), r.n);
+        break;
+    case ObjectId:
+        v.oid = readOidContent(r);
+        break;
+    case Null:
+    case NoSuchObject:
+    case NoSuchInstance:
+    case EndOfMibView:
+        if (r.n != 0)
+            throw Fail{"null value with content"};
+        break;
+    default:
+        throw Fail{"unknown value type"};
+    }
+    return v;
+}
+
+} // namespace
+
+bool parseOid(std::string_view text, Oid& out) {
+    out.clear();
+    if (!text.empty() && text.front() == '.')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t dot = text.find('.', pos);
+        std::string_view part = text.substr(pos, dot == std::string_view::npos ? text.npos : dot - pos);
+        if (part.empty())
+            return false;
+        uint32_t v = 0;
+        auto res = std::from_chars(part.data(), part.data() + part.size(), v);
+        if (res.ec != std::errc() || res.ptr != part.data() + part.size())
+            return false;
+        out.push_back(v);
+        if (out.size() > MaxOidLength)
+            return false;
+        if (dot == std::string_view::npos)
+            break;
+        pos = dot + 1;
+    }
+    if (out.size() < 2 || out[0] > 2 || (out[0] < 2 && out[1] >= 40))
+        return false;
+    return true;
+}
+
+std::string oidToString(const Oid& oid) {
+    std::string s;
+    s.reserve(oid.size() * 4);
+    char buf[12];
+    for (size_t i = 0; i < oid.size(); ++i) {
+        if (i)
+            s.push_back('.');
+        auto r = std::to_chars(buf, buf + sizeof buf, oid[i]);
+        s.append(buf, r.ptr);
+    }
+    return s;
+}
+
+bool oidStartsWith(const Oid& a, const Oid& b) {
+    return a.size() >= b.size() && std::equal(b.begin(), b.end(), a.begin());
+}
+
+std::vector<uint8_t> encode(const Message& msg) {
+    std::vector<uint8_t> out;
+    out.reserve(64 + msg.community.size() + msg.pdu.bindings.size() * 32);
+    size_t m = open(out, Sequence);
+    putSigned(out, Integer, msg.version);
+    putBytes(out, OctetString, msg.community);
+    size_t p = open(out, msg.pdu.type);
+    putSigned(out, Integer, msg.pdu.requestId);
+    putSigned(out, Integer, msg.pdu.errorStatus);
+    putSigned(out, Integer, msg.pdu.errorIndex);
+    size_t l = open(out, Sequence);
+    for (const VarBind& vb : msg.pdu.bindings) {
+        size_t b = open(out, Sequence);
+        putOid(out, vb.oid);
+        putValue(out, vb.value);
+        finish(out, b);
+    }
+    finish(out, l);
+    finish(out, p);
+    finish(out, m);
+    return out;
+}
+
+std::optional<Message> decode(const uint8_t* data, size_t size, std::string* why) {
+    try {
+        if (size > MaxMessage)
+            throw Fail{"message too large"};
+        Reader top{data, size, 0};
+        Reader msg = top.expect(Sequence);
+        if (!top.atEnd())
+            throw Fail{"trailing bytes after message"};
+        Message m;
+        m.version = readInt32(msg);
+        if (m.version != V1 && m.version != V2c)
+            throw Fail{"unsupported version"};
+        Reader comm = msg.expect(OctetString);
+        m.community.assign(reinterpret_cast<const char*>(comm.p), comm.n);
+        uint8_t tag;
+        Reader pdu = msg.element(tag);
+        if (tag != GetRequest && tag != GetNextRequest && tag != Response && tag != SetRequest)
+            throw Fail{"unsupported PDU type"};
+        if (!msg.atEnd())
+            throw Fail{"trailing bytes after PDU"};
+        m.pdu.type = tag;
+        m.pdu.requestId = readInt32(pdu);
+        m.pdu.errorStatus = readInt32(pdu);
+        m.pdu.errorIndex = readInt32(pdu);
+        Reader list = pdu.expect(Sequence);
+        if (!pdu.atEnd())
+            throw Fail{"trailing bytes after bindings"};
+        while (!list.atEnd()) {
+            Reader vb = list.expect(Sequence);
+            VarBind b;
+            Reader oid = vb.expect(ObjectId);
+            b.oid = readOidContent(oid);
+            b.value = readValue(vb);
+            if (!vb.atEnd())
+                throw Fail{"trailing bytes in binding"};
+            m.pdu.bindings.push_back(std::move(b));
+        }
+        return m;
+    } catch (const Fail& f) {
+        if (why)
+            *why = f.why;
+        return std::nullopt;
+    }
+}
+
+const char* errorStatusName(int32_t status) {
+    static const char* const names[] = {
+        "noError",         "tooBig",        "noSuchName",          "badValue",
+        "readOnly",        "genErr",        "noAccess",            "wrongType",
+        "wrongLength",     "wrongEncoding", "wrongValue",          "noCreation",
+        "inconsistentValue", "resourceUnavailable", "commitFailed", "undoFailed",
+        "authorizationError", "notWritable", "inconsistentName"};
+    if (status >= 0 && status < int32_t(sizeof names / sizeof names[0]))
+        return names[status];
+    return "unknownError";
+}
+
+} // namespace ber

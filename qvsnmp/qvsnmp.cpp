@@ -1,0 +1,390 @@
+#include "qvsnmp.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <random>
+
+namespace {
+
+std::atomic<int> g_timeoutMs{4000};
+std::atomic<int> g_portOverride{0};
+
+quint16 agentPort() {
+    if (int p = g_portOverride.load())
+        return quint16(p);
+    bool ok = false;
+    uint v = qEnvironmentVariable("TALVEX_AGENT_PORT").toUInt(&ok);
+    return ok && v > 0 && v < 65536 ? quint16(v) : quint16(161);
+}
+
+// Request ids are unique across the sessions of one process and, starting from a random point,
+// unlikely to repeat those of an earlier run that an agent may still be answering.
+uint32_t nextRequestId() {
+    static std::atomic<uint32_t> counter{[] {
+        std::random_device rd;
+        return uint32_t(rd() & 0x3FFFFFFF);
+    }()};
+    uint32_t id;
+    do {
+        id = counter.fetch_add(1) & 0x7FFFFFFF;
+    } while (id == 0);
+    return id;
+}
+
+qint64 nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool sameAddress(const sockaddr_in& a, const sockaddr_in& b) {
+    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
+}
+
+} // namespace
+
+bool SnmpInit(QCoreApplication*) {
+    return true;
+}
+
+void SetSnmpTimeout(int milliseconds) {
+    g_timeoutMs = milliseconds > 0 ? milliseconds : 1;
+}
+
+int SnmpTimeout() {
+    return g_timeoutMs;
+}
+
+void SetSnmpAgentPort(quint16 port) {
+    g_portOverride = port;
+}
+
+// ---- PDU ---------------------------------------------------------------------------------
+
+CSnmpPdu::CSnmpPdu(ber::Pdu pdu)
+    : m_requestId(pdu.requestId), m_errorStatus(pdu.errorStatus), m_errorIndex(pdu.errorIndex) {
+    m_bindings.reserve(qsizetype(pdu.bindings.size()));
+    for (ber::VarBind& vb : pdu.bindings)
+        m_bindings.append(new CSnmpVarBind(std::move(vb)));
+}
+
+CSnmpPdu::~CSnmpPdu() {
+    qDeleteAll(m_bindings);
+}
+
+// ---- transport ---------------------------------------------------------------------------
+
+// Lives on the owner's thread: the socket, the outstanding requests and their timers.
+class SnmpTransport : public QObject {
+public:
+    SnmpTransport(CSnmpClass* session, const QString& address, quint16 port)
+        : m_session(session) {
+        std::memset(&m_agent, 0, sizeof m_agent);
+        m_agent.sin_family = AF_INET;
+        m_agent.sin_port = htons(port);
+        if (inet_pton(AF_INET, address.toLatin1().constData(), &m_agent.sin_addr) != 1)
+            return;
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (m_fd < 0)
+            return;
+        // Connected, so that the kernel already drops datagrams from anyone but the agent.
+        if (::connect(m_fd, reinterpret_cast<sockaddr*>(&m_agent), sizeof m_agent) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+        m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+        QObject::connect(m_notifier, &QSocketNotifier::activated, this, [this] { readAll(); });
+        m_timer = new QTimer(this);
+        m_timer->setSingleShot(true);
+        QObject::connect(m_timer, &QTimer::timeout, this, [this] { expire(); });
+    }
+
+    ~SnmpTransport() override {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    bool valid() const { return m_fd >= 0; }
+
+    struct Request {
+        std::vector<uint8_t> bytes;
+        std::string community;
+        unsigned short kind;
+        qint64 nextSend;
+        qint64 deadline;
+        qint64 interval;
+    };
+
+    void transmit(uint32_t id, Request req) {
+        qint64 now = nowMs();
+        int timeout = g_timeoutMs;
+        req.interval = std::max<qint64>(timeout / 4, 1);
+        req.nextSend = now + req.interval;
+        req.deadline = now + timeout;
+        sendBytes(req.bytes);
+        m_outstanding[id] = std::move(req);
+        schedule();
+    }
+
+    CSnmpClass::Callback callback;
+
+private:
+    void sendBytes(const std::vector<uint8_t>& bytes) {
+        // A failed send (no route, refused) is retried with the request and ends in the
+        // time-out like a lost datagram.
+        (void)::send(m_fd, bytes.data(), bytes.size(), 0);
+    }
+
+    void schedule() {
+        if (m_outstanding.empty()) {
+            m_timer->stop();
+            return;
+        }
+        qint64 next = std::numeric_limits<qint64>::max();
+        for (const auto& [id, r] : m_outstanding)
+            next = std::min(next, std::min(r.nextSend, r.deadline));
+        m_timer->start(int(std::max<qint64>(next - nowMs(), 0)));
+    }
+
+    void expire() {
+        qint64 now = nowMs();
+        std::vector<std::pair<uint32_t, unsigned short>> failed;
+        for (auto it = m_outstanding.begin(); it != m_outstanding.end();) {
+            Request& r = it->second;
+            if (now >= r.deadline) {
+                failed.emplace_back(it->first, r.kind);
+                it = m_outstanding.erase(it);
+                continue;
+            }
+            if (now >= r.nextSend) {
+                sendBytes(r.bytes);
+                r.nextSend = now + r.interval;
+            }
+            ++it;
+        }
+        schedule();
+        QPointer<SnmpTransport> alive(this);
+        for (auto [id, kind] : failed) {
+            if (kind == SNMP_PDU_GETNEXT)
+                m_session->accepted(kind, ber::Pdu{}); // a failed walk starts over next time
+            if (callback)
+                callback(SNMP_STATUS_TIMEOUT, nullptr);
+            if (!alive)
+                return;
+        }
+    }
+
+    void readAll() {
+        QPointer<SnmpTransport> alive(this);
+        uint8_t buf[65536];
+        for (;;) {
+            sockaddr_in from;
+            socklen_t fromLen = sizeof from;
+            ssize_t n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from),
+                                   &fromLen);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
+            }
+            if (fromLen != sizeof from || from.sin_family != AF_INET || !sameAddress(from, m_agent))
+                continue;
+            std::optional<ber::Message> msg = ber::decode(buf, size_t(n));
+            if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)
+                continue;
+            auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
+            if (it == m_outstanding.end() || it->second.community != msg->community)
+                continue;
+            unsigned short kind = it->second.kind;
+            m_outstanding.erase(it);
+            schedule();
+            m_session->accepted(kind, msg->pdu);
+            auto* out = new CSnmpMsg(std::move(msg->pdu));
+            if (callback)
+                callback(SNMP_STATUS_OK, out);
+            else
+                out->Release();
+            if (!alive)
+                return;
+        }
+    }
+
+    CSnmpClass* m_session;
+    sockaddr_in m_agent;
+    int m_fd = -1;
+    QSocketNotifier* m_notifier = nullptr;
+    QTimer* m_timer = nullptr;
+    std::map<uint32_t, Request> m_outstanding;
+};
+
+// ---- session -----------------------------------------------------------------------------
+
+struct CSnmpClass::Shared {
+    QMutex mutex;
+    std::vector<ber::Oid> continuation; // OIDs of the last get-next response within the table
+    QString lastError;
+};
+
+CSnmpClass::CSnmpClass(QObject* owner, const QString& agentAddress, const QString& readCommunity,
+                       const QString& writeCommunity, int count, _QvOidTable* table,
+                       const QString& suffix)
+    : m_owner(owner), m_table(table), m_count(table ? std::max(count, 0) : 0),
+      m_suffix(suffix.toStdString()), m_readCommunity(readCommunity.toStdString()),
+      m_writeCommunity(writeCommunity.toStdString()), m_shared(std::make_unique<Shared>()) {
+    for (int i = 0; i < m_count; ++i)
+        m_oids.append(new CSnmpOid(&m_table[i]));
+    m_transport = new SnmpTransport(this, agentAddress, agentPort());
+}
+
+CSnmpClass::~CSnmpClass() {
+    delete m_transport;
+    qDeleteAll(m_oids);
+}
+
+void CSnmpClass::SetSnmpCallback(Callback callback) {
+    m_transport->callback = std::move(callback);
+}
+
+void CSnmpClass::SetVersion(int version) {
+    m_version = version == ber::V1 ? ber::V1 : ber::V2c;
+}
+
+QString CSnmpClass::LastError() const {
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->lastError;
+}
+
+bool CSnmpClass::recordOid(int index, ber::Oid& out, QString* why) const {
+    const _QvOidTable& rec = m_table[index];
+    std::string text(rec.oid, strnlen(rec.oid, sizeof rec.oid));
+    text += m_suffix;
+    if (ber::parseOid(text, out))
+        return true;
+    if (why)
+        *why = QStringLiteral("record %1 (%2): \"%3\" is not an OID")
+                   .arg(index + 1)
+                   .arg(QString::fromLatin1(rec.name, int(strnlen(rec.name, sizeof rec.name))),
+                        QString::fromStdString(text));
+    return false;
+}
+
+unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
+    QMutexLocker lock(&m_shared->mutex);
+    auto refuse = [&](const QString& why) {
+        m_shared->lastError = why;
+        return 0ul;
+    };
+    if (pduType != SNMP_PDU_GET && pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_SET)
+        return refuse(QStringLiteral("PDU type %1 is not get, get-next or set").arg(pduType));
+    if (!m_transport->valid())
+        return refuse(QStringLiteral("no socket to the agent (is the address a dotted IPv4 address?)"));
+
+    ber::Message msg;
+    msg.version = m_version;
+    msg.community = pduType == SNMP_PDU_SET ? m_writeCommunity : m_readCommunity;
+    msg.pdu.type = uint8_t(pduType);
+    msg.pdu.bindings.resize(size_t(m_count));
+    bool resume = pduType == SNMP_PDU_GETNEXT && m_shared->continuation.size() == size_t(m_count);
+    for (int i = 0; i < m_count; ++i) {
+        ber::VarBind& vb = msg.pdu.bindings[size_t(i)];
+        QString why;
+        if (resume)
+            vb.oid = m_shared->continuation[size_t(i)];
+        else if (!recordOid(i, vb.oid, &why))
+            return refuse(why);
+        if (pduType == SNMP_PDU_SET) {
+            const _QvOidTable& rec = m_table[i];
+            if (!ConvertSnmpValue(m_oids[i]->m_strValue, rec.typeCode, rec.valueText, vb.value, &why))
+                return refuse(QStringLiteral("record %1: %2").arg(i + 1).arg(why));
+        }
+    }
+    uint32_t id = nextRequestId();
+    msg.pdu.requestId = int32_t(id);
+    SnmpTransport::Request req;
+    req.bytes = ber::encode(msg);
+    if (req.bytes.size() > ber::MaxMessage)
+        return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
+    req.community = msg.community;
+    req.kind = pduType;
+    m_shared->lastError.clear();
+    lock.unlock();
+
+    if (QThread::currentThread() == m_transport->thread()) {
+        m_transport->transmit(id, std::move(req));
+    } else {
+        SnmpTransport* t = m_transport;
+        QMetaObject::invokeMethod(
+            t, [t, id, req = std::move(req)]() mutable { t->transmit(id, std::move(req)); },
+            Qt::QueuedConnection);
+    }
+    return id;
+}
+
+void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu) {
+    if (pduType != SNMP_PDU_GETNEXT)
+        return;
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->continuation.clear();
+    if (pdu.errorStatus == 0 && pdu.bindings.size() == size_t(m_count) && !beyondTable(pdu))
+        for (const ber::VarBind& vb : pdu.bindings)
+            m_shared->continuation.push_back(vb.oid);
+}
+
+bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
+    if (pdu.bindings.empty())
+        return true;
+    bool anyColumn = false;
+    for (int i = 0; i < m_count; ++i)
+        anyColumn = anyColumn || (m_table[i].flags & QV_FLAG_COLUMN);
+    for (size_t i = 0; i < pdu.bindings.size(); ++i) {
+        const ber::VarBind& vb = pdu.bindings[i];
+        if (vb.value.type == ber::EndOfMibView)
+            return true;
+        if (i >= size_t(m_count) || (anyColumn && !(m_table[i].flags & QV_FLAG_COLUMN)))
+            continue;
+        ber::Oid column;
+        if (!recordOid(int(i), column, nullptr) || !ber::oidStartsWith(vb.oid, column) ||
+            vb.oid.size() == column.size())
+            return true;
+    }
+    return false;
+}
+
+int CSnmpClass::IsEndOfTable(CSnmpPdu* pdu) {
+    if (!pdu)
+        return 1;
+    ber::Pdu plain;
+    for (CSnmpVarBind* vb : pdu->VarBinds())
+        plain.bindings.push_back({vb->Oid(), vb->Value()});
+    return beyondTable(plain) ? 1 : 0;
+}
+
+QString CSnmpClass::FormatValue(CSnmpVarBind* binding, CSnmpOid* entry) {
+    m_strInstance.clear();
+    if (!binding)
+        return {};
+    const _QvOidTable* rec = entry ? entry->Record() : nullptr;
+    if (rec) {
+        int index = int(rec - m_table);
+        ber::Oid column;
+        if (index >= 0 && index < m_count && recordOid(index, column, nullptr) &&
+            ber::oidStartsWith(binding->Oid(), column) && binding->Oid().size() > column.size()) {
+            ber::Oid rest(binding->Oid().begin() + std::ptrdiff_t(column.size()), binding->Oid().end());
+            m_strInstance = QLatin1Char('.') + QString::fromStdString(ber::oidToString(rest));
+        }
+    }
+    return FormatSnmpValue(binding->Value(), rec ? rec->typeCode : 0, rec ? rec->valueText : nullptr);
+}

@@ -1,0 +1,216 @@
+// qvsnmp: the SNMP class library the Talvex module talks through.
+//
+// A session (CSnmpClass) is built over a table of OID records that the caller owns and may
+// rewrite between requests. SendSnmp sends one get (160), get-next (161) or set (163) carrying
+// every record in table order and returns the request id; the response, or the failure once the
+// time-out has passed, reaches the registered callback on the owner's thread, exactly once per
+// request, and never after the session was deleted.
+//
+// Wire: SNMPv2c over UDP/IPv4 by default (SetVersion(0) for SNMPv1), agent port from
+// TALVEX_AGENT_PORT (default 161) or SetSnmpAgentPort. A request is sent again every quarter of
+// the time-out with the same request id; a response counts only when it comes from the agent's
+// address and port, carries the community of its request and a request id outstanding on this
+// session. Everything else is dropped.
+//
+// Display texts of FormatValue, the module's display convention:
+//   INTEGER            the text of the record's value-text map for that value, else decimal
+//   OCTET STRING       the text itself when it is printable (UTF-8 without control characters
+//                      other than tab, CR and LF; trailing NUL octets ignored), else the octets
+//                      in upper-case hex separated by blanks: "00 1A FF"
+//   OBJECT IDENTIFIER  dotted, no leading dot: "1.3.6.1.4.1.58213"
+//   IpAddress          dotted quad: "10.0.0.1"
+//   Counter32, Gauge32, TimeTicks, Counter64   unsigned decimal
+//   Opaque             hex octets as for OCTET STRING
+//   type code 79       six octets as a MAC address "00:1A:2B:3C:4D:5E"; eight octets as a
+//                      bridge identifier, priority in decimal, a slash, the address:
+//                      "32768/00:1A:2B:3C:4D:5E"; any other length as hex octets joined by ':'
+//   NULL and the v2c exceptions  "<null>", "<noSuchObject>", "<noSuchInstance>",
+//                      "<endOfMibView>": the angle brackets never start a value of the kinds above
+//
+// Values for a set come from each OID list entry's m_strValue, converted by the record's type
+// code: 2 decimal (or a text of the record's value-text map), 4 the UTF-8 text, 6 dotted OID,
+// 64 dotted quad (empty text: 0.0.0.0), 65/66/67 unsigned 32-bit decimal, 70 unsigned 64-bit
+// decimal, 68 hex octets, 79 a MAC address (hex pairs joined by ':', '-' or nothing) or a
+// bridge identifier as FormatValue writes it. When any value cannot be converted, or a record's
+// OID text is not a valid OID, SendSnmp sends nothing and returns 0; LastError() then says which
+// record and why.
+//
+// Record flags: bit 0x10 marks a table column. IsEndOfTable looks at the bindings of column
+// records (of all records when none is marked).
+#pragma once
+
+#include "ber.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#if defined(QVSNMP_LIBRARY)
+#define QVSNMP_EXPORT Q_DECL_EXPORT
+#else
+#define QVSNMP_EXPORT Q_DECL_IMPORT
+#endif
+
+class QCoreApplication;
+
+// One {value, text} pair of a value-text map; a map ends with {0, nullptr}.
+struct _QvValueText {
+    int32_t value;
+    const char* text;
+};
+
+// The OID record. Field order and the two 128-byte texts are those of the 32-bit record of 268
+// bytes; on a 64-bit build the map pointer is 8 bytes and aligned, so the record is 280 bytes:
+//   0 typeCode (2)  2 flags (2)  4 oid (128)  132 name (128)  260 padding (4)
+//   264 valueText (8)  272 reserved (4)  276 padding (4)
+struct _QvOidTable {
+    uint16_t typeCode;
+    uint16_t flags;
+    char oid[128];
+    char name[128];
+    const _QvValueText* valueText;
+    uint32_t reserved;
+};
+
+// Record type codes beyond the ASN.1 tags.
+enum : uint16_t { QV_TYPE_PHYSADDRESS = 79 };
+enum : uint16_t { QV_FLAG_COLUMN = 0x10 };
+
+// Callback status values; 0 means the message holds a response.
+enum : unsigned short { SNMP_STATUS_OK = 0, SNMP_STATUS_TIMEOUT = 1 };
+
+enum : unsigned short { SNMP_PDU_GET = 160, SNMP_PDU_GETNEXT = 161, SNMP_PDU_SET = 163 };
+
+QVSNMP_EXPORT bool SnmpInit(QCoreApplication* app);
+QVSNMP_EXPORT void SetSnmpTimeout(int milliseconds);
+QVSNMP_EXPORT int SnmpTimeout();
+// Overrides TALVEX_AGENT_PORT for sessions created afterwards; 0 goes back to it.
+QVSNMP_EXPORT void SetSnmpAgentPort(quint16 port);
+
+class CSnmpClass;
+
+class QVSNMP_EXPORT CSnmpOid {
+public:
+    QString m_strValue; // value text a set sends; table pages may keep display text here
+
+    const _QvOidTable* Record() const { return m_record; }
+
+private:
+    friend class CSnmpClass;
+    explicit CSnmpOid(_QvOidTable* rec) : m_record(rec) {}
+    _QvOidTable* m_record;
+};
+
+class QVSNMP_EXPORT CSnmpVarBind {
+public:
+    explicit CSnmpVarBind(ber::VarBind vb) : m_vb(std::move(vb)) {}
+    QString OidText() const { return QString::fromStdString(ber::oidToString(m_vb.oid)); }
+    const ber::Oid& Oid() const { return m_vb.oid; }
+    const ber::Value& Value() const { return m_vb.value; }
+
+private:
+    ber::VarBind m_vb;
+};
+
+class QVSNMP_EXPORT CSnmpPdu {
+public:
+    explicit CSnmpPdu(ber::Pdu pdu);
+    ~CSnmpPdu();
+    CSnmpPdu(const CSnmpPdu&) = delete;
+    CSnmpPdu& operator=(const CSnmpPdu&) = delete;
+
+    quint32 RequestId() const { return quint32(m_requestId); }
+    quint32 ErrorStatus() const { return quint32(m_errorStatus); }
+    quint32 ErrorIndex() const { return quint32(m_errorIndex); }
+    const QList<CSnmpVarBind*>& VarBinds() const { return m_bindings; }
+
+private:
+    int32_t m_requestId;
+    int32_t m_errorStatus;
+    int32_t m_errorIndex;
+    QList<CSnmpVarBind*> m_bindings;
+};
+
+class QVSNMP_EXPORT CSnmpMsg {
+public:
+    explicit CSnmpMsg(ber::Pdu pdu) : m_pdu(std::move(pdu)) {}
+    CSnmpPdu* GetPdu() { return &m_pdu; }
+    // The receiver of a status-0 message calls this once, when it is done with it.
+    void Release() { delete this; }
+
+private:
+    ~CSnmpMsg() = default;
+    CSnmpPdu m_pdu;
+};
+
+class SnmpTransport;
+
+class QVSNMP_EXPORT CSnmpClass {
+public:
+    using Callback = std::function<void(unsigned short, CSnmpMsg*)>;
+
+    // The table's records stay valid and writable for the session's life: the session reads
+    // them at every send. The suffix is appended to every record's OID.
+    CSnmpClass(QObject* owner, const QString& agentAddress, const QString& readCommunity,
+               const QString& writeCommunity, int count, _QvOidTable* table,
+               const QString& suffix);
+    virtual ~CSnmpClass();
+    CSnmpClass(const CSnmpClass&) = delete;
+    CSnmpClass& operator=(const CSnmpClass&) = delete;
+
+    // A member function of the owner's class, called on the owner's thread with (status,
+    // message). With status 0 the receiver owns the message and releases it; otherwise the
+    // message is null.
+    template <class Owner> void SetSnmpCallback(void (Owner::*handler)(unsigned short, CSnmpMsg*)) {
+        QPointer<QObject> owner = m_owner;
+        SetSnmpCallback(Callback([owner, handler](unsigned short status, CSnmpMsg* msg) {
+            if (Owner* o = qobject_cast<Owner*>(owner.data()))
+                (o->*handler)(status, msg);
+            else if (msg)
+                msg->Release();
+        }));
+    }
+    void SetSnmpCallback(Callback callback);
+
+    // Any thread. Returns the request id, or 0 when nothing was sent (LastError says why).
+    unsigned long SendSnmp(unsigned short pduType);
+
+    QList<CSnmpOid*>& GetOidList() { return m_oids; }
+    QString FormatValue(CSnmpVarBind* binding, CSnmpOid* entry);
+    int IsEndOfTable(CSnmpPdu* pdu);
+
+    void SetVersion(int version); // ber::V1 or ber::V2c
+    QString LastError() const;
+
+    QString m_strInstance; // set by FormatValue: the binding's OID beyond the record's, ".1.5"
+
+private:
+    friend class SnmpTransport;
+    bool recordOid(int index, ber::Oid& out, QString* why) const;
+    bool beyondTable(const ber::Pdu& pdu) const;
+    void accepted(unsigned short pduType, const ber::Pdu& pdu);
+
+    QPointer<QObject> m_owner;
+    QList<CSnmpOid*> m_oids;
+    _QvOidTable* m_table;
+    int m_count;
+    std::string m_suffix;
+    std::string m_readCommunity;
+    std::string m_writeCommunity;
+    int m_version = ber::V2c;
+    SnmpTransport* m_transport;
+    struct Shared;
+    std::unique_ptr<Shared> m_shared; // state SendSnmp reads from other threads
+};
+
+// Shared by the library and its tests: the display text of one value by the record's rules.
+QVSNMP_EXPORT QString FormatSnmpValue(const ber::Value& value, uint16_t typeCode,
+                                      const _QvValueText* map);
+// Converts a set value text by a record's type code; false with *why on failure.
+QVSNMP_EXPORT bool ConvertSnmpValue(const QString& text, uint16_t typeCode,
+                                    const _QvValueText* map, ber::Value& out, QString* why);

@@ -1,0 +1,361 @@
+#include "agent.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+
+namespace sim {
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void onSignal(int) {
+    g_stop = 1;
+}
+
+uint64_t nowMs() {
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// v2c error statuses as SNMPv1 knows them (RFC 3584, 4.4).
+int32_t toV1(int32_t status) {
+    switch (status) {
+    case ber::NoError:
+    case ber::TooBig:
+    case ber::NoSuchName:
+    case ber::BadValue:
+    case ber::ReadOnly:
+    case ber::GenErr:
+        return status;
+    case ber::WrongType:
+    case ber::WrongLength:
+    case ber::WrongEncoding:
+    case ber::WrongValue:
+    case ber::InconsistentValue:
+        return ber::BadValue;
+    case ber::NoAccess:
+    case ber::NotWritable:
+    case ber::NoCreation:
+    case ber::InconsistentName:
+    case ber::AuthorizationError:
+        return ber::NoSuchName;
+    default:
+        return ber::GenErr;
+    }
+}
+
+bool parseValue(const std::string& type, const std::string& text, ber::Value& out) {
+    try {
+        if (type == "i") {
+            out = ber::Value::makeInteger(int32_t(std::stol(text)));
+        } else if (type == "u" || type == "g") {
+            out = ber::Value::makeUnsigned(ber::Gauge32, std::stoul(text));
+        } else if (type == "c") {
+            out = ber::Value::makeUnsigned(ber::Counter32, std::stoul(text));
+        } else if (type == "t") {
+            out = ber::Value::makeUnsigned(ber::TimeTicks, std::stoul(text));
+        } else if (type == "s") {
+            out = ber::Value::makeOctets(text);
+        } else if (type == "x") {
+            if (text.size() % 2)
+                return false;
+            std::string bytes;
+            for (size_t i = 0; i < text.size(); i += 2)
+                bytes.push_back(char(std::stoul(text.substr(i, 2), nullptr, 16)));
+            out = ber::Value::makeOctets(bytes);
+        } else if (type == "o") {
+            ber::Oid oid;
+            if (!ber::parseOid(text, oid))
+                return false;
+            out = ber::Value::makeOid(oid);
+        } else if (type == "a") {
+            in_addr a;
+            if (inet_pton(AF_INET, text.c_str(), &a) != 1)
+                return false;
+            out = ber::Value::makeOctets(std::string(reinterpret_cast<char*>(&a), 4), ber::IpAddress);
+        } else {
+            return false;
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
+Agent::Agent(AgentOptions opt, Chassis& chassis, Mib& mib)
+    : m_opt(std::move(opt)), m_chassis(chassis), m_mib(mib) {}
+
+Agent::~Agent() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool Agent::open() {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(m_opt.port);
+    if (inet_pton(AF_INET, m_opt.address.c_str(), &addr.sin_addr) != 1) {
+        std::fprintf(stderr, "talvex-sim: %s is not an IPv4 address\n", m_opt.address.c_str());
+        return false;
+    }
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        std::fprintf(stderr, "talvex-sim: cannot bind %s:%u: %s\n", m_opt.address.c_str(),
+                     unsigned(m_opt.port), std::strerror(errno));
+        return false;
+    }
+    socklen_t len = sizeof addr;
+    getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    m_boundPort = ntohs(addr.sin_port);
+    return true;
+}
+
+ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
+    const bool v1 = req.version == ber::V1;
+    ber::Pdu r;
+    r.type = ber::Response;
+    r.requestId = req.pdu.requestId;
+    auto fail = [&](int32_t status, size_t index) {
+        r.errorStatus = v1 ? toV1(status) : status;
+        r.errorIndex = int32_t(index + 1);
+        r.bindings = req.pdu.bindings;
+        return r;
+    };
+    const auto& in = req.pdu.bindings;
+    switch (req.pdu.type) {
+    case ber::GetRequest:
+        for (size_t i = 0; i < in.size(); ++i) {
+            const Node* node = m_mib.find(in[i].oid);
+            if (node) {
+                r.bindings.push_back({in[i].oid, node->read()});
+            } else if (v1) {
+                return fail(ber::NoSuchName, i);
+            } else {
+                uint8_t ex = m_mib.objectExists(in[i].oid) ? ber::NoSuchInstance : ber::NoSuchObject;
+                r.bindings.push_back({in[i].oid, ber::Value::exception(ex)});
+            }
+        }
+        return r;
+    case ber::GetNextRequest:
+        for (size_t i = 0; i < in.size(); ++i) {
+            ber::Oid found;
+            const Node* node = m_mib.next(in[i].oid, found);
+            if (node)
+                r.bindings.push_back({found, node->read()});
+            else if (v1)
+                return fail(ber::NoSuchName, i);
+            else
+                r.bindings.push_back({in[i].oid, ber::Value::exception(ber::EndOfMibView)});
+        }
+        return r;
+    case ber::SetRequest: {
+        if (!canWrite)
+            return fail(ber::NoAccess, 0);
+        std::vector<const Node*> nodes;
+        for (size_t i = 0; i < in.size(); ++i) {
+            const Node* node = m_mib.find(in[i].oid);
+            if (!node || !node->write)
+                return fail(node || m_mib.objectExists(in[i].oid) ? ber::NotWritable : ber::NoCreation, i);
+            if (int32_t err = node->write(in[i].value, false))
+                return fail(err, i);
+            nodes.push_back(node);
+        }
+        for (size_t i = 0; i < in.size(); ++i)
+            nodes[i]->write(in[i].value, true);
+        r.bindings = in;
+        return r;
+    }
+    default:
+        return fail(ber::GenErr, 0);
+    }
+}
+
+bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+    std::optional<ber::Message> req = ber::decode(data, size);
+    if (!req || req->pdu.type == ber::Response)
+        return false;
+    bool write = req->community == m_opt.writeCommunity;
+    if (!write && req->community != m_opt.readCommunity)
+        return false; // a wrong community gets no answer at all
+    ++m_served;
+    if (m_opt.faults.drop)
+        return false;
+    ber::Message resp;
+    resp.version = req->version;
+    resp.community = req->community;
+    if (m_opt.faults.errorStatus) {
+        resp.pdu.type = ber::Response;
+        resp.pdu.requestId = req->pdu.requestId;
+        resp.pdu.errorStatus = m_opt.faults.errorStatus;
+        resp.pdu.errorIndex = 1;
+        resp.pdu.bindings = req->pdu.bindings;
+    } else {
+        resp.pdu = answer(*req, write);
+    }
+    if (m_opt.faults.wrongId)
+        resp.pdu.requestId = int32_t(uint32_t(resp.pdu.requestId) + 1);
+    out = ber::encode(resp);
+    if (out.size() > ber::MaxMessage) {
+        resp.pdu.errorStatus = ber::TooBig;
+        resp.pdu.errorIndex = 0;
+        resp.pdu.bindings.clear();
+        out = ber::encode(resp);
+    }
+    return true;
+}
+
+std::string Agent::command(const std::string& line) {
+    std::istringstream in(line);
+    std::string verb;
+    in >> verb;
+    auto flag = [&](bool& target) {
+        int v = 0;
+        if (!(in >> v))
+            return std::string("error: expected 0 or 1");
+        target = v != 0;
+        return std::string("ok");
+    };
+    if (verb == "drop")
+        return flag(m_opt.faults.drop);
+    if (verb == "wrongid")
+        return flag(m_opt.faults.wrongId);
+    if (verb == "delay")
+        return (in >> m_opt.faults.delayMs) ? "ok" : "error: expected milliseconds";
+    if (verb == "error")
+        return (in >> m_opt.faults.errorStatus) ? "ok" : "error: expected an error status";
+    if (verb == "faults") {
+        m_opt.faults = Faults{};
+        return "ok";
+    }
+    if (verb == "link") {
+        int index = 0;
+        std::string state;
+        if (!(in >> index >> state) || (state != "up" && state != "down"))
+            return "error: link IFINDEX up|down";
+        m_chassis.setLink(index, state == "up", m_chassis.uptime());
+        return "ok";
+    }
+    if (verb == "put") {
+        std::string oidText, type, value;
+        in >> oidText >> type;
+        std::getline(in >> std::ws, value);
+        ber::Oid oid;
+        ber::Value v;
+        if (!ber::parseOid(oidText, oid) || !parseValue(type, value, v))
+            return "error: put OID i|u|c|t|s|x|o|a VALUE";
+        m_mib.add(oid, [v] { return v; });
+        return "ok";
+    }
+    if (verb == "del" || verb == "delbelow") {
+        std::string oidText;
+        ber::Oid oid;
+        if (!(in >> oidText) || !ber::parseOid(oidText, oid))
+            return "error: expected an OID";
+        if (verb == "del")
+            m_mib.remove(oid);
+        else
+            m_mib.removeBelow(oid);
+        return "ok";
+    }
+    if (verb == "served")
+        return std::to_string(m_served);
+    if (verb == "quit") {
+        g_stop = 1;
+        return "ok";
+    }
+    return "error: unknown command";
+}
+
+int Agent::run(bool readCommands) {
+    struct sigaction sa{};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::vector<uint8_t> buf(65536), out;
+    std::string pendingInput;
+    uint64_t nextTick = nowMs() + 1000;
+    const uint64_t end = m_opt.lifetimeSec ? nowMs() + uint64_t(m_opt.lifetimeSec) * 1000 : 0;
+    while (!g_stop) {
+        uint64_t now = nowMs();
+        if (end && now >= end)
+            break;
+        while (!m_delayed.empty() && m_delayed.front().dueMs <= now) {
+            Delayed& d = m_delayed.front();
+            ::sendto(m_fd, d.bytes.data(), d.bytes.size(), 0,
+                     reinterpret_cast<const sockaddr*>(d.to.data()), socklen_t(d.to.size()));
+            m_delayed.pop_front();
+        }
+        if (now >= nextTick) {
+            m_chassis.tick(m_chassis.uptime());
+            nextTick = now + 1000;
+        }
+        uint64_t wake = nextTick;
+        if (!m_delayed.empty())
+            wake = std::min(wake, m_delayed.front().dueMs);
+        pollfd fds[2] = {{m_fd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        int n = ::poll(fds, readCommands ? 2 : 1, int(wake > now ? wake - now : 0));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("talvex-sim: poll");
+            return 1;
+        }
+        if (fds[0].revents & POLLIN) {
+            // Drain what has arrived, without blocking.
+            for (int burst = 0; burst < 64; ++burst) {
+                sockaddr_storage from{};
+                socklen_t fromLen = sizeof from;
+                ssize_t got = ::recvfrom(m_fd, buf.data(), buf.size(), MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr*>(&from), &fromLen);
+                if (got < 0)
+                    break;
+                if (!handle(buf.data(), size_t(got), out))
+                    continue;
+                if (m_opt.faults.delayMs > 0) {
+                    const auto* p = reinterpret_cast<const uint8_t*>(&from);
+                    m_delayed.push_back({nowMs() + uint64_t(m_opt.faults.delayMs), out,
+                                         std::vector<uint8_t>(p, p + fromLen)});
+                } else {
+                    ::sendto(m_fd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLen);
+                }
+            }
+        }
+        if (readCommands && (fds[1].revents & (POLLIN | POLLHUP))) {
+            char chunk[4096];
+            ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+            if (got <= 0)
+                break; // whoever drove us is gone
+            pendingInput.append(chunk, size_t(got));
+            size_t nl;
+            while ((nl = pendingInput.find('\n')) != std::string::npos) {
+                std::string line = pendingInput.substr(0, nl);
+                pendingInput.erase(0, nl + 1);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (line.empty())
+                    continue;
+                std::cout << command(line) << std::endl;
+            }
+        }
+    }
+    return 0;
+}
+
+} // namespace sim

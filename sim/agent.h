@@ -1,0 +1,66 @@
+// The agent: one UDP socket on loopback, a command channel on standard input, and the fault
+// switches tests use.
+#pragma once
+
+#include "chassis.h"
+#include "mib.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Faults {
+    bool drop = false;      // answer nothing
+    int delayMs = 0;        // answer this late
+    int32_t errorStatus = 0; // answer every request with this error status
+    bool wrongId = false;   // answer with a request id one higher
+};
+
+struct AgentOptions {
+    std::string address = "127.0.0.1";
+    uint16_t port = 16161;
+    std::string readCommunity = "orchid";
+    std::string writeCommunity = "saffron";
+    Faults faults;
+    int lifetimeSec = 0; // 0: until signalled
+};
+
+class Agent {
+public:
+    Agent(AgentOptions opt, Chassis& chassis, Mib& mib);
+    ~Agent();
+    // Binds the socket; false with a message on stderr when it cannot.
+    bool open();
+    uint16_t boundPort() const { return m_boundPort; }
+    // Serves until SIGINT/SIGTERM or "quit" on standard input. Returns the exit code.
+    int run(bool readCommands);
+
+    // Handles one datagram; the answer (if any) goes into out. Public for the benchmarks.
+    bool handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+    // One command line; returns the reply text.
+    std::string command(const std::string& line);
+
+    uint64_t requestsServed() const { return m_served; }
+
+private:
+    ber::Pdu answer(const ber::Message& req, bool canWrite);
+
+    AgentOptions m_opt;
+    Chassis& m_chassis;
+    Mib& m_mib;
+    int m_fd = -1;
+    uint16_t m_boundPort = 0;
+    uint64_t m_served = 0;
+
+    struct Delayed {
+        uint64_t dueMs;
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> to; // sockaddr
+    };
+    std::deque<Delayed> m_delayed;
+};
+
+} // namespace sim

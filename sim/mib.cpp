@@ -1,0 +1,64 @@
+#include "mib.h"
+
+namespace sim {
+
+void Mib::add(const ber::Oid& oid, Reader read, Writer write) {
+    m_nodes[oid] = Node{std::move(read), std::move(write)};
+}
+
+void Mib::remove(const ber::Oid& oid) {
+    m_nodes.erase(oid);
+}
+
+void Mib::removeBelow(const ber::Oid& prefix) {
+    auto it = m_nodes.lower_bound(prefix);
+    while (it != m_nodes.end() && ber::oidStartsWith(it->first, prefix))
+        it = m_nodes.erase(it);
+}
+
+const Node* Mib::find(const ber::Oid& oid) const {
+    auto it = m_nodes.find(oid);
+    return it == m_nodes.end() ? nullptr : &it->second;
+}
+
+const Node* Mib::next(const ber::Oid& oid, ber::Oid& found) const {
+    auto it = m_nodes.upper_bound(oid);
+    if (it == m_nodes.end())
+        return nullptr;
+    found = it->first;
+    return &it->second;
+}
+
+bool Mib::objectExists(const ber::Oid& oid) const {
+    if (oid.size() < 2)
+        return false;
+    ber::Oid parent(oid.begin(), oid.end() - 1);
+    auto it = m_nodes.upper_bound(parent);
+    return it != m_nodes.end() && ber::oidStartsWith(it->first, parent);
+}
+
+Writer octetWriter(std::string& target, size_t maxLen) {
+    return [&target, maxLen](const ber::Value& v, bool commit) -> int32_t {
+        if (v.type != ber::OctetString)
+            return ber::WrongType;
+        if (v.octets.size() > maxLen)
+            return ber::WrongLength;
+        if (commit)
+            target = v.octets;
+        return ber::NoError;
+    };
+}
+
+Writer integerWriter(int32_t& target, int32_t min, int32_t max) {
+    return [&target, min, max](const ber::Value& v, bool commit) -> int32_t {
+        if (v.type != ber::Integer)
+            return ber::WrongType;
+        if (v.integer < min || v.integer > max)
+            return ber::WrongValue;
+        if (commit)
+            target = int32_t(v.integer);
+        return ber::NoError;
+    };
+}
+
+} // namespace sim

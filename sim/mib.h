@@ -1,0 +1,45 @@
+// The simulated agent's object tree: every instance the agent serves, in OID order, each with
+// a reader and, when writable, a writer that first checks and then commits.
+#pragma once
+
+#include "ber.h"
+
+#include <functional>
+#include <map>
+
+namespace sim {
+
+// Checks a proposed value (commit false) or stores it (commit true); returns an error status
+// in v2c terms, 0 when the value is acceptable.
+using Writer = std::function<int32_t(const ber::Value&, bool commit)>;
+using Reader = std::function<ber::Value()>;
+
+struct Node {
+    Reader read;
+    Writer write; // empty: not writable
+};
+
+class Mib {
+public:
+    void add(const ber::Oid& oid, Reader read, Writer write = {});
+    void remove(const ber::Oid& oid);
+    // Removes every instance below prefix.
+    void removeBelow(const ber::Oid& prefix);
+
+    const Node* find(const ber::Oid& oid) const;
+    // The first instance after oid, with its OID; null at the end of the tree.
+    const Node* next(const ber::Oid& oid, ber::Oid& found) const;
+    // Whether an object (some instance) exists directly below the parent of oid: a get of a
+    // missing instance then answers noSuchInstance rather than noSuchObject.
+    bool objectExists(const ber::Oid& oid) const;
+    size_t size() const { return m_nodes.size(); }
+
+private:
+    std::map<ber::Oid, Node> m_nodes;
+};
+
+// Writers for the common cases.
+Writer octetWriter(std::string& target, size_t maxLen);
+Writer integerWriter(int32_t& target, int32_t min, int32_t max);
+
+} // namespace sim

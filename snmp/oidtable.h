@@ -1,0 +1,63 @@
+// OID tables of the module: every table in its direct form (the page's records) and its
+// proxied form (the same records followed by the proxy record), kept side by side so that a
+// rewrite of a record's OID reaches both.
+#pragma once
+
+#include "qvsnmp.h"
+
+#include <array>
+#include <string_view>
+
+inline constexpr const char* kProxyOidPrefix = "1.3.6.1.4.1.58213.7777.1.";
+
+constexpr _QvOidTable QvRecord(uint16_t type, uint16_t flags, std::string_view oid,
+                               std::string_view name, const _QvValueText* map = nullptr) {
+    _QvOidTable r{type, flags, {}, {}, map, 0};
+    for (size_t i = 0; i < oid.size() && i < sizeof r.oid - 1; ++i)
+        r.oid[i] = oid[i];
+    for (size_t i = 0; i < name.size() && i < sizeof r.name - 1; ++i)
+        r.name[i] = name[i];
+    return r;
+}
+
+inline constexpr _QvOidTable kProxyRecord = QvRecord(ber::IpAddress, 0x2, kProxyOidPrefix, "snmp_proxy_ip");
+
+// What a session is built from: both forms and the page's record count n.
+struct QvTableRef {
+    _QvOidTable* direct;
+    _QvOidTable* proxied; // n + 1 records
+    int count;
+};
+
+// Copies text into a record's OID field; refused (false, record unchanged) beyond 127 chars.
+bool SetRecordOid(_QvOidTable& rec, std::string_view text);
+
+template <int N> struct QvTable {
+    static_assert(N > 0);
+    _QvOidTable direct[N];
+    _QvOidTable proxied[N + 1];
+
+    constexpr explicit QvTable(const std::array<_QvOidTable, N>& records) : direct{}, proxied{} {
+        for (int i = 0; i < N; ++i)
+            direct[i] = proxied[i] = records[size_t(i)];
+        proxied[N] = kProxyRecord;
+    }
+
+    static constexpr int count = N;
+    operator QvTableRef() { return {direct, proxied, N}; }
+
+    // Record i's OID becomes text, in both forms.
+    bool setOid(int i, std::string_view text) {
+        if (i < 0 || i >= N || text.size() > sizeof direct[0].oid - 1)
+            return false;
+        return SetRecordOid(direct[i], text) && SetRecordOid(proxied[i], text);
+    }
+    // Record i's OID becomes column + "." + instance (instance without its dot).
+    bool setInstance(int i, std::string_view column, std::string_view instance) {
+        std::string text(column);
+        text += '.';
+        text += instance;
+        return setOid(i, text);
+    }
+    const char* oid(int i) const { return direct[i].oid; }
+};

@@ -1,0 +1,104 @@
+#include "session.h"
+
+#include "params.h"
+
+#include <cstring>
+
+bool SetRecordOid(_QvOidTable& rec, std::string_view text) {
+    if (text.size() > sizeof rec.oid - 1)
+        return false;
+    std::memcpy(rec.oid, text.data(), text.size());
+    rec.oid[text.size()] = '\0';
+    return true;
+}
+
+CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef table) {
+    delete session;
+    session = nullptr;
+    if (g_strProxyAddress == QLatin1String("0.0.0.0")) {
+        session = new CSnmpClass(owner, g_strAgentAddress, g_strReadCommunity, g_strWriteCommunity,
+                                 table.count, table.direct, QString());
+    } else {
+        std::string proxyOid = std::string(kProxyOidPrefix) + g_strAgentAddress.toStdString();
+        // An agent address too long for the record cannot be named; the record keeps the
+        // bare prefix, which the proxy refuses.
+        if (!SetRecordOid(table.proxied[table.count], proxyOid))
+            SetRecordOid(table.proxied[table.count], kProxyOidPrefix);
+        session = new CSnmpClass(owner, g_strProxyAddress, g_strReadCommunity, g_strWriteCommunity,
+                                 table.count + 1, table.proxied, QString());
+    }
+    return session;
+}
+
+int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
+                      CSnmpClass* session, QStringList& values) {
+    if (status != 0 || !msg)
+        return -1;
+    CSnmpPdu* pdu = msg->GetPdu();
+    if (pdu->RequestId() != pending) {
+        msg->Release();
+        return 0;
+    }
+    values.clear();
+    if (pdu->ErrorStatus() == 0 && session) {
+        const QList<CSnmpOid*>& oids = session->GetOidList();
+        const QList<CSnmpVarBind*>& binds = pdu->VarBinds();
+        for (qsizetype i = 0; i < oids.size() && i < binds.size(); ++i)
+            values.append(session->FormatValue(binds[i], oids[i]));
+    }
+    msg->Release();
+    return 1;
+}
+
+void SnmpChannel::destroy() {
+    delete session;
+    session = nullptr;
+}
+
+bool SnmpChannel::send(unsigned short kind) {
+    pending = 0;
+    if (!session)
+        return false;
+    pending = session->SendSnmp(kind);
+    return pending != 0;
+}
+
+bool SnmpChannel::sendSet(const QStringList& texts) {
+    if (!session)
+        return false;
+    QList<CSnmpOid*>& oids = session->GetOidList();
+    for (qsizetype i = 0; i < oids.size() && i < texts.size(); ++i)
+        oids[i]->m_strValue = texts[i];
+    return send(SNMP_PDU_SET);
+}
+
+WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances) {
+    if (status != 0 || !msg) {
+        pending = 0;
+        return WalkStep::Failed;
+    }
+    CSnmpPdu* pdu = msg->GetPdu();
+    bool ours = pdu->RequestId() == pending && session;
+    pending = 0;
+    if (!ours || pdu->ErrorStatus() != 0) {
+        msg->Release();
+        return WalkStep::Dropped;
+    }
+    if (session->IsEndOfTable(pdu)) {
+        msg->Release();
+        return WalkStep::End;
+    }
+    values.clear();
+    if (instances)
+        instances->clear();
+    QList<CSnmpOid*>& oids = session->GetOidList();
+    const QList<CSnmpVarBind*>& binds = pdu->VarBinds();
+    for (qsizetype i = 0; i < oids.size() && i < binds.size(); ++i) {
+        oids[i]->m_strValue = session->FormatValue(binds[i], oids[i]);
+        values.append(oids[i]->m_strValue);
+        if (instances)
+            instances->append(session->m_strInstance);
+    }
+    msg->Release();
+    return WalkStep::Row;
+}

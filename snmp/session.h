@@ -1,0 +1,67 @@
+// The request cycle every page and the panel share: building a session from the session
+// parameters and a table, sending with the pending id, collecting a response into display
+// strings, one step of a table walk, and a set.
+#pragma once
+
+#include "oidtable.h"
+
+#include <QObject>
+#include <QStringList>
+
+// Deletes session (when any) and builds a new one over table: the direct form toward the agent
+// when the proxy address is "0.0.0.0", otherwise the proxied form toward the proxy, with the
+// proxy record naming the agent. Registers no handler.
+CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef table);
+
+// The shared response collector: -1 for a failed request, 0 for a response to another request
+// (released), 1 otherwise (released; values holds one text per binding paired with an OID list
+// entry, none when the error status is not 0).
+int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
+                      CSnmpClass* session, QStringList& values);
+
+// One response of a get-next walk.
+enum class WalkStep {
+    Failed,  // the request failed; the message is null
+    Dropped, // a response to another request, or an error status: released, the walk ends
+    End,     // beyond the table: released, the walk is complete
+    Row,     // a row: formatted and released; the caller sends the next get-next
+};
+
+// One role of a page: its session, the pending id and the response value list.
+class SnmpChannel {
+public:
+    SnmpChannel() = default;
+    SnmpChannel(const SnmpChannel&) = delete;
+    SnmpChannel& operator=(const SnmpChannel&) = delete;
+    ~SnmpChannel() { destroy(); }
+
+    // Session creation with the page's response handler.
+    template <class Owner>
+    void open(Owner* owner, QvTableRef table, void (Owner::*handler)(unsigned short, CSnmpMsg*)) {
+        NewSnmpSession(session, owner, table)->SetSnmpCallback(handler);
+    }
+    // A session whose responses nobody waits for (writes sent without looking back).
+    void openSilent(QObject* owner, QvTableRef table) { NewSnmpSession(session, owner, table); }
+    void destroy();
+
+    bool busy() const { return pending != 0; }
+    // Pending id 0, then the request; the returned id becomes the pending id. False when the
+    // library sent nothing (then the pending id stays 0).
+    bool send(unsigned short kind);
+    // Gives the OID list entries their value texts in order (records beyond values keep
+    // theirs, so a proxy record gets none) and sends a set.
+    bool sendSet(const QStringList& texts);
+
+    int collect(unsigned short status, CSnmpMsg* msg) {
+        return CollectSnmpValues(status, msg, pending, session, values);
+    }
+
+    // Handles one walk response: clears the pending id in every case; for a row, values gets
+    // one text per binding (also kept in the OID list entry's m_strValue) and instances the
+    // instance suffix of each (".5").
+    WalkStep walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances = nullptr);
+
+    CSnmpClass* session = nullptr;
+    unsigned long pending = 0;
+    QStringList values;
+};
