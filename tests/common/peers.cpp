@@ -1,0 +1,139 @@
+#include "peers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#ifndef TALVEX_BUILD_DIR
+#error "TALVEX_BUILD_DIR must name the build tree"
+#endif
+
+QString BuildPath(const QString& relative) {
+    return QStringLiteral(TALVEX_BUILD_DIR) + QLatin1Char('/') + relative;
+}
+
+quint16 FreeUdpPort() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+SimProcess::SimProcess(const QStringList& options) {
+    m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_proc.start(BuildPath(QStringLiteral("sim/talvex-sim")),
+                 QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--commands"),
+                             QStringLiteral("--lifetime"), QStringLiteral("300")} + options);
+    if (!m_proc.waitForStarted(5000) || !m_proc.waitForReadyRead(5000))
+        return;
+    QString line = QString::fromUtf8(m_proc.readLine());
+    QRegularExpressionMatch m = QRegularExpression(QStringLiteral(":(\\d+)\\s*$")).match(line);
+    if (m.hasMatch())
+        m_port = quint16(m.captured(1).toUInt());
+}
+
+SimProcess::~SimProcess() {
+    if (m_proc.state() != QProcess::NotRunning) {
+        m_proc.closeWriteChannel(); // the simulator ends when its command channel does
+        if (!m_proc.waitForFinished(3000)) {
+            m_proc.kill();
+            m_proc.waitForFinished(1000);
+        }
+    }
+}
+
+QString SimProcess::command(const QString& line) {
+    m_proc.write(line.toUtf8() + '\n');
+    m_proc.waitForBytesWritten(1000);
+    QElapsedTimer t;
+    t.start();
+    while (!m_proc.canReadLine() && t.elapsed() < 5000)
+        m_proc.waitForReadyRead(100);
+    return QString::fromUtf8(m_proc.readLine()).trimmed();
+}
+
+SnmpdProcess::SnmpdProcess() {
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary directory");
+        return;
+    }
+    quint16 port = FreeUdpPort();
+    QFile conf(m_dir.filePath(QStringLiteral("snmpd.conf")));
+    conf.open(QIODevice::WriteOnly);
+    // Reads everywhere; writes only the system group's contact, name and location.
+    conf.write("view all included .1\n"
+               "view sysrw included .1.3.6.1.2.1.1.4\n"
+               "view sysrw included .1.3.6.1.2.1.1.5\n"
+               "view sysrw included .1.3.6.1.2.1.1.6\n"
+               "rocommunity public 127.0.0.1 -V all\n"
+               "rwcommunity private 127.0.0.1 -V sysrw\n"
+               "sysLocation Test bench\n"
+               "sysContact tester@localhost\n"
+               "sysServices 72\n");
+    conf.close();
+    QString snmpd = QStringLiteral("/usr/sbin/snmpd");
+    if (!QFile::exists(snmpd)) {
+        m_error = QStringLiteral("snmpd is not installed");
+        return;
+    }
+    m_proc.setProcessChannelMode(QProcess::MergedChannels);
+    m_proc.start(snmpd, {QStringLiteral("-f"), QStringLiteral("-Lf"), m_dir.filePath(QStringLiteral("log")),
+                         QStringLiteral("-C"), QStringLiteral("-c"), conf.fileName(),
+                         QStringLiteral("-p"), m_dir.filePath(QStringLiteral("pid")),
+                         QStringLiteral("udp:127.0.0.1:%1").arg(port)});
+    if (!m_proc.waitForStarted(5000)) {
+        m_error = QStringLiteral("snmpd did not start");
+        return;
+    }
+    // Ready once it answers.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000) {
+        bool ok = false;
+        QString out = RunTool(QStringLiteral("snmpget"),
+                              {QStringLiteral("-v2c"), QStringLiteral("-cpublic"), QStringLiteral("-t1"), QStringLiteral("-r0"),
+                               QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("1.3.6.1.2.1.1.5.0")},
+                              &ok, 3000);
+        if (ok && out.contains(QLatin1String("1.5.0"))) {
+            m_port = port;
+            return;
+        }
+        if (m_proc.state() == QProcess::NotRunning)
+            break;
+        QThread::msleep(100);
+    }
+    m_error = QStringLiteral("snmpd did not answer: ") + QString::fromUtf8(m_proc.readAll());
+}
+
+SnmpdProcess::~SnmpdProcess() {
+    if (m_proc.state() != QProcess::NotRunning) {
+        m_proc.terminate();
+        if (!m_proc.waitForFinished(3000))
+            m_proc.kill();
+        m_proc.waitForFinished(1000);
+    }
+}
+
+QString RunTool(const QString& program, const QStringList& args, bool* ok, int timeoutMs) {
+    QProcess p;
+    p.start(program, args);
+    bool done = p.waitForStarted(5000) && p.waitForFinished(timeoutMs);
+    if (!done)
+        p.kill(), p.waitForFinished(1000);
+    if (ok)
+        *ok = done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(p.readAllStandardOutput());
+}

@@ -1,0 +1,475 @@
+// Sessions of the library against talvex-sim and against a scripted agent in this process.
+#include "peers.h"
+#include "qvsnmp.h"
+
+#include <QTest>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+namespace {
+
+_QvOidTable rec(const char* oid, uint16_t type, uint16_t flags = 0x1, const _QvValueText* map = nullptr) {
+    _QvOidTable r{};
+    r.typeCode = type;
+    r.flags = flags;
+    std::strncpy(r.oid, oid, sizeof r.oid - 1);
+    r.valueText = map;
+    return r;
+}
+
+// What one callback brought.
+struct Delivery {
+    unsigned short status = 0;
+    quint32 requestId = 0;
+    quint32 errorStatus = 0;
+    QStringList values;
+    QStringList instances;
+    bool endOfTable = false;
+    bool onOwnerThread = false;
+};
+
+// An agent scripted per test: it answers each request datagram with whatever reply() returns,
+// sent from the listening socket, or from a second socket for "foreign" datagrams.
+class ScriptedAgent {
+public:
+    using Reply = std::function<void(ScriptedAgent&, const ber::Message& req, const sockaddr_in& from)>;
+    explicit ScriptedAgent(Reply reply) : m_reply(std::move(reply)) {
+        m_fd = socket(AF_INET, SOCK_DGRAM, 0);
+        m_other = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        timeval tv{0, 50000};
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        m_thread = std::thread([this] { loop(); });
+    }
+    ~ScriptedAgent() {
+        m_stop = true;
+        m_thread.join();
+        close(m_fd);
+        close(m_other);
+    }
+    void send(const ber::Message& m, const sockaddr_in& to, bool foreign = false) {
+        auto b = ber::encode(m);
+        sendRaw(std::string(b.begin(), b.end()), to, foreign);
+    }
+    void sendRaw(const std::string& bytes, const sockaddr_in& to, bool foreign = false) {
+        sendto(foreign ? m_other : m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+    static ber::Message response(const ber::Message& req) {
+        ber::Message r = req;
+        r.pdu.type = ber::Response;
+        for (auto& vb : r.pdu.bindings)
+            vb.value = ber::Value::makeOctets("answer");
+        return r;
+    }
+    quint16 port = 0;
+    std::atomic<int> requests{0};
+
+private:
+    void loop() {
+        uint8_t buf[65536];
+        while (!m_stop) {
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            ssize_t n = recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            if (n <= 0)
+                continue;
+            auto req = ber::decode(buf, size_t(n));
+            if (!req)
+                continue;
+            ++requests;
+            m_reply(*this, *req, from);
+        }
+    }
+    Reply m_reply;
+    int m_fd, m_other;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+class TestSession : public QObject {
+    Q_OBJECT
+public:
+    // the owner's response handler
+    void onResponse(unsigned short status, CSnmpMsg* msg) {
+        Delivery d;
+        d.status = status;
+        d.onOwnerThread = QThread::currentThread() == thread();
+        if (msg) {
+            CSnmpPdu* pdu = msg->GetPdu();
+            d.requestId = pdu->RequestId();
+            d.errorStatus = pdu->ErrorStatus();
+            d.endOfTable = m_session->IsEndOfTable(pdu);
+            for (qsizetype i = 0; i < pdu->VarBinds().size(); ++i) {
+                d.values << m_session->FormatValue(pdu->VarBinds()[i], m_session->GetOidList().value(i));
+                d.instances << m_session->m_strInstance;
+            }
+            msg->Release();
+        }
+        m_got.append(d);
+        if (m_deleteInCallback) {
+            delete m_session;
+            m_session = nullptr;
+        }
+    }
+
+private:
+    std::unique_ptr<SimProcess> m_sim;
+    CSnmpClass* m_session = nullptr;
+    QList<Delivery> m_got;
+    bool m_deleteInCallback = false;
+
+    CSnmpClass* open(std::vector<_QvOidTable>& table, quint16 port, const QString& read = "orchid") {
+        delete m_session;
+        SetSnmpAgentPort(port);
+        m_session = new CSnmpClass(this, "127.0.0.1", read, "saffron", int(table.size()), table.data(), "");
+        m_session->SetSnmpCallback(&TestSession::onResponse);
+        return m_session;
+    }
+
+private slots:
+    void initTestCase() {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
+        QVERIFY(m_sim->started());
+    }
+    void init() {
+        m_got.clear();
+        m_deleteInCallback = false;
+        SetSnmpTimeout(4000);
+        QCOMPARE(m_sim->command("faults"), QString("ok"));
+    }
+    void cleanup() {
+        delete m_session;
+        m_session = nullptr;
+    }
+
+    void getDeliversFormattedValuesOnOwnerThread() {
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4), rec("1.3.6.1.2.1.1.7.0", 2), rec("1.3.6.1.2.1.1.2.0", 6)};
+        open(t, m_sim->port());
+        unsigned long a = m_session->SendSnmp(SNMP_PDU_GET);
+        QVERIFY(a != 0);
+        QTRY_COMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].status, SNMP_STATUS_OK);
+        QCOMPARE(m_got[0].requestId, quint32(a));
+        QVERIFY(m_got[0].onOwnerThread);
+        QCOMPARE(m_got[0].values, (QStringList{"talvex-sim", "78", "1.3.6.1.4.1.58213.10.97.1"}));
+        unsigned long b = m_session->SendSnmp(SNMP_PDU_GET);
+        QVERIFY(b != 0 && b != a);
+        QTRY_COMPARE(m_got.size(), 2);
+    }
+
+    void setWritesAndUnconvertibleValueIsRefused() {
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.6.0", 4, 0x2)};
+        open(t, m_sim->port());
+        m_session->GetOidList()[0]->m_strValue = "Row 7, shelf 2";
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_SET));
+        QTRY_COMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].errorStatus, 0u);
+
+        std::vector<_QvOidTable> bad{rec("1.3.6.1.2.1.1.6.0", 4, 0x2), rec("1.3.6.1.2.1.2.2.1.7.3", 2, 0x2)};
+        open(bad, m_sim->port());
+        m_session->GetOidList()[0]->m_strValue = "elsewhere";
+        m_session->GetOidList()[1]->m_strValue = "up";
+        QString before = m_sim->command("served");
+        QCOMPARE(m_session->SendSnmp(SNMP_PDU_SET), 0ul);
+        QVERIFY2(m_session->LastError().startsWith("record 2"), qPrintable(m_session->LastError()));
+        QTest::qWait(200);
+        QCOMPARE(m_sim->command("served"), before);
+        QVERIFY(m_got.size() == 1);
+
+        std::vector<_QvOidTable> get{rec("1.3.6.1.2.1.1.6.0", 4)};
+        open(get, m_sim->port());
+        m_session->SendSnmp(SNMP_PDU_GET);
+        QTRY_COMPARE(m_got.size(), 2);
+        QCOMPARE(m_got[1].values, QStringList{"Row 7, shelf 2"});
+    }
+
+    void badOidTextSendsNothing() {
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.", 4)};
+        open(t, m_sim->port());
+        QCOMPARE(m_session->SendSnmp(SNMP_PDU_GET), 0ul);
+        QVERIFY(m_session->LastError().contains("not an OID"));
+        QCOMPARE(m_session->SendSnmp(162), 0ul); // a response is no request
+    }
+
+    void timeoutReportsOnceAfterRetries() {
+        SetSnmpTimeout(600);
+        QCOMPARE(m_sim->command("drop 1"), QString("ok"));
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, m_sim->port());
+        int before = m_sim->command("served").toInt();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GET));
+        QTRY_COMPARE_WITH_TIMEOUT(m_got.size(), 1, 3000);
+        qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 590, qPrintable(QString::number(elapsed)));
+        QCOMPARE(m_got[0].status, SNMP_STATUS_TIMEOUT);
+        QTest::qWait(700);
+        QCOMPARE(m_got.size(), 1);
+        // sent at 0, 150, 300 and 450 ms
+        QCOMPARE(m_sim->command("served").toInt() - before, 4);
+    }
+
+    void lateResponseWithinTimeoutIsDeliveredOnce() {
+        SetSnmpTimeout(1000);
+        QCOMPARE(m_sim->command("delay 400"), QString("ok"));
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, m_sim->port());
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GET));
+        QTRY_COMPARE_WITH_TIMEOUT(m_got.size(), 1, 2000);
+        QCOMPARE(m_got[0].status, SNMP_STATUS_OK);
+        QTest::qWait(1200); // the retransmissions' answers arrive too, and are dropped
+        QCOMPARE(m_got.size(), 1);
+    }
+
+    void wrongRequestIdIsDropped() {
+        SetSnmpTimeout(400);
+        QCOMPARE(m_sim->command("wrongid 1"), QString("ok"));
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, m_sim->port());
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GET));
+        QTRY_COMPARE_WITH_TIMEOUT(m_got.size(), 1, 2000);
+        QCOMPARE(m_got[0].status, SNMP_STATUS_TIMEOUT);
+    }
+
+    void errorStatusArrivesAsResponse() {
+        QCOMPARE(m_sim->command("error 5"), QString("ok"));
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, m_sim->port());
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GET));
+        QTRY_COMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].status, SNMP_STATUS_OK);
+        QCOMPARE(m_got[0].errorStatus, 5u);
+    }
+
+    void wrongCommunityGetsNothing() {
+        SetSnmpTimeout(300);
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, m_sim->port(), "wrong");
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GET));
+        QTRY_COMPARE_WITH_TIMEOUT(m_got.size(), 1, 2000);
+        QCOMPARE(m_got[0].status, SNMP_STATUS_TIMEOUT);
+    }
+
+    void deletedSessionDeliversNothing() {
+        SetSnmpTimeout(300);
+        QCOMPARE(m_sim->command("delay 100"), QString("ok"));
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, m_sim->port());
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GET));
+        delete m_session;
+        m_session = nullptr;
+        QTest::qWait(600);
+        QCOMPARE(m_got.size(), 0);
+
+        // Deleting the session inside its own callback is safe as well.
+        QCOMPARE(m_sim->command("faults"), QString("ok"));
+        open(t, m_sim->port());
+        m_deleteInCallback = true;
+        m_session->SendSnmp(SNMP_PDU_GET);
+        m_session->SendSnmp(SNMP_PDU_GET);
+        QTRY_COMPARE(m_got.size(), 1);
+        QTest::qWait(300);
+        QCOMPARE(m_got.size(), 1);
+    }
+
+    void sendFromSecondThread() {
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, m_sim->port());
+        std::atomic<unsigned long> ids[8];
+        std::thread worker([&] {
+            for (auto& id : ids)
+                id = m_session->SendSnmp(SNMP_PDU_GET);
+        });
+        worker.join();
+        QTRY_COMPARE(m_got.size(), 8);
+        QSet<quint32> seen;
+        for (const Delivery& d : m_got) {
+            QVERIFY(d.onOwnerThread);
+            QCOMPARE(d.status, SNMP_STATUS_OK);
+            seen.insert(d.requestId);
+        }
+        for (auto& id : ids)
+            QVERIFY(seen.contains(quint32(id.load())));
+    }
+
+    void strayForeignDuplicateAndMalformedDatagramsAreDropped() {
+        ScriptedAgent agent([](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
+            a.sendRaw(std::string("\x30\x03\x02\x01", 4), from);        // malformed
+            a.sendRaw(std::string(1000, '\xff'), from);                  // garbage
+            ber::Message r = ScriptedAgent::response(req);
+            a.send(r, from, true);                                       // right id, wrong port
+            ber::Message other = r;
+            other.community = "someone-else";
+            a.send(other, from);                                         // wrong community
+            other = r;
+            other.pdu.requestId ^= 0x40;
+            a.send(other, from);                                         // stray id
+            other = r;
+            other.pdu.type = ber::GetRequest;
+            a.send(other, from);                                         // not a response
+            other = r;
+            other.version = ber::V1;
+            a.send(other, from);                                         // other version
+            a.send(r, from);                                             // the answer
+            a.send(r, from);                                             // and its duplicate
+        });
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, agent.port);
+        unsigned long id = m_session->SendSnmp(SNMP_PDU_GET);
+        QTRY_COMPARE(m_got.size(), 1);
+        QTest::qWait(200);
+        QCOMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].requestId, quint32(id));
+        QCOMPARE(m_got[0].values, QStringList{"answer"});
+    }
+
+    void walkInstancesEndAndRestart() {
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11), rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
+        open(t, m_sim->port());
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GETNEXT));
+        QTRY_COMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].values, (QStringList{"Management port A", "1000000000"}));
+        QCOMPARE(m_got[0].instances, (QStringList{".1", ".1"}));
+        QVERIFY(!m_got[0].endOfTable);
+        int rows = 1;
+        while (!m_got.last().endOfTable && rows < 1000) {
+            m_session->SendSnmp(SNMP_PDU_GETNEXT);
+            QTRY_COMPARE(m_got.size(), rows + 1);
+            ++rows;
+        }
+        QVERIFY(m_got.last().endOfTable);
+        QCOMPARE(m_got[m_got.size() - 2].values.value(0), QString("Vlan1"));
+        // After the end, the next get-next starts from the records again.
+        m_session->SendSnmp(SNMP_PDU_GETNEXT);
+        QTRY_COMPARE(m_got.size(), rows + 1);
+        QCOMPARE(m_got.last().instances.value(0), QString(".1"));
+    }
+
+    void endOfMibViewAndV1NoSuchName() {
+        const char* last = "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.9.1";
+        std::vector<_QvOidTable> t{rec(last, 4, 0x11)};
+        open(t, m_sim->port());
+        m_session->SendSnmp(SNMP_PDU_GETNEXT);
+        QTRY_COMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].values, QStringList{"<endOfMibView>"});
+        QVERIFY(m_got[0].endOfTable);
+
+        open(t, m_sim->port());
+        m_session->SetVersion(ber::V1);
+        m_session->SendSnmp(SNMP_PDU_GETNEXT);
+        QTRY_COMPARE(m_got.size(), 2);
+        QCOMPARE(m_got[1].errorStatus, quint32(ber::NoSuchName));
+    }
+
+    void formatValue_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("typeCode");
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<qlonglong>("number");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("mapped integer") << 2 << 2 << QByteArray() << 2ll << "Disconnect";
+        QTest::newRow("unmapped integer") << 2 << 2 << QByteArray() << -7ll << "-7";
+        QTest::newRow("printable") << 4 << 4 << QByteArray("Lab rack 4") << 0ll << "Lab rack 4";
+        QTest::newRow("utf-8") << 4 << 4 << QByteArray("机房 4") << 0ll << "机房 4";
+        QTest::newRow("trailing nul") << 4 << 4 << QByteArray("ab\0\0", 4) << 0ll << "ab";
+        QTest::newRow("binary") << 4 << 4 << QByteArray("\x00\x1a\xff", 3) << 0ll << "00 1A FF";
+        QTest::newRow("bad utf-8") << 4 << 4 << QByteArray("\xc3\x28") << 0ll << "C3 28";
+        QTest::newRow("empty") << 4 << 4 << QByteArray() << 0ll << "";
+        QTest::newRow("mac") << 4 << 79 << QByteArray("\x00\x1a\x2b\x3c\x4d\x5e", 6) << 0ll << "00:1A:2B:3C:4D:5E";
+        QTest::newRow("bridge id") << 4 << 79 << QByteArray("\x80\x00\x00\x1a\x2b\x3c\x4d\x5e", 8) << 0ll
+                                   << "32768/00:1A:2B:3C:4D:5E";
+        QTest::newRow("empty mac") << 4 << 79 << QByteArray() << 0ll << "";
+        QTest::newRow("ip") << 0x40 << 64 << QByteArray("\x0a\x00\x00\xfe", 4) << 0ll << "10.0.0.254";
+        QTest::newRow("counter") << 0x41 << 65 << QByteArray() << 4294967295ll << "4294967295";
+        QTest::newRow("timeticks") << 0x43 << 67 << QByteArray() << 12345678ll << "12345678";
+        QTest::newRow("counter64") << 0x46 << 70 << QByteArray() << -1ll << "18446744073709551615";
+        QTest::newRow("opaque") << 0x44 << 68 << QByteArray("\x9f\x78", 2) << 0ll << "9F 78";
+        QTest::newRow("noSuchObject") << 0x80 << 4 << QByteArray() << 0ll << "<noSuchObject>";
+        QTest::newRow("noSuchInstance") << 0x81 << 2 << QByteArray() << 0ll << "<noSuchInstance>";
+        QTest::newRow("endOfMibView") << 0x82 << 2 << QByteArray() << 0ll << "<endOfMibView>";
+    }
+    void formatValue() {
+        QFETCH(int, type);
+        QFETCH(int, typeCode);
+        QFETCH(QByteArray, raw);
+        QFETCH(qlonglong, number);
+        QFETCH(QString, text);
+        static const _QvValueText map[] = {{1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
+        ber::Value v{uint8_t(type), number, raw.toStdString(), {}};
+        QCOMPARE(FormatSnmpValue(v, uint16_t(typeCode), map), text);
+    }
+
+    void convertValue_data() {
+        QTest::addColumn<int>("typeCode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("formatted"); // what FormatValue makes of the converted value
+        QTest::newRow("integer") << 2 << "4" << true << "4";
+        QTest::newRow("integer from map") << 2 << "Testing" << true << "Testing";
+        QTest::newRow("integer junk") << 2 << "4x" << false << "";
+        QTest::newRow("integer empty") << 2 << "" << false << "";
+        QTest::newRow("string") << 4 << "a b" << true << "a b";
+        QTest::newRow("empty string") << 4 << "" << true << "";
+        QTest::newRow("oid") << 6 << "1.3.6.1.4" << true << "1.3.6.1.4";
+        QTest::newRow("bad oid") << 6 << "1..3" << false << "";
+        QTest::newRow("ip") << 64 << "192.168.1.20" << true << "192.168.1.20";
+        QTest::newRow("ip range") << 64 << "192.168.1.256" << false << "";
+        QTest::newRow("ip short") << 64 << "192.168.1" << false << "";
+        QTest::newRow("gauge") << 66 << "4294967295" << true << "4294967295";
+        QTest::newRow("gauge overflow") << 66 << "4294967296" << false << "";
+        QTest::newRow("gauge negative") << 66 << "-1" << false << "";
+        QTest::newRow("mac colons") << 79 << "00:1a:2b:3c:4d:5e" << true << "00:1A:2B:3C:4D:5E";
+        QTest::newRow("mac bare") << 79 << "001A2B3C4D5E" << true << "00:1A:2B:3C:4D:5E";
+        QTest::newRow("mac bad digit") << 79 << "00:1g:2b:3c:4d:5e" << false << "";
+        QTest::newRow("bridge id") << 79 << "4096/00:1A:2B:3C:4D:5E" << true << "4096/00:1A:2B:3C:4D:5E";
+        QTest::newRow("bridge id bad priority") << 79 << "70000/00:1A:2B:3C:4D:5E" << false << "";
+        QTest::newRow("unsupported type") << 99 << "1" << false << "";
+    }
+    void convertValue() {
+        QFETCH(int, typeCode);
+        QFETCH(QString, text);
+        QFETCH(bool, ok);
+        QFETCH(QString, formatted);
+        static const _QvValueText map[] = {{3, "Testing"}, {0, nullptr}};
+        ber::Value v;
+        QString why;
+        QCOMPARE(ConvertSnmpValue(text, uint16_t(typeCode), map, v, &why), ok);
+        if (ok)
+            QCOMPARE(FormatSnmpValue(v, uint16_t(typeCode), map), formatted);
+        else
+            QVERIFY(why.contains(text) || why.contains("cannot be set"));
+    }
+
+    void recordLayout() {
+        QCOMPARE(offsetof(_QvOidTable, typeCode), size_t(0));
+        QCOMPARE(offsetof(_QvOidTable, flags), size_t(2));
+        QCOMPARE(offsetof(_QvOidTable, oid), size_t(4));
+        QCOMPARE(offsetof(_QvOidTable, name), size_t(132));
+        QCOMPARE(sizeof(((_QvOidTable*)nullptr)->oid), size_t(128));
+        if (sizeof(void*) == 8) {
+            QCOMPARE(offsetof(_QvOidTable, valueText), size_t(264));
+            QCOMPARE(sizeof(_QvOidTable), size_t(280));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "tst_session.moc"

@@ -1,0 +1,199 @@
+// The request cycle pages share: the response collector, walk steps, the proxy rule and the
+// record rewrites, against talvex-sim.
+#include "params.h"
+#include "peers.h"
+#include "session.h"
+
+#include <QTest>
+
+namespace {
+
+QvTable<3> s_system{{
+    QvRecord(4, 0x1, "1.3.6.1.2.1.1.5.0", "System Name"),
+    QvRecord(2, 0x1, "1.3.6.1.2.1.1.7.0", "System Service"),
+    QvRecord(4, 0x1, "1.3.6.1.2.1.1.6.0", "System Location"),
+}};
+
+QvTable<2> s_columns{{
+    QvRecord(4, 0x11, "1.3.6.1.2.1.2.2.1.2", "Describe"),
+    QvRecord(2, 0x11, "1.3.6.1.2.1.2.2.1.8", "OperateState"),
+}};
+
+} // namespace
+
+class TestCycle : public QObject {
+    Q_OBJECT
+public:
+    void onResponse(unsigned short status, CSnmpMsg* msg) {
+        m_status.append(status);
+        m_msg.append(msg);
+    }
+
+private:
+    std::unique_ptr<SimProcess> m_sim;
+    SnmpChannel m_channel;
+    QList<unsigned short> m_status;
+    QList<CSnmpMsg*> m_msg;
+
+    // Runs one request and returns the collector's result.
+    int collectOne(unsigned long pendingOverride = 0, bool usePending = true) {
+        m_status.clear();
+        m_msg.clear();
+        if (!m_channel.send(SNMP_PDU_GET))
+            return -2;
+        if (!QTest::qWaitFor([&] { return !m_msg.isEmpty(); }, 6000))
+            return -3;
+        return CollectSnmpValues(m_status[0], m_msg[0], usePending ? m_channel.pending : pendingOverride,
+                                 m_channel.session, m_channel.values);
+    }
+
+    // Walks the channel's table to its end; returns the rows.
+    QList<QStringList> walk(QList<QStringList>* instances = nullptr) {
+        QList<QStringList> rows;
+        m_channel.send(SNMP_PDU_GETNEXT);
+        for (int guard = 0; guard < 5000; ++guard) {
+            m_status.clear();
+            m_msg.clear();
+            if (!QTest::qWaitFor([&] { return !m_status.isEmpty(); }, 6000))
+                break;
+            QStringList inst;
+            WalkStep step = m_channel.walkStep(m_status[0], m_msg[0], &inst);
+            if (step != WalkStep::Row)
+                break;
+            rows.append(m_channel.values);
+            if (instances)
+                instances->append(inst);
+            m_channel.send(SNMP_PDU_GETNEXT);
+        }
+        return rows;
+    }
+
+private slots:
+    void initTestCase() {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
+        QVERIFY(m_sim->started());
+        SetSnmpAgentPort(m_sim->port());
+        SetSnmpTimeout(500);
+        g_strAgentAddress = "127.0.0.1";
+        g_strReadCommunity = "orchid";
+        g_strWriteCommunity = "saffron";
+        g_strProxyAddress = "0.0.0.0";
+    }
+    void init() { QCOMPARE(m_sim->command("faults"), QString("ok")); }
+    void cleanup() {
+        m_channel.destroy();
+        m_channel.pending = 0;
+        g_strProxyAddress = "0.0.0.0";
+    }
+
+    void collectorResults() {
+        m_channel.open(this, s_system, &TestCycle::onResponse);
+        QCOMPARE(m_channel.session->GetOidList().size(), 3);
+        QCOMPARE(collectOne(), 1);
+        QCOMPARE(m_channel.values, (QStringList{"talvex-sim", "78", "Lab rack 4"}));
+
+        // A response to another request: 0, the list is left alone.
+        QCOMPARE(collectOne(12345, false), 0);
+        QCOMPARE(m_channel.values.size(), 3);
+
+        // An error status empties the list.
+        QCOMPARE(m_sim->command("error 2"), QString("ok"));
+        QCOMPARE(collectOne(), 1);
+        QVERIFY(m_channel.values.isEmpty());
+
+        // No answer: -1, the list as it was.
+        m_channel.values = QStringList{"kept"};
+        QCOMPARE(m_sim->command("drop 1"), QString("ok"));
+        QCOMPARE(collectOne(), -1);
+        QCOMPARE(m_channel.values, QStringList{"kept"});
+    }
+
+    void fewerBindingsThanRecords() {
+        // A session over the first two records only; the collector pairs what it has.
+        QvTableRef ref = s_system;
+        ref.count = 2;
+        m_channel.open(this, ref, &TestCycle::onResponse);
+        QCOMPARE(collectOne(), 1);
+        QCOMPARE(m_channel.values.size(), 2);
+    }
+
+    void busyRuleAndSendFailure() {
+        m_channel.open(this, s_system, &TestCycle::onResponse);
+        QVERIFY(!m_channel.busy());
+        QVERIFY(m_channel.send(SNMP_PDU_GET));
+        QVERIFY(m_channel.busy());
+        // A request the library refuses leaves the page idle, not waiting forever.
+        QVERIFY(s_system.setOid(0, "1.3.6.1.2.1.1.5."));
+        QVERIFY(!m_channel.send(SNMP_PDU_GET));
+        QVERIFY(!m_channel.busy());
+        QVERIFY(s_system.setOid(0, "1.3.6.1.2.1.1.5.0"));
+    }
+
+    void walkWholeTable() {
+        m_channel.open(this, s_columns, &TestCycle::onResponse);
+        QList<QStringList> instances;
+        QList<QStringList> rows = walk(&instances);
+        QCOMPARE(rows.size(), 130);
+        QCOMPARE(rows[2].value(0), QString("FastEthernet 1/1"));
+        QVERIFY(rows[2].value(1) == "1" || rows[2].value(1) == "2");
+        QCOMPARE(instances[2], (QStringList{".3", ".3"}));
+        QCOMPARE(m_channel.session->GetOidList()[0]->m_strValue, QString("Vlan1"));
+        QVERIFY(!m_channel.busy());
+    }
+
+    void walkEmptyAndShortTables() {
+        // A column without rows: the first answer already lies beyond it.
+        QVERIFY(s_columns.setOid(0, "1.3.6.1.2.1.2.2.1.23"));
+        QVERIFY(s_columns.setOid(1, "1.3.6.1.2.1.2.2.1.24"));
+        m_channel.open(this, s_columns, &TestCycle::onResponse);
+        QCOMPARE(walk().size(), 0);
+        // Columns of one row.
+        QVERIFY(s_columns.setOid(0, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.2"));
+        QVERIFY(s_columns.setOid(1, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.5"));
+        m_channel.open(this, s_columns, &TestCycle::onResponse);
+        QCOMPARE(walk().size(), 1);
+        s_columns.setOid(0, "1.3.6.1.2.1.2.2.1.2");
+        s_columns.setOid(1, "1.3.6.1.2.1.2.2.1.8");
+
+        // An error status ends a walk.
+        QCOMPARE(m_sim->command("error 5"), QString("ok"));
+        m_channel.open(this, s_columns, &TestCycle::onResponse);
+        QCOMPARE(walk().size(), 0);
+    }
+
+    void proxyRule() {
+        // Direct: n records toward the agent, the proxy record never sent.
+        m_channel.open(this, s_system, &TestCycle::onResponse);
+        QCOMPARE(m_channel.session->GetOidList().size(), 3);
+
+        // A proxy: the proxy record follows, naming the agent, and the session talks to the
+        // proxy address (here the simulator itself, on another loopback address it doesn't
+        // serve, so nothing answers).
+        g_strProxyAddress = "127.0.0.2";
+        g_strAgentAddress = "10.0.0.1";
+        m_channel.open(this, s_system, &TestCycle::onResponse);
+        QCOMPARE(m_channel.session->GetOidList().size(), 4);
+        QCOMPARE(QString(s_system.proxied[3].oid), QString("1.3.6.1.4.1.58213.7777.1.10.0.0.1"));
+        QCOMPARE(s_system.proxied[3].typeCode, uint16_t(64));
+        QCOMPARE(s_system.proxied[3].flags, uint16_t(0x2));
+        QCOMPARE(QString(s_system.proxied[3].name), QString("snmp_proxy_ip"));
+        QCOMPARE(m_channel.session->GetOidList()[3]->Record(), &s_system.proxied[3]);
+        g_strAgentAddress = "127.0.0.1";
+    }
+
+    void recordRewriteLimits() {
+        QvTable<1> t{{QvRecord(2, 0x11, "1.3.6.1.2.1.2.2.1.7", "x")}};
+        QVERIFY(t.setInstance(0, "1.3.6.1.2.1.2.2.1.7", "12"));
+        QCOMPARE(QString(t.direct[0].oid), QString("1.3.6.1.2.1.2.2.1.7.12"));
+        QCOMPARE(QString(t.proxied[0].oid), QString("1.3.6.1.2.1.2.2.1.7.12"));
+        std::string exact(127, '1');
+        QVERIFY(t.setOid(0, exact));
+        QCOMPARE(strlen(t.direct[0].oid), size_t(127));
+        QVERIFY(!t.setOid(0, exact + "1"));
+        QCOMPARE(strlen(t.direct[0].oid), size_t(127)); // unchanged, nothing overflowed
+        QVERIFY(!t.setOid(1, "1.3"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCycle)
+#include "tst_cycle.moc"
