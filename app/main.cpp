@@ -1,0 +1,38 @@
+// The Talvex module, started by the management suite once per device:
+//   talvex /N<name> /I<agent address> /R<read community> /W<write community> /U<TRUE|FALSE>
+#include "cmdline.h"
+#include "paneldlg.h"
+#include "params.h"
+#include "platform.h"
+#include "qvsnmp.h"
+#include "stringtable.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Talvex"));
+
+    if (!platform::SocketLayerAvailable()) {
+        platform::MessageBox(nullptr, QString::fromUtf8(res::String(103)));
+        return 1;
+    }
+    SnmpInit(&app);
+    SetSnmpTimeout(4000);
+
+    SessionParams params;
+    params.agentAddress = QString::fromLatin1(kDefaultAgentAddress);
+    params.readCommunity = QStringLiteral("orchid");
+    params.writeCommunity = QStringLiteral("saffron");
+    params.userRight = 1;
+    ParseCommandLine(ParameterString(QCoreApplication::arguments()), params);
+    g_strNValue = params.nValue;
+    g_strAgentAddress = params.agentAddress;
+    g_strReadCommunity = params.readCommunity;
+    g_strWriteCommunity = params.writeCommunity;
+    g_bUserRight = params.userRight;
+
+    CPanelDlg dlg;
+    platform::RunModal(&dlg);
+    return 0;
+}

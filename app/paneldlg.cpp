@@ -1,0 +1,187 @@
+#include "paneldlg.h"
+
+#include "aboutdlg.h"
+#include "menus.h"
+#include "params.h"
+#include "platform.h"
+#include "stringtable.h"
+#include "tools.h"
+
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+// Command ids of the window.
+enum : int {
+    kCmdSystemInfo = 32787,
+    kCmdInterfaceInfo = 32788,
+    kCmdTelnet = 32800,
+    kCmdPanelRefresh = 32808,
+    kCmdCpu = 32809,
+    kCmdOspf = 32810,
+    kCmdMemory = 32811,
+    kCmdWeb = 32813,
+    kCmdAbout = 32814,
+    kCmdPortConfig = 32869,
+    kCmdNothing1 = 32875,
+    kCmdDeviceInfo = 32964,
+    kCmdNothing2 = 32965,
+    kCmdSmartTrunk = 32966,
+};
+
+} // namespace
+
+CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
+    platform::BuildDialog(this, 102);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    m_hiddenDefault = platform::Item<QPushButton>(this, 1025);
+    buildMenuBar();
+
+    // The system menu's About item; on this desktop it lives in the window's context menu.
+    setWindowIcon(platform::Icon(447));
+    setWindowTitle(QStringLiteral("Talvex: ") + g_strAgentAddress);
+
+    // Placed centred on the mouse pointer, kept on the screen.
+    QPoint c = QCursor::pos();
+    QRect r(QPoint(0, 0), size());
+    r.moveCenter(c);
+    if (QScreen* s = QGuiApplication::screenAt(c)) {
+        QRect avail = s->availableGeometry();
+        r.moveLeft(std::clamp(r.left(), avail.left(), std::max(avail.left(), avail.right() - r.width())));
+        r.moveTop(std::clamp(r.top(), avail.top(), std::max(avail.top(), avail.bottom() - r.height())));
+    }
+    move(r.topLeft());
+}
+
+CPanelDlg::~CPanelDlg() = default;
+
+void CPanelDlg::buildMenuBar() {
+    m_menuBar = new QMenuBar(this);
+    // The dialog's fixed size is its client area: the menu bar takes its height from it as a
+    // Windows menu bar does.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setMenuBar(m_menuBar);
+    layout->addStretch();
+    QList<QMenu*> stack;
+    for (const res::MenuItem* it = res::kMenu175; !(it->kind == res::Item::End && stack.isEmpty()); ++it) {
+        const QString text = QString::fromUtf8(it->text);
+        switch (it->kind) {
+        case res::Item::Popup:
+            stack.append(stack.isEmpty() ? m_menuBar->addMenu(text) : stack.last()->addMenu(text));
+            break;
+        case res::Item::End:
+            stack.removeLast();
+            break;
+        case res::Item::Separator:
+            stack.last()->addSeparator();
+            break;
+        case res::Item::Command: {
+            QAction* a = stack.isEmpty() ? m_menuBar->addAction(text) : stack.last()->addAction(text);
+            a->setData(it->id);
+            int id = it->id;
+            connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+            break;
+        }
+        }
+    }
+}
+
+template <class Page> void CPanelDlg::runPage() {
+    auto* page = new Page();
+    platform::RunModal(page);
+    delete page;
+}
+
+bool CPanelDlg::OnCommand(int id) {
+    switch (id) {
+    case kCmdTelnet:
+        onTelnet();
+        return true;
+    case kCmdWeb:
+        onWeb();
+        return true;
+    case kCmdOspf:
+        LaunchOspf(this);
+        return true;
+    case kCmdAbout:
+        runPage<CAboutDlg>();
+        return true;
+    case kCmdSmartTrunk: {
+        QDialog trunk;
+        platform::BuildDialog(&trunk, 131);
+        trunk.setWindowIcon(platform::Icon(447));
+        connect(platform::Item<QPushButton>(&trunk, 1), &QPushButton::clicked, &trunk, &QDialog::accept);
+        connect(platform::Item<QPushButton>(&trunk, 2), &QPushButton::clicked, &trunk, &QDialog::reject);
+        platform::RunModal(&trunk);
+        return true;
+    }
+    case kCmdNothing1:
+    case kCmdNothing2:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CPanelDlg::OnSysCommand(int id) {
+    if (!IsAboutSysCommand(id))
+        return false;
+    runPage<CAboutDlg>();
+    return true;
+}
+
+void CPanelDlg::onTelnet() {
+    if (!g_bUserRight) {
+        platform::MessageBox(this, QString::fromUtf8(kNoRightText));
+        return;
+    }
+    if (platform::MessageBox(this, QStringLiteral("Do you want to TELNET this device?"), true) == platform::Answer::Ok)
+        LaunchTelnet();
+}
+
+void CPanelDlg::onWeb() {
+    if (!g_bUserRight) {
+        platform::MessageBox(this, QString::fromUtf8(kNoRightText));
+        return;
+    }
+    if (platform::MessageBox(this, QStringLiteral("Do you want to access this device with browser?"), true) ==
+        platform::Answer::Ok)
+        LaunchBrowser();
+}
+
+void CPanelDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter goes to the hidden default button, which does nothing; Escape ends the window.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_hiddenDefault->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::AltModifier) {
+        showSystemMenu(mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CPanelDlg::contextMenuEvent(QContextMenuEvent* event) {
+    showSystemMenu(event->globalPos());
+}
+
+void CPanelDlg::showSystemMenu(const QPoint& globalPos) {
+    const QString about = QString::fromUtf8(res::String(101));
+    if (about.isEmpty())
+        return;
+    QMenu menu(this);
+    QAction* a = menu.addAction(about);
+    if (menu.exec(globalPos) == a)
+        OnSysCommand(16);
+}

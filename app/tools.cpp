@@ -1,0 +1,100 @@
+#include "tools.h"
+
+#include "params.h"
+#include "platform.h"
+
+#include <QDir>
+
+namespace {
+
+const QString kOspfProgram = QStringLiteral("OSPF.exe ");
+
+// Where ext begins, accepted when ":\" is found, does not begin the text, and ext begins at
+// most 4 characters before it (or anywhere after it); -1 otherwise.
+qsizetype acceptedExtension(const QString& text, const QString& ext, qsizetype colon) {
+    qsizetype e = text.indexOf(ext);
+    if (colon <= 0 || e < 0 || e < colon - 4)
+        return -1;
+    return e;
+}
+
+// The first word of a desktop entry's Exec line, with its quotes.
+QString execProgram(const QString& exec) {
+    QString s = exec.trimmed();
+    if (s.startsWith(QLatin1Char('"'))) {
+        qsizetype end = s.indexOf(QLatin1Char('"'), 1);
+        return end > 0 ? s.mid(1, end - 1) : QString();
+    }
+    return s.section(QLatin1Char(' '), 0, 0);
+}
+
+} // namespace
+
+QString TelnetCommandLine() {
+    QString line = QStringLiteral("Telnet ");
+    if (!g_strAgentAddress.isEmpty())
+        line += g_strAgentAddress;
+    return line;
+}
+
+void LaunchTelnet() {
+    platform::StartCommandLine(TelnetCommandLine(), true);
+}
+
+QString BrowserPathFromAssociation(const QString& value) {
+    // The association was read into a 200-byte buffer; a longer one is unreadable.
+    if (value.toLocal8Bit().size() >= 200)
+        return {};
+    qsizetype colon = value.indexOf(QLatin1String(":\\"));
+    qsizetype e = acceptedExtension(value, QStringLiteral(".exe"), colon);
+    if (e < 0)
+        e = acceptedExtension(value, QStringLiteral(".EXE"), colon);
+    if (e < 0)
+        return {};
+    QString cut = value.left(e + 4);
+    return cut.mid(colon - 1);
+}
+
+QString GetBrowserPath() {
+    QString association = platform::HttpOpenCommand();
+    if (association.contains(QLatin1String(":\\")))
+        return BrowserPathFromAssociation(association);
+    return platform::FindProgram(execProgram(association));
+}
+
+void LaunchBrowser() {
+    QString path = GetBrowserPath();
+    if (path.isEmpty())
+        return;
+    QStringList args;
+    if (!g_strAgentAddress.isEmpty())
+        args << g_strAgentAddress;
+    platform::StartDetached(path, args);
+}
+
+QString OspfCommandLine() {
+    return kOspfProgram + QStringLiteral("  /N") + g_strNValue + QStringLiteral(" /I") + g_strAgentAddress +
+           QStringLiteral(" /R") + g_strReadCommunity + QStringLiteral(" /W") + g_strWriteCommunity +
+           (g_bUserRight ? QStringLiteral(" /UTRUE") : QStringLiteral(" /UFALSE"));
+}
+
+void LaunchOspf(QWidget* owner) {
+    // The file search ignores the trailing blank, and, as on the desktop it was written for,
+    // the case of the name.
+    const QString name = kOspfProgram.trimmed();
+    QString found;
+    const QStringList entries = QDir::current().entryList(QDir::Files);
+    for (const QString& e : entries)
+        if (e.compare(name, Qt::CaseInsensitive) == 0) {
+            found = QDir::current().absoluteFilePath(e);
+            break;
+        }
+    if (found.isEmpty()) {
+        platform::MessageBox(owner, QStringLiteral("Can't load OSPF!"));
+        return;
+    }
+    QStringList args = OspfCommandLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    args.removeFirst();
+    if (!platform::StartDetached(found, args))
+        platform::MessageBox(owner, QStringLiteral("无法装载OSPF工具!"));
+}

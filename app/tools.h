@@ -1,0 +1,25 @@
+// Programs the module hands the device to: Telnet, the web browser and the OSPF tool. Each is
+// started as an independent process; the module neither waits for it nor watches it.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+QString TelnetCommandLine();
+// Starts Telnet in the desktop's terminal; a failure is not reported.
+void LaunchTelnet();
+
+// The browser's program file from an association text in the Windows form
+// ("\"C:\\Program Files\\B\\b.exe\" -- \"%1\"" gives C:\Program Files\B\b.exe); empty when the
+// text names no program file.
+QString BrowserPathFromAssociation(const QString& association);
+// The default browser's program: from the desktop's http association (a Windows-form text
+// through BrowserPathFromAssociation, a desktop entry's Exec line by its first word).
+QString GetBrowserPath();
+void LaunchBrowser();
+
+QString OspfCommandLine();
+// Starts the OSPF tool from the working directory; says so in a message box owned by owner
+// when it is missing or cannot be started.
+void LaunchOspf(QWidget* owner);

@@ -1,0 +1,327 @@
+#include "platform.h"
+
+#include "dialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTreeWidget>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+MessageBoxHook g_messageBoxHook;
+RunModalHook g_runModalHook;
+
+} // namespace
+
+Answer MessageBox(QWidget* owner, const QString& text, bool okCancel) {
+    if (g_messageBoxHook)
+        return g_messageBoxHook(owner, text, okCancel);
+    QMessageBox box(okCancel ? QMessageBox::Question : QMessageBox::Information,
+                    QCoreApplication::applicationName(), text,
+                    okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, owner);
+    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+}
+
+int RunModal(QDialog* dialog) {
+    if (g_runModalHook)
+        return g_runModalHook(dialog);
+    return dialog->exec();
+}
+
+void SetMessageBoxHook(MessageBoxHook hook) {
+    g_messageBoxHook = std::move(hook);
+}
+
+void SetRunModalHook(RunModalHook hook) {
+    g_runModalHook = std::move(hook);
+}
+
+WaitCursor::WaitCursor() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+WaitCursor::~WaitCursor() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::restoreOverrideCursor();
+}
+
+// ---- dialogs from templates --------------------------------------------------------------
+
+namespace {
+
+struct BaseUnits {
+    int x, y;
+};
+
+BaseUnits baseUnits(const QString& family, int points) {
+    QFont font(family, points);
+    QFontMetrics fm(font);
+    static const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    int x = (fm.horizontalAdvance(alphabet) / 26 + 1) / 2;
+    return {std::max(x, 1), std::max(fm.height(), 1)};
+}
+
+} // namespace
+
+int DluToPixelsX(int dlu, const QString& family, int points) {
+    return dlu * baseUnits(family, points).x / 4;
+}
+
+int DluToPixelsY(int dlu, const QString& family, int points) {
+    return dlu * baseUnits(family, points).y / 8;
+}
+
+void BuildDialog(QDialog* dialog, int templateId) {
+    if (const res::DlgTemplate* t = res::Dialog(templateId))
+        BuildDialog(dialog, *t);
+}
+
+void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
+    const QString family = QString::fromLatin1(t.font);
+    const BaseUnits bu = baseUnits(family, t.pointSize);
+    auto px = [&](int x, int y, int w, int h) {
+        return QRect(x * bu.x / 4, y * bu.y / 8, w * bu.x / 4, h * bu.y / 8);
+    };
+    dialog->setFont(QFont(family, t.pointSize));
+    dialog->setWindowTitle(QString::fromUtf8(t.caption));
+    dialog->setFixedSize(px(0, 0, t.w, t.h).size());
+    for (int i = 0; i < t.count; ++i) {
+        const res::DlgItem& it = t.items[i];
+        const QString text = QString::fromUtf8(it.text);
+        QWidget* w = nullptr;
+        switch (it.kind) {
+        case res::Ctl::Static:
+        case res::Ctl::Value: {
+            auto* label = new QLabel(text, dialog);
+            if (it.kind == res::Ctl::Value) {
+                label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+                label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            }
+            if (it.flags & res::Large) {
+                label->setWordWrap(true);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            }
+            w = label;
+            break;
+        }
+        case res::Ctl::Edit: {
+            auto* edit = new QLineEdit(text, dialog);
+            edit->setReadOnly(it.flags & res::ReadOnly);
+            w = edit;
+            break;
+        }
+        case res::Ctl::Button:
+        case res::Ctl::DefButton: {
+            auto* button = new QPushButton(text, dialog);
+            button->setAutoDefault(false);
+            button->setDefault(it.kind == res::Ctl::DefButton);
+            w = button;
+            break;
+        }
+        case res::Ctl::Check:
+            w = new QCheckBox(text, dialog);
+            break;
+        case res::Ctl::Group:
+            w = new QGroupBox(text, dialog);
+            w->lower();
+            break;
+        case res::Ctl::List: {
+            auto* list = new QTreeWidget(dialog);
+            list->setRootIsDecorated(false);
+            list->setUniformRowHeights(true);
+            list->setSelectionBehavior(QAbstractItemView::SelectRows);
+            list->setSelectionMode(QAbstractItemView::SingleSelection);
+            list->header()->setSectionsClickable(false);
+            list->header()->setSectionsMovable(false);
+            list->header()->setStretchLastSection(false);
+            list->setAllColumnsShowFocus(true);
+            w = list;
+            break;
+        }
+        case res::Ctl::Combo:
+            w = new QComboBox(dialog);
+            break;
+        }
+        w->setGeometry(px(it.x, it.y, it.w, it.h));
+        if (it.id != -1)
+            w->setObjectName(QString::number(it.id));
+        if (it.flags & res::Hidden)
+            w->hide();
+        if (it.flags & res::Disabled)
+            w->setEnabled(false);
+    }
+    // Group boxes stand behind the controls drawn inside them.
+    for (QGroupBox* g : dialog->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+        g->lower();
+}
+
+QWidget* DialogItem(QWidget* dialog, int id) {
+    return dialog ? dialog->findChild<QWidget*>(QString::number(id)) : nullptr;
+}
+
+// ---- files, programs, processes ----------------------------------------------------------
+
+QString SystemDirectory() {
+    QString dir = qEnvironmentVariable("TALVEX_SYSTEM_DIR");
+    if (!dir.isEmpty())
+        return dir;
+#ifdef TALVEX_DATA_DIR
+    if (QFileInfo::exists(QStringLiteral(TALVEX_DATA_DIR)))
+        return QStringLiteral(TALVEX_DATA_DIR);
+#endif
+#ifdef TALVEX_SOURCE_DATA_DIR
+    return QStringLiteral(TALVEX_SOURCE_DATA_DIR);
+#else
+    return QCoreApplication::applicationDirPath();
+#endif
+}
+
+QString FindProgram(const QString& name) {
+    if (name.isEmpty())
+        return {};
+    if (name.contains(QLatin1Char('/'))) {
+        QFileInfo fi(name);
+        return fi.isFile() ? fi.absoluteFilePath() : QString();
+    }
+    QString exact = QStandardPaths::findExecutable(name);
+    if (!exact.isEmpty())
+        return exact;
+    const QStringList path = qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& dir : path) {
+        const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Executable);
+        for (const QString& e : entries)
+            if (e.compare(name, Qt::CaseInsensitive) == 0)
+                return QDir(dir).absoluteFilePath(e);
+    }
+    return {};
+}
+
+bool StartDetached(const QString& program, const QStringList& args) {
+    return !program.isEmpty() && QProcess::startDetached(program, args);
+}
+
+bool StartCommandLine(const QString& commandLine, bool inTerminal) {
+    QStringList words = commandLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return false;
+    QString program = FindProgram(words.takeFirst());
+    if (program.isEmpty())
+        return false;
+    if (!inTerminal)
+        return StartDetached(program, words);
+    QString terminal = FindProgram(qEnvironmentVariable("TERMINAL"));
+    if (terminal.isEmpty())
+        terminal = FindProgram(QStringLiteral("x-terminal-emulator"));
+    return StartDetached(terminal, QStringList{QStringLiteral("-e"), program} + words);
+}
+
+namespace {
+
+QStringList xdgDirs(const char* homeVar, const QString& homeDefault, const char* dirsVar,
+                    const QString& dirsDefault) {
+    QString home = qEnvironmentVariable(homeVar);
+    if (home.isEmpty())
+        home = QDir::homePath() + homeDefault;
+    QString dirs = qEnvironmentVariable(dirsVar);
+    if (dirs.isEmpty())
+        dirs = dirsDefault;
+    return QStringList{home} + dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+}
+
+// The value of key in [group] of an ini-style desktop file, without QSettings' escaping rules.
+QString desktopValue(const QString& path, const QString& group, const QString& key) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    bool inGroup = false;
+    while (!f.atEnd()) {
+        QString line = QString::fromUtf8(f.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inGroup = line == QLatin1Char('[') + group + QLatin1Char(']');
+            continue;
+        }
+        if (inGroup && line.startsWith(key + QLatin1Char('=')))
+            return line.mid(key.size() + 1).trimmed();
+    }
+    return {};
+}
+
+} // namespace
+
+QString HttpOpenCommand() {
+    const QStringList config = xdgDirs("XDG_CONFIG_HOME", QStringLiteral("/.config"), "XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));
+    const QStringList data = xdgDirs("XDG_DATA_HOME", QStringLiteral("/.local/share"), "XDG_DATA_DIRS",
+                                     QStringLiteral("/usr/local/share:/usr/share"));
+    QStringList lists;
+    for (const QString& d : config)
+        lists << d + QStringLiteral("/mimeapps.list");
+    for (const QString& d : data)
+        lists << d + QStringLiteral("/applications/mimeapps.list");
+    QString desktopId;
+    for (const QString& list : lists) {
+        desktopId = desktopValue(list, QStringLiteral("Default Applications"), QStringLiteral("x-scheme-handler/http"))
+                        .section(QLatin1Char(';'), 0, 0);
+        if (!desktopId.isEmpty())
+            break;
+    }
+    if (desktopId.isEmpty()) {
+        QString xdg = QStandardPaths::findExecutable(QStringLiteral("xdg-settings"));
+        if (!xdg.isEmpty()) {
+            QProcess p;
+            p.start(xdg, {QStringLiteral("get"), QStringLiteral("default-web-browser")});
+            if (p.waitForFinished(3000))
+                desktopId = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        }
+    }
+    if (desktopId.isEmpty())
+        return {};
+    for (const QString& d : data) {
+        QString entry = d + QStringLiteral("/applications/") + desktopId;
+        if (QFileInfo::exists(entry))
+            return desktopValue(entry, QStringLiteral("Desktop Entry"), QStringLiteral("Exec"));
+    }
+    return {};
+}
+
+QIcon Icon(int id) {
+    QIcon icon(QStringLiteral(":/images/icon%1.png").arg(id));
+    if (id == 447)
+        icon.addFile(QStringLiteral(":/images/icon447-64.png"));
+    return icon;
+}
+
+QCursor HandCursor() {
+    return QCursor(QPixmap(QStringLiteral(":/images/hand.png")), 6, 1);
+}
+
+bool SocketLayerAvailable() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+} // namespace platform

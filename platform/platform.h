@@ -1,0 +1,84 @@
+// What a Windows desktop would give the module, on Qt: message boxes, modal runs, the wait
+// cursor, dialogs from templates, the system directory, program search and start, the
+// browser association and the socket layer check.
+//
+// Everything that would block for a person goes through MessageBox or RunModal; tests replace
+// both with scripted answers (SetMessageBoxHook, SetRunModalHook).
+#pragma once
+
+#include <QCursor>
+#include <QIcon>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace res {
+struct DlgTemplate;
+}
+
+namespace platform {
+
+enum class Answer { Ok, Cancel };
+
+// A plain OK box (okCancel false) or an OK/Cancel question, owned by owner.
+Answer MessageBox(QWidget* owner, const QString& text, bool okCancel = false);
+// Runs a dialog modally; returns its result.
+int RunModal(QDialog* dialog);
+
+using MessageBoxHook = std::function<Answer(QWidget* owner, const QString& text, bool okCancel)>;
+using RunModalHook = std::function<int(QDialog* dialog)>;
+void SetMessageBoxHook(MessageBoxHook hook); // empty: real boxes again
+void SetRunModalHook(RunModalHook hook);
+
+// Shows the wait cursor for its lifetime: put one around sending a request.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Builds a dialog's controls from its template: caption, size and controls placed in dialog
+// units of the template's font. Each control's object name is its id.
+void BuildDialog(QDialog* dialog, const res::DlgTemplate& tmpl);
+void BuildDialog(QDialog* dialog, int templateId);
+// The control with id, or null.
+QWidget* DialogItem(QWidget* dialog, int id);
+template <class T> T* Item(QWidget* dialog, int id) {
+    return qobject_cast<T*>(DialogItem(dialog, id));
+}
+// Dialog units of font (family, points) to pixels.
+int DluToPixelsX(int dlu, const QString& family, int points);
+int DluToPixelsY(int dlu, const QString& family, int points);
+
+// The directory that stands for the Windows system directory: TALVEX_SYSTEM_DIR, else the
+// installed data directory, else the build tree's copy.
+QString SystemDirectory();
+
+// Program search as the desktop does it for a command's first word: a path is taken as it is;
+// a name is looked for on PATH, exactly and then ignoring case. Empty when not found.
+QString FindProgram(const QString& name);
+// Starts program with args as an independent process; false when it cannot be started.
+bool StartDetached(const QString& program, const QStringList& args);
+// Starts a command line (first word the program, the rest its arguments split at blanks),
+// optionally in the desktop's terminal emulator ($TERMINAL, else x-terminal-emulator).
+bool StartCommandLine(const QString& commandLine, bool inTerminal = false);
+
+// The command the desktop opens http addresses with: the Exec line of the default browser's
+// desktop entry (from mimeapps.list, else xdg-settings). Empty when none is configured.
+QString HttpOpenCommand();
+
+// The module's icons by resource id: 447 (the module), 153 (set), 145 (refresh), 147 (exit).
+QIcon Icon(int id);
+// The module's own pointing hand, 32 x 32.
+QCursor HandCursor();
+
+// Whether a UDP socket can be opened: the socket layer check of the start-up.
+bool SocketLayerAvailable();
+
+} // namespace platform
