@@ -1,0 +1,392 @@
+// Start-up parsing, the main panel window and the external tools, with scripted message boxes
+// and modal runs, and stand-in programs that write down the arguments they were started with.
+#include "cmdline.h"
+#include "paneldlg.h"
+#include "params.h"
+#include "platform.h"
+#include "tools.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+struct Asked {
+    QString text;
+    bool okCancel;
+};
+
+// Writes an executable shell script that records its arguments, one per line, in out.
+void writeStandIn(const QString& path, const QString& out) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '%1.tmp' && mv '%1.tmp' '%1'\n")
+                .arg(out)
+                .toUtf8());
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QStringList readLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void setSession(const QString& n, const QString& agent, int right) {
+    g_strNValue = n;
+    g_strAgentAddress = agent;
+    g_strReadCommunity = QStringLiteral("orchid");
+    g_strWriteCommunity = QStringLiteral("saffron");
+    g_bUserRight = right;
+}
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QList<Asked> m_asked;
+    QStringList m_modal; // window titles of the dialogs run modally
+    platform::Answer m_answer = platform::Answer::Ok;
+    QByteArray m_oldPath;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        QDir().mkpath(path(QStringLiteral("bin")));
+        m_oldPath = qgetenv("PATH");
+        qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ':' + m_oldPath);
+        platform::SetMessageBoxHook([this](QWidget*, const QString& text, bool okCancel) {
+            m_asked.append({text, okCancel});
+            return m_answer;
+        });
+        platform::SetRunModalHook([this](QDialog* d) {
+            m_modal.append(d->windowTitle());
+            return 0;
+        });
+    }
+
+    void init() {
+        m_asked.clear();
+        m_modal.clear();
+        m_answer = platform::Answer::Ok;
+        setSession(QStringLiteral("sw-a"), QStringLiteral("10.0.0.1"), 1);
+    }
+
+    void cleanupTestCase() {
+        platform::SetMessageBoxHook({});
+        platform::SetRunModalHook({});
+        qputenv("PATH", m_oldPath);
+    }
+
+    void parse_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("expected"); // N, agent, read, write, right
+        auto row = [](const char* name, const char* line, QStringList e) {
+            QTest::newRow(name) << QString::fromUtf8(line) << e;
+        };
+        row("empty", "", {"", "127.0.0.1", "orchid", "saffron", "1"});
+        row("complete", "/Nsw-a /I10.0.0.1 /Rr1 /Ww1 /UTRUE", {"sw-a", "10.0.0.1", "r1", "w1", "1"});
+        row("no blanks", "/Nx/I10.0.0.1", {"x", "10.0.0.1", "orchid", "saffron", "1"});
+        row("empty read", "/Nx /Ix /R /Wabc", {"x", "x", "orchid", "abc", "1"});
+        row("true", "/Nx /Ia /Rr /Ww /Utrue", {"x", "a", "r", "w", "1"});
+        row("True", "/Nx /Ia /Rr /Ww /UTrue", {"x", "a", "r", "w", "0"});
+        row("FALSE", "/Nx /Ia /Rr /Ww /UFALSE", {"x", "a", "r", "w", "0"});
+        row("False", "/Nx /Ia /Rr /Ww /UFalse", {"x", "a", "r", "w", "0"});
+        row("empty right", "/Nx /Ia /Rr /Ww /U", {"x", "a", "r", "w", "0"});
+        row("only agent", "/I1.2.3.4", {"1.2.3.4", "127.0.0.1", "orchid", "saffron", "1"});
+        row("no /I", "/Nname /Xa /Rr", {"name", "127.0.0.1", "orchid", "saffron", "1"});
+        row("empty agent stops", "/Nx /I /Rr /Ww /UFALSE", {"x", "", "orchid", "saffron", "1"});
+        row("blanks inside values", "/Ns w /I10. 0.0.1 /R o /W s /U TR UE", {"sw", "10.0.0.1", "o", "s", "1"});
+        row("sixth field ignored", "/Nx /Ia /Rr /Ww /UTRUE /Zjunk", {"x", "a", "r", "w", "1"});
+        row("one character", "/", {"", "127.0.0.1", "orchid", "saffron", "1"});
+        row("one letter", "x", {"", "127.0.0.1", "orchid", "saffron", "1"});
+        // Over-long values count as empty: the agent address then ends the parsing.
+        row("long name", "/N12345678901234567890 /Ia", {"", "a", "orchid", "saffron", "1"});
+        row("name at capacity", "/N1234567890123456789 /Ia", {"1234567890123456789", "a", "orchid", "saffron", "1"});
+        row("long agent", "/Nx /I1234567890123456 /Rr", {"x", "", "orchid", "saffron", "1"});
+        row("long read community", ("/Nx /Ia /R" + QByteArray(50, 'c') + " /Ww").constData(),
+            {"x", "a", "orchid", "w", "1"});
+        row("long right", "/Nx /Ia /Rr /Ww /UTRUEFALSEX", {"x", "a", "r", "w", "0"});
+    }
+
+    void parse() {
+        QFETCH(QString, line);
+        QFETCH(QStringList, expected);
+        SessionParams p;
+        p.agentAddress = QString::fromLatin1(kDefaultAgentAddress);
+        p.readCommunity = QStringLiteral("orchid");
+        p.writeCommunity = QStringLiteral("saffron");
+        ParseCommandLine(line, p);
+        QCOMPARE((QStringList{p.nValue, p.agentAddress, p.readCommunity, p.writeCommunity,
+                              QString::number(p.userRight)}),
+                 expected);
+    }
+
+    void parameterStringJoinsArguments() {
+        QCOMPARE(ParameterString({"talvex", "/Nx", "/I1.2.3.4"}), QStringLiteral("/Nx /I1.2.3.4"));
+        QCOMPARE(ParameterString({"talvex"}), QString());
+    }
+
+    void title() {
+        setSession({}, {}, 1);
+        QCOMPARE(CPanelDlg().windowTitle(), QStringLiteral("Talvex: "));
+        setSession({}, QStringLiteral("10.0.0.1"), 1);
+        QCOMPARE(CPanelDlg().windowTitle(), QStringLiteral("Talvex: 10.0.0.1"));
+    }
+
+    void menuBarItems() {
+        CPanelDlg dlg;
+        QStringList items;
+        std::function<void(const QList<QAction*>&, const QString&)> collect = [&](const QList<QAction*>& actions,
+                                                                                  const QString& place) {
+            for (QAction* a : actions) {
+                if (a->isSeparator())
+                    items << place + QStringLiteral("|-");
+                else if (a->menu())
+                    collect(a->menu()->actions(), place + QLatin1Char('|') + a->text());
+                else
+                    items << place + QLatin1Char('|') + a->text() + QLatin1Char('=') + a->data().toString();
+            }
+        };
+        collect(dlg.menuBar()->actions(), QString());
+        const QStringList expected = {
+            "|Public MIB  |System Info...=32787",
+            "|Public MIB  |Interface Info...=32788",
+            "|Public MIB  |ARP Info...=32789",
+            "|Public MIB  |Router Info...=32790",
+            "|Public MIB  |Forwarding Table...=32791",
+            "|Public MIB  |RMON|RMON 1...=32804",
+            "|Public MIB  |RMON|RMON 2...=32805",
+            "|Public MIB  |RMON|RMON 3 6...=32806",
+            "|Public MIB  |STP Info...=32796",
+            "|Public MIB  |-",
+            "|Public MIB  |Device Info...=32964",
+            "|Public MIB  |Panel Refresh=32808",
+            "|Private MIB  |CPU Utilization...=32809",
+            "|Private MIB  |Memory Info...=32811",
+            "|Tool  |Telnet...=32800",
+            "|Tool  |Web...=32813",
+            "|About=32814",
+        };
+        QCOMPARE(items, expected);
+    }
+
+    void commandsWithoutPages() {
+        CPanelDlg dlg;
+        QVERIFY(dlg.OnCommand(32965));
+        QVERIFY(dlg.OnCommand(32875));
+        QVERIFY(m_modal.isEmpty() && m_asked.isEmpty());
+        QVERIFY(dlg.OnCommand(32966));
+        QCOMPARE(m_modal, QStringList{"Smart Trunk"});
+        QVERIFY(dlg.OnCommand(32814));
+        QCOMPARE(m_modal.last(), QStringLiteral("About Talvex Module"));
+        QVERIFY(!dlg.OnCommand(12345));
+    }
+
+    void systemCommands() {
+        CPanelDlg dlg;
+        for (int id = 0; id < 48; ++id) {
+            m_modal.clear();
+            QCOMPARE(dlg.OnSysCommand(id), id >= 16 && id <= 31);
+            QCOMPARE(m_modal.size(), id >= 16 && id <= 31 ? 1 : 0);
+        }
+        QVERIFY(!CPanelDlg::IsAboutSysCommand(0xF060)); // the close command
+    }
+
+    // Telnet and Web: refusal without the right, confirmation with it, nothing on Cancel.
+    void toolCommandsAskFirst_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("telnet") << 32800 << QStringLiteral("Do you want to TELNET this device?");
+        QTest::newRow("web") << 32813 << QStringLiteral("Do you want to access this device with browser?");
+    }
+
+    void toolCommandsAskFirst() {
+        QFETCH(int, id);
+        QFETCH(QString, question);
+        const QString out = path(QStringLiteral("started-%1").arg(id));
+        QFile::remove(out);
+        writeStandIn(path(QStringLiteral("bin/talvex-terminal")), out);
+        writeStandIn(path(QStringLiteral("bin/telnet")), out); // found for "Telnet" ignoring case
+        writeBrowserAssociation(out);
+        qputenv("TERMINAL", "talvex-terminal");
+        CPanelDlg dlg;
+
+        g_bUserRight = 0;
+        QVERIFY(dlg.OnCommand(id));
+        QCOMPARE(m_asked.size(), 1);
+        QCOMPARE(m_asked[0].text, QString::fromUtf8(kNoRightText));
+        QVERIFY(!m_asked[0].okCancel);
+
+        g_bUserRight = 1;
+        m_asked.clear();
+        m_answer = platform::Answer::Cancel;
+        QVERIFY(dlg.OnCommand(id));
+        QCOMPARE(m_asked.size(), 1);
+        QCOMPARE(m_asked[0].text, question);
+        QVERIFY(m_asked[0].okCancel);
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(out));
+
+        m_answer = platform::Answer::Ok;
+        QVERIFY(dlg.OnCommand(id));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
+        QStringList args = readLines(out);
+        QVERIFY2(args.contains(QStringLiteral("10.0.0.1")), qPrintable(args.join(' ')));
+        qunsetenv("TERMINAL");
+    }
+
+    void telnetRunsInTerminal() {
+        const QString out = path(QStringLiteral("telnet-args"));
+        writeStandIn(path(QStringLiteral("bin/talvex-terminal")), out);
+        writeStandIn(path(QStringLiteral("bin/telnet")), path(QStringLiteral("unused")));
+        qputenv("TERMINAL", "talvex-terminal");
+        QCOMPARE(TelnetCommandLine(), QStringLiteral("Telnet 10.0.0.1"));
+        LaunchTelnet();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
+        QCOMPARE(readLines(out), (QStringList{"-e", path(QStringLiteral("bin/telnet")), "10.0.0.1"}));
+        g_strAgentAddress.clear();
+        QCOMPARE(TelnetCommandLine(), QStringLiteral("Telnet "));
+        qunsetenv("TERMINAL");
+    }
+
+    void browserAssociation_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("quoted with argument")
+            << "\"C:\\Program Files\\Browser\\browse.exe\" -- \"%1\"" << "C:\\Program Files\\Browser\\browse.exe";
+        QTest::newRow("plain") << "D:\\b.exe %1" << "D:\\b.exe";
+        QTest::newRow("upper case") << "\"C:\\B\\BROWSE.EXE\" %1" << "C:\\B\\BROWSE.EXE";
+        QTest::newRow("no drive letter") << ":\\browse.exe" << "";
+        QTest::newRow("no colon") << "browse.exe %1" << "";
+        QTest::newRow("no extension") << "C:\\browse %1" << "";
+        QTest::newRow("extension far before") << "x.exe padding C:\\b %1" << "";
+        QTest::newRow("too long") << "C:\\" + QString(200, QLatin1Char('a')) + ".exe" << "";
+    }
+
+    void browserAssociation() {
+        QFETCH(QString, value);
+        QFETCH(QString, path);
+        QCOMPARE(BrowserPathFromAssociation(value), path);
+    }
+
+    void browserFromDesktopEntry() {
+        const QString out = path(QStringLiteral("browser-args"));
+        writeBrowserAssociation(out);
+        QCOMPARE(GetBrowserPath(), path(QStringLiteral("bin/talvex-browser")));
+        LaunchBrowser();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
+        QCOMPARE(readLines(out), QStringList{"10.0.0.1"});
+
+        QFile::remove(out);
+        g_strAgentAddress.clear();
+        LaunchBrowser();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
+        QCOMPARE(readLines(out), QStringList{});
+    }
+
+    void ospf() {
+        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I10.0.0.1 /Rorchid /Wsaffron /UTRUE"));
+        g_bUserRight = 0;
+        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I10.0.0.1 /Rorchid /Wsaffron /UFALSE"));
+        setSession({}, {}, 1);
+        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /N /I /Rorchid /Wsaffron /UTRUE"));
+    }
+
+    void ospfStartsFromWorkingDirectory() {
+        QTemporaryDir cwd;
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(cwd.path());
+        CPanelDlg dlg;
+
+        QVERIFY(dlg.OnCommand(32810));
+        QCOMPARE(m_asked.size(), 1);
+        QCOMPARE(m_asked[0].text, QStringLiteral("Can't load OSPF!"));
+
+        // Present but not a program.
+        QFile f(cwd.filePath(QStringLiteral("OSPF.exe")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        m_asked.clear();
+        QVERIFY(dlg.OnCommand(32810));
+        QCOMPARE(m_asked.size(), 1);
+        QCOMPARE(m_asked[0].text, QStringLiteral("无法装载OSPF工具!"));
+
+        // The tool's name is matched ignoring case, as on the desktop it was written for.
+        QFile::remove(f.fileName());
+        const QString out = path(QStringLiteral("ospf-args"));
+        writeStandIn(cwd.filePath(QStringLiteral("ospf.EXE")), out);
+        g_bUserRight = 0;
+        m_asked.clear();
+        QVERIFY(dlg.OnCommand(32810));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
+        QVERIFY(m_asked.isEmpty());
+        QCOMPARE(readLines(out), (QStringList{"/Nsw-a", "/I10.0.0.1", "/Rorchid", "/Wsaffron", "/UFALSE"}));
+        QDir::setCurrent(old);
+    }
+
+    // The real modal run: Enter is swallowed, Escape and the close box end it.
+    void closingEndsTheRun() {
+        platform::SetRunModalHook({});
+        for (bool closeBox : {false, true}) {
+            CPanelDlg dlg;
+            bool ended = false;
+            QTimer::singleShot(50, &dlg, [&] {
+                QTest::keyClick(&dlg, Qt::Key_Return);
+                QVERIFY(dlg.isVisible());
+                if (closeBox)
+                    dlg.close();
+                else
+                    QTest::keyClick(&dlg, Qt::Key_Escape);
+            });
+            QTimer::singleShot(5000, &dlg, [&] {
+                if (!ended)
+                    dlg.done(99);
+            });
+            int result = platform::RunModal(&dlg);
+            ended = true;
+            QCOMPARE(result, int(QDialog::Rejected));
+        }
+        platform::SetRunModalHook([this](QDialog* d) {
+            m_modal.append(d->windowTitle());
+            return 0;
+        });
+    }
+
+private:
+    // A desktop whose default browser is a stand-in that records its arguments in out.
+    void writeBrowserAssociation(const QString& out) {
+        writeStandIn(path(QStringLiteral("bin/talvex-browser")), out);
+        QDir().mkpath(path(QStringLiteral("config")));
+        QDir().mkpath(path(QStringLiteral("data/applications")));
+        QFile list(path(QStringLiteral("config/mimeapps.list")));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("[Default Applications]\nx-scheme-handler/http=talvex-browser.desktop;\n");
+        list.close();
+        QFile entry(path(QStringLiteral("data/applications/talvex-browser.desktop")));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=talvex-browser %u\n");
+        entry.close();
+        qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toUtf8());
+        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toUtf8());
+        qputenv("XDG_CONFIG_DIRS", path(QStringLiteral("none")).toUtf8());
+        qputenv("XDG_DATA_DIRS", path(QStringLiteral("none")).toUtf8());
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
