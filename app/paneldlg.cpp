@@ -1,10 +1,15 @@
 #include "paneldlg.h"
 
 #include "aboutdlg.h"
+#include "cpuutildlg.h"
+#include "deviceinfodlg.h"
+#include "interfaceinfodlg.h"
+#include "memoryinfodlg.h"
 #include "menus.h"
 #include "params.h"
 #include "platform.h"
 #include "stringtable.h"
+#include "systeminfodlg.h"
 #include "tools.h"
 
 #include <QContextMenuEvent>
@@ -104,6 +109,21 @@ template <class Page> void CPanelDlg::runPage() {
 
 bool CPanelDlg::OnCommand(int id) {
     switch (id) {
+    case kCmdSystemInfo:
+        runPage<CSystemInfoDlg>();
+        return true;
+    case kCmdInterfaceInfo:
+        runPage<CInterfaceInfoDlg>();
+        return true;
+    case kCmdCpu:
+        runPage<CCpuUtilDlg>();
+        return true;
+    case kCmdMemory:
+        runPage<CMemoryInfoDlg>();
+        return true;
+    case kCmdDeviceInfo:
+        runPage<CDeviceInfoDlg>();
+        return true;
     case kCmdTelnet:
         onTelnet();
         return true;

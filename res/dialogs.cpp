@@ -25,12 +25,92 @@ const DlgItem kSmartTrunk[] = {
     {Ctl::Button, 2, "Cancel", 116, 40, 50, 14, None},
 };
 
+const DlgItem kCpu[] = {
+    {Ctl::Static, S, "CPUUtilization5Sec:", 14, 18, 90, 10, None},
+    {Ctl::Edit, 1310, "", 110, 16, 100, 13, Disabled},
+    {Ctl::Static, S, "CPUUtilization1Min:", 14, 38, 90, 10, None},
+    {Ctl::Edit, 1312, "", 110, 36, 100, 13, Disabled},
+    {Ctl::Static, S, "CPUUtilization5Min:", 14, 58, 90, 10, None},
+    {Ctl::Edit, 1313, "", 110, 56, 100, 13, Disabled},
+    {Ctl::Button, 103, "&Refresh", 50, 88, 50, 14, None},
+    {Ctl::DefButton, 1146, "&Close", 127, 88, 50, 14, None},
+};
+
+const DlgItem kMemory[] = {
+    {Ctl::Static, S, "PoolIndex:", 14, 16, 100, 10, None},
+    {Ctl::Value, 1305, "", 120, 15, 100, 12, None},
+    {Ctl::Static, S, "PoolName:", 14, 36, 100, 10, None},
+    {Ctl::Value, 1306, "", 120, 35, 100, 12, None},
+    {Ctl::Static, S, "PoolCurrentUtilization:", 14, 56, 100, 10, None},
+    {Ctl::Value, 1307, "", 120, 55, 100, 12, None},
+    {Ctl::Static, S, "PoolLowestUtilization:", 14, 76, 100, 10, None},
+    {Ctl::Value, 1304, "", 120, 75, 100, 12, None},
+    {Ctl::Static, S, "PoolLargestUtilization:", 14, 96, 100, 10, None},
+    {Ctl::Value, 1303, "", 120, 95, 100, 12, None},
+    {Ctl::Button, 103, "&Refresh", 52, 122, 50, 14, None},
+    {Ctl::DefButton, 1146, "&Close", 131, 122, 50, 14, None},
+};
+
+const DlgItem kDevice[] = {
+    {Ctl::Group, S, "Basic Info", 7, 7, 173, 100, None},
+    {Ctl::Static, S, "Type:", 18, 23, 40, 10, None},
+    {Ctl::Value, 1223, "", 62, 22, 110, 12, None},
+    {Ctl::Static, S, "IP:", 18, 39, 40, 10, None},
+    {Ctl::Value, 1224, "", 62, 38, 110, 12, None},
+    {Ctl::Static, S, "MAC:", 18, 55, 40, 10, None},
+    {Ctl::Value, 1225, "", 62, 54, 110, 12, None},
+    {Ctl::Static, S, "Firmware:", 18, 71, 40, 10, None},
+    {Ctl::Value, 1226, "", 62, 70, 110, 12, None},
+    {Ctl::Static, S, "Hardware:", 18, 87, 40, 10, None},
+    {Ctl::Value, 1227, "", 62, 86, 110, 12, None},
+    {Ctl::Button, 3, "Refresh", 30, 115, 50, 14, Hidden},
+    {Ctl::DefButton, 2, "Close", 107, 115, 50, 14, None},
+};
+
+const DlgItem kSystem[] = {
+    {Ctl::Static, S, "Name:", 10, 12, 48, 10, None},
+    {Ctl::Edit, 1310, "", 62, 10, 212, 13, None},
+    {Ctl::Static, S, "Contactor:", 10, 30, 48, 10, None},
+    {Ctl::Edit, 1312, "", 62, 28, 212, 13, None},
+    {Ctl::Static, S, "Location:", 10, 48, 48, 10, None},
+    {Ctl::Edit, 1313, "", 62, 46, 212, 13, None},
+    {Ctl::Static, S, "Run Time:", 10, 66, 48, 10, None},
+    {Ctl::Value, 1304, "", 62, 65, 212, 12, None},
+    {Ctl::Static, S, "System OID:", 10, 84, 48, 10, None},
+    {Ctl::Value, 1303, "", 62, 83, 212, 12, None},
+    {Ctl::Group, S, "Description", 7, 100, 269, 42, None},
+    {Ctl::Value, 1302, "", 14, 112, 255, 24, Large},
+    {Ctl::Group, S, "TCP/IP Layer", 7, 146, 269, 24, None},
+    {Ctl::Check, 1008, "Physical", 14, 156, 48, 10, None},
+    {Ctl::Check, 1009, "Link", 68, 156, 40, 10, None},
+    {Ctl::Check, 1098, "Network", 112, 156, 48, 10, None},
+    {Ctl::Check, 1099, "Transport", 164, 156, 50, 10, None},
+    {Ctl::Check, 1102, "Application", 218, 156, 55, 10, None},
+    {Ctl::Button, 1145, "&Apply", 62, 176, 50, 14, None},
+    {Ctl::Button, 103, "&Refresh", 117, 176, 50, 14, None},
+    {Ctl::DefButton, 1146, "&Close", 172, 176, 50, 14, None},
+};
+
+const DlgItem kInterface[] = {
+    {Ctl::Group, S, "Interface Table", 7, 5, 390, 212, None},
+    {Ctl::List, 1088, "", 14, 17, 376, 194, None},
+    {Ctl::Static, S, "Number of entries:", 14, 227, 70, 10, None},
+    {Ctl::Value, 1095, "", 86, 226, 40, 12, None},
+    {Ctl::DefButton, 3, "&Refresh", 270, 225, 55, 14, None},
+    {Ctl::Button, 2, "&Close", 335, 225, 55, 14, None},
+};
+
 #define TEMPLATE(id, caption, w, h, items) {id, caption, w, h, "Arial", 9, items, int(std::size(items))}
 
 const DlgTemplate kTemplates[] = {
     TEMPLATE(100, "About Talvex Module", 240, 84, kAbout),
     TEMPLATE(102, "Talvex", 320, 91, kPanel),
     TEMPLATE(131, "Smart Trunk", 176, 62, kSmartTrunk),
+    TEMPLATE(413, "CPU Utilization", 227, 115, kCpu),
+    TEMPLATE(414, "Memory Information", 233, 149, kMemory),
+    TEMPLATE(356, "Device Information：", 187, 137, kDevice),
+    TEMPLATE(80, "System Information", 283, 195, kSystem),
+    TEMPLATE(49, "Interface Information", 404, 249, kInterface),
 };
 
 } // namespace

@@ -206,6 +206,8 @@ bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) 
     } else {
         resp.pdu = answer(*req, write);
     }
+    if (m_opt.faults.truncate >= 0 && resp.pdu.bindings.size() > size_t(m_opt.faults.truncate))
+        resp.pdu.bindings.resize(size_t(m_opt.faults.truncate));
     if (m_opt.faults.wrongId)
         resp.pdu.requestId = int32_t(uint32_t(resp.pdu.requestId) + 1);
     out = ber::encode(resp);
@@ -237,6 +239,8 @@ std::string Agent::command(const std::string& line) {
         return (in >> m_opt.faults.delayMs) ? "ok" : "error: expected milliseconds";
     if (verb == "error")
         return (in >> m_opt.faults.errorStatus) ? "ok" : "error: expected an error status";
+    if (verb == "truncate")
+        return (in >> m_opt.faults.truncate) ? "ok" : "error: expected a binding count";
     if (verb == "faults") {
         m_opt.faults = Faults{};
         return "ok";

@@ -17,6 +17,7 @@ struct Faults {
     int delayMs = 0;        // answer this late
     int32_t errorStatus = 0; // answer every request with this error status
     bool wrongId = false;   // answer with a request id one higher
+    int truncate = -1;      // answer with at most this many bindings (-1: all)
 };
 
 struct AgentOptions {

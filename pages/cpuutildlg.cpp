@@ -1,0 +1,16 @@
+#include "cpuutildlg.h"
+
+namespace {
+
+// The private MIB's record names are labels for the library only.
+QvTable<3> g_cpuTable{{
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.4.1.58213.10.97.2.36.1.1.1.0", "System Description"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0", "System Object ID"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.4.1.58213.10.97.2.36.1.1.3.0", "System Uptime"),
+}};
+
+} // namespace
+
+CCpuUtilDlg::CCpuUtilDlg()
+    : CTimedGetPage(413, QStringLiteral("CPU Utilization"), g_cpuTable, {1310, 1312, 1313}) {
+}

@@ -1,0 +1,97 @@
+#include "interfaceinfodlg.h"
+
+#include <QShowEvent>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+const _QvValueText kOperStatus[] = {{1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
+
+QvTable<6> g_interfaceTable{{
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.1", "Group"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.8", "OperateState", kOperStatus),
+    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.2.2.1.2", "Describe"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.3", "Type"),
+    QvRecord(ber::Gauge32, 0x11, "1.3.6.1.2.1.2.2.1.5", "Speed"),
+    QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.2.2.1.6", "MacAddress"),
+}};
+
+enum : int { kTypeRecord = 3, kSpeedRecord = 4 };
+
+// ifType 2 to 56; 27 has no name.
+const char* const kIfTypeNames[] = {
+    "regular1822", "hdh1822", "ddn-x25", "rfc877-x25", "ethernet-csmacd", "iso88023-csmacd",
+    "iso88024-tokenBus", "iso88025-tokenRing", "iso88026-man", "starLan", "proteon-10Mbit",
+    "proteon-80Mbit", "hyperchannel", "fddi", "lapb", "sdlc", "ds1", "e1", "basicISDN", "primaryISDN",
+    "propPointToPointSerial", "ppp", "softwareLoopback", "eon", "ethernet-3Mbit", nullptr, "slip",
+    "ultra", "ds3", "sip", "frame-relay", "rs-232", "parallel", "arcnet", "arcnet-plus", "atm",
+    "miox25", "sonet", "x25ple", "iso88022llc", "localTalk", "smds-dxi", "frame-relay-service",
+    "v35", "hssi", "hippi", "modem", "aal5", "sonetPath", "sonetVT", "smds-icip", "propVirtual",
+    "propMultiLink", "ieee80212", "fibre-channel",
+};
+
+} // namespace
+
+QString IfTypeName(const QString& value) {
+    bool ok = false;
+    const int type = value.toInt(&ok);
+    const int first = 2;
+    const int last = first + int(std::size(kIfTypeNames)) - 1;
+    if (ok && type >= first && type <= last && kIfTypeNames[type - first])
+        return QString::fromLatin1(kIfTypeNames[type - first]);
+    return QStringLiteral("other");
+}
+
+QString IfSpeedText(const QString& value) {
+    return QString::number(value.toULongLong() / 1000000) + QLatin1Char('M');
+}
+
+CInterfaceInfoDlg::CInterfaceInfoDlg() {
+    InitPage(this, 49, QStringLiteral("Interface Information"));
+    m_list = findChild<QTreeWidget*>(QStringLiteral("1088"));
+    SetupListColumns(m_list, {105, 129, 130, 131, 132, 133});
+    OnClicked(this, 3, [this] { OnRefresh(); });
+    OnClicked(this, 2, [this] { reject(); });
+}
+
+void CInterfaceInfoDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The first walk starts once the page is on the screen, as a click of Refresh.
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, [this] { OnRefresh(); });
+}
+
+void CInterfaceInfoDlg::OnRefresh() {
+    if (m_snmp.busy())
+        return;
+    m_list->clear();
+    m_rows = 0;
+    SetItemText(this, 1095, QStringLiteral("0"));
+    m_snmp.open(this, g_interfaceTable, &CInterfaceInfoDlg::OnSnmpResponse);
+    m_snmp.send(SNMP_PDU_GETNEXT);
+}
+
+void CInterfaceInfoDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
+    switch (m_snmp.walkStep(status, msg)) {
+    case WalkStep::Failed:
+    case WalkStep::Dropped:
+        return;
+    case WalkStep::End:
+        SetItemText(this, 1095, QString::number(m_rows));
+        return;
+    case WalkStep::Row:
+        break;
+    }
+    ++m_rows;
+    QStringList& v = m_snmp.values;
+    QList<CSnmpOid*>& oids = m_snmp.session->GetOidList();
+    if (v.size() > kTypeRecord)
+        oids[kTypeRecord]->m_strValue = v[kTypeRecord] = IfTypeName(v[kTypeRecord]);
+    if (v.size() > kSpeedRecord)
+        oids[kSpeedRecord]->m_strValue = v[kSpeedRecord] = IfSpeedText(v[kSpeedRecord]);
+    // With the proxied table the proxy record's text has no column.
+    new QTreeWidgetItem(m_list, v.mid(0, g_interfaceTable.count));
+    m_snmp.send(SNMP_PDU_GETNEXT);
+    SetItemText(this, 1095, QString::number(m_rows));
+}

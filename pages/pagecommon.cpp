@@ -1,0 +1,106 @@
+#include "pagecommon.h"
+
+#include "platform.h"
+#include "stringtable.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimerEvent>
+#include <QTreeWidget>
+
+void InitPage(QDialog* page, int templateId, const QString& caption) {
+    platform::BuildDialog(page, templateId);
+    page->setWindowIcon(platform::Icon(447));
+    page->setWindowTitle(caption);
+    page->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+void OnClicked(QDialog* page, int id, std::function<void()> action) {
+    if (auto* b = platform::Item<QPushButton>(page, id))
+        QObject::connect(b, &QPushButton::clicked, page, std::move(action));
+}
+
+void SetItemText(QWidget* page, int id, const QString& text) {
+    QWidget* w = platform::DialogItem(page, id);
+    if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(text);
+    else if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setText(text);
+}
+
+QString ItemText(QWidget* page, int id) {
+    QWidget* w = platform::DialogItem(page, id);
+    if (auto* label = qobject_cast<QLabel*>(w))
+        return label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        return edit->text();
+    return {};
+}
+
+void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds) {
+    QStringList headings;
+    for (int id : headingIds)
+        headings << QString::fromUtf8(res::String(id));
+    list->setColumnCount(int(headings.size()));
+    list->setHeaderLabels(headings);
+    QHeaderView* header = list->header();
+    header->setSectionsClickable(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const QFontMetrics fm(header->font());
+    for (int c = 0; c < headings.size(); ++c)
+        header->resizeSection(c, fm.horizontalAdvance(headings[c]) + 15);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setAllColumnsShowFocus(true);
+    list->setRootIsDecorated(false);
+}
+
+QString UptimeText(qint64 ticks) {
+    const qint64 t = ticks < 0 ? -ticks : ticks;
+    return QString::number(t / 360000) + QString::fromUtf8(res::String(123)) + QString::number(t % 360000 / 6000) +
+           QString::fromUtf8(res::String(124));
+}
+
+CTimedGetPage::CTimedGetPage(int templateId, const QString& caption, QvTableRef table,
+                             std::initializer_list<int> fields)
+    : m_table(table), m_fields(fields) {
+    InitPage(this, templateId, caption);
+    OnClicked(this, 103, [this] { OnRefresh(); });
+    OnClicked(this, 1146, [this] { reject(); });
+    {
+        platform::WaitCursor wait;
+        request();
+    }
+    startTimer(kPageTimerMs);
+}
+
+void CTimedGetPage::OnRefresh() {
+    platform::WaitCursor wait;
+    request();
+}
+
+void CTimedGetPage::OnTimer() {
+    request();
+}
+
+void CTimedGetPage::timerEvent(QTimerEvent*) {
+    OnTimer();
+}
+
+void CTimedGetPage::request() {
+    if (m_snmp.busy())
+        return;
+    m_snmp.open(this, m_table, &CTimedGetPage::OnSnmpResponse);
+    m_snmp.send(SNMP_PDU_GET);
+}
+
+void CTimedGetPage::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
+    m_snmp.values.clear();
+    m_snmp.collect(status, msg);
+    m_snmp.pending = 0;
+    if (m_snmp.values.size() < m_fields.size())
+        return;
+    for (qsizetype i = 0; i < m_fields.size(); ++i)
+        SetItemText(this, m_fields[i], m_snmp.values[i]);
+}

@@ -1,0 +1,153 @@
+#include "systeminfodlg.h"
+
+#include "params.h"
+#include "platform.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QvTable<7> g_systemGetTable{{
+    QvRecord(ber::OctetString, 0x1, "1.3.6.1.2.1.1.1.0", "System Description"),
+    QvRecord(ber::ObjectId, 0x1, "1.3.6.1.2.1.1.2.0", "System Object ID"),
+    QvRecord(ber::TimeTicks, 0x1, "1.3.6.1.2.1.1.3.0", "System Uptime"),
+    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.4.0", "System Contact"),
+    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.5.0", "System Name"),
+    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.6.0", "System Location"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.1.7.0", "System Service"),
+}};
+
+QvTable<3> g_systemSetTable{{
+    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.4.0", "System Contact"),
+    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.5.0", "System Name"),
+    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.6.0", "System Location"),
+}};
+
+enum : int { kName = 1310, kContact = 1312, kLocation = 1313, kApply = 1145 };
+
+// The edit boxes and how many characters the operator may type into each.
+struct EditLimit {
+    int id;
+    int limit;
+};
+constexpr EditLimit kEdits[] = {{kName, 32}, {kContact, 32}, {kLocation, 60}};
+
+// sysServices bit values and their boxes; 32 and 16 have none.
+constexpr struct {
+    int bit;
+    int box;
+} kServiceBoxes[] = {{64, 1102}, {32, 0}, {16, 0}, {8, 1099}, {4, 1098}, {2, 1009}, {1, 1008}};
+
+} // namespace
+
+CSystemInfoDlg::CSystemInfoDlg() {
+    InitPage(this, 80, QStringLiteral("System Information"));
+    OnClicked(this, 103, [this] { OnRefresh(); });
+    OnClicked(this, kApply, [this] { OnApply(); });
+    OnClicked(this, 1146, [this] { reject(); });
+    for (const EditLimit& e : kEdits) {
+        auto* edit = platform::Item<QLineEdit>(this, e.id);
+        edit->setMaxLength(e.limit);
+        connect(edit, &QLineEdit::textChanged, this, [this] {
+            if (g_bUserRight == 1)
+                platform::Item<QPushButton>(this, kApply)->setEnabled(true);
+        });
+    }
+    platform::Item<QPushButton>(this, kApply)->setEnabled(false);
+    platform::WaitCursor wait;
+    request();
+}
+
+void CSystemInfoDlg::OnRefresh() {
+    platform::WaitCursor wait;
+    request();
+}
+
+void CSystemInfoDlg::request() {
+    if (m_get.busy())
+        return;
+    m_get.open(this, g_systemGetTable, &CSystemInfoDlg::OnGetResponse);
+    m_get.send(SNMP_PDU_GET);
+}
+
+void CSystemInfoDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
+    m_get.values.clear();
+    m_get.collect(status, msg);
+    m_get.pending = 0;
+    if (m_get.values.size() < 7)
+        return;
+    const QStringList& v = m_get.values;
+    SetItemText(this, 1302, v[0]);
+    SetItemText(this, 1303, v[1]);
+    bool ok = false;
+    const qint64 ticks = v[2].toLongLong(&ok);
+    if (ok)
+        SetItemText(this, 1304, UptimeText(ticks));
+    m_strContact = v[3];
+    m_strName = v[4];
+    m_strLocation = v[5];
+    const int services = v[6].toInt(&ok);
+    if (ok) {
+        // The boxes show this answer alone: one checked by an earlier answer is cleared.
+        for (const auto& s : kServiceBoxes)
+            if (s.box)
+                platform::Item<QCheckBox>(this, s.box)->setChecked(false);
+        for (int rest = services; rest > 0;) {
+            for (const auto& s : kServiceBoxes)
+                if (s.bit <= rest) {
+                    rest -= s.bit;
+                    if (s.box)
+                        platform::Item<QCheckBox>(this, s.box)->setChecked(true);
+                    break;
+                }
+        }
+        for (const auto& s : kServiceBoxes)
+            if (s.box)
+                platform::Item<QCheckBox>(this, s.box)->setEnabled(false);
+    }
+    showValues();
+    if (g_bUserRight == 0)
+        for (const EditLimit& e : kEdits)
+            platform::Item<QLineEdit>(this, e.id)->setReadOnly(true);
+}
+
+void CSystemInfoDlg::showValues() {
+    const QString* texts[] = {&m_strName, &m_strContact, &m_strLocation};
+    for (int i = 0; i < 3; ++i) {
+        auto* edit = platform::Item<QLineEdit>(this, kEdits[i].id);
+        // As an edit box's limit does for text put into it, a longer value from the device is
+        // shown whole (and written back whole), only typing is limited.
+        edit->setMaxLength(std::max(kEdits[i].limit, int(texts[i]->size())));
+        edit->setText(*texts[i]);
+    }
+}
+
+void CSystemInfoDlg::OnApply() {
+    if (g_bUserRight == 0 || m_set.busy())
+        return;
+    m_strName = ItemText(this, kName);
+    m_strContact = ItemText(this, kContact);
+    m_strLocation = ItemText(this, kLocation);
+    m_set.open(this, g_systemSetTable, &CSystemInfoDlg::OnSetResponse);
+    if (m_set.sendSet({m_strContact, m_strName, m_strLocation}))
+        platform::Item<QPushButton>(this, kApply)->setEnabled(false);
+}
+
+void CSystemInfoDlg::OnSetResponse(unsigned short status, CSnmpMsg* msg) {
+    m_set.values.clear();
+    const int r = m_set.collect(status, msg);
+    if (r == 0)
+        return; // an answer to an earlier set
+    m_set.pending = 0;
+    const bool accepted = r == 1 && m_set.values.size() == 3;
+    if (!accepted) {
+        // Refused or unanswered: what the operator typed stays, ready to apply again.
+        platform::Item<QPushButton>(this, kApply)->setEnabled(true);
+        return;
+    }
+    // Show what the device now holds; a get still outstanding read the values before the set.
+    m_get.pending = 0;
+    request();
+}

@@ -1,0 +1,29 @@
+// The MIB-II system group: description, object id, uptime and services shown; contact, name
+// and location written with Apply when the operator has the right.
+#pragma once
+
+#include "pagecommon.h"
+
+class CSystemInfoDlg : public QDialog {
+    Q_OBJECT
+public:
+    CSystemInfoDlg();
+
+    void OnRefresh();
+    void OnApply();
+    const SnmpChannel& getChannel() const { return m_get; }
+    const SnmpChannel& setChannel() const { return m_set; }
+
+private:
+    void request();
+    void OnGetResponse(unsigned short status, CSnmpMsg* msg);
+    void OnSetResponse(unsigned short status, CSnmpMsg* msg);
+    void showValues();
+
+    // Get and set have a session each, so that neither cuts off the other's answer.
+    SnmpChannel m_get;
+    SnmpChannel m_set;
+    QString m_strContact;
+    QString m_strName;
+    QString m_strLocation;
+};

@@ -1,0 +1,443 @@
+// The first MIB pages, real dialogs under the offscreen platform, against talvex-sim (with its
+// fault switches) and against net-snmp's snmpd.
+#include "cpuutildlg.h"
+#include "deviceinfodlg.h"
+#include "interfaceinfodlg.h"
+#include "memoryinfodlg.h"
+#include "paneldlg.h"
+#include "params.h"
+#include "peers.h"
+#include "platform.h"
+#include "systeminfodlg.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+constexpr int kTimeoutMs = 2000; // retries every 500 ms
+
+QStringList texts(QWidget* page, std::initializer_list<int> ids) {
+    QStringList out;
+    for (int id : ids)
+        out << ItemText(page, id);
+    return out;
+}
+
+QStringList checkedServices(QWidget* page) {
+    QStringList out;
+    for (int id : {1008, 1009, 1098, 1099, 1102})
+        if (platform::Item<QCheckBox>(page, id)->isChecked())
+            out << platform::Item<QCheckBox>(page, id)->text();
+    return out;
+}
+
+QList<QStringList> rows(QTreeWidget* list) {
+    QList<QStringList> out;
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < list->columnCount(); ++c)
+            row << list->topLevelItem(r)->text(c);
+        out << row;
+    }
+    return out;
+}
+
+void saveShot(QWidget* page, const char* name) {
+    const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
+    if (!dir.isEmpty())
+        page->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+}
+
+} // namespace
+
+class TestPages : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SimProcess> m_sim;
+
+    QString sim(const QString& line) { return m_sim->command(line); }
+    int served() { return sim(QStringLiteral("served")).toInt(); }
+    void useSim() {
+        SetSnmpAgentPort(m_sim->port());
+        g_strReadCommunity = QStringLiteral("orchid");
+        g_strWriteCommunity = QStringLiteral("saffron");
+    }
+    // The value the simulator holds, as net-snmp's snmpget reads it.
+    QString snmpget(const QString& oid) {
+        bool ok = false;
+        QString out = RunTool(QStringLiteral("snmpget"),
+                              {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(m_sim->port()), oid}, &ok);
+        return out.trimmed().remove(QLatin1Char('"'));
+    }
+
+private slots:
+    void initTestCase() {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
+        QVERIFY(m_sim->started());
+        SetSnmpTimeout(kTimeoutMs);
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        g_strProxyAddress = QStringLiteral("0.0.0.0");
+        useSim();
+    }
+
+    void init() {
+        QCOMPARE(sim("faults"), QString("ok"));
+        useSim();
+        g_bUserRight = 1;
+    }
+
+    void cpuPage() {
+        for (auto [k, v] : {std::pair{1, 42}, {2, 37}, {3, 20}})
+            sim(QStringLiteral("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.%1.0 i %2").arg(k).arg(v));
+        CCpuUtilDlg page;
+        QCOMPARE(page.windowTitle(), QStringLiteral("CPU Utilization"));
+        QTRY_COMPARE(texts(&page, {1310, 1312, 1313}), (QStringList{"42", "37", "20"}));
+        saveShot(&page, "cpu-page.png");
+        QVERIFY(!page.channel().busy());
+
+        // A tick, a Refresh and another tick within one outstanding get make one request.
+        sim("delay 300");
+        const int before = served();
+        page.OnTimer();
+        QVERIFY(page.channel().busy());
+        page.OnRefresh();
+        page.OnTimer();
+        QTRY_VERIFY(!page.channel().busy());
+        QCOMPARE(served(), before + 1);
+
+        // Too few bindings, an error status, no answer: the fields stay, the next tick retries.
+        sim("delay 0");
+        sim("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.1.0 i 99");
+        for (const char* fault : {"truncate 2", "error 5", "wrongid 1", "drop 1"}) {
+            sim(QString::fromLatin1(fault));
+            page.OnTimer();
+            QVERIFY(page.channel().busy());
+            QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy(), kTimeoutMs + 2000);
+            QVERIFY2(ItemText(&page, 1310) == QStringLiteral("42"), fault);
+            sim("faults");
+        }
+        page.OnTimer();
+        QTRY_COMPARE(ItemText(&page, 1310), QStringLiteral("99"));
+    }
+
+    void memoryPage() {
+        sim("put 1.3.6.1.4.1.58213.10.97.2.35.1.1.1.3.0 i 61");
+        CMemoryInfoDlg page;
+        QCOMPARE(page.windowTitle(), QStringLiteral("Memory Information"));
+        QTRY_VERIFY(!ItemText(&page, 1303).isEmpty());
+        QCOMPARE(ItemText(&page, 1305), QStringLiteral("1"));
+        QCOMPARE(ItemText(&page, 1306), QStringLiteral("DRAM"));
+        QCOMPARE(ItemText(&page, 1307), QStringLiteral("61"));
+        saveShot(&page, "memory-page.png");
+        sim("put 1.3.6.1.4.1.58213.10.97.2.35.1.1.1.3.0 i 62");
+        sim("truncate 4");
+        page.OnRefresh();
+        QTRY_VERIFY(!page.channel().busy());
+        QCOMPARE(ItemText(&page, 1307), QStringLiteral("61"));
+    }
+
+    void devicePage_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("shown"); // 1223, 1224, 1225, 1226, 1227
+        QTest::newRow("answer") << "" << QStringList{"Talvex 8010 chassis switch", "127.0.0.1", "00:1A:2B:3C:00:01", "3.2.7", "B.04"};
+        QTest::newRow("error status") << "error 2" << QStringList{"", "127.0.0.1", "", "", ""};
+        QTest::newRow("three bindings") << "truncate 3" << QStringList{"", "127.0.0.1", "", "", ""};
+    }
+
+    void devicePage() {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, shown);
+        if (!fault.isEmpty())
+            sim(fault);
+        const int before = served();
+        CDeviceInfoDlg page;
+        QCOMPARE(page.windowTitle(), QStringLiteral("Device Information"));
+        QVERIFY(platform::Item<QPushButton>(&page, 3)->isHidden());
+        QTRY_COMPARE(served(), before + 1);
+        QTest::qWait(200);
+        QCOMPARE(texts(&page, {1223, 1224, 1225, 1226, 1227}), shown);
+        if (fault.isEmpty())
+            saveShot(&page, "device-page.png");
+        // The page reads once: the pending id is never cleared.
+        QVERIFY(page.channel().busy());
+    }
+
+    void uptimeText_data() {
+        QTest::addColumn<qint64>("ticks");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << qint64(0) << "0 Hours 0 Minutes ";
+        QTest::newRow("one day") << qint64(8640000) << "24 Hours 0 Minutes ";
+        QTest::newRow("359999") << qint64(359999) << "0 Hours 59 Minutes ";
+        QTest::newRow("12345678") << qint64(12345678) << "34 Hours 17 Minutes ";
+        QTest::newRow("negative") << qint64(-12345678) << "34 Hours 17 Minutes ";
+        QTest::newRow("largest TimeTicks") << qint64(4294967295) << "11930 Hours 27 Minutes ";
+    }
+
+    void uptimeText() {
+        QFETCH(qint64, ticks);
+        QFETCH(QString, text);
+        QCOMPARE(UptimeText(ticks), text);
+    }
+
+    void systemPageServices_data() {
+        QTest::addColumn<int>("services");
+        QTest::addColumn<QStringList>("checked");
+        QTest::newRow("72") << 72 << QStringList{"Transport", "Application"};
+        QTest::newRow("78") << 78 << QStringList{"Link", "Network", "Transport", "Application"};
+        QTest::newRow("4") << 4 << QStringList{"Network"};
+        QTest::newRow("0") << 0 << QStringList{};
+        QTest::newRow("48") << 48 << QStringList{};
+        QTest::newRow("127") << 127 << QStringList{"Physical", "Link", "Network", "Transport", "Application"};
+    }
+
+    void systemPageServices() {
+        QFETCH(int, services);
+        QFETCH(QStringList, checked);
+        sim("put 1.3.6.1.2.1.1.7.0 i 127");
+        CSystemInfoDlg page;
+        QTRY_COMPARE(checkedServices(&page).size(), 5);
+        // A later answer shows its own services alone.
+        sim(QStringLiteral("put 1.3.6.1.2.1.1.7.0 i %1").arg(services));
+        sim("put 1.3.6.1.2.1.1.3.0 t 12345678");
+        page.OnRefresh();
+        QTRY_VERIFY(!page.getChannel().busy());
+        QCOMPARE(ItemText(&page, 1304), QStringLiteral("34 Hours 17 Minutes "));
+        QCOMPARE(checkedServices(&page), checked);
+        for (int id : {1008, 1009, 1098, 1099, 1102})
+            QVERIFY(!platform::Item<QCheckBox>(&page, id)->isEnabled());
+    }
+
+    void systemPageShowsAndApplies() {
+        sim("put 1.3.6.1.2.1.1.3.0 t 8640000");
+        CSystemInfoDlg page;
+        QCOMPARE(page.windowTitle(), QStringLiteral("System Information"));
+        auto* apply = platform::Item<QPushButton>(&page, 1145);
+        QVERIFY(!apply->isEnabled());
+        QTRY_COMPARE(ItemText(&page, 1310), snmpget("1.3.6.1.2.1.1.5.0"));
+        QCOMPARE(ItemText(&page, 1304), QStringLiteral("24 Hours 0 Minutes "));
+        QCOMPARE(ItemText(&page, 1303), QStringLiteral("1.3.6.1.4.1.58213.10.97.1"));
+        QCOMPARE(ItemText(&page, 1302), snmpget("1.3.6.1.2.1.1.1.0"));
+        QVERIFY(apply->isEnabled()); // the answer filled the edit boxes
+
+        // A Refresh while the get is outstanding sends nothing.
+        sim("delay 300");
+        int before = served();
+        page.OnRefresh();
+        page.OnRefresh();
+        QTRY_VERIFY(!page.getChannel().busy());
+        QCOMPARE(served(), before + 1);
+        sim("delay 0");
+
+        // Two applies in one opening both reach the device, the second while a get is out.
+        auto* name = platform::Item<QLineEdit>(&page, 1310);
+        name->setText(QStringLiteral("core-1"));
+        page.OnApply();
+        QTRY_COMPARE(snmpget("1.3.6.1.2.1.1.5.0"), QStringLiteral("core-1"));
+        QTRY_VERIFY(!page.setChannel().busy() && !page.getChannel().busy());
+        sim("delay 300");
+        page.OnRefresh();
+        platform::Item<QLineEdit>(&page, 1313)->setText(QStringLiteral("Hall B, row 7"));
+        page.OnApply();
+        QTRY_VERIFY(!page.setChannel().busy() && !page.getChannel().busy());
+        QCOMPARE(snmpget("1.3.6.1.2.1.1.6.0"), QStringLiteral("Hall B, row 7"));
+        QCOMPARE(ItemText(&page, 1313), QStringLiteral("Hall B, row 7"));
+        QCOMPARE(ItemText(&page, 1310), QStringLiteral("core-1"));
+
+        // A refused set keeps what the operator typed, ready to apply again.
+        sim("delay 0");
+        sim("error 17");
+        name->setText(QStringLiteral("refused"));
+        page.OnApply();
+        QTRY_VERIFY(!page.setChannel().busy());
+        QCOMPARE(name->text(), QStringLiteral("refused"));
+        QVERIFY(apply->isEnabled());
+        sim("faults");
+
+        // Typing is limited; a longer value from the device is shown and written back whole.
+        const QString longContact(40, QLatin1Char('c'));
+        sim("put 1.3.6.1.2.1.1.4.0 s " + longContact);
+        page.OnRefresh();
+        QTRY_COMPARE(ItemText(&page, 1312), longContact);
+        name->clear();
+        QTest::keyClicks(name, QString(40, QLatin1Char('n')));
+        QCOMPARE(name->text().size(), 32);
+        sim("put 1.3.6.1.2.1.1.5.0 s talvex-sim");
+    }
+
+    void systemPageWithoutRight() {
+        g_bUserRight = 0;
+        const QString name = snmpget("1.3.6.1.2.1.1.5.0");
+        CSystemInfoDlg page;
+        QTRY_COMPARE(ItemText(&page, 1310), name);
+        for (int id : {1310, 1312, 1313})
+            QVERIFY(platform::Item<QLineEdit>(&page, id)->isReadOnly());
+        auto* apply = platform::Item<QPushButton>(&page, 1145);
+        QVERIFY(!apply->isEnabled());
+        const int before = served();
+        platform::Item<QLineEdit>(&page, 1310)->setText(QStringLiteral("intruder"));
+        QVERIFY(!apply->isEnabled());
+        page.OnApply();
+        QTest::qWait(300);
+        QCOMPARE(served(), before);
+        QCOMPARE(snmpget("1.3.6.1.2.1.1.5.0"), name);
+    }
+
+    void ifTypeAndSpeed_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("6") << "6" << "ethernet-csmacd";
+        QTest::newRow("1") << "1" << "other";
+        QTest::newRow("2") << "2" << "regular1822";
+        QTest::newRow("27") << "27" << "other";
+        QTest::newRow("37") << "37" << "atm";
+        QTest::newRow("56") << "56" << "fibre-channel";
+        QTest::newRow("57") << "57" << "other";
+        QTest::newRow("empty") << "" << "other";
+        QTest::newRow("text") << "<noSuchInstance>" << "other";
+    }
+
+    void ifTypeAndSpeed() {
+        QFETCH(QString, type);
+        QFETCH(QString, name);
+        QCOMPARE(IfTypeName(type), name);
+        QCOMPARE(IfSpeedText("10000000"), QStringLiteral("10M"));
+        QCOMPARE(IfSpeedText("0"), QStringLiteral("0M"));
+        QCOMPARE(IfSpeedText("999999"), QStringLiteral("0M"));
+        QCOMPARE(IfSpeedText("4294967295"), QStringLiteral("4294M"));
+    }
+
+    void interfacePage() {
+        CInterfaceInfoDlg page;
+        QCOMPARE(page.windowTitle(), QStringLiteral("Interface Information"));
+        QTreeWidget* list = page.list();
+        QCOMPARE(list->columnCount(), 6);
+        QCOMPARE(list->headerItem()->text(2), QStringLiteral("Description             "));
+        const QFontMetrics fm(list->header()->font());
+        QCOMPARE(list->header()->sectionSize(3), fm.horizontalAdvance(list->headerItem()->text(3)) + 15);
+        QVERIFY(!list->header()->sectionsClickable());
+
+        const int count = snmpget("1.3.6.1.2.1.2.1.0").toInt();
+        QVERIFY(count > 0);
+        page.show(); // the walk starts when the page is shown
+        QTRY_COMPARE_WITH_TIMEOUT(ItemText(&page, 1095), QString::number(count), 10000);
+        QTRY_VERIFY(!page.channel().busy());
+        const QList<QStringList> r = rows(list);
+        QCOMPARE(r.size(), count);
+        QCOMPARE(r[0][0], QStringLiteral("1"));
+        QCOMPARE(r[0][4], QStringLiteral("1000M"));
+        QVERIFY(QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){5}[0-9A-F]{2}$")).match(r[0][5]).hasMatch());
+        // The first port of the copper card in slot 1.
+        auto port = std::find_if(r.begin(), r.end(), [](const QStringList& row) { return row[2].endsWith(" 1/1"); });
+        QVERIFY(port != r.end());
+        QCOMPARE((*port)[3], QStringLiteral("ethernet-csmacd"));
+        QCOMPARE((*port)[4], QStringLiteral("100M"));
+        QStringList states;
+        for (const QStringList& row : r)
+            states << row[1];
+        QVERIFY(states.contains(QStringLiteral("Connect")));
+        QVERIFY(states.contains(QStringLiteral("Disconnect")));
+        saveShot(&page, "interface-page.png");
+
+        // Refresh twice quickly: one walk. The list starts again from empty.
+        sim("delay 200");
+        const int before = served();
+        page.OnRefresh();
+        page.OnRefresh();
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(ItemText(&page, 1095), QStringLiteral("0"));
+        QTRY_COMPARE(list->topLevelItemCount(), 2);
+        sim("delay 0");
+        // A walk cut off by an error keeps the rows it has.
+        sim("error 5");
+        QTRY_VERIFY(!page.channel().busy());
+        const int kept = list->topLevelItemCount();
+        QVERIFY(kept >= 2 && kept < count);
+        QCOMPARE(ItemText(&page, 1095), QString::number(kept));
+        QVERIFY(served() >= before + 2);
+    }
+
+    void interfacePageWithoutInterfaces() {
+        SimProcess empty({"--static"});
+        QVERIFY(empty.started());
+        QCOMPARE(empty.command("delbelow 1.3.6.1.2.1.2.2"), QString("ok"));
+        SetSnmpAgentPort(empty.port());
+        CInterfaceInfoDlg page;
+        page.show();
+        QTRY_COMPARE(empty.command("served"), QStringLiteral("1"));
+        QTRY_VERIFY(!page.channel().busy());
+        QCOMPARE(page.list()->topLevelItemCount(), 0);
+        QCOMPARE(ItemText(&page, 1095), QStringLiteral("0"));
+    }
+
+    void systemPageShot() {
+        sim("put 1.3.6.1.2.1.1.3.0 t 31415926");
+        CSystemInfoDlg page;
+        QTRY_VERIFY(!ItemText(&page, 1304).isEmpty());
+        saveShot(&page, "system-page.png");
+    }
+
+    // The host's own values through net-snmp's agent.
+    void pagesAgainstSnmpd() {
+        SnmpdProcess snmpd;
+        QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
+        SetSnmpAgentPort(snmpd.port());
+        g_strReadCommunity = QStringLiteral("public");
+        g_strWriteCommunity = QStringLiteral("private");
+        auto get = [&](const QString& oid) {
+            return RunTool(QStringLiteral("snmpget"),
+                           {"-v2c", "-c", "public", "-Oqv", "127.0.0.1:" + QString::number(snmpd.port()), oid})
+                .trimmed()
+                .remove(QLatin1Char('"'));
+        };
+        {
+            CSystemInfoDlg page;
+            QTRY_VERIFY_WITH_TIMEOUT(!ItemText(&page, 1304).isEmpty(), 5000);
+            QCOMPARE(ItemText(&page, 1310), get("1.3.6.1.2.1.1.5.0"));
+            QCOMPARE(ItemText(&page, 1302), get("1.3.6.1.2.1.1.1.0"));
+            QCOMPARE(checkedServices(&page).isEmpty(), get("1.3.6.1.2.1.1.7.0").toInt() == 0);
+        }
+        {
+            const QStringList indexes =
+                RunTool(QStringLiteral("snmpwalk"), {"-v2c", "-c", "public", "-Oqv", "127.0.0.1:" + QString::number(snmpd.port()),
+                                                     "1.3.6.1.2.1.2.2.1.1"})
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QVERIFY(!indexes.isEmpty());
+            CInterfaceInfoDlg page;
+            page.show();
+            QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy() && page.list()->topLevelItemCount() > 0, 5000);
+            QTRY_VERIFY(!page.channel().busy());
+            QCOMPARE(page.list()->topLevelItemCount(), indexes.size());
+            for (int i = 0; i < indexes.size(); ++i)
+                QCOMPARE(page.list()->topLevelItem(i)->text(0), indexes[i].trimmed());
+            // The loopback interface is there with its type name.
+            bool loopback = false;
+            for (const QStringList& row : rows(page.list()))
+                loopback |= row[3] == QStringLiteral("softwareLoopback");
+            QVERIFY(loopback);
+        }
+    }
+
+    // The window dispatches the five commands to their pages.
+    void panelOpensPages() {
+        QStringList titles;
+        platform::SetRunModalHook([&](QDialog* d) {
+            titles << QString::fromLatin1(d->metaObject()->className()) + QLatin1Char(':') + d->windowTitle();
+            return 0;
+        });
+        CPanelDlg panel;
+        for (int id : {32809, 32811, 32964, 32787, 32788})
+            QVERIFY(panel.OnCommand(id));
+        platform::SetRunModalHook({});
+        QCOMPARE(titles, (QStringList{"CCpuUtilDlg:CPU Utilization", "CMemoryInfoDlg:Memory Information",
+                                      "CDeviceInfoDlg:Device Information", "CSystemInfoDlg:System Information",
+                                      "CInterfaceInfoDlg:Interface Information"}));
+    }
+};
+
+QTEST_MAIN(TestPages)
+#include "tst_pages.moc"
