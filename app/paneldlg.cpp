@@ -6,20 +6,25 @@
 #include "interfaceinfodlg.h"
 #include "memoryinfodlg.h"
 #include "menus.h"
+#include "panelpoller.h"
+#include "panelview.h"
 #include "params.h"
 #include "platform.h"
+#include "portconfigdlg.h"
 #include "stringtable.h"
 #include "systeminfodlg.h"
 #include "tools.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -65,9 +70,83 @@ CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
         r.moveTop(std::clamp(r.top(), avail.top(), std::max(avail.top(), avail.bottom() - r.height())));
     }
     move(r.topLeft());
+
+    startPanel();
 }
 
-CPanelDlg::~CPanelDlg() = default;
+CPanelDlg::~CPanelDlg() {
+    // The worker stops before the window it drives goes; then the sessions, then the model.
+    if (m_thread)
+        m_thread->stop();
+    m_thread.reset();
+    m_poller.reset();
+}
+
+void CPanelDlg::startPanel() {
+    m_snapshot = qEnvironmentVariable("TALVEX_SNAPSHOT");
+    const QString path = QDir(platform::SystemDirectory()).filePath(QString::fromLatin1(kPanelFileName));
+    if (!LoadPanel(path, m_model, *this)) {
+        if (!m_snapshot.isEmpty())
+            QTimer::singleShot(0, this, &CPanelDlg::writeSnapshot);
+        return;
+    }
+    // The window may be enlarged; the panel stretches with it.
+    setMinimumSize(160, 60);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    m_poller = std::make_unique<PanelPoller>(m_model);
+    m_poller->start();
+    if (!m_snapshot.isEmpty()) {
+        // After the first port walk, paint what it found and write the picture.
+        connect(m_poller.get(), &PanelPoller::portWalkEnded, this, [this] {
+            m_model.refresh();
+            QTimer::singleShot(0, this, &CPanelDlg::writeSnapshot);
+        }, Qt::SingleShotConnection);
+        QTimer::singleShot(30000, this, &CPanelDlg::writeSnapshot);
+    }
+    m_thread = std::make_unique<CPanelDeviceThread>(m_poller.get());
+    m_thread->start();
+}
+
+void CPanelDlg::writeSnapshot() {
+    if (m_snapshot.isEmpty())
+        return;
+    m_view->grab().save(m_snapshot, "PNG");
+    m_snapshot.clear();
+    done(QDialog::Accepted);
+}
+
+void CPanelDlg::placePanel(int x, int y, int width, int height) {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setGeometry(x, y, width, height);
+    setFixedSize(width, height);
+}
+
+QSize CPanelDlg::panelClientSize() const {
+    // The client area is the window less its menu bar, as a Windows client area is.
+    return QSize(width(), std::max(0, height() - m_menuBar->sizeHint().height()));
+}
+
+void CPanelDlg::onPanelClick(PanelModel::Hit hit) {
+    switch (hit) {
+    case PanelModel::Hit::Console:
+        if (!g_bUserRight)
+            platform::MessageBox(this, QString::fromUtf8(kNoRightText));
+        else if (platform::MessageBox(this, QStringLiteral("Do you want to TELNET this device!"), true) ==
+                 platform::Answer::Ok)
+            LaunchTelnet();
+        break;
+    case PanelModel::Hit::ChassisPort:
+        if (!g_bUserRight)
+            platform::MessageBox(this, QString::fromUtf8(kNoRightText));
+        break;
+    case PanelModel::Hit::ModulePort:
+        OnCommand(kCmdInterfaceInfo);
+        break;
+    case PanelModel::Hit::None:
+        break;
+    }
+}
 
 void CPanelDlg::buildMenuBar() {
     m_menuBar = new QMenuBar(this);
@@ -76,7 +155,9 @@ void CPanelDlg::buildMenuBar() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setMenuBar(m_menuBar);
-    layout->addStretch();
+    m_view = new PanelView(m_model, this);
+    layout->addWidget(m_view, 1);
+    connect(m_view, &PanelView::clicked, this, &CPanelDlg::onPanelClick);
     QList<QMenu*> stack;
     for (const res::MenuItem* it = res::kMenu175; !(it->kind == res::Item::End && stack.isEmpty()); ++it) {
         const QString text = QString::fromUtf8(it->text);
@@ -123,6 +204,13 @@ bool CPanelDlg::OnCommand(int id) {
         return true;
     case kCmdDeviceInfo:
         runPage<CDeviceInfoDlg>();
+        return true;
+    case kCmdPanelRefresh:
+        if (m_poller)
+            m_poller->panelRefresh();
+        return true;
+    case kCmdPortConfig:
+        runPage<CPortConfigDlg>();
         return true;
     case kCmdTelnet:
         onTelnet();

@@ -1,12 +1,20 @@
 // The main panel window: the chassis picture, the menu bar and the command dispatcher.
 #pragma once
 
+#include "panelloader.h"
+#include "panelmodel.h"
+
 #include <QDialog>
 
+#include <memory>
+
+class CPanelDeviceThread;
+class PanelPoller;
+class PanelView;
 class QMenuBar;
 class QPushButton;
 
-class CPanelDlg : public QDialog {
+class CPanelDlg : public QDialog, public PanelSite {
     Q_OBJECT
 public:
     explicit CPanelDlg(QWidget* parent = nullptr);
@@ -20,6 +28,16 @@ public:
     static bool IsAboutSysCommand(int id) { return (id & 0xFFF0) == 16; }
 
     QMenuBar* menuBar() const { return m_menuBar; }
+    PanelModel& panelModel() { return m_model; }
+    PanelView* panelView() const { return m_view; }
+    // Null when the panel description file did not load.
+    PanelPoller* poller() const { return m_poller.get(); }
+    bool panelLoaded() const { return m_poller != nullptr; }
+
+    // PanelSite
+    void placePanel(int x, int y, int width, int height) override;
+    QSize panelClientSize() const override;
+    QWidget* panelOwner() override { return this; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -32,9 +50,18 @@ private:
     template <class Page> void runPage();
     void onTelnet();
     void onWeb();
+    void onPanelClick(PanelModel::Hit hit);
+    void startPanel();
+    // TALVEX_SNAPSHOT: the client area into that PNG, then the end of the run.
+    void writeSnapshot();
 
     QMenuBar* m_menuBar = nullptr;
     QPushButton* m_hiddenDefault = nullptr;
+    PanelModel m_model;
+    PanelView* m_view = nullptr;
+    std::unique_ptr<PanelPoller> m_poller;
+    std::unique_ptr<CPanelDeviceThread> m_thread;
+    QString m_snapshot;
 };
 
 // Refusal every command that changes the device or starts a tool shows without the right.

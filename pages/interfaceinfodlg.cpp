@@ -43,10 +43,6 @@ QString IfTypeName(const QString& value) {
     return QStringLiteral("other");
 }
 
-QString IfSpeedText(const QString& value) {
-    return QString::number(value.toULongLong() / 1000000) + QLatin1Char('M');
-}
-
 CInterfaceInfoDlg::CInterfaceInfoDlg() {
     InitPage(this, 49, QStringLiteral("Interface Information"));
     m_list = findChild<QTreeWidget*>(QStringLiteral("1088"));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pagecommon.h"
+#include "valuetext.h"
 
 class QTreeWidget;
 
@@ -28,5 +29,3 @@ private:
 
 // The name of an ifType value text ("6" gives "ethernet-csmacd"); "other" for anything else.
 QString IfTypeName(const QString& value);
-// An ifSpeed text in whole millions of bits per second with "M": "100000000" gives "100M".
-QString IfSpeedText(const QString& value);

@@ -100,6 +100,22 @@ const DlgItem kInterface[] = {
     {Ctl::Button, 2, "&Close", 335, 225, 55, 14, None},
 };
 
+const DlgItem kPortConfig[] = {
+    {Ctl::Static, S, "选择端口：", 12, 12, 50, 10, None},
+    {Ctl::Combo, 1036, "", 64, 10, 120, 80, None},
+    {Ctl::Group, S, "", 7, 28, 184, 78, None},
+    {Ctl::Static, S, "端    口:", 16, 40, 46, 10, None},
+    {Ctl::Value, 1223, "", 64, 39, 118, 12, None},
+    {Ctl::Check, 1224, "端口使能", 64, 56, 100, 10, None},
+    {Ctl::Static, S, "连接状态:", 16, 72, 46, 10, None},
+    {Ctl::Value, 1226, "", 64, 71, 118, 12, None},
+    {Ctl::Static, S, "端口速率:", 16, 88, 46, 10, None},
+    {Ctl::Value, 1227, "", 64, 87, 118, 12, None},
+    {Ctl::Button, 3, "设置", 16, 114, 50, 16, None},
+    {Ctl::Button, 4, "刷新", 74, 114, 50, 16, None},
+    {Ctl::Button, 2, "退出", 132, 114, 50, 16, None},
+};
+
 #define TEMPLATE(id, caption, w, h, items) {id, caption, w, h, "Arial", 9, items, int(std::size(items))}
 
 const DlgTemplate kTemplates[] = {
@@ -111,6 +127,7 @@ const DlgTemplate kTemplates[] = {
     TEMPLATE(356, "Device Information：", 187, 137, kDevice),
     TEMPLATE(80, "System Information", 283, 195, kSystem),
     TEMPLATE(49, "Interface Information", 404, 249, kInterface),
+    TEMPLATE(156, "Port Configuration", 198, 138, kPortConfig),
 };
 
 } // namespace

@@ -40,15 +40,16 @@ struct CardKind {
     int ports;
     uint32_t speed;
     const char* media; // prefix of the port description
+    const char* abbreviation;
 };
 
 // The nine module types the panel knows, with their port count and speed.
 const CardKind kCards[] = {
-    {"SUP-1", 2, 1000000000u, "Management"},   {"SUP-2", 2, 1000000000u, "Management"},
-    {"LC-A48", 48, 100000000u, "FastEthernet"}, {"LC-A48E", 48, 1000000000u, "GigabitEthernet"},
-    {"LC-A24", 24, 100000000u, "FastEthernet"}, {"LC-A24E", 24, 1000000000u, "GigabitEthernet"},
-    {"LC-F24", 24, 1000000000u, "GigabitFiber"}, {"LC-X2", 2, 4294967295u, "TenGigabit"},
-    {"LC-X4", 4, 4294967295u, "TenGigabit"},
+    {"SUP-1", 2, 1000000000u, "Management", "MG"},    {"SUP-2", 2, 1000000000u, "Management", "MG"},
+    {"LC-A48", 48, 100000000u, "FastEthernet", "FE"}, {"LC-A48E", 48, 1000000000u, "GigabitEthernet", "GE"},
+    {"LC-A24", 24, 100000000u, "FastEthernet", "FE"}, {"LC-A24E", 24, 1000000000u, "GigabitEthernet", "GE"},
+    {"LC-F24", 24, 1000000000u, "GigabitFiber", "GF"}, {"LC-X2", 2, 4294967295u, "TenGigabit", "XE"},
+    {"LC-X4", 4, 4294967295u, "TenGigabit", "XE"},
 };
 
 const CardKind* card(const std::string& type) {
@@ -100,8 +101,12 @@ void Chassis::addCard(int slot, const std::string& type) {
     if (!k)
         return;
     m_modules.push_back({slot, type});
+    // The panel splits a description at its first blank and then at "/"; the port
+    // configuration dialog lists the descriptions that say "Physical port".
+    const std::string prefix =
+        m_opt.physicalDescr ? std::string("Physical port ") + k->abbreviation + " " : std::string(k->media) + " ";
     for (int n = 1; n <= k->ports; ++n)
-        addPort(std::string(k->media) + " " + std::to_string(slot) + "/" + std::to_string(n), 6, k->speed);
+        addPort(prefix + std::to_string(slot) + "/" + std::to_string(n), 6, k->speed);
 }
 
 void Chassis::addPort(const std::string& descr, int32_t type, uint32_t speed) {

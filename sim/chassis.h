@@ -33,6 +33,7 @@ struct ChassisOptions {
     uint32_t seed = 1;
     int extraRows = 0;       // interface rows beyond the chassis ports, for benchmarks
     bool full = false;       // every line-card slot populated
+    bool physicalDescr = false; // port descriptions "Physical port FE 1/3" instead of "FastEthernet 1/3"
 };
 
 class Chassis {

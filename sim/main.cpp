@@ -17,6 +17,8 @@ void usage() {
         "  --write-community C  (saffron)\n"
         "  --full               every line-card slot populated\n"
         "  --if-rows N          N more interface rows, for benchmarks\n"
+        "  --physical-descr     port descriptions \"Physical port FE 1/3\", as the port\n"
+        "                       configuration dialog lists them\n"
         "  --static             links, counters and load stay as they start\n"
         "  --seed N             seed of the chassis' behaviour (1)\n"
         "  --drop               answer nothing\n"
@@ -65,6 +67,8 @@ int main(int argc, char** argv) {
             agent.writeCommunity = value();
         else if (a == "--full")
             chassis.full = true;
+        else if (a == "--physical-descr")
+            chassis.physicalDescr = true;
         else if (a == "--if-rows")
             chassis.extraRows = int(number());
         else if (a == "--static")

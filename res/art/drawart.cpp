@@ -1,5 +1,7 @@
-// Draws the module's own pictures: the icons, the hand cursor and the built-in background.
-// Run by res/make-art; its output in res/images is checked in.
+// Draws the module's own pictures (the icons, the hand cursor and the built-in background) and
+// the shipped chassis. Run by res/make-art; its output in res/images and res/panel is checked in.
+#include "drawpanel.h"
+
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -165,5 +167,7 @@ int main(int argc, char** argv) {
     save(handCursor(), QStringLiteral("hand.png"));
     QImage bg = defaultBackground().convertToFormat(QImage::Format_RGB888);
     save(bg, QStringLiteral("default-background.bmp"));
+    if (argc > 2)
+        DrawPanel(QString::fromLocal8Bit(argv[2]));
     return 0;
 }

@@ -3,6 +3,8 @@
 #include "cmdline.h"
 #include "paneldlg.h"
 #include "params.h"
+#include "peers.h"
+#include "qvsnmp.h"
 #include "platform.h"
 #include "tools.h"
 
@@ -66,6 +68,8 @@ class TestApp : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
+        // The window polls the panel: toward a port where nobody answers.
+        SetSnmpAgentPort(FreeUdpPort());
         QDir().mkpath(path(QStringLiteral("bin")));
         m_oldPath = qgetenv("PATH");
         qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ':' + m_oldPath);

@@ -1,0 +1,213 @@
+#include "panelloader.h"
+
+#include "platform.h"
+#include "sectionreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+constexpr int kMaxPath = 99;
+
+struct Context {
+    PanelFile file;
+    QString dir;
+    PanelSection read(const QString& section) const { return file.section(section); }
+    QString bitmap(const QMap<QString, QString>& props, const char* key) const {
+        return PanelBitmapPath(dir, props.value(QLatin1String(key)));
+    }
+};
+
+int number(const QMap<QString, QString>& props, const char* key) {
+    return PanelNumber(props.value(QLatin1String(key)));
+}
+
+Lamp buildLamp(const QMap<QString, QString>& props) {
+    Lamp l;
+    l.name = props.value(QStringLiteral("Name"));
+    l.state = props.value(QStringLiteral("Status")).compare(QLatin1String("LAMPON"), Qt::CaseInsensitive) == 0 ? 0 : 1;
+    l.left = number(props, "left");
+    l.top = number(props, "top");
+    l.width = number(props, "width");
+    l.height = number(props, "height");
+    return l;
+}
+
+int portStateKeyword(const QString& s) {
+    if (s.compare(QLatin1String("PORTLINK10"), Qt::CaseInsensitive) == 0)
+        return Link10;
+    if (s.compare(QLatin1String("PORTDISABLED"), Qt::CaseInsensitive) == 0)
+        return Disabled;
+    if (s.compare(QLatin1String("PORTENABLE"), Qt::CaseInsensitive) == 0)
+        return Enabled;
+    if (s.compare(QLatin1String("PORTEMPTY"), Qt::CaseInsensitive) == 0)
+        return Empty;
+    return Link100;
+}
+
+// A port from its properties; without a Status it starts (and shows) Enabled.
+Port buildPort(const Context& c, const QMap<QString, QString>& props) {
+    Port p;
+    p.id = props.value(QStringLiteral("PortID"));
+    if (props.contains(QStringLiteral("Status"))) {
+        p.current = portStateKeyword(props.value(QStringLiteral("Status")));
+        p.shown = Enabled;
+    }
+    auto paths = std::make_shared<PortBitmaps>();
+    (*paths)[Link100] = c.bitmap(props, "BmpLink100");
+    (*paths)[Link10] = c.bitmap(props, "BmpLink10");
+    (*paths)[Disabled] = c.bitmap(props, "BmpDisable");
+    (*paths)[Enabled] = c.bitmap(props, "BmpEnable");
+    (*paths)[Empty] = c.bitmap(props, "BmpEmpty");
+    p.bitmaps = paths;
+    p.left = number(props, "left");
+    p.top = number(props, "top");
+    p.width = number(props, "width");
+    p.height = number(props, "height");
+    return p;
+}
+
+// Lamp1 ... LampN of a port's own section, those with a name.
+void addPortLamps(const Context& c, const QString& section, Port& port) {
+    const PanelSection s = c.read(section);
+    for (int k = 1; k <= s.size(); ++k) {
+        auto it = s.find(QStringLiteral("Lamp%1").arg(k));
+        if (it == s.end())
+            continue;
+        Lamp l = buildLamp(*it);
+        if (!l.name.isEmpty())
+            port.lamps.push_back(l);
+    }
+}
+
+} // namespace
+
+QString PanelBitmapPath(const QString& panelDir, const QString& value) {
+    if (value.isEmpty() || value.size() > kMaxPath)
+        return {};
+    QString path = value;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (QDir::isRelativePath(path))
+        path = QDir(panelDir).filePath(path);
+    return path;
+}
+
+bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
+    Context c;
+    {
+        if (!c.file.read(path)) {
+            platform::MessageBox(site.panelOwner(), QStringLiteral("Can't open the panel file : ") + path);
+            model.background.loadResource(1);
+            model.refWidth = site.panelClientSize().width();
+            model.refHeight = site.panelClientSize().height();
+            return false;
+        }
+    }
+    c.dir = QFileInfo(path).absolutePath();
+
+    const PanelSection panel = c.read(QStringLiteral("Panel"));
+    auto panel1 = panel.find(QStringLiteral("Panel1"));
+    if (panel1 != panel.end()) {
+        if (!panel1->contains(QStringLiteral("background"))) {
+            model.background.loadResource(1);
+            model.refWidth = site.panelClientSize().width();
+            model.refHeight = site.panelClientSize().height();
+            return false;
+        }
+        model.background.loadFile(c.bitmap(*panel1, "background"));
+        const int width = panel1->contains(QStringLiteral("width")) ? number(*panel1, "width") : 700;
+        const int height = panel1->contains(QStringLiteral("height")) ? number(*panel1, "height") : 140;
+        (void)number(*panel1, "left"); // read, and of no effect: the window is centred
+        (void)number(*panel1, "top");
+        QSize screen(width, height);
+        if (QScreen* s = QGuiApplication::primaryScreen())
+            screen = s->size();
+        site.placePanel((screen.width() - width) / 2, (screen.height() - height) / 2, width, height);
+    }
+
+    const QSize client = site.panelClientSize();
+    model.refWidth = client.width();
+    model.refHeight = client.height();
+
+    const PanelSection chassis = c.read(QStringLiteral("Panel1"));
+    if (auto console = chassis.find(QStringLiteral("Console")); console != chassis.end()) {
+        model.consoleLeft = number(*console, "left");
+        model.consoleTop = number(*console, "top");
+        model.consoleWidth = number(*console, "width");
+        model.consoleHeight = number(*console, "height");
+    }
+    for (int n = 1; n <= chassis.size(); ++n) {
+        auto it = chassis.find(QStringLiteral("Lamp%1").arg(n));
+        if (it == chassis.end())
+            continue;
+        Lamp l = buildLamp(*it);
+        if (!l.name.isEmpty())
+            model.lamps.push_back(l);
+    }
+    for (int n = 1; n <= chassis.size(); ++n) {
+        auto it = chassis.find(QStringLiteral("Port%1").arg(n));
+        if (it == chassis.end())
+            continue;
+        Port p = buildPort(c, *it);
+        addPortLamps(c, QStringLiteral("Port%1").arg(n), p);
+        PanelModel::applyPortState(p);
+        model.chassisPorts.push_back(std::move(p));
+    }
+
+    const PanelSection modules = c.read(QStringLiteral("Module"));
+    for (int m = 1; m <= modules.size(); ++m) {
+        Module t;
+        if (auto it = modules.find(QStringLiteral("Module%1").arg(m)); it != modules.end()) {
+            t.id = it->value(QStringLiteral("ID"));
+            t.bitmapPath = c.bitmap(*it, "BmpModule");
+            t.left = number(*it, "left");
+            t.top = number(*it, "top");
+            t.width = number(*it, "width");
+            t.height = number(*it, "height");
+        }
+        const PanelSection ports = c.read(QStringLiteral("Module%1").arg(m));
+        for (int p = 1; p <= ports.size(); ++p) {
+            auto it = ports.find(QStringLiteral("Port%1").arg(p));
+            Port port = it != ports.end() ? buildPort(c, *it) : Port();
+            addPortLamps(c, QStringLiteral("M%1Port%2").arg(m).arg(p), port);
+            PanelModel::applyPortState(port);
+            t.ports.push_back(std::move(port));
+        }
+        PanelModel::loadModule(t);
+        model.templates.push_back(std::move(t));
+    }
+    for (Module& t : model.templates)
+        PanelModel::loadModule(t);
+
+    const PanelSection slotSection = c.read(QStringLiteral("Slot"));
+    for (int s = 1; s <= slotSection.size(); ++s) {
+        auto it = slotSection.find(QStringLiteral("Slot%1").arg(s));
+        if (it == slotSection.end())
+            continue;
+        const int left = number(*it, "left"), top = number(*it, "top");
+        model.slotRects.push_back({left, top, left + number(*it, "width"), top + number(*it, "height")});
+    }
+
+    // Covers until polling reports the modules: template 1 in positions 0 to 9, 11 beyond. A
+    // position whose template the file lacks starts without a picture.
+    for (size_t k = 0; k < model.slotRects.size(); ++k) {
+        const size_t t = k < 10 ? 1 : 11;
+        Module m;
+        const Slot& s = model.slotRects[k];
+        m.left = s.left;
+        m.top = s.top;
+        m.width = s.right - s.left;
+        m.height = s.bottom - s.top;
+        if (t <= model.templates.size()) {
+            m.id = model.templates[t - 1].id;
+            m.bitmapPath = model.templates[t - 1].bitmapPath;
+            m.picture->loadFile(m.bitmapPath);
+        }
+        model.pictures.push_back(std::move(m));
+    }
+    return true;
+}

@@ -1,0 +1,191 @@
+#include "panelmodel.h"
+
+#include <QPainter>
+
+Port Port::copy() const {
+    Port p;
+    p.shown = shown;
+    p.id = id;
+    p.left = left;
+    p.top = top;
+    p.width = width;
+    p.height = height;
+    p.current = current;
+    p.lamps = lamps;
+    p.bitmaps = bitmaps;
+    return p;
+}
+
+bool PanelModel::applyPortState(Port& port) {
+    if (port.current < Link100 || port.current > Empty)
+        return false;
+    for (Lamp& l : port.lamps) {
+        if (port.current == Link100)
+            l.state = 0;
+        else if (port.current == Link10)
+            l.state = l.name == QLatin1String("100M") ? 1 : 0;
+        else
+            l.state = 1;
+    }
+    return port.picture->loadFile((*port.bitmaps)[size_t(port.current)]);
+}
+
+bool PanelModel::loadModule(Module& module) {
+    if (!module.picture->loadFile(module.bitmapPath))
+        return false;
+    for (Port& p : module.ports)
+        applyPortState(p);
+    return true;
+}
+
+Module PanelModel::buildModulePicture(int k, int t) const {
+    Module m;
+    m.id = QString::number(t);
+    if (k >= 0 && size_t(k) < slotRects.size()) {
+        const Slot& s = slotRects[size_t(k)];
+        m.left = s.left;
+        m.top = s.top;
+        m.width = s.right - s.left;
+        m.height = s.bottom - s.top;
+    }
+    if (t >= 1 && size_t(t) <= templates.size()) {
+        const Module& tmpl = templates[size_t(t - 1)];
+        m.bitmapPath = tmpl.bitmapPath;
+        for (const Port& p : tmpl.ports) {
+            m.ports.push_back(p.copy());
+            applyPortState(m.ports.back());
+        }
+    }
+    return m;
+}
+
+void PanelModel::replaceModule(int k, int t) {
+    if (k < 0 || size_t(k) >= slotRects.size() || size_t(k) >= pictures.size() || t < 1 || size_t(t) > templates.size())
+        return;
+    pictures[size_t(k)] = buildModulePicture(k, t);
+    Module& m = pictures[size_t(k)];
+    loadModule(m);
+    update(scaled(m.left, m.top, m.width, m.height));
+}
+
+void PanelModel::setPortState(int k, int portNumber, int state) {
+    if (k < 0 || size_t(k) >= pictures.size())
+        return;
+    const QString id = QString::number(portNumber);
+    for (Port& p : pictures[size_t(k)].ports) {
+        if (p.id != id)
+            continue;
+        if (p.current == Empty)
+            return;
+        p.current = state;
+        applyPortState(p);
+    }
+}
+
+void PanelModel::refresh() {
+    auto refreshPort = [this](Port& p, const Module* m) {
+        if (p.shown == p.current)
+            return;
+        update(portRect(p, m));
+        for (const Lamp& l : p.lamps)
+            update(lampRect(l));
+        p.shown = p.current;
+        applyPortState(p);
+    };
+    for (Port& p : chassisPorts)
+        refreshPort(p, nullptr);
+    for (Module& m : pictures)
+        for (Port& p : m.ports)
+            refreshPort(p, &m);
+}
+
+void PanelModel::pollingFailureReset() {
+    for (Lamp& l : lamps) {
+        l.state = 1;
+        update(lampRect(l));
+    }
+    auto reset = [this](Port& p) {
+        p.current = Enabled;
+        applyPortState(p);
+        for (Lamp& l : p.lamps) {
+            l.state = 1;
+            update(lampRect(l));
+        }
+    };
+    for (Port& p : chassisPorts)
+        reset(p);
+    for (Module& m : pictures)
+        for (Port& p : m.ports)
+            reset(p);
+}
+
+QRect PanelModel::scaled(int x, int y, int w, int h) const {
+    if (!scalable())
+        return {};
+    const qint64 W = m_client.width(), H = m_client.height();
+    return QRect(int(qint64(x) * W / refWidth), int(qint64(y) * H / refHeight), int(qint64(w) * W / refWidth),
+                 int(qint64(h) * H / refHeight));
+}
+
+QRect PanelModel::portRect(const Port& port, const Module* module) const {
+    if (!module)
+        return scaled(port.left, port.top, port.width, port.height);
+    QRect r = scaled(module->left + port.left, module->top + port.top, port.width, port.height);
+    return r;
+}
+
+void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
+    if (lamp.state != 0 && lamp.state != 1)
+        return;
+    const QRect r = lampRect(lamp);
+    if (!r.isEmpty())
+        p.fillRect(r, QColor::fromRgb(lamp.state == 0 ? kLampLit : kLampDark));
+}
+
+void PanelModel::fillLamps(QPainter& p, const Port& port) const {
+    for (const Lamp& l : port.lamps)
+        fillLamp(p, l);
+}
+
+void PanelModel::paint(QPainter& p) const {
+    if (!background.isLoaded() || !scalable())
+        return;
+    background.drawStretched(p, 0, 0, m_client.width(), m_client.height());
+    for (const Module& m : pictures) {
+        const QRect mr = scaled(m.left, m.top, m.width, m.height);
+        m.picture->drawStretched(p, mr.x(), mr.y(), mr.width(), mr.height());
+        for (const Port& port : m.ports) {
+            const QRect r = portRect(port, &m);
+            port.picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
+            fillLamps(p, port);
+        }
+    }
+    for (const Port& port : chassisPorts) {
+        const QRect r = portRect(port, nullptr);
+        port.picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
+        fillLamps(p, port);
+    }
+    for (const Lamp& l : lamps)
+        fillLamp(p, l);
+}
+
+bool PanelModel::portHit(const QRect& r, QPoint pt) const {
+    return r.x() + 2 < pt.x() && pt.x() < r.x() + r.width() - 2 && r.y() + 2 < pt.y() && pt.y() < r.y() + r.height() - 2;
+}
+
+PanelModel::Hit PanelModel::hitTest(QPoint pt) const {
+    if (!scalable())
+        return Hit::None;
+    const qint64 W = m_client.width(), H = m_client.height();
+    if (qint64(consoleLeft + 2) * W / refWidth < pt.x() && pt.x() < qint64(consoleLeft + consoleWidth - 2) * W / refWidth &&
+        qint64(consoleTop + 2) * H / refHeight < pt.y() && pt.y() < qint64(consoleTop + consoleHeight - 2) * H / refHeight)
+        return Hit::Console;
+    for (const Port& port : chassisPorts)
+        if (portHit(portRect(port, nullptr), pt))
+            return Hit::ChassisPort;
+    for (const Module& m : pictures)
+        for (const Port& port : m.ports)
+            if (portHit(portRect(port, &m), pt))
+                return Hit::ModulePort;
+    return Hit::None;
+}

@@ -1,0 +1,112 @@
+// The chassis as the panel description file lays it out: background, console area, lamps,
+// chassis ports, module templates, slotRects and one module picture per slot; how port states pick
+// lamps and pictures, how the model paints at any size, and what a point hits.
+#pragma once
+
+#include "paneldib.h"
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+enum PortState : int { Link100 = 0, Link10 = 1, Disabled = 2, Enabled = 3, Empty = 4 };
+
+struct Lamp {
+    QString name;
+    int state = 1; // 0 lit, 1 dark; other values are not drawn
+    int width = 0, height = 0, top = 0, left = 0;
+};
+
+// The five state pictures' paths, shared between a template's port and its copies.
+using PortBitmaps = std::array<QString, 5>;
+
+struct Port {
+    int shown = Enabled; // what the screen last showed
+    QString id;
+    int left = 0, top = 0, width = 0, height = 0; // inside a module: relative to the module
+    int current = Enabled; // what the device last reported
+    std::vector<Lamp> lamps;
+    std::shared_ptr<const PortBitmaps> bitmaps = std::make_shared<PortBitmaps>();
+    std::unique_ptr<PanelDib> picture = std::make_unique<PanelDib>();
+
+    Port() = default;
+    Port(Port&&) = default;
+    Port& operator=(Port&&) = default;
+    // A copy shares the bitmap paths and has its own (not yet loaded) picture.
+    Port copy() const;
+};
+
+struct Module {
+    QString id;
+    int left = 0, top = 0, width = 0, height = 0;
+    QString bitmapPath;
+    std::unique_ptr<PanelDib> picture = std::make_unique<PanelDib>();
+    std::vector<Port> ports;
+};
+
+struct Slot {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+class PanelModel {
+public:
+    PanelDib background;
+    int refWidth = 0;
+    int refHeight = 0;
+    int consoleLeft = 0, consoleTop = 0, consoleWidth = 0, consoleHeight = 0;
+    std::vector<Lamp> lamps;
+    std::vector<Port> chassisPorts;
+    std::vector<Module> templates; // template m at m - 1
+    std::vector<Slot> slotRects;
+    std::vector<Module> pictures; // picture k drawn in slot k
+
+    // Where the window wants repainting, in client pixels of the current size.
+    std::function<void(const QRect&)> invalidate;
+    void setClientSize(QSize size) { m_client = size; }
+    QSize clientSize() const { return m_client; }
+
+    // Lamps and picture by the port's current state; whether the picture loaded. A state
+    // outside 0 to 4 changes nothing.
+    static bool applyPortState(Port& port);
+    // The module's bitmap, then its ports' states; false (and nothing applied) when the
+    // bitmap does not load.
+    static bool loadModule(Module& module);
+    // A picture of template t (from 1) in slot k, with copies of the template's ports.
+    Module buildModulePicture(int k, int t) const;
+    // Polling's operations; slot positions without a slot and unknown templates are ignored.
+    void replaceModule(int k, int t);
+    void setPortState(int k, int portNumber, int state);
+    // Repaints and reapplies every port whose shown state differs from its current state.
+    void refresh();
+    // After a failed status request: lamps dark, every port Enabled.
+    void pollingFailureReset();
+
+    // Scales a reference rectangle to the client size (products first, then divisions).
+    QRect scaled(int x, int y, int w, int h) const;
+    void paint(QPainter& p) const;
+
+    enum class Hit { None, Console, ChassisPort, ModulePort };
+    Hit hitTest(QPoint point) const;
+
+private:
+    bool scalable() const { return refWidth > 0 && refHeight > 0; }
+    bool portHit(const QRect& r, QPoint pt) const;
+    QRect portRect(const Port& port, const Module* module) const;
+    QRect lampRect(const Lamp& lamp) const { return scaled(lamp.left, lamp.top, lamp.width, lamp.height); }
+    void fillLamps(QPainter& p, const Port& port) const;
+    void fillLamp(QPainter& p, const Lamp& lamp) const;
+    void update(const QRect& r) const {
+        if (invalidate && !r.isEmpty())
+            invalidate(r);
+    }
+
+    QSize m_client;
+};
+
+inline constexpr QRgb kLampLit = 0xFF61F86C;  // RGB(97, 248, 108)
+inline constexpr QRgb kLampDark = 0xFF804000; // RGB(128, 64, 0)

@@ -1,0 +1,40 @@
+#include "panelview.h"
+
+#include "platform.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+PanelView::PanelView(PanelModel& model, QWidget* parent) : QWidget(parent), m_model(model) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    m_model.invalidate = [this](const QRect& r) { update(r); };
+}
+
+void PanelView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    m_model.setClientSize(size());
+    m_model.paint(p);
+}
+
+void PanelView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_model.setClientSize(size());
+}
+
+void PanelView::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    if (m_model.hitTest(event->position().toPoint()) != PanelModel::Hit::None)
+        setCursor(platform::HandCursor());
+    else
+        setCursor(Qt::ArrowCursor);
+}
+
+void PanelView::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton)
+        return;
+    const PanelModel::Hit hit = m_model.hitTest(event->position().toPoint());
+    if (hit != PanelModel::Hit::None)
+        emit clicked(hit);
+}

@@ -1,0 +1,25 @@
+// The widget the front panel is painted in: the client area of the main panel window.
+#pragma once
+
+#include "panelmodel.h"
+
+#include <QWidget>
+
+class PanelView : public QWidget {
+    Q_OBJECT
+public:
+    explicit PanelView(PanelModel& model, QWidget* parent = nullptr);
+
+signals:
+    // A left click on the console, a chassis port or a module port.
+    void clicked(PanelModel::Hit hit);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    PanelModel& m_model;
+};

@@ -1,0 +1,36 @@
+// The device's physical ports: the selected port's administrative state, link and speed, and
+// enabling or disabling it when the operator has the right.
+#pragma once
+
+#include "session.h"
+
+#include <QDialog>
+#include <QStringList>
+
+class CPortConfigDlg : public QDialog {
+    Q_OBJECT
+public:
+    CPortConfigDlg();
+
+    void OnSet();
+    void OnRefresh() { readStatus(); }
+    const QStringList& portNames() const { return m_names; }
+    int selectedPosition() const { return m_position; }
+    // The port list walk and the set share one session and pending id; the status get has its own.
+    const SnmpChannel& listChannel() const { return m_list; }
+    const SnmpChannel& statusChannel() const { return m_status; }
+
+private:
+    void readStatus();
+    void OnListResponse(unsigned short status, CSnmpMsg* msg);
+    void OnStatusResponse(unsigned short status, CSnmpMsg* msg);
+    void OnSetResponse(unsigned short status, CSnmpMsg* msg);
+
+    QStringList m_names;
+    int m_selectIndex = 0;
+    int m_position = 0;
+    SnmpChannel m_list;
+    SnmpChannel m_status;
+};
+
+inline constexpr int kPortConfigTemplate = 156;
