@@ -1,0 +1,632 @@
+// The front panel: the description file reader and loader, PanelDib, the model's states,
+// drawing and hit tests, and polling against talvex-sim.
+#include "paneldib.h"
+#include "paneldlg.h"
+#include "panelloader.h"
+#include "panelpoller.h"
+#include "panelview.h"
+#include "params.h"
+#include "peers.h"
+#include "platform.h"
+#include "portconfigdlg.h"
+#include "sectionreader.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+// The window as the loader sees it: a fixed client area, and where it was placed.
+class TestSite : public PanelSite {
+public:
+    explicit TestSite(QSize client = {700, 140}) : client(client) {}
+    void placePanel(int x, int y, int w, int h) override { placed = QRect(x, y, w, h); }
+    QSize panelClientSize() const override { return client; }
+    QWidget* panelOwner() override { return nullptr; }
+    QSize client;
+    QRect placed;
+};
+
+QString shippedPanel() {
+    return QStringLiteral(TALVEX_SOURCE_DIR "/res/panel/Talvex.properties");
+}
+
+// A BMP file in memory: header size, bit count, width, height and colours as given.
+QByteArray bmp(int bits, int width, int height, int headerSize = 40, int colors = -1) {
+    if (colors < 0)
+        colors = bits <= 8 ? 1 << bits : 0;
+    const int stride = ((width * bits + 31) / 32) * 4;
+    QByteArray b(14 + headerSize + colors * 4 + stride * height, '\0');
+    auto* p = reinterpret_cast<uchar*>(b.data());
+    p[0] = 'B';
+    p[1] = 'M';
+    qToLittleEndian<uint32_t>(uint32_t(b.size()), p + 2);
+    qToLittleEndian<uint32_t>(uint32_t(14 + headerSize + colors * 4), p + 10);
+    qToLittleEndian<uint32_t>(uint32_t(headerSize), p + 14);
+    if (headerSize == 40) {
+        qToLittleEndian<int32_t>(width, p + 18);
+        qToLittleEndian<int32_t>(height, p + 22);
+        qToLittleEndian<uint16_t>(1, p + 26);
+        qToLittleEndian<uint16_t>(uint16_t(bits), p + 28);
+    }
+    for (int i = 0; i < colors; ++i)
+        qToLittleEndian<uint32_t>(uint32_t(0x00102030 * i) & 0xFFFFFF, p + 54 + 4 * i);
+    for (int i = 0; i < stride * height; ++i)
+        p[14 + headerSize + colors * 4 + i] = uchar(i * 7);
+    return b;
+}
+
+void writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+// A small chassis: console, lamps, one template with two ports (one id twice), one slot.
+const char* const kSmallPanel = "Panel.Panel1.background=bg.bmp\n"
+                                "Panel.Panel1.width=200\n"
+                                "Panel.Panel1.height=100\n"
+                                "Panel1.Console.left=10\nPanel1.Console.top=10\nPanel1.Console.width=20\nPanel1.Console.height=10\n"
+                                "Panel1.Lamp1.Name=PWR\nPanel1.Lamp1.Status=lampon\n"
+                                "Panel1.Lamp1.left=40\nPanel1.Lamp1.top=5\nPanel1.Lamp1.width=4\nPanel1.Lamp1.height=4\n"
+                                "Panel1.Port1.PortID=1\nPanel1.Port1.left=60\nPanel1.Port1.top=5\n"
+                                "Panel1.Port1.width=10\nPanel1.Port1.height=10\n"
+                                "Module.Module1.ID=empty\nModule.Module1.BmpModule=mod.bmp\n"
+                                "Module.Module2.ID=card\nModule.Module2.BmpModule=mod.bmp\nModule.Module2.width=999\n"
+                                "Module2.Port1.PortID=1\nModule2.Port1.Status=PORTENABLE\n"
+                                "Module2.Port1.BmpLink10=sub\\p10.bmp\nModule2.Port1.BmpEnable=sub\\pen.bmp\n"
+                                "Module2.Port1.left=10\nModule2.Port1.top=5\nModule2.Port1.width=20\nModule2.Port1.height=10\n"
+                                "Module2.Port2.PortID=1\nModule2.Port2.Status=portempty\n"
+                                "Module2.Port2.left=40\nModule2.Port2.top=5\nModule2.Port2.width=20\nModule2.Port2.height=10\n"
+                                "Module2.Port3.PortID=3\nModule2.Port3.Status=PORTLINK100\n"
+                                "M2Port1.Lamp1.Name=100M\nM2Port1.Lamp1.left=150\nM2Port1.Lamp1.top=80\n"
+                                "M2Port1.Lamp1.width=4\nM2Port1.Lamp1.height=4\n"
+                                "M2Port1.Lamp2.Name=100m\nM2Port1.Lamp2.left=160\nM2Port1.Lamp2.top=80\n"
+                                "M2Port1.Lamp2.width=4\nM2Port1.Lamp2.height=4\n"
+                                "Slot.Slot1.left=0\nSlot.Slot1.top=40\nSlot.Slot1.width=100\nSlot.Slot1.height=30\n"
+                                "Slot.Slot2.left=100\nSlot.Slot2.top=40\nSlot.Slot2.width=100\nSlot.Slot2.height=30\n";
+
+QRgb pixel(const PanelModel& m, QSize size, QPoint at) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    QPainter p(&img);
+    const_cast<PanelModel&>(m).setClientSize(size);
+    m.paint(p);
+    p.end();
+    return img.pixel(at) | 0xFF000000;
+}
+
+} // namespace
+
+class TestPanel : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QStringList m_asked;
+    QStringList m_modal;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // The small chassis with its pictures, loaded at its reference size 200 x 100.
+    void loadSmall(PanelModel& model, const QByteArray& extra = {}) {
+        QDir().mkpath(path("sub"));
+        writeFile(path("bg.bmp"), bmp(24, 200, 100));
+        writeFile(path("mod.bmp"), bmp(8, 100, 30));
+        writeFile(path("sub/p10.bmp"), bmp(4, 20, 10));
+        writeFile(path("sub/pen.bmp"), bmp(24, 20, 10));
+        writeFile(path("small.properties"), QByteArray(kSmallPanel) + extra);
+        TestSite site({200, 100});
+        QVERIFY(LoadPanel(path("small.properties"), model, site));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        platform::SetMessageBoxHook([this](QWidget*, const QString& text, bool) {
+            m_asked << text;
+            return platform::Answer::Cancel;
+        });
+        platform::SetRunModalHook([this](QDialog* d) {
+            m_modal << d->windowTitle();
+            return 0;
+        });
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        g_strReadCommunity = QStringLiteral("orchid");
+        g_strWriteCommunity = QStringLiteral("saffron");
+    }
+
+    void init() {
+        m_asked.clear();
+        m_modal.clear();
+        g_bUserRight = 1;
+    }
+
+    void sectionLines() {
+        PanelFile f;
+        f.parse("panel.Panel1.width=800\n"              // section names ignore case
+                "Panel.panel1.width=801\n"              // object names do not
+                " Panel.Panel1.height=5\n"              // a leading blank: no section
+                "Panel1.Lamp1.Name = PWR \t\r\n"        // trailing blanks go, leading ones stay
+                "Panel1.Lamp1.Name2=a=b\n"              // further "=" belong to the value
+                "Panel1.Lamp1.x.y=dotted\n"             // a property name with a dot
+                "Panel1.Lamp2=nodot\nPanel1=none\nno equals sign\n"
+                "Panel1.Lamp3.Status=first\nPanel1.Lamp3.Status=second\n");
+        const PanelSection panel = f.section("PANEL");
+        QCOMPARE(panel.value("Panel1").value("width"), QString("800"));
+        QCOMPARE(panel.value("panel1").value("width"), QString("801"));
+        QVERIFY(!panel.value("Panel1").contains("height"));
+        const PanelSection chassis = f.section("Panel1");
+        QCOMPARE(chassis.size(), 2);
+        QCOMPARE(chassis.value("Lamp1").value("Name"), QString(" PWR"));
+        QCOMPARE(chassis.value("Lamp1").value("Name2"), QString("a=b"));
+        QCOMPARE(chassis.value("Lamp1").value("x.y"), QString("dotted"));
+        QCOMPARE(chassis.value("Lamp3").value("Status"), QString("second"));
+    }
+
+    void longLineIsReadInPieces() {
+        // 199 bytes make one piece; the rest of the line is a line of its own.
+        const QByteArray first = "Panel1.Lamp1.Name=" + QByteArray(199 - 18, 'x');
+        PanelFile f;
+        f.parse(first + "Panel1.Lamp2.Name=B\n");
+        const PanelSection s = f.section("Panel1");
+        QCOMPARE(s.value("Lamp1").value("Name").size(), 199 - 18);
+        QCOMPARE(s.value("Lamp2").value("Name"), QString("B"));
+        QVERIFY(ReadPanelSection(path("missing.properties"), "Panel").isEmpty());
+    }
+
+    void numbers_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("abc") << "abc" << 0;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("leading blanks") << "  42" << 42;
+        QTest::newRow("stops at a letter") << "12px" << 12;
+        QTest::newRow("negative") << "-7" << -7;
+        QTest::newRow("plus") << "+7" << 7;
+        QTest::newRow("huge") << "99999999999" << INT_MAX;
+    }
+
+    void numbers() {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(PanelNumber(text), value);
+    }
+
+    void loaderNumberingAndDefaults() {
+        PanelModel model;
+        // Panel1 holds 4 objects with it: Lamp5 is never looked up.
+        loadSmall(model, "Panel1.Lamp5.Name=A\n");
+        QCOMPARE(model.refWidth, 200);
+        QCOMPARE(int(model.lamps.size()), 1);
+        QCOMPARE(model.lamps[0].state, 0);
+        QCOMPARE(model.consoleWidth, 20);
+        QCOMPARE(int(model.chassisPorts.size()), 1);
+        QCOMPARE(model.chassisPorts[0].current, int(Enabled)); // no Status
+        QCOMPARE(int(model.templates.size()), 2);
+        const Module& card = model.templates[1];
+        QCOMPARE(int(card.ports.size()), 3);
+        QCOMPARE(card.ports[0].current, int(Enabled));
+        QCOMPARE(card.ports[1].current, int(Empty));
+        QCOMPARE(card.ports[2].current, int(Link100));
+        QCOMPARE(card.ports[2].shown, int(Enabled));
+        QCOMPARE(int(card.ports[0].lamps.size()), 2);
+        // Backslashes are separators, relative paths start at the file's directory.
+        QCOMPARE((*card.ports[0].bitmaps)[Link10], path("sub/p10.bmp"));
+        QVERIFY(card.ports[0].picture->isLoaded());
+        QCOMPARE(int(model.slotRects.size()), 2);
+        QCOMPARE(int(model.pictures.size()), 2);
+        QCOMPARE(model.pictures[1].id, QString("empty"));
+        QCOMPARE(model.pictures[1].left, 100);
+        QCOMPARE(model.pictures[1].width, 100); // the template's width changes nothing
+        QVERIFY(model.pictures[0].ports.empty());
+        QCOMPARE(PanelBitmapPath("/d", QString(100, 'a')), QString());
+        QCOMPARE(PanelBitmapPath("/d", "/abs\\x.bmp"), QString("/abs/x.bmp"));
+    }
+
+    void loaderFailures() {
+        TestSite site;
+        PanelModel missing;
+        QVERIFY(!LoadPanel(path("nothing.properties"), missing, site));
+        QCOMPARE(m_asked, QStringList{"Can't open the panel file : " + path("nothing.properties")});
+        QVERIFY(missing.background.isLoaded()); // the built-in background
+        QVERIFY(missing.pictures.empty());
+
+        m_asked.clear();
+        writeFile(path("nobg.properties"), "Panel.Panel1.width=300\nSlot.Slot1.width=10\n");
+        PanelModel noBackground;
+        QVERIFY(!LoadPanel(path("nobg.properties"), noBackground, site));
+        QVERIFY(m_asked.isEmpty());
+        QVERIFY(noBackground.background.isLoaded());
+        QVERIFY(noBackground.slotRects.empty());
+
+        // Without Panel1 the window stays where it is and nothing is loaded as background.
+        writeFile(path("nopanel.properties"), "Slot.Slot1.width=10\nSlot.Slot1.height=10\n");
+        PanelModel noPanel;
+        QVERIFY(LoadPanel(path("nopanel.properties"), noPanel, site));
+        QVERIFY(site.placed.isNull());
+        QVERIFY(!noPanel.background.isLoaded());
+        QCOMPARE(int(noPanel.pictures.size()), 1);
+        QVERIFY(!noPanel.pictures[0].picture->isLoaded()); // no template 1
+
+        // A width of abc is 0.
+        writeFile(path("abc.properties"), "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=abc\n");
+        PanelModel abc;
+        QVERIFY(LoadPanel(path("abc.properties"), abc, site));
+        QCOMPARE(site.placed.width(), 0);
+        QCOMPARE(site.placed.height(), 140);
+    }
+
+    void dibReading() {
+        PanelDib dib;
+        QByteArray four = bmp(4, 5, 3);
+        QBuffer b(&four);
+        b.open(QIODevice::ReadOnly);
+        QVERIFY(dib.readBmp(b));
+        QCOMPARE(dib.bitCount(), 4);
+        QCOMPARE(dib.palette().size(), 16);
+        QVERIFY(dib.rowsFromBmpFile());
+
+        // Through the image loader a 4-bit picture keeps its 4 bits and 16 colours.
+        writeFile(path("four.bmp"), four);
+        PanelDib loaded;
+        QVERIFY(loaded.loadFile(path("four.bmp")));
+        QCOMPARE(loaded.bitCount(), 4);
+        QCOMPARE(loaded.palette().size(), 16);
+        QVERIFY(!loaded.rowsFromBmpFile());
+
+        writeFile(path("rgb.bmp"), bmp(24, 7, 2));
+        QVERIFY(loaded.loadFile(path("rgb.bmp")));
+        QCOMPARE(loaded.bitCount(), 24);
+        QVERIFY(loaded.palette().isEmpty());
+        // A missing file keeps the picture.
+        QVERIFY(!loaded.loadFile(path("absent.bmp")));
+        QVERIFY(loaded.isLoaded());
+        QCOMPARE(loaded.width(), 7);
+    }
+
+    void dibRefusals_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("error");
+        QByteArray notBm = bmp(8, 4, 4);
+        notBm[0] = 'X';
+        QTest::newRow("not BM") << notBm << "Error:Unexpected file type, not a DIB\n";
+        QTest::newRow("core header") << bmp(8, 4, 4, 12, 0) << "Error:OS2 PM BMP Format not supported\n";
+        QTest::newRow("absurd width") << bmp(8, 4, 4).replace(18, 4, QByteArray("\xff\xff\xff\x7f", 4))
+                                      << "could not allocate data storage\n";
+        QTest::newRow("rows missing") << bmp(24, 40, 40).left(200) << "Error:BMP file ends early\n";
+        QTest::newRow("empty") << QByteArray() << "Error:Unexpected file type, not a DIB\n";
+    }
+
+    void dibRefusals() {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, error);
+        PanelDib dib;
+        QBuffer b(&data);
+        b.open(QIODevice::ReadOnly);
+        QVERIFY(!dib.readBmp(b));
+        QCOMPARE(dib.lastError(), error);
+        QVERIFY(!dib.isLoaded());
+    }
+
+    void dibWriteReadsBack() {
+        for (int bits : {1, 4, 8, 24}) {
+            PanelDib dib;
+            QByteArray src = bmp(bits, 9, 5);
+            QBuffer in(&src);
+            in.open(QIODevice::ReadOnly);
+            QVERIFY(dib.readBmp(in));
+            QVERIFY(dib.saveBmpFile(path("copy.bmp")));
+            PanelDib back;
+            QVERIFY(back.loadBmpFile(path("copy.bmp")));
+            QCOMPARE(back.rows(), dib.rows());
+            QCOMPARE(back.colorTable(), dib.colorTable());
+            // Qt's reader sees the same picture.
+            QCOMPARE(QImage(path("copy.bmp")).size(), QSize(9, 5));
+        }
+    }
+
+    void portStates() {
+        PanelModel model;
+        loadSmall(model);
+        model.replaceModule(0, 2);
+        Module& card = model.pictures[0];
+        QCOMPARE(card.id, QString("2"));
+        QCOMPARE(int(card.ports.size()), 3);
+        // Port id 1 is carried twice; the Empty one keeps its state, and so stops the search.
+        model.setPortState(0, 1, Link10);
+        QCOMPARE(card.ports[0].current, int(Link10));
+        QCOMPARE(card.ports[1].current, int(Empty));
+        QCOMPARE(card.ports[0].lamps[0].state, 1); // "100M" dark below 1 Gbit/s
+        QCOMPARE(card.ports[0].lamps[1].state, 0); // "100m" is another name
+        model.setPortState(0, 3, Disabled);
+        model.setPortState(0, 7, Disabled); // no such port: nothing
+        QCOMPARE(card.ports[2].current, int(Disabled));
+        // Positions without a slot, and unknown templates, are ignored.
+        model.replaceModule(5, 2);
+        model.replaceModule(1, 99);
+        model.setPortState(9, 1, Disabled);
+        QCOMPARE(model.pictures[1].id, QString("empty"));
+
+        QList<QRect> repainted;
+        model.invalidate = [&](const QRect& r) { repainted << r; };
+        model.setClientSize({200, 100});
+        model.refresh();
+        QVERIFY(repainted.contains(QRect(10, 45, 20, 10))); // the port inside slot 0
+        QCOMPARE(card.ports[0].shown, int(Link10));
+        repainted.clear();
+        model.refresh();
+        QVERIFY(repainted.isEmpty()); // nothing changed since
+
+        model.pollingFailureReset();
+        QCOMPARE(model.lamps[0].state, 1);
+        QCOMPARE(card.ports[0].current, int(Enabled));
+        QCOMPARE(card.ports[1].current, int(Enabled)); // the reset moves even Empty ports
+        QCOMPARE(card.ports[0].lamps[1].state, 1);
+        model.setPortState(0, 3, Link100);
+        QCOMPARE(model.lamps[0].state, 1); // stand-alone lamps stay dark
+    }
+
+    void drawingAndHitsScale() {
+        PanelModel model;
+        loadSmall(model);
+        model.replaceModule(0, 2);
+        model.setPortState(0, 1, Link100);
+        // The stand-alone lamp at (40, 5, 4, 4), lit.
+        QCOMPARE(pixel(model, {200, 100}, {41, 6}), kLampLit);
+        QCOMPARE(pixel(model, {400, 100}, {82, 6}), kLampLit);
+        QVERIFY(pixel(model, {400, 100}, {90, 6}) != kLampLit);
+        // The template's lamp is drawn where the file puts it, whatever the slot.
+        model.replaceModule(1, 2);
+        model.setPortState(1, 1, Disabled);
+        QCOMPARE(pixel(model, {200, 100}, {151, 81}), kLampDark); // slot 1's copy, drawn last
+
+        // Module port at (0 + 10, 40 + 5, 20, 10): two pixels inside miss, three hit.
+        model.setClientSize({200, 100});
+        QCOMPARE(model.hitTest({12, 50}), PanelModel::Hit::None);
+        QCOMPARE(model.hitTest({13, 50}), PanelModel::Hit::ModulePort);
+        QCOMPARE(model.hitTest({27, 50}), PanelModel::Hit::ModulePort);
+        QCOMPARE(model.hitTest({28, 50}), PanelModel::Hit::None);
+        model.setClientSize({400, 100});
+        QCOMPARE(model.hitTest({22, 50}), PanelModel::Hit::None);
+        QCOMPARE(model.hitTest({23, 50}), PanelModel::Hit::ModulePort);
+        // Console (10, 10, 20, 10): its margin is applied before scaling.
+        QCOMPARE(model.hitTest({24, 15}), PanelModel::Hit::None);
+        QCOMPARE(model.hitTest({25, 15}), PanelModel::Hit::Console);
+        QCOMPARE(model.hitTest({125, 10}), PanelModel::Hit::ChassisPort);
+
+        // No reference size: nothing drawn, nothing hit.
+        model.refWidth = 0;
+        QCOMPARE(model.hitTest({25, 15}), PanelModel::Hit::None);
+        QCOMPARE(pixel(model, {200, 100}, {41, 6}), qRgb(0, 0, 0));
+    }
+
+    void rowParsing_data() {
+        QTest::addColumn<QString>("descr");
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<QString>("admin");
+        QTest::addColumn<QString>("oper");
+        QTest::addColumn<QList<int>>("expected"); // valid, slot, port, state
+        QTest::newRow("one word") << "FastEthernet 3/12" << "100000000" << "1" << "1" << QList<int>{1, 3, 12, Link10};
+        QTest::newRow("two words") << "Fast Ethernet 3/12" << "100000000" << "1" << "1" << QList<int>{1, 0, 12, Link10};
+        QTest::newRow("1G") << "Gi 2/1" << "1000000000" << "1" << "1" << QList<int>{1, 2, 1, Link100};
+        QTest::newRow("10G unsigned") << "Te 4/1" << "4294967295" << "1" << "1" << QList<int>{1, 4, 1, Link100};
+        QTest::newRow("no link") << "Fa 1/1" << "100000000" << "1" << "2" << QList<int>{1, 1, 1, Enabled};
+        QTest::newRow("admin down") << "Fa 1/1" << "100000000" << "2" << "1" << QList<int>{1, 1, 1, Disabled};
+        QTest::newRow("testing") << "Fa 1/1" << "0" << "3" << "3" << QList<int>{1, 1, 1, Enabled};
+        QTest::newRow("no slash") << "Management port A" << "0" << "1" << "1" << QList<int>{0, 0, 0, Enabled};
+    }
+
+    void rowParsing() {
+        QFETCH(QString, descr);
+        QFETCH(QString, speed);
+        QFETCH(QString, admin);
+        QFETCH(QString, oper);
+        QFETCH(QList<int>, expected);
+        const PortRow r = ParsePortRow(descr, speed, admin, oper);
+        QCOMPARE((QList<int>{r.valid, r.slotNumber, r.portNumber, r.state}), expected);
+    }
+
+    void slotMaps() {
+        QCOMPARE(ModuleRowSlot(InstanceIndex(".1.0")), 4);
+        QCOMPARE(ModuleRowSlot(InstanceIndex(".1.9")), 5);
+        QCOMPARE(ModuleRowSlot(InstanceIndex(".1.5")), 6);
+        QCOMPARE(ModuleRowSlot(InstanceIndex(".1.12")), 0);
+        QCOMPARE(InstanceIndex(""), -1);
+        QCOMPARE(InterfaceSlot(5), 6);
+        QCOMPARE(InterfaceSlot(9), 0);
+        QCOMPARE(PowerSlot(2), 11);
+        QCOMPARE(PowerSlot(3), 0);
+        QCOMPARE(ModuleTemplate("LC-X4"), 10);
+        QCOMPARE(ModuleTemplate("lc-x4"), 0);
+    }
+
+    // The shipped chassis against the simulated one.
+    void pollingAgainstSim() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        SetSnmpTimeout(1000);
+        // ifIndex 3 is FastEthernet 1/1, 4 is 1/2, 5 (1/3) starts administratively down, 51 is
+        // GigabitEthernet 2/1.
+        QCOMPARE(sim.command("link 3 up"), QString("ok"));
+        QCOMPARE(sim.command("link 4 down"), QString("ok"));
+        QCOMPARE(sim.command("link 51 up"), QString("ok"));
+        PanelModel model;
+        TestSite site({960, 596});
+        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QCOMPARE(int(model.pictures.size()), 12);
+        PanelPoller poller(model);
+        QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
+        poller.start();
+        QVERIFY(walked.wait(10000));
+        QStringList ids;
+        for (const Module& m : model.pictures)
+            ids << m.id;
+        QCOMPARE(ids, (QStringList{"4", "7", "8", "10", "2", "3", "empty", "6", "9", "empty", "11", "12"}));
+        const Module& a48 = model.pictures[0];
+        QCOMPARE(a48.ports[0].current, int(Link10));
+        QCOMPARE(a48.ports[1].current, int(Enabled));
+        QCOMPARE(a48.ports[2].current, int(Disabled));
+        QCOMPARE(model.pictures[1].ports[0].current, int(Link100));
+        QCOMPARE(a48.ports[0].shown, int(Enabled)); // repainted by the next cycle
+        QVERIFY(!poller.portChannel().busy());
+
+        poller.pollingCycle();
+        QCOMPARE(model.pictures[0].ports[0].shown, int(Link10));
+        QVERIFY(walked.wait(10000));
+
+        // A failed walk: every port Enabled, lamps dark, and the chassis lamps stay dark.
+        QCOMPARE(sim.command("drop 1"), QString("ok"));
+        poller.pollingCycle();
+        QVERIFY(walked.wait(5000));
+        QCOMPARE(model.pictures[0].ports[0].current, int(Enabled));
+        QCOMPARE(model.lamps[0].state, 1);
+        QCOMPARE(sim.command("drop 0"), QString("ok"));
+        poller.pollingCycle();
+        QVERIFY(walked.wait(10000));
+        QCOMPARE(model.pictures[0].ports[0].current, int(Link10));
+        QCOMPARE(model.lamps[0].state, 1);
+
+        // Panel Refresh rebuilds the pictures from their templates.
+        poller.panelRefresh();
+        QTRY_VERIFY(!poller.moduleChannel().busy());
+        QVERIFY(walked.wait(10000)); // the port walk after the module walk
+        QCOMPARE(model.pictures[0].ports[2].current, int(Disabled));
+        poller.panelRefresh();
+        QTRY_COMPARE(model.pictures[0].ports[2].current, int(Enabled));
+    }
+
+    void workerThreadCyclesAndStops() {
+        PanelModel model;
+        TestSite site({960, 596});
+        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        PanelPoller poller(model);
+        QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
+        poller.start();
+        {
+            CPanelDeviceThread thread(&poller, 20);
+            thread.start();
+            QTRY_VERIFY_WITH_TIMEOUT(walked.count() >= 2, 10000); // cycles every ten steps
+            thread.stop();
+            QVERIFY(thread.isFinished());
+        }
+    }
+
+    void windowClicks() {
+        SetSnmpAgentPort(FreeUdpPort());
+        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        CPanelDlg dlg;
+        QVERIFY(dlg.panelLoaded());
+        QCOMPARE(dlg.panelModel().refWidth, dlg.panelClientSize().width());
+        dlg.show();
+        PanelView* view = dlg.panelView();
+        QTRY_VERIFY(view->width() > 0);
+        PanelModel& m = dlg.panelModel();
+        auto at = [&](int x, int y) { return QPoint(int(qint64(x) * view->width() / m.refWidth), int(qint64(y) * view->height() / m.refHeight)); };
+        const QPoint console = at(m.consoleLeft + m.consoleWidth / 2, m.consoleTop + m.consoleHeight / 2);
+        const Port& chassisPort = m.chassisPorts[0];
+        const QPoint port = at(chassisPort.left + chassisPort.width / 2, chassisPort.top + chassisPort.height / 2);
+
+        g_bUserRight = 0;
+        QTest::mouseClick(view, Qt::LeftButton, {}, console);
+        QTest::mouseClick(view, Qt::LeftButton, {}, port);
+        QCOMPARE(m_asked, (QStringList{kNoRightText, kNoRightText}));
+        g_bUserRight = 1;
+        m_asked.clear();
+        QTest::mouseClick(view, Qt::LeftButton, {}, console);
+        QTest::mouseClick(view, Qt::LeftButton, {}, port);
+        QCOMPARE(m_asked, QStringList{"Do you want to TELNET this device!"});
+
+        // A module port opens the interface page.
+        m.replaceModule(0, 4);
+        const Module& card = m.pictures[0];
+        QTest::mouseClick(view, Qt::LeftButton, {},
+                          at(card.left + card.ports[0].left + card.ports[0].width / 2, card.top + card.ports[0].top + card.ports[0].height / 2));
+        QCOMPARE(m_modal, QStringList{"Interface Information"});
+        qunsetenv("TALVEX_SYSTEM_DIR");
+    }
+
+    void portConfiguration() {
+        SimProcess sim({"--static", "--physical-descr"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        auto adminOf1 = [&] {
+            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(sim.port()),
+                                       "1.3.6.1.2.1.2.2.1.7.1"})
+                .trimmed();
+        };
+        CPortConfigDlg dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral(" Port Configuration"));
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.listChannel().busy() && !dlg.statusChannel().busy() && !dlg.portNames().isEmpty(), 10000);
+        QCOMPARE(dlg.portNames().size(), 48 + 24 + 24 + 4 + 24 + 2);
+        QCOMPARE(dlg.portNames()[0], QStringLiteral("FE 1/1"));
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1223)->text(), QStringLiteral("1/1"));
+        // The first listed port is read at instance 1, whatever interface that is.
+        QCOMPARE(dlg.selectedPosition(), 1);
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("1000M"));
+        const QString oper = RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(sim.port()),
+                                                 "1.3.6.1.2.1.2.2.1.8.1"})
+                                 .trimmed();
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1226)->text(), oper == "1" ? QStringLiteral("连通") : QStringLiteral("断开"));
+        QVERIFY(platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
+
+        platform::Item<QCheckBox>(&dlg, 1224)->setChecked(false);
+        dlg.OnSet();
+        QTRY_COMPARE(adminOf1(), QStringLiteral("2"));
+        QTRY_VERIFY(!dlg.statusChannel().busy());
+        QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1226)->text(), QStringLiteral("断开"));
+
+        auto* combo = platform::Item<QComboBox>(&dlg, 1036);
+        combo->setCurrentIndex(2);
+        QTRY_VERIFY(!dlg.statusChannel().busy());
+        QCOMPARE(dlg.selectedPosition(), 3);
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("100M"));
+
+        // A failed get empties the texts and the box.
+        sim.command("drop 1");
+        dlg.OnRefresh();
+        QTRY_VERIFY_WITH_TIMEOUT(platform::Item<QLabel>(&dlg, 1227)->text().isEmpty(), 5000);
+        QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
+        sim.command("drop 0");
+
+        g_bUserRight = 0;
+        CPortConfigDlg readOnly;
+        QVERIFY(!platform::Item<QCheckBox>(&readOnly, 1224)->isEnabled());
+        QVERIFY(!platform::Item<QPushButton>(&readOnly, 3)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!readOnly.portNames().isEmpty() && !readOnly.listChannel().busy(), 10000);
+        const int before = sim.command("served").toInt();
+        readOnly.OnSet();
+        QCOMPARE(sim.command("served").toInt(), before);
+    }
+
+    // The whole program against the simulator, as the README's picture is made.
+    void snapshot() {
+        SimProcess sim;
+        QVERIFY(sim.started());
+        QProcess talvex;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TALVEX_AGENT_PORT", QString::number(sim.port()));
+        env.insert("TALVEX_SNAPSHOT", path("panel.png"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        talvex.setProcessEnvironment(env);
+        talvex.start(BuildPath("app/talvex"), {"/Ntest", "/I127.0.0.1", "/Rorchid", "/Wsaffron", "/UTRUE"});
+        QVERIFY(talvex.waitForFinished(40000));
+        QCOMPARE(talvex.exitCode(), 0);
+        QImage shot(path("panel.png"));
+        QVERIFY(!shot.isNull());
+        QCOMPARE(shot.width(), 960);
+    }
+};
+
+QTEST_MAIN(TestPanel)
+#include "tst_panel.moc"
