@@ -13,6 +13,8 @@ PanelView::PanelView(PanelModel& model, QWidget* parent) : QWidget(parent), m_mo
 
 void PanelView::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // An enlarged window stretches the pictures; smoothing keeps them from turning blocky.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     m_model.setClientSize(size());
     m_model.paint(p);
 }
