@@ -64,8 +64,7 @@ void CInterfaceInfoDlg::OnRefresh() {
     m_list->clear();
     m_rows = 0;
     SetItemText(this, 1095, QStringLiteral("0"));
-    m_snmp.open(this, g_interfaceTable, &CInterfaceInfoDlg::OnSnmpResponse);
-    m_snmp.send(SNMP_PDU_GETNEXT);
+    m_snmp.request(this, g_interfaceTable, &CInterfaceInfoDlg::OnSnmpResponse, SNMP_PDU_GETNEXT);
 }
 
 void CInterfaceInfoDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {

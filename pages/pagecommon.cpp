@@ -89,17 +89,11 @@ void CTimedGetPage::timerEvent(QTimerEvent*) {
 }
 
 void CTimedGetPage::request() {
-    if (m_snmp.busy())
-        return;
-    m_snmp.open(this, m_table, &CTimedGetPage::OnSnmpResponse);
-    m_snmp.send(SNMP_PDU_GET);
+    m_snmp.request(this, m_table, &CTimedGetPage::OnSnmpResponse, SNMP_PDU_GET);
 }
 
 void CTimedGetPage::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    m_snmp.values.clear();
-    m_snmp.collect(status, msg);
-    m_snmp.pending = 0;
-    if (m_snmp.values.size() < m_fields.size())
+    if (m_snmp.takeResponse(status, msg) < m_fields.size())
         return;
     for (qsizetype i = 0; i < m_fields.size(); ++i)
         SetItemText(this, m_fields[i], m_snmp.values[i]);

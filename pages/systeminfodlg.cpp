@@ -66,17 +66,11 @@ void CSystemInfoDlg::OnRefresh() {
 }
 
 void CSystemInfoDlg::request() {
-    if (m_get.busy())
-        return;
-    m_get.open(this, g_systemGetTable, &CSystemInfoDlg::OnGetResponse);
-    m_get.send(SNMP_PDU_GET);
+    m_get.request(this, g_systemGetTable, &CSystemInfoDlg::OnGetResponse, SNMP_PDU_GET);
 }
 
 void CSystemInfoDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
-    m_get.values.clear();
-    m_get.collect(status, msg);
-    m_get.pending = 0;
-    if (m_get.values.size() < 7)
+    if (m_get.takeResponse(status, msg) < 7)
         return;
     const QStringList& v = m_get.values;
     SetItemText(this, 1302, v[0]);

@@ -55,6 +55,23 @@ public:
     int collect(unsigned short status, CSnmpMsg* msg) {
         return CollectSnmpValues(status, msg, pending, session, values);
     }
+    // The usual get cycle: unless busy, a new session over table with handler, then a send.
+    template <class Owner>
+    bool request(Owner* owner, QvTableRef table, void (Owner::*handler)(unsigned short, CSnmpMsg*),
+                 unsigned short kind) {
+        if (busy())
+            return false;
+        open(owner, table, handler);
+        return send(kind);
+    }
+    // Its response: values emptied and collected, the pending id cleared whatever came;
+    // returns how many values arrived.
+    qsizetype takeResponse(unsigned short status, CSnmpMsg* msg) {
+        values.clear();
+        collect(status, msg);
+        pending = 0;
+        return values.size();
+    }
 
     // Handles one walk response: clears the pending id in every case; for a row, values gets
     // one text per binding (also kept in the OID list entry's m_strValue) and instances the
