@@ -164,7 +164,11 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             w = new QComboBox(dialog);
             break;
         }
-        w->setGeometry(px(it.x, it.y, it.w, it.h));
+        QRect geometry = px(it.x, it.y, it.w, it.h);
+        // A drop-down list's template height includes its opened list; closed it is one line.
+        if (it.kind == res::Ctl::Combo)
+            geometry.setHeight(std::min(geometry.height(), w->sizeHint().height()));
+        w->setGeometry(geometry);
         if (it.id != -1)
             w->setObjectName(QString::number(it.id));
         if (it.flags & res::Hidden)

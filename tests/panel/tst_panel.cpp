@@ -578,6 +578,8 @@ private slots:
                                  .trimmed();
         QCOMPARE(platform::Item<QLabel>(&dlg, 1226)->text(), oper == "1" ? QStringLiteral("连通") : QStringLiteral("断开"));
         QVERIFY(platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
+        if (const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR"); !dir.isEmpty())
+            dlg.grab().save(dir + "/port-config.png");
 
         platform::Item<QCheckBox>(&dlg, 1224)->setChecked(false);
         dlg.OnSet();
