@@ -130,15 +130,12 @@ QSize CPanelDlg::panelClientSize() const {
 void CPanelDlg::onPanelClick(PanelModel::Hit hit) {
     switch (hit) {
     case PanelModel::Hit::Console:
-        if (!g_bUserRight)
-            platform::MessageBox(this, QString::fromUtf8(kNoRightText));
-        else if (platform::MessageBox(this, QStringLiteral("Do you want to TELNET this device!"), true) ==
-                 platform::Answer::Ok)
+        // The panel's own question ends with "!", the menu's with "?".
+        if (haveRight() && confirm("Do you want to TELNET this device!"))
             LaunchTelnet();
         break;
     case PanelModel::Hit::ChassisPort:
-        if (!g_bUserRight)
-            platform::MessageBox(this, QString::fromUtf8(kNoRightText));
+        haveRight();
         break;
     case PanelModel::Hit::ModulePort:
         OnCommand(kCmdInterfaceInfo);
@@ -248,22 +245,23 @@ bool CPanelDlg::OnSysCommand(int id) {
     return true;
 }
 
-void CPanelDlg::onTelnet() {
-    if (!g_bUserRight) {
+bool CPanelDlg::haveRight() {
+    if (!g_bUserRight)
         platform::MessageBox(this, QString::fromUtf8(kNoRightText));
-        return;
-    }
-    if (platform::MessageBox(this, QStringLiteral("Do you want to TELNET this device?"), true) == platform::Answer::Ok)
+    return g_bUserRight != 0;
+}
+
+bool CPanelDlg::confirm(const char* question) {
+    return platform::MessageBox(this, QString::fromUtf8(question), true) == platform::Answer::Ok;
+}
+
+void CPanelDlg::onTelnet() {
+    if (haveRight() && confirm("Do you want to TELNET this device?"))
         LaunchTelnet();
 }
 
 void CPanelDlg::onWeb() {
-    if (!g_bUserRight) {
-        platform::MessageBox(this, QString::fromUtf8(kNoRightText));
-        return;
-    }
-    if (platform::MessageBox(this, QStringLiteral("Do you want to access this device with browser?"), true) ==
-        platform::Answer::Ok)
+    if (haveRight() && confirm("Do you want to access this device with browser?"))
         LaunchBrowser();
 }
 

@@ -48,6 +48,9 @@ private:
     void showSystemMenu(const QPoint& globalPos);
     // Runs a page (or any dialog) without parent, modally, and destroys it.
     template <class Page> void runPage();
+    // Shows the refusal when the operator has no right; true when he has it.
+    bool haveRight();
+    bool confirm(const char* question);
     void onTelnet();
     void onWeb();
     void onPanelClick(PanelModel::Hit hit);

@@ -130,8 +130,7 @@ QRect PanelModel::scaled(int x, int y, int w, int h) const {
 QRect PanelModel::portRect(const Port& port, const Module* module) const {
     if (!module)
         return scaled(port.left, port.top, port.width, port.height);
-    QRect r = scaled(module->left + port.left, module->top + port.top, port.width, port.height);
-    return r;
+    return scaled(module->left + port.left, module->top + port.top, port.width, port.height);
 }
 
 void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
