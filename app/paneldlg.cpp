@@ -80,6 +80,9 @@ CPanelDlg::~CPanelDlg() {
         m_thread->stop();
     m_thread.reset();
     m_poller.reset();
+    // The view paints the model: it goes before the model does.
+    delete m_view;
+    m_view = nullptr;
 }
 
 void CPanelDlg::startPanel() {
