@@ -45,14 +45,6 @@ void PanelDib::clear() {
     m_image = QImage();
 }
 
-int PanelDib::colorCount() const {
-    if (!m_loaded)
-        return 0;
-    if (m_header.clrUsed)
-        return int(m_header.clrUsed);
-    return m_header.bitCount <= 8 ? 1 << m_header.bitCount : 0;
-}
-
 void PanelDib::buildPalette() {
     m_palette.clear();
     if (m_header.bitCount > 8)

@@ -59,7 +59,6 @@ public:
     int width() const { return m_header.width; }
     int height() const { return m_header.height; }
     int bitCount() const { return m_header.bitCount; }
-    int colorCount() const;
     const DibHeader& header() const { return m_header; }
     const QVector<uint32_t>& colorTable() const { return m_colors; } // 0x00RRGGBB entries
     const QByteArray& rows() const { return m_rows; }

@@ -71,17 +71,24 @@ Port buildPort(const Context& c, const QMap<QString, QString>& props) {
     return p;
 }
 
-// Lamp1 ... LampN of a port's own section, those with a name.
-void addPortLamps(const Context& c, const QString& section, Port& port) {
-    const PanelSection s = c.read(section);
+// Lamp1 ... LampN of a section (N its object count), those with a name.
+void appendNamedLamps(const PanelSection& s, std::vector<Lamp>& lamps) {
     for (int k = 1; k <= s.size(); ++k) {
         auto it = s.find(QStringLiteral("Lamp%1").arg(k));
         if (it == s.end())
             continue;
         Lamp l = buildLamp(*it);
         if (!l.name.isEmpty())
-            port.lamps.push_back(l);
+            lamps.push_back(l);
     }
+}
+
+// The built-in background over the client area, for a file that cannot be used.
+bool failWithDefaultBackground(PanelModel& model, const PanelSite& site) {
+    model.background.loadResource(1);
+    model.refWidth = site.panelClientSize().width();
+    model.refHeight = site.panelClientSize().height();
+    return false;
 }
 
 } // namespace
@@ -97,27 +104,19 @@ QString PanelBitmapPath(const QString& panelDir, const QString& value) {
 }
 
 bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
+    // The file is read once; every section below is taken from that reading.
     Context c;
-    {
-        if (!c.file.read(path)) {
-            platform::MessageBox(site.panelOwner(), QStringLiteral("Can't open the panel file : ") + path);
-            model.background.loadResource(1);
-            model.refWidth = site.panelClientSize().width();
-            model.refHeight = site.panelClientSize().height();
-            return false;
-        }
+    if (!c.file.read(path)) {
+        platform::MessageBox(site.panelOwner(), QStringLiteral("Can't open the panel file : ") + path);
+        return failWithDefaultBackground(model, site);
     }
     c.dir = QFileInfo(path).absolutePath();
 
     const PanelSection panel = c.read(QStringLiteral("Panel"));
     auto panel1 = panel.find(QStringLiteral("Panel1"));
     if (panel1 != panel.end()) {
-        if (!panel1->contains(QStringLiteral("background"))) {
-            model.background.loadResource(1);
-            model.refWidth = site.panelClientSize().width();
-            model.refHeight = site.panelClientSize().height();
-            return false;
-        }
+        if (!panel1->contains(QStringLiteral("background")))
+            return failWithDefaultBackground(model, site);
         model.background.loadFile(c.bitmap(*panel1, "background"));
         const int width = panel1->contains(QStringLiteral("width")) ? number(*panel1, "width") : 700;
         const int height = panel1->contains(QStringLiteral("height")) ? number(*panel1, "height") : 140;
@@ -140,20 +139,13 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         model.consoleWidth = number(*console, "width");
         model.consoleHeight = number(*console, "height");
     }
-    for (int n = 1; n <= chassis.size(); ++n) {
-        auto it = chassis.find(QStringLiteral("Lamp%1").arg(n));
-        if (it == chassis.end())
-            continue;
-        Lamp l = buildLamp(*it);
-        if (!l.name.isEmpty())
-            model.lamps.push_back(l);
-    }
+    appendNamedLamps(chassis, model.lamps);
     for (int n = 1; n <= chassis.size(); ++n) {
         auto it = chassis.find(QStringLiteral("Port%1").arg(n));
         if (it == chassis.end())
             continue;
         Port p = buildPort(c, *it);
-        addPortLamps(c, QStringLiteral("Port%1").arg(n), p);
+        appendNamedLamps(c.read(QStringLiteral("Port%1").arg(n)), p.lamps);
         PanelModel::applyPortState(p);
         model.chassisPorts.push_back(std::move(p));
     }
@@ -173,7 +165,7 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         for (int p = 1; p <= ports.size(); ++p) {
             auto it = ports.find(QStringLiteral("Port%1").arg(p));
             Port port = it != ports.end() ? buildPort(c, *it) : Port();
-            addPortLamps(c, QStringLiteral("M%1Port%2").arg(m).arg(p), port);
+            appendNamedLamps(c.read(QStringLiteral("M%1Port%2").arg(m).arg(p)), port.lamps);
             PanelModel::applyPortState(port);
             t.ports.push_back(std::move(port));
         }
@@ -197,11 +189,7 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
     for (size_t k = 0; k < model.slotRects.size(); ++k) {
         const size_t t = k < 10 ? 1 : 11;
         Module m;
-        const Slot& s = model.slotRects[k];
-        m.left = s.left;
-        m.top = s.top;
-        m.width = s.right - s.left;
-        m.height = s.bottom - s.top;
+        model.placeInSlot(m, int(k));
         if (t <= model.templates.size()) {
             m.id = model.templates[t - 1].id;
             m.bitmapPath = model.templates[t - 1].bitmapPath;

@@ -38,16 +38,20 @@ bool PanelModel::loadModule(Module& module) {
     return true;
 }
 
+void PanelModel::placeInSlot(Module& module, int k) const {
+    if (k < 0 || size_t(k) >= slotRects.size())
+        return;
+    const Slot& s = slotRects[size_t(k)];
+    module.left = s.left;
+    module.top = s.top;
+    module.width = s.right - s.left;
+    module.height = s.bottom - s.top;
+}
+
 Module PanelModel::buildModulePicture(int k, int t) const {
     Module m;
     m.id = QString::number(t);
-    if (k >= 0 && size_t(k) < slotRects.size()) {
-        const Slot& s = slotRects[size_t(k)];
-        m.left = s.left;
-        m.top = s.top;
-        m.width = s.right - s.left;
-        m.height = s.bottom - s.top;
-    }
+    placeInSlot(m, k);
     if (t >= 1 && size_t(t) <= templates.size()) {
         const Module& tmpl = templates[size_t(t - 1)];
         m.bitmapPath = tmpl.bitmapPath;

@@ -76,6 +76,8 @@ public:
     // The module's bitmap, then its ports' states; false (and nothing applied) when the
     // bitmap does not load.
     static bool loadModule(Module& module);
+    // Gives module the rectangle of slot k (when there is one).
+    void placeInSlot(Module& module, int k) const;
     // A picture of template t (from 1) in slot k, with copies of the template's ports.
     Module buildModulePicture(int k, int t) const;
     // Polling's operations; slot positions without a slot and unknown templates are ignored.

@@ -85,14 +85,6 @@ BaseUnits baseUnits(const QString& family, int points) {
 
 } // namespace
 
-int DluToPixelsX(int dlu, const QString& family, int points) {
-    return dlu * baseUnits(family, points).x / 4;
-}
-
-int DluToPixelsY(int dlu, const QString& family, int points) {
-    return dlu * baseUnits(family, points).y / 8;
-}
-
 void BuildDialog(QDialog* dialog, int templateId) {
     if (const res::DlgTemplate* t = res::Dialog(templateId))
         BuildDialog(dialog, *t);

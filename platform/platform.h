@@ -52,9 +52,6 @@ QWidget* DialogItem(QWidget* dialog, int id);
 template <class T> T* Item(QWidget* dialog, int id) {
     return qobject_cast<T*>(DialogItem(dialog, id));
 }
-// Dialog units of font (family, points) to pixels.
-int DluToPixelsX(int dlu, const QString& family, int points);
-int DluToPixelsY(int dlu, const QString& family, int points);
 
 // The directory that stands for the Windows system directory: TALVEX_SYSTEM_DIR, else the
 // installed data directory, else the build tree's copy.

@@ -59,5 +59,4 @@ template <int N> struct QvTable {
         text += instance;
         return setOid(i, text);
     }
-    const char* oid(int i) const { return direct[i].oid; }
 };

@@ -40,8 +40,6 @@ public:
     void open(Owner* owner, QvTableRef table, void (Owner::*handler)(unsigned short, CSnmpMsg*)) {
         NewSnmpSession(session, owner, table)->SetSnmpCallback(handler);
     }
-    // A session whose responses nobody waits for (writes sent without looking back).
-    void openSilent(QObject* owner, QvTableRef table) { NewSnmpSession(session, owner, table); }
     void destroy();
 
     bool busy() const { return pending != 0; }
