@@ -1,6 +1,6 @@
-#include "aboutdlg.h"
+#include "app/aboutdlg.h"
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <QLabel>
 #include <QPushButton>

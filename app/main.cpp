@@ -1,11 +1,11 @@
 // The Talvex module, started by the management suite once per device:
 //   talvex /N<name> /I<agent address> /R<read community> /W<write community> /U<TRUE|FALSE>
-#include "cmdline.h"
-#include "paneldlg.h"
-#include "params.h"
-#include "platform.h"
-#include "qvsnmp.h"
-#include "stringtable.h"
+#include "app/cmdline.h"
+#include "app/paneldlg.h"
+#include "snmp/params.h"
+#include "platform/platform.h"
+#include "qvsnmp/qvsnmp.h"
+#include "res/stringtable.h"
 
 #include <QApplication>
 

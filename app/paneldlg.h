@@ -1,8 +1,8 @@
 // The main panel window: the chassis picture, the menu bar and the command dispatcher.
 #pragma once
 
-#include "panelloader.h"
-#include "panelmodel.h"
+#include "panel/panelloader.h"
+#include "panel/panelmodel.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "tools.h"
+#include "app/tools.h"
 
-#include "params.h"
-#include "platform.h"
+#include "snmp/params.h"
+#include "platform/platform.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 // Requests per second an agent serves on loopback: keeps a window of gets of sysName in flight
 // for a fixed time (or count) and counts the answers.
-#include "ber.h"
+#include "qvsnmp/ber.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

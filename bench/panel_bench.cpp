@@ -1,10 +1,10 @@
 // The front panel's figures: loading the shipped chassis, start to the first fully polled
 // picture, and one polling cycle, against talvex-sim --full on loopback.
-#include "panelloader.h"
-#include "panelpoller.h"
-#include "params.h"
-#include "peers.h"
-#include "qvsnmp.h"
+#include "panel/panelloader.h"
+#include "panel/panelpoller.h"
+#include "snmp/params.h"
+#include "tests/common/peers.h"
+#include "qvsnmp/qvsnmp.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

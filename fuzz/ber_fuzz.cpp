@@ -1,6 +1,6 @@
 // libFuzzer target: the BER decoder must refuse or accept any input without reading past it,
 // and whatever it accepts must encode and decode again to the same message.
-#include "ber.h"
+#include "qvsnmp/ber.h"
 
 #include <cstdlib>
 

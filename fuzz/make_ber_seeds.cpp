@@ -1,6 +1,6 @@
 // Writes the seed corpus of the BER fuzz target: one message of each kind the module and the
 // simulator exchange. Run by fuzz/run when the corpus folder is empty.
-#include "ber.h"
+#include "qvsnmp/ber.h"
 
 #include <cstdio>
 #include <string>

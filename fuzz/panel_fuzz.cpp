@@ -1,7 +1,7 @@
 // Fuzz targets for the panel description reader and the BMP reader: built twice by fuzz/run,
 // with PANEL_FUZZ_BMP for the second.
-#include "paneldib.h"
-#include "sectionreader.h"
+#include "panel/paneldib.h"
+#include "panel/sectionreader.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "cpuutildlg.h"
+#include "pages/cpuutildlg.h"
 
 namespace {
 

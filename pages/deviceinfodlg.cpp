@@ -1,7 +1,7 @@
-#include "deviceinfodlg.h"
+#include "pages/deviceinfodlg.h"
 
-#include "params.h"
-#include "platform.h"
+#include "snmp/params.h"
+#include "platform/platform.h"
 
 namespace {
 

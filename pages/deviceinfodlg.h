@@ -1,7 +1,7 @@
 // The device's type, IP and MAC address, firmware and hardware version, read once on opening.
 #pragma once
 
-#include "pagecommon.h"
+#include "pages/pagecommon.h"
 
 class CDeviceInfoDlg : public QDialog {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "interfaceinfodlg.h"
+#include "pages/interfaceinfodlg.h"
 
 #include <QShowEvent>
 #include <QTimer>

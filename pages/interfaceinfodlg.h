@@ -2,8 +2,8 @@
 // and physical address. Read only; the walk starts when the page is shown.
 #pragma once
 
-#include "pagecommon.h"
-#include "valuetext.h"
+#include "pages/pagecommon.h"
+#include "snmp/valuetext.h"
 
 class QTreeWidget;
 

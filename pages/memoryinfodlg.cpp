@@ -1,4 +1,4 @@
-#include "memoryinfodlg.h"
+#include "pages/memoryinfodlg.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // re-read every 5 seconds.
 #pragma once
 
-#include "pagecommon.h"
+#include "pages/pagecommon.h"
 
 class CMemoryInfoDlg : public CTimedGetPage {
     Q_OBJECT

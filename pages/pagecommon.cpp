@@ -1,7 +1,7 @@
-#include "pagecommon.h"
+#include "pages/pagecommon.h"
 
-#include "platform.h"
-#include "stringtable.h"
+#include "platform/platform.h"
+#include "res/stringtable.h"
 
 #include <QHeaderView>
 #include <QLabel>

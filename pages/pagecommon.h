@@ -2,7 +2,7 @@
 // texts set by id, the list-view column convention and the uptime text.
 #pragma once
 
-#include "session.h"
+#include "snmp/session.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "systeminfodlg.h"
+#include "pages/systeminfodlg.h"
 
-#include "params.h"
-#include "platform.h"
+#include "snmp/params.h"
+#include "platform/platform.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

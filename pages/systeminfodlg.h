@@ -2,7 +2,7 @@
 // and location written with Apply when the operator has the right.
 #pragma once
 
-#include "pagecommon.h"
+#include "pages/pagecommon.h"
 
 class CSystemInfoDlg : public QDialog {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "paneldib.h"
+#include "panel/paneldib.h"
 
 #include <QFile>
 #include <QImageReader>

@@ -1,7 +1,7 @@
-#include "panelloader.h"
+#include "panel/panelloader.h"
 
-#include "platform.h"
-#include "sectionreader.h"
+#include "platform/platform.h"
+#include "panel/sectionreader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Turns the panel description file into the panel model.
 #pragma once
 
-#include "panelmodel.h"
+#include "panel/panelmodel.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "panelmodel.h"
+#include "panel/panelmodel.h"
 
 #include <QPainter>
 

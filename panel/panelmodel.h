@@ -3,7 +3,7 @@
 // lamps and pictures, how the model paints at any size, and what a point hits.
 #pragma once
 
-#include "paneldib.h"
+#include "panel/paneldib.h"
 
 #include <QRect>
 #include <QSize>

@@ -1,6 +1,6 @@
-#include "panelpoller.h"
+#include "panel/panelpoller.h"
 
-#include "sectionreader.h"
+#include "panel/sectionreader.h"
 
 #include <QMetaObject>
 

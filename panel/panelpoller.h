@@ -2,8 +2,8 @@
 // the worker thread that starts a polling cycle every ten seconds.
 #pragma once
 
-#include "panelmodel.h"
-#include "session.h"
+#include "panel/panelmodel.h"
+#include "snmp/session.h"
 
 #include <QObject>
 #include <QThread>

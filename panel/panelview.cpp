@@ -1,6 +1,6 @@
-#include "panelview.h"
+#include "panel/panelview.h"
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // The widget the front panel is painted in: the client area of the main panel window.
 #pragma once
 
-#include "panelmodel.h"
+#include "panel/panelmodel.h"
 
 #include <QWidget>
 

@@ -1,8 +1,8 @@
-#include "portconfigdlg.h"
+#include "panel/portconfigdlg.h"
 
-#include "params.h"
-#include "platform.h"
-#include "valuetext.h"
+#include "snmp/params.h"
+#include "platform/platform.h"
+#include "snmp/valuetext.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // enabling or disabling it when the operator has the right.
 #pragma once
 
-#include "session.h"
+#include "snmp/session.h"
 
 #include <QDialog>
 #include <QStringList>

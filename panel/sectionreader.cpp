@@ -1,4 +1,4 @@
-#include "sectionreader.h"
+#include "panel/sectionreader.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "platform.h"
+#include "platform/platform.h"
 
-#include "dialogs.h"
+#include "res/dialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>

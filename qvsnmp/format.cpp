@@ -1,5 +1,5 @@
 // Value texts: how a binding is shown, and how a set value text becomes a binding value.
-#include "qvsnmp.h"
+#include "qvsnmp/qvsnmp.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "qvsnmp.h"
+#include "qvsnmp/qvsnmp.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -49,6 +49,15 @@ qint64 nowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// TALVEX_LOOPBACK_ONLY (set for every test run): a session toward anything outside 127.0.0.0/8
+// ends the process at once, so a test can never send a datagram that leaves this machine.
+void refuseOutsideLoopback(const QString& address, in_addr a) {
+    static const bool loopbackOnly = qEnvironmentVariableIntValue("TALVEX_LOOPBACK_ONLY") != 0;
+    if (loopbackOnly && (ntohl(a.s_addr) >> 24) != 127)
+        qFatal("qvsnmp: session toward %s refused: TALVEX_LOOPBACK_ONLY allows 127.0.0.0/8 only",
+               qPrintable(address));
+}
+
 bool sameAddress(const sockaddr_in& a, const sockaddr_in& b) {
     return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
 }
@@ -96,6 +105,7 @@ public:
         m_agent.sin_port = htons(port);
         if (inet_pton(AF_INET, address.toLatin1().constData(), &m_agent.sin_addr) != 1)
             return;
+        refuseOutsideLoopback(address, m_agent.sin_addr);
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (m_fd < 0)
             return;

@@ -39,7 +39,7 @@
 // records (of all records when none is marked).
 #pragma once
 
-#include "ber.h"
+#include "qvsnmp/ber.h"
 
 #include <QList>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "dialogs.h"
+#include "res/dialogs.h"
 
 #include <iterator>
 

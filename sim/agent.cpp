@@ -1,4 +1,4 @@
-#include "agent.h"
+#include "sim/agent.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -2,8 +2,8 @@
 // switches tests use.
 #pragma once
 
-#include "chassis.h"
-#include "mib.h"
+#include "sim/chassis.h"
+#include "sim/mib.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "chassis.h"
+#include "sim/chassis.h"
 
 #include <chrono>
 #include <cstdio>

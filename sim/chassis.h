@@ -2,7 +2,7 @@
 // group and the private objects, and how they change over time.
 #pragma once
 
-#include "mib.h"
+#include "sim/mib.h"
 
 #include <cstdint>
 #include <random>

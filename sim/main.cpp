@@ -1,5 +1,5 @@
 // talvex-sim: a simulated Talvex chassis answering SNMP v1/v2c on loopback.
-#include "agent.h"
+#include "sim/agent.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "mib.h"
+#include "sim/mib.h"
 
 namespace sim {
 

@@ -2,7 +2,7 @@
 // a reader and, when writable, a writer that first checks and then commits.
 #pragma once
 
-#include "ber.h"
+#include "qvsnmp/ber.h"
 
 #include <functional>
 #include <map>

@@ -3,7 +3,7 @@
 // rewrite of a record's OID reaches both.
 #pragma once
 
-#include "qvsnmp.h"
+#include "qvsnmp/qvsnmp.h"
 
 #include <array>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "session.h"
+#include "snmp/session.h"
 
-#include "params.h"
+#include "snmp/params.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // strings, one step of a table walk, and a set.
 #pragma once
 
-#include "oidtable.h"
+#include "snmp/oidtable.h"
 
 #include <QObject>
 #include <QStringList>

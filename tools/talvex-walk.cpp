@@ -1,6 +1,6 @@
 // talvex-walk: gets, walks and sets OIDs through qvsnmp and prints each binding the way the
 // module shows it.
-#include "qvsnmp.h"
+#include "qvsnmp/qvsnmp.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

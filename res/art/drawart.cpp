@@ -1,6 +1,6 @@
 // Draws the module's own pictures (the icons, the hand cursor and the built-in background) and
 // the shipped chassis. Run by res/make-art; its output in res/images and res/panel is checked in.
-#include "drawpanel.h"
+#include "res/art/drawpanel.h"
 
 #include <QDir>
 #include <QGuiApplication>

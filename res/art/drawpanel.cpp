@@ -1,6 +1,6 @@
 // Draws the shipped chassis: the background, the module and power pictures, the five state
 // pictures of each port kind, and writes the panel description file that lays them out.
-#include "drawpanel.h"
+#include "res/art/drawpanel.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 // Start-up parsing, the main panel window and the external tools, with scripted message boxes
 // and modal runs, and stand-in programs that write down the arguments they were started with.
-#include "cmdline.h"
-#include "paneldlg.h"
-#include "params.h"
-#include "peers.h"
-#include "qvsnmp.h"
-#include "platform.h"
-#include "tools.h"
+#include "app/cmdline.h"
+#include "app/paneldlg.h"
+#include "snmp/params.h"
+#include "tests/common/peers.h"
+#include "qvsnmp/qvsnmp.h"
+#include "platform/platform.h"
+#include "app/tools.h"
 
 #include <QAction>
 #include <QDir>
@@ -87,7 +87,7 @@ private slots:
         m_asked.clear();
         m_modal.clear();
         m_answer = platform::Answer::Ok;
-        setSession(QStringLiteral("sw-a"), QStringLiteral("10.0.0.1"), 1);
+        setSession(QStringLiteral("sw-a"), QStringLiteral("127.0.0.5"), 1);
     }
 
     void cleanupTestCase() {
@@ -103,8 +103,8 @@ private slots:
             QTest::newRow(name) << QString::fromUtf8(line) << e;
         };
         row("empty", "", {"", "127.0.0.1", "orchid", "saffron", "1"});
-        row("complete", "/Nsw-a /I10.0.0.1 /Rr1 /Ww1 /UTRUE", {"sw-a", "10.0.0.1", "r1", "w1", "1"});
-        row("no blanks", "/Nx/I10.0.0.1", {"x", "10.0.0.1", "orchid", "saffron", "1"});
+        row("complete", "/Nsw-a /I127.0.0.5 /Rr1 /Ww1 /UTRUE", {"sw-a", "127.0.0.5", "r1", "w1", "1"});
+        row("no blanks", "/Nx/I127.0.0.5", {"x", "127.0.0.5", "orchid", "saffron", "1"});
         row("empty read", "/Nx /Ix /R /Wabc", {"x", "x", "orchid", "abc", "1"});
         row("true", "/Nx /Ia /Rr /Ww /Utrue", {"x", "a", "r", "w", "1"});
         row("True", "/Nx /Ia /Rr /Ww /UTrue", {"x", "a", "r", "w", "0"});
@@ -114,7 +114,7 @@ private slots:
         row("only agent", "/I1.2.3.4", {"1.2.3.4", "127.0.0.1", "orchid", "saffron", "1"});
         row("no /I", "/Nname /Xa /Rr", {"name", "127.0.0.1", "orchid", "saffron", "1"});
         row("empty agent stops", "/Nx /I /Rr /Ww /UFALSE", {"x", "", "orchid", "saffron", "1"});
-        row("blanks inside values", "/Ns w /I10. 0.0.1 /R o /W s /U TR UE", {"sw", "10.0.0.1", "o", "s", "1"});
+        row("blanks inside values", "/Ns w /I127. 0.0.5 /R o /W s /U TR UE", {"sw", "127.0.0.5", "o", "s", "1"});
         row("sixth field ignored", "/Nx /Ia /Rr /Ww /UTRUE /Zjunk", {"x", "a", "r", "w", "1"});
         row("one character", "/", {"", "127.0.0.1", "orchid", "saffron", "1"});
         row("one letter", "x", {"", "127.0.0.1", "orchid", "saffron", "1"});
@@ -148,8 +148,8 @@ private slots:
     void title() {
         setSession({}, {}, 1);
         QCOMPARE(CPanelDlg().windowTitle(), QStringLiteral("Talvex: "));
-        setSession({}, QStringLiteral("10.0.0.1"), 1);
-        QCOMPARE(CPanelDlg().windowTitle(), QStringLiteral("Talvex: 10.0.0.1"));
+        setSession({}, QStringLiteral("127.0.0.5"), 1);
+        QCOMPARE(CPanelDlg().windowTitle(), QStringLiteral("Talvex: 127.0.0.5"));
     }
 
     void menuBarItems() {
@@ -250,7 +250,7 @@ private slots:
         QVERIFY(dlg.OnCommand(id));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QStringList args = readLines(out);
-        QVERIFY2(args.contains(QStringLiteral("10.0.0.1")), qPrintable(args.join(' ')));
+        QVERIFY2(args.contains(QStringLiteral("127.0.0.5")), qPrintable(args.join(' ')));
         qunsetenv("TERMINAL");
     }
 
@@ -259,10 +259,10 @@ private slots:
         writeStandIn(path(QStringLiteral("bin/talvex-terminal")), out);
         writeStandIn(path(QStringLiteral("bin/telnet")), path(QStringLiteral("unused")));
         qputenv("TERMINAL", "talvex-terminal");
-        QCOMPARE(TelnetCommandLine(), QStringLiteral("Telnet 10.0.0.1"));
+        QCOMPARE(TelnetCommandLine(), QStringLiteral("Telnet 127.0.0.5"));
         LaunchTelnet();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
-        QCOMPARE(readLines(out), (QStringList{"-e", path(QStringLiteral("bin/telnet")), "10.0.0.1"}));
+        QCOMPARE(readLines(out), (QStringList{"-e", path(QStringLiteral("bin/telnet")), "127.0.0.5"}));
         g_strAgentAddress.clear();
         QCOMPARE(TelnetCommandLine(), QStringLiteral("Telnet "));
         qunsetenv("TERMINAL");
@@ -294,7 +294,7 @@ private slots:
         QCOMPARE(GetBrowserPath(), path(QStringLiteral("bin/talvex-browser")));
         LaunchBrowser();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
-        QCOMPARE(readLines(out), QStringList{"10.0.0.1"});
+        QCOMPARE(readLines(out), QStringList{"127.0.0.5"});
 
         QFile::remove(out);
         g_strAgentAddress.clear();
@@ -304,9 +304,9 @@ private slots:
     }
 
     void ospf() {
-        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I10.0.0.1 /Rorchid /Wsaffron /UTRUE"));
+        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I127.0.0.5 /Rorchid /Wsaffron /UTRUE"));
         g_bUserRight = 0;
-        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I10.0.0.1 /Rorchid /Wsaffron /UFALSE"));
+        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I127.0.0.5 /Rorchid /Wsaffron /UFALSE"));
         setSession({}, {}, 1);
         QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /N /I /Rorchid /Wsaffron /UTRUE"));
     }
@@ -339,7 +339,7 @@ private slots:
         QVERIFY(dlg.OnCommand(32810));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QVERIFY(m_asked.isEmpty());
-        QCOMPARE(readLines(out), (QStringList{"/Nsw-a", "/I10.0.0.1", "/Rorchid", "/Wsaffron", "/UFALSE"}));
+        QCOMPARE(readLines(out), (QStringList{"/Nsw-a", "/I127.0.0.5", "/Rorchid", "/Wsaffron", "/UFALSE"}));
         QDir::setCurrent(old);
     }
 

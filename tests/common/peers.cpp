@@ -1,4 +1,4 @@
-#include "peers.h"
+#include "tests/common/peers.h"
 
 #include <QCoreApplication>
 #include <QDir>

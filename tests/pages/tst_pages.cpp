@@ -1,14 +1,14 @@
 // The first MIB pages, real dialogs under the offscreen platform, against talvex-sim (with its
 // fault switches) and against net-snmp's snmpd.
-#include "cpuutildlg.h"
-#include "deviceinfodlg.h"
-#include "interfaceinfodlg.h"
-#include "memoryinfodlg.h"
-#include "paneldlg.h"
-#include "params.h"
-#include "peers.h"
-#include "platform.h"
-#include "systeminfodlg.h"
+#include "pages/cpuutildlg.h"
+#include "pages/deviceinfodlg.h"
+#include "pages/interfaceinfodlg.h"
+#include "pages/memoryinfodlg.h"
+#include "app/paneldlg.h"
+#include "snmp/params.h"
+#include "tests/common/peers.h"
+#include "platform/platform.h"
+#include "pages/systeminfodlg.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

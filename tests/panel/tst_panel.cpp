@@ -1,15 +1,15 @@
 // The front panel: the description file reader and loader, PanelDib, the model's states,
 // drawing and hit tests, and polling against talvex-sim.
-#include "paneldib.h"
-#include "paneldlg.h"
-#include "panelloader.h"
-#include "panelpoller.h"
-#include "panelview.h"
-#include "params.h"
-#include "peers.h"
-#include "platform.h"
-#include "portconfigdlg.h"
-#include "sectionreader.h"
+#include "panel/paneldib.h"
+#include "app/paneldlg.h"
+#include "panel/panelloader.h"
+#include "panel/panelpoller.h"
+#include "panel/panelview.h"
+#include "snmp/params.h"
+#include "tests/common/peers.h"
+#include "platform/platform.h"
+#include "panel/portconfigdlg.h"
+#include "panel/sectionreader.h"
 
 #include <QBuffer>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "ber.h"
+#include "qvsnmp/ber.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // Sessions of the library against talvex-sim and against a scripted agent in this process.
-#include "peers.h"
-#include "qvsnmp.h"
+#include "tests/common/peers.h"
+#include "qvsnmp/qvsnmp.h"
 
 #include <QTest>
 #include <QThread>

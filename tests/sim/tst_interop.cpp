@@ -1,5 +1,5 @@
 // Outside peers: net-snmp's tools against talvex-sim, and talvex-walk against net-snmp's snmpd.
-#include "peers.h"
+#include "tests/common/peers.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -173,6 +173,18 @@ private slots:
             QVERIFY2(v == it.value() || hexOf(v) == it.value(),
                      qPrintable(it.key() + ": ours " + v + ", snmpwalk " + it.value()));
         }
+    }
+
+    // Tests run with TALVEX_LOOPBACK_ONLY: a session toward an address outside 127.0.0.0/8 ends
+    // the program before any socket exists. 0.0.0.0 stands for such an address because, should
+    // the guard ever fail, a datagram to it stays on this machine.
+    void sessionsOutsideLoopbackAreRefused() {
+        QCOMPARE(qEnvironmentVariable("TALVEX_LOOPBACK_ONLY"), QStringLiteral("1"));
+        QProcess walk;
+        walk.start(BuildPath("tools/talvex-walk"), {"-p", QString::number(m_sim->port()), "0.0.0.0", "get", "1.3.6.1.2.1.1.5.0"});
+        QVERIFY(walk.waitForFinished(10000));
+        QVERIFY(walk.exitStatus() == QProcess::CrashExit || walk.exitCode() != 0);
+        QVERIFY(QString::fromUtf8(walk.readAllStandardError()).contains("127.0.0.0/8 only"));
     }
 };
 

@@ -1,8 +1,8 @@
 // The request cycle pages share: the response collector, walk steps, the proxy rule and the
 // record rewrites, against talvex-sim.
-#include "params.h"
-#include "peers.h"
-#include "session.h"
+#include "snmp/params.h"
+#include "tests/common/peers.h"
+#include "snmp/session.h"
 
 #include <QTest>
 
@@ -170,10 +170,10 @@ private slots:
         // proxy address (here the simulator itself, on another loopback address it doesn't
         // serve, so nothing answers).
         g_strProxyAddress = "127.0.0.2";
-        g_strAgentAddress = "10.0.0.1";
+        g_strAgentAddress = "127.1.2.3";
         m_channel.open(this, s_system, &TestCycle::onResponse);
         QCOMPARE(m_channel.session->GetOidList().size(), 4);
-        QCOMPARE(QString(s_system.proxied[3].oid), QString("1.3.6.1.4.1.58213.7777.1.10.0.0.1"));
+        QCOMPARE(QString(s_system.proxied[3].oid), QString("1.3.6.1.4.1.58213.7777.1.127.1.2.3"));
         QCOMPARE(s_system.proxied[3].typeCode, uint16_t(64));
         QCOMPARE(s_system.proxied[3].flags, uint16_t(0x2));
         QCOMPARE(QString(s_system.proxied[3].name), QString("snmp_proxy_ip"));

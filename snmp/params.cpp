@@ -1,4 +1,4 @@
-#include "params.h"
+#include "snmp/params.h"
 
 QString g_strNValue;
 QString g_strAgentAddress;
