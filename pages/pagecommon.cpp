@@ -27,7 +27,7 @@ void SetItemText(QWidget* page, int id, const QString& text) {
     if (auto* label = qobject_cast<QLabel*>(w))
         label->setText(text);
     else if (auto* edit = qobject_cast<QLineEdit*>(w))
-        edit->setText(text);
+        platform::SetEditText(edit, text);
 }
 
 QString ItemText(QWidget* page, int id) {

@@ -49,7 +49,7 @@ CSystemInfoDlg::CSystemInfoDlg() {
     OnClicked(this, 1146, [this] { reject(); });
     for (const EditLimit& e : kEdits) {
         auto* edit = platform::Item<QLineEdit>(this, e.id);
-        edit->setMaxLength(e.limit);
+        platform::LimitTyping(edit, e.limit);
         connect(edit, &QLineEdit::textChanged, this, [this] {
             if (g_bUserRight == 1)
                 platform::Item<QPushButton>(this, kApply)->setEnabled(true);
@@ -108,14 +108,11 @@ void CSystemInfoDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
 }
 
 void CSystemInfoDlg::showValues() {
+    // A longer value from the device is shown whole (and written back whole); only typing is
+    // limited.
     const QString* texts[] = {&m_strName, &m_strContact, &m_strLocation};
-    for (int i = 0; i < 3; ++i) {
-        auto* edit = platform::Item<QLineEdit>(this, kEdits[i].id);
-        // As an edit box's limit does for text put into it, a longer value from the device is
-        // shown whole (and written back whole), only typing is limited.
-        edit->setMaxLength(std::max(kEdits[i].limit, int(texts[i]->size())));
-        edit->setText(*texts[i]);
-    }
+    for (int i = 0; i < 3; ++i)
+        platform::SetEditText(platform::Item<QLineEdit>(this, kEdits[i].id), *texts[i]);
 }
 
 void CSystemInfoDlg::OnApply() {

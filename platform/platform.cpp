@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTreeWidget>
@@ -102,7 +103,8 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
     for (int i = 0; i < t.count; ++i) {
         const res::DlgItem& it = t.items[i];
         const QString text = QString::fromUtf8(it.text);
-        QWidget* w = nullptr;
+        QWidget* w = nullptr;     // what is placed
+        QWidget* named = nullptr; // what the id names, when not w
         switch (it.kind) {
         case res::Ctl::Static:
         case res::Ctl::Value: {
@@ -111,11 +113,20 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
                 label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
                 label->setTextInteractionFlags(Qt::TextSelectableByMouse);
             }
+            w = label;
             if (it.flags & res::Large) {
+                // A multi-line text scrolls when it is longer than its box.
                 label->setWordWrap(true);
                 label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                auto* scroll = new QScrollArea(dialog);
+                scroll->setFrameStyle(label->frameStyle());
+                label->setFrameStyle(QFrame::NoFrame);
+                scroll->setWidgetResizable(true);
+                scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                scroll->setWidget(label);
+                w = scroll;
+                named = label;
             }
-            w = label;
             break;
         }
         case res::Ctl::Edit: {
@@ -162,7 +173,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             geometry.setHeight(std::min(geometry.height(), w->sizeHint().height()));
         w->setGeometry(geometry);
         if (it.id != -1)
-            w->setObjectName(QString::number(it.id));
+            (named ? named : w)->setObjectName(QString::number(it.id));
         if (it.flags & res::Hidden)
             w->hide();
         if (it.flags & res::Disabled)
@@ -175,6 +186,22 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
 
 QWidget* DialogItem(QWidget* dialog, int id) {
     return dialog ? dialog->findChild<QWidget*>(QString::number(id)) : nullptr;
+}
+
+void LimitTyping(QLineEdit* edit, int limit) {
+    edit->setProperty("typingLimit", limit);
+    edit->setMaxLength(limit);
+    // Whatever the box holds may shrink, never grow past the limit again.
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, limit](const QString& text) {
+        edit->setMaxLength(std::max(limit, int(text.size())));
+    });
+}
+
+void SetEditText(QLineEdit* edit, const QString& text) {
+    const QVariant limit = edit->property("typingLimit");
+    if (limit.isValid())
+        edit->setMaxLength(std::max(limit.toInt(), int(text.size())));
+    edit->setText(text);
 }
 
 // ---- files, programs, processes ----------------------------------------------------------

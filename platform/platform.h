@@ -14,6 +14,7 @@
 #include <functional>
 
 class QDialog;
+class QLineEdit;
 class QWidget;
 
 namespace res {
@@ -52,6 +53,12 @@ QWidget* DialogItem(QWidget* dialog, int id);
 template <class T> T* Item(QWidget* dialog, int id) {
     return qobject_cast<T*>(DialogItem(dialog, id));
 }
+
+// An edit box's text limit as the desktop's edit control keeps it: the operator cannot type or
+// paste past limit characters, while text the program puts in with SetEditText is shown whole,
+// however long (and may then be shortened, never lengthened, by typing).
+void LimitTyping(QLineEdit* edit, int limit);
+void SetEditText(QLineEdit* edit, const QString& text);
 
 // The directory that stands for the Windows system directory: TALVEX_SYSTEM_DIR, else the
 // installed data directory, else the build tree's copy.

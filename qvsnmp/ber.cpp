@@ -106,27 +106,29 @@ void putOid(std::vector<uint8_t>& out, const Oid& oid) {
 void putValue(std::vector<uint8_t>& out, const Value& v) {
     switch (v.type) {
     case Integer:
-        putSigned(out, Integer, int32_t(v.integer));
-        break;
     case Counter32:
     case Gauge32:
     case TimeTicks:
-        putUnsigned(out, v.type, uint32_t(v.integer));
-        break;
     case Counter64:
-        putUnsigned(out, v.type, v.unsignedValue());
-        break;
-    case OctetString:
-    case Opaque:
-    case IpAddress:
-        putBytes(out, v.type, v.octets);
+        if (!v.octets.empty()) // a number too large for its type, kept as it came
+            putBytes(out, v.type, v.octets);
+        else if (v.type == Integer)
+            putSigned(out, Integer, v.integer);
+        else
+            putUnsigned(out, v.type, v.unsignedValue());
         break;
     case ObjectId:
         putOid(out, v.oid);
         break;
-    default: // Null and the three exceptions carry no content
+    case Null:
+    case NoSuchObject:
+    case NoSuchInstance:
+    case EndOfMibView:
         out.push_back(v.type);
         out.push_back(0);
+        break;
+    default: // OCTET STRING, IpAddress, Opaque and types the codec does not know
+        putBytes(out, v.type, v.octets);
         break;
     }
 }
@@ -188,6 +190,30 @@ struct Reader {
     }
 };
 
+// The content of an INTEGER or of an application integer type, when it does not fit what the
+// type promises (more than 8 significant octets, a negative Counter): kept as it came, so that
+// the binding and the rest of the message survive. Leading octets that only repeat the sign are
+// dropped first, so a padded small number still reads as a number.
+bool keepRaw(const Reader& r, Value& v, bool isSigned) {
+    if (r.n == 0)
+        throw Fail{"empty integer"};
+    size_t first = 0;
+    while (first + 1 < r.n && ((r.p[first] == 0x00 && !(r.p[first + 1] & 0x80)) ||
+                               (isSigned && r.p[first] == 0xFF && (r.p[first + 1] & 0x80))))
+        ++first;
+    const size_t len = r.n - first;
+    const bool fits = isSigned ? len <= 8 : (len <= 8 || (len == 9 && r.p[first] == 0x00));
+    if (fits) {
+        uint64_t u = (isSigned && (r.p[first] & 0x80)) ? ~uint64_t(0) : 0;
+        for (size_t i = first; i < r.n; ++i)
+            u = (u << 8) | r.p[i];
+        v.integer = int64_t(u);
+        return false;
+    }
+    v.octets.assign(reinterpret_cast<const char*>(r.p), r.n);
+    return true;
+}
+
 int64_t readSigned(const Reader& r, size_t maxLen) {
     if (r.n == 0 || r.n > maxLen)
         throw Fail{"bad integer length"};
@@ -197,19 +223,6 @@ int64_t readSigned(const Reader& r, size_t maxLen) {
     return v;
 }
 
-uint64_t readUnsigned(const Reader& r, int bits) {
-    size_t maxLen = size_t(bits / 8 + 1);
-    if (r.n == 0 || r.n > maxLen)
-        throw Fail{"bad unsigned length"};
-    if (r.p[0] & 0x80)
-        throw Fail{"negative unsigned value"};
-    if (r.n == maxLen && r.p[0] != 0)
-        throw Fail{"unsigned value too large"};
-    uint64_t v = 0;
-    for (size_t i = 0; i < r.n; ++i)
-        v = (v << 8) | r.p[i];
-    return v;
-}
 
 int32_t readInt32(Reader& parent) {
     Reader r = parent.expect(Integer);
@@ -258,23 +271,15 @@ Value readValue(Reader& parent) {
     v.type = tag;
     switch (tag) {
     case Integer:
-        v.integer = readSigned(r, 4);
+        keepRaw(r, v, true);
         break;
     case Counter32:
     case Gauge32:
     case TimeTicks:
-        v.integer = int64_t(readUnsigned(r, 32));
-        break;
     case Counter64:
-        v.integer = int64_t(readUnsigned(r, 64));
-        break;
-    case IpAddress:
-        if (r.n != 4)
-            throw Fail{"IpAddress not 4 octets"};
-        [[fallthrough]];
-    case OctetString:
-    case Opaque:
-        v.octets.assign(reinterpret_cast<const char*>(r.p), r.n);
+        // Agents that write an unsigned value without its leading zero octet (FF FF FF FF for
+        // 4294967295) are read as they mean it.
+        keepRaw(r, v, false);
         break;
     case ObjectId:
         v.oid = readOidContent(r);
@@ -287,10 +292,16 @@ Value readValue(Reader& parent) {
             throw Fail{"null value with content"};
         break;
     default:
-        throw Fail{"unknown value type"};
+        // OCTET STRING, IpAddress of any length, Opaque, NsapAddress, and any type this codec
+        // does not know: the octets as they came, under their own tag.
+        if (tag & 0x20)
+            throw Fail{"constructed value"};
+        v.octets.assign(reinterpret_cast<const char*>(r.p), r.n);
+        break;
     }
     return v;
 }
+
 
 } // namespace
 
@@ -317,7 +328,8 @@ bool parseOid(std::string_view text, Oid& out) {
             break;
         pos = dot + 1;
     }
-    if (out.size() < 2 || out[0] > 2 || (out[0] < 2 && out[1] >= 40))
+    // The first two arcs share one sub-identifier of 32 bits: 2.x only up to x = 2^32 - 81.
+    if (out.size() < 2 || out[0] > 2 || (out[0] < 2 && out[1] >= 40) || (out[0] == 2 && out[1] > 0xFFFFFFFFu - 80))
         return false;
     return true;
 }

@@ -67,16 +67,20 @@ constexpr size_t MaxOidLength = 128; // sub-identifiers, as RFC 2578 allows
 using Oid = std::vector<uint32_t>;
 
 // "1.3.6.1" or ".1.3.6.1"; false for anything else (empty parts, non-digits, overflow, more
-// than MaxOidLength parts, fewer than two).
+// than MaxOidLength parts, fewer than two, first two arcs that do not fit one sub-identifier).
 bool parseOid(std::string_view text, Oid& out);
 std::string oidToString(const Oid& oid); // dotted, no leading dot
 // a is b or lies below it
 bool oidStartsWith(const Oid& a, const Oid& b);
 
+// A binding's value. Integer types carry their number in integer, unless it does not fit what
+// the type promises (more than 64 bits): then octets holds the content as it came. Every type
+// without a number or OID, known or not (Opaque, NsapAddress, an IpAddress of the wrong length,
+// anything new), carries its content in octets under its own tag.
 struct Value {
     uint8_t type = Null;
     int64_t integer = 0;   // Integer (signed), Counter32, Gauge32, TimeTicks, Counter64 (unsigned)
-    std::string octets;    // OctetString, Opaque, IpAddress (4 bytes)
+    std::string octets;    // OctetString, Opaque, IpAddress, unknown types; an oversized number
     Oid oid;               // ObjectId
 
     static Value null() { return {}; }

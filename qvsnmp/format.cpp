@@ -29,7 +29,17 @@ bool asText(const std::string& raw, QString& out) {
     }
     auto decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     out = decoder(QByteArrayView(raw.data(), qsizetype(len)));
-    return !decoder.hasError();
+    if (decoder.hasError())
+        return false;
+    // C1 controls (a terminal's CSI among them) and the marks that reorder text: a device's
+    // string must not change how the rest of what the operator reads is shown.
+    for (QChar c : std::as_const(out)) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x80 && u <= 0x9F) || u == 0x061C || u == 0x200E || u == 0x200F ||
+            (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069))
+            return false;
+    }
+    return true;
 }
 
 QString physAddress(const std::string& raw) {
@@ -70,6 +80,10 @@ bool parseHexOctets(const QString& text, std::string& out) {
 } // namespace
 
 QString FormatSnmpValue(const ber::Value& v, uint16_t typeCode, const _QvValueText* map) {
+    const bool isNumber = v.type == ber::Integer || v.type == ber::Counter32 || v.type == ber::Gauge32 ||
+                          v.type == ber::TimeTicks || v.type == ber::Counter64;
+    if (isNumber && !v.octets.empty()) // too large for its type: the octets as they came
+        return hexOctets(v.octets, QLatin1Char(' '));
     switch (v.type) {
     case ber::Integer:
         for (const _QvValueText* p = map; p && p->text; ++p)
@@ -85,6 +99,8 @@ QString FormatSnmpValue(const ber::Value& v, uint16_t typeCode, const _QvValueTe
     case ber::ObjectId:
         return QString::fromStdString(ber::oidToString(v.oid));
     case ber::IpAddress:
+        if (v.octets.size() != 4)
+            return hexOctets(v.octets, QLatin1Char(' '));
         return QStringLiteral("%1.%2.%3.%4")
             .arg(uint8_t(v.octets[0]))
             .arg(uint8_t(v.octets[1]))
@@ -105,8 +121,9 @@ QString FormatSnmpValue(const ber::Value& v, uint16_t typeCode, const _QvValueTe
         return QStringLiteral("<noSuchInstance>");
     case ber::EndOfMibView:
         return QStringLiteral("<endOfMibView>");
-    default:
-        return QStringLiteral("<type %1>").arg(v.type);
+    default: // a type this library does not know: its tag and its octets
+        return QStringLiteral("<type 0x%1> ").arg(QString::number(v.type, 16).toUpper().rightJustified(2, QLatin1Char('0'))) +
+               hexOctets(v.octets, QLatin1Char(' '));
     }
 }
 

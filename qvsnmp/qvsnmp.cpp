@@ -133,6 +133,7 @@ public:
         std::vector<uint8_t> bytes;
         std::string community;
         unsigned short kind;
+        std::vector<ber::Oid> asked; // a get-next's OIDs, to tell an answer that goes nowhere
         qint64 nextSend;
         qint64 deadline;
         qint64 interval;
@@ -189,7 +190,7 @@ private:
         QPointer<SnmpTransport> alive(this);
         for (auto [id, kind] : failed) {
             if (kind == SNMP_PDU_GETNEXT)
-                m_session->accepted(kind, ber::Pdu{}); // a failed walk starts over next time
+                m_session->accepted(kind, ber::Pdu{}, true); // a failed walk starts over next time
             if (callback)
                 callback(SNMP_STATUS_TIMEOUT, nullptr);
             if (!alive)
@@ -219,10 +220,13 @@ private:
             if (it == m_outstanding.end() || it->second.community != msg->community)
                 continue;
             unsigned short kind = it->second.kind;
+            const CSnmpPdu::WalkStop stop = kind == SNMP_PDU_GETNEXT ? walkStop(it->second.asked, msg->pdu)
+                                                                     : CSnmpPdu::WalkStop::None;
             m_outstanding.erase(it);
             schedule();
-            m_session->accepted(kind, msg->pdu);
+            m_session->accepted(kind, msg->pdu, stop != CSnmpPdu::WalkStop::None);
             auto* out = new CSnmpMsg(std::move(msg->pdu));
+            out->GetPdu()->m_stop = stop;
             if (callback)
                 callback(SNMP_STATUS_OK, out);
             else
@@ -230,6 +234,19 @@ private:
             if (!alive)
                 return;
         }
+    }
+
+    // Whether a get-next answer can continue the walk: it needs a binding for every OID asked,
+    // each beyond its own (an error status ends the walk anyway).
+    static CSnmpPdu::WalkStop walkStop(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu) {
+        if (pdu.errorStatus != 0)
+            return CSnmpPdu::WalkStop::None;
+        if (pdu.bindings.size() < asked.size())
+            return CSnmpPdu::WalkStop::Short;
+        for (size_t i = 0; i < asked.size(); ++i)
+            if (!pdu.bindings[i].value.isException() && !(asked[i] < pdu.bindings[i].oid))
+                return CSnmpPdu::WalkStop::NotIncreasing;
+        return CSnmpPdu::WalkStop::None;
     }
 
     CSnmpClass* m_session;
@@ -329,6 +346,9 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
     req.community = msg.community;
     req.kind = pduType;
+    if (pduType == SNMP_PDU_GETNEXT)
+        for (const ber::VarBind& vb : msg.pdu.bindings)
+            req.asked.push_back(vb.oid);
     m_shared->lastError.clear();
     lock.unlock();
 
@@ -343,12 +363,12 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     return id;
 }
 
-void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu) {
+void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds) {
     if (pduType != SNMP_PDU_GETNEXT)
         return;
     QMutexLocker lock(&m_shared->mutex);
     m_shared->continuation.clear();
-    if (pdu.errorStatus == 0 && pdu.bindings.size() == size_t(m_count) && !beyondTable(pdu))
+    if (!walkEnds && pdu.errorStatus == 0 && pdu.bindings.size() == size_t(m_count) && !beyondTable(pdu))
         for (const ber::VarBind& vb : pdu.bindings)
             m_shared->continuation.push_back(vb.oid);
 }
@@ -361,7 +381,7 @@ bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
         anyColumn = anyColumn || (m_table[i].flags & QV_FLAG_COLUMN);
     for (size_t i = 0; i < pdu.bindings.size(); ++i) {
         const ber::VarBind& vb = pdu.bindings[i];
-        if (vb.value.type == ber::EndOfMibView)
+        if (vb.value.isException())
             return true;
         if (i >= size_t(m_count) || (anyColumn && !(m_table[i].flags & QV_FLAG_COLUMN)))
             continue;
@@ -374,7 +394,7 @@ bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
 }
 
 int CSnmpClass::IsEndOfTable(CSnmpPdu* pdu) {
-    if (!pdu)
+    if (!pdu || pdu->m_stop != CSnmpPdu::WalkStop::None)
         return 1;
     ber::Pdu plain;
     for (CSnmpVarBind* vb : pdu->VarBinds())

@@ -15,8 +15,9 @@
 // Display texts of FormatValue, the module's display convention:
 //   INTEGER            the text of the record's value-text map for that value, else decimal
 //   OCTET STRING       the text itself when it is printable (UTF-8 without control characters
-//                      other than tab, CR and LF; trailing NUL octets ignored), else the octets
-//                      in upper-case hex separated by blanks: "00 1A FF"
+//                      other than tab, CR and LF, without C1 controls and without the marks that
+//                      reorder text (U+200E/F, U+202A..E, U+2066..9, U+061C); trailing NUL octets
+//                      ignored), else the octets in upper-case hex separated by blanks: "00 1A FF"
 //   OBJECT IDENTIFIER  dotted, no leading dot: "1.3.6.1.4.1.58213"
 //   IpAddress          dotted quad: "10.0.0.1"
 //   Counter32, Gauge32, TimeTicks, Counter64   unsigned decimal
@@ -24,8 +25,12 @@
 //   type code 79       six octets as a MAC address "00:1A:2B:3C:4D:5E"; eight octets as a
 //                      bridge identifier, priority in decimal, a slash, the address:
 //                      "32768/00:1A:2B:3C:4D:5E"; any other length as hex octets joined by ':'
+//   a number too large for its type, an IpAddress not of 4 octets: hex octets
+//   any other type     its tag and hex octets: "<type 0x47> 0A 0B"
 //   NULL and the v2c exceptions  "<null>", "<noSuchObject>", "<noSuchInstance>",
 //                      "<endOfMibView>": the angle brackets never start a value of the kinds above
+//                      (the pages never show these: the collector and the walk take an
+//                      exception for no value)
 //
 // Values for a set come from each OID list entry's m_strValue, converted by the record's type
 // code: 2 decimal (or a text of the record's value-text map), 4 the UTF-8 text, 6 dotted OID,
@@ -36,7 +41,10 @@
 // record and why.
 //
 // Record flags: bit 0x10 marks a table column. IsEndOfTable looks at the bindings of column
-// records (of all records when none is marked).
+// records (of all records when none is marked): it is true past the column, for any v2c
+// exception, for an answer with fewer bindings than the request carried, and for an answer
+// whose OIDs do not lie beyond those asked for (an agent that would make a walk loop). A walk
+// that ends so starts again from the records at its next get-next.
 #pragma once
 
 #include "qvsnmp/ber.h"
@@ -128,12 +136,18 @@ public:
     quint32 ErrorStatus() const { return quint32(m_errorStatus); }
     quint32 ErrorIndex() const { return quint32(m_errorIndex); }
     const QList<CSnmpVarBind*>& VarBinds() const { return m_bindings; }
+    // Why a get-next answer cannot continue a walk (IsEndOfTable is then true).
+    enum class WalkStop { None, Short, NotIncreasing };
+    WalkStop Stop() const { return m_stop; }
 
 private:
+    friend class SnmpTransport;
+    friend class CSnmpClass;
     int32_t m_requestId;
     int32_t m_errorStatus;
     int32_t m_errorIndex;
     QList<CSnmpVarBind*> m_bindings;
+    WalkStop m_stop = WalkStop::None;
 };
 
 class QVSNMP_EXPORT CSnmpMsg {
@@ -193,7 +207,7 @@ private:
     friend class SnmpTransport;
     bool recordOid(int index, ber::Oid& out, QString* why) const;
     bool beyondTable(const ber::Pdu& pdu) const;
-    void accepted(unsigned short pduType, const ber::Pdu& pdu);
+    void accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds);
 
     QPointer<QObject> m_owner;
     QList<CSnmpOid*> m_oids;

@@ -153,7 +153,11 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
     case ber::GetNextRequest:
         for (size_t i = 0; i < in.size(); ++i) {
             ber::Oid found;
-            const Node* node = m_mib.next(in[i].oid, found);
+            const Node* node = m_opt.faults.stuck ? m_mib.find(in[i].oid) : nullptr;
+            if (node)
+                found = in[i].oid;
+            else
+                node = m_mib.next(in[i].oid, found);
             if (node)
                 r.bindings.push_back({found, node->read()});
             else if (v1)
@@ -235,6 +239,8 @@ std::string Agent::command(const std::string& line) {
         return flag(m_opt.faults.drop);
     if (verb == "wrongid")
         return flag(m_opt.faults.wrongId);
+    if (verb == "stuck")
+        return flag(m_opt.faults.stuck);
     if (verb == "delay")
         return (in >> m_opt.faults.delayMs) ? "ok" : "error: expected milliseconds";
     if (verb == "error")

@@ -18,6 +18,7 @@ struct Faults {
     int32_t errorStatus = 0; // answer every request with this error status
     bool wrongId = false;   // answer with a request id one higher
     int truncate = -1;      // answer with at most this many bindings (-1: all)
+    bool stuck = false;     // get-next answers the asked instance itself: OIDs that never increase
 };
 
 struct AgentOptions {

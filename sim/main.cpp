@@ -26,7 +26,8 @@ void usage() {
         "  --error N            answer every request with error status N\n"
         "  --wrong-id           answer with a wrong request id\n"
         "  --commands           read commands on standard input, end at its end:\n"
-        "                       drop 0|1, delay MS, error N, wrongid 0|1, truncate N, faults,\n"
+        "                       drop 0|1, delay MS, error N, wrongid 0|1, truncate N,\n"
+        "                       stuck 0|1 (get-next answers the asked instance), faults,\n"
         "                       link IFINDEX up|down, put OID TYPE VALUE, del OID,\n"
         "                       delbelow OID, served, quit\n"
         "  --lifetime S         stop after S seconds");

@@ -43,7 +43,9 @@ int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pendin
     if (pdu->ErrorStatus() == 0 && session) {
         const QList<CSnmpOid*>& oids = session->GetOidList();
         const QList<CSnmpVarBind*>& binds = pdu->VarBinds();
-        for (qsizetype i = 0; i < oids.size() && i < binds.size(); ++i)
+        // A v2c exception (noSuchObject, noSuchInstance, endOfMibView) is no value: the list
+        // ends before it, so a page that needs k values finds too few and keeps its fields.
+        for (qsizetype i = 0; i < oids.size() && i < binds.size() && !binds[i]->Value().isException(); ++i)
             values.append(session->FormatValue(binds[i], oids[i]));
     }
     msg->Release();

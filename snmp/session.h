@@ -15,7 +15,8 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
 
 // The shared response collector: -1 for a failed request, 0 for a response to another request
 // (released), 1 otherwise (released; values holds one text per binding paired with an OID list
-// entry, none when the error status is not 0).
+// entry, none when the error status is not 0, and none from the first binding that carries a
+// v2c exception on).
 int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
                       CSnmpClass* session, QStringList& values);
 

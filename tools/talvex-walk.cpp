@@ -139,8 +139,14 @@ int main(int argc, char** argv) {
             return finish(kind == SNMP_PDU_GETNEXT && error == ber::NoSuchName ? 0 : 1);
         }
         if (kind == SNMP_PDU_GETNEXT && session.IsEndOfTable(pdu)) {
+            // An agent that answers short or backwards would make the walk loop: it ends there.
+            const CSnmpPdu::WalkStop stop = pdu->Stop();
             msg->Release();
-            return finish(0);
+            if (stop == CSnmpPdu::WalkStop::Short)
+                std::fprintf(stderr, "talvex-walk: the agent answered fewer bindings than asked\n");
+            else if (stop == CSnmpPdu::WalkStop::NotIncreasing)
+                std::fprintf(stderr, "talvex-walk: OID not increasing\n");
+            return finish(stop == CSnmpPdu::WalkStop::None ? 0 : 1);
         }
         ++rows;
         if (!quiet) {

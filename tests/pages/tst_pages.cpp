@@ -14,6 +14,9 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QLabel>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -45,6 +48,13 @@ QList<QStringList> rows(QTreeWidget* list) {
         out << row;
     }
     return out;
+}
+
+// A person's click on the push button with this id.
+void click(QWidget* page, int id) {
+    auto* b = platform::Item<QPushButton>(page, id);
+    QVERIFY2(b, qPrintable(QStringLiteral("no button %1").arg(id)));
+    QTest::mouseClick(b, Qt::LeftButton);
 }
 
 void saveShot(QWidget* page, const char* name) {
@@ -105,7 +115,7 @@ private slots:
         const int before = served();
         page.OnTimer();
         QVERIFY(page.channel().busy());
-        page.OnRefresh();
+        click(&page, 103);
         page.OnTimer();
         QTRY_VERIFY(!page.channel().busy());
         QCOMPARE(served(), before + 1);
@@ -123,6 +133,23 @@ private slots:
         }
         page.OnTimer();
         QTRY_COMPARE(ItemText(&page, 1310), QStringLiteral("99"));
+
+        // A v2c exception is no value: the fields keep what they showed.
+        sim("del 1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0");
+        const int asked = served();
+        click(&page, 103);
+        QTRY_VERIFY(!page.channel().busy());
+        QCOMPARE(served(), asked + 1);
+        QCOMPARE(texts(&page, {1310, 1312, 1313}), (QStringList{"99", "37", "20"}));
+        sim("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0 i 38");
+
+        // The page's own timer re-reads without anyone asking.
+        QTRY_COMPARE_WITH_TIMEOUT(ItemText(&page, 1312), QStringLiteral("38"), kPageTimerMs + 3000);
+
+        // Close ends the page.
+        page.show();
+        click(&page, 1146);
+        QVERIFY(!page.isVisible());
     }
 
     void memoryPage() {
@@ -136,7 +163,7 @@ private slots:
         saveShot(&page, "memory-page.png");
         sim("put 1.3.6.1.4.1.58213.10.97.2.35.1.1.1.3.0 i 62");
         sim("truncate 4");
-        page.OnRefresh();
+        click(&page, 103);
         QTRY_VERIFY(!page.channel().busy());
         QCOMPARE(ItemText(&page, 1307), QStringLiteral("61"));
     }
@@ -204,7 +231,7 @@ private slots:
         // A later answer shows its own services alone.
         sim(QStringLiteral("put 1.3.6.1.2.1.1.7.0 i %1").arg(services));
         sim("put 1.3.6.1.2.1.1.3.0 t 12345678");
-        page.OnRefresh();
+        click(&page, 103);
         QTRY_VERIFY(!page.getChannel().busy());
         QCOMPARE(ItemText(&page, 1304), QStringLiteral("34 Hours 17 Minutes "));
         QCOMPARE(checkedServices(&page), checked);
@@ -227,8 +254,8 @@ private slots:
         // A Refresh while the get is outstanding sends nothing.
         sim("delay 300");
         int before = served();
-        page.OnRefresh();
-        page.OnRefresh();
+        click(&page, 103);
+        click(&page, 103);
         QTRY_VERIFY(!page.getChannel().busy());
         QCOMPARE(served(), before + 1);
         sim("delay 0");
@@ -236,13 +263,13 @@ private slots:
         // Two applies in one opening both reach the device, the second while a get is out.
         auto* name = platform::Item<QLineEdit>(&page, 1310);
         name->setText(QStringLiteral("core-1"));
-        page.OnApply();
+        click(&page, 1145);
         QTRY_COMPARE(snmpget("1.3.6.1.2.1.1.5.0"), QStringLiteral("core-1"));
         QTRY_VERIFY(!page.setChannel().busy() && !page.getChannel().busy());
         sim("delay 300");
-        page.OnRefresh();
+        click(&page, 103);
         platform::Item<QLineEdit>(&page, 1313)->setText(QStringLiteral("Hall B, row 7"));
-        page.OnApply();
+        click(&page, 1145);
         QTRY_VERIFY(!page.setChannel().busy() && !page.getChannel().busy());
         QCOMPARE(snmpget("1.3.6.1.2.1.1.6.0"), QStringLiteral("Hall B, row 7"));
         QCOMPARE(ItemText(&page, 1313), QStringLiteral("Hall B, row 7"));
@@ -252,21 +279,56 @@ private slots:
         sim("delay 0");
         sim("error 17");
         name->setText(QStringLiteral("refused"));
-        page.OnApply();
+        click(&page, 1145);
         QTRY_VERIFY(!page.setChannel().busy());
         QCOMPARE(name->text(), QStringLiteral("refused"));
         QVERIFY(apply->isEnabled());
         sim("faults");
 
-        // Typing is limited; a longer value from the device is shown and written back whole.
+        // Typing is limited; a longer value from the device is shown and written back whole,
+        // and may be shortened but never lengthened by typing.
         const QString longContact(40, QLatin1Char('c'));
-        sim("put 1.3.6.1.2.1.1.4.0 s " + longContact);
-        page.OnRefresh();
+        bool set = false;
+        RunTool(QStringLiteral("snmpset"), {"-v2c", "-c", "saffron", "127.0.0.1:" + QString::number(m_sim->port()),
+                                            "1.3.6.1.2.1.1.4.0", "s", longContact}, &set);
+        QVERIFY(set);
+        click(&page, 103);
         QTRY_COMPARE(ItemText(&page, 1312), longContact);
+        name->setText(QStringLiteral("core-2"));
+        click(&page, 1145);
+        QTRY_COMPARE(snmpget("1.3.6.1.2.1.1.5.0"), QStringLiteral("core-2"));
+        QCOMPARE(snmpget("1.3.6.1.2.1.1.4.0"), longContact);
+        QTRY_VERIFY(!page.setChannel().busy() && !page.getChannel().busy());
+        auto* contact = platform::Item<QLineEdit>(&page, 1312);
+        contact->setFocus();
+        contact->end(false);
+        QTest::keyClicks(contact, QStringLiteral("xy"));
+        QCOMPARE(contact->text(), longContact);
+        QTest::keyClick(contact, Qt::Key_Backspace);
+        QTest::keyClicks(contact, QStringLiteral("z"));
+        QCOMPARE(contact->text(), longContact.left(39));
+        contact->clear();
+        QTest::keyClicks(contact, QString(40, QLatin1Char('k')));
+        QCOMPARE(contact->text().size(), 32);
         name->clear();
         QTest::keyClicks(name, QString(40, QLatin1Char('n')));
         QCOMPARE(name->text().size(), 32);
         sim("put 1.3.6.1.2.1.1.5.0 s talvex-sim");
+
+        // A description of several lines is there whole, and its box scrolls.
+        const QString descr = QStringLiteral("Talvex 8010 Software, Version 3.2.7, RELEASE SOFTWARE (fc1)\n"
+                                             "Technical Support: https://support.example.net/talvex\n"
+                                             "Copyright (c) 2019-2026 by the Talvex team.\n"
+                                             "Compiled Tue 03-Nov-26 11:42 by release-builder");
+        sim("put 1.3.6.1.2.1.1.1.0 x " + QString::fromLatin1(descr.toUtf8().toHex()));
+        click(&page, 103);
+        QTRY_COMPARE(ItemText(&page, 1302), descr);
+        auto* label = platform::Item<QLabel>(&page, 1302);
+        page.show();
+        auto* box = qobject_cast<QScrollArea*>(label->parentWidget()->parentWidget());
+        QVERIFY(box);
+        QTRY_VERIFY(box->verticalScrollBar()->maximum() > 0);
+        sim("put 1.3.6.1.2.1.1.1.0 s Talvex 8010 modular Ethernet switch, firmware 3.2.7");
     }
 
     void systemPageWithoutRight() {
@@ -281,7 +343,7 @@ private slots:
         const int before = served();
         platform::Item<QLineEdit>(&page, 1310)->setText(QStringLiteral("intruder"));
         QVERIFY(!apply->isEnabled());
-        page.OnApply();
+        page.OnApply(); // the button is disabled: only a direct call can reach the handler
         QTest::qWait(300);
         QCOMPARE(served(), before);
         QCOMPARE(snmpget("1.3.6.1.2.1.1.5.0"), name);
@@ -361,6 +423,28 @@ private slots:
         QVERIFY(served() >= before + 2);
     }
 
+    // A short answer or one that does not advance ends the walk: the list does not grow
+    // without end and the agent is not flooded.
+    void interfacePageWalkEndsOnAnswersThatGoNowhere_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("short answer") << "truncate 5" << 0;
+        QTest::newRow("OID not increasing") << "stuck 1" << 1;
+    }
+    void interfacePageWalkEndsOnAnswersThatGoNowhere() {
+        QFETCH(QString, fault);
+        QFETCH(int, rows);
+        sim(fault);
+        const int before = served();
+        CInterfaceInfoDlg page;
+        page.show();
+        QTRY_VERIFY(served() > before);
+        QTRY_VERIFY(!page.channel().busy());
+        QTest::qWait(300);
+        QCOMPARE(page.list()->topLevelItemCount(), rows);
+        QCOMPARE(served() - before, rows + 1);
+    }
+
     void interfacePageWithoutInterfaces() {
         SimProcess empty({"--static"});
         QVERIFY(empty.started());
@@ -394,6 +478,18 @@ private slots:
                 .trimmed()
                 .remove(QLatin1Char('"'));
         };
+        // snmpd has none of the private objects: each comes back as an exception, which is no
+        // value, so the pages keep their fields as they were.
+        {
+            CCpuUtilDlg cpu;
+            CMemoryInfoDlg memory;
+            CDeviceInfoDlg device;
+            QTRY_VERIFY_WITH_TIMEOUT(!cpu.channel().busy() && !memory.channel().busy(), 5000);
+            QTest::qWait(200);
+            QCOMPARE(texts(&cpu, {1310, 1312, 1313}), (QStringList{"", "", ""}));
+            QCOMPARE(texts(&memory, {1305, 1306, 1307, 1304, 1303}), (QStringList{"", "", "", "", ""}));
+            QCOMPARE(texts(&device, {1223, 1224, 1225, 1226, 1227}), (QStringList{"", "127.0.0.1", "", "", ""}));
+        }
         {
             CSystemInfoDlg page;
             QTRY_VERIFY_WITH_TIMEOUT(!ItemText(&page, 1304).isEmpty(), 5000);

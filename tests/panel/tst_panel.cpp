@@ -505,6 +505,30 @@ private slots:
         QCOMPARE(model.pictures[0].ports[2].current, int(Disabled));
     }
 
+    // An agent that answers the four-column port walk short, or with the instance it was asked
+    // for, ends the walk instead of flooding it with requests.
+    void portWalkEndsOnAnswersThatGoNowhere() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        PanelModel model;
+        TestSite site({960, 596});
+        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        PanelPoller poller(model);
+        QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
+        poller.start();
+        QVERIFY(walked.wait(10000));
+        for (const char* fault : {"truncate 3", "stuck 1"}) {
+            QCOMPARE(sim.command(fault), QString("ok"));
+            const int before = sim.command("served").toInt();
+            poller.pollingCycle();
+            QVERIFY2(walked.wait(5000), fault);
+            QTest::qWait(300);
+            QVERIFY2(sim.command("served").toInt() - before <= 2, fault);
+            QCOMPARE(sim.command("faults"), QString("ok"));
+        }
+    }
+
     void workerThreadCyclesAndStops() {
         PanelModel model;
         TestSite site({960, 596});

@@ -402,6 +402,15 @@ private slots:
         QTest::newRow("timeticks") << 0x43 << 67 << QByteArray() << 12345678ll << "12345678";
         QTest::newRow("counter64") << 0x46 << 70 << QByteArray() << -1ll << "18446744073709551615";
         QTest::newRow("opaque") << 0x44 << 68 << QByteArray("\x9f\x78", 2) << 0ll << "9F 78";
+        QTest::newRow("ip of 3 octets") << 0x40 << 64 << QByteArray("\x0a\x00\x01", 3) << 0ll << "0A 00 01";
+        QTest::newRow("unknown type") << 0x47 << 4 << QByteArray("\x0a\x0b", 2) << 0ll << "<type 0x47> 0A 0B";
+        QTest::newRow("integer over 64 bits") << 2 << 2 << QByteArray("\x01\x00\x00\x00\x00\x00\x00\x00\x00", 9) << 0ll
+                                              << "01 00 00 00 00 00 00 00 00";
+        QTest::newRow("integer of 5 octets") << 2 << 2 << QByteArray() << 4294967295ll << "4294967295";
+        QTest::newRow("C1 control") << 4 << 4 << QByteArray("a\xc2\x9b" "31mb") << 0ll << "61 C2 9B 33 31 6D 62";
+        QTest::newRow("right-to-left override") << 4 << 4 << QByteArray("txt\xe2\x80\xaegpj.exe") << 0ll
+                                                << "74 78 74 E2 80 AE 67 70 6A 2E 65 78 65";
+        QTest::newRow("escape") << 4 << 4 << QByteArray("\x1b[31mred") << 0ll << "1B 5B 33 31 6D 72 65 64";
         QTest::newRow("noSuchObject") << 0x80 << 4 << QByteArray() << 0ll << "<noSuchObject>";
         QTest::newRow("noSuchInstance") << 0x81 << 2 << QByteArray() << 0ll << "<noSuchInstance>";
         QTest::newRow("endOfMibView") << 0x82 << 2 << QByteArray() << 0ll << "<endOfMibView>";

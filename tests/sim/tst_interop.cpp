@@ -175,6 +175,32 @@ private slots:
         }
     }
 
+    // An agent that answers a two-column get-next with one binding, or with the instance it was
+    // asked for, would make a walk loop: talvex-walk stops at once and says why.
+    void walkStopsOnAnswersThatGoNowhere_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("short answer") << "truncate 1" << 0 << "fewer bindings than asked";
+        QTest::newRow("OID not increasing") << "stuck 1" << 2 << "OID not increasing";
+    }
+    void walkStopsOnAnswersThatGoNowhere() {
+        QFETCH(QString, fault);
+        QFETCH(int, lines);
+        QFETCH(QString, message);
+        QCOMPARE(m_sim->command(fault), QString("ok"));
+        const int before = m_sim->command("served").toInt();
+        QProcess walk;
+        walk.start(BuildPath("tools/talvex-walk"), {"-c", "orchid", "-p", QString::number(m_sim->port()), "-t", "1000",
+                                                    "127.0.0.1", "walk", "1.3.6.1.2.1.2.2.1.2", "1.3.6.1.2.1.2.2.1.8"});
+        QVERIFY(walk.waitForFinished(10000));
+        QCOMPARE(m_sim->command("faults"), QString("ok"));
+        QCOMPARE(walk.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(walk.readAllStandardOutput()).count('\n'), lines);
+        QVERIFY(QString::fromUtf8(walk.readAllStandardError()).contains(message));
+        QCOMPARE(m_sim->command("served").toInt() - before, lines / 2 + 1);
+    }
+
     // Tests run with TALVEX_LOOPBACK_ONLY: a session toward an address outside 127.0.0.0/8 ends
     // the program before any socket exists. 0.0.0.0 stands for such an address because, should
     // the guard ever fail, a datagram to it stays on this machine.
