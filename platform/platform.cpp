@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
@@ -32,6 +34,7 @@ namespace {
 
 MessageBoxHook g_messageBoxHook;
 RunModalHook g_runModalHook;
+PrintDialogHook g_printDialogHook;
 
 } // namespace
 
@@ -56,6 +59,21 @@ void SetMessageBoxHook(MessageBoxHook hook) {
 
 void SetRunModalHook(RunModalHook hook) {
     g_runModalHook = std::move(hook);
+}
+
+bool PrintDialog(QWidget* owner, QPrinter& printer) {
+    printer.setPrintRange(QPrinter::AllPages);
+    QPrintDialog dialog(&printer, owner);
+    // PrintCollateCopies stays: the copies and their collation are the printer's to make.
+    dialog.setOptions(QAbstractPrintDialog::PrintCollateCopies |
+                      QAbstractPrintDialog::PrintShowPageSize);
+    if (g_printDialogHook)
+        return g_printDialogHook(&dialog);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void SetPrintDialogHook(PrintDialogHook hook) {
+    g_printDialogHook = std::move(hook);
 }
 
 WaitCursor::WaitCursor() {

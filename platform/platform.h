@@ -1,9 +1,10 @@
 // What a Windows desktop would give the module, on Qt: message boxes, modal runs, the wait
 // cursor, dialogs from templates, the system directory, program search and start, the
-// browser association and the socket layer check.
+// browser association, the print dialog and the socket layer check.
 //
-// Everything that would block for a person goes through MessageBox or RunModal; tests replace
-// both with scripted answers (SetMessageBoxHook, SetRunModalHook).
+// Everything that would block for a person goes through MessageBox, RunModal or PrintDialog;
+// tests replace them with scripted answers (SetMessageBoxHook, SetRunModalHook,
+// SetPrintDialogHook).
 #pragma once
 
 #include <QCursor>
@@ -15,6 +16,8 @@
 
 class QDialog;
 class QLineEdit;
+class QPrintDialog;
+class QPrinter;
 class QWidget;
 
 namespace res {
@@ -34,6 +37,15 @@ using MessageBoxHook = std::function<Answer(QWidget* owner, const QString& text,
 using RunModalHook = std::function<int(QDialog* dialog)>;
 void SetMessageBoxHook(MessageBoxHook hook); // empty: real boxes again
 void SetRunModalHook(RunModalHook hook);
+
+// The system's print dialog for printer, owned by owner: all pages, no page range, no
+// selection, no print to file; copies and collation are left to the printer. True when the
+// operator prints, with printer set up as chosen; false when cancelled.
+bool PrintDialog(QWidget* owner, QPrinter& printer);
+// The hook receives the dialog, built with those options on the caller's printer, instead of
+// its run: it may set up dialog->printer() and answers true to print, false to cancel.
+using PrintDialogHook = std::function<bool(QPrintDialog* dialog)>;
+void SetPrintDialogHook(PrintDialogHook hook); // empty: the real dialog again
 
 // Shows the wait cursor for its lifetime: put one around sending a request.
 class WaitCursor {

@@ -1,0 +1,545 @@
+// The table reports through Qt's real printing path into PDF files, read back with poppler's
+// pdfinfo and pdftotext; the print dialog answered through its platform hook.
+#include "pages/pagecommon.h"
+#include "pages/tablereport.h"
+#include "platform/platform.h"
+#include "tests/common/peers.h"
+
+#include <QDialog>
+#include <QFontDatabase>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+struct Word {
+    QString text;
+    double xMin, yMin, xMax;
+};
+
+// pdftotext -bbox: the words of each page with their boxes, in points from the page's top-left.
+QList<QList<Word>> PdfWords(const QString& pdf) {
+    const QString html = RunTool(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"});
+    QList<QList<Word>> pages;
+    static const QRegularExpression tag(QStringLiteral(
+        R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re"));
+    for (auto m = tag.globalMatch(html); m.hasNext();) {
+        const auto w = m.next();
+        if (w.captured(0) == QStringLiteral("<page "))
+            pages.append(QList<Word>());
+        else if (!pages.isEmpty())
+            pages.last().append(
+                {w.captured(4).replace(QStringLiteral("&amp;"), QStringLiteral("&")),
+                 w.captured(1).toDouble(), w.captured(2).toDouble(), w.captured(3).toDouble()});
+    }
+    return pages;
+}
+
+const Word* Find(const QList<Word>& words, const QString& text) {
+    for (const Word& w : words)
+        if (w.text == text) return &w;
+    return nullptr;
+}
+
+// The lines of one page as pdftotext -layout reads them, blanks runs collapsed, empty lines gone.
+QStringList PdfLines(const QString& pdf, int page) {
+    const QString text =
+        RunTool(QStringLiteral("pdftotext"),
+                {"-layout", "-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
+    QStringList lines;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (!line.simplified().isEmpty()) lines << line.simplified();
+    return lines;
+}
+
+QString PdfInfo(const QString& pdf, const QString& field) {
+    const QString info = RunTool(QStringLiteral("pdfinfo"), {pdf});
+    static const QRegularExpression line(QStringLiteral("^(\\w+):\\s*(.*)$"),
+                                         QRegularExpression::MultilineOption);
+    for (auto m = line.globalMatch(info); m.hasNext();) {
+        const auto f = m.next();
+        if (f.captured(1) == field) return f.captured(2).trimmed();
+    }
+    return {};
+}
+
+void AddRow(QTreeWidget* list, const QStringList& texts) {
+    list->addTopLevelItem(new QTreeWidgetItem(texts));
+}
+
+// An ARP list as the page walks it; interface indexes of ten digits fill their field, so each
+// row starts at the row x.
+void FillArp(QTreeWidget* list, int rows, bool wideIndex = false) {
+    list->setColumnCount(4);
+    for (int r = 0; r < rows; ++r)
+        AddRow(list, {wideIndex ? QString::number(1000000000 + r) : QString::number(1 + r % 48),
+                      QStringLiteral("192.168.%1.%2").arg(r / 200).arg(r % 200 + 2),
+                      QStringLiteral("00:1A:2B:3C:%1:%2")
+                          .arg(r / 256 % 256, 2, 16, QLatin1Char('0'))
+                          .arg(r % 256, 2, 16, QLatin1Char('0'))
+                          .toUpper(),
+                      r % 7 == 0 ? QStringLiteral("Static") : QStringLiteral("Dynamic")});
+}
+
+void FillAlarms(QTreeWidget* list, int rows) {
+    list->setColumnCount(11);
+    for (int r = 1; r <= rows; ++r)
+        AddRow(list, {QString::number(r), QStringLiteral("30"),
+                      QStringLiteral("1.3.6.1.2.1.16.1.1.1.5.%1").arg(r),
+                      r % 2 ? QStringLiteral("deltaValue") : QStringLiteral("absoluteValue"),
+                      QStringLiteral("4711"), QStringLiteral("Rising/Falling"),
+                      QString::number(1000 * r), QString::number(100 * r), QStringLiteral("1"),
+                      QStringLiteral("2"), QStringLiteral("Orvane")});
+}
+
+void FillEvents(QTreeWidget* list, int rows) {
+    list->setColumnCount(6);
+    for (int r = 1; r <= rows; ++r)
+        AddRow(list,
+               {QString::number(r), QStringLiteral("rising-%1").arg(r), QStringLiteral("Log"),
+                QStringLiteral("public"), QStringLiteral("0:01:02.03"), QStringLiteral("Orvane")});
+}
+
+void FillSamples(QTreeWidget* list, int rows) {
+    list->setColumnCount(5);
+    for (int r = 0; r < rows; ++r)
+        AddRow(list, {UptimeText(qint64(r) * 3000 + 360000), QString::number(1500 * r),
+                      QString::number(12 * r), QString::number(r % 100), QStringLiteral("0")});
+}
+
+} // namespace
+
+class TestReport : public QObject {
+    Q_OBJECT
+
+public:
+    enum Kind { Arp, Alarm, Event, History };
+    enum Outcome { Pdf, Cancel, NoDevice, Unwritable };
+
+private:
+    QTemporaryDir m_dir;
+    Outcome m_outcome = Pdf;
+    QString m_pdf;
+    int m_dialogs = 0;
+    QPrintDialog::PrintDialogOptions m_options;
+    QWidget* m_dialogOwner = nullptr;
+    QPrinter::PrintRange m_range = QPrinter::Selection;
+    QPointF m_origin; // the printable area's top-left on the PDF page, in points
+    QStringList m_messages;
+    QWidget* m_messageOwner = nullptr;
+
+    // The next dialog is answered with outcome; an accepted job writes to a fresh file in the
+    // test's directory, whose path is returned.
+    QString answer(Outcome outcome) {
+        static int serial = 0;
+        m_outcome = outcome;
+        m_pdf = m_dir.filePath(QStringLiteral("report-%1.pdf").arg(++serial));
+        return m_pdf;
+    }
+
+    bool onPrintDialog(QPrintDialog* dialog) {
+        ++m_dialogs;
+        m_options = dialog->options();
+        m_dialogOwner = dialog->parentWidget();
+        QPrinter& printer = *dialog->printer();
+        m_range = printer.printRange();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        switch (m_outcome) {
+        case Pdf:
+        case Cancel: // a file is named, and must stay unwritten
+            printer.setOutputFileName(m_pdf);
+            break;
+        case NoDevice:
+            printer.setOutputFileName({});
+            break;
+        case Unwritable:
+            printer.setOutputFileName(m_dir.filePath(QStringLiteral("no-such-dir/report.pdf")));
+            break;
+        }
+        m_origin = printer.pageRect(QPrinter::Point).topLeft();
+        return m_outcome != Cancel;
+    }
+
+    static void print(Kind kind, QWidget* page, QTreeWidget* list,
+                      QTreeWidget* controls = nullptr) {
+        switch (kind) {
+        case Arp:
+            return PrintArpReport(page, list);
+        case Alarm:
+            return PrintAlarmReport(page, list);
+        case Event:
+            return PrintEventReport(page, list);
+        case History:
+            return PrintHistoryReport(page, list, controls);
+        }
+    }
+
+    static void fill(Kind kind, QTreeWidget* list, int rows) {
+        switch (kind) {
+        case Arp:
+            return FillArp(list, rows);
+        case Alarm:
+            return FillAlarms(list, rows);
+        case Event:
+            return FillEvents(list, rows);
+        case History:
+            return FillSamples(list, rows);
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        platform::SetPrintDialogHook([this](QPrintDialog* d) { return onPrintDialog(d); });
+        platform::SetMessageBoxHook([this](QWidget* owner, const QString& text, bool) {
+            m_messages << text;
+            m_messageOwner = owner;
+            return platform::Answer::Ok;
+        });
+    }
+
+    void cleanupTestCase() {
+        platform::SetPrintDialogHook({});
+        platform::SetMessageBoxHook({});
+    }
+
+    void init() {
+        m_dialogs = 0;
+        m_messages.clear();
+        m_messageOwner = nullptr;
+    }
+
+    void pageCount_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("lastPageRows");
+        QTest::newRow("1") << 1 << 1 << 1;
+        QTest::newRow("34") << 34 << 1 << 34;
+        QTest::newRow("35") << 35 << 2 << 0;
+        QTest::newRow("36") << 36 << 2 << 1;
+        QTest::newRow("70") << 70 << 3 << 0;
+    }
+
+    void pageCount() {
+        QFETCH(int, rows);
+        QFETCH(int, pages);
+        QFETCH(int, lastPageRows);
+        QWidget page;
+        QTreeWidget list;
+        FillArp(&list, rows);
+        const QString pdf = answer(Pdf);
+        PrintArpReport(&page, &list);
+        QCOMPARE(page.windowTitle(), QStringLiteral("ARP Information"));
+        QCOMPARE(PdfInfo(pdf, "Pages").toInt(), pages);
+        QCOMPARE(PdfInfo(pdf, "Title"), QStringLiteral("ARP Information"));
+        QCOMPARE(list.topLevelItemCount(), rows);
+        // Every page has title, header and number around its rows.
+        for (int p = 1; p <= pages; ++p) {
+            const QStringList lines = PdfLines(pdf, p);
+            const int onPage = p < pages ? 35 : lastPageRows;
+            QCOMPARE(lines.size(), 3 + onPage);
+            QCOMPARE(lines[0], QStringLiteral("ARP Information"));
+            QCOMPARE(lines[1], QStringLiteral("Interface IP MAC Type"));
+            QCOMPARE(lines.last(), QStringLiteral("%1 Page").arg(p));
+            if (onPage > 0) {
+                const QTreeWidgetItem* first = list.topLevelItem(35 * (p - 1));
+                QCOMPARE(lines[2], QStringList({first->text(0), first->text(1), first->text(2),
+                                                first->text(3)})
+                                       .join(' '));
+            }
+        }
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    // Positions read back in points (20 twips) from the printable area's top-left.
+    void positions() {
+        QWidget page;
+        QTreeWidget list;
+        FillArp(&list, 36, true);
+        const QString pdf = answer(Pdf);
+        PrintArpReport(&page, &list);
+        const QList<QList<Word>> words = PdfWords(pdf);
+        QCOMPARE(words.size(), 2);
+        auto at = [&](int p, const QString& text) {
+            const Word* w = Find(words[p - 1], text);
+            return w ? *w : Word{text, -1, -1, -1};
+        };
+        const Word row0 = at(1, "1000000000");
+        QVERIFY(qAbs(row0.xMin - (m_origin.x() + 18)) < 0.1); // row x 360
+        QVERIFY2(qAbs(row0.yMin - (m_origin.y() + 72)) < 0.5,
+                 qPrintable(QString::number(row0.yMin)));
+        QVERIFY(qAbs(at(1, "1000000001").yMin - row0.yMin - 18) < 0.01);
+        QVERIFY(qAbs(at(1, "1000000034").yMin - row0.yMin - 34 * 18) < 0.01);
+        // Row 35 stands where row 0 stood.
+        const Word row35 = at(2, "1000000035");
+        QCOMPARE(row35.xMin, row0.xMin);
+        QCOMPARE(row35.yMin, row0.yMin);
+        QVERIFY(qAbs(at(2, "ARP").xMin - (m_origin.x() + 67)) < 0.1); // title x 1340
+        QVERIFY(qAbs(at(2, "ARP").yMin - (m_origin.y() + 18)) < 0.5);
+
+        // " 2 Page": the run from its leading blank to the end of "Page" is centred on 4 inches.
+        const Word digit = at(2, "2"), word = at(2, "Page");
+        const double blank = word.xMin - digit.xMax;
+        QVERIFY(blank > 0);
+        QVERIFY(qAbs(digit.yMin - (m_origin.y() + 720)) < 0.5);
+        const double centre = (digit.xMin - blank + word.xMax) / 2;
+        QVERIFY2(qAbs(centre - (m_origin.x() + 288)) < 0.1,
+                 qPrintable(QString::number(centre - m_origin.x())));
+    }
+
+    void historyTitle_data() {
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("index");
+        QTest::newRow("none selected: first") << -1 << "3";
+        QTest::newRow("third selected") << 2 << "9";
+    }
+
+    void historyTitle() {
+        QFETCH(int, selected);
+        QFETCH(QString, index);
+        QWidget page;
+        QTreeWidget controls, samples;
+        controls.setColumnCount(5);
+        for (const char* i : {"3", "5", "9"})
+            AddRow(&controls, {i, "Interface #1", "Orvane", "50", "30"});
+        if (selected >= 0) controls.topLevelItem(selected)->setSelected(true);
+        FillSamples(&samples, 4);
+        const QString pdf = answer(Pdf);
+        PrintHistoryReport(&page, &samples, &controls);
+        QCOMPARE(PdfInfo(pdf, "Title"), QStringLiteral("RMON2:歷史記錄表 -  控制表項 ") + index);
+        const QStringList lines = PdfLines(pdf, 1);
+        QCOMPARE(lines.value(0), QStringLiteral("RMON2:歷史記錄表 - 控制表項 ") + index);
+        QCOMPARE(lines.value(2), QStringLiteral("1 Hours 0 Minutes 0 0 0 0"));
+    }
+
+    void alarmColumns() {
+        QWidget page;
+        page.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
+        QTreeWidget alarms;
+        alarms.setColumnCount(11);
+        // Texts that fit their fields, so that each column stands apart.
+        for (int r = 0; r < 3; ++r) {
+            QStringList row;
+            for (int c = 0; c < 11; ++c)
+                row << QStringLiteral("%1c%2").arg(QChar('a' + r)).arg(c);
+            AddRow(&alarms, row);
+        }
+        const QString pdf = answer(Pdf);
+        PrintAlarmReport(&page, &alarms);
+        QCOMPARE(PdfInfo(pdf, "Title"), QStringLiteral("Alarm & Event Information - 控制表"));
+        const QStringList lines = PdfLines(pdf, 1);
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[3], QStringLiteral("bc0 bc1 bc2 bc3 bc5 bc6 bc7 bc8 bc9 bc10"));
+        // Realistic values overrun their fields and run together, as the fixed widths make them.
+        FillAlarms(&alarms, 1);
+        const QString again = answer(Pdf);
+        PrintAlarmReport(&page, &alarms);
+        QCOMPARE(PdfLines(again, 1).value(5),
+                 QStringLiteral(
+                     "1 30 1.3.6.1.2.1.16.1.1.1.5.1deltaValueRising/Falling 1000 100 1 2 Orvane"));
+    }
+
+    // The Chinese texts come back as the same text, drawn in a face that has their glyphs.
+    void chineseTexts_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("header");
+        QTest::newRow("alarm")
+            << int(Alarm) << "Alarm & Event Information - 控制表"
+            << "索引 間隔:秒 OID 採樣類型 觸發方式 上升閾值 下降閾值 上升事件 下降事件 屬主";
+        QTest::newRow("event") << int(Event) << "Alarm & Event Information - 事件表"
+                               << "索引 描述 類型 團體字串 上次發送時間 屬主";
+        QTest::newRow("history") << int(History) << "RMON2:歷史記錄表 - 控制表項 7"
+                                 << "時間 位元組/間隔 包/間隔 利用率 % 錯誤/間隔";
+    }
+
+    void chineseTexts() {
+        QFETCH(int, kind);
+        QFETCH(QString, title);
+        QFETCH(QString, header);
+        QWidget page;
+        page.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
+        QTreeWidget list, controls;
+        fill(Kind(kind), &list, 2);
+        controls.setColumnCount(5);
+        AddRow(&controls, {"7"});
+        const QString pdf = answer(Pdf);
+        print(Kind(kind), &page, &list, &controls);
+        const QStringList lines = PdfLines(pdf, 1);
+        QCOMPARE(lines.value(0), title);
+        QCOMPARE(lines.value(1), header);
+        // -layout joins the page number's words; their boxes show them apart and centred.
+        const QList<Word> words = PdfWords(pdf).value(0);
+        const Word* first = Find(words, "第");
+        const Word* last = Find(words, "頁");
+        QVERIFY(first && last);
+        QVERIFY(std::any_of(words.begin(), words.end(), [&](const Word& w) {
+            return w.text == "1" && w.xMin > first->xMax && w.xMax < last->xMin &&
+                   qAbs(w.yMin - first->yMin) < 0.5;
+        }));
+        QVERIFY(qAbs((first->xMin + last->xMax) / 2 - (m_origin.x() + 288)) < 0.1);
+
+        const QStringList cjk = QFontDatabase::families(QFontDatabase::TraditionalChinese);
+        QVERIFY2(!cjk.isEmpty(), "no font with Chinese glyphs: run scripts/install-deps");
+        const QString fonts = RunTool(QStringLiteral("pdffonts"), {pdf}).remove(' ');
+        QVERIFY2(std::any_of(cjk.begin(), cjk.end(),
+                             [&](QString f) { return fonts.contains(f.remove(' ')); }),
+                 qPrintable(fonts));
+    }
+
+    void nothingPrinted_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("ARP, cancelled") << int(Arp) << 3;
+        QTest::newRow("alarms, cancelled") << int(Alarm) << 3;
+        QTest::newRow("events, cancelled") << int(Event) << 3;
+        QTest::newRow("history, cancelled") << int(History) << 3;
+        QTest::newRow("ARP, empty list") << int(Arp) << 0;
+        QTest::newRow("history, empty list") << int(History) << 0;
+    }
+
+    void nothingPrinted() {
+        QFETCH(int, kind);
+        QFETCH(int, rows);
+        QWidget page;
+        QTreeWidget list, controls;
+        fill(Kind(kind), &list, rows);
+        const QString pdf = answer(Cancel);
+        print(Kind(kind), &page, &list, &controls);
+        QCOMPARE(m_dialogs, rows > 0 ? 1 : 0);
+        QVERIFY(!QFile::exists(pdf));
+        QVERIFY(m_messages.isEmpty());
+        if (rows == 0) return;
+        // The dialog the operator saw: the page's, all pages, nothing else to choose.
+        QCOMPARE(m_dialogOwner, &page);
+        QCOMPARE(m_range, QPrinter::AllPages);
+        for (auto option : {QPrintDialog::PrintToFile, QPrintDialog::PrintSelection,
+                            QPrintDialog::PrintPageRange, QPrintDialog::PrintCurrentPage})
+            QVERIFY(!m_options.testFlag(option));
+    }
+
+    void failures_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QStringList>("messages");
+        const QStringList none;
+        QTest::newRow("ARP, no printer")
+            << int(Arp) << int(NoDevice) << QStringList{"Can't get printer information!"};
+        QTest::newRow("ARP, job refused")
+            << int(Arp) << int(Unwritable) << QStringList{"Print error!"};
+        for (auto [kind, name] :
+             {std::pair{Alarm, "alarms"}, {Event, "events"}, {History, "history"}}) {
+            QTest::addRow("%s, no printer", name) << int(kind) << int(NoDevice) << none;
+            QTest::addRow("%s, job refused", name) << int(kind) << int(Unwritable) << none;
+        }
+    }
+
+    void failures() {
+        QFETCH(int, kind);
+        QFETCH(int, outcome);
+        QFETCH(QStringList, messages);
+        QWidget page;
+        QTreeWidget list, controls;
+        fill(Kind(kind), &list, 5);
+        const QStringList before =
+            QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        answer(Outcome(outcome));
+        if (outcome == Unwritable)
+            QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        print(Kind(kind), &page, &list, &controls);
+        QCOMPARE(m_dialogs, 1);
+        QCOMPARE(m_messages, messages);
+        if (!messages.isEmpty()) QCOMPARE(m_messageOwner, &page);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    }
+
+    void formatPrintf_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("right-justified") << "%10s|" << QStringList{"abc"} << "       abc|";
+        QTest::newRow("never cut") << "%2s|" << QStringList{"abcdef"} << "abcdef|";
+        QTest::newRow("left-justified") << "%-5s|" << QStringList{"ab"} << "ab   |";
+        QTest::newRow("Chinese fills its width") << "%4s|" << QStringList{"索引"} << "索引|";
+        QTest::newRow("Chinese and ASCII") << "%8s|" << QStringList{"間隔:秒"} << " 間隔:秒|";
+        QTest::newRow("page number") << " %d Page" << QStringList{"12"} << " 12 Page";
+        QTest::newRow("percent") << "%d%%" << QStringList{"50"} << "50%";
+        QTest::newRow("argument with %") << "[%s]" << QStringList{"利用率 %"} << "[利用率 %]";
+        QTest::newRow("missing argument") << "%3s|%3s|" << QStringList{"a"} << "  a|   |";
+        QTest::newRow("unknown conversion") << "%5x %s" << QStringList{"a"} << "%5x a";
+        QTest::newRow("trailing %") << "a%" << QStringList{} << "a%";
+    }
+
+    void formatPrintf() {
+        QFETCH(QString, format);
+        QFETCH(QStringList, args);
+        QFETCH(QString, text);
+        QCOMPARE(FormatPrintf(format, args), text);
+    }
+
+    // Ctrl+P on the alarm and event page prints the list that has the focus, the events else.
+    void printShortcut_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("alarm list") << "alarms"
+                                    << " Alarm & Event Information - 控制表";
+        QTest::newRow("event list") << "events"
+                                    << " Alarm & Event Information - 事件表";
+        QTest::newRow("a button") << "close"
+                                  << " Alarm & Event Information - 事件表";
+    }
+
+    void printShortcut() {
+        QFETCH(QString, focus);
+        QFETCH(QString, title);
+        QDialog page;
+        page.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
+        auto* events = new QTreeWidget(&page);
+        auto* alarms = new QTreeWidget(&page);
+        auto* close = new QPushButton(QStringLiteral("&Close"), &page);
+        events->setObjectName("events");
+        alarms->setObjectName("alarms");
+        close->setObjectName("close");
+        FillEvents(events, 2);
+        FillAlarms(alarms, 2);
+        InstallPrintShortcut(&page, [&] { PrintAlarmOrEventReport(&page, alarms, events); });
+        page.show();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        QWidget* target = page.findChild<QWidget*>(focus);
+        target->setFocus();
+        QTRY_VERIFY(target->hasFocus());
+        const QString pdf = answer(Pdf);
+        QTest::keyClick(target, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(m_dialogs, 1);
+        QCOMPARE(PdfInfo(pdf, "Title"), title.trimmed());
+    }
+
+    // Page 1 of the ARP and the alarm report as pictures, into TALVEX_SHOT_DIR when it is set.
+    void pictures() {
+        const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR", m_dir.path());
+        QWidget arpPage, alarmPage;
+        alarmPage.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
+        QTreeWidget arp, alarms;
+        FillArp(&arp, 40);
+        FillAlarms(&alarms, 12);
+        for (auto [list, name] : {std::pair{&arp, "arp-report"}, {&alarms, "alarm-report"}}) {
+            const QString pdf = answer(Pdf);
+            list == &arp ? PrintArpReport(&arpPage, list) : PrintAlarmReport(&alarmPage, list);
+            bool ok = false;
+            RunTool(
+                QStringLiteral("pdftoppm"),
+                {"-png", "-r", "80", "-f", "1", "-l", "1", "-singlefile", pdf, dir + '/' + name},
+                &ok);
+            QVERIFY(ok);
+            QVERIFY(QImage(dir + '/' + name + ".png").width() > 500);
+        }
+    }
+};
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"
