@@ -45,8 +45,11 @@ QString IfTypeName(const QString& value) {
 
 CInterfaceInfoDlg::CInterfaceInfoDlg() {
     InitPage(this, 49, QStringLiteral("Interface Information"));
-    m_list = findChild<QTreeWidget*>(QStringLiteral("1088"));
-    SetupListColumns(m_list, {105, 129, 130, 131, 132, 133});
+    // Refresh while walking is ignored; an answer to another request ends the walk.
+    m_walk = new ListWalk(this, g_interfaceTable, 1088, {105, 129, 130, 131, 132, 133}, 1095,
+                          {.stale = StaleResponse::EndsWalk, .emptyWhileBusy = false});
+    m_walk->mapColumn(kTypeRecord, IfTypeName);
+    m_walk->mapColumn(kSpeedRecord, IfSpeedText);
     OnClicked(this, 3, [this] { OnRefresh(); });
     OnClicked(this, 2, [this] { reject(); });
 }
@@ -59,34 +62,5 @@ void CInterfaceInfoDlg::showEvent(QShowEvent* event) {
 }
 
 void CInterfaceInfoDlg::OnRefresh() {
-    if (m_snmp.busy())
-        return;
-    m_list->clear();
-    m_rows = 0;
-    SetItemText(this, 1095, QStringLiteral("0"));
-    m_snmp.request(this, g_interfaceTable, &CInterfaceInfoDlg::OnSnmpResponse, SNMP_PDU_GETNEXT);
-}
-
-void CInterfaceInfoDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    switch (m_snmp.walkStep(status, msg)) {
-    case WalkStep::Failed:
-    case WalkStep::Dropped:
-        return;
-    case WalkStep::End:
-        SetItemText(this, 1095, QString::number(m_rows));
-        return;
-    case WalkStep::Row:
-        break;
-    }
-    ++m_rows;
-    QStringList& v = m_snmp.values;
-    QList<CSnmpOid*>& oids = m_snmp.session->GetOidList();
-    if (v.size() > kTypeRecord)
-        oids[kTypeRecord]->m_strValue = v[kTypeRecord] = IfTypeName(v[kTypeRecord]);
-    if (v.size() > kSpeedRecord)
-        oids[kSpeedRecord]->m_strValue = v[kSpeedRecord] = IfSpeedText(v[kSpeedRecord]);
-    // With the proxied table the proxy record's text has no column.
-    new QTreeWidgetItem(m_list, v.mid(0, g_interfaceTable.count));
-    m_snmp.send(SNMP_PDU_GETNEXT);
-    SetItemText(this, 1095, QString::number(m_rows));
+    m_walk->start();
 }

@@ -2,6 +2,7 @@
 // and physical address. Read only; the walk starts when the page is shown.
 #pragma once
 
+#include "pages/listwalk.h"
 #include "pages/pagecommon.h"
 #include "snmp/valuetext.h"
 
@@ -13,18 +14,14 @@ public:
     CInterfaceInfoDlg();
 
     void OnRefresh();
-    QTreeWidget* list() const { return m_list; }
-    const SnmpChannel& channel() const { return m_snmp; }
+    QTreeWidget* list() const { return m_walk->list(); }
+    const SnmpChannel& channel() const { return m_walk->channel(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
-
-    SnmpChannel m_snmp;
-    QTreeWidget* m_list = nullptr;
-    int m_rows = 0;
+    ListWalk* m_walk;
 };
 
 // The name of an ifType value text ("6" gives "ethernet-csmacd"); "other" for anything else.

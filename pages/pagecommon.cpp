@@ -43,6 +43,10 @@ void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds) 
     QStringList headings;
     for (int id : headingIds)
         headings << QString::fromUtf8(res::String(id));
+    SetupListColumns(list, headings);
+}
+
+void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
     list->setColumnCount(int(headings.size()));
     list->setHeaderLabels(headings);
     QHeaderView* header = list->header();

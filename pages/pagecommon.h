@@ -24,6 +24,7 @@ QString ItemText(QWidget* page, int id);
 // column as wide as its heading plus 15 pixels; report view, headers not clickable, full-row
 // selection.
 void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds);
+void SetupListColumns(QTreeWidget* list, const QStringList& headings);
 
 // sysUpTime's hundredths of seconds as hours and minutes: "34 Hours 17 Minutes " for 12345678.
 // Negative values show as their absolute value; days are not split off, seconds dropped.

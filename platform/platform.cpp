@@ -25,6 +25,8 @@
 #include <QStandardPaths>
 #include <QTreeWidget>
 
+#include <limits>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -220,6 +222,25 @@ void SetEditText(QLineEdit* edit, const QString& text) {
     if (limit.isValid())
         edit->setMaxLength(std::max(limit.toInt(), int(text.size())));
     edit->setText(text);
+}
+
+bool ReadInteger(QLineEdit* edit, int& out) {
+    return ReadInteger(edit, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), out);
+}
+
+bool ReadInteger(QLineEdit* edit, int min, int max, int& out) {
+    bool ok = false;
+    const int value = edit->text().trimmed().toInt(&ok);
+    if (ok && value >= min && value <= max) {
+        out = value;
+        return true;
+    }
+    const bool bounded = min != std::numeric_limits<int>::min() || max != std::numeric_limits<int>::max();
+    MessageBox(edit->window(), bounded ? QStringLiteral("Please enter an integer between %1 and %2.").arg(min).arg(max)
+                                       : QStringLiteral("Please enter an integer."));
+    edit->setFocus();
+    edit->selectAll();
+    return false;
 }
 
 // ---- files, programs, processes ----------------------------------------------------------

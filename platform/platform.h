@@ -72,6 +72,14 @@ template <class T> T* Item(QWidget* dialog, int id) {
 void LimitTyping(QLineEdit* edit, int limit);
 void SetEditText(QLineEdit* edit, const QString& text);
 
+// The framework's integer data exchange for a dialog's OK: reads edit as a decimal integer into
+// out. A text that is not one ("Please enter an integer.") or lies outside min..max, bounds
+// included ("Please enter an integer between 600 and 4000."), is refused: the operator is told
+// in a plain message box owned by the edit's dialog, the focus goes back to the edit with its
+// text selected, and the result is false (the dialog stays open).
+bool ReadInteger(QLineEdit* edit, int& out);
+bool ReadInteger(QLineEdit* edit, int min, int max, int& out);
+
 // The directory that stands for the Windows system directory: TALVEX_SYSTEM_DIR, else the
 // installed data directory, else the build tree's copy.
 QString SystemDirectory();

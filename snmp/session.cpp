@@ -74,14 +74,15 @@ bool SnmpChannel::sendSet(const QStringList& texts) {
     return send(SNMP_PDU_SET);
 }
 
-WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances) {
+WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances, StaleResponse stale) {
     if (status != 0 || !msg) {
         pending = 0;
         return WalkStep::Failed;
     }
     CSnmpPdu* pdu = msg->GetPdu();
     bool ours = pdu->RequestId() == pending && session;
-    pending = 0;
+    if (ours || stale == StaleResponse::EndsWalk)
+        pending = 0;
     if (!ours || pdu->ErrorStatus() != 0) {
         msg->Release();
         return WalkStep::Dropped;

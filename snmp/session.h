@@ -23,10 +23,14 @@ int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pendin
 // One response of a get-next walk.
 enum class WalkStep {
     Failed,  // the request failed; the message is null
-    Dropped, // a response to another request, or an error status: released, the walk ends
-    End,     // beyond the table: released, the walk is complete
+    Dropped, // a response to another request, or an error status: released
+    End,     // beyond the table (or an answer that cannot continue it): released, the walk is complete
     Row,     // a row: formatted and released; the caller sends the next get-next
 };
+
+// What a response to another request does to a walk: end it (the pending id is cleared), or
+// nothing (the pending id stays, and the walk goes on with the answer it waits for).
+enum class StaleResponse { EndsWalk, Ignored };
 
 // One role of a page: its session, the pending id and the response value list.
 class SnmpChannel {
@@ -72,10 +76,11 @@ public:
         return values.size();
     }
 
-    // Handles one walk response: clears the pending id in every case; for a row, values gets
-    // one text per binding (also kept in the OID list entry's m_strValue) and instances the
-    // instance suffix of each (".5").
-    WalkStep walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances = nullptr);
+    // Handles one walk response: clears the pending id in every case but a response to another
+    // request under StaleResponse::Ignored; for a row, values gets one text per binding (also
+    // kept in the OID list entry's m_strValue) and instances the instance suffix of each (".5").
+    WalkStep walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances = nullptr,
+                      StaleResponse stale = StaleResponse::EndsWalk);
 
     CSnmpClass* session = nullptr;
     unsigned long pending = 0;

@@ -1,0 +1,100 @@
+#include "pages/listwalk.h"
+
+#include "pages/pagecommon.h"
+#include "platform/platform.h"
+#include "res/stringtable.h"
+
+#include <QDialog>
+#include <QTreeWidget>
+
+namespace {
+
+QStringList headingTexts(std::initializer_list<int> ids) {
+    QStringList headings;
+    for (int id : ids)
+        headings << QString::fromUtf8(res::String(id));
+    return headings;
+}
+
+} // namespace
+
+ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, std::initializer_list<int> headingIds, int countId,
+                   ListWalkRules rules)
+    : ListWalk(page, table, listId, headingTexts(headingIds), countId, rules) {}
+
+ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
+                   ListWalkRules rules)
+    : QObject(page), m_page(page), m_table(table), m_list(platform::Item<QTreeWidget>(page, listId)),
+      m_countId(countId), m_rules(rules) {
+    Q_ASSERT(m_list);
+    SetupListColumns(m_list, headings);
+    m_mappings.resize(table.count);
+}
+
+void ListWalk::mapColumn(int column, Mapping mapping) {
+    if (column >= 0 && column < m_mappings.size())
+        m_mappings[column] = std::move(mapping);
+}
+
+void ListWalk::setRowFilter(std::function<bool(const QStringList& row)> keep) {
+    m_keep = std::move(keep);
+}
+
+int ListWalk::rows() const {
+    return m_list->topLevelItemCount();
+}
+
+void ListWalk::showCount() {
+    if (m_countId)
+        SetItemText(m_page, m_countId, QString::number(rows()));
+}
+
+void ListWalk::clear() {
+    m_list->clear();
+    if (m_countId && m_rules.emptyCount)
+        SetItemText(m_page, m_countId, QString::fromLatin1(m_rules.emptyCount));
+}
+
+bool ListWalk::start(const std::function<void()>& prepare) {
+    if (busy() && !m_rules.emptyWhileBusy)
+        return false;
+    clear();
+    if (busy())
+        return false;
+    if (prepare)
+        prepare();
+    platform::WaitCursor wait;
+    m_snmp.request(this, m_table, &ListWalk::OnSnmpResponse, SNMP_PDU_GETNEXT);
+    return true;
+}
+
+void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
+    switch (m_snmp.walkStep(status, msg, nullptr, m_rules.stale)) {
+    case WalkStep::Failed:
+        emit finished();
+        return;
+    case WalkStep::Dropped:
+        if (!busy()) // an error status, or a stale answer that ends the walk
+            emit finished();
+        return;
+    case WalkStep::End:
+        if (m_rules.countAtEnd)
+            showCount();
+        emit finished();
+        return;
+    case WalkStep::Row:
+        break;
+    }
+    // With the proxied table the proxy record's text has no column.
+    QStringList row = m_snmp.values.mid(0, m_table.count);
+    QList<CSnmpOid*>& oids = m_snmp.session->GetOidList();
+    for (qsizetype c = 0; c < row.size(); ++c)
+        if (m_mappings[c])
+            oids[c]->m_strValue = row[c] = m_mappings[c](row[c]);
+    m_snmp.send(SNMP_PDU_GETNEXT);
+    if (m_keep && !m_keep(row))
+        return;
+    new QTreeWidgetItem(m_list, row);
+    showCount();
+    emit rowAdded(rows() - 1);
+}

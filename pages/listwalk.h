@@ -1,0 +1,79 @@
+// The walk of a table into a list view, which every list page is built on. A page declares its
+// OID table (both forms), its list, its column headings, its count label, its value mappings
+// and the few rules in which list pages differ; the walk owns the session, the pending id, the
+// busy rule, one appended row per response and the count text.
+#pragma once
+
+#include "snmp/session.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <initializer_list>
+
+class QDialog;
+class QTreeWidget;
+
+struct ListWalkRules {
+    // A response to another request: ignored while the walk waits for its own, or the end of
+    // the walk.
+    StaleResponse stale = StaleResponse::Ignored;
+    // A new walk asked for while one is outstanding: empties the list, and the outstanding walk
+    // goes on appending to it (true); or changes nothing at all (false).
+    bool emptyWhileBusy = true;
+    // The count text written when the list is emptied for a new walk; null leaves the text.
+    const char* emptyCount = "0";
+    // Whether reaching the end of the table writes the count once more (it is written after
+    // every row). An error status or a failed request never touches it.
+    bool countAtEnd = true;
+};
+
+class ListWalk : public QObject {
+    Q_OBJECT
+public:
+    // listId and countId name controls of page (countId 0: the list has no count). The columns
+    // show the table's records in order, under headings from the string table (or as given);
+    // with the proxied table the proxy record has no column.
+    ListWalk(QDialog* page, QvTableRef table, int listId, std::initializer_list<int> headingIds, int countId,
+             ListWalkRules rules = {});
+    ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
+             ListWalkRules rules = {});
+
+    // The text a column shows for a formatted value; the OID list entry keeps it too.
+    using Mapping = std::function<QString(const QString& value)>;
+    void mapColumn(int column, Mapping mapping);
+    // A row for which keep is false is not listed; the walk goes on.
+    void setRowFilter(std::function<bool(const QStringList& row)> keep);
+
+    // Starts a walk under the wait cursor: empties the list and sends the first get-next on a
+    // new session. While a walk is outstanding, only empties the list (or, by the rules, does
+    // nothing) and returns false. prepare runs just before the session is built, when no walk
+    // is out: the place to rewrite the table's OIDs.
+    bool start(const std::function<void()>& prepare = {});
+    // Empties the list and writes the count of an empty list.
+    void clear();
+
+    bool busy() const { return m_snmp.busy(); }
+    QTreeWidget* list() const { return m_list; }
+    const SnmpChannel& channel() const { return m_snmp; }
+    int rows() const;
+
+signals:
+    void rowAdded(int row); // the row is listed and the count written
+    void finished();        // end of the table, an error status or a failed request
+
+private:
+    void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
+    void showCount();
+
+    QDialog* m_page;
+    QvTableRef m_table;
+    QTreeWidget* m_list;
+    int m_countId;
+    ListWalkRules m_rules;
+    QList<Mapping> m_mappings; // by column
+    std::function<bool(const QStringList&)> m_keep;
+    SnmpChannel m_snmp;
+};
