@@ -341,6 +341,22 @@ private slots:
         QCOMPARE(m_got[0].values, QStringList{"answer"});
     }
 
+    // Bindings a real agent may send that the codec once refused: the answer reaches the
+    // owner with every binding, instead of ending as a time-out.
+    void oddBindingsDoNotLoseTheAnswer() {
+        ScriptedAgent agent([](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
+            ber::Message r = ScriptedAgent::response(req);
+            r.pdu.bindings[0].value = ber::Value::makeOctets(std::string("\x0a\x0b", 2), 0x47);
+            a.send(r, from);
+        });
+        std::vector<_QvOidTable> t{rec("1.3.6.1.4.1.1.1.0", 4), rec("1.3.6.1.2.1.1.5.0", 4)};
+        open(t, agent.port);
+        m_session->SendSnmp(SNMP_PDU_GET);
+        QTRY_COMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].status, SNMP_STATUS_OK);
+        QCOMPARE(m_got[0].values, (QStringList{"<type 0x47> 0A 0B", "answer"}));
+    }
+
     void walkInstancesEndAndRestart() {
         std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11), rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
         open(t, m_sim->port());
