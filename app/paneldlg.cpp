@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "panel/portconfigdlg.h"
 #include "res/stringtable.h"
+#include "pages/stptabledlg.h"
 #include "pages/systeminfodlg.h"
 #include "app/tools.h"
 
@@ -33,6 +34,7 @@ namespace {
 enum : int {
     kCmdSystemInfo = 32787,
     kCmdInterfaceInfo = 32788,
+    kCmdStpInfo = 32796,
     kCmdTelnet = 32800,
     kCmdPanelRefresh = 32808,
     kCmdCpu = 32809,
@@ -195,6 +197,9 @@ bool CPanelDlg::OnCommand(int id) {
         return true;
     case kCmdInterfaceInfo:
         runPage<CInterfaceInfoDlg>();
+        return true;
+    case kCmdStpInfo:
+        runPage<CStpTableDlg>();
         return true;
     case kCmdCpu:
         runPage<CCpuUtilDlg>();

@@ -116,6 +116,75 @@ const DlgItem kPortConfig[] = {
     {Ctl::Button, 2, "退出", 132, 114, 50, 16, None},
 };
 
+// Spanning tree (templates 460 to 462). Table: list 1088, count 1095, Port Config 1150, Bridge
+// Config 1151, Refresh 3, Close 2. Bridge: edits 1301 to 1304, labels 1305 to 1311, OK 1,
+// Cancel 2. Port: Prev 1401, port number 1402, Next 1403, edits 1404 and 1405, enable box 1406
+// (hidden with its caption), labels 1407 to 1412, Apply 1413, OK 1, Cancel 2.
+const DlgItem kStpTable[] = {
+    {Ctl::List, 1088, "", 7, 7, 427, 143, None},
+    {Ctl::Static, S, "Items:", 7, 160, 25, 10, None},
+    {Ctl::Value, 1095, "0", 34, 159, 40, 12, None},
+    {Ctl::Button, 1150, "&Port Config", 184, 158, 58, 14, None},
+    {Ctl::Button, 1151, "&Bridge Config", 248, 158, 58, 14, None},
+    {Ctl::Button, 3, "&Refresh", 312, 158, 58, 14, None},
+    {Ctl::DefButton, 2, "&Close", 376, 158, 58, 14, None},
+};
+
+const DlgItem kStpConfig[] = {
+    {Ctl::Static, S, "MaxAgingTime:", 10, 13, 62, 10, None},
+    {Ctl::Edit, 1301, "", 74, 11, 60, 13, None},
+    {Ctl::Static, S, "Priority:", 10, 31, 62, 10, None},
+    {Ctl::Edit, 1302, "", 74, 29, 60, 13, None},
+    {Ctl::Static, S, "BridgeFwdDelay:", 10, 49, 62, 10, None},
+    {Ctl::Edit, 1303, "", 74, 47, 60, 13, None},
+    {Ctl::Static, S, "BridgeHelloTime:", 10, 67, 62, 10, None},
+    {Ctl::Edit, 1304, "", 74, 65, 60, 13, None},
+    {Ctl::Static, S, "Fwd Delay:", 10, 85, 62, 10, None},
+    {Ctl::Value, 1309, "", 74, 84, 60, 12, None},
+    {Ctl::Static, S, "Hello Time:", 10, 103, 62, 10, None},
+    {Ctl::Value, 1310, "", 74, 102, 60, 12, None},
+    {Ctl::Static, S, "Hold Time:", 10, 121, 62, 10, None},
+    {Ctl::Value, 1311, "", 74, 120, 60, 12, None},
+    {Ctl::Static, S, "RootPort:", 144, 13, 70, 10, None},
+    {Ctl::Value, 1305, "", 216, 12, 100, 12, None},
+    {Ctl::Static, S, "DesignatedRoot:", 144, 31, 70, 10, None},
+    {Ctl::Value, 1306, "", 216, 30, 100, 12, None},
+    {Ctl::Static, S, "TimeSinceChange:", 144, 49, 70, 10, None},
+    {Ctl::Value, 1307, "", 216, 48, 100, 12, None},
+    {Ctl::Static, S, "TopChanges:", 144, 67, 70, 10, None},
+    {Ctl::Value, 1308, "", 216, 66, 100, 12, None},
+    {Ctl::Static, S, "Time Unit：1/100s", 144, 85, 100, 10, None},
+    {Ctl::DefButton, 1, "OK", 196, 144, 56, 14, None},
+    {Ctl::Button, 2, "Cancel", 258, 144, 56, 14, None},
+};
+
+const DlgItem kPortStp[] = {
+    {Ctl::Button, 1401, "←&Prev Port", 10, 10, 64, 14, None},
+    {Ctl::Value, 1402, "", 82, 11, 60, 12, None},
+    {Ctl::Button, 1403, "&Next Port→", 150, 10, 64, 14, None},
+    {Ctl::Static, S, "PortPriority:", 10, 35, 70, 10, None},
+    {Ctl::Edit, 1404, "", 82, 33, 60, 13, None},
+    {Ctl::Static, S, "PortPathCost:", 10, 53, 70, 10, None},
+    {Ctl::Edit, 1405, "", 82, 51, 60, 13, None},
+    {Ctl::Static, S, "PortEnable:", 10, 71, 70, 10, Hidden},
+    {Ctl::Check, 1406, "", 82, 71, 20, 10, Hidden},
+    {Ctl::Static, S, "Status:", 10, 89, 70, 10, None},
+    {Ctl::Value, 1407, "", 82, 88, 132, 12, None},
+    {Ctl::Static, S, "PortDesigRoot:", 10, 105, 70, 10, None},
+    {Ctl::Value, 1408, "", 82, 104, 132, 12, None},
+    {Ctl::Static, S, "PortDesigCost:", 10, 121, 70, 10, None},
+    {Ctl::Value, 1409, "", 82, 120, 132, 12, None},
+    {Ctl::Static, S, "PortDesigBridge:", 10, 137, 70, 10, None},
+    {Ctl::Value, 1410, "", 82, 136, 132, 12, None},
+    {Ctl::Static, S, "PortDesigPort:", 10, 153, 70, 10, None},
+    {Ctl::Value, 1411, "", 82, 152, 132, 12, None},
+    {Ctl::Static, S, "Forwarding:", 10, 169, 70, 10, None},
+    {Ctl::Value, 1412, "", 82, 168, 132, 12, None},
+    {Ctl::DefButton, 1, "&OK", 32, 192, 56, 14, None},
+    {Ctl::Button, 1413, "&Apply", 94, 192, 56, 14, None},
+    {Ctl::Button, 2, "&Cancel", 156, 192, 56, 14, None},
+};
+
 #define TEMPLATE(id, caption, w, h, items) {id, caption, w, h, "Arial", 9, items, int(std::size(items))}
 
 const DlgTemplate kTemplates[] = {
@@ -128,6 +197,9 @@ const DlgTemplate kTemplates[] = {
     TEMPLATE(80, "System Information", 283, 195, kSystem),
     TEMPLATE(49, "Interface Information", 404, 249, kInterface),
     TEMPLATE(156, "Port Configuration", 198, 138, kPortConfig),
+    TEMPLATE(460, "Spanning Tree Table", 441, 179, kStpTable),
+    TEMPLATE(461, "STP Config", 322, 166, kStpConfig),
+    TEMPLATE(462, "Port STP", 224, 214, kPortStp),
 };
 
 } // namespace

@@ -178,6 +178,9 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
                 return fail(err, i);
             nodes.push_back(node);
         }
+        size_t blamed = 0;
+        if (int32_t err = m_mib.checkSet(in, blamed))
+            return fail(err, blamed);
         for (size_t i = 0; i < in.size(); ++i)
             nodes[i]->write(in[i].value, true);
         r.bindings = in;

@@ -1,5 +1,7 @@
 #include "sim/chassis.h"
 
+#include "sim/stp.h"
+
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
@@ -240,6 +242,8 @@ void Chassis::publish(Mib& mib) {
     const ber::Oid power = O("1.3.6.1.4.1.58213.10.97.2.21.1.5.1.3");
     for (auto& [index, type] : m_power)
         mib.add(child(power, {1, uint32_t(index)}), integer(type));
+
+    PublishStp(*this, mib);
 }
 
 } // namespace sim

@@ -37,6 +37,17 @@ bool Mib::objectExists(const ber::Oid& oid) const {
     return it != m_nodes.end() && ber::oidStartsWith(it->first, parent);
 }
 
+void Mib::addSetCheck(SetCheck check) {
+    m_setChecks.push_back(std::move(check));
+}
+
+int32_t Mib::checkSet(const std::vector<ber::VarBind>& bindings, size_t& index) const {
+    for (const SetCheck& check : m_setChecks)
+        if (int32_t err = check(bindings, index))
+            return err;
+    return ber::NoError;
+}
+
 Writer octetWriter(std::string& target, size_t maxLen) {
     return [&target, maxLen](const ber::Value& v, bool commit) -> int32_t {
         if (v.type != ber::OctetString)

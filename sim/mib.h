@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <vector>
 
 namespace sim {
 
@@ -18,6 +19,11 @@ struct Node {
     Reader read;
     Writer write; // empty: not writable
 };
+
+// A rule across the bindings of one set (a relation between objects), checked once every
+// writer has accepted its own value and before any commits: an error status, 0 to let the set
+// through; index names the binding to blame.
+using SetCheck = std::function<int32_t(const std::vector<ber::VarBind>& bindings, size_t& index)>;
 
 class Mib {
 public:
@@ -32,10 +38,14 @@ public:
     // Whether an object (some instance) exists directly below the parent of oid: a get of a
     // missing instance then answers noSuchInstance rather than noSuchObject.
     bool objectExists(const ber::Oid& oid) const;
+    void addSetCheck(SetCheck check);
+    // The first error status a set check gives, 0 when all let the set through.
+    int32_t checkSet(const std::vector<ber::VarBind>& bindings, size_t& index) const;
     size_t size() const { return m_nodes.size(); }
 
 private:
     std::map<ber::Oid, Node> m_nodes;
+    std::vector<SetCheck> m_setChecks;
 };
 
 // Writers for the common cases.

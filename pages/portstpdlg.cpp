@@ -1,0 +1,158 @@
+#include "pages/portstpdlg.h"
+
+#include "pages/stptabledlg.h"
+#include "platform/platform.h"
+#include "snmp/params.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+const char* const kColumns[] = {"1.3.6.1.2.1.17.2.15.1.2", "1.3.6.1.2.1.17.2.15.1.5", "1.3.6.1.2.1.17.2.15.1.4"};
+
+QvTable<3> g_portGetTable{{
+    QvRecord(ber::Integer, 0x12, kColumns[0], "dot1dStpPortPriority"),
+    QvRecord(ber::Integer, 0x12, kColumns[1], "dot1dStpPortPathCost"),
+    QvRecord(ber::Integer, 0x12, kColumns[2], "dot1dStpPortEnable"),
+}};
+
+QvTable<3> g_portSetTable{{
+    QvRecord(ber::Integer, 0x2, kColumns[0], "dot1dStpPortPriority"),
+    QvRecord(ber::Integer, 0x2, kColumns[1], "dot1dStpPortPathCost"),
+    QvRecord(ber::Integer, 0x2, kColumns[2], "dot1dStpPortEnable"),
+}};
+
+enum : int {
+    kPrev = 1401,
+    kPortLabel = 1402,
+    kNext = 1403,
+    kPriority = 1404,
+    kPathCost = 1405,
+    kEnable = 1406,
+    kApply = 1413,
+    kOk = 1,
+    kCancel = 2,
+};
+// Status, designated root, cost, bridge and port, forward transitions: columns 4 to 9.
+constexpr int kRowLabels[] = {1407, 1408, 1409, 1410, 1411, 1412};
+
+// Points the table's records at the port's instance; false for a text that names no port.
+template <int N> bool setPort(QvTable<N>& table, const QString& port) {
+    bool ok = false;
+    const uint number = port.toUInt(&ok);
+    if (!ok)
+        return false;
+    for (int i = 0; i < N; ++i)
+        table.setInstance(i, kColumns[i], std::to_string(number));
+    return true;
+}
+
+} // namespace
+
+CPortStpDlg::CPortStpDlg(CStpTableDlg* page) : QDialog(page), m_page(page) {
+    InitPage(this, 462, QStringLiteral("Port STP Configuration"));
+    OnClicked(this, kPrev, [this] { OnPrev(); });
+    OnClicked(this, kNext, [this] { OnNext(); });
+    OnClicked(this, kApply, [this] { OnApply(); });
+    OnClicked(this, kOk, [this] { OnOK(); });
+    OnClicked(this, kCancel, [this] { reject(); });
+    SetItemText(this, kPriority, QStringLiteral("0"));
+    SetItemText(this, kPathCost, QStringLiteral("0"));
+    if (g_bUserRight != 1)
+        for (int id : {kEnable, kPriority, kPathCost, kApply, kOk})
+            platform::DialogItem(this, id)->setEnabled(false);
+    const QList<QTreeWidgetItem*> selected = m_page->list()->selectedItems();
+    m_row = selected.isEmpty() ? 0 : m_page->list()->indexOfTopLevelItem(selected.first());
+    updateStepButtons();
+    loadRow();
+}
+
+int CPortStpDlg::rowCount() const {
+    return m_page->list()->topLevelItemCount();
+}
+
+void CPortStpDlg::updateStepButtons() {
+    // Both ends at once: a list of one row (or none) has nowhere to step.
+    platform::Item<QPushButton>(this, kPrev)->setEnabled(m_row > 0);
+    platform::Item<QPushButton>(this, kNext)->setEnabled(m_row < rowCount() - 1);
+}
+
+bool CPortStpDlg::readEdits() {
+    return platform::ReadInteger(platform::Item<QLineEdit>(this, kPriority), m_priority) &&
+           platform::ReadInteger(platform::Item<QLineEdit>(this, kPathCost), m_pathCost);
+}
+
+void CPortStpDlg::step(int delta) {
+    if (!readEdits())
+        return;
+    const int row = m_row + delta;
+    if (row < 0 || row >= rowCount())
+        return;
+    m_row = row;
+    updateStepButtons();
+    loadRow();
+}
+
+void CPortStpDlg::loadRow() {
+    QTreeWidgetItem* item = m_page->list()->topLevelItem(m_row);
+    if (!item)
+        return; // an empty list: no port to show
+    m_port = item->text(kStpPortColumn);
+    SetItemText(this, kPortLabel, m_port);
+    for (int c = kStpStateColumn; c <= kStpTransitionsColumn; ++c)
+        SetItemText(this, kRowLabels[c - kStpStateColumn], item->text(c));
+    readPort();
+}
+
+void CPortStpDlg::readPort() {
+    // One get at a time: the answer for an earlier port asks again for the one shown.
+    if (m_get.busy() || !setPort(g_portGetTable, m_port))
+        return;
+    platform::WaitCursor wait;
+    m_readPort = m_port;
+    m_get.open(this, g_portGetTable, &CPortStpDlg::OnGetResponse);
+    m_get.send(SNMP_PDU_GET);
+}
+
+void CPortStpDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
+    m_get.values.clear();
+    if (m_get.collect(status, msg) == 0)
+        return; // an answer to another request
+    m_get.pending = 0;
+    if (m_readPort != m_port) {
+        readPort();
+        return;
+    }
+    const QStringList& v = m_get.values;
+    if (v.size() < 3)
+        return;
+    m_priority = v[0].toInt();
+    m_pathCost = v[1].toInt();
+    platform::Item<QCheckBox>(this, kEnable)->setChecked(v[2] == QLatin1String("1"));
+    SetItemText(this, kPriority, QString::number(m_priority));
+    SetItemText(this, kPathCost, QString::number(m_pathCost));
+    m_loadedPort = m_port;
+}
+
+bool CPortStpDlg::OnApply() {
+    if (g_bUserRight != 1)
+        return true;
+    if (!readEdits())
+        return false;
+    // Values read for another port (or none yet) are not written to this one: the enable
+    // box is hidden, and the operator could not see what it would write.
+    if (m_loadedPort != m_port || !setPort(g_portSetTable, m_port))
+        return true;
+    NewSnmpSession(m_set.session, this, g_portSetTable);
+    m_set.sendSet({QString::number(m_priority), QString::number(m_pathCost),
+                   QLatin1String(platform::Item<QCheckBox>(this, kEnable)->isChecked() ? "1" : "2")});
+    return true;
+}
+
+void CPortStpDlg::OnOK() {
+    if (OnApply())
+        accept();
+}

@@ -1,0 +1,91 @@
+#include "pages/stpconfigdlg.h"
+
+#include "platform/platform.h"
+#include "snmp/params.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QvTable<11> g_bridgeReadTable{{
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
+    QvRecord(ber::TimeTicks, 0x1, "1.3.6.1.2.1.17.2.3.0", "dot1dStpTimeSinceTopologyChange"),
+    QvRecord(ber::Counter32, 0x1, "1.3.6.1.2.1.17.2.4.0", "dot1dStpTopChanges"),
+    QvRecord(QV_TYPE_PHYSADDRESS, 0x1, "1.3.6.1.2.1.17.2.5.0", "dot1dStpDesignatedRoot"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.7.0", "dot1dStpRootPort"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.12.0", "dot1dStpBridgeMaxAge"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.13.0", "dot1dStpBridgeHelloTime"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.14.0", "dot1dStpBridgeForwardDelay"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.9.0", "dot1dStpHelloTime"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.10.0", "dot1dStpHoldTime"),
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.11.0", "dot1dStpForwardDelay"),
+}};
+
+enum : int { kMaxAge = 1301, kPriority = 1302, kForwardDelay = 1303, kHelloTime = 1304, kOk = 1, kCancel = 2 };
+
+// The labels for the read table's records, 0 for the four edited values.
+constexpr int kLabels[] = {0, 1307, 1308, 1306, 1305, 0, 0, 0, 1310, 1311, 1309};
+
+// The edit boxes as OK checks them, with the bridge MIB's ranges.
+struct Edit {
+    int id;
+    int min, max;
+    int StpBridgeValues::*value;
+};
+constexpr Edit kEdits[] = {
+    {kMaxAge, 600, 4000, &StpBridgeValues::maxAge},
+    {kPriority, 0, 65535, &StpBridgeValues::priority},
+    {kForwardDelay, 400, 3000, &StpBridgeValues::forwardDelay},
+    {kHelloTime, 100, 1000, &StpBridgeValues::helloTime},
+};
+
+} // namespace
+
+CStpConfigDlg::CStpConfigDlg(QWidget* parent) : QDialog(parent) {
+    InitPage(this, 461, QStringLiteral("STP Configuration"));
+    OnClicked(this, kOk, [this] { OnOK(); });
+    OnClicked(this, kCancel, [this] { reject(); });
+    showValues();
+    {
+        platform::WaitCursor wait;
+        m_snmp.open(this, g_bridgeReadTable, &CStpConfigDlg::OnSnmpResponse);
+        m_snmp.send(SNMP_PDU_GET);
+    }
+    if (g_bUserRight != 1) {
+        for (const Edit& e : kEdits)
+            platform::Item<QLineEdit>(this, e.id)->setEnabled(false);
+        platform::Item<QPushButton>(this, kOk)->setEnabled(false);
+    }
+}
+
+void CStpConfigDlg::showValues() {
+    for (const Edit& e : kEdits)
+        SetItemText(this, e.id, QString::number(m_values.*e.value));
+}
+
+void CStpConfigDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
+    m_snmp.values.clear();
+    if (m_snmp.collect(status, msg) == 0)
+        return; // an answer to another request
+    m_snmp.pending = 0;
+    // The dialog reads once: a later OK does not read again.
+    m_snmp.destroy();
+    const QStringList& v = m_snmp.values;
+    if (v.size() < int(std::size(kLabels)))
+        return;
+    m_values = {v[5].toInt(), v[0].toInt(), v[7].toInt(), v[6].toInt()};
+    for (qsizetype i = 0; i < v.size() && i < qsizetype(std::size(kLabels)); ++i)
+        if (kLabels[i])
+            SetItemText(this, kLabels[i], v[i]);
+    showValues();
+}
+
+void CStpConfigDlg::OnOK() {
+    StpBridgeValues values;
+    for (const Edit& e : kEdits)
+        if (!platform::ReadInteger(platform::Item<QLineEdit>(this, e.id), e.min, e.max, values.*e.value))
+            return;
+    m_values = values;
+    accept();
+}

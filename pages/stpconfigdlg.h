@@ -1,0 +1,32 @@
+// The bridge's spanning-tree settings: read once when the dialog opens; the four an operator may
+// change are checked against the bridge MIB's ranges on OK, and the page that runs the dialog
+// writes them.
+#pragma once
+
+#include "pages/pagecommon.h"
+
+// Hundredths of a second, but the priority.
+struct StpBridgeValues {
+    int maxAge = 0;
+    int priority = 0;
+    int forwardDelay = 0;
+    int helloTime = 0;
+};
+
+class CStpConfigDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CStpConfigDlg(QWidget* parent = nullptr);
+
+    void OnOK();
+    // What the edit boxes held when OK accepted them.
+    const StpBridgeValues& values() const { return m_values; }
+    const SnmpChannel& channel() const { return m_snmp; }
+
+private:
+    void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
+    void showValues();
+
+    StpBridgeValues m_values;
+    SnmpChannel m_snmp;
+};

@@ -1,0 +1,96 @@
+#include "pages/stptabledlg.h"
+
+#include "pages/portstpdlg.h"
+#include "pages/stpconfigdlg.h"
+#include "platform/platform.h"
+#include "snmp/params.h"
+
+#include <QShowEvent>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+// The list's column order, not the MIB's.
+QvTable<10> g_stpPortTable{{
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.1", "dot1dStpPort"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.2", "dot1dStpPortPriority"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.5", "dot1dStpPortPathCost"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.4", "dot1dStpPortEnable"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.3", "dot1dStpPortState"),
+    QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.17.2.15.1.6", "dot1dStpPortDesignatedRoot"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.7", "dot1dStpPortDesignatedCost"),
+    QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.17.2.15.1.8", "dot1dStpPortDesignatedBridge"),
+    QvRecord(ber::OctetString, 0x15, "1.3.6.1.2.1.17.2.15.1.9", "dot1dStpPortDesignatedPort"),
+    QvRecord(ber::Counter32, 0x11, "1.3.6.1.2.1.17.2.15.1.10", "dot1dStpPortForwardTransitions"),
+}};
+
+// In the order the bridge dialog's values are written.
+QvTable<4> g_bridgeSetTable{{
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.12.0", "dot1dStpBridgeMaxAge"),
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.13.0", "dot1dStpBridgeHelloTime"),
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.14.0", "dot1dStpBridgeForwardDelay"),
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
+}};
+
+enum : int { kList = 1088, kCount = 1095, kPortConfig = 1150, kBridgeConfig = 1151, kRefresh = 3, kClose = 2 };
+enum : int { kEnableColumn = 3 };
+
+const char* const kStates[] = {"Disable", "Blocking", "Monitor", "Learning", "Forwarding", "Other"};
+
+} // namespace
+
+QString StpPortStateText(const QString& value) {
+    bool ok = false;
+    const int state = value.toInt(&ok);
+    if (ok && state >= 1 && state <= int(std::size(kStates)))
+        return QString::fromLatin1(kStates[state - 1]);
+    return value;
+}
+
+CStpTableDlg::CStpTableDlg() {
+    InitPage(this, 460, QStringLiteral("Spanning Tree Table"));
+    // Refresh while walking is ignored, and so is an answer to another request; the end of the
+    // table leaves the count as the last row wrote it.
+    m_walk = new ListWalk(this, g_stpPortTable, kList, {151, 152, 153, 154, 155, 156, 157, 158, 159, 160}, kCount,
+                          {.stale = StaleResponse::Ignored, .emptyWhileBusy = false, .countAtEnd = false});
+    m_walk->mapColumn(kEnableColumn,
+                      [](const QString& v) { return QString::fromLatin1(v == QLatin1String("1") ? "Y" : "N"); });
+    m_walk->mapColumn(kStpStateColumn, StpPortStateText);
+    OnClicked(this, kPortConfig, [this] { OnPortConfig(); });
+    OnClicked(this, kBridgeConfig, [this] { OnBridgeConfig(); });
+    OnClicked(this, kRefresh, [this] { OnRefresh(); });
+    OnClicked(this, kClose, [this] { reject(); });
+    connect(list(), &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (!list()->selectedItems().isEmpty())
+            OnPortConfig();
+    });
+}
+
+void CStpTableDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The first walk starts once the page is on the screen, as a click of Refresh.
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, [this] { OnRefresh(); });
+}
+
+void CStpTableDlg::OnRefresh() {
+    m_walk->start();
+}
+
+void CStpTableDlg::OnPortConfig() {
+    CPortStpDlg dialog(this);
+    if (platform::RunModal(&dialog) == QDialog::Accepted && g_bUserRight == 1)
+        OnRefresh();
+}
+
+void CStpTableDlg::OnBridgeConfig() {
+    CStpConfigDlg dialog(this);
+    if (platform::RunModal(&dialog) != QDialog::Accepted || g_bUserRight != 1)
+        return;
+    const StpBridgeValues& v = dialog.values();
+    // Neither awaited nor reported; the list shows ports and is not walked again.
+    NewSnmpSession(m_set.session, this, g_bridgeSetTable);
+    m_set.sendSet({QString::number(v.maxAge), QString::number(v.helloTime), QString::number(v.forwardDelay),
+                   QString::number(v.priority)});
+}
