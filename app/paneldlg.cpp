@@ -1,10 +1,13 @@
 #include "app/paneldlg.h"
 
 #include "app/aboutdlg.h"
+#include "pages/arptabledlg.h"
 #include "pages/cpuutildlg.h"
 #include "pages/deviceinfodlg.h"
+#include "pages/forwardingtabledlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
+#include "pages/routetabledlg.h"
 #include "res/menus.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
@@ -35,6 +38,9 @@ enum : int {
     kCmdSystemInfo = 32787,
     kCmdInterfaceInfo = 32788,
     kCmdStpInfo = 32796,
+    kCmdArp = 32789,
+    kCmdRoute = 32790,
+    kCmdForwarding = 32791,
     kCmdTelnet = 32800,
     kCmdPanelRefresh = 32808,
     kCmdCpu = 32809,
@@ -200,6 +206,15 @@ bool CPanelDlg::OnCommand(int id) {
         return true;
     case kCmdStpInfo:
         runPage<CStpTableDlg>();
+        return true;
+    case kCmdArp:
+        runPage<CArpTableDlg>();
+        return true;
+    case kCmdRoute:
+        runPage<CRouteTableDlg>();
+        return true;
+    case kCmdForwarding:
+        runPage<CForwardingTableDlg>();
         return true;
     case kCmdCpu:
         runPage<CCpuUtilDlg>();

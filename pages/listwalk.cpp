@@ -9,6 +9,10 @@
 
 namespace {
 
+// The least time between two listings: short enough that rows seem to come as they arrive,
+// long enough that a list of thousands is not laid out again for every row.
+constexpr int kListingMs = 50;
+
 QStringList headingTexts(std::initializer_list<int> ids) {
     QStringList headings;
     for (int id : ids)
@@ -29,6 +33,13 @@ ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, const QStringLis
     Q_ASSERT(m_list);
     SetupListColumns(m_list, headings);
     m_mappings.resize(table.count);
+    m_listing.setSingleShot(true);
+    m_listing.setInterval(kListingMs);
+    connect(&m_listing, &QTimer::timeout, this, &ListWalk::showRows);
+}
+
+ListWalk::~ListWalk() {
+    qDeleteAll(m_unshown);
 }
 
 void ListWalk::mapColumn(int column, Mapping mapping) {
@@ -49,16 +60,45 @@ void ListWalk::showCount() {
         SetItemText(m_page, m_countId, QString::number(rows()));
 }
 
-void ListWalk::clear() {
-    m_list->clear();
+void ListWalk::showEmptyCount() {
     if (m_countId && m_rules.emptyCount)
         SetItemText(m_page, m_countId, QString::fromLatin1(m_rules.emptyCount));
+}
+
+void ListWalk::showRows() {
+    if (m_arrived == 0)
+        return;
+    const int first = rows();
+    m_list->addTopLevelItems(m_unshown);
+    m_unshown.clear();
+    m_arrived = 0;
+    showCount();
+    for (int row = first; row < rows(); ++row)
+        emit rowAdded(row);
+    m_listing.start();
+}
+
+void ListWalk::dropUnshownRows() {
+    qDeleteAll(m_unshown);
+    m_unshown.clear();
+    m_arrived = 0;
+    m_listing.stop();
+}
+
+void ListWalk::clear() {
+    dropUnshownRows();
+    m_list->clear();
+    showEmptyCount();
 }
 
 bool ListWalk::start(const std::function<void()>& prepare) {
     if (busy() && !m_rules.emptyWhileBusy)
         return false;
-    clear();
+    dropUnshownRows();
+    m_list->clear();
+    if (m_started || m_rules.emptyCountAtFirst)
+        showEmptyCount();
+    m_started = true;
     if (busy())
         return false;
     if (prepare)
@@ -71,13 +111,17 @@ bool ListWalk::start(const std::function<void()>& prepare) {
 void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     switch (m_snmp.walkStep(status, msg, nullptr, m_rules.stale)) {
     case WalkStep::Failed:
+        showRows();
         emit finished();
         return;
     case WalkStep::Dropped:
-        if (!busy()) // an error status, or a stale answer that ends the walk
+        if (!busy()) { // an error status, or a stale answer that ends the walk
+            showRows();
             emit finished();
+        }
         return;
     case WalkStep::End:
+        showRows();
         if (m_rules.countAtEnd)
             showCount();
         emit finished();
@@ -92,9 +136,9 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
         if (m_mappings[c])
             oids[c]->m_strValue = row[c] = m_mappings[c](row[c]);
     m_snmp.send(SNMP_PDU_GETNEXT);
-    if (m_keep && !m_keep(row))
-        return;
-    new QTreeWidgetItem(m_list, row);
-    showCount();
-    emit rowAdded(rows() - 1);
+    ++m_arrived;
+    if (!m_keep || m_keep(row))
+        m_unshown.append(new QTreeWidgetItem(row));
+    if (!m_listing.isActive())
+        showRows();
 }

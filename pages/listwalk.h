@@ -9,12 +9,14 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <initializer_list>
 
 class QDialog;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 struct ListWalkRules {
     // A response to another request: ignored while the walk waits for its own, or the end of
@@ -25,8 +27,11 @@ struct ListWalkRules {
     bool emptyWhileBusy = true;
     // The count text written when the list is emptied for a new walk; null leaves the text.
     const char* emptyCount = "0";
+    // Whether the page's first walk writes emptyCount too; false leaves the label as the
+    // template has it until the walk writes a count.
+    bool emptyCountAtFirst = true;
     // Whether reaching the end of the table writes the count once more (it is written after
-    // every row). An error status or a failed request never touches it.
+    // every row, listed or filtered out). An error status or a failed request never touches it.
     bool countAtEnd = true;
 };
 
@@ -40,6 +45,7 @@ public:
              ListWalkRules rules = {});
     ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
              ListWalkRules rules = {});
+    ~ListWalk() override;
 
     // The text a column shows for a formatted value; the OID list entry keeps it too.
     using Mapping = std::function<QString(const QString& value)>;
@@ -52,21 +58,29 @@ public:
     // nothing) and returns false. prepare runs just before the session is built, when no walk
     // is out: the place to rewrite the table's OIDs.
     bool start(const std::function<void()>& prepare = {});
-    // Empties the list and writes the count of an empty list.
+    // Empties the list (rows not listed yet included) and writes the count of an empty list.
     void clear();
 
     bool busy() const { return m_snmp.busy(); }
     QTreeWidget* list() const { return m_list; }
     const SnmpChannel& channel() const { return m_snmp; }
-    int rows() const;
+    int rows() const; // rows listed
 
 signals:
-    void rowAdded(int row); // the row is listed and the count written
-    void finished();        // end of the table, an error status or a failed request
+    // The row is listed and the count written. A row that comes within a moment of the last
+    // listing waits for the next, so that a fast agent's rows are laid out and painted
+    // together a few times a second rather than one by one.
+    void rowAdded(int row);
+    void finished(); // end of the table, an error status or a failed request; its rows are listed
 
 private:
     void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
     void showCount();
+    void showEmptyCount();
+    // Lists the rows that have come since the last listing and writes the count; nothing when
+    // no row has come.
+    void showRows();
+    void dropUnshownRows();
 
     QDialog* m_page;
     QvTableRef m_table;
@@ -76,4 +90,10 @@ private:
     QList<Mapping> m_mappings; // by column
     std::function<bool(const QStringList&)> m_keep;
     SnmpChannel m_snmp;
+    bool m_started = false; // a walk has been started
+    // Rows that came but are not listed yet, and how many rows came (listed or filtered out)
+    // since the last listing.
+    QList<QTreeWidgetItem*> m_unshown;
+    int m_arrived = 0;
+    QTimer m_listing; // running: rows were listed a moment ago
 };

@@ -20,6 +20,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QSettings>
 #include <QStandardPaths>
@@ -152,6 +153,8 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
         case res::Ctl::Edit: {
             auto* edit = new QLineEdit(text, dialog);
             edit->setReadOnly(it.flags & res::ReadOnly);
+            if (it.flags & res::Digits)
+                edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
             w = edit;
             break;
         }
@@ -175,7 +178,8 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             list->setRootIsDecorated(false);
             list->setUniformRowHeights(true);
             list->setSelectionBehavior(QAbstractItemView::SelectRows);
-            list->setSelectionMode(QAbstractItemView::SingleSelection);
+            list->setSelectionMode(it.flags & res::MultiSelect ? QAbstractItemView::ExtendedSelection
+                                                               : QAbstractItemView::SingleSelection);
             list->header()->setSectionsClickable(false);
             list->header()->setSectionsMovable(false);
             list->header()->setStretchLastSection(false);

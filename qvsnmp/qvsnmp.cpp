@@ -381,10 +381,12 @@ bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
         anyColumn = anyColumn || (m_table[i].flags & QV_FLAG_COLUMN);
     for (size_t i = 0; i < pdu.bindings.size(); ++i) {
         const ber::VarBind& vb = pdu.bindings[i];
-        if (vb.value.isException())
-            return true;
+        // Only the columns say where the table ends: the proxy record's binding (not a column)
+        // may run off the end of the agent's view while the columns go on.
         if (i >= size_t(m_count) || (anyColumn && !(m_table[i].flags & QV_FLAG_COLUMN)))
             continue;
+        if (vb.value.isException())
+            return true;
         ber::Oid column;
         if (!recordOid(int(i), column, nullptr) || !ber::oidStartsWith(vb.oid, column) ||
             vb.oid.size() == column.size())

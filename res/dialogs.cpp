@@ -185,6 +185,42 @@ const DlgItem kPortStp[] = {
     {Ctl::Button, 2, "&Cancel", 156, 192, 56, 14, None},
 };
 
+// ARP table: list 1144, count 1143, Refresh 103, Print 12 (hidden), Close 2.
+const DlgItem kArp[] = {
+    {Ctl::List, 1144, "", 7, 7, 251, 118, MultiSelect},
+    {Ctl::Static, S, "Number of entries:", 7, 135, 64, 10, None},
+    {Ctl::Value, 1143, "", 72, 134, 36, 12, None},
+    {Ctl::Button, 12, "&Print", 92, 133, 50, 14, Hidden},
+    {Ctl::DefButton, 103, "&Refresh", 148, 133, 50, 14, None},
+    {Ctl::Button, 2, "&Close", 208, 133, 50, 14, None},
+};
+
+// Routing table: list 1194, count 1195, Refresh 3, Close 2.
+const DlgItem kRoute[] = {
+    {Ctl::List, 1194, "", 7, 7, 483, 126, MultiSelect},
+    {Ctl::Static, S, "Count:", 7, 145, 26, 10, None},
+    {Ctl::Value, 1195, "", 36, 144, 40, 12, None},
+    {Ctl::DefButton, 3, "&Refresh", 370, 143, 55, 14, None},
+    {Ctl::Button, 2, "&Close", 435, 143, 55, 14, None},
+};
+
+// Forwarding table: list 1205, count 1220, port filter 1213, aging time 1216, Refresh 20,
+// Close 1217.
+const DlgItem kForwarding[] = {
+    {Ctl::Group, S, "Forwarding Table", 7, 5, 174, 161, None},
+    {Ctl::List, 1205, "", 14, 17, 160, 127, None},
+    {Ctl::Static, S, "Number:", 14, 150, 30, 10, None},
+    {Ctl::Value, 1220, "", 46, 149, 40, 12, None},
+    {Ctl::Group, S, "Filter", 7, 170, 84, 32, None},
+    {Ctl::Static, S, "Port", 14, 185, 20, 10, None},
+    {Ctl::Edit, 1213, "", 36, 183, 48, 13, Digits},
+    {Ctl::Group, S, "Age Time", 97, 170, 84, 32, None},
+    {Ctl::Value, 1216, "", 104, 184, 38, 12, None},
+    {Ctl::Static, S, "Seconds", 146, 185, 32, 10, None},
+    {Ctl::DefButton, 20, "&Refresh", 37, 215, 50, 14, None},
+    {Ctl::Button, 1217, "&Close", 101, 215, 50, 14, None},
+};
+
 #define TEMPLATE(id, caption, w, h, items) {id, caption, w, h, "Arial", 9, items, int(std::size(items))}
 
 const DlgTemplate kTemplates[] = {
@@ -200,6 +236,9 @@ const DlgTemplate kTemplates[] = {
     TEMPLATE(460, "Spanning Tree Table", 441, 179, kStpTable),
     TEMPLATE(461, "STP Config", 322, 166, kStpConfig),
     TEMPLATE(462, "Port STP", 224, 214, kPortStp),
+    TEMPLATE(81, "  ARP Table", 265, 157, kArp),
+    TEMPLATE(411, "Router Table", 497, 163, kRoute),
+    TEMPLATE(278, "Forwarding Table", 188, 239, kForwarding),
 };
 
 } // namespace

@@ -22,6 +22,8 @@ enum CtlFlags : unsigned {
     ReadOnly = 2,
     Disabled = 4,
     Large = 8, // a multi-line static text
+    Digits = 16, // an edit that takes digits only
+    MultiSelect = 32, // a list in which several rows can be selected (else one)
 };
 
 struct DlgItem {

@@ -1,5 +1,7 @@
 // talvex-sim: a simulated Talvex chassis answering SNMP v1/v2c on loopback.
 #include "sim/agent.h"
+#include "sim/fdb.h"
+#include "sim/iptables.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,7 @@ void usage() {
         "  --write-community C  (saffron)\n"
         "  --full               every line-card slot populated\n"
         "  --if-rows N          N more interface rows, for benchmarks\n"
+        "  --fdb-rows N         N forwarding-table rows, for benchmarks (about 40)\n"
         "  --physical-descr     port descriptions \"Physical port FE 1/3\", as the port\n"
         "                       configuration dialog lists them\n"
         "  --static             links, counters and load stay as they start\n"
@@ -39,6 +42,7 @@ int main(int argc, char** argv) {
     sim::AgentOptions agent;
     sim::ChassisOptions chassis;
     bool commands = false;
+    int fdbRows = -1;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&]() -> const char* {
@@ -72,6 +76,8 @@ int main(int argc, char** argv) {
             chassis.physicalDescr = true;
         else if (a == "--if-rows")
             chassis.extraRows = int(number());
+        else if (a == "--fdb-rows")
+            fdbRows = int(number());
         else if (a == "--static")
             chassis.live = false;
         else if (a == "--seed")
@@ -100,6 +106,9 @@ int main(int argc, char** argv) {
     sim::Chassis model(chassis);
     sim::Mib mib;
     model.publish(mib);
+    sim::PublishIpTables(mib, model.ports());
+    sim::ForwardingDb fdb(model.ports(), fdbRows);
+    fdb.publish(mib);
     sim::Agent server(agent, model, mib);
     if (!server.open())
         return 1;

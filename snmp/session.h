@@ -28,8 +28,8 @@ enum class WalkStep {
     Row,     // a row: formatted and released; the caller sends the next get-next
 };
 
-// What a response to another request does to a walk: end it (the pending id is cleared), or
-// nothing (the pending id stays, and the walk goes on with the answer it waits for).
+// What a response to another request does to a walk (or a get): end it (the pending id is
+// cleared), or nothing (the pending id stays, and the walk goes on with the answer it waits for).
 enum class StaleResponse { EndsWalk, Ignored };
 
 // One role of a page: its session, the pending id and the response value list.
@@ -67,12 +67,13 @@ public:
         open(owner, table, handler);
         return send(kind);
     }
-    // Its response: values emptied and collected, the pending id cleared whatever came;
-    // returns how many values arrived.
-    qsizetype takeResponse(unsigned short status, CSnmpMsg* msg) {
+    // Its response: values emptied and collected, the pending id cleared whatever came (but a
+    // response to another request under StaleResponse::Ignored); returns how many values
+    // arrived.
+    qsizetype takeResponse(unsigned short status, CSnmpMsg* msg, StaleResponse stale = StaleResponse::EndsWalk) {
         values.clear();
-        collect(status, msg);
-        pending = 0;
+        if (collect(status, msg) != 0 || stale == StaleResponse::EndsWalk)
+            pending = 0;
         return values.size();
     }
 

@@ -1,0 +1,40 @@
+#include "pages/arptabledlg.h"
+
+#include "pages/tablereport.h"
+
+namespace {
+
+const _QvValueText kArpType[] = {
+    {1, "Unknown"}, {2, "Unnormal"}, {3, "Dynamic"}, {4, "Static"}, {0, nullptr}};
+
+QvTable<4> g_arpTable{{
+    QvRecord(ber::Integer, 0x15, "1.3.6.1.2.1.4.22.1.1", "PortIndex"),
+    QvRecord(ber::IpAddress, 0x11, "1.3.6.1.2.1.4.22.1.3", "IPAddress"),
+    QvRecord(QV_TYPE_PHYSADDRESS, 0x15, "1.3.6.1.2.1.4.22.1.2", "MACAddress"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.22.1.4", "Type", kArpType),
+}};
+
+} // namespace
+
+CArpTableDlg::CArpTableDlg() {
+    InitPage(this, 81, QStringLiteral("ARP Information"));
+    // The count is written with each row only. The opening walk leaves the label empty until a
+    // row comes; a Refresh writes "0" as it empties the list, so that a table read again as
+    // empty does not show the rows of the walk before.
+    m_walk = new ListWalk(
+        this, g_arpTable, 1144, {105, 106, 107, 108}, 1143,
+        {.stale = StaleResponse::Ignored, .emptyCountAtFirst = false, .countAtEnd = false});
+    OnClicked(this, 103, [this] { OnRefresh(); });
+    OnClicked(this, 12, [this] { OnPrint(); });
+    OnClicked(this, 2, [this] { accept(); });
+    InstallPrintShortcut(this, [this] { OnPrint(); });
+    m_walk->start();
+}
+
+void CArpTableDlg::OnRefresh() {
+    m_walk->start();
+}
+
+void CArpTableDlg::OnPrint() {
+    PrintArpReport(this, list());
+}

@@ -1,0 +1,581 @@
+// The ARP, routing and forwarding table pages: real dialogs under the offscreen platform,
+// against talvex-sim (its tables, fault switches and delays) and against net-snmp's snmpd.
+#include "app/paneldlg.h"
+#include "pages/arptabledlg.h"
+#include "pages/forwardingtabledlg.h"
+#include "pages/routetabledlg.h"
+#include "platform/platform.h"
+#include "snmp/params.h"
+#include "tests/common/peers.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+constexpr int kTimeoutMs = 2000; // retries every 500 ms
+
+enum Kind { Arp, Route, Forwarding };
+
+// What the tests need to know of each page: its controls and the column that keys its rows.
+struct PageInfo {
+    int command;
+    const char* className;
+    const char* title;
+    int list, count, refresh, close;
+    int columns;
+    int closeResult;
+    int keyColumn;
+    const char* keyOid; // the column that keys the rows, to walk with snmpwalk
+    const char* shot;
+};
+
+const PageInfo kPages[] = {
+    {32789, "CArpTableDlg", "ARP Information", 1144, 1143, 103, 2, 4, QDialog::Accepted, 1,
+     "1.3.6.1.2.1.4.22.1.3", "arp-page.png"},
+    {32790, "CRouteTableDlg", "Router Table", 1194, 1195, 3, 2, 11, QDialog::Rejected, 0,
+     "1.3.6.1.2.1.4.21.1.1", "route-page.png"},
+    {32791, "CForwardingTableDlg", "Forwarding Table", 1205, 1220, 20, 1217, 3, QDialog::Accepted,
+     0, "1.3.6.1.2.1.17.4.3.1.1", "forwarding-page.png"},
+};
+
+QDialog* newPage(int kind) {
+    switch (kind) {
+    case Arp:
+        return new CArpTableDlg;
+    case Route:
+        return new CRouteTableDlg;
+    default:
+        return new CForwardingTableDlg;
+    }
+}
+
+const SnmpChannel& walkChannel(QDialog* page) {
+    if (auto* p = qobject_cast<CArpTableDlg*>(page)) return p->channel();
+    if (auto* p = qobject_cast<CRouteTableDlg*>(page)) return p->channel();
+    return qobject_cast<CForwardingTableDlg*>(page)->channel();
+}
+
+QTreeWidget* listOf(QDialog* page, int kind) {
+    return platform::Item<QTreeWidget>(page, kPages[kind].list);
+}
+
+QList<QStringList> rows(QTreeWidget* list) {
+    QList<QStringList> out;
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < list->columnCount(); ++c)
+            row << list->topLevelItem(r)->text(c);
+        out << row;
+    }
+    return out;
+}
+
+QStringList column(QTreeWidget* list, int c) {
+    QStringList out;
+    for (const QStringList& row : rows(list))
+        out << row[c];
+    return out;
+}
+
+// A person's click on the push button with this id.
+void click(QWidget* page, int id) {
+    auto* b = platform::Item<QPushButton>(page, id);
+    QVERIFY2(b, qPrintable(QStringLiteral("no button %1").arg(id)));
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void saveShot(QWidget* page, const char* name) {
+    const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
+    if (!dir.isEmpty()) page->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+}
+
+// One column as net-snmp's snmpwalk reads it, in the page's texts for addresses: a physical
+// address "00 1A 2B 3C 00 03" as 00:1A:2B:3C:00:03. An empty table gives no line.
+QStringList Snmpwalk(quint16 port, const QString& community, const QString& oid) {
+    QStringList out;
+    const QString text =
+        RunTool(QStringLiteral("snmpwalk"),
+                {"-v2c", "-c", community, "-Oqv", "127.0.0.1:" + QString::number(port), oid});
+    static const QRegularExpression hex(QStringLiteral("^([0-9A-F]{2} )+[0-9A-F]{2}$"));
+    for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        line = line.remove(QLatin1Char('"')).trimmed();
+        if (line.startsWith(QLatin1String("No Such")) || line.startsWith(QLatin1String("No more")))
+            continue;
+        out << (hex.match(line).hasMatch() ? line.replace(QLatin1Char(' '), QLatin1Char(':'))
+                                           : line);
+    }
+    return out;
+}
+
+} // namespace
+
+class TestTables : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SimProcess> m_sim;
+
+    QString sim(const QString& line) { return m_sim->command(line); }
+    int served() { return sim(QStringLiteral("served")).toInt(); }
+    void useSim(quint16 port) {
+        SetSnmpAgentPort(port);
+        g_strReadCommunity = QStringLiteral("orchid");
+        g_strWriteCommunity = QStringLiteral("saffron");
+    }
+    QStringList keys(int kind) { return Snmpwalk(m_sim->port(), "orchid", kPages[kind].keyOid); }
+
+    // Waits for the walk to end; the page's list then holds what it will show.
+    void walked(QDialog* page, int timeoutMs = 5000) {
+        QTRY_VERIFY_WITH_TIMEOUT(!walkChannel(page).busy(), timeoutMs);
+        QTest::qWait(100); // rows of the last moment are listed with the end of the walk
+    }
+
+    // The window's menu runs each page: it walks the table, shows it and closes.
+    void drive(QDialog* page, int kind) {
+        const PageInfo& p = kPages[kind];
+        QCOMPARE(page->metaObject()->className(), p.className);
+        QCOMPARE(page->windowTitle(), QString::fromLatin1(p.title));
+        QVERIFY(!page->parent());
+        page->show();
+        walked(page);
+        QTreeWidget* list = listOf(page, kind);
+        QCOMPARE(list->columnCount(), p.columns);
+        QCOMPARE(column(list, p.keyColumn), keys(kind));
+        QCOMPARE(ItemText(page, p.count), QString::number(list->topLevelItemCount()));
+        saveShot(page, p.shot);
+        click(page, p.close);
+        QVERIFY(!page->isVisible());
+    }
+
+private slots:
+    void initTestCase() {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
+        QVERIFY(m_sim->started());
+        SetSnmpTimeout(kTimeoutMs);
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+    }
+
+    void init() {
+        QCOMPARE(sim("faults"), QString("ok"));
+        useSim(m_sim->port());
+        g_strProxyAddress = QStringLiteral("0.0.0.0");
+    }
+
+    void menuOpensPage_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("ARP Info...") << int(Arp);
+        QTest::newRow("Router Info...") << int(Route);
+        QTest::newRow("Forwarding Table...") << int(Forwarding);
+    }
+
+    void menuOpensPage() {
+        QFETCH(int, kind);
+        int runs = 0, result = -1;
+        platform::SetRunModalHook([&](QDialog* page) {
+            ++runs;
+            drive(page, kind);
+            result = page->result();
+            return result;
+        });
+        CPanelDlg panel;
+        QVERIFY(panel.OnCommand(kPages[kind].command));
+        platform::SetRunModalHook({});
+        QCOMPARE(runs, 1);
+        QCOMPARE(result, kPages[kind].closeResult);
+    }
+
+    // The routing headings: blanks around the first seven.
+    void routeHeadings() {
+        CRouteTableDlg route;
+        QTreeWidget* list = route.list();
+        QCOMPARE(list->headerItem()->text(0), QStringLiteral("  Dest IP     "));
+        QCOMPARE(list->headerItem()->text(3), QStringLiteral(" Interface "));
+        QCOMPARE(list->headerItem()->text(7), QStringLiteral(" Metric1 "));
+        const QFontMetrics fm(list->header()->font());
+        for (int c = 0; c < 11; ++c)
+            QCOMPARE(list->header()->sectionSize(c),
+                     fm.horizontalAdvance(list->headerItem()->text(c)) + 15);
+    }
+
+    // What each page shows for the simulator's rows: the value texts of types, protocols and
+    // statuses, and the library's address texts.
+    void shown_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QStringList>("row");
+        QTest::newRow("ARP static")
+            << int(Arp) << "192.168.100.254"
+            << QStringList{"1", "192.168.100.254", "00:1B:21:0A:11:FE", "Static"};
+        QTest::newRow("ARP dynamic")
+            << int(Arp) << "10.20.0.5"
+            << QStringList{"130", "10.20.0.5", "3C:52:82:10:00:05", "Dynamic"};
+        QTest::newRow("ARP invalid")
+            << int(Arp) << "10.20.0.99"
+            << QStringList{"130", "10.20.0.99", "3C:52:82:10:00:63", "Unnormal"};
+        QTest::newRow("ARP other")
+            << int(Arp) << "10.20.0.250"
+            << QStringList{"130", "10.20.0.250", "00:00:5E:00:01:01", "Unknown"};
+        QTest::newRow("route netmgmt")
+            << int(Route) << "0.0.0.0"
+            << QStringList{"0.0.0.0", "172.16.4.2", "0.0.0.0", "99", "Indirect", "netmgmt",
+                           "86400",   "1",          "-1",      "-1", "-1"};
+        QTest::newRow("route local")
+            << int(Route) << "10.20.0.0"
+            << QStringList{"10.20.0.0", "10.20.0.1", "255.255.0.0", "130", "Direct", "local",
+                           "0",         "0",         "-1",          "-1",  "-1"};
+        QTest::newRow("route ospf")
+            << int(Route) << "10.31.8.0" << QStringList{"10.31.8.0", "172.16.4.2", "255.255.248.0",
+                                                        "99",        "Indirect",   "ospf",
+                                                        "3720",      "30",         "-1",
+                                                        "-1",        "-1"};
+        QTest::newRow("route protocol 15")
+            << int(Route) << "10.40.0.0"
+            << QStringList{"10.40.0.0", "172.16.4.2", "255.255.0.0", "99", "Indirect", "other",
+                           "600",       "2",          "-1",          "-1", "-1"};
+        QTest::newRow("route protocol 1")
+            << int(Route) << "10.50.0.0"
+            << QStringList{"10.50.0.0", "10.20.0.254", "255.255.0.0", "130", "Indirect", "other",
+                           "1200",      "1",           "-1",          "-1",  "-1"};
+        QTest::newRow("route rip")
+            << int(Route) << "10.60.0.0"
+            << QStringList{"10.60.0.0", "10.20.0.254", "255.255.0.0", "130", "Indirect", "rip",
+                           "25",        "3",           "-1",          "-1",  "-1"};
+        QTest::newRow("forwarding self") << int(Forwarding) << "00:1A:2B:3C:00:03"
+                                         << QStringList{"00:1A:2B:3C:00:03", "Inborn", "3"};
+        QTest::newRow("forwarding mgmt") << int(Forwarding) << "00:1B:21:0A:05:01"
+                                         << QStringList{"00:1B:21:0A:05:01", "Manage", "5"};
+        QTest::newRow("forwarding learned") << int(Forwarding) << "3C:52:82:15:00:01"
+                                            << QStringList{"3C:52:82:15:00:01", "Learned", "15"};
+    }
+
+    void shown() {
+        QFETCH(int, kind);
+        QFETCH(QString, key);
+        QFETCH(QStringList, row);
+        std::unique_ptr<QDialog> page(newPage(kind));
+        walked(page.get());
+        const QList<QStringList> all = rows(listOf(page.get(), kind));
+        auto it = std::find_if(all.begin(), all.end(), [&](const QStringList& r) {
+            return r[kPages[kind].keyColumn] == key;
+        });
+        QVERIFY2(it != all.end(), qPrintable(key));
+        QCOMPARE(*it, row);
+    }
+
+    void protocolNames_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("name");
+        const char* names[] = {"other",     "local",     "netmgmt", "icmp",  "egp",
+                               "ggp",       "hello",     "rip",     "is-is", "es-is",
+                               "ciscoIgrp", "bbnSpfIgp", "ospf",    "bgp",   "other"};
+        for (int v = 1; v <= 15; ++v)
+            QTest::newRow(qPrintable(QString::number(v))) << QString::number(v) << names[v - 1];
+        QTest::newRow("0") << "0"
+                           << "other";
+        QTest::newRow("empty") << ""
+                               << "other";
+        QTest::newRow("exception text") << "<noSuchInstance>"
+                                        << "other";
+    }
+
+    void protocolNames() {
+        QFETCH(QString, value);
+        QFETCH(QString, name);
+        QCOMPARE(RouteProtocolName(value), name);
+    }
+
+    // The count after the opening walk and after a Refresh, over a table with no rows.
+    void emptyTable_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("refreshed");
+        QTest::addColumn<QStringList>("oneRow"); // simulator commands
+        const QString arp = QStringLiteral("put 1.3.6.1.2.1.4.22.1.%1.1.192.168.100.7 ");
+        QTest::newRow("ARP") << int(Arp) << "1.3.6.1.2.1.4.22"
+                             << ""
+                             << "0"
+                             << QStringList{arp.arg(1) + "i 1", arp.arg(2) + "x 000102030405",
+                                            arp.arg(3) + "a 192.168.100.7", arp.arg(4) + "i 3"};
+        QStringList route;
+        for (int c = 1; c <= 11; ++c)
+            route << QStringLiteral("put 1.3.6.1.2.1.4.21.1.%1.10.0.0.0 ").arg(c) +
+                         (c == 1 || c == 7 || c == 11 ? "a 10.0.0.0" : "i 2");
+        QTest::newRow("route") << int(Route) << "1.3.6.1.2.1.4.21"
+                               << "0"
+                               << "0" << route;
+        const QString fdb = QStringLiteral("put 1.3.6.1.2.1.17.4.3.1.%1.0.1.2.3.4.5 ");
+        QTest::newRow("forwarding")
+            << int(Forwarding) << "1.3.6.1.2.1.17.4.3"
+            << "0"
+            << "0"
+            << QStringList{fdb.arg(1) + "x 000102030405", fdb.arg(2) + "i 7", fdb.arg(3) + "i 3"};
+    }
+
+    void emptyTable() {
+        QFETCH(int, kind);
+        QFETCH(QString, table);
+        QFETCH(QString, opened);
+        QFETCH(QString, refreshed);
+        SimProcess empty({"--static"});
+        QVERIFY(empty.started());
+        QCOMPARE(empty.command("delbelow " + table), QString("ok"));
+        useSim(empty.port());
+        std::unique_ptr<QDialog> page(newPage(kind));
+        if (kind == Forwarding)
+            QCOMPARE(ItemText(page.get(), kPages[kind].count), QStringLiteral(" 0"));
+        walked(page.get());
+        QCOMPARE(listOf(page.get(), kind)->topLevelItemCount(), 0);
+        QCOMPARE(ItemText(page.get(), kPages[kind].count), opened);
+        const int before = empty.command("served").toInt();
+        click(page.get(), kPages[kind].refresh);
+        walked(page.get());
+        QCOMPARE(ItemText(page.get(), kPages[kind].count), refreshed);
+
+        // A table that had rows and has none when read again shows none, and says so.
+        QFETCH(QStringList, oneRow);
+        for (const QString& put : oneRow)
+            QCOMPARE(empty.command(put), QString("ok"));
+        click(page.get(), kPages[kind].refresh);
+        walked(page.get());
+        QCOMPARE(listOf(page.get(), kind)->topLevelItemCount(), 1);
+        QCOMPARE(ItemText(page.get(), kPages[kind].count), QStringLiteral("1"));
+        empty.command("delbelow " + table);
+        click(page.get(), kPages[kind].refresh);
+        walked(page.get());
+        QCOMPARE(listOf(page.get(), kind)->topLevelItemCount(), 0);
+        QCOMPARE(ItemText(page.get(), kPages[kind].count), QStringLiteral("0"));
+        QVERIFY(empty.command("served").toInt() >= before + 4);
+    }
+
+    // Refresh while a walk runs empties the list; that walk goes on into it, and no second
+    // walk starts.
+    void refreshDuringWalk_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("emptied"); // the count right after the click
+        QTest::newRow("ARP") << int(Arp) << "0";
+        QTest::newRow("route") << int(Route) << "2";
+        QTest::newRow("forwarding") << int(Forwarding) << " 0";
+    }
+
+    void refreshDuringWalk() {
+        QFETCH(int, kind);
+        QFETCH(QString, emptied);
+        const QStringList all = keys(kind);
+        sim("delay 150");
+        const int before = served();
+        std::unique_ptr<QDialog> page(newPage(kind));
+        QTreeWidget* list = listOf(page.get(), kind);
+        QTRY_COMPARE(list->topLevelItemCount(), 2);
+        click(page.get(), kPages[kind].refresh);
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(ItemText(page.get(), kPages[kind].count), emptied);
+        sim("delay 0");
+        walked(page.get());
+        const QStringList rest = column(list, kPages[kind].keyColumn);
+        QVERIFY(!rest.isEmpty());
+        QCOMPARE(rest, all.mid(all.size() - rest.size()));
+        QCOMPARE(ItemText(page.get(), kPages[kind].count), QString::number(rest.size()));
+        // One walk: a get-next per row and one past the end (and two reads of the aging time).
+        QCOMPARE(served() - before, all.size() + 1 + (kind == Forwarding ? 2 : 0));
+    }
+
+    // An error status or a lost answer ends the walk with the rows it has; Refresh walks again.
+    void faultMidWalk_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("fault");
+        for (int kind : {Arp, Route, Forwarding})
+            for (const char* fault : {"error 5", "drop 1"})
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1, %2").arg(kPages[kind].className, fault)))
+                    << kind << QString::fromLatin1(fault);
+    }
+
+    void faultMidWalk() {
+        QFETCH(int, kind);
+        QFETCH(QString, fault);
+        const QStringList all = keys(kind);
+        sim("delay 100");
+        std::unique_ptr<QDialog> page(newPage(kind));
+        QTreeWidget* list = listOf(page.get(), kind);
+        QTRY_VERIFY(list->topLevelItemCount() >= 2);
+        sim(fault);
+        walked(page.get(), kTimeoutMs + 3000);
+        const QStringList kept = column(list, kPages[kind].keyColumn);
+        QVERIFY(kept.size() >= 2 && kept.size() < all.size());
+        QCOMPARE(kept, all.mid(0, kept.size()));
+        QCOMPARE(ItemText(page.get(), kPages[kind].count), QString::number(kept.size()));
+        sim("faults");
+        click(page.get(), kPages[kind].refresh);
+        walked(page.get());
+        QCOMPARE(column(list, kPages[kind].keyColumn), all);
+    }
+
+    // An answer to another request of the walk's session neither ends the walk nor adds a row.
+    void staleAnswerKeepsWalking_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("ARP") << int(Arp);
+        QTest::newRow("route") << int(Route);
+        QTest::newRow("forwarding") << int(Forwarding);
+    }
+
+    void staleAnswerKeepsWalking() {
+        QFETCH(int, kind);
+        const QStringList all = keys(kind);
+        sim("delay 50");
+        std::unique_ptr<QDialog> page(newPage(kind));
+        QTreeWidget* list = listOf(page.get(), kind);
+        QTRY_VERIFY(list->topLevelItemCount() >= 1);
+        // Asked while the walk's own request is out, answered right after it, in order.
+        QVERIFY(walkChannel(page.get()).session->SendSnmp(SNMP_PDU_GETNEXT) != 0);
+        walked(page.get(), 10000);
+        QCOMPARE(column(list, kPages[kind].keyColumn), all);
+    }
+
+    // The port filter removes the rows whose port is the filter's text, whole.
+    void forwardingFilter() {
+        const QStringList macs = keys(Forwarding);
+        const QStringList ports = Snmpwalk(m_sim->port(), "orchid", "1.3.6.1.2.1.17.4.3.1.2");
+        QCOMPARE(ports.size(), macs.size());
+        QVERIFY(ports.contains("5") && ports.contains("15") && ports.contains("50"));
+        CForwardingTableDlg page;
+        walked(&page);
+        QCOMPARE(ItemText(&page, 1216), QStringLiteral("300"));
+        auto* filter = platform::Item<QLineEdit>(&page, 1213);
+        auto expect = [&](const QString& hidden) {
+            QStringList out;
+            for (int i = 0; i < macs.size(); ++i)
+                if (ports[i] != hidden) out << macs[i];
+            return out;
+        };
+        QTest::keyClicks(filter, QStringLiteral("5"));
+        QCOMPARE(filter->text(), QStringLiteral("5"));
+        walked(&page);
+        QCOMPARE(column(page.list(), 0), expect("5"));
+        QVERIFY(column(page.list(), 2).contains("15") && column(page.list(), 2).contains("50"));
+        QCOMPARE(ItemText(&page, 1220), QString::number(page.list()->topLevelItemCount()));
+
+        // Letters do not go in; an empty filter shows all.
+        QTest::keyClicks(filter, QStringLiteral("x"));
+        QCOMPARE(filter->text(), QStringLiteral("5"));
+        QTest::keyClick(filter, Qt::Key_Backspace);
+        walked(&page);
+        QCOMPARE(column(page.list(), 0), macs);
+
+        // A second digit typed while the walk runs empties the list; the running walk goes on
+        // with the rows still to come, filtered by both digits.
+        sim("delay 40");
+        const int before = served();
+        QTest::keyClicks(filter, QStringLiteral("1"));
+        QTRY_VERIFY(page.list()->topLevelItemCount() >= 2);
+        QTest::keyClicks(filter, QStringLiteral("5"));
+        QCOMPARE(page.list()->topLevelItemCount(), 0);
+        QCOMPARE(ItemText(&page, 1220), QStringLiteral(" 0"));
+        sim("delay 0");
+        walked(&page);
+        const QStringList rest = column(page.list(), 0);
+        const QStringList tail = expect("15").mid(expect("15").size() - rest.size());
+        QCOMPARE(rest, tail);
+        QVERIFY(!column(page.list(), 2).contains("15"));
+        QCOMPARE(served() - before, macs.size() + 1);
+
+        // The aging time is read again with Refresh, beside the walk.
+        sim("put 1.3.6.1.2.1.17.4.2.0 i 600");
+        click(&page, 20);
+        QTRY_COMPARE(ItemText(&page, 1216), QStringLiteral("600"));
+        sim("put 1.3.6.1.2.1.17.4.2.0 i 300");
+    }
+
+    // The aging time and the walk run on sessions of their own: a lost aging answer leaves
+    // the text as it was and the next Refresh reads it again.
+    void forwardingAgingTime() {
+        sim("drop 1");
+        CForwardingTableDlg page;
+        QVERIFY(page.agingChannel().busy() && page.channel().busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!page.agingChannel().busy() && !page.channel().busy(),
+                                 kTimeoutMs + 3000);
+        QCOMPARE(ItemText(&page, 1216), QString());
+        sim("faults");
+        click(&page, 20);
+        QTRY_COMPARE(ItemText(&page, 1216), QStringLiteral("300"));
+        walked(&page);
+        QCOMPARE(page.list()->topLevelItemCount(), keys(Forwarding).size());
+    }
+
+    // The proxied form: the proxy record's answer has no column. (The proxy binding walks on
+    // through the simulator's objects beside the columns, and its end of the MIB ends the walk
+    // after a few rows.)
+    void proxied_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("ARP") << int(Arp);
+        QTest::newRow("route") << int(Route);
+        QTest::newRow("forwarding") << int(Forwarding);
+    }
+
+    void proxied() {
+        QFETCH(int, kind);
+        g_strProxyAddress = QStringLiteral("127.0.0.1");
+        std::unique_ptr<QDialog> page(newPage(kind));
+        walked(page.get());
+        QTreeWidget* list = listOf(page.get(), kind);
+        QCOMPARE(list->columnCount(), kPages[kind].columns);
+        QCOMPARE(walkChannel(page.get()).session->GetOidList().size(), kPages[kind].columns + 1);
+        const QStringList shown = column(list, kPages[kind].keyColumn);
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown, keys(kind).mid(0, shown.size()));
+        for (const QStringList& row : rows(list))
+            QVERIFY(!row.last().isEmpty());
+    }
+
+    // Ctrl+P prints the listed rows as the ARP report.
+    void arpPrints() {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("arp.pdf"));
+        int asked = 0;
+        platform::SetPrintDialogHook([&](QPrintDialog* d) {
+            ++asked;
+            d->printer()->setOutputFormat(QPrinter::PdfFormat);
+            d->printer()->setOutputFileName(pdf);
+            return true;
+        });
+        CArpTableDlg page;
+        QVERIFY(platform::Item<QPushButton>(&page, 12)->isHidden());
+        page.show();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        walked(&page);
+        QTest::keyClick(page.list(), Qt::Key_P, Qt::ControlModifier);
+        platform::SetPrintDialogHook({});
+        QCOMPARE(asked, 1);
+        const QString text =
+            RunTool(QStringLiteral("pdftotext"), {"-layout", pdf, "-"}).simplified();
+        QVERIFY2(text.contains(QStringLiteral("1 192.168.100.254 00:1B:21:0A:11:FE Static")),
+                 qPrintable(text));
+    }
+
+    // The host's own tables through net-snmp's agent, as snmpwalk reads them (in the tests'
+    // network namespace both may well be empty).
+    void againstSnmpd() {
+        SnmpdProcess snmpd;
+        QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
+        SetSnmpAgentPort(snmpd.port());
+        g_strReadCommunity = QStringLiteral("public");
+        for (int kind : {Arp, Route}) {
+            const QStringList expected = Snmpwalk(snmpd.port(), "public", kPages[kind].keyOid);
+            std::unique_ptr<QDialog> page(newPage(kind));
+            walked(page.get());
+            QTreeWidget* list = listOf(page.get(), kind);
+            QCOMPARE(column(list, kPages[kind].keyColumn), expected);
+            const QString count = ItemText(page.get(), kPages[kind].count);
+            QCOMPARE(count, kind == Arp && expected.isEmpty() ? QString()
+                                                              : QString::number(expected.size()));
+        }
+    }
+};
+
+QTEST_MAIN(TestTables)
+#include "tst_tables.moc"
