@@ -1,5 +1,6 @@
 // talvex-sim: a simulated Talvex chassis answering SNMP v1/v2c on loopback.
 #include "sim/agent.h"
+#include "sim/rmon.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@ void usage() {
         "                       configuration dialog lists them\n"
         "  --static             links, counters and load stay as they start\n"
         "  --seed N             seed of the chassis' behaviour (1)\n"
+        "  --rmon-probes N      RMON statistics probes at start (8)\n"
         "  --drop               answer nothing\n"
         "  --delay MS           answer MS milliseconds late\n"
         "  --error N            answer every request with error status N\n"
@@ -38,6 +40,7 @@ void usage() {
 int main(int argc, char** argv) {
     sim::AgentOptions agent;
     sim::ChassisOptions chassis;
+    sim::RmonOptions rmon;
     bool commands = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -76,6 +79,8 @@ int main(int argc, char** argv) {
             chassis.live = false;
         else if (a == "--seed")
             chassis.seed = uint32_t(number());
+        else if (a == "--rmon-probes")
+            rmon.probes = int(number());
         else if (a == "--drop")
             agent.faults.drop = true;
         else if (a == "--delay")
@@ -100,6 +105,8 @@ int main(int argc, char** argv) {
     sim::Chassis model(chassis);
     sim::Mib mib;
     model.publish(mib);
+    rmon.live = chassis.live;
+    sim::Rmon rmonGroups(model, mib, rmon);
     sim::Agent server(agent, model, mib);
     if (!server.open())
         return 1;
