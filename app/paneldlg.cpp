@@ -5,6 +5,7 @@
 #include "pages/deviceinfodlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
+#include "pages/rmonstatdlg.h"
 #include "res/menus.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
@@ -34,6 +35,7 @@ enum : int {
     kCmdSystemInfo = 32787,
     kCmdInterfaceInfo = 32788,
     kCmdTelnet = 32800,
+    kCmdRmonStat = 32804,
     kCmdPanelRefresh = 32808,
     kCmdCpu = 32809,
     kCmdOspf = 32810,
@@ -195,6 +197,9 @@ bool CPanelDlg::OnCommand(int id) {
         return true;
     case kCmdInterfaceInfo:
         runPage<CInterfaceInfoDlg>();
+        return true;
+    case kCmdRmonStat:
+        runPage<CRmonStatDlg>();
         return true;
     case kCmdCpu:
         runPage<CCpuUtilDlg>();
