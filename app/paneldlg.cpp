@@ -5,6 +5,7 @@
 #include "pages/deviceinfodlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
+#include "pages/rmonhistorydlg.h"
 #include "pages/rmonstatdlg.h"
 #include "res/menus.h"
 #include "panel/panelpoller.h"
@@ -36,6 +37,7 @@ enum : int {
     kCmdInterfaceInfo = 32788,
     kCmdTelnet = 32800,
     kCmdRmonStat = 32804,
+    kCmdRmonHistory = 32805,
     kCmdPanelRefresh = 32808,
     kCmdCpu = 32809,
     kCmdOspf = 32810,
@@ -200,6 +202,9 @@ bool CPanelDlg::OnCommand(int id) {
         return true;
     case kCmdRmonStat:
         runPage<CRmonStatDlg>();
+        return true;
+    case kCmdRmonHistory:
+        runPage<CRmonHistoryDlg>();
         return true;
     case kCmdCpu:
         runPage<CCpuUtilDlg>();

@@ -147,6 +147,33 @@ const DlgItem kRmonStatAdd[] = {
     {Ctl::Button, 2, "Cancel", 100, 70, 50, 14, None},
 };
 
+const DlgItem kRmonHistory[] = {
+    {Ctl::Group, S, "Control Table", 7, 5, 316, 92, None},
+    {Ctl::List, 1020, "", 14, 17, 302, 74, None},
+    {Ctl::Group, S, "Record Table", 7, 101, 316, 122, None},
+    {Ctl::List, 1021, "", 14, 113, 302, 104, None},
+    {Ctl::Button, 1022, "&Add", 14, 230, 50, 14, None},
+    {Ctl::Button, 1023, "&Delete", 70, 230, 50, 14, None},
+    {Ctl::Button, 1024, "&Refresh", 126, 230, 50, 14, None},
+    {Ctl::Button, 1025, "&Print", 182, 230, 50, 14, Hidden},
+    {Ctl::DefButton, 2, "&Close", 266, 230, 50, 14, None},
+};
+
+const DlgItem kRmonHistoryAdd[] = {
+    {Ctl::Static, S, "Index:", 10, 12, 50, 10, None},
+    {Ctl::Edit, 1030, "", 64, 10, 116, 13, None},
+    {Ctl::Static, S, "Source Port:", 10, 30, 50, 10, None},
+    {Ctl::Edit, 1031, "", 64, 28, 116, 13, None},
+    {Ctl::Static, S, "Property:", 10, 48, 50, 10, None},
+    {Ctl::Edit, 1032, "", 64, 46, 116, 13, None},
+    {Ctl::Static, S, "Bucket:", 10, 66, 50, 10, None},
+    {Ctl::Edit, 1033, "", 64, 64, 116, 13, None},
+    {Ctl::Static, S, "Interval(S):", 10, 84, 50, 10, None},
+    {Ctl::Edit, 1034, "", 64, 82, 116, 13, None},
+    {Ctl::DefButton, 1, "OK", 40, 106, 50, 14, None},
+    {Ctl::Button, 2, "Cancel", 100, 106, 50, 14, None},
+};
+
 const DlgItem kRmonParameter[] = {
     {Ctl::Static, S, "Parameter:", 10, 10, 40, 10, None},
     {Ctl::Combo, 1060, "", 54, 8, 120, 120, None},
@@ -283,6 +310,8 @@ const DlgTemplate kTemplates[] = {
     TEMPLATE(156, "Port Configuration", 198, 138, kPortConfig),
     TEMPLATE(461, "RMON 1 Statistic Information", 260, 194, kRmonStat),
     TEMPLATE(462, "  RMON 1 Group", 190, 92, kRmonStatAdd),
+    TEMPLATE(463, "RMON 2 Group - History Record", 330, 252, kRmonHistory),
+    TEMPLATE(464, "  RMON 2 Group", 190, 128, kRmonHistoryAdd),
     TEMPLATE(466, "RMON 1 Group Parameter Information", 326, 184, kRmonParameter),
     TEMPLATE(467, "RMON 1 Interface: device name", 260, 302, kRmonInterface),
 };
