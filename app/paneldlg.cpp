@@ -1,6 +1,7 @@
 #include "app/paneldlg.h"
 
 #include "app/aboutdlg.h"
+#include "pages/alarmeventdlg.h"
 #include "pages/cpuutildlg.h"
 #include "pages/deviceinfodlg.h"
 #include "pages/interfaceinfodlg.h"
@@ -38,6 +39,7 @@ enum : int {
     kCmdTelnet = 32800,
     kCmdRmonStat = 32804,
     kCmdRmonHistory = 32805,
+    kCmdAlarmEvent = 32806,
     kCmdPanelRefresh = 32808,
     kCmdCpu = 32809,
     kCmdOspf = 32810,
@@ -205,6 +207,9 @@ bool CPanelDlg::OnCommand(int id) {
         return true;
     case kCmdRmonHistory:
         runPage<CRmonHistoryDlg>();
+        return true;
+    case kCmdAlarmEvent:
+        runPage<CAlarmEventDlg>();
         return true;
     case kCmdCpu:
         runPage<CCpuUtilDlg>();

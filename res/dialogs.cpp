@@ -174,6 +174,24 @@ const DlgItem kRmonHistoryAdd[] = {
     {Ctl::Button, 2, "Cancel", 100, 106, 50, 14, None},
 };
 
+const DlgItem kAlarmEvent[] = {
+    {Ctl::Group, S, "Event Table", 7, 5, 406, 132, None},
+    {Ctl::List, 1040, "", 14, 17, 392, 96, None},
+    {Ctl::Static, S, "Number:", 14, 120, 32, 10, None},
+    {Ctl::Value, 1041, "0", 48, 119, 40, 12, None},
+    {Ctl::Button, 1042, "&Delete", 236, 118, 52, 14, None},
+    {Ctl::Button, 1043, "&Refresh", 294, 118, 52, 14, None},
+    {Ctl::Button, 1044, "&Print", 352, 118, 52, 14, Hidden | Disabled},
+    {Ctl::Group, S, "Alarm Control Table", 7, 141, 406, 132, None},
+    {Ctl::List, 1050, "", 14, 153, 392, 96, None},
+    {Ctl::Static, S, "Number:", 14, 256, 32, 10, None},
+    {Ctl::Value, 1051, "0", 48, 255, 40, 12, None},
+    {Ctl::Button, 1052, "De&lete", 236, 254, 52, 14, None},
+    {Ctl::Button, 1053, "Re&fresh", 294, 254, 52, 14, None},
+    {Ctl::Button, 1054, "Prin&t", 352, 254, 52, 14, Hidden | Disabled},
+    {Ctl::DefButton, 2, "&Close", 356, 280, 50, 14, None},
+};
+
 const DlgItem kRmonParameter[] = {
     {Ctl::Static, S, "Parameter:", 10, 10, 40, 10, None},
     {Ctl::Combo, 1060, "", 54, 8, 120, 120, None},
@@ -312,6 +330,7 @@ const DlgTemplate kTemplates[] = {
     TEMPLATE(462, "  RMON 1 Group", 190, 92, kRmonStatAdd),
     TEMPLATE(463, "RMON 2 Group - History Record", 330, 252, kRmonHistory),
     TEMPLATE(464, "  RMON 2 Group", 190, 128, kRmonHistoryAdd),
+    TEMPLATE(465, "Alarm & Event Information", 420, 300, kAlarmEvent),
     TEMPLATE(466, "RMON 1 Group Parameter Information", 326, 184, kRmonParameter),
     TEMPLATE(467, "RMON 1 Interface: device name", 260, 302, kRmonInterface),
 };
