@@ -2,12 +2,15 @@
 
 #include "app/aboutdlg.h"
 #include "pages/arptabledlg.h"
+#include "pages/alarmeventdlg.h"
 #include "pages/cpuutildlg.h"
 #include "pages/deviceinfodlg.h"
 #include "pages/forwardingtabledlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
 #include "pages/routetabledlg.h"
+#include "pages/rmonhistorydlg.h"
+#include "pages/rmonstatdlg.h"
 #include "res/menus.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
@@ -42,6 +45,9 @@ enum : int {
     kCmdRoute = 32790,
     kCmdForwarding = 32791,
     kCmdTelnet = 32800,
+    kCmdRmonStat = 32804,
+    kCmdRmonHistory = 32805,
+    kCmdAlarmEvent = 32806,
     kCmdPanelRefresh = 32808,
     kCmdCpu = 32809,
     kCmdOspf = 32810,
@@ -215,6 +221,15 @@ bool CPanelDlg::OnCommand(int id) {
         return true;
     case kCmdForwarding:
         runPage<CForwardingTableDlg>();
+        return true;
+    case kCmdRmonStat:
+        runPage<CRmonStatDlg>();
+        return true;
+    case kCmdRmonHistory:
+        runPage<CRmonHistoryDlg>();
+        return true;
+    case kCmdAlarmEvent:
+        runPage<CAlarmEventDlg>();
         return true;
     case kCmdCpu:
         runPage<CCpuUtilDlg>();

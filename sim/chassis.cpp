@@ -139,6 +139,8 @@ void Chassis::setLink(int ifIndex, bool up, uint32_t nowTicks) {
 }
 
 void Chassis::tick(uint32_t nowTicks) {
+    for (auto& follow : m_followers)
+        follow(nowTicks);
     if (!m_opt.live)
         return;
     auto walk = [this](int32_t& v, int lo, int hi) {

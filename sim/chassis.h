@@ -5,6 +5,7 @@
 #include "sim/mib.h"
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ public:
     void publish(Mib& mib);
     // One second of life.
     void tick(uint32_t nowTicks);
+    // Groups that follow the chassis (their counters grow with its traffic) see every tick,
+    // before the chassis' own, whether the chassis is live or static.
+    void onTick(std::function<void(uint32_t nowTicks)> follower) { m_followers.push_back(std::move(follower)); }
     uint32_t uptime() const; // hundredths of a second since start
 
     std::vector<Port>& ports() { return m_ports; }
@@ -59,6 +63,7 @@ private:
     std::vector<Port> m_ports;
     std::vector<Module> m_modules;
     std::vector<std::pair<int, int32_t>> m_power; // {index, type}
+    std::vector<std::function<void(uint32_t)>> m_followers;
 
     std::string m_sysDescr = "Talvex 8010 modular Ethernet switch, firmware 3.2.7";
     std::string m_sysContact = "noc@example.net";

@@ -2,6 +2,7 @@
 #include "sim/agent.h"
 #include "sim/fdb.h"
 #include "sim/iptables.h"
+#include "sim/rmon.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@ void usage() {
         "                       configuration dialog lists them\n"
         "  --static             links, counters and load stay as they start\n"
         "  --seed N             seed of the chassis' behaviour (1)\n"
+        "  --rmon-probes N      RMON statistics probes at start (8)\n"
         "  --drop               answer nothing\n"
         "  --delay MS           answer MS milliseconds late\n"
         "  --error N            answer every request with error status N\n"
@@ -41,6 +43,7 @@ void usage() {
 int main(int argc, char** argv) {
     sim::AgentOptions agent;
     sim::ChassisOptions chassis;
+    sim::RmonOptions rmon;
     bool commands = false;
     int fdbRows = -1;
     for (int i = 1; i < argc; ++i) {
@@ -82,6 +85,8 @@ int main(int argc, char** argv) {
             chassis.live = false;
         else if (a == "--seed")
             chassis.seed = uint32_t(number());
+        else if (a == "--rmon-probes")
+            rmon.probes = int(number());
         else if (a == "--drop")
             agent.faults.drop = true;
         else if (a == "--delay")
@@ -109,6 +114,8 @@ int main(int argc, char** argv) {
     sim::PublishIpTables(mib, model.ports());
     sim::ForwardingDb fdb(model.ports(), fdbRows);
     fdb.publish(mib);
+    rmon.live = chassis.live;
+    sim::Rmon rmonGroups(model, mib, rmon);
     sim::Agent server(agent, model, mib);
     if (!server.open())
         return 1;

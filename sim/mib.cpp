@@ -3,22 +3,53 @@
 namespace sim {
 
 void Mib::add(const ber::Oid& oid, Reader read, Writer write) {
-    m_nodes[oid] = Node{std::move(read), std::move(write)};
+    std::unique_ptr<Node>& slot = m_nodes[oid];
+    retire(std::move(slot));
+    slot = std::make_unique<Node>(Node{std::move(read), std::move(write)});
 }
 
 void Mib::remove(const ber::Oid& oid) {
-    m_nodes.erase(oid);
+    auto it = m_nodes.find(oid);
+    if (it == m_nodes.end())
+        return;
+    retire(std::move(it->second));
+    m_nodes.erase(it);
 }
 
 void Mib::removeBelow(const ber::Oid& prefix) {
     auto it = m_nodes.lower_bound(prefix);
-    while (it != m_nodes.end() && ber::oidStartsWith(it->first, prefix))
+    while (it != m_nodes.end() && ber::oidStartsWith(it->first, prefix)) {
+        retire(std::move(it->second));
         it = m_nodes.erase(it);
+    }
+}
+
+void Mib::addCreatable(const ber::Oid& prefix, Maker make) {
+    m_makers.emplace_back(prefix, std::move(make));
+}
+
+void Mib::retire(std::unique_ptr<Node> node) const {
+    if (node)
+        m_spent.push_back(std::move(node));
+}
+
+void Mib::settle() {
+    m_spent.clear();
 }
 
 const Node* Mib::find(const ber::Oid& oid) const {
     auto it = m_nodes.find(oid);
-    return it == m_nodes.end() ? nullptr : &it->second;
+    if (it != m_nodes.end())
+        return it->second.get();
+    for (const auto& [prefix, make] : m_makers) {
+        if (!ber::oidStartsWith(oid, prefix))
+            continue;
+        if (std::optional<Node> made = make(oid)) {
+            m_spent.push_back(std::make_unique<Node>(std::move(*made)));
+            return m_spent.back().get();
+        }
+    }
+    return nullptr;
 }
 
 const Node* Mib::next(const ber::Oid& oid, ber::Oid& found) const {
@@ -26,7 +57,7 @@ const Node* Mib::next(const ber::Oid& oid, ber::Oid& found) const {
     if (it == m_nodes.end())
         return nullptr;
     found = it->first;
-    return &it->second;
+    return it->second.get();
 }
 
 bool Mib::objectExists(const ber::Oid& oid) const {

@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace sim {
@@ -32,6 +34,17 @@ public:
     // Removes every instance below prefix.
     void removeBelow(const ber::Oid& prefix);
 
+    // Instances below prefix that do not exist but that a set may create (a row of a table
+    // with a status column): find() answers such an OID with the node make builds for it, or
+    // with none when make declines. The node's writer creates the row; its reader answers
+    // noSuchInstance, as the instance does not exist.
+    using Maker = std::function<std::optional<Node>(const ber::Oid& oid)>;
+    void addCreatable(const ber::Oid& prefix, Maker make);
+    // A set holds the nodes it writes until its last binding is stored, and a row may delete
+    // itself through its status on the way: removed and replaced nodes, and those find()
+    // made, stay alive until settle(), which the agent's owner calls between requests.
+    void settle();
+
     const Node* find(const ber::Oid& oid) const;
     // The first instance after oid, with its OID; null at the end of the tree.
     const Node* next(const ber::Oid& oid, ber::Oid& found) const;
@@ -44,8 +57,12 @@ public:
     size_t size() const { return m_nodes.size(); }
 
 private:
-    std::map<ber::Oid, Node> m_nodes;
+    void retire(std::unique_ptr<Node> node) const;
+
+    std::map<ber::Oid, std::unique_ptr<Node>> m_nodes;
+    std::vector<std::pair<ber::Oid, Maker>> m_makers;
     std::vector<SetCheck> m_setChecks;
+    mutable std::vector<std::unique_ptr<Node>> m_spent;
 };
 
 // Writers for the common cases.

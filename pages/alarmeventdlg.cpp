@@ -1,0 +1,157 @@
+#include "pages/alarmeventdlg.h"
+
+#include "pages/tablereport.h"
+#include "platform/platform.h"
+#include "res/stringtable.h"
+#include "snmp/params.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+QvTable<11> g_alarmWalkTable{{
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.1", "Index"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.2", "Interval"),
+    QvRecord(ber::ObjectId, 0x11, "1.3.6.1.2.1.16.3.1.1.3", "OID"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.4", "Type"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.5", "Value"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.6", "Startup"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.7", "UpThreshhold"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.8", "DownThreshhold"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.9", "Upevent"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.10", "DownEvent"),
+    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.3.1.1.11", "Owner"),
+}};
+
+QvTable<6> g_eventWalkTable{{
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.9.1.1.1", "Index"),
+    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.9.1.1.2", "Description"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.9.1.1.3", "Type"),
+    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.9.1.1.4", "Community"),
+    QvRecord(ber::TimeTicks, 0x11, "1.3.6.1.2.1.16.9.1.1.5", "LastTime"),
+    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.9.1.1.6", "Owner"),
+}};
+
+// Its one record names eventStatus or alarmStatus of the entry to delete.
+QvTable<1> g_deleteTable{{
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.16.9.1.1.7", "Status"),
+}};
+
+enum : int {
+    kEventList = 1040,
+    kEventCount = 1041,
+    kEventDelete = 1042,
+    kEventRefresh = 1043,
+    kEventPrint = 1044,
+    kAlarmList = 1050,
+    kAlarmCount = 1051,
+    kAlarmDelete = 1052,
+    kAlarmRefresh = 1053,
+    kAlarmPrint = 1054,
+    kClose = 2,
+};
+
+enum : int { kEventType = 2, kAlarmSampleType = 3, kAlarmStartup = 5 };
+
+QStringList AlarmHeadings() {
+    QStringList headings;
+    for (int id : {173, 174})
+        headings << QString::fromUtf8(res::String(id));
+    headings << QStringLiteral("  OID  ");
+    for (int id = 175; id <= 182; ++id)
+        headings << QString::fromUtf8(res::String(id));
+    return headings;
+}
+
+} // namespace
+
+QString EventTypeText(const QString& value) {
+    if (value == QLatin1String("2"))
+        return QStringLiteral("Log");
+    if (value == QLatin1String("3"))
+        return QStringLiteral("Snmp_Trap");
+    if (value == QLatin1String("4"))
+        return QStringLiteral("Log And Snmp_Trap");
+    return QStringLiteral("Nothing");
+}
+
+QString SampleTypeText(const QString& value) {
+    return value == QLatin1String("1") ? QStringLiteral("absoluteValue") : QStringLiteral("deltaValue");
+}
+
+QString StartupText(const QString& value) {
+    if (value == QLatin1String("1"))
+        return QStringLiteral("Rising");
+    if (value == QLatin1String("2"))
+        return QStringLiteral("Falling");
+    return QStringLiteral("Rising/Falling");
+}
+
+CAlarmEventDlg::CAlarmEventDlg() {
+    InitPage(this, 475, QString::fromUtf8(res::String(172)));
+    m_events = new ListWalk(this, g_eventWalkTable, kEventList, {183, 184, 185, 186, 187, 188}, kEventCount);
+    m_events->mapColumn(kEventType, EventTypeText);
+    m_alarms = new ListWalk(this, g_alarmWalkTable, kAlarmList, AlarmHeadings(), kAlarmCount);
+    m_alarms->mapColumn(kAlarmSampleType, SampleTypeText);
+    m_alarms->mapColumn(kAlarmStartup, StartupText);
+    m_eventPane = {m_events, kEventDelete, "1.3.6.1.2.1.16.9.1.1.7", "Do you want to delete this event item?"};
+    m_alarmPane = {m_alarms, kAlarmDelete, "1.3.6.1.2.1.16.3.1.1.12", "Do you want to delete this control item?"};
+
+    OnClicked(this, kEventRefresh, [this] { walkEvents(); });
+    OnClicked(this, kAlarmRefresh, [this] { walkAlarms(); });
+    OnClicked(this, kEventDelete, [this] { OnDelete(m_eventPane); });
+    OnClicked(this, kAlarmDelete, [this] { OnDelete(m_alarmPane); });
+    OnClicked(this, kEventPrint, [this] { PrintEventReport(this, events()); });
+    OnClicked(this, kAlarmPrint, [this] { PrintAlarmReport(this, alarms()); });
+    OnClicked(this, kClose, [this] { reject(); });
+    InstallPrintShortcut(this, [this] { PrintAlarmOrEventReport(this, alarms(), events()); });
+    for (const Pane* pane : {&m_eventPane, &m_alarmPane})
+        OnListClicks(pane->walk->list(), [this, pane] { OnClick(*pane); }, [this, pane] { OnDoubleClick(*pane); });
+
+    enable(kEventDelete, false);
+    enable(kAlarmDelete, false);
+    walkEvents();
+    walkAlarms();
+}
+
+void CAlarmEventDlg::enable(int id, bool on) {
+    platform::Item<QPushButton>(this, id)->setEnabled(on);
+}
+
+void CAlarmEventDlg::walkEvents() {
+    enable(kAlarmDelete, false);
+    m_events->start();
+}
+
+void CAlarmEventDlg::walkAlarms() {
+    m_alarms->start();
+}
+
+void CAlarmEventDlg::OnClick(const Pane& pane) {
+    if (SelectedRow(pane.walk->list()) >= 0 && g_bUserRight)
+        enable(pane.deleteId, true);
+}
+
+void CAlarmEventDlg::OnDoubleClick(const Pane& pane) {
+    if (!g_bUserRight)
+        return;
+    const bool selected = SelectedRow(pane.walk->list()) >= 0;
+    enable(pane.deleteId, selected);
+    if (selected)
+        platform::DialogItem(this, kClose)->setFocus();
+}
+
+void CAlarmEventDlg::OnDelete(const Pane& pane) {
+    if (platform::MessageBox(this, QString::fromLatin1(pane.question), true) != platform::Answer::Ok)
+        return;
+    const int row = SelectedRow(pane.walk->list());
+    if (row < 0)
+        return;
+    SendEntryStatus(this, m_delete, g_deleteTable, pane.statusColumn, pane.walk->list()->topLevelItem(row)->text(0), "4");
+    if (pane.walk == m_events)
+        walkEvents();
+    else
+        walkAlarms();
+    enable(pane.deleteId, false);
+}

@@ -1,0 +1,95 @@
+// The live counter displays of the RMON statistics probes, re-read every 2 seconds: one counter
+// for a group of up to 24 probes, or all 17 counters each for a probe chosen row by row. They
+// take the probes from the statistics page's recorded rows and never walk the table. Every
+// value is one get on its own session, so one slow object never holds up the others, and an
+// object whose get is still out is not asked again.
+#pragma once
+
+#include "pages/pagecommon.h"
+
+#include <QDialog>
+#include <QList>
+
+class CRmonStatDlg;
+class QComboBox;
+class QLabel;
+
+// One counter shown in a label: a get of one object on its own session.
+class CounterGet : public QObject {
+    Q_OBJECT
+public:
+    // name: the record's name, for the library only.
+    CounterGet(QObject* parent, QLabel* value, const char* name);
+    // The object the label shows from now on (empty: none) and a get of it, unless the previous
+    // get is still out; an answer for an object the label no longer shows is dropped.
+    void read(const QString& oid);
+    bool busy() const { return m_snmp.busy(); }
+
+private:
+    void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
+
+    QLabel* m_value;
+    QvTable<1> m_table;
+    SnmpChannel m_snmp;
+    QString m_wanted; // what the label shows
+    QString m_asked;  // what the outstanding get asks for
+};
+
+// What both displays share: the page they read the probes from, Refresh, Close, and a read of
+// every value when they open and every 2 seconds until they close.
+class CCounterDisplay : public QDialog {
+    Q_OBJECT
+public:
+    const QList<CounterGet*>& items() const { return m_items; }
+    void done(int result) override;
+
+protected:
+    CCounterDisplay(CRmonStatDlg* page, int templateId, int titleId, int refreshId);
+    // Reads the values now and starts the timer; the last step of a display's construction.
+    void start();
+    virtual void readValues() = 0;
+    void timerEvent(QTimerEvent* event) override;
+
+    CRmonStatDlg* m_page;
+    QList<CounterGet*> m_items;
+
+private:
+    int m_timer = 0;
+};
+
+// One chosen counter for the probes of a group of 24, stepping from group to group.
+class CRmonParamDlg : public CCounterDisplay {
+    Q_OBJECT
+public:
+    CRmonParamDlg(CRmonStatDlg* page, int groups);
+
+    int group() const { return m_group; }
+
+private:
+    void label();
+    void blank();
+    void readValues() override;
+    void step(int by);
+    void enableItems();
+
+    int m_groups;
+    int m_group = 1;
+    QComboBox* m_counter;
+    bool m_asking = false; // "Please input parameter!" is on the screen
+};
+
+// All 17 counters, each for the probe chosen in its own row.
+class CRmonIntfDlg : public CCounterDisplay {
+    Q_OBJECT
+public:
+    // position: the probe every row starts with, a position among the recorded rows.
+    CRmonIntfDlg(CRmonStatDlg* page, int position);
+
+private:
+    void readValues() override;
+
+    QList<QComboBox*> m_probes;
+};
+
+// Period of the displays' re-reads (timers 1020 and 1021; Qt numbers its timers itself).
+inline constexpr int kCounterTimerMs = 2000;

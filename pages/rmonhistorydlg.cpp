@@ -1,0 +1,223 @@
+#include "pages/rmonhistorydlg.h"
+
+#include "pages/tablereport.h"
+#include "platform/platform.h"
+#include "res/stringtable.h"
+#include "snmp/params.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+QvTable<5> g_controlWalkTable{{
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.2.1.1.1", "Index"),
+    QvRecord(ber::ObjectId, 0x12, "1.3.6.1.2.1.16.2.1.1.2", "PortSource"),
+    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.2.1.1.6", "Owner"),
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.2.1.1.4", "Buckets"),
+    QvRecord(ber::Integer, 0x12, "1.3.6.1.2.1.16.2.1.1.5", "Interval"),
+}};
+
+// The sample columns; each walk starts below the selected control entry's index.
+constexpr const char* kSampleColumns[] = {
+    "1.3.6.1.2.1.16.2.2.1.3", "1.3.6.1.2.1.16.2.2.1.5", "1.3.6.1.2.1.16.2.2.1.6",
+    "1.3.6.1.2.1.16.2.2.1.15", "1.3.6.1.2.1.16.2.2.1.9",
+};
+
+QvTable<5> g_sampleWalkTable{{
+    QvRecord(ber::TimeTicks, 0x12, kSampleColumns[0], "Time"),
+    QvRecord(ber::Counter32, 0x11, kSampleColumns[1], "Byte/Interval"),
+    QvRecord(ber::Counter32, 0x11, kSampleColumns[2], "Packet/Interval"),
+    QvRecord(ber::Integer, 0x12, kSampleColumns[3], "Utility"),
+    QvRecord(ber::Counter32, 0x12, kSampleColumns[4], "Error/Interval"),
+}};
+
+constexpr const char* kStatusColumn = "1.3.6.1.2.1.16.2.1.1.7";
+constexpr const char* kSourceColumn = "1.3.6.1.2.1.16.2.1.1.2";
+constexpr const char* kOwnerColumn = "1.3.6.1.2.1.16.2.1.1.6";
+constexpr const char* kIntervalColumn = "1.3.6.1.2.1.16.2.1.1.5";
+constexpr const char* kRequestedColumn = "1.3.6.1.2.1.16.2.1.1.3";
+
+QvTable<5> g_historyCreateTable{{
+    QvRecord(ber::Integer, 0x2, kStatusColumn, "Rmon2Status"),
+    QvRecord(ber::ObjectId, 0x2, kSourceColumn, "PortSource"),
+    QvRecord(ber::OctetString, 0x2, kOwnerColumn, "Owner"),
+    QvRecord(ber::Integer, 0x2, kIntervalColumn, "Interval"),
+    QvRecord(ber::Integer, 0x2, kRequestedColumn, "Buckets"),
+}};
+
+QvTable<1> g_historyDeleteTable{{
+    QvRecord(ber::Integer, 0x2, kStatusColumn, "Rmon2StatsStatus"),
+}};
+
+enum : int {
+    kControlList = 1020,
+    kSampleList = 1021,
+    kAdd = 1022,
+    kDelete = 1023,
+    kRefresh = 1024,
+    kPrint = 1025,
+    kClose = 2,
+    kAddIndex = 1030,
+    kAddSource = 1031,
+    kAddProperty = 1032,
+    kAddBuckets = 1033,
+    kAddInterval = 1034,
+};
+
+enum : int { kSourceRecord = 1, kTimeRecord = 0 };
+
+constexpr int kSampleTimerMs = 20000; // timer 1017
+
+} // namespace
+
+QString SampleTimeText(const QString& value) {
+    bool ok = false;
+    const qint64 ticks = value.toLongLong(&ok);
+    return ok ? UptimeText(ticks) : value;
+}
+
+CRmonHistoryDlg::CRmonHistoryDlg() {
+    InitPage(this, 473, QString::fromUtf8(res::String(122)));
+    m_controls = new ListWalk(this, g_controlWalkTable, kControlList, {112, 113, 114, 115, 116}, 0);
+    m_controls->mapColumn(kSourceRecord, RmonSourceText);
+    m_samples = new ListWalk(this, g_sampleWalkTable, kSampleList, {117, 118, 119, 120, 121}, 0);
+    m_samples->mapColumn(kTimeRecord, SampleTimeText);
+    connect(m_controls, &ListWalk::rowAdded, this, &CRmonHistoryDlg::OnControlAdded);
+    m_sets = new RmonEntrySets(this, g_historyCreateTable,
+                               {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},
+                               g_historyDeleteTable);
+
+    OnClicked(this, kAdd, [this] { OnAdd(); });
+    OnClicked(this, kDelete, [this] { OnDelete(); });
+    OnClicked(this, kRefresh, [this] { OnRefresh(); });
+    OnClicked(this, kPrint, [this] { OnPrint(); });
+    OnClicked(this, kClose, [this] { reject(); });
+    OnListClicks(controls(), [this] { OnClick(); });
+    InstallPrintShortcut(this, [this] { OnPrint(); });
+
+    if (!g_bUserRight) {
+        enable(kAdd, false);
+        enable(kDelete, false);
+    }
+    walkControls();
+    m_timer = startTimer(kSampleTimerMs);
+}
+
+void CRmonHistoryDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, [this] { OnRefresh(); });
+}
+
+// The samples grow by one every interval: each tick reads them again, unless a walk of them
+// is still out.
+void CRmonHistoryDlg::timerEvent(QTimerEvent*) {
+    if (!m_samples->busy())
+        walkSamples();
+}
+
+void CRmonHistoryDlg::done(int result) {
+    killTimer(m_timer);
+    QDialog::done(result);
+}
+
+void CRmonHistoryDlg::enable(int id, bool on) {
+    platform::Item<QPushButton>(this, id)->setEnabled(on);
+}
+
+void CRmonHistoryDlg::walkControls() {
+    m_samples->clear();
+    enable(kDelete, false);
+    m_controls->start();
+}
+
+void CRmonHistoryDlg::walkSamples() {
+    const int selected = SelectedRow(controls());
+    QTreeWidgetItem* control = controls()->topLevelItem(std::max(0, selected));
+    if (g_bUserRight)
+        enable(kAdd, true);
+    enable(kRefresh, true);
+    // With no control row yet (the control walk is under way) the samples follow its first row.
+    m_samplesWaiting = !control;
+    if (!control) {
+        m_samples->clear();
+        return;
+    }
+    const std::string index = control->text(0).toStdString();
+    m_samples->start([&index] {
+        for (int i = 0; i < g_sampleWalkTable.count; ++i)
+            g_sampleWalkTable.setInstance(i, kSampleColumns[i], index);
+    });
+}
+
+void CRmonHistoryDlg::OnControlAdded(int row) {
+    if (row == 0 && m_samplesWaiting)
+        walkSamples();
+}
+
+void CRmonHistoryDlg::OnClick() {
+    if (SelectedRow(controls()) < 0) {
+        enable(kDelete, false);
+        return;
+    }
+    walkSamples();
+    enable(kDelete, g_bUserRight != 0);
+}
+
+void CRmonHistoryDlg::OnRefresh() {
+    walkSamples();
+    killTimer(m_timer);
+    m_timer = startTimer(kSampleTimerMs);
+}
+
+void CRmonHistoryDlg::OnAdd() {
+    CRmonHistoryAddDlg add(this);
+    if (platform::RunModal(&add) != QDialog::Accepted)
+        return;
+    m_sets->create(QString::number(add.m_index),
+                   {RmonInterfaceSource(QString::number(add.m_sourcePort)), add.m_property,
+                    QString::number(add.m_interval), QString::number(add.m_buckets)});
+    walkControls();
+    walkSamples();
+}
+
+void CRmonHistoryDlg::OnDelete() {
+    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
+        return;
+    const int row = SelectedRow(controls());
+    if (row < 0)
+        return;
+    m_sets->remove(controls()->topLevelItem(row)->text(0));
+    walkControls();
+    walkSamples();
+    enable(kDelete, false);
+}
+
+void CRmonHistoryDlg::OnPrint() {
+    PrintHistoryReport(this, samples(), controls());
+}
+
+CRmonHistoryAddDlg::CRmonHistoryAddDlg(QWidget* parent) : QDialog(parent) {
+    InitPage(this, 474, QStringLiteral("  RMON 2 Group"));
+    for (int id : {kAddIndex, kAddSource, kAddBuckets, kAddInterval})
+        SetItemText(this, id, QStringLiteral("0"));
+    SetItemText(this, kAddProperty, m_property);
+    OnClicked(this, 1, [this] { OnOk(); });
+    OnClicked(this, 2, [this] { reject(); });
+}
+
+void CRmonHistoryAddDlg::OnOk() {
+    auto edit = [this](int id) { return platform::Item<QLineEdit>(this, id); };
+    if (!platform::ReadInteger(edit(kAddIndex), 1, 200, m_index) ||
+        !platform::ReadInteger(edit(kAddSource), 1, 200, m_sourcePort))
+        return;
+    m_property = edit(kAddProperty)->text();
+    if (!platform::ReadInteger(edit(kAddBuckets), 1, 50, m_buckets) ||
+        !platform::ReadInteger(edit(kAddInterval), 1, 3600, m_interval))
+        return;
+    accept();
+}

@@ -1,0 +1,66 @@
+// The RMON history control entries (which interface is sampled, how often, how many buckets)
+// and the samples recorded under the selected one; entries are added and deleted, the samples
+// re-read every 20 seconds and printed.
+#pragma once
+
+#include "pages/listwalk.h"
+#include "pages/pagecommon.h"
+#include "pages/rmoncommon.h"
+
+#include <QDialog>
+
+class QTreeWidget;
+
+class CRmonHistoryDlg : public QDialog {
+    Q_OBJECT
+public:
+    CRmonHistoryDlg();
+
+    QTreeWidget* controls() const { return m_controls->list(); }
+    QTreeWidget* samples() const { return m_samples->list(); }
+    const ListWalk& controlWalk() const { return *m_controls; }
+    const ListWalk& sampleWalk() const { return *m_samples; }
+    const RmonEntrySets& entrySets() const { return *m_sets; }
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void walkControls();
+    void walkSamples();
+    void OnControlAdded(int row);
+    void OnClick();
+    void OnAdd();
+    void OnDelete();
+    void OnRefresh();
+    void OnPrint();
+    void enable(int id, bool on);
+
+    ListWalk* m_controls;
+    ListWalk* m_samples;
+    RmonEntrySets* m_sets;
+    bool m_samplesWaiting = false; // a sample walk found no control row yet
+    int m_timer = 0;
+};
+
+// The history control entry to add; OK refuses integers out of their ranges.
+class CRmonHistoryAddDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CRmonHistoryAddDlg(QWidget* parent = nullptr);
+
+    int m_index = 0;       // 1 to 200
+    int m_sourcePort = 0;  // 1 to 200
+    QString m_property = QStringLiteral("Orvane");
+    int m_buckets = 0;     // 1 to 50
+    int m_interval = 0;    // seconds, 1 to 3600
+
+private:
+    void OnOk();
+};
+
+// A sample's interval start (hundredths of a second) in hours and minutes, seconds dropped;
+// an empty value stays empty.
+QString SampleTimeText(const QString& value);

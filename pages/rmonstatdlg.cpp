@@ -1,0 +1,188 @@
+#include "pages/rmonstatdlg.h"
+
+#include "pages/rmoncounterdlgs.h"
+#include "platform/platform.h"
+#include "res/stringtable.h"
+#include "snmp/params.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTreeWidget>
+
+namespace {
+
+QvTable<1> g_interfaceCountTable{{
+    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.2.1.0", "PortNumbers"),
+}};
+
+QvTable<2> g_statWalkTable{{
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.1.1.1.1", "PortIndex"),
+    QvRecord(ber::ObjectId, 0x12, "1.3.6.1.2.1.16.1.1.1.2", "PortIndex"),
+}};
+
+constexpr const char* kStatusColumn = "1.3.6.1.2.1.16.1.1.1.21";
+constexpr const char* kSourceColumn = "1.3.6.1.2.1.16.1.1.1.2";
+constexpr const char* kOwnerColumn = "1.3.6.1.2.1.16.1.1.1.20";
+
+QvTable<3> g_statCreateTable{{
+    QvRecord(ber::Integer, 0x2, kStatusColumn, "etherStatsStatus"),
+    QvRecord(ber::ObjectId, 0x2, kSourceColumn, "etherStatsDataSource"),
+    QvRecord(ber::OctetString, 0x2, kOwnerColumn, "etherStatsOwner"),
+}};
+
+QvTable<1> g_statDeleteTable{{
+    QvRecord(ber::Integer, 0x2, kStatusColumn, "etherStatsStatus"),
+}};
+
+enum : int {
+    kList = 1001,
+    kCount = 1002,
+    kAdd = 1003,
+    kDelete = 1004,
+    kRefresh = 1005,
+    kParameter = 1006,
+    kInterface = 1007,
+    kClose = 2,
+    kAddIndex = 1010,
+    kAddSource = 1011,
+    kAddProperty = 1012,
+};
+
+enum : int { kSourceRecord = 1 };
+
+// The number at the start of text, as the C library reads one ("12.0" gives 12); 0 for none.
+int LeadingNumber(const QString& text) {
+    static const QRegularExpression number(QStringLiteral("^\\s*[-+]?\\d+"));
+    return number.match(text).captured().trimmed().toInt();
+}
+
+} // namespace
+
+CRmonStatDlg::CRmonStatDlg() {
+    InitPage(this, 471, QString());
+    // Refresh during a walk empties the list, and the walk goes on filling it; any answer
+    // ends the walk's wait, even one to another request.
+    m_walk = new ListWalk(this, g_statWalkTable, kList, {194, 195}, kCount, {.stale = StaleResponse::EndsWalk});
+    m_walk->mapColumn(kSourceRecord, RmonSourceText);
+    connect(m_walk, &ListWalk::rowAdded, this, &CRmonStatDlg::OnRowAdded);
+    m_sets = new RmonEntrySets(this, g_statCreateTable, {kStatusColumn, kSourceColumn, kOwnerColumn}, g_statDeleteTable);
+
+    OnClicked(this, kAdd, [this] { OnAdd(); });
+    OnClicked(this, kDelete, [this] { OnDelete(); });
+    OnClicked(this, kRefresh, [this] { OnRefresh(); });
+    OnClicked(this, kParameter, [this] { OnParameter(); });
+    OnClicked(this, kInterface, [this] { OnInterface(); });
+    OnClicked(this, kClose, [this] { reject(); });
+    OnListClicks(list(), [this] { OnClick(); }, [this] { OnDoubleClick(); });
+
+    {
+        platform::WaitCursor wait;
+        m_count.request(this, g_interfaceCountTable, &CRmonStatDlg::OnCountResponse, SNMP_PDU_GET);
+    }
+    setPortTitle(1);
+    startWalk();
+    enable(kDelete, false);
+    if (!g_bUserRight)
+        enable(kAdd, false);
+}
+
+QString CRmonStatDlg::recordedIndex(int slot) const {
+    return slot >= 1 && slot <= m_recorded ? m_slots[size_t(slot)] : QString();
+}
+
+void CRmonStatDlg::enable(int id, bool on) {
+    platform::Item<QPushButton>(this, id)->setEnabled(on);
+}
+
+void CRmonStatDlg::setPortTitle(int port) {
+    setWindowTitle(QString::fromUtf8(res::String(196)) + QString::fromUtf8(res::String(197)) + QString::number(port));
+}
+
+void CRmonStatDlg::OnCountResponse(unsigned short status, CSnmpMsg* msg) {
+    if (m_count.takeResponse(status, msg) >= 1)
+        m_interfaces = m_count.values[0].toInt();
+}
+
+void CRmonStatDlg::startWalk() {
+    m_recorded = 0;
+    m_walk->start();
+}
+
+void CRmonStatDlg::OnRowAdded(int row) {
+    if (m_recorded >= kSlots)
+        return;
+    m_slots[size_t(++m_recorded)] = list()->topLevelItem(row)->text(0);
+}
+
+void CRmonStatDlg::OnClick() {
+    const int row = SelectedRow(list());
+    if (row < 0) {
+        enable(kDelete, false);
+        return;
+    }
+    // A source that names no interface has no port: the title shows port 1, as for an
+    // interface beyond the device's count.
+    const QString source = list()->topLevelItem(row)->text(kSourceRecord);
+    const QLatin1String prefix(kInterfaceSourcePrefix);
+    int port = source.startsWith(prefix) ? LeadingNumber(source.mid(prefix.size())) : 1;
+    if (port > m_interfaces)
+        port = 1;
+    setPortTitle(port);
+    enable(kDelete, g_bUserRight != 0);
+}
+
+void CRmonStatDlg::OnDoubleClick() {
+    if (SelectedRow(list()) < 0)
+        enable(kDelete, false);
+    else
+        OnInterface();
+}
+
+void CRmonStatDlg::OnAdd() {
+    CRmonAddDlg add(this);
+    if (platform::RunModal(&add) != QDialog::Accepted)
+        return;
+    m_sets->create(add.m_index, {RmonInterfaceSource(add.m_sourcePort), add.m_property});
+    startWalk();
+}
+
+void CRmonStatDlg::OnDelete() {
+    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
+        return;
+    const int row = SelectedRow(list());
+    if (row < 0)
+        return;
+    m_sets->remove(list()->topLevelItem(row)->text(0));
+    startWalk();
+    enable(kDelete, false);
+}
+
+void CRmonStatDlg::OnRefresh() {
+    startWalk();
+    if (!g_bUserRight)
+        enable(kAdd, false);
+    enable(kDelete, false);
+}
+
+void CRmonStatDlg::OnParameter() {
+    CRmonParamDlg display(this, groupCount());
+    platform::RunModal(&display);
+}
+
+void CRmonStatDlg::OnInterface() {
+    CRmonIntfDlg display(this, std::max(0, SelectedRow(list())));
+    platform::RunModal(&display);
+}
+
+CRmonAddDlg::CRmonAddDlg(QWidget* parent) : QDialog(parent) {
+    InitPage(this, 472, QStringLiteral("  RMON 1 Group"));
+    SetItemText(this, kAddProperty, m_property);
+    OnClicked(this, 1, [this] {
+        m_index = ItemText(this, kAddIndex);
+        m_sourcePort = ItemText(this, kAddSource);
+        m_property = ItemText(this, kAddProperty);
+        accept();
+    });
+    OnClicked(this, 2, [this] { reject(); });
+}

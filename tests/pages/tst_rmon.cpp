@@ -1,0 +1,854 @@
+// The RMON pages and the counter displays, real dialogs under the offscreen platform, against
+// talvex-sim's RMON groups, reached through the menu commands and the buttons.
+#include "app/paneldlg.h"
+#include "pages/alarmeventdlg.h"
+#include "pages/rmoncounterdlgs.h"
+#include "pages/rmonhistorydlg.h"
+#include "pages/rmonstatdlg.h"
+#include "platform/platform.h"
+#include "snmp/params.h"
+#include "tests/common/peers.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+constexpr int kTimeoutMs = 2000; // retries every 500 ms
+constexpr const char* kStats = "1.3.6.1.2.1.16.1.1.1";
+
+QList<QStringList> rows(QTreeWidget* list) {
+    QList<QStringList> out;
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < list->columnCount(); ++c)
+            row << list->topLevelItem(r)->text(c);
+        out << row;
+    }
+    return out;
+}
+
+QStringList column(QTreeWidget* list, int c) {
+    QStringList out;
+    for (int r = 0; r < list->topLevelItemCount(); ++r)
+        out << list->topLevelItem(r)->text(c);
+    return out;
+}
+
+// A person's click on the push button with this id.
+void click(QWidget* page, int id) {
+    auto* b = platform::Item<QPushButton>(page, id);
+    QVERIFY2(b, qPrintable(QStringLiteral("no button %1").arg(id)));
+    QVERIFY2(b->isEnabled(), qPrintable(QStringLiteral("button %1 is disabled").arg(id)));
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+bool enabled(QWidget* page, int id) {
+    return platform::DialogItem(page, id)->isEnabled();
+}
+
+// A click (or a double-click: a click, then the second press as a double-click and its
+// release) on a row of a list on the screen, as the operator makes it.
+void clickRow(QTreeWidget* list, int row, bool twice = false) {
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    QVERIFY(item);
+    list->scrollToItem(item);
+    const QPoint at = list->visualItemRect(item).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    if (twice) {
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    }
+}
+
+void saveShot(QWidget* page, const char* name) {
+    const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
+    if (!dir.isEmpty())
+        page->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+}
+
+QString label(QWidget* page, int id) {
+    return ItemText(page, id);
+}
+
+} // namespace
+
+class TestRmon : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SimProcess> m_sim;
+    SimProcess* m_agent = nullptr; // the simulator the pages talk to
+    // Modal runs by class name; each driver shows its dialog, works it and leaves it.
+    QHash<QString, std::function<void(QDialog*)>> m_drivers;
+    QStringList m_modalRuns;
+    QStringList m_messages;
+    platform::Answer m_answer = platform::Answer::Ok;
+
+    QString sim(const QString& line) { return m_agent->command(line); }
+    int served() { return sim(QStringLiteral("served")).toInt(); }
+    void use(SimProcess& agent) {
+        m_agent = &agent;
+        SetSnmpAgentPort(agent.port());
+    }
+    QString snmpget(const QString& oid) {
+        return RunTool(QStringLiteral("snmpget"),
+                       {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(m_agent->port()), oid})
+            .trimmed()
+            .remove(QLatin1Char('"'));
+    }
+    // An interface of the simulated chassis with its link up: traffic flows on it.
+    QString portWithLink() {
+        const QStringList states =
+            RunTool(QStringLiteral("snmpwalk"),
+                    {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(m_agent->port()), "1.3.6.1.2.1.2.2.1.8"})
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (int i = 2; i < states.size(); ++i) // past the management ports
+            if (states[i].trimmed() == QLatin1String("up") || states[i].trimmed() == QLatin1String("1"))
+                return QString::number(i + 1);
+        return {};
+    }
+    void driver(const char* className, std::function<void(QDialog*)> drive) {
+        m_drivers[QLatin1String(className)] = std::move(drive);
+    }
+
+private slots:
+    void initTestCase() {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
+        QVERIFY(m_sim->started());
+        SetSnmpTimeout(kTimeoutMs);
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        g_strReadCommunity = QStringLiteral("orchid");
+        g_strWriteCommunity = QStringLiteral("saffron");
+        platform::SetRunModalHook([this](QDialog* d) {
+            const QString name = QString::fromLatin1(d->metaObject()->className());
+            m_modalRuns << name;
+            if (auto drive = m_drivers.value(name))
+                drive(d);
+            return d->result();
+        });
+        platform::SetMessageBoxHook([this](QWidget*, const QString& text, bool) {
+            m_messages << text;
+            return m_answer;
+        });
+    }
+
+    void cleanupTestCase() {
+        platform::SetRunModalHook({});
+        platform::SetMessageBoxHook({});
+        SetSnmpAgentPort(0);
+    }
+
+    void init() {
+        use(*m_sim);
+        QCOMPARE(sim("faults"), QString("ok"));
+        g_strProxyAddress = QStringLiteral("0.0.0.0");
+        g_bUserRight = 1;
+        m_drivers.clear();
+        m_modalRuns.clear();
+        m_messages.clear();
+        m_answer = platform::Answer::Ok;
+    }
+
+    // The menu opens each page modally; each walks its tables as it opens.
+    void pagesThroughMenu() {
+        driver("CRmonStatDlg", [this](QDialog* d) {
+            auto* page = qobject_cast<CRmonStatDlg*>(d);
+            page->show();
+            QCOMPARE(page->windowTitle(), QStringLiteral(" RMON 1 Group Statistic Info： Port - 1"));
+            QCOMPARE(page->list()->headerItem()->text(1), QStringLiteral("      Source       "));
+            const QFontMetrics fm(page->list()->header()->font());
+            QCOMPARE(page->list()->header()->sectionSize(1), fm.horizontalAdvance("      Source       ") + 15);
+            QTRY_VERIFY(!page->walk().busy() && page->list()->topLevelItemCount() > 0);
+            const QList<QStringList> r = rows(page->list());
+            QCOMPARE(r.size(), 8);
+            QCOMPARE(r[0][0], QStringLiteral("1"));
+            QCOMPARE(r[0][1], QStringLiteral("Interface #") + snmpget("1.3.6.1.2.1.16.1.1.1.2.1").section('.', -1));
+            QCOMPARE(label(page, 1002), QStringLiteral("8"));
+            QCOMPARE(page->recordedRows(), 8);
+            QCOMPARE(page->recordedIndex(8), QStringLiteral("8"));
+            QCOMPARE(page->recordedIndex(9), QString());
+            QVERIFY(enabled(page, 1003));
+            QVERIFY(!enabled(page, 1004));
+            saveShot(page, "rmon-statistics-page.png");
+            page->reject();
+        });
+        driver("CRmonHistoryDlg", [this](QDialog* d) {
+            auto* page = qobject_cast<CRmonHistoryDlg*>(d);
+            page->show();
+            QCOMPARE(page->windowTitle(), QStringLiteral(" RMON 2 History Group Information"));
+            QCOMPARE(page->samples()->headerItem()->text(0), QStringLiteral("   Time                "));
+            // The samples of the first control entry follow the control walk by themselves.
+            QTRY_COMPARE(page->samples()->topLevelItemCount(), 8);
+            QTRY_VERIFY(!page->controlWalk().busy() && !page->sampleWalk().busy());
+            const QList<QStringList> controls = rows(page->controls());
+            QCOMPARE(controls.size(), 2);
+            QCOMPARE(controls[0].mid(2), (QStringList{"monitor", "50", "30"}));
+            QVERIFY(controls[0][1].startsWith(QStringLiteral("Interface #")));
+            QCOMPARE(rows(page->samples())[0][0], QStringLiteral("0 Hours 0 Minutes "));
+            QVERIFY(!platform::DialogItem(page, 1025)->isVisible());
+            saveShot(page, "rmon-history-page.png");
+            page->reject();
+        });
+        driver("CAlarmEventDlg", [this](QDialog* d) {
+            auto* page = qobject_cast<CAlarmEventDlg*>(d);
+            page->show();
+            QCOMPARE(page->windowTitle(), QStringLiteral(" Alarm & Event Information"));
+            QCOMPARE(page->alarms()->headerItem()->text(2), QStringLiteral("  OID  "));
+            QCOMPARE(page->alarms()->columnCount(), 11);
+            QTRY_VERIFY(!page->eventWalk().busy() && !page->alarmWalk().busy());
+            QCOMPARE(label(page, 1041), QStringLiteral("4"));
+            QCOMPARE(label(page, 1051), QStringLiteral("3"));
+            QCOMPARE(column(page->events(), 2), (QStringList{"Nothing", "Log", "Snmp_Trap", "Log And Snmp_Trap"}));
+            QCOMPARE(column(page->alarms(), 3), (QStringList{"deltaValue", "absoluteValue", "deltaValue"}));
+            QCOMPARE(column(page->alarms(), 5), (QStringList{"Rising", "Falling", "Rising/Falling"}));
+            QCOMPARE(rows(page->alarms())[0][2], QStringLiteral("1.3.6.1.2.1.16.1.1.1.5.1"));
+            for (int id : {1042, 1052})
+                QVERIFY(!enabled(page, id));
+            for (int id : {1044, 1054})
+                QVERIFY(!platform::DialogItem(page, id)->isVisible());
+            saveShot(page, "rmon-alarm-event-page.png");
+            page->reject();
+        });
+        CPanelDlg panel;
+        for (int id : {32804, 32805, 32806})
+            QVERIFY(panel.OnCommand(id));
+        QCOMPARE(m_modalRuns, (QStringList{"CRmonStatDlg", "CRmonHistoryDlg", "CAlarmEventDlg"}));
+    }
+
+    // Through a proxy every row keeps its columns: the proxy binding has none. (The simulator
+    // answers the proxy binding as any other OID, and its walk of that binding reaches the end
+    // of the simulator's tree after a few rows.)
+    void proxiedWalks() {
+        g_strProxyAddress = QStringLiteral("127.0.0.1");
+        CRmonStatDlg stat;
+        CAlarmEventDlg alarms;
+        QTRY_VERIFY(!stat.walk().busy() && !alarms.alarmWalk().busy() && !alarms.eventWalk().busy());
+        for (QTreeWidget* list : {stat.list(), alarms.alarms(), alarms.events()}) {
+            QVERIFY(list->topLevelItemCount() > 0);
+            for (const QStringList& row : rows(list))
+                QVERIFY(!row.last().isEmpty() && !row.first().isEmpty());
+        }
+        QCOMPARE(rows(stat.list())[0], (QStringList{"1", "Interface #" + snmpget(QStringLiteral("%1.2.1").arg(kStats)).section('.', -1)}));
+    }
+
+    // The port in the title comes from the selected row's source; one beyond the device's
+    // interfaces, or a source that is no interface, shows port 1.
+    void statPageSelectedPort_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("port");
+        QTest::newRow("Interface #12 of 8") << "1.3.6.1.2.1.2.2.1.1.12" << "Interface #12" << 1;
+        QTest::newRow("Interface #5 of 8") << "1.3.6.1.2.1.2.2.1.1.5" << "Interface #5" << 5;
+        QTest::newRow("Interface #8 of 8") << "1.3.6.1.2.1.2.2.1.1.8" << "Interface #8" << 8;
+        QTest::newRow("no interface") << "1.3.6.1.2.1.31.1.1.1.1.3" << "1.3.6.1.2.1.31.1.1.1.1.3" << 1;
+    }
+    void statPageSelectedPort() {
+        QFETCH(QString, source);
+        QFETCH(QString, shown);
+        QFETCH(int, port);
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        sim("put 1.3.6.1.2.1.2.1.0 i 8");
+        sim(QStringLiteral("put %1.2.3 o %2").arg(kStats, source));
+        CRmonStatDlg page;
+        page.show();
+        QTRY_VERIFY(!page.walk().busy() && page.list()->topLevelItemCount() == 8);
+        QCOMPARE(page.interfaceCount(), 8);
+        QCOMPARE(page.list()->topLevelItem(2)->text(1), shown);
+        clickRow(page.list(), 2);
+        QCOMPARE(page.windowTitle(), QStringLiteral(" RMON 1 Group Statistic Info： Port - %1").arg(port));
+        QVERIFY(enabled(&page, 1004));
+        // Without the right to change the device the row is shown, never deleted.
+        g_bUserRight = 0;
+        clickRow(page.list(), 1);
+        QVERIFY(!enabled(&page, 1004));
+    }
+
+    // Refresh while the walk is out empties the list; the walk goes on filling it, and the
+    // recorded rows follow the list.
+    void statPageRefreshDuringWalk() {
+        CRmonStatDlg page;
+        page.show();
+        QTRY_VERIFY(!page.walk().busy());
+        sim("delay 150");
+        const int before = served();
+        click(&page, 1005);
+        QTRY_COMPARE(page.list()->topLevelItemCount(), 2);
+        click(&page, 1005);
+        QCOMPARE(page.list()->topLevelItemCount(), 0);
+        QCOMPARE(label(&page, 1002), QStringLiteral("0"));
+        QCOMPARE(page.recordedRows(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy(), 5000);
+        QCOMPARE(served(), before + 9); // one walk: 8 rows and the end
+        const QStringList indexes = column(page.list(), 0);
+        QCOMPARE(indexes, (QStringList{"3", "4", "5", "6", "7", "8"}));
+        QCOMPARE(page.recordedRows(), 6);
+        QCOMPARE(page.recordedIndex(1), QStringLiteral("3"));
+        QCOMPARE(label(&page, 1002), QStringLiteral("6"));
+    }
+
+    // 30 probes make two groups: group 2 has items 1 to 6, and Next wraps to group 1.
+    void groupDisplaySteps() {
+        SimProcess agent({"--static", "--rmon-probes", "30"});
+        QVERIFY(agent.started());
+        use(agent);
+        CRmonStatDlg page;
+        page.show();
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 30);
+        QCOMPARE(page.groupCount(), 2);
+        driver("CRmonParamDlg", [this, &page](QDialog* d) {
+            auto* display = qobject_cast<CRmonParamDlg*>(d);
+            display->show();
+            QCOMPARE(display->windowTitle(), QStringLiteral(" RMON 1 Group Parameter Information"));
+            QVERIFY(enabled(display, 1061) && enabled(display, 1062));
+            QCOMPARE(label(display, 1101), QStringLiteral("Item 1"));
+            QCOMPARE(label(display, 1124), QStringLiteral("Item 24"));
+            QTRY_COMPARE(label(display, 1224), snmpget(QStringLiteral("%1.4.24").arg(kStats)));
+            click(display, 1062);
+            QCOMPARE(display->group(), 2);
+            QCOMPARE(label(display, 1101), QStringLiteral("Item 25"));
+            QCOMPARE(label(display, 1106), QStringLiteral("Item 30"));
+            QTRY_COMPARE(label(display, 1206), snmpget(QStringLiteral("%1.4.30").arg(kStats)));
+            for (int i = 7; i <= 24; ++i) {
+                QCOMPARE(label(display, 1100 + i), QString());
+                QCOMPARE(label(display, 1200 + i), QString());
+                QVERIFY(!enabled(display, 1100 + i) && !enabled(display, 1200 + i));
+            }
+            QVERIFY(enabled(display, 1106) && enabled(display, 1206));
+            click(display, 1062);
+            QCOMPARE(display->group(), 1);
+            QCOMPARE(label(display, 1124), QStringLiteral("Item 24"));
+            QVERIFY(enabled(display, 1124) && enabled(display, 1224));
+            click(display, 1061); // below group 1: the last group, blanked again
+            QCOMPARE(display->group(), 2);
+            QVERIFY(!enabled(display, 1107));
+            click(display, 1061);
+            QCOMPARE(display->group(), 1);
+            QVERIFY(enabled(display, 1107));
+            saveShot(display, "rmon-group-display.png");
+            click(display, 2);
+        });
+        click(&page, 1006);
+        QCOMPARE(m_modalRuns, QStringList{"CRmonParamDlg"});
+    }
+
+    // Each counter name reads its own column of etherStatsTable: "Collisions" reads 13, not 12.
+    void groupDisplayCounters() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        for (int c = 3; c <= 19; ++c)
+            sim(QStringLiteral("put %1.%2.1 c %3").arg(kStats).arg(c).arg(c * 1000 + 1));
+        CRmonStatDlg page;
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
+        CRmonParamDlg display(&page, page.groupCount());
+        QVERIFY(!enabled(&display, 1061) && !enabled(&display, 1062)); // 24 rows or fewer
+        auto* combo = platform::Item<QComboBox>(&display, 1060);
+        QCOMPARE(combo->count(), 15);
+        QStringList shown;
+        for (int i = 0; i < combo->count(); ++i) {
+            QTRY_VERIFY(!display.items()[0]->busy());
+            combo->setCurrentIndex(i);
+            QTRY_VERIFY(!display.items()[0]->busy());
+            shown << combo->currentText() + '=' + label(&display, 1201);
+        }
+        QCOMPARE(shown, (QStringList{"Octets=4001", "Pkts=5001", "BroadcastPkts=6001", "MulticastPkts=7001",
+                                     "CRCAlignErrors=8001", "UndersizePkts=9001", "OversizePkts=10001",
+                                     "Fragments=11001", "Collisions=13001", "Pkts64Octets=14001",
+                                     "Pkts65to127Octets=15001", "Pkts128to255Octets=16001",
+                                     "Pkts256to511Octets=17001", "Pkts512to1023Octets=18001",
+                                     "Pkts1024to1518Octets=19001"}));
+        // An item whose get was out when the counter changed shows the new counter by the
+        // next tick at the latest. Items 9 to 24 have no probe: blank, never asked.
+        QTRY_COMPARE_WITH_TIMEOUT(label(&display, 1208), snmpget(QStringLiteral("%1.19.8").arg(kStats)),
+                                  kCounterTimerMs + 1000);
+        QCOMPARE(label(&display, 1209), QString());
+        QVERIFY(!display.items()[8]->busy());
+    }
+
+    // Each row of the interface display reads its counter from the probe chosen in that row;
+    // the page's selected row is every row's first choice.
+    void interfaceDisplayRows() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        sim(QStringLiteral("put %1.3.4 c 304").arg(kStats));
+        sim(QStringLiteral("put %1.4.4 c 404").arg(kStats));
+        sim(QStringLiteral("put %1.4.7 c 407").arg(kStats));
+        sim(QStringLiteral("put %1.13.4 c 1304").arg(kStats));
+        CRmonStatDlg page;
+        page.show();
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
+        driver("CRmonIntfDlg", [this](QDialog* d) {
+            auto* display = qobject_cast<CRmonIntfDlg*>(d);
+            display->show();
+            QCOMPARE(display->windowTitle(), QStringLiteral(" RMON 1 Group Interface Information"));
+            for (int r = 0; r < 17; ++r)
+                QCOMPARE(platform::Item<QComboBox>(display, 1301 + r)->currentText(), QStringLiteral("4"));
+            QTRY_COMPARE(label(display, 1401), QStringLiteral("304"));
+            QCOMPARE(label(display, 1402), QStringLiteral("404"));
+            QTRY_COMPARE(label(display, 1411), QStringLiteral("1304")); // Collisions
+            platform::Item<QComboBox>(display, 1302)->setCurrentIndex(6); // Octets of probe 7
+            QTRY_COMPARE(label(display, 1402), QStringLiteral("407"));
+            QCOMPARE(label(display, 1401), QStringLiteral("304"));
+            saveShot(display, "rmon-interface-display.png");
+            click(display, 2);
+        });
+        clickRow(page.list(), 3, true); // a double-click on probe 4
+        QCOMPARE(m_modalRuns, QStringList{"CRmonIntfDlg"});
+        // The Interface button without a selection starts every row at the first probe.
+        page.list()->clearSelection();
+        driver("CRmonIntfDlg", [](QDialog* d) {
+            QCOMPARE(platform::Item<QComboBox>(d, 1317)->currentText(), QStringLiteral("1"));
+        });
+        click(&page, 1007);
+        QCOMPARE(m_modalRuns.size(), 2);
+    }
+
+    // A display asks again every 2 seconds, by its own timer, but never for an object whose get
+    // is still out.
+    void displaysSkipOutstandingGets() {
+        CRmonStatDlg page;
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
+        sim("delay 300");
+        int before = served();
+        {
+            CRmonIntfDlg display(&page, 0);
+            QCOMPARE(served(), before + 17);
+            click(&display, 1070); // every get is still out: nothing more is sent
+            QTRY_VERIFY(std::none_of(display.items().begin(), display.items().end(),
+                                     [](const CounterGet* g) { return g->busy(); }));
+            QCOMPARE(served(), before + 17);
+            sim("delay 0");
+            sim(QStringLiteral("put %1.5.1 c 777").arg(kStats));
+            QTRY_COMPARE_WITH_TIMEOUT(label(&display, 1403), QStringLiteral("777"), kCounterTimerMs + 2000);
+            QVERIFY(served() >= before + 34);
+        }
+        sim("delay 300");
+        before = served();
+        CRmonParamDlg display(&page, page.groupCount());
+        QCOMPARE(served(), before + 8); // one get per probe, none for the blank items
+        click(&display, 1063);
+        QCOMPARE(served(), before + 8);
+        // A get that goes unanswered is given up after the time-out and asked again.
+        sim("delay 0");
+        sim("drop 1");
+        QTest::qWait(kCounterTimerMs + 600);
+        const int dropping = served();
+        sim("drop 0");
+        sim(QStringLiteral("put %1.4.2 c 4242").arg(kStats));
+        QTRY_COMPARE_WITH_TIMEOUT(label(&display, 1202), QStringLiteral("4242"), kTimeoutMs + 2 * kCounterTimerMs + 1000);
+        QVERIFY(served() > dropping);
+    }
+
+    // With no counter chosen there is nothing to read: the operator is told, on every try.
+    void groupDisplayWithoutCounter() {
+        CRmonStatDlg page;
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
+        CRmonParamDlg display(&page, page.groupCount());
+        QTRY_VERIFY(!display.items()[0]->busy());
+        platform::Item<QComboBox>(&display, 1060)->setCurrentIndex(-1);
+        QCOMPARE(m_messages, QStringList{"Please input parameter!"});
+        const int before = served();
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages.size(), 2, kCounterTimerMs + 1000); // the timer's try
+        QCOMPARE(served(), before);
+    }
+
+    // No probes: the displays show nothing and ask nothing. 257 probes: the 257th is listed,
+    // but no display reaches past the 256 recorded.
+    void displaysAtTheEdgesOfTheTable() {
+        {
+            SimProcess agent({"--static"});
+            QVERIFY(agent.started());
+            use(agent);
+            sim(QStringLiteral("delbelow %1").arg(kStats));
+            CRmonStatDlg page;
+            QTRY_VERIFY(!page.walk().busy());
+            QCOMPARE(page.groupCount(), 0);
+            const int before = served();
+            CRmonParamDlg group(&page, page.groupCount());
+            CRmonIntfDlg probes(&page, 0);
+            for (int i = 1; i <= 24; ++i)
+                QVERIFY(label(&group, 1100 + i).isEmpty() && !enabled(&group, 1200 + i));
+            QVERIFY(!enabled(&group, 1061) && !enabled(&group, 1062));
+            QTest::qWait(kCounterTimerMs + 300);
+            QCOMPARE(served(), before);
+        }
+        SimProcess agent({"--static", "--rmon-probes", "257"});
+        QVERIFY(agent.started());
+        use(agent);
+        CRmonStatDlg page;
+        page.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy() && page.list()->topLevelItemCount() == 257, 15000);
+        QCOMPARE(label(&page, 1002), QStringLiteral("257"));
+        QCOMPARE(page.recordedRows(), 256);
+        QCOMPARE(page.recordedIndex(256), QStringLiteral("256"));
+        QCOMPARE(page.recordedIndex(257), QString());
+        QCOMPARE(page.groupCount(), 11);
+        driver("CRmonParamDlg", [this](QDialog* d) {
+            auto* display = qobject_cast<CRmonParamDlg*>(d);
+            QTRY_VERIFY(std::none_of(display->items().begin(), display->items().end(),
+                                     [](const CounterGet* g) { return g->busy(); }));
+            const int before = served();
+            click(display, 1061); // to the last group: rows 241 to 256, then nothing
+            QCOMPARE(display->group(), 11);
+            QCOMPARE(served(), before + 16);
+            QCOMPARE(label(display, 1116), QStringLiteral("Item 256"));
+            QCOMPARE(label(display, 1117), QString());
+            QVERIFY(!enabled(display, 1217));
+            QTRY_VERIFY(!display->items()[15]->busy());
+        });
+        click(&page, 1006);
+        // The unrecorded row opens the interface display with no probe chosen: nothing is read.
+        driver("CRmonIntfDlg", [this](QDialog* d) {
+            auto* display = qobject_cast<CRmonIntfDlg*>(d);
+            QCOMPARE(platform::Item<QComboBox>(display, 1301)->count(), 256);
+            QCOMPARE(platform::Item<QComboBox>(display, 1301)->currentText(), QString());
+            QVERIFY(std::none_of(display->items().begin(), display->items().end(),
+                                 [](const CounterGet* g) { return g->busy(); }));
+        });
+        clickRow(page.list(), 256, true);
+        QCOMPARE(m_modalRuns, (QStringList{"CRmonParamDlg", "CRmonIntfDlg"}));
+    }
+
+    // The added probe is created and then made valid, so it counts; a refused creation
+    // leaves nothing behind.
+    void addedProbeCounts() {
+        SimProcess agent; // live: links carry traffic
+        QVERIFY(agent.started());
+        use(agent);
+        const QString port = portWithLink();
+        QVERIFY(!port.isEmpty());
+        CRmonStatDlg page;
+        page.show();
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
+        auto fill = [this](const QString& index, const QString& source) {
+            driver("CRmonAddDlg", [index, source](QDialog* d) {
+                QCOMPARE(ItemText(d, 1012), QStringLiteral("Orvane"));
+                QCOMPARE(ItemText(d, 1010), QString());
+                platform::Item<QLineEdit>(d, 1010)->setText(index);
+                platform::Item<QLineEdit>(d, 1011)->setText(source);
+                click(d, 1);
+            });
+        };
+        fill("40", port);
+        click(&page, 1003);
+        QTRY_COMPARE(snmpget(QStringLiteral("%1.21.40").arg(kStats)), QStringLiteral("1"));
+        QCOMPARE(snmpget(QStringLiteral("%1.20.40").arg(kStats)), QStringLiteral("Orvane"));
+        QTRY_VERIFY(!page.walk().busy());
+        QCOMPARE(column(page.list(), 0).last(), QStringLiteral("40"));
+        QCOMPARE(column(page.list(), 1).last(), QStringLiteral("Interface #") + port);
+        const quint64 first = snmpget(QStringLiteral("%1.4.40").arg(kStats)).toULongLong();
+        QTRY_VERIFY_WITH_TIMEOUT(snmpget(QStringLiteral("%1.4.40").arg(kStats)).toULongLong() > first, 5000);
+
+        // A source that is no interface and an index that exists are refused; nothing is made
+        // valid, and the list shows what the device holds.
+        for (const auto& [index, source] : {std::pair<QString, QString>{"41", "999"}, {"3", port}}) {
+            const QString status = snmpget(QStringLiteral("%1.21.%2").arg(kStats, index));
+            fill(index, source);
+            click(&page, 1003);
+            QTRY_VERIFY(!page.entrySets().creation().busy() && !page.walk().busy());
+            QCOMPARE(snmpget(QStringLiteral("%1.21.%2").arg(kStats, index)), status);
+        }
+        QCOMPARE(page.list()->topLevelItemCount(), 9);
+
+        // Delete asks first; Cancel keeps the probe, OK deletes it.
+        clickRow(page.list(), 8);
+        QVERIFY(enabled(&page, 1004));
+        m_answer = platform::Answer::Cancel;
+        click(&page, 1004);
+        QCOMPARE(m_messages, QStringList{"Do you want to delete this item?"});
+        QCOMPARE(snmpget(QStringLiteral("%1.21.40").arg(kStats)), QStringLiteral("1"));
+        m_answer = platform::Answer::Ok;
+        click(&page, 1004);
+        QTRY_VERIFY(snmpget(QStringLiteral("%1.21.40").arg(kStats)).contains(QStringLiteral("No Such Instance")));
+        QTRY_VERIFY(!page.walk().busy());
+        QCOMPARE(page.list()->topLevelItemCount(), 8);
+        QVERIFY(!enabled(&page, 1004));
+    }
+
+    // Deleting with nothing selected asks, and then sends nothing.
+    void deleteWithNothingSelected_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("listId");
+        QTest::addColumn<int>("deleteId");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("probe") << 0 << 1001 << 1004 << "Do you want to delete this item?";
+        QTest::newRow("history control") << 1 << 1020 << 1023 << "Do you want to delete this item?";
+        QTest::newRow("event") << 2 << 1040 << 1042 << "Do you want to delete this event item?";
+        QTest::newRow("alarm") << 2 << 1050 << 1052 << "Do you want to delete this control item?";
+    }
+    void deleteWithNothingSelected() {
+        QFETCH(int, page);
+        QFETCH(int, listId);
+        QFETCH(int, deleteId);
+        QFETCH(QString, question);
+        std::unique_ptr<QDialog> dialog;
+        if (page == 0)
+            dialog = std::make_unique<CRmonStatDlg>();
+        else if (page == 1)
+            dialog = std::make_unique<CRmonHistoryDlg>();
+        else
+            dialog = std::make_unique<CAlarmEventDlg>();
+        dialog->show();
+        auto* list = platform::Item<QTreeWidget>(dialog.get(), listId);
+        QTRY_VERIFY(list->topLevelItemCount() > 1);
+        QTest::qWait(300); // every walk of the page at its end
+        clickRow(list, 1);
+        QVERIFY(enabled(dialog.get(), deleteId));
+        list->clearSelection();
+        const int before = served();
+        click(dialog.get(), deleteId);
+        QCOMPARE(m_messages, QStringList{question});
+        QTest::qWait(300);
+        QCOMPARE(served(), before);
+        QVERIFY(list->topLevelItemCount() > 1);
+    }
+
+    void sampleTime_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("359999") << "359999" << "0 Hours 59 Minutes ";
+        QTest::newRow("3723 s") << "372300" << "1 Hours 2 Minutes ";
+        QTest::newRow("0") << "0" << "0 Hours 0 Minutes ";
+        QTest::newRow("empty") << "" << "";
+    }
+    void sampleTime() {
+        QFETCH(QString, value);
+        QFETCH(QString, text);
+        QCOMPARE(SampleTimeText(value), text);
+    }
+
+    // The samples of the selected control entry; a sample taken at 359 999 hundredths reads
+    // 0 hours and 59 minutes.
+    void historyPageSamples() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        // A sample of entry 2, which has none: every column the page reads.
+        auto putSample = [this](int sample, int ticks, int octets) {
+            sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.3.2.%1 t %2").arg(sample).arg(ticks));
+            sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.5.2.%1 c %2").arg(sample).arg(octets));
+            for (int c : {6, 9})
+                sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.%1.2.%2 c 1").arg(c).arg(sample));
+            sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.15.2.%1 i 12").arg(sample));
+        };
+        putSample(7, 359999, 123456);
+        sim("put 1.3.6.1.2.1.16.2.2.1.3.1.3 t 4567800");
+        CRmonHistoryDlg page;
+        page.show();
+        QTRY_COMPARE(page.samples()->topLevelItemCount(), 8);
+        QTRY_VERIFY(!page.controlWalk().busy() && !page.sampleWalk().busy());
+        QCOMPARE(rows(page.samples())[2][0], QStringLiteral("12 Hours 41 Minutes "));
+        QVERIFY(!enabled(&page, 1023));
+        clickRow(page.controls(), 1);
+        QVERIFY(enabled(&page, 1023));
+        QTRY_VERIFY(!page.sampleWalk().busy());
+        // Control entry 2 has the one sample put there, not entry 1's.
+        QCOMPARE(rows(page.samples()).size(), 1);
+        QCOMPARE(rows(page.samples())[0].mid(0, 2), (QStringList{"0 Hours 59 Minutes ", "123456"}));
+        // The 20 s timer reads the samples again.
+        putSample(8, 720000, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(page.samples()->topLevelItemCount(), 2, 23000);
+        QCOMPARE(rows(page.samples())[1][0], QStringLiteral("2 Hours 0 Minutes "));
+        clickRow(page.controls(), 0);
+        QTRY_COMPARE(page.samples()->topLevelItemCount(), 8);
+    }
+
+    // The add dialog's integer fields and their inclusive ranges.
+    void historyAddBounds_data() {
+        QTest::addColumn<int>("edit");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusal"); // empty: accepted
+        const QString index = "Please enter an integer between 1 and 200.";
+        QTest::newRow("index 0") << 1030 << "0" << index;
+        QTest::newRow("index 1") << 1030 << "1" << "";
+        QTest::newRow("index 200") << 1030 << "200" << "";
+        QTest::newRow("index 201") << 1030 << "201" << index;
+        QTest::newRow("source 0") << 1031 << "0" << index;
+        QTest::newRow("source 201") << 1031 << "201" << index;
+        QTest::newRow("bucket 50") << 1033 << "50" << "";
+        QTest::newRow("bucket 51") << 1033 << "51" << "Please enter an integer between 1 and 50.";
+        QTest::newRow("bucket 0") << 1033 << "0" << "Please enter an integer between 1 and 50.";
+        QTest::newRow("interval 3600") << 1034 << "3600" << "";
+        QTest::newRow("interval 3601") << 1034 << "3601" << "Please enter an integer between 1 and 3600.";
+        QTest::newRow("interval text") << 1034 << "ten" << "Please enter an integer between 1 and 3600.";
+    }
+    void historyAddBounds() {
+        QFETCH(int, edit);
+        QFETCH(QString, text);
+        QFETCH(QString, refusal);
+        CRmonHistoryAddDlg add;
+        add.show();
+        for (int id : {1030, 1031, 1033, 1034})
+            QCOMPARE(ItemText(&add, id), QStringLiteral("0"));
+        QCOMPARE(ItemText(&add, 1032), QStringLiteral("Orvane"));
+        for (int id : {1030, 1031, 1033, 1034})
+            platform::Item<QLineEdit>(&add, id)->setText(QStringLiteral("7"));
+        platform::Item<QLineEdit>(&add, edit)->setText(text);
+        click(&add, 1);
+        if (refusal.isEmpty()) {
+            QCOMPARE(add.result(), int(QDialog::Accepted));
+            QVERIFY(m_messages.isEmpty());
+        } else {
+            QCOMPARE(m_messages, QStringList{refusal});
+            QVERIFY(add.isVisible());
+            QCOMPARE(add.focusWidget(), platform::DialogItem(&add, edit));
+        }
+    }
+
+    // The added control entry is made valid, so the probe samples it; deleting it removes it.
+    void addedHistoryEntrySamples() {
+        SimProcess agent;
+        QVERIFY(agent.started());
+        use(agent);
+        const QString port = portWithLink();
+        CRmonHistoryDlg page;
+        page.show();
+        QTRY_VERIFY(page.controls()->topLevelItemCount() == 2 && !page.controlWalk().busy());
+        driver("CRmonHistoryAddDlg", [port](QDialog* d) {
+            for (auto [id, text] : {std::pair{1030, "9"}, {1033, "5"}, {1034, "1"}})
+                platform::Item<QLineEdit>(d, id)->setText(QString::fromLatin1(text));
+            platform::Item<QLineEdit>(d, 1031)->setText(port);
+            click(d, 1);
+        });
+        click(&page, 1022);
+        QTRY_COMPARE(snmpget("1.3.6.1.2.1.16.2.1.1.7.9"), QStringLiteral("1"));
+        QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->topLevelItemCount() == 3);
+        QCOMPARE(rows(page.controls())[2], (QStringList{"9", "Interface #" + port, "Orvane", "5", "1"}));
+        // One sample a second, each with the port's traffic.
+        QTRY_VERIFY_WITH_TIMEOUT(!snmpget("1.3.6.1.2.1.16.2.2.1.5.9.2").contains("No Such"), 5000);
+        clickRow(page.controls(), 2);
+        QTRY_VERIFY(!page.sampleWalk().busy() && page.samples()->topLevelItemCount() >= 2);
+        QVERIFY(rows(page.samples())[1][1].toULongLong() > 0);
+
+        click(&page, 1023);
+        QCOMPARE(m_messages, QStringList{"Do you want to delete this item?"});
+        QTRY_VERIFY(snmpget("1.3.6.1.2.1.16.2.1.1.7.9").contains("No Such"));
+        QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->topLevelItemCount() == 2);
+        QVERIFY(!enabled(&page, 1023));
+    }
+
+    void historyPageWithoutRight() {
+        g_bUserRight = 0;
+        CRmonHistoryDlg page;
+        page.show();
+        QTRY_VERIFY(page.controls()->topLevelItemCount() == 2 && !page.controlWalk().busy());
+        clickRow(page.controls(), 0);
+        QVERIFY(!enabled(&page, 1022) && !enabled(&page, 1023));
+    }
+
+    void valueMappings_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("event 1") << "event" << "1" << "Nothing";
+        QTest::newRow("event 2") << "event" << "2" << "Log";
+        QTest::newRow("event 3") << "event" << "3" << "Snmp_Trap";
+        QTest::newRow("event 4") << "event" << "4" << "Log And Snmp_Trap";
+        QTest::newRow("event 9") << "event" << "9" << "Nothing";
+        QTest::newRow("sample 1") << "sample" << "1" << "absoluteValue";
+        QTest::newRow("sample 2") << "sample" << "2" << "deltaValue";
+        QTest::newRow("startup 1") << "startup" << "1" << "Rising";
+        QTest::newRow("startup 2") << "startup" << "2" << "Falling";
+        QTest::newRow("startup 3") << "startup" << "3" << "Rising/Falling";
+    }
+    void valueMappings() {
+        QFETCH(QString, kind);
+        QFETCH(QString, value);
+        QFETCH(QString, text);
+        const QString shown = kind == "event" ? EventTypeText(value) : kind == "sample" ? SampleTypeText(value) : StartupText(value);
+        QCOMPARE(shown, text);
+    }
+
+    // An event of a type no agent should hold shows "Nothing"; an event Refresh disables the
+    // alarm pane's Delete, though an alarm stays selected; deletions reach the device.
+    void alarmEventPage() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        sim("put 1.3.6.1.2.1.16.9.1.1.3.2 i 9");
+        CAlarmEventDlg page;
+        page.show();
+        QTRY_VERIFY(page.alarms()->topLevelItemCount() == 3 && !page.alarmWalk().busy() && !page.eventWalk().busy());
+        QCOMPARE(column(page.events(), 2), (QStringList{"Nothing", "Nothing", "Snmp_Trap", "Log And Snmp_Trap"}));
+        QCOMPARE(rows(page.events())[0][4], QStringLiteral("0"));
+
+        clickRow(page.alarms(), 1);
+        QVERIFY(enabled(&page, 1052));
+        QVERIFY(!enabled(&page, 1042));
+        click(&page, 1043);
+        QVERIFY(!enabled(&page, 1052));
+        QCOMPARE(page.alarms()->selectedItems().size(), 1);
+        QTRY_VERIFY(!page.eventWalk().busy());
+        // A click on the selected row enables it again; a double-click gives Close the focus.
+        clickRow(page.alarms(), 1, true);
+        QVERIFY(enabled(&page, 1052));
+        QCOMPARE(page.focusWidget(), platform::DialogItem(&page, 2));
+
+        click(&page, 1052);
+        QCOMPARE(m_messages, QStringList{"Do you want to delete this control item?"});
+        QTRY_VERIFY(snmpget("1.3.6.1.2.1.16.3.1.1.12.2").contains("No Such"));
+        QTRY_VERIFY(!page.alarmWalk().busy());
+        QCOMPARE(column(page.alarms(), 0), (QStringList{"1", "3"}));
+        QCOMPARE(label(&page, 1051), QStringLiteral("2"));
+        QVERIFY(!enabled(&page, 1052));
+
+        clickRow(page.events(), 3);
+        click(&page, 1042);
+        QTRY_VERIFY(snmpget("1.3.6.1.2.1.16.9.1.1.7.4").contains("No Such"));
+        QTRY_VERIFY(!page.eventWalk().busy());
+        QCOMPARE(column(page.events(), 0), (QStringList{"1", "2", "3"}));
+
+        // Without the right, rows are selected but never deleted.
+        g_bUserRight = 0;
+        clickRow(page.events(), 0);
+        clickRow(page.events(), 0, true);
+        QVERIFY(!enabled(&page, 1042));
+    }
+
+    void emptyAlarmAndEventTables() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        sim("delbelow 1.3.6.1.2.1.16.3");
+        sim("delbelow 1.3.6.1.2.1.16.9");
+        CAlarmEventDlg page;
+        QTRY_VERIFY(!page.alarmWalk().busy() && !page.eventWalk().busy());
+        QCOMPARE(page.alarms()->topLevelItemCount() + page.events()->topLevelItemCount(), 0);
+        QCOMPARE(label(&page, 1041), QStringLiteral("0"));
+        QCOMPARE(label(&page, 1051), QStringLiteral("0"));
+    }
+
+    // The hidden Print commands reach the reports: the print dialog is asked for.
+    void printCommands() {
+        int dialogs = 0;
+        platform::SetPrintDialogHook([&](QPrintDialog*) {
+            ++dialogs;
+            return false;
+        });
+        CRmonHistoryDlg history;
+        CAlarmEventDlg alarms;
+        history.show();
+        QTRY_VERIFY(!history.sampleWalk().busy() && history.samples()->topLevelItemCount() > 0);
+        QTRY_VERIFY(!alarms.alarmWalk().busy() && alarms.alarms()->topLevelItemCount() > 0);
+        platform::Item<QPushButton>(&history, 1025)->click();
+        QCOMPARE(dialogs, 1);
+        alarms.show();
+        QVERIFY(QTest::qWaitForWindowActive(&alarms));
+        alarms.alarms()->setFocus();
+        QTest::keyClick(alarms.alarms(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(dialogs, 2);
+        platform::SetPrintDialogHook({});
+    }
+};
+
+QTEST_MAIN(TestRmon)
+#include "tst_rmon.moc"
