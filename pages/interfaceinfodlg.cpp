@@ -1,7 +1,5 @@
 #include "pages/interfaceinfodlg.h"
 
-#include <QShowEvent>
-#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -51,14 +49,9 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
     m_walk->mapColumn(kTypeRecord, IfTypeName);
     m_walk->mapColumn(kSpeedRecord, IfSpeedText);
     OnClicked(this, 3, [this] { OnRefresh(); });
-    OnClicked(this, 2, [this] { reject(); });
-}
-
-void CInterfaceInfoDlg::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
     // The first walk starts once the page is on the screen, as a click of Refresh.
-    if (!event->spontaneous())
-        QTimer::singleShot(0, this, [this] { OnRefresh(); });
+    ClickWhenFirstShown(this, 3);
+    OnClicked(this, 2, [this] { reject(); });
 }
 
 void CInterfaceInfoDlg::OnRefresh() {

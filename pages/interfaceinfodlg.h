@@ -17,8 +17,6 @@ public:
     QTreeWidget* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
 
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     ListWalk* m_walk;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QTreeWidget>
 
@@ -20,6 +21,33 @@ void InitPage(QDialog* page, int templateId, const QString& caption) {
 void OnClicked(QDialog* page, int id, std::function<void()> action) {
     if (auto* b = platform::Item<QPushButton>(page, id))
         QObject::connect(b, &QPushButton::clicked, page, std::move(action));
+}
+
+namespace {
+
+class FirstShow : public QObject {
+public:
+    FirstShow(QDialog* page, int id) : QObject(page), m_page(page), m_id(id) { page->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            m_page->removeEventFilter(this);
+            QTimer::singleShot(0, m_page, [page = m_page, id = m_id] {
+                if (auto* b = platform::Item<QPushButton>(page, id))
+                    b->click();
+            });
+        }
+        return false;
+    }
+
+private:
+    QDialog* m_page;
+    int m_id;
+};
+
+} // namespace
+
+void ClickWhenFirstShown(QDialog* page, int id) {
+    new FirstShow(page, id);
 }
 
 void SetItemText(QWidget* page, int id, const QString& text) {

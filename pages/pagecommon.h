@@ -16,6 +16,9 @@ class QTreeWidget;
 void InitPage(QDialog* page, int templateId, const QString& caption);
 // Runs action when the push button id is clicked.
 void OnClicked(QDialog* page, int id, std::function<void()> action);
+// Posts the page a click of the push button id once the page is first on the screen: the
+// pages that read only when they are shown.
+void ClickWhenFirstShown(QDialog* page, int id);
 // The text of a static text or edit control.
 void SetItemText(QWidget* page, int id, const QString& text);
 QString ItemText(QWidget* page, int id);

@@ -7,8 +7,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
-#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -94,6 +92,8 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     OnClicked(this, kAdd, [this] { OnAdd(); });
     OnClicked(this, kDelete, [this] { OnDelete(); });
     OnClicked(this, kRefresh, [this] { OnRefresh(); });
+    // The first walk starts once the page is on the screen, as a click of Refresh.
+    ClickWhenFirstShown(this, kRefresh);
     OnClicked(this, kPrint, [this] { OnPrint(); });
     OnClicked(this, kClose, [this] { reject(); });
     OnListClicks(controls(), [this] { OnClick(); });
@@ -105,12 +105,6 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     }
     walkControls();
     m_timer = startTimer(kSampleTimerMs);
-}
-
-void CRmonHistoryDlg::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        QTimer::singleShot(0, this, [this] { OnRefresh(); });
 }
 
 // The samples grow by one every interval: each tick reads them again, unless a walk of them

@@ -5,8 +5,6 @@
 #include "platform/platform.h"
 #include "snmp/params.h"
 
-#include <QShowEvent>
-#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -60,18 +58,13 @@ CStpTableDlg::CStpTableDlg() {
     OnClicked(this, kPortConfig, [this] { OnPortConfig(); });
     OnClicked(this, kBridgeConfig, [this] { OnBridgeConfig(); });
     OnClicked(this, kRefresh, [this] { OnRefresh(); });
+    // The first walk starts once the page is on the screen, as a click of Refresh.
+    ClickWhenFirstShown(this, kRefresh);
     OnClicked(this, kClose, [this] { reject(); });
     connect(list(), &QTreeWidget::itemDoubleClicked, this, [this] {
         if (!list()->selectedItems().isEmpty())
             OnPortConfig();
     });
-}
-
-void CStpTableDlg::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // The first walk starts once the page is on the screen, as a click of Refresh.
-    if (!event->spontaneous())
-        QTimer::singleShot(0, this, [this] { OnRefresh(); });
 }
 
 void CStpTableDlg::OnRefresh() {
