@@ -6,6 +6,7 @@
 #include "pages/memoryinfodlg.h"
 #include "app/paneldlg.h"
 #include "snmp/params.h"
+#include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
 #include "platform/platform.h"
 #include "pages/systeminfodlg.h"
@@ -24,43 +25,12 @@ namespace {
 
 constexpr int kTimeoutMs = 2000; // retries every 500 ms
 
-QStringList texts(QWidget* page, std::initializer_list<int> ids) {
-    QStringList out;
-    for (int id : ids)
-        out << ItemText(page, id);
-    return out;
-}
-
 QStringList checkedServices(QWidget* page) {
     QStringList out;
     for (int id : {1008, 1009, 1098, 1099, 1102})
         if (platform::Item<QCheckBox>(page, id)->isChecked())
             out << platform::Item<QCheckBox>(page, id)->text();
     return out;
-}
-
-QList<QStringList> rows(QTreeWidget* list) {
-    QList<QStringList> out;
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < list->columnCount(); ++c)
-            row << list->topLevelItem(r)->text(c);
-        out << row;
-    }
-    return out;
-}
-
-// A person's click on the push button with this id.
-void click(QWidget* page, int id) {
-    auto* b = platform::Item<QPushButton>(page, id);
-    QVERIFY2(b, qPrintable(QStringLiteral("no button %1").arg(id)));
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void saveShot(QWidget* page, const char* name) {
-    const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
-    if (!dir.isEmpty())
-        page->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "pages/rmonstatdlg.h"
 #include "platform/platform.h"
 #include "snmp/params.h"
+#include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
 
 #include <QComboBox>
@@ -22,56 +23,6 @@ namespace {
 
 constexpr int kTimeoutMs = 2000; // retries every 500 ms
 constexpr const char* kStats = "1.3.6.1.2.1.16.1.1.1";
-
-QList<QStringList> rows(QTreeWidget* list) {
-    QList<QStringList> out;
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < list->columnCount(); ++c)
-            row << list->topLevelItem(r)->text(c);
-        out << row;
-    }
-    return out;
-}
-
-QStringList column(QTreeWidget* list, int c) {
-    QStringList out;
-    for (int r = 0; r < list->topLevelItemCount(); ++r)
-        out << list->topLevelItem(r)->text(c);
-    return out;
-}
-
-// A person's click on the push button with this id.
-void click(QWidget* page, int id) {
-    auto* b = platform::Item<QPushButton>(page, id);
-    QVERIFY2(b, qPrintable(QStringLiteral("no button %1").arg(id)));
-    QVERIFY2(b->isEnabled(), qPrintable(QStringLiteral("button %1 is disabled").arg(id)));
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-bool enabled(QWidget* page, int id) {
-    return platform::DialogItem(page, id)->isEnabled();
-}
-
-// A click (or a double-click: a click, then the second press as a double-click and its
-// release) on a row of a list on the screen, as the operator makes it.
-void clickRow(QTreeWidget* list, int row, bool twice = false) {
-    QTreeWidgetItem* item = list->topLevelItem(row);
-    QVERIFY(item);
-    list->scrollToItem(item);
-    const QPoint at = list->visualItemRect(item).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    if (twice) {
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-    }
-}
-
-void saveShot(QWidget* page, const char* name) {
-    const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
-    if (!dir.isEmpty())
-        page->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
-}
 
 QString label(QWidget* page, int id) {
     return ItemText(page, id);

@@ -6,6 +6,7 @@
 #include "pages/routetabledlg.h"
 #include "platform/platform.h"
 #include "snmp/params.h"
+#include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
 
 #include <QHeaderView>
@@ -63,36 +64,6 @@ const SnmpChannel& walkChannel(QDialog* page) {
 
 QTreeWidget* listOf(QDialog* page, int kind) {
     return platform::Item<QTreeWidget>(page, kPages[kind].list);
-}
-
-QList<QStringList> rows(QTreeWidget* list) {
-    QList<QStringList> out;
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < list->columnCount(); ++c)
-            row << list->topLevelItem(r)->text(c);
-        out << row;
-    }
-    return out;
-}
-
-QStringList column(QTreeWidget* list, int c) {
-    QStringList out;
-    for (const QStringList& row : rows(list))
-        out << row[c];
-    return out;
-}
-
-// A person's click on the push button with this id.
-void click(QWidget* page, int id) {
-    auto* b = platform::Item<QPushButton>(page, id);
-    QVERIFY2(b, qPrintable(QStringLiteral("no button %1").arg(id)));
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void saveShot(QWidget* page, const char* name) {
-    const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
-    if (!dir.isEmpty()) page->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
 }
 
 // One column as net-snmp's snmpwalk reads it, in the page's texts for addresses: a physical
