@@ -283,6 +283,7 @@ private slots:
             click(display, 1061);
             QCOMPARE(display->group(), 1);
             QVERIFY(enabled(display, 1107));
+            QTRY_VERIFY(!label(display, 1224).isEmpty());
             saveShot(display, "rmon-group-display.png");
             click(display, 2);
         });
