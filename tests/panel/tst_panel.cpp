@@ -20,6 +20,13 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // The window as the loader sees it: a fixed client area, and where it was placed.
@@ -37,10 +44,13 @@ QString shippedPanel() {
     return QStringLiteral(TALVEX_SOURCE_DIR "/res/panel/Talvex.properties");
 }
 
-// A BMP file in memory: header size, bit count, width, height and colours as given.
+// A BMP file in memory: header size, bit count, width, height and colours as given. A table
+// shorter than the bit count allows is written as the colours used, and the pixels use them
+// all.
 QByteArray bmp(int bits, int width, int height, int headerSize = 40, int colors = -1) {
     if (colors < 0)
         colors = bits <= 8 ? 1 << bits : 0;
+    const bool fewColors = bits <= 8 && colors > 0 && colors < 1 << bits;
     const int stride = ((width * bits + 31) / 32) * 4;
     QByteArray b(14 + headerSize + colors * 4 + stride * height, '\0');
     auto* p = reinterpret_cast<uchar*>(b.data());
@@ -57,10 +67,62 @@ QByteArray bmp(int bits, int width, int height, int headerSize = 40, int colors 
     }
     for (int i = 0; i < colors; ++i)
         qToLittleEndian<uint32_t>(uint32_t(0x00102030 * i) & 0xFFFFFF, p + 54 + 4 * i);
-    for (int i = 0; i < stride * height; ++i)
-        p[14 + headerSize + colors * 4 + i] = uchar(i * 7);
+    uchar* rows = p + 14 + headerSize + colors * 4;
+    if (!fewColors) {
+        for (int i = 0; i < stride * height; ++i)
+            rows[i] = uchar(i * 7);
+        return b;
+    }
+    qToLittleEndian<uint32_t>(uint32_t(colors), p + 46);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int shift = 8 - bits * (x % (8 / bits) + 1);
+            rows[y * stride + x * bits / 8] |= uchar(((x + y) % colors) << shift);
+        }
     return b;
 }
+
+// The picture as drawn at its natural size.
+QImage drawn(const PanelDib& dib) {
+    QImage img(dib.width(), dib.height(), QImage::Format_RGB32);
+    img.fill(Qt::magenta);
+    QPainter p(&img);
+    dib.drawAt(p, 0, 0);
+    return img;
+}
+
+// Releases whoever waits in open() on a FIFO, once a grace time has passed, and counts how
+// often that was needed: a loader that opens a FIFO would otherwise hang the test for ever.
+class FifoRescuer {
+public:
+    explicit FifoRescuer(QStringList fifos) : m_fifos(std::move(fifos)), m_thread([this] { run(); }) {}
+    ~FifoRescuer() {
+        m_done = true;
+        m_thread.join();
+    }
+    int released() const { return m_released; }
+
+private:
+    void run() {
+        for (int waited = 0; waited < 3000 && !m_done; waited += 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!m_done) {
+            for (const QString& f : m_fifos) {
+                const int fd = ::open(QFile::encodeName(f).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    ++m_released;
+                    ::close(fd);
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    QStringList m_fifos;
+    std::atomic<bool> m_done{false};
+    std::atomic<int> m_released{0};
+    std::thread m_thread;
+};
 
 void writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);
@@ -180,6 +242,17 @@ private slots:
         QVERIFY(ReadPanelSection(path("missing.properties"), "Panel").isEmpty());
     }
 
+    // Reading stops after the limit: a file of any size is read in bounded time and memory.
+    void readingStopsAtTheLimit() {
+        const QByteArray filler(PanelFile::kMaxBytes / 2, '\n');
+        writeFile(path("long.properties"), "Panel.Panel1.width=1\n" + filler + "Panel.Panel1.height=2\n" + filler +
+                                               "Panel.Panel1.left=3\n");
+        const QMap<QString, QString> panel1 = ReadPanelSection(path("long.properties"), "Panel").value("Panel1");
+        QCOMPARE(panel1.value("width"), QString("1"));
+        QCOMPARE(panel1.value("height"), QString("2"));
+        QVERIFY(!panel1.contains("left"));
+    }
+
     void numbers_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("value");
@@ -262,6 +335,35 @@ private slots:
         QCOMPARE(site.placed.height(), 140);
     }
 
+    // Only regular files are opened: a FIFO named as the file or as a picture would block the
+    // window's thread in open() for ever.
+    void fifosAreNotOpened() {
+        const QStringList fifos{path("fifo.bmp"), path("fifo.properties")};
+        for (const QString& f : fifos) {
+            QFile::remove(f);
+            QCOMPARE(::mkfifo(QFile::encodeName(f).constData(), 0600), 0);
+        }
+        writeFile(path("names-fifo.properties"), "Panel.Panel1.background=fifo.bmp\n"
+                                                 "Panel1.Port1.PortID=1\nPanel1.Port1.BmpEnable=fifo.bmp\n"
+                                                 "Module.Module1.BmpModule=fifo.bmp\n"
+                                                 "Module1.Port1.PortID=1\nModule1.Port1.BmpEnable=fifo.bmp\n"
+                                                 "Slot.Slot1.width=10\nSlot.Slot1.height=10\n");
+        FifoRescuer rescuer(fifos);
+        TestSite site;
+        PanelModel model;
+        QVERIFY(LoadPanel(path("names-fifo.properties"), model, site));
+        QVERIFY(!model.background.isLoaded());
+        QVERIFY(!model.chassisPorts[0].picture->isLoaded());
+        QVERIFY(!model.pictures[0].picture->isLoaded());
+        PanelDib dib;
+        QVERIFY(!dib.loadFile(path("fifo.bmp")));
+        QVERIFY(!dib.loadBmpFile(path("fifo.bmp")));
+        PanelModel fromFifo;
+        QVERIFY(!LoadPanel(path("fifo.properties"), fromFifo, site));
+        QCOMPARE(m_asked, QStringList{"Can't open the panel file : " + path("fifo.properties")});
+        QCOMPARE(rescuer.released(), 0);
+    }
+
     void dibReading() {
         PanelDib dib;
         QByteArray four = bmp(4, 5, 3);
@@ -288,6 +390,32 @@ private slots:
         QVERIFY(!loaded.loadFile(path("absent.bmp")));
         QVERIFY(loaded.isLoaded());
         QCOMPARE(loaded.width(), 7);
+    }
+
+    // The file's own bit count, whatever number of colours the picture uses.
+    void fileBitCountKept_data() {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("colors");
+        QTest::newRow("8 bits, 16 colours") << 8 << 16;
+        QTest::newRow("8 bits, 2 colours") << 8 << 2;
+        QTest::newRow("8 bits, 256 colours") << 8 << 256;
+        QTest::newRow("4 bits, 2 colours") << 4 << 2;
+        QTest::newRow("4 bits, 16 colours") << 4 << 16;
+        QTest::newRow("1 bit") << 1 << 2;
+        QTest::newRow("24 bits") << 24 << 0;
+    }
+
+    void fileBitCountKept() {
+        QFETCH(int, bits);
+        QFETCH(int, colors);
+        writeFile(path("bits.bmp"), bmp(bits, 9, 5, 40, colors));
+        PanelDib dib;
+        QVERIFY(dib.loadFile(path("bits.bmp")));
+        QCOMPARE(dib.bitCount(), bits);
+        QCOMPARE(int(dib.palette().size()), bits <= 8 ? 1 << bits : 0);
+        QCOMPARE(dib.header().sizeImage, uint32_t(PanelDib::rowBytes(9, bits) * 5));
+        // The pixels are those Qt's reader sees in the file.
+        QCOMPARE(drawn(dib), QImage(path("bits.bmp")).convertToFormat(QImage::Format_RGB32));
     }
 
     void dibRefusals_data() {
