@@ -146,7 +146,7 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
             continue;
         Port p = buildPort(c, *it);
         appendNamedLamps(c.read(QStringLiteral("Port%1").arg(n)), p.lamps);
-        PanelModel::applyPortState(p);
+        model.applyPortState(p);
         model.chassisPorts.push_back(std::move(p));
     }
 
@@ -166,14 +166,14 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
             auto it = ports.find(QStringLiteral("Port%1").arg(p));
             Port port = it != ports.end() ? buildPort(c, *it) : Port();
             appendNamedLamps(c.read(QStringLiteral("M%1Port%2").arg(m).arg(p)), port.lamps);
-            PanelModel::applyPortState(port);
+            model.applyPortState(port);
             t.ports.push_back(std::move(port));
         }
-        PanelModel::loadModule(t);
+        model.loadModule(t);
         model.templates.push_back(std::move(t));
     }
     for (Module& t : model.templates)
-        PanelModel::loadModule(t);
+        model.loadModule(t);
 
     const PanelSection slotSection = c.read(QStringLiteral("Slot"));
     for (int s = 1; s <= slotSection.size(); ++s) {
@@ -193,7 +193,7 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         if (t <= model.templates.size()) {
             m.id = model.templates[t - 1].id;
             m.bitmapPath = model.templates[t - 1].bitmapPath;
-            m.picture->loadFile(m.bitmapPath);
+            model.loadPicture(m.picture, m.bitmapPath);
         }
         model.pictures.push_back(std::move(m));
     }

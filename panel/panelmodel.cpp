@@ -1,6 +1,49 @@
 #include "panel/panelmodel.h"
 
+#include <QFileInfo>
 #include <QPainter>
+
+Picture PictureStore::load(const QString& path) {
+    if (path.isEmpty())
+        return {};
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {};
+    const QString key = info.canonicalFilePath();
+    auto it = m_entries.find(key);
+    if (it != m_entries.end()) {
+        if (it->size == info.size() && it->modified == info.lastModified())
+            return it->picture;
+        if (it->picture)
+            m_bytes -= it->picture->rows().size();
+        m_entries.erase(it);
+    }
+    Entry entry{info.size(), info.lastModified(), {}};
+    auto dib = std::make_shared<PanelDib>();
+    if (dib->loadFile(key)) {
+        const qint64 bytes = dib->rows().size();
+        if (m_bytes + bytes > m_budget)
+            dropUnused();
+        // Over the budget the file counts as one that does not decode, until it changes.
+        if (m_bytes + bytes <= m_budget) {
+            m_bytes += bytes;
+            entry.picture = std::move(dib);
+        }
+    }
+    m_entries.insert(key, entry);
+    return entry.picture;
+}
+
+void PictureStore::dropUnused() {
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->picture && it->picture.use_count() == 1) {
+            m_bytes -= it->picture->rows().size();
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
 
 Port Port::copy() const {
     Port p;
@@ -16,6 +59,14 @@ Port Port::copy() const {
     return p;
 }
 
+bool PanelModel::loadPicture(Picture& picture, const QString& path) {
+    Picture loaded = store.load(path);
+    if (!loaded)
+        return false;
+    picture = std::move(loaded);
+    return true;
+}
+
 bool PanelModel::applyPortState(Port& port) {
     if (port.current < Link100 || port.current > Empty)
         return false;
@@ -27,11 +78,11 @@ bool PanelModel::applyPortState(Port& port) {
         else
             l.state = 1;
     }
-    return port.picture->loadFile((*port.bitmaps)[size_t(port.current)]);
+    return loadPicture(port.picture, (*port.bitmaps)[size_t(port.current)]);
 }
 
 bool PanelModel::loadModule(Module& module) {
-    if (!module.picture->loadFile(module.bitmapPath))
+    if (!loadPicture(module.picture, module.bitmapPath))
         return false;
     for (Port& p : module.ports)
         applyPortState(p);
@@ -48,7 +99,7 @@ void PanelModel::placeInSlot(Module& module, int k) const {
     module.height = s.bottom - s.top;
 }
 
-Module PanelModel::buildModulePicture(int k, int t) const {
+Module PanelModel::buildModulePicture(int k, int t) {
     Module m;
     m.id = QString::number(t);
     placeInSlot(m, k);
@@ -145,6 +196,11 @@ void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
         p.fillRect(r, QColor::fromRgb(lamp.state == 0 ? kLampLit : kLampDark));
 }
 
+void PanelModel::drawPicture(QPainter& p, const Picture& picture, const QRect& r) {
+    if (picture)
+        picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
+}
+
 void PanelModel::fillLamps(QPainter& p, const Port& port) const {
     for (const Lamp& l : port.lamps)
         fillLamp(p, l);
@@ -155,17 +211,14 @@ void PanelModel::paint(QPainter& p) const {
         return;
     background.drawStretched(p, 0, 0, m_client.width(), m_client.height());
     for (const Module& m : pictures) {
-        const QRect mr = scaled(m.left, m.top, m.width, m.height);
-        m.picture->drawStretched(p, mr.x(), mr.y(), mr.width(), mr.height());
+        drawPicture(p, m.picture, scaled(m.left, m.top, m.width, m.height));
         for (const Port& port : m.ports) {
-            const QRect r = portRect(port, &m);
-            port.picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
+            drawPicture(p, port.picture, portRect(port, &m));
             fillLamps(p, port);
         }
     }
     for (const Port& port : chassisPorts) {
-        const QRect r = portRect(port, nullptr);
-        port.picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
+        drawPicture(p, port.picture, portRect(port, nullptr));
         fillLamps(p, port);
     }
     for (const Lamp& l : lamps)

@@ -291,7 +291,7 @@ private slots:
         QCOMPARE(int(card.ports[0].lamps.size()), 2);
         // Backslashes are separators, relative paths start at the file's directory.
         QCOMPARE((*card.ports[0].bitmaps)[Link10], path("sub/p10.bmp"));
-        QVERIFY(card.ports[0].picture->isLoaded());
+        QVERIFY(card.ports[0].picture && card.ports[0].picture->isLoaded());
         QCOMPARE(int(model.slotRects.size()), 2);
         QCOMPARE(int(model.pictures.size()), 2);
         QCOMPARE(model.pictures[1].id, QString("empty"));
@@ -325,7 +325,7 @@ private slots:
         QVERIFY(site.placed.isNull());
         QVERIFY(!noPanel.background.isLoaded());
         QCOMPARE(int(noPanel.pictures.size()), 1);
-        QVERIFY(!noPanel.pictures[0].picture->isLoaded()); // no template 1
+        QVERIFY(!noPanel.pictures[0].picture); // no template 1
 
         // A width of abc is 0.
         writeFile(path("abc.properties"), "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=abc\n");
@@ -353,8 +353,8 @@ private slots:
         PanelModel model;
         QVERIFY(LoadPanel(path("names-fifo.properties"), model, site));
         QVERIFY(!model.background.isLoaded());
-        QVERIFY(!model.chassisPorts[0].picture->isLoaded());
-        QVERIFY(!model.pictures[0].picture->isLoaded());
+        QVERIFY(!model.chassisPorts[0].picture);
+        QVERIFY(!model.pictures[0].picture);
         PanelDib dib;
         QVERIFY(!dib.loadFile(path("fifo.bmp")));
         QVERIFY(!dib.loadBmpFile(path("fifo.bmp")));
@@ -362,6 +362,64 @@ private slots:
         QVERIFY(!LoadPanel(path("fifo.properties"), fromFifo, site));
         QCOMPARE(m_asked, QStringList{"Can't open the panel file : " + path("fifo.properties")});
         QCOMPARE(rescuer.released(), 0);
+    }
+
+    // Every port and module naming one file, by any path, holds one decoded picture; a file
+    // replaced on disk shows at the next state change.
+    void picturesAreShared() {
+        QDir().mkpath(path("sub"));
+        writeFile(path("shared.bmp"), bmp(24, 300, 200));
+        writeFile(path("bg.bmp"), bmp(24, 20, 10));
+        QByteArray file = "Panel.Panel1.background=bg.bmp\n"
+                          "Module.Module1.BmpModule=shared.bmp\nModule.Module2.BmpModule=.\\shared.bmp\n"
+                          "Module2.Port1.PortID=1\nModule2.Port1.BmpEnable=sub/../shared.bmp\n"
+                          "Slot.Slot1.width=10\nSlot.Slot2.width=10\n";
+        for (int n = 1; n <= 60; ++n)
+            file += QStringLiteral("Panel1.Port%1.PortID=%1\nPanel1.Port%1.BmpEnable=shared.bmp\n").arg(n).toUtf8();
+        writeFile(path("shared.properties"), file);
+        PanelModel model;
+        TestSite site;
+        QVERIFY(LoadPanel(path("shared.properties"), model, site));
+        model.replaceModule(1, 2);
+        const PanelDib* one = model.chassisPorts[0].picture.get();
+        QVERIFY(one && one->width() == 300);
+        for (const Port& p : model.chassisPorts)
+            QCOMPARE(p.picture.get(), one);
+        for (const Module& m : model.templates)
+            QCOMPARE(m.picture.get(), one);
+        QCOMPARE(model.pictures[0].picture.get(), one);
+        QCOMPARE(model.pictures[1].picture.get(), one);
+        QCOMPARE(model.pictures[1].ports[0].picture.get(), one);
+        QCOMPARE(model.store.bytes(), qint64(one->rows().size()));
+
+        writeFile(path("shared.bmp"), bmp(24, 30, 20));
+        model.chassisPorts[0].current = Disabled; // no picture for it: the one it has stays
+        QVERIFY(!model.applyPortState(model.chassisPorts[0]));
+        QCOMPARE(model.chassisPorts[0].picture.get(), one);
+        model.chassisPorts[0].current = Enabled;
+        QVERIFY(model.applyPortState(model.chassisPorts[0]));
+        QCOMPARE(model.chassisPorts[0].picture->width(), 30);
+        QCOMPARE(model.chassisPorts[1].picture.get(), one); // until its own state is applied
+    }
+
+    // Decoded pictures stop at the store's budget, so that a file naming many large pictures
+    // cannot take all memory; what no object holds any more makes room. A refused file is tried
+    // again once it changes.
+    void pictureBudget() {
+        for (int i = 0; i < 3; ++i)
+            writeFile(path(QStringLiteral("budget%1.bmp").arg(i)), bmp(8, 100, 100)); // 10000 bytes of rows
+        PictureStore store(25000);
+        Picture a = store.load(path("budget0.bmp"));
+        Picture b = store.load(path("budget1.bmp"));
+        QVERIFY(a && b);
+        QVERIFY(!store.load(path("budget2.bmp")));
+        QCOMPARE(store.bytes(), 20000);
+        b.reset();
+        QVERIFY(!store.load(path("budget2.bmp")));
+        writeFile(path("budget2.bmp"), bmp(8, 100, 99));
+        QVERIFY(store.load(path("budget2.bmp")));
+        QCOMPARE(store.bytes(), 10000 + 9900);
+        QCOMPARE(store.load(path("budget0.bmp")), a);
     }
 
     void dibReading() {
