@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 namespace {
 
@@ -93,6 +94,14 @@ bool failWithDefaultBackground(PanelModel& model, const PanelSite& site) {
 
 } // namespace
 
+QSize PanelSite::panelFrameExtra() {
+    const QWidget* window = panelOwner();
+    if (!window)
+        return QSize(0, 0);
+    const QSize client = panelClientSize();
+    return QSize(std::max(0, window->width() - client.width()), std::max(0, window->height() - client.height()));
+}
+
 QString PanelBitmapPath(const QString& panelDir, const QString& value) {
     if (value.isEmpty() || value.size() > kMaxPath)
         return {};
@@ -122,10 +131,13 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         const int height = panel1->contains(QStringLiteral("height")) ? number(*panel1, "height") : 140;
         (void)number(*panel1, "left"); // read, and of no effect: the window is centred
         (void)number(*panel1, "top");
-        QSize screen(width, height);
+        const QSize extra = site.panelFrameExtra();
+        const QSize window(width + extra.width(), height + extra.height());
+        QSize screen = window;
         if (QScreen* s = QGuiApplication::primaryScreen())
             screen = s->size();
-        site.placePanel((screen.width() - width) / 2, (screen.height() - height) / 2, width, height);
+        site.placePanel((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 2, window.width(),
+                        window.height());
     }
 
     const QSize client = site.panelClientSize();

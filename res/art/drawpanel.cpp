@@ -13,10 +13,10 @@
 
 namespace {
 
-// Client area the coordinates are drawn for; the window adds its menu bar.
+// The panel's size, which the file gives as its width and height: the client area the
+// coordinates are drawn for. The window adds its menu bar, whatever its height.
 constexpr int kWidth = 960;
 constexpr int kHeight = 596;
-constexpr int kWindowHeight = 620;
 
 constexpr int kSlotLeft = 32, kSlotTop = 58, kSlotWidth = 808, kSlotHeight = 40, kSlotPitch = 42;
 constexpr int kPowerTop = 486, kPowerWidth = 400, kPowerHeight = 96;
@@ -374,7 +374,7 @@ void DrawPanel(const QString& dir) {
 
     line(QStringLiteral("Panel.Panel1.background"), bmpRef(QStringLiteral("chassis.bmp")));
     line(QStringLiteral("Panel.Panel1.width"), kWidth);
-    line(QStringLiteral("Panel.Panel1.height"), kWindowHeight);
+    line(QStringLiteral("Panel.Panel1.height"), kHeight);
     line(QStringLiteral("Panel.Panel1.left"), 0);
     line(QStringLiteral("Panel.Panel1.top"), 0);
     rect(QStringLiteral("Panel1.Console"), kConsoleLeft, kConsoleTop, kConsoleWidth, kConsoleHeight);

@@ -11,10 +11,12 @@
 #include "panel/portconfigdlg.h"
 #include "panel/sectionreader.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QtEndian>
@@ -800,6 +802,46 @@ private slots:
         QCOMPARE(sim.command("served").toInt(), before);
     }
 
+    // The shipped panel in the real window, with the desktop's menu font and with a much larger
+    // one: the client area is the size the pictures are drawn for, whatever the menu bar takes,
+    // so the background is not stretched and slots, ports and lamps stand where it shows them.
+    void shippedPanelRegisters() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        QList<int> menuHeights;
+        for (int pixels : {0, 31}) {
+            if (pixels)
+                qApp->setStyleSheet(QStringLiteral("QMenuBar { font-size: %1px; }").arg(pixels));
+            CPanelDlg dlg;
+            QVERIFY(dlg.panelLoaded());
+            menuHeights << dlg.menuBar()->sizeHint().height();
+            const PanelModel& m = dlg.panelModel();
+            const QSize art(m.background.width(), m.background.height());
+            QCOMPARE(art, QSize(960, 596));
+            QCOMPARE(QSize(m.refWidth, m.refHeight), art);
+            QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+            QCOMPARE(dlg.panelView()->size(), art);
+            // The rack ears, where nothing is drawn over the background, show it row for row.
+            const QImage shot = dlg.panelView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage background = drawn(m.background);
+            QCOMPARE(shot.copy(0, 0, 24, art.height()), background.copy(0, 0, 24, art.height()));
+            QCOMPARE(shot.copy(art.width() - 24, 0, 24, art.height()), background.copy(art.width() - 24, 0, 24, art.height()));
+            const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
+            if (!pixels && !dir.isEmpty()) {
+                QVERIFY(walked.wait(10000));
+                dlg.panelModel().refresh();
+                dlg.grab().save(dir + "/main-window.png");
+            }
+        }
+        qApp->setStyleSheet({});
+        QVERIFY2(menuHeights[0] != menuHeights[1], "the larger font did not change the menu bar");
+        qunsetenv("TALVEX_SYSTEM_DIR");
+    }
+
     // The whole program against the simulator, as the README's picture is made.
     void snapshot() {
         SimProcess sim;
@@ -814,8 +856,7 @@ private slots:
         QVERIFY(talvex.waitForFinished(40000));
         QCOMPARE(talvex.exitCode(), 0);
         QImage shot(path("panel.png"));
-        QVERIFY(!shot.isNull());
-        QCOMPARE(shot.width(), 960);
+        QCOMPARE(shot.size(), QSize(960, 596));
     }
 };
 
