@@ -842,6 +842,26 @@ private slots:
         qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
+    // Nothing polls the cards' and supplies' own lamps: the shipped pictures show them unlit, so
+    // that a device that does not answer shows no green "OK".
+    void shippedModulesShowNoLitLamp() {
+        PanelModel model;
+        TestSite site({960, 596});
+        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QCOMPARE(int(model.templates.size()), 12);
+        for (const Module& t : model.templates) {
+            QVERIFY2(t.picture, qPrintable(t.id));
+            const QImage img = drawn(*t.picture);
+            int lit = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x) {
+                    const QColor c = img.pixelColor(x, y);
+                    lit += c.green() > 160 && c.green() > c.red() + 80 && c.green() > c.blue() + 80;
+                }
+            QVERIFY2(lit == 0, qPrintable(t.id + ": " + QString::number(lit) + " lit pixels"));
+        }
+    }
+
     // The whole program against the simulator, as the README's picture is made.
     void snapshot() {
         SimProcess sim;
