@@ -10,9 +10,14 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 constexpr int kMaxPath = 99;
+constexpr int kDefaultWidth = 700;
+constexpr int kDefaultHeight = 140;
 
 struct Context {
     PanelFile file;
@@ -84,6 +89,13 @@ void appendNamedLamps(const PanelSection& s, std::vector<Lamp>& lamps) {
     }
 }
 
+// A side of the panel from the file: the default for a missing, zero or negative value, at most
+// limit.
+int panelSide(const QMap<QString, QString>& props, const char* key, int fallback, int limit) {
+    const int v = props.contains(QLatin1String(key)) ? number(props, key) : fallback;
+    return std::min(v > 0 ? v : fallback, limit);
+}
+
 // The built-in background over the client area, for a file that cannot be used.
 bool failWithDefaultBackground(PanelModel& model, const PanelSite& site) {
     model.background.loadResource(1);
@@ -116,7 +128,12 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
     // The file is read once; every section below is taken from that reading.
     Context c;
     if (!c.file.read(path)) {
-        platform::MessageBox(site.panelOwner(), QStringLiteral("Can't open the panel file : ") + path);
+        const QString text = QStringLiteral("Can't open the panel file : ") + path;
+        if (!qEnvironmentVariableIsEmpty("TALVEX_SNAPSHOT")) {
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+            std::exit(1);
+        }
+        platform::MessageBox(site.panelOwner(), text);
         return failWithDefaultBackground(model, site);
     }
     c.dir = QFileInfo(path).absolutePath();
@@ -127,8 +144,9 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         if (!panel1->contains(QStringLiteral("background")))
             return failWithDefaultBackground(model, site);
         model.background.loadFile(c.bitmap(*panel1, "background"));
-        const int width = panel1->contains(QStringLiteral("width")) ? number(*panel1, "width") : 700;
-        const int height = panel1->contains(QStringLiteral("height")) ? number(*panel1, "height") : 140;
+        // No larger than a picture PanelDib would take: the window's backing store is one.
+        const int width = panelSide(*panel1, "width", kDefaultWidth, PanelDib::kMaxSide);
+        const int height = panelSide(*panel1, "height", kDefaultHeight, PanelDib::maxHeight(width, 24));
         (void)number(*panel1, "left"); // read, and of no effect: the window is centred
         (void)number(*panel1, "top");
         const QSize extra = site.panelFrameExtra();
@@ -193,7 +211,8 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         if (it == slotSection.end())
             continue;
         const int left = number(*it, "left"), top = number(*it, "top");
-        model.slotRects.push_back({left, top, left + number(*it, "width"), top + number(*it, "height")});
+        model.slotRects.push_back(
+            {left, top, SaturatedSum(left, number(*it, "width")), SaturatedSum(top, number(*it, "height"))});
     }
 
     // Covers until polling reports the modules: template 1 in positions 0 to 9, 11 beyond. A

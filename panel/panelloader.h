@@ -27,7 +27,10 @@ public:
 //
 // The file's width and height are those of the panel, the client area its pictures are drawn
 // for: the window is made larger by what its menu bar takes, whatever the desktop's menu font,
-// so that the pictures and the coordinates meet.
+// so that the pictures and the coordinates meet. Both are held to 1 ... the largest picture
+// PanelDib takes (a size of 0 or less takes the default). Under TALVEX_SNAPSHOT a file that
+// cannot be opened ends the program with status 1 after saying so on standard error: an
+// unattended run has nobody to answer a message box.
 bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site);
 
 // The file's name in the system directory.

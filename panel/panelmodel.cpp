@@ -3,6 +3,17 @@
 #include <QFileInfo>
 #include <QPainter>
 
+namespace {
+
+// Farther out than any window reaches, and near enough that a sum of two stays within int.
+constexpr qint64 kFar = qint64(1) << 28;
+
+int pulledIn(qint64 v) {
+    return int(std::clamp(v, -kFar, kFar));
+}
+
+} // namespace
+
 Picture PictureStore::load(const QString& path) {
     if (path.isEmpty())
         return {};
@@ -95,8 +106,8 @@ void PanelModel::placeInSlot(Module& module, int k) const {
     const Slot& s = slotRects[size_t(k)];
     module.left = s.left;
     module.top = s.top;
-    module.width = s.right - s.left;
-    module.height = s.bottom - s.top;
+    module.width = SaturatedSum(s.right, -qint64(s.left));
+    module.height = SaturatedSum(s.bottom, -qint64(s.top));
 }
 
 Module PanelModel::buildModulePicture(int k, int t) {
@@ -174,18 +185,18 @@ void PanelModel::pollingFailureReset() {
             reset(p);
 }
 
-QRect PanelModel::scaled(int x, int y, int w, int h) const {
+QRect PanelModel::scaled(qint64 x, qint64 y, qint64 w, qint64 h) const {
     if (!scalable())
         return {};
     const qint64 W = m_client.width(), H = m_client.height();
-    return QRect(int(qint64(x) * W / refWidth), int(qint64(y) * H / refHeight), int(qint64(w) * W / refWidth),
-                 int(qint64(h) * H / refHeight));
+    return QRect(pulledIn(x * W / refWidth), pulledIn(y * H / refHeight), pulledIn(w * W / refWidth),
+                 pulledIn(h * H / refHeight));
 }
 
 QRect PanelModel::portRect(const Port& port, const Module* module) const {
     if (!module)
         return scaled(port.left, port.top, port.width, port.height);
-    return scaled(module->left + port.left, module->top + port.top, port.width, port.height);
+    return scaled(qint64(module->left) + port.left, qint64(module->top) + port.top, port.width, port.height);
 }
 
 void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
@@ -226,15 +237,17 @@ void PanelModel::paint(QPainter& p) const {
 }
 
 bool PanelModel::portHit(const QRect& r, QPoint pt) const {
-    return r.x() + 2 < pt.x() && pt.x() < r.x() + r.width() - 2 && r.y() + 2 < pt.y() && pt.y() < r.y() + r.height() - 2;
+    const qint64 x = r.x(), y = r.y();
+    return x + 2 < pt.x() && pt.x() < x + r.width() - 2 && y + 2 < pt.y() && pt.y() < y + r.height() - 2;
 }
 
 PanelModel::Hit PanelModel::hitTest(QPoint pt) const {
     if (!scalable())
         return Hit::None;
     const qint64 W = m_client.width(), H = m_client.height();
-    if (qint64(consoleLeft + 2) * W / refWidth < pt.x() && pt.x() < qint64(consoleLeft + consoleWidth - 2) * W / refWidth &&
-        qint64(consoleTop + 2) * H / refHeight < pt.y() && pt.y() < qint64(consoleTop + consoleHeight - 2) * H / refHeight)
+    const qint64 left = consoleLeft, top = consoleTop;
+    if ((left + 2) * W / refWidth < pt.x() && pt.x() < (left + consoleWidth - 2) * W / refWidth &&
+        (top + 2) * H / refHeight < pt.y() && pt.y() < (top + consoleHeight - 2) * H / refHeight)
         return Hit::Console;
     for (const Port& port : chassisPorts)
         if (portHit(portRect(port, nullptr), pt))

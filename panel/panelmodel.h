@@ -11,7 +11,9 @@
 #include <QSize>
 #include <QString>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -58,6 +60,11 @@ private:
     qint64 m_budget;
     qint64 m_bytes = 0;
 };
+
+// a + b, held within int: coordinates of the file may stand anywhere in int.
+inline int SaturatedSum(qint64 a, qint64 b) {
+    return int(std::clamp<qint64>(a + b, INT_MIN, INT_MAX));
+}
 
 struct Port {
     int shown = Enabled; // what the screen last showed
@@ -126,8 +133,9 @@ public:
     // After a failed status request: lamps dark, every port Enabled.
     void pollingFailureReset();
 
-    // Scales a reference rectangle to the client size (products first, then divisions).
-    QRect scaled(int x, int y, int w, int h) const;
+    // Scales a reference rectangle to the client size (products first, then divisions). What
+    // lies farther out than any screen reaches is pulled in, so that no sum overflows.
+    QRect scaled(qint64 x, qint64 y, qint64 w, qint64 h) const;
     void paint(QPainter& p) const;
 
     enum class Hit { None, Console, ChassisPort, ModulePort };

@@ -23,6 +23,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <climits>
 #include <thread>
 
 #include <fcntl.h>
@@ -329,12 +330,123 @@ private slots:
         QCOMPARE(int(noPanel.pictures.size()), 1);
         QVERIFY(!noPanel.pictures[0].picture); // no template 1
 
-        // A width of abc is 0.
+        // A width of abc is 0, and a window of no width takes the default.
         writeFile(path("abc.properties"), "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=abc\n");
         PanelModel abc;
         QVERIFY(LoadPanel(path("abc.properties"), abc, site));
-        QCOMPARE(site.placed.width(), 0);
-        QCOMPARE(site.placed.height(), 140);
+        QCOMPARE(site.placed.size(), QSize(700, 140));
+    }
+
+    // The window's size from the file, in the real window: at most what PanelDib takes as a
+    // picture, the default for 0 or less.
+    void windowSize_data() {
+        QTest::addColumn<QByteArray>("width");
+        QTest::addColumn<QByteArray>("height");
+        QTest::addColumn<QSize>("panel");
+        const QSize largest(PanelDib::kMaxSide, PanelDib::maxHeight(PanelDib::kMaxSide, 24));
+        QTest::newRow("as given") << QByteArray("300") << QByteArray("120") << QSize(300, 120);
+        QTest::newRow("40000 square") << QByteArray("40000") << QByteArray("40000") << largest;
+        QTest::newRow("int limit") << QByteArray("2147483647") << QByteArray("2147483647") << largest;
+        QTest::newRow("narrow and tall") << QByteArray("200") << QByteArray("100000") << QSize(200, PanelDib::kMaxSide);
+        QTest::newRow("negative") << QByteArray("-50") << QByteArray("-50") << QSize(700, 140);
+        QTest::newRow("int minimum") << QByteArray("-2147483648") << QByteArray("90") << QSize(700, 90);
+        QTest::newRow("zero and text") << QByteArray("0") << QByteArray("abc") << QSize(700, 140);
+    }
+
+    void windowSize() {
+        QFETCH(QByteArray, width);
+        QFETCH(QByteArray, height);
+        QFETCH(QSize, panel);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("bg.bmp"), bmp(24, 64, 32));
+        writeFile(dir.filePath("Talvex.properties"),
+                  "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=" + width + "\nPanel.Panel1.height=" + height + "\n");
+        qputenv("TALVEX_SYSTEM_DIR", dir.path().toUtf8());
+        SetSnmpAgentPort(FreeUdpPort());
+        {
+            CPanelDlg dlg;
+            QVERIFY(dlg.panelLoaded());
+            QCOMPARE(dlg.panelClientSize(), panel);
+            QCOMPARE(QSize(dlg.panelModel().refWidth, dlg.panelModel().refHeight), panel);
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+            QCOMPARE(dlg.panelView()->size(), panel);
+            const QImage shot = dlg.panelView()->grab().toImage();
+            QCOMPARE(shot.size(), panel);
+            QCOMPARE(shot.pixel(panel.width() - 1, panel.height() - 1) | 0xFF000000, drawn(dlg.panelModel().background).pixel(63, 31));
+        }
+        qunsetenv("TALVEX_SYSTEM_DIR");
+    }
+
+    // Coordinates anywhere in int. The sanitizer build ends the test at any overflow; the sums
+    // the model keeps stop at the limit.
+    void coordinatesAtTheLimits() {
+        const QByteArray max = QByteArray::number(INT_MAX), min = QByteArray::number(INT_MIN);
+        QByteArray file = "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=200\nPanel.Panel1.height=100\n";
+        auto rect = [&](const QByteArray& object, const QByteArray& l, const QByteArray& t, const QByteArray& w,
+                        const QByteArray& h) {
+            file += object + ".left=" + l + "\n" + object + ".top=" + t + "\n" + object + ".width=" + w + "\n" + object +
+                    ".height=" + h + "\n";
+        };
+        rect("Panel1.Console", max, max, max, max);
+        file += "Panel1.Lamp1.Name=A\nPanel1.Lamp1.Status=LAMPON\nPanel1.Lamp2.Name=B\n";
+        rect("Panel1.Lamp1", max, min, max, min);
+        rect("Panel1.Lamp2", min, max, min, max);
+        file += "Panel1.Port1.PortID=1\nPanel1.Port1.BmpEnable=p.bmp\nPanel1.Port2.PortID=2\nPanel1.Port2.BmpEnable=p.bmp\n";
+        rect("Panel1.Port1", max, max, max, max);
+        rect("Panel1.Port2", min, min, max, max);
+        file += "Port1.Lamp1.Name=100M\n";
+        rect("Port1.Lamp1", max, max, max, max);
+        file += "Module.Module1.BmpModule=p.bmp\nModule.Module2.BmpModule=p.bmp\n";
+        file += "Module2.Port1.PortID=1\nModule2.Port1.Status=PORTLINK10\nModule2.Port1.BmpLink10=p.bmp\n"
+                "Module2.Port2.PortID=1\nModule2.Port2.BmpLink10=p.bmp\n";
+        rect("Module2.Port1", max, max, max, max);
+        rect("Module2.Port2", min, min, min, min);
+        file += "M2Port1.Lamp1.Name=100M\n";
+        rect("M2Port1.Lamp1", min, min, max, max);
+        rect("Slot.Slot1", max, max, max, max);
+        rect("Slot.Slot2", min, min, min, min);
+        rect("Slot.Slot3", min, min, max, max);
+        rect("Slot.Slot4", "2147483600", "-2147483600", "100", "-100");
+        writeFile(path("bg.bmp"), bmp(24, 20, 10));
+        writeFile(path("p.bmp"), bmp(8, 8, 4));
+        writeFile(path("limits.properties"), file);
+
+        PanelModel model;
+        TestSite site({200, 100});
+        QVERIFY(LoadPanel(path("limits.properties"), model, site));
+        QCOMPARE(int(model.slotRects.size()), 4);
+        QCOMPARE(model.slotRects[0].right, INT_MAX);
+        QCOMPARE(model.slotRects[1].bottom, INT_MIN);
+        QCOMPARE(model.slotRects[2].right, -1);
+        QCOMPARE(model.pictures[2].width, INT_MAX);
+        QCOMPARE(model.pictures[3].width, INT_MAX - 2147483600);
+        QCOMPARE(model.pictures[3].height, INT_MIN + 2147483600);
+
+        QList<QRect> repainted;
+        model.invalidate = [&](const QRect& r) { repainted << r; };
+        for (int k = 0; k < 4; ++k) {
+            model.replaceModule(k, 2);
+            model.setPortState(k, 1, Link100);
+        }
+        model.refresh();
+        model.pollingFailureReset();
+        model.refresh();
+        QVERIFY(!repainted.isEmpty());
+        for (QSize size : {QSize(200, 100), QSize(401, 37), QSize(1, 1)}) {
+            QImage img(size, QImage::Format_RGB32);
+            QPainter p(&img);
+            model.setClientSize(size);
+            model.paint(p);
+            for (QPoint pt : {QPoint(0, 0), QPoint(100, 50), QPoint(INT_MAX, INT_MAX), QPoint(INT_MIN, INT_MIN),
+                              QPoint(INT_MAX, INT_MIN)})
+                model.hitTest(pt);
+        }
+        // The card in slot 3 reaches from INT_MIN to -1, its first port INT_MAX beyond: from
+        // (-1, -1) over the whole window.
+        model.setClientSize({200, 100});
+        QCOMPARE(model.hitTest({100, 50}), PanelModel::Hit::ModulePort);
+        QCOMPARE(model.hitTest({1, 1}), PanelModel::Hit::None); // its 2-pixel margin
     }
 
     // Only regular files are opened: a FIFO named as the file or as a picture would block the
@@ -860,6 +972,31 @@ private slots:
                 }
             QVERIFY2(lit == 0, qPrintable(t.id + ": " + QString::number(lit) + " lit pixels"));
         }
+    }
+
+    // An unattended run has nobody to answer a message box: without the panel file it says so
+    // on standard error and ends unsuccessfully.
+    void snapshotWithoutPanelFile() {
+        QTemporaryDir empty;
+        QProcess talvex;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TALVEX_AGENT_PORT", QString::number(FreeUdpPort()));
+        env.insert("TALVEX_SYSTEM_DIR", empty.path());
+        env.insert("TALVEX_SNAPSHOT", path("never.png"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        talvex.setProcessEnvironment(env);
+        talvex.start(BuildPath("app/talvex"), {"/Ntest", "/I127.0.0.1"});
+        const bool ended = talvex.waitForFinished(20000);
+        if (!ended) {
+            talvex.kill();
+            talvex.waitForFinished();
+        }
+        QVERIFY(ended);
+        QCOMPARE(talvex.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(talvex.exitCode(), 1);
+        QVERIFY(QString::fromLocal8Bit(talvex.readAllStandardError())
+                    .contains("Can't open the panel file : " + empty.filePath("Talvex.properties")));
+        QVERIFY(!QFile::exists(path("never.png")));
     }
 
     // The whole program against the simulator, as the README's picture is made.
