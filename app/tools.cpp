@@ -18,14 +18,23 @@ qsizetype acceptedExtension(const QString& text, const QString& ext, qsizetype c
     return e;
 }
 
-// The first word of a desktop entry's Exec line, with its quotes.
-QString execProgram(const QString& exec) {
-    QString s = exec.trimmed();
-    if (s.startsWith(QLatin1Char('"'))) {
-        qsizetype end = s.indexOf(QLatin1Char('"'), 1);
-        return end > 0 ? s.mid(1, end - 1) : QString();
+// Starts the browser entry names with the agent address. A Windows-form association text
+// starts its program file with the address; a desktop entry starts its whole command line.
+void startBrowser(const platform::DesktopEntry& entry, const QString& address) {
+    QString program;
+    QStringList args;
+    if (entry.exec.contains(QLatin1String(":\\"))) {
+        program = BrowserPathFromAssociation(entry.exec);
+        if (!address.isEmpty())
+            args << address;
+    } else {
+        args = platform::DesktopExecArguments(entry, address);
+        if (args.isEmpty())
+            return;
+        program = platform::FindProgram(args.takeFirst());
     }
-    return s.section(QLatin1Char(' '), 0, 0);
+    if (!program.isEmpty())
+        platform::StartDetached(program, args);
 }
 
 } // namespace
@@ -56,20 +65,16 @@ QString BrowserPathFromAssociation(const QString& value) {
 }
 
 QString GetBrowserPath() {
-    QString association = platform::HttpOpenCommand();
-    if (association.contains(QLatin1String(":\\")))
-        return BrowserPathFromAssociation(association);
-    return platform::FindProgram(execProgram(association));
+    const platform::DesktopEntry entry = platform::HttpDesktopEntry();
+    if (entry.exec.contains(QLatin1String(":\\")))
+        return BrowserPathFromAssociation(entry.exec);
+    const QStringList command = platform::DesktopExecArguments(entry, {});
+    return command.isEmpty() ? QString() : platform::FindProgram(command.first());
 }
 
 void LaunchBrowser() {
-    QString path = GetBrowserPath();
-    if (path.isEmpty())
-        return;
-    QStringList args;
-    if (!g_strAgentAddress.isEmpty())
-        args << g_strAgentAddress;
-    platform::StartDetached(path, args);
+    const QString address = g_strAgentAddress;
+    platform::FindHttpDesktopEntry([address](const platform::DesktopEntry& entry) { startBrowser(entry, address); });
 }
 
 QString OspfCommandLine() {

@@ -14,9 +14,13 @@ void LaunchTelnet();
 // ("\"C:\\Program Files\\B\\b.exe\" -- \"%1\"" gives C:\Program Files\B\b.exe); empty when the
 // text names no program file.
 QString BrowserPathFromAssociation(const QString& association);
-// The default browser's program: from the desktop's http association (a Windows-form text
-// through BrowserPathFromAssociation, a desktop entry's Exec line by its first word).
+// The default browser's program as a mimeapps.list names its desktop entry (a Windows-form
+// text through BrowserPathFromAssociation): the program its command line starts, which for a
+// browser wrapped in env or flatpak is that wrapper. Starts no process.
 QString GetBrowserPath();
+// Starts the default browser's whole command line with the agent address. When only
+// xdg-settings knows the browser, it starts once xdg-settings has answered: the window is not
+// held while it runs.
 void LaunchBrowser();
 
 QString OspfCommandLine();

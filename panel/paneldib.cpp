@@ -1,9 +1,12 @@
 #include "panel/paneldib.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace {
 
@@ -27,12 +30,29 @@ void put32(QByteArray& b, uint32_t v) {
     b.append(c, 4);
 }
 
-bool sizeAcceptable(int64_t width, int64_t height, int bitCount) {
-    return width > 0 && height > 0 && width <= PanelDib::kMaxSide && height <= PanelDib::kMaxSide &&
-           int64_t(PanelDib::rowBytes(int(width), bitCount)) * height <= PanelDib::kMaxRowBytes;
+// The bits per pixel a BMP file's header gives, 0 for any other file.
+int bmpBitCount(const QByteArray& head) {
+    if (head.size() < 30 || !head.startsWith("BM"))
+        return 0;
+    const auto* p = reinterpret_cast<const uchar*>(head.constData());
+    const uint32_t headerSize = le32(p + 14);
+    if (headerSize == 12)
+        return le16(p + 24);
+    return headerSize >= 40 ? le16(p + 28) : 0;
 }
 
 } // namespace
+
+bool PanelDib::sizeAcceptable(qint64 width, qint64 height, int bitCount) {
+    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
+           qint64(rowBytes(int(width), bitCount)) * height <= kMaxRowBytes;
+}
+
+int PanelDib::maxHeight(int width, int bitCount) {
+    if (width <= 0 || width > kMaxSide)
+        return 0;
+    return int(std::min<qint64>(kMaxSide, kMaxRowBytes / rowBytes(width, bitCount)));
+}
 
 PanelDib::~PanelDib() = default;
 
@@ -53,17 +73,17 @@ void PanelDib::buildPalette() {
         m_palette.append(qRgb(int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)));
 }
 
-bool PanelDib::fromImage(const QImage& source) {
+bool PanelDib::fromImage(const QImage& source, int bitCount) {
     if (source.isNull() || !sizeAcceptable(source.width(), source.height(), 24)) {
         m_error = QString::fromLatin1(kErrStorage);
         return false;
     }
     int bits = 24;
     QImage img;
-    if (source.format() == QImage::Format_Mono || source.format() == QImage::Format_MonoLSB ||
-        source.format() == QImage::Format_Indexed8) {
-        const int colors = source.colorCount();
-        bits = colors <= 2 ? 1 : colors <= 16 ? 4 : 8;
+    const bool mono = source.format() == QImage::Format_Mono || source.format() == QImage::Format_MonoLSB;
+    if (mono || source.format() == QImage::Format_Indexed8) {
+        // The bitmap's own bit count, not the number of colours it happens to use.
+        bits = bitCount == 1 || bitCount == 4 || bitCount == 8 ? bitCount : mono ? 1 : 8;
         img = source.convertToFormat(QImage::Format_Indexed8);
     } else {
         img = source.convertToFormat(QImage::Format_RGB888);
@@ -114,16 +134,20 @@ bool PanelDib::fromImage(const QImage& source) {
 }
 
 bool PanelDib::loadFile(const QString& path) {
-    if (path.isEmpty())
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
-    QImageReader reader(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const int fileBits = bmpBitCount(file.peek(30));
+    QImageReader reader(&file);
     const QSize size = reader.size();
     if (size.isValid() && !sizeAcceptable(size.width(), size.height(), 24))
         return false;
     QImage img = reader.read();
     if (img.isNull())
         return false;
-    return fromImage(img);
+    return fromImage(img, fileBits);
 }
 
 bool PanelDib::loadResource(int id) {
@@ -133,6 +157,8 @@ bool PanelDib::loadResource(int id) {
 }
 
 bool PanelDib::loadBmpFile(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;

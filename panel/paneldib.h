@@ -49,11 +49,13 @@ public:
 
     // The built-in picture id (only the default background, 1): a load failure keeps the picture.
     bool loadResource(int id);
-    // Any picture Qt's image readers know, converted to 8 (or fewer) or 24 bits per pixel. A
-    // failure keeps the previous picture.
+    // Any picture Qt's image readers know in a regular file (nothing else is opened: a FIFO
+    // would block for ever), keeping the file's own bit count of 1, 4 or 8 bits per pixel and
+    // converting deeper ones to 24. A failure keeps the previous picture.
     bool loadFile(const QString& path);
-    // Takes over an image as a platform bitmap handle would be converted.
-    bool fromImage(const QImage& image);
+    // Takes over an image as a platform bitmap handle would be converted: bitCount 1, 4 or 8
+    // keeps that many bits per pixel for an indexed image; 0 takes the image's own depth.
+    bool fromImage(const QImage& image, int bitCount = 0);
 
     bool isLoaded() const { return m_loaded; }
     int width() const { return m_header.width; }
@@ -71,6 +73,9 @@ public:
     // The largest picture accepted, in pixels per side and bytes of rows.
     static constexpr int kMaxSide = 16384;
     static constexpr qint64 kMaxRowBytes = 256ll * 1024 * 1024;
+    static bool sizeAcceptable(qint64 width, qint64 height, int bitCount);
+    // The tallest picture of width pixels at bitCount that is still accepted (0 for none).
+    static int maxHeight(int width, int bitCount);
 
 private:
     void clear();

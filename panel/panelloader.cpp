@@ -8,10 +8,16 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
 constexpr int kMaxPath = 99;
+constexpr int kDefaultWidth = 700;
+constexpr int kDefaultHeight = 140;
 
 struct Context {
     PanelFile file;
@@ -83,6 +89,13 @@ void appendNamedLamps(const PanelSection& s, std::vector<Lamp>& lamps) {
     }
 }
 
+// A side of the panel from the file: the default for a missing, zero or negative value, at most
+// limit.
+int panelSide(const QMap<QString, QString>& props, const char* key, int fallback, int limit) {
+    const int v = props.contains(QLatin1String(key)) ? number(props, key) : fallback;
+    return std::min(v > 0 ? v : fallback, limit);
+}
+
 // The built-in background over the client area, for a file that cannot be used.
 bool failWithDefaultBackground(PanelModel& model, const PanelSite& site) {
     model.background.loadResource(1);
@@ -92,6 +105,14 @@ bool failWithDefaultBackground(PanelModel& model, const PanelSite& site) {
 }
 
 } // namespace
+
+QSize PanelSite::panelFrameExtra() {
+    const QWidget* window = panelOwner();
+    if (!window)
+        return QSize(0, 0);
+    const QSize client = panelClientSize();
+    return QSize(std::max(0, window->width() - client.width()), std::max(0, window->height() - client.height()));
+}
 
 QString PanelBitmapPath(const QString& panelDir, const QString& value) {
     if (value.isEmpty() || value.size() > kMaxPath)
@@ -107,7 +128,12 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
     // The file is read once; every section below is taken from that reading.
     Context c;
     if (!c.file.read(path)) {
-        platform::MessageBox(site.panelOwner(), QStringLiteral("Can't open the panel file : ") + path);
+        const QString text = QStringLiteral("Can't open the panel file : ") + path;
+        if (!qEnvironmentVariableIsEmpty("TALVEX_SNAPSHOT")) {
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+            std::exit(1);
+        }
+        platform::MessageBox(site.panelOwner(), text);
         return failWithDefaultBackground(model, site);
     }
     c.dir = QFileInfo(path).absolutePath();
@@ -118,14 +144,18 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         if (!panel1->contains(QStringLiteral("background")))
             return failWithDefaultBackground(model, site);
         model.background.loadFile(c.bitmap(*panel1, "background"));
-        const int width = panel1->contains(QStringLiteral("width")) ? number(*panel1, "width") : 700;
-        const int height = panel1->contains(QStringLiteral("height")) ? number(*panel1, "height") : 140;
+        // No larger than a picture PanelDib would take: the window's backing store is one.
+        const int width = panelSide(*panel1, "width", kDefaultWidth, PanelDib::kMaxSide);
+        const int height = panelSide(*panel1, "height", kDefaultHeight, PanelDib::maxHeight(width, 24));
         (void)number(*panel1, "left"); // read, and of no effect: the window is centred
         (void)number(*panel1, "top");
-        QSize screen(width, height);
+        const QSize extra = site.panelFrameExtra();
+        const QSize window(width + extra.width(), height + extra.height());
+        QSize screen = window;
         if (QScreen* s = QGuiApplication::primaryScreen())
             screen = s->size();
-        site.placePanel((screen.width() - width) / 2, (screen.height() - height) / 2, width, height);
+        site.placePanel((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 2, window.width(),
+                        window.height());
     }
 
     const QSize client = site.panelClientSize();
@@ -146,7 +176,7 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
             continue;
         Port p = buildPort(c, *it);
         appendNamedLamps(c.read(QStringLiteral("Port%1").arg(n)), p.lamps);
-        PanelModel::applyPortState(p);
+        model.applyPortState(p);
         model.chassisPorts.push_back(std::move(p));
     }
 
@@ -166,14 +196,14 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
             auto it = ports.find(QStringLiteral("Port%1").arg(p));
             Port port = it != ports.end() ? buildPort(c, *it) : Port();
             appendNamedLamps(c.read(QStringLiteral("M%1Port%2").arg(m).arg(p)), port.lamps);
-            PanelModel::applyPortState(port);
+            model.applyPortState(port);
             t.ports.push_back(std::move(port));
         }
-        PanelModel::loadModule(t);
+        model.loadModule(t);
         model.templates.push_back(std::move(t));
     }
     for (Module& t : model.templates)
-        PanelModel::loadModule(t);
+        model.loadModule(t);
 
     const PanelSection slotSection = c.read(QStringLiteral("Slot"));
     for (int s = 1; s <= slotSection.size(); ++s) {
@@ -181,7 +211,8 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         if (it == slotSection.end())
             continue;
         const int left = number(*it, "left"), top = number(*it, "top");
-        model.slotRects.push_back({left, top, left + number(*it, "width"), top + number(*it, "height")});
+        model.slotRects.push_back(
+            {left, top, SaturatedSum(left, number(*it, "width")), SaturatedSum(top, number(*it, "height"))});
     }
 
     // Covers until polling reports the modules: template 1 in positions 0 to 9, 11 beyond. A
@@ -193,7 +224,7 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         if (t <= model.templates.size()) {
             m.id = model.templates[t - 1].id;
             m.bitmapPath = model.templates[t - 1].bitmapPath;
-            m.picture->loadFile(m.bitmapPath);
+            model.loadPicture(m.picture, m.bitmapPath);
         }
         model.pictures.push_back(std::move(m));
     }

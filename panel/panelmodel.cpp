@@ -1,6 +1,60 @@
 #include "panel/panelmodel.h"
 
+#include <QFileInfo>
 #include <QPainter>
+
+namespace {
+
+// Farther out than any window reaches, and near enough that a sum of two stays within int.
+constexpr qint64 kFar = qint64(1) << 28;
+
+int pulledIn(qint64 v) {
+    return int(std::clamp(v, -kFar, kFar));
+}
+
+} // namespace
+
+Picture PictureStore::load(const QString& path) {
+    if (path.isEmpty())
+        return {};
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {};
+    const QString key = info.canonicalFilePath();
+    auto it = m_entries.find(key);
+    if (it != m_entries.end()) {
+        if (it->size == info.size() && it->modified == info.lastModified())
+            return it->picture;
+        if (it->picture)
+            m_bytes -= it->picture->rows().size();
+        m_entries.erase(it);
+    }
+    Entry entry{info.size(), info.lastModified(), {}};
+    auto dib = std::make_shared<PanelDib>();
+    if (dib->loadFile(key)) {
+        const qint64 bytes = dib->rows().size();
+        if (m_bytes + bytes > m_budget)
+            dropUnused();
+        // Over the budget the file counts as one that does not decode, until it changes.
+        if (m_bytes + bytes <= m_budget) {
+            m_bytes += bytes;
+            entry.picture = std::move(dib);
+        }
+    }
+    m_entries.insert(key, entry);
+    return entry.picture;
+}
+
+void PictureStore::dropUnused() {
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->picture && it->picture.use_count() == 1) {
+            m_bytes -= it->picture->rows().size();
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
 
 Port Port::copy() const {
     Port p;
@@ -16,6 +70,14 @@ Port Port::copy() const {
     return p;
 }
 
+bool PanelModel::loadPicture(Picture& picture, const QString& path) {
+    Picture loaded = store.load(path);
+    if (!loaded)
+        return false;
+    picture = std::move(loaded);
+    return true;
+}
+
 bool PanelModel::applyPortState(Port& port) {
     if (port.current < Link100 || port.current > Empty)
         return false;
@@ -27,11 +89,11 @@ bool PanelModel::applyPortState(Port& port) {
         else
             l.state = 1;
     }
-    return port.picture->loadFile((*port.bitmaps)[size_t(port.current)]);
+    return loadPicture(port.picture, (*port.bitmaps)[size_t(port.current)]);
 }
 
 bool PanelModel::loadModule(Module& module) {
-    if (!module.picture->loadFile(module.bitmapPath))
+    if (!loadPicture(module.picture, module.bitmapPath))
         return false;
     for (Port& p : module.ports)
         applyPortState(p);
@@ -44,11 +106,11 @@ void PanelModel::placeInSlot(Module& module, int k) const {
     const Slot& s = slotRects[size_t(k)];
     module.left = s.left;
     module.top = s.top;
-    module.width = s.right - s.left;
-    module.height = s.bottom - s.top;
+    module.width = SaturatedSum(s.right, -qint64(s.left));
+    module.height = SaturatedSum(s.bottom, -qint64(s.top));
 }
 
-Module PanelModel::buildModulePicture(int k, int t) const {
+Module PanelModel::buildModulePicture(int k, int t) {
     Module m;
     m.id = QString::number(t);
     placeInSlot(m, k);
@@ -123,18 +185,18 @@ void PanelModel::pollingFailureReset() {
             reset(p);
 }
 
-QRect PanelModel::scaled(int x, int y, int w, int h) const {
+QRect PanelModel::scaled(qint64 x, qint64 y, qint64 w, qint64 h) const {
     if (!scalable())
         return {};
     const qint64 W = m_client.width(), H = m_client.height();
-    return QRect(int(qint64(x) * W / refWidth), int(qint64(y) * H / refHeight), int(qint64(w) * W / refWidth),
-                 int(qint64(h) * H / refHeight));
+    return QRect(pulledIn(x * W / refWidth), pulledIn(y * H / refHeight), pulledIn(w * W / refWidth),
+                 pulledIn(h * H / refHeight));
 }
 
 QRect PanelModel::portRect(const Port& port, const Module* module) const {
     if (!module)
         return scaled(port.left, port.top, port.width, port.height);
-    return scaled(module->left + port.left, module->top + port.top, port.width, port.height);
+    return scaled(qint64(module->left) + port.left, qint64(module->top) + port.top, port.width, port.height);
 }
 
 void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
@@ -143,6 +205,11 @@ void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
     const QRect r = lampRect(lamp);
     if (!r.isEmpty())
         p.fillRect(r, QColor::fromRgb(lamp.state == 0 ? kLampLit : kLampDark));
+}
+
+void PanelModel::drawPicture(QPainter& p, const Picture& picture, const QRect& r) {
+    if (picture)
+        picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
 }
 
 void PanelModel::fillLamps(QPainter& p, const Port& port) const {
@@ -155,17 +222,14 @@ void PanelModel::paint(QPainter& p) const {
         return;
     background.drawStretched(p, 0, 0, m_client.width(), m_client.height());
     for (const Module& m : pictures) {
-        const QRect mr = scaled(m.left, m.top, m.width, m.height);
-        m.picture->drawStretched(p, mr.x(), mr.y(), mr.width(), mr.height());
+        drawPicture(p, m.picture, scaled(m.left, m.top, m.width, m.height));
         for (const Port& port : m.ports) {
-            const QRect r = portRect(port, &m);
-            port.picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
+            drawPicture(p, port.picture, portRect(port, &m));
             fillLamps(p, port);
         }
     }
     for (const Port& port : chassisPorts) {
-        const QRect r = portRect(port, nullptr);
-        port.picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
+        drawPicture(p, port.picture, portRect(port, nullptr));
         fillLamps(p, port);
     }
     for (const Lamp& l : lamps)
@@ -173,15 +237,17 @@ void PanelModel::paint(QPainter& p) const {
 }
 
 bool PanelModel::portHit(const QRect& r, QPoint pt) const {
-    return r.x() + 2 < pt.x() && pt.x() < r.x() + r.width() - 2 && r.y() + 2 < pt.y() && pt.y() < r.y() + r.height() - 2;
+    const qint64 x = r.x(), y = r.y();
+    return x + 2 < pt.x() && pt.x() < x + r.width() - 2 && y + 2 < pt.y() && pt.y() < y + r.height() - 2;
 }
 
 PanelModel::Hit PanelModel::hitTest(QPoint pt) const {
     if (!scalable())
         return Hit::None;
     const qint64 W = m_client.width(), H = m_client.height();
-    if (qint64(consoleLeft + 2) * W / refWidth < pt.x() && pt.x() < qint64(consoleLeft + consoleWidth - 2) * W / refWidth &&
-        qint64(consoleTop + 2) * H / refHeight < pt.y() && pt.y() < qint64(consoleTop + consoleHeight - 2) * H / refHeight)
+    const qint64 left = consoleLeft, top = consoleTop;
+    if ((left + 2) * W / refWidth < pt.x() && pt.x() < (left + consoleWidth - 2) * W / refWidth &&
+        (top + 2) * H / refHeight < pt.y() && pt.y() < (top + consoleHeight - 2) * H / refHeight)
         return Hit::Console;
     for (const Port& port : chassisPorts)
         if (portHit(portRect(port, nullptr), pt))

@@ -5,11 +5,15 @@
 
 #include "panel/paneldib.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QRect>
 #include <QSize>
 #include <QString>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -25,6 +29,43 @@ struct Lamp {
 // The five state pictures' paths, shared between a template's port and its copies.
 using PortBitmaps = std::array<QString, 5>;
 
+// A decoded picture, shared by every port and module that names its file; null when none.
+using Picture = std::shared_ptr<const PanelDib>;
+
+// The pictures of one panel by file. A file is decoded once and shared for as long as its size
+// and modification time stay the same, so that many ports naming one large picture hold one
+// copy, and a picture replaced on disk still shows at the next state change.
+class PictureStore {
+public:
+    // Decoded rows all pictures together may hold (two of the largest PanelDib takes); beyond
+    // it a further picture is not loaded.
+    static constexpr qint64 kBudget = 512ll * 1024 * 1024;
+
+    explicit PictureStore(qint64 budget = kBudget) : m_budget(budget) {}
+
+    // The picture in path; null when path names no regular file, the file does not decode, or
+    // the budget is spent.
+    Picture load(const QString& path);
+    qint64 bytes() const { return m_bytes; }
+
+private:
+    struct Entry {
+        qint64 size = -1;
+        QDateTime modified;
+        Picture picture; // null: the file did not decode
+    };
+    void dropUnused();
+
+    QHash<QString, Entry> m_entries; // by canonical path
+    qint64 m_budget;
+    qint64 m_bytes = 0;
+};
+
+// a + b, held within int: coordinates of the file may stand anywhere in int.
+inline int SaturatedSum(qint64 a, qint64 b) {
+    return int(std::clamp<qint64>(a + b, INT_MIN, INT_MAX));
+}
+
 struct Port {
     int shown = Enabled; // what the screen last showed
     QString id;
@@ -32,12 +73,12 @@ struct Port {
     int current = Enabled; // what the device last reported
     std::vector<Lamp> lamps;
     std::shared_ptr<const PortBitmaps> bitmaps = std::make_shared<PortBitmaps>();
-    std::unique_ptr<PanelDib> picture = std::make_unique<PanelDib>();
+    Picture picture;
 
     Port() = default;
     Port(Port&&) = default;
     Port& operator=(Port&&) = default;
-    // A copy shares the bitmap paths and has its own (not yet loaded) picture.
+    // A copy shares the bitmap paths and has no picture until its state is applied.
     Port copy() const;
 };
 
@@ -45,7 +86,7 @@ struct Module {
     QString id;
     int left = 0, top = 0, width = 0, height = 0;
     QString bitmapPath;
-    std::unique_ptr<PanelDib> picture = std::make_unique<PanelDib>();
+    Picture picture;
     std::vector<Port> ports;
 };
 
@@ -70,16 +111,20 @@ public:
     void setClientSize(QSize size) { m_client = size; }
     QSize clientSize() const { return m_client; }
 
-    // Lamps and picture by the port's current state; whether the picture loaded. A state
-    // outside 0 to 4 changes nothing.
-    static bool applyPortState(Port& port);
+    PictureStore store;
+
+    // Lamps and picture by the port's current state; whether the picture loaded (when it does
+    // not, the port keeps its previous picture). A state outside 0 to 4 changes nothing.
+    bool applyPortState(Port& port);
     // The module's bitmap, then its ports' states; false (and nothing applied) when the
     // bitmap does not load.
-    static bool loadModule(Module& module);
+    bool loadModule(Module& module);
+    // The picture of path into picture; false, and picture kept, when it does not load.
+    bool loadPicture(Picture& picture, const QString& path);
     // Gives module the rectangle of slot k (when there is one).
     void placeInSlot(Module& module, int k) const;
     // A picture of template t (from 1) in slot k, with copies of the template's ports.
-    Module buildModulePicture(int k, int t) const;
+    Module buildModulePicture(int k, int t);
     // Polling's operations; slot positions without a slot and unknown templates are ignored.
     void replaceModule(int k, int t);
     void setPortState(int k, int portNumber, int state);
@@ -88,8 +133,9 @@ public:
     // After a failed status request: lamps dark, every port Enabled.
     void pollingFailureReset();
 
-    // Scales a reference rectangle to the client size (products first, then divisions).
-    QRect scaled(int x, int y, int w, int h) const;
+    // Scales a reference rectangle to the client size (products first, then divisions). What
+    // lies farther out than any screen reaches is pulled in, so that no sum overflows.
+    QRect scaled(qint64 x, qint64 y, qint64 w, qint64 h) const;
     void paint(QPainter& p) const;
 
     enum class Hit { None, Console, ChassisPort, ModulePort };
@@ -100,6 +146,7 @@ private:
     bool portHit(const QRect& r, QPoint pt) const;
     QRect portRect(const Port& port, const Module* module) const;
     QRect lampRect(const Lamp& lamp) const { return scaled(lamp.left, lamp.top, lamp.width, lamp.height); }
+    static void drawPicture(QPainter& p, const Picture& picture, const QRect& r);
     void fillLamps(QPainter& p, const Port& port) const;
     void fillLamp(QPainter& p, const Lamp& lamp) const;
     void update(const QRect& r) const {

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 
 #include <climits>
 
@@ -36,10 +37,11 @@ void parseLine(const QByteArray& bytes, QHash<QString, PanelSection>& out) {
 
 void parseDevice(QIODevice& in, QHash<QString, PanelSection>& out) {
     char buf[kLineBuffer];
-    for (;;) {
+    for (qint64 total = 0; total < PanelFile::kMaxBytes;) {
         const qint64 n = in.readLine(buf, kLineBuffer);
         if (n <= 0)
             break;
+        total += n;
         parseLine(QByteArray(buf, int(n)), out);
     }
 }
@@ -48,6 +50,9 @@ void parseDevice(QIODevice& in, QHash<QString, PanelSection>& out) {
 
 bool PanelFile::read(const QString& path) {
     m_sections.clear();
+    // Only a regular file: a FIFO would block the opening for ever, a device never end.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;

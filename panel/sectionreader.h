@@ -12,8 +12,13 @@ using PanelSection = QMap<QString, QMap<QString, QString>>;
 // Every section of a file, parsed once: the loader asks for many sections of one file.
 class PanelFile {
 public:
+    // What is read of a file at most; the rest is ignored. A chassis takes a few hundred
+    // kilobytes.
+    static constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
+
     // Lines are read in pieces of at most 199 bytes, each piece parsed as a line of its own;
-    // later lines win. False when the file cannot be opened (then every section is empty).
+    // later lines win. False when path names no regular file or it cannot be opened (then
+    // every section is empty).
     bool read(const QString& path);
     void parse(const QByteArray& text);
     // The lines of section, its name compared ignoring case.

@@ -1,6 +1,6 @@
 // What a Windows desktop would give the module, on Qt: message boxes, modal runs, the wait
 // cursor, dialogs from templates, the system directory, program search and start, the
-// browser association, the print dialog and the socket layer check.
+// default browser's desktop entry, the print dialog and the socket layer check.
 //
 // Everything that would block for a person goes through MessageBox, RunModal or PrintDialog;
 // tests replace them with scripted answers (SetMessageBoxHook, SetRunModalHook,
@@ -93,9 +93,30 @@ bool StartDetached(const QString& program, const QStringList& args);
 // optionally in the desktop's terminal emulator ($TERMINAL, else x-terminal-emulator).
 bool StartCommandLine(const QString& commandLine, bool inTerminal = false);
 
-// The command the desktop opens http addresses with: the Exec line of the default browser's
-// desktop entry (from mimeapps.list, else xdg-settings). Empty when none is configured.
-QString HttpOpenCommand();
+// A desktop entry as far as starting it goes: its file and the values of its Exec, Name and
+// Icon keys in [Desktop Entry], with the string escapes (\s, \n, \t, \r, \\) of Name and
+// Icon resolved; Exec is kept as written, for DesktopExecArguments.
+struct DesktopEntry {
+    QString file;
+    QString exec;
+    QString name;
+    QString icon;
+};
+
+// The entry of the default browser (the handler of http addresses) as a mimeapps.list names
+// it; an empty entry when none does. Starts no process.
+DesktopEntry HttpDesktopEntry();
+// The same, asking xdg-settings when no mimeapps.list names a browser. done runs on the
+// calling thread (the GUI thread): at once, or when xdg-settings has answered, which it is
+// given 3 s for; the event loop keeps running meanwhile. An empty entry when none is found.
+void FindHttpDesktopEntry(std::function<void(const DesktopEntry&)> done);
+// The program and its arguments that entry's Exec value gives for url, by the Desktop Entry
+// rules: the string escapes, then double quotes (inside which \", \`, \$ and \\ stand for the
+// character); %f, %F, %u, %U give url (an argument that is nothing but one of them vanishes
+// when url is empty), %i gives --icon and the icon, %c the name, %k the entry's file, %% a
+// percent sign; deprecated and unknown codes give nothing. A value without %f, %F, %u or %U
+// gets url as its last argument. Empty when the value is empty or a quote is not closed.
+QStringList DesktopExecArguments(const DesktopEntry& entry, const QString& url);
 
 // The module's icons by resource id: 447 (the module), 153 (set), 145 (refresh), 147 (exit).
 QIcon Icon(int id);

@@ -13,10 +13,10 @@
 
 namespace {
 
-// Client area the coordinates are drawn for; the window adds its menu bar.
+// The panel's size, which the file gives as its width and height: the client area the
+// coordinates are drawn for. The window adds its menu bar, whatever its height.
 constexpr int kWidth = 960;
 constexpr int kHeight = 596;
-constexpr int kWindowHeight = 620;
 
 constexpr int kSlotLeft = 32, kSlotTop = 58, kSlotWidth = 808, kSlotHeight = 40, kSlotPitch = 42;
 constexpr int kPowerTop = 486, kPowerWidth = 400, kPowerHeight = 96;
@@ -203,7 +203,8 @@ QImage modulePicture(const ModuleType& m) {
     faceplate(p, img.rect());
     screw(p, 8, kSlotHeight / 2);
     screw(p, kSlotWidth - 9, kSlotHeight / 2);
-    // Ejector handles and the status lamps printed on the plate.
+    // Ejector handles and the status lamp. Nothing polls the lamp: it is drawn unlit, so that a
+    // card of a device that does not answer shows no "OK".
     p.fillRect(QRect(18, 4, 6, kSlotHeight - 8), kMetalLight);
     p.fillRect(QRect(kSlotWidth - 25, 4, 6, kSlotHeight - 8), kMetalLight);
     p.setPen(kText);
@@ -211,7 +212,7 @@ QImage modulePicture(const ModuleType& m) {
     p.drawText(QRect(32, 4, 110, 16), Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(m.label));
     p.setFont(font(7));
     p.drawText(QRect(32, 22, 104, 12), Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(m.caption));
-    p.fillRect(QRect(110, 8, 6, 4), kGreen);
+    p.fillRect(QRect(110, 8, 6, 4), kOff);
     p.drawText(QRect(118, 4, 16, 12), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("OK"));
     if (m.number <= 3) {
         p.drawText(QRect(296, 2, 60, 10), Qt::AlignCenter, QStringLiteral("MGMT"));
@@ -260,9 +261,10 @@ QImage powerPicture(bool ac) {
     p.setFont(font(9));
     p.drawText(QRect(120, 34, 200, 14), Qt::AlignLeft,
                ac ? QStringLiteral("100-240 V~  16 A  50/60 Hz") : QStringLiteral("-48 / -60 V DC  32 A"));
-    p.fillRect(QRect(122, 58, 8, 5), kGreen);
+    // Unpolled lamps, unlit: template 11 is also the picture before anything is known.
+    p.fillRect(QRect(122, 58, 8, 5), kOff);
     p.drawText(QRect(134, 54, 40, 12), Qt::AlignLeft, QStringLiteral("IN OK"));
-    p.fillRect(QRect(186, 58, 8, 5), kGreen);
+    p.fillRect(QRect(186, 58, 8, 5), kOff);
     p.drawText(QRect(198, 54, 50, 12), Qt::AlignLeft, QStringLiteral("OUT OK"));
     // The inlet and its switch.
     p.fillRect(QRect(300, 24, 60, 44), kHole);
@@ -292,14 +294,20 @@ QImage background(const std::vector<ModuleType>& types) {
     QImage img(kWidth, kHeight, QImage::Format_RGB32);
     QPainter p(&img);
     p.fillRect(img.rect(), kMetal);
-    // Rack ears.
+    // Rack ears. The holes sit where two slots meet (and beside the top band and the power
+    // supplies), clear of the slot numbers printed on the left ear.
+    std::vector<int> holes{20};
+    for (int k = 0; k < 10; k += 2)
+        holes.push_back(kSlotTop + k * kSlotPitch - 1);
+    holes.push_back(kPowerTop + 30);
+    holes.push_back(kPowerTop + kPowerHeight - 16);
     for (int x : {0, kWidth - 24}) {
         p.fillRect(QRect(x, 0, 24, kHeight), kMetalLight);
         p.setPen(kMetalDark);
         p.drawRect(QRect(x, 0, 23, kHeight - 1));
-        for (int y = 30; y < kHeight; y += 90) {
+        for (int y : holes) {
             p.setBrush(kHole);
-            p.drawRoundedRect(QRect(x + 6, y, 12, 7), 3, 3);
+            p.drawRoundedRect(QRect(x + 6, y - 3, 12, 7), 3, 3);
         }
     }
     p.setPen(kMetalDark);
@@ -374,7 +382,7 @@ void DrawPanel(const QString& dir) {
 
     line(QStringLiteral("Panel.Panel1.background"), bmpRef(QStringLiteral("chassis.bmp")));
     line(QStringLiteral("Panel.Panel1.width"), kWidth);
-    line(QStringLiteral("Panel.Panel1.height"), kWindowHeight);
+    line(QStringLiteral("Panel.Panel1.height"), kHeight);
     line(QStringLiteral("Panel.Panel1.left"), 0);
     line(QStringLiteral("Panel.Panel1.top"), 0);
     rect(QStringLiteral("Panel1.Console"), kConsoleLeft, kConsoleTop, kConsoleWidth, kConsoleHeight);

@@ -303,6 +303,114 @@ private slots:
         QCOMPARE(readLines(out), QStringList{});
     }
 
+    // Exec values as desktop entries write them, with the address 127.0.0.5.
+    void desktopExec_data() {
+        QTest::addColumn<QString>("exec");
+        QTest::addColumn<QStringList>("args");
+        auto row = [](const char* name, const char* exec, QStringList args) {
+            QTest::newRow(name) << QString::fromUtf8(exec) << args;
+        };
+        row("plain", "browse %u", {"browse", "127.0.0.5"});
+        row("snap", "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/b_b.desktop /snap/bin/b %u",
+            {"env", "BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/b_b.desktop", "/snap/bin/b", "127.0.0.5"});
+        row("flatpak", "/usr/bin/flatpak run --branch=stable --command=b --file-forwarding org.b.B @@u %U @@",
+            {"/usr/bin/flatpak", "run", "--branch=stable", "--command=b", "--file-forwarding", "org.b.B", "@@u",
+             "127.0.0.5", "@@"});
+        row("quoted program", "\"/opt/My Browser/b\" --new-window %U", {"/opt/My Browser/b", "--new-window", "127.0.0.5"});
+        // The string escapes come first: four backslashes in the file give one in the argument.
+        row("quoted escapes", "b \"say \\\\\"hi\\\\\" \\\\$5 \\\\` a\\\\\\\\b\" %u", {"b", "say \"hi\" $5 ` a\\b", "127.0.0.5"});
+        row("string escape blank", "b\\s--private %u", {"b", "--private", "127.0.0.5"});
+        row("empty quoted argument", "b \"\" %u", {"b", "", "127.0.0.5"});
+        row("blanks", "  b    -x  %u ", {"b", "-x", "127.0.0.5"});
+        row("percent", "b --title=100%% %% %u", {"b", "--title=100%", "%", "127.0.0.5"});
+        row("file codes", "b %f", {"b", "127.0.0.5"});
+        row("file list", "b --files %F", {"b", "--files", "127.0.0.5"});
+        row("inside a word", "b --url=%u", {"b", "--url=127.0.0.5"});
+        row("deprecated", "b %d %D %n %N %v %m %u", {"b", "127.0.0.5"});
+        row("unknown", "b %z -x%y %u %", {"b", "-x", "127.0.0.5"});
+        row("icon name file", "b %i --class=%c %k %u",
+            {"b", "--icon", "web-b", "--class=The B", "/apps/b.desktop", "127.0.0.5"});
+        row("no field code", "b --new-tab", {"b", "--new-tab", "127.0.0.5"});
+        row("quote not closed", "\"b %u", {});
+        row("empty", "", {});
+        row("only codes", "%d %v", {});
+    }
+
+    void desktopExec() {
+        QFETCH(QString, exec);
+        QFETCH(QStringList, args);
+        const platform::DesktopEntry entry{"/apps/b.desktop", exec, "The B", "web-b"};
+        QCOMPARE(platform::DesktopExecArguments(entry, QStringLiteral("127.0.0.5")), args);
+    }
+
+    void desktopExecWithoutAddress() {
+        const platform::DesktopEntry entry{{}, "b %u --x=%u", {}, {}};
+        QCOMPARE(platform::DesktopExecArguments(entry, {}), (QStringList{"b", "--x="}));
+        QCOMPARE(platform::DesktopExecArguments({{}, "b -y", {}, {}}, {}), (QStringList{"b", "-y"}));
+        QCOMPARE(platform::DesktopExecArguments({{}, "b %i", {}, {}}, {}), QStringList{"b"});
+    }
+
+    // Browsers installed as a snap or a flatpak wrap their program in another: the whole
+    // command line runs, and the program it wraps gets the address.
+    void browserWrapped_data() {
+        QTest::addColumn<QString>("standIn"); // in bin/
+        QTest::addColumn<QString>("exec");    // %1: the bin folder
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("snap") << "talvex-browser"
+                              << "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/t_t.desktop %1/talvex-browser %u"
+                              << QStringList{"127.0.0.5"};
+        QTest::newRow("flatpak") << "flatpak"
+                                 << "%1/flatpak run --branch=stable --arch=x86_64 --command=browse --file-forwarding "
+                                    "org.example.Browser @@u %u @@"
+                                 << QStringList{"run", "--branch=stable", "--arch=x86_64", "--command=browse",
+                                                "--file-forwarding", "org.example.Browser", "@@u", "127.0.0.5", "@@"};
+        QTest::newRow("quoted, no field code") << "talvex-browser" << "\"%1/talvex-browser\" --new-window"
+                                               << QStringList{"--new-window", "127.0.0.5"};
+    }
+
+    void browserWrapped() {
+        QFETCH(QString, standIn);
+        QFETCH(QString, exec);
+        QFETCH(QStringList, args);
+        const QString out = path(QStringLiteral("wrapped-args"));
+        QFile::remove(out);
+        writeStandIn(path(QStringLiteral("bin/") + standIn), out);
+        writeBrowserEntry(exec.arg(path(QStringLiteral("bin"))), true);
+        LaunchBrowser();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
+        QCOMPARE(readLines(out), args);
+    }
+
+    // Without a mimeapps.list the browser is asked of xdg-settings, which here answers only
+    // once the window's thread has gone on: it must not wait for it.
+    void browserFromXdgSettingsLeavesTheWindowRunning() {
+        const QString out = path(QStringLiteral("xdg-browser-args"));
+        const QString go = path(QStringLiteral("xdg-go"));
+        QFile::remove(out);
+        QFile::remove(go);
+        writeStandIn(path(QStringLiteral("bin/talvex-browser")), out);
+        writeBrowserEntry(QStringLiteral("talvex-browser %u"), false);
+        QFile xdg(path(QStringLiteral("bin/xdg-settings")));
+        QVERIFY(xdg.open(QIODevice::WriteOnly));
+        // Waits at most 10 s for the test's signal, then names the entry.
+        xdg.write(QStringLiteral("#!/bin/sh\n[ \"$1 $2\" = 'get default-web-browser' ] || exit 1\n"
+                                 "n=0; while [ ! -e '%1' ] && [ $n -lt 100 ]; do sleep 0.1; n=$((n+1)); done\n"
+                                 "echo talvex-browser.desktop\n")
+                      .arg(go)
+                      .toUtf8());
+        xdg.close();
+        xdg.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(GetBrowserPath(), QString()); // starts no process
+
+        LaunchBrowser();
+        QFile signal(go);
+        QVERIFY(signal.open(QIODevice::WriteOnly));
+        signal.close();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 8000);
+        QCOMPARE(readLines(out), QStringList{"127.0.0.5"});
+        QFile::remove(xdg.fileName());
+    }
+
     void ospf() {
         QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I127.0.0.5 /Rorchid /Wsaffron /UTRUE"));
         g_bUserRight = 0;
@@ -375,15 +483,24 @@ private:
     // A desktop whose default browser is a stand-in that records its arguments in out.
     void writeBrowserAssociation(const QString& out) {
         writeStandIn(path(QStringLiteral("bin/talvex-browser")), out);
+        writeBrowserEntry(QStringLiteral("talvex-browser %u"), true);
+    }
+
+    // The desktop entry talvex-browser.desktop with exec, named by a mimeapps.list or not.
+    void writeBrowserEntry(const QString& exec, bool listed) {
         QDir().mkpath(path(QStringLiteral("config")));
         QDir().mkpath(path(QStringLiteral("data/applications")));
         QFile list(path(QStringLiteral("config/mimeapps.list")));
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write("[Default Applications]\nx-scheme-handler/http=talvex-browser.desktop;\n");
-        list.close();
+        if (listed) {
+            QVERIFY(list.open(QIODevice::WriteOnly));
+            list.write("[Default Applications]\nx-scheme-handler/http=talvex-browser.desktop;\n");
+            list.close();
+        } else {
+            list.remove();
+        }
         QFile entry(path(QStringLiteral("data/applications/talvex-browser.desktop")));
         QVERIFY(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=talvex-browser %u\n");
+        entry.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=" + exec.toUtf8() + "\n");
         entry.close();
         qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toUtf8());
         qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toUtf8());

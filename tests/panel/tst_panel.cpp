@@ -11,14 +11,24 @@
 #include "panel/portconfigdlg.h"
 #include "panel/sectionreader.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QtEndian>
 #include <QtTest>
+
+#include <atomic>
+#include <climits>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,10 +47,13 @@ QString shippedPanel() {
     return QStringLiteral(TALVEX_SOURCE_DIR "/res/panel/Talvex.properties");
 }
 
-// A BMP file in memory: header size, bit count, width, height and colours as given.
+// A BMP file in memory: header size, bit count, width, height and colours as given. A table
+// shorter than the bit count allows is written as the colours used, and the pixels use them
+// all.
 QByteArray bmp(int bits, int width, int height, int headerSize = 40, int colors = -1) {
     if (colors < 0)
         colors = bits <= 8 ? 1 << bits : 0;
+    const bool fewColors = bits <= 8 && colors > 0 && colors < 1 << bits;
     const int stride = ((width * bits + 31) / 32) * 4;
     QByteArray b(14 + headerSize + colors * 4 + stride * height, '\0');
     auto* p = reinterpret_cast<uchar*>(b.data());
@@ -57,10 +70,62 @@ QByteArray bmp(int bits, int width, int height, int headerSize = 40, int colors 
     }
     for (int i = 0; i < colors; ++i)
         qToLittleEndian<uint32_t>(uint32_t(0x00102030 * i) & 0xFFFFFF, p + 54 + 4 * i);
-    for (int i = 0; i < stride * height; ++i)
-        p[14 + headerSize + colors * 4 + i] = uchar(i * 7);
+    uchar* rows = p + 14 + headerSize + colors * 4;
+    if (!fewColors) {
+        for (int i = 0; i < stride * height; ++i)
+            rows[i] = uchar(i * 7);
+        return b;
+    }
+    qToLittleEndian<uint32_t>(uint32_t(colors), p + 46);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int shift = 8 - bits * (x % (8 / bits) + 1);
+            rows[y * stride + x * bits / 8] |= uchar(((x + y) % colors) << shift);
+        }
     return b;
 }
+
+// The picture as drawn at its natural size.
+QImage drawn(const PanelDib& dib) {
+    QImage img(dib.width(), dib.height(), QImage::Format_RGB32);
+    img.fill(Qt::magenta);
+    QPainter p(&img);
+    dib.drawAt(p, 0, 0);
+    return img;
+}
+
+// Releases whoever waits in open() on a FIFO, once a grace time has passed, and counts how
+// often that was needed: a loader that opens a FIFO would otherwise hang the test for ever.
+class FifoRescuer {
+public:
+    explicit FifoRescuer(QStringList fifos) : m_fifos(std::move(fifos)), m_thread([this] { run(); }) {}
+    ~FifoRescuer() {
+        m_done = true;
+        m_thread.join();
+    }
+    int released() const { return m_released; }
+
+private:
+    void run() {
+        for (int waited = 0; waited < 3000 && !m_done; waited += 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!m_done) {
+            for (const QString& f : m_fifos) {
+                const int fd = ::open(QFile::encodeName(f).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    ++m_released;
+                    ::close(fd);
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    QStringList m_fifos;
+    std::atomic<bool> m_done{false};
+    std::atomic<int> m_released{0};
+    std::thread m_thread;
+};
 
 void writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);
@@ -180,6 +245,17 @@ private slots:
         QVERIFY(ReadPanelSection(path("missing.properties"), "Panel").isEmpty());
     }
 
+    // Reading stops after the limit: a file of any size is read in bounded time and memory.
+    void readingStopsAtTheLimit() {
+        const QByteArray filler(PanelFile::kMaxBytes / 2, '\n');
+        writeFile(path("long.properties"), "Panel.Panel1.width=1\n" + filler + "Panel.Panel1.height=2\n" + filler +
+                                               "Panel.Panel1.left=3\n");
+        const QMap<QString, QString> panel1 = ReadPanelSection(path("long.properties"), "Panel").value("Panel1");
+        QCOMPARE(panel1.value("width"), QString("1"));
+        QCOMPARE(panel1.value("height"), QString("2"));
+        QVERIFY(!panel1.contains("left"));
+    }
+
     void numbers_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("value");
@@ -218,7 +294,7 @@ private slots:
         QCOMPARE(int(card.ports[0].lamps.size()), 2);
         // Backslashes are separators, relative paths start at the file's directory.
         QCOMPARE((*card.ports[0].bitmaps)[Link10], path("sub/p10.bmp"));
-        QVERIFY(card.ports[0].picture->isLoaded());
+        QVERIFY(card.ports[0].picture && card.ports[0].picture->isLoaded());
         QCOMPARE(int(model.slotRects.size()), 2);
         QCOMPARE(int(model.pictures.size()), 2);
         QCOMPARE(model.pictures[1].id, QString("empty"));
@@ -252,14 +328,212 @@ private slots:
         QVERIFY(site.placed.isNull());
         QVERIFY(!noPanel.background.isLoaded());
         QCOMPARE(int(noPanel.pictures.size()), 1);
-        QVERIFY(!noPanel.pictures[0].picture->isLoaded()); // no template 1
+        QVERIFY(!noPanel.pictures[0].picture); // no template 1
 
-        // A width of abc is 0.
+        // A width of abc is 0, and a window of no width takes the default.
         writeFile(path("abc.properties"), "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=abc\n");
         PanelModel abc;
         QVERIFY(LoadPanel(path("abc.properties"), abc, site));
-        QCOMPARE(site.placed.width(), 0);
-        QCOMPARE(site.placed.height(), 140);
+        QCOMPARE(site.placed.size(), QSize(700, 140));
+    }
+
+    // The window's size from the file, in the real window: at most what PanelDib takes as a
+    // picture, the default for 0 or less.
+    void windowSize_data() {
+        QTest::addColumn<QByteArray>("width");
+        QTest::addColumn<QByteArray>("height");
+        QTest::addColumn<QSize>("panel");
+        const QSize largest(PanelDib::kMaxSide, PanelDib::maxHeight(PanelDib::kMaxSide, 24));
+        QTest::newRow("as given") << QByteArray("300") << QByteArray("120") << QSize(300, 120);
+        QTest::newRow("40000 square") << QByteArray("40000") << QByteArray("40000") << largest;
+        QTest::newRow("int limit") << QByteArray("2147483647") << QByteArray("2147483647") << largest;
+        QTest::newRow("narrow and tall") << QByteArray("200") << QByteArray("100000") << QSize(200, PanelDib::kMaxSide);
+        QTest::newRow("negative") << QByteArray("-50") << QByteArray("-50") << QSize(700, 140);
+        QTest::newRow("int minimum") << QByteArray("-2147483648") << QByteArray("90") << QSize(700, 90);
+        QTest::newRow("zero and text") << QByteArray("0") << QByteArray("abc") << QSize(700, 140);
+    }
+
+    void windowSize() {
+        QFETCH(QByteArray, width);
+        QFETCH(QByteArray, height);
+        QFETCH(QSize, panel);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("bg.bmp"), bmp(24, 64, 32));
+        writeFile(dir.filePath("Talvex.properties"),
+                  "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=" + width + "\nPanel.Panel1.height=" + height + "\n");
+        qputenv("TALVEX_SYSTEM_DIR", dir.path().toUtf8());
+        SetSnmpAgentPort(FreeUdpPort());
+        {
+            CPanelDlg dlg;
+            QVERIFY(dlg.panelLoaded());
+            QCOMPARE(dlg.panelClientSize(), panel);
+            QCOMPARE(QSize(dlg.panelModel().refWidth, dlg.panelModel().refHeight), panel);
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+            QCOMPARE(dlg.panelView()->size(), panel);
+            const QImage shot = dlg.panelView()->grab().toImage();
+            QCOMPARE(shot.size(), panel);
+            QCOMPARE(shot.pixel(panel.width() - 1, panel.height() - 1) | 0xFF000000, drawn(dlg.panelModel().background).pixel(63, 31));
+        }
+        qunsetenv("TALVEX_SYSTEM_DIR");
+    }
+
+    // Coordinates anywhere in int. The sanitizer build ends the test at any overflow; the sums
+    // the model keeps stop at the limit.
+    void coordinatesAtTheLimits() {
+        const QByteArray max = QByteArray::number(INT_MAX), min = QByteArray::number(INT_MIN);
+        QByteArray file = "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=200\nPanel.Panel1.height=100\n";
+        auto rect = [&](const QByteArray& object, const QByteArray& l, const QByteArray& t, const QByteArray& w,
+                        const QByteArray& h) {
+            file += object + ".left=" + l + "\n" + object + ".top=" + t + "\n" + object + ".width=" + w + "\n" + object +
+                    ".height=" + h + "\n";
+        };
+        rect("Panel1.Console", max, max, max, max);
+        file += "Panel1.Lamp1.Name=A\nPanel1.Lamp1.Status=LAMPON\nPanel1.Lamp2.Name=B\n";
+        rect("Panel1.Lamp1", max, min, max, min);
+        rect("Panel1.Lamp2", min, max, min, max);
+        file += "Panel1.Port1.PortID=1\nPanel1.Port1.BmpEnable=p.bmp\nPanel1.Port2.PortID=2\nPanel1.Port2.BmpEnable=p.bmp\n";
+        rect("Panel1.Port1", max, max, max, max);
+        rect("Panel1.Port2", min, min, max, max);
+        file += "Port1.Lamp1.Name=100M\n";
+        rect("Port1.Lamp1", max, max, max, max);
+        file += "Module.Module1.BmpModule=p.bmp\nModule.Module2.BmpModule=p.bmp\n";
+        file += "Module2.Port1.PortID=1\nModule2.Port1.Status=PORTLINK10\nModule2.Port1.BmpLink10=p.bmp\n"
+                "Module2.Port2.PortID=1\nModule2.Port2.BmpLink10=p.bmp\n";
+        rect("Module2.Port1", max, max, max, max);
+        rect("Module2.Port2", min, min, min, min);
+        file += "M2Port1.Lamp1.Name=100M\n";
+        rect("M2Port1.Lamp1", min, min, max, max);
+        rect("Slot.Slot1", max, max, max, max);
+        rect("Slot.Slot2", min, min, min, min);
+        rect("Slot.Slot3", min, min, max, max);
+        rect("Slot.Slot4", "2147483600", "-2147483600", "100", "-100");
+        writeFile(path("bg.bmp"), bmp(24, 20, 10));
+        writeFile(path("p.bmp"), bmp(8, 8, 4));
+        writeFile(path("limits.properties"), file);
+
+        PanelModel model;
+        TestSite site({200, 100});
+        QVERIFY(LoadPanel(path("limits.properties"), model, site));
+        QCOMPARE(int(model.slotRects.size()), 4);
+        QCOMPARE(model.slotRects[0].right, INT_MAX);
+        QCOMPARE(model.slotRects[1].bottom, INT_MIN);
+        QCOMPARE(model.slotRects[2].right, -1);
+        QCOMPARE(model.pictures[2].width, INT_MAX);
+        QCOMPARE(model.pictures[3].width, INT_MAX - 2147483600);
+        QCOMPARE(model.pictures[3].height, INT_MIN + 2147483600);
+
+        QList<QRect> repainted;
+        model.invalidate = [&](const QRect& r) { repainted << r; };
+        for (int k = 0; k < 4; ++k) {
+            model.replaceModule(k, 2);
+            model.setPortState(k, 1, Link100);
+        }
+        model.refresh();
+        model.pollingFailureReset();
+        model.refresh();
+        QVERIFY(!repainted.isEmpty());
+        for (QSize size : {QSize(200, 100), QSize(401, 37), QSize(1, 1)}) {
+            QImage img(size, QImage::Format_RGB32);
+            QPainter p(&img);
+            model.setClientSize(size);
+            model.paint(p);
+            for (QPoint pt : {QPoint(0, 0), QPoint(100, 50), QPoint(INT_MAX, INT_MAX), QPoint(INT_MIN, INT_MIN),
+                              QPoint(INT_MAX, INT_MIN)})
+                model.hitTest(pt);
+        }
+        // The card in slot 3 reaches from INT_MIN to -1, its first port INT_MAX beyond: from
+        // (-1, -1) over the whole window.
+        model.setClientSize({200, 100});
+        QCOMPARE(model.hitTest({100, 50}), PanelModel::Hit::ModulePort);
+        QCOMPARE(model.hitTest({1, 1}), PanelModel::Hit::None); // its 2-pixel margin
+    }
+
+    // Only regular files are opened: a FIFO named as the file or as a picture would block the
+    // window's thread in open() for ever.
+    void fifosAreNotOpened() {
+        const QStringList fifos{path("fifo.bmp"), path("fifo.properties")};
+        for (const QString& f : fifos) {
+            QFile::remove(f);
+            QCOMPARE(::mkfifo(QFile::encodeName(f).constData(), 0600), 0);
+        }
+        writeFile(path("names-fifo.properties"), "Panel.Panel1.background=fifo.bmp\n"
+                                                 "Panel1.Port1.PortID=1\nPanel1.Port1.BmpEnable=fifo.bmp\n"
+                                                 "Module.Module1.BmpModule=fifo.bmp\n"
+                                                 "Module1.Port1.PortID=1\nModule1.Port1.BmpEnable=fifo.bmp\n"
+                                                 "Slot.Slot1.width=10\nSlot.Slot1.height=10\n");
+        FifoRescuer rescuer(fifos);
+        TestSite site;
+        PanelModel model;
+        QVERIFY(LoadPanel(path("names-fifo.properties"), model, site));
+        QVERIFY(!model.background.isLoaded());
+        QVERIFY(!model.chassisPorts[0].picture);
+        QVERIFY(!model.pictures[0].picture);
+        PanelDib dib;
+        QVERIFY(!dib.loadFile(path("fifo.bmp")));
+        QVERIFY(!dib.loadBmpFile(path("fifo.bmp")));
+        PanelModel fromFifo;
+        QVERIFY(!LoadPanel(path("fifo.properties"), fromFifo, site));
+        QCOMPARE(m_asked, QStringList{"Can't open the panel file : " + path("fifo.properties")});
+        QCOMPARE(rescuer.released(), 0);
+    }
+
+    // Every port and module naming one file, by any path, holds one decoded picture; a file
+    // replaced on disk shows at the next state change.
+    void picturesAreShared() {
+        QDir().mkpath(path("sub"));
+        writeFile(path("shared.bmp"), bmp(24, 300, 200));
+        writeFile(path("bg.bmp"), bmp(24, 20, 10));
+        QByteArray file = "Panel.Panel1.background=bg.bmp\n"
+                          "Module.Module1.BmpModule=shared.bmp\nModule.Module2.BmpModule=.\\shared.bmp\n"
+                          "Module2.Port1.PortID=1\nModule2.Port1.BmpEnable=sub/../shared.bmp\n"
+                          "Slot.Slot1.width=10\nSlot.Slot2.width=10\n";
+        for (int n = 1; n <= 60; ++n)
+            file += QStringLiteral("Panel1.Port%1.PortID=%1\nPanel1.Port%1.BmpEnable=shared.bmp\n").arg(n).toUtf8();
+        writeFile(path("shared.properties"), file);
+        PanelModel model;
+        TestSite site;
+        QVERIFY(LoadPanel(path("shared.properties"), model, site));
+        model.replaceModule(1, 2);
+        const PanelDib* one = model.chassisPorts[0].picture.get();
+        QVERIFY(one && one->width() == 300);
+        for (const Port& p : model.chassisPorts)
+            QCOMPARE(p.picture.get(), one);
+        for (const Module& m : model.templates)
+            QCOMPARE(m.picture.get(), one);
+        QCOMPARE(model.pictures[0].picture.get(), one);
+        QCOMPARE(model.pictures[1].picture.get(), one);
+        QCOMPARE(model.pictures[1].ports[0].picture.get(), one);
+        QCOMPARE(model.store.bytes(), qint64(one->rows().size()));
+
+        writeFile(path("shared.bmp"), bmp(24, 30, 20));
+        model.chassisPorts[0].current = Disabled; // no picture for it: the one it has stays
+        QVERIFY(!model.applyPortState(model.chassisPorts[0]));
+        QCOMPARE(model.chassisPorts[0].picture.get(), one);
+        model.chassisPorts[0].current = Enabled;
+        QVERIFY(model.applyPortState(model.chassisPorts[0]));
+        QCOMPARE(model.chassisPorts[0].picture->width(), 30);
+        QCOMPARE(model.chassisPorts[1].picture.get(), one); // until its own state is applied
+    }
+
+    // Decoded pictures stop at the store's budget, so that a file naming many large pictures
+    // cannot take all memory; what no object holds any more makes room. A refused file is tried
+    // again once it changes.
+    void pictureBudget() {
+        for (int i = 0; i < 3; ++i)
+            writeFile(path(QStringLiteral("budget%1.bmp").arg(i)), bmp(8, 100, 100)); // 10000 bytes of rows
+        PictureStore store(25000);
+        Picture a = store.load(path("budget0.bmp"));
+        Picture b = store.load(path("budget1.bmp"));
+        QVERIFY(a && b);
+        QVERIFY(!store.load(path("budget2.bmp")));
+        QCOMPARE(store.bytes(), 20000);
+        b.reset();
+        QVERIFY(!store.load(path("budget2.bmp")));
+        writeFile(path("budget2.bmp"), bmp(8, 100, 99));
+        QVERIFY(store.load(path("budget2.bmp")));
+        QCOMPARE(store.bytes(), 10000 + 9900);
+        QCOMPARE(store.load(path("budget0.bmp")), a);
     }
 
     void dibReading() {
@@ -288,6 +562,32 @@ private slots:
         QVERIFY(!loaded.loadFile(path("absent.bmp")));
         QVERIFY(loaded.isLoaded());
         QCOMPARE(loaded.width(), 7);
+    }
+
+    // The file's own bit count, whatever number of colours the picture uses.
+    void fileBitCountKept_data() {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("colors");
+        QTest::newRow("8 bits, 16 colours") << 8 << 16;
+        QTest::newRow("8 bits, 2 colours") << 8 << 2;
+        QTest::newRow("8 bits, 256 colours") << 8 << 256;
+        QTest::newRow("4 bits, 2 colours") << 4 << 2;
+        QTest::newRow("4 bits, 16 colours") << 4 << 16;
+        QTest::newRow("1 bit") << 1 << 2;
+        QTest::newRow("24 bits") << 24 << 0;
+    }
+
+    void fileBitCountKept() {
+        QFETCH(int, bits);
+        QFETCH(int, colors);
+        writeFile(path("bits.bmp"), bmp(bits, 9, 5, 40, colors));
+        PanelDib dib;
+        QVERIFY(dib.loadFile(path("bits.bmp")));
+        QCOMPARE(dib.bitCount(), bits);
+        QCOMPARE(int(dib.palette().size()), bits <= 8 ? 1 << bits : 0);
+        QCOMPARE(dib.header().sizeImage, uint32_t(PanelDib::rowBytes(9, bits) * 5));
+        // The pixels are those Qt's reader sees in the file.
+        QCOMPARE(drawn(dib), QImage(path("bits.bmp")).convertToFormat(QImage::Format_RGB32));
     }
 
     void dibRefusals_data() {
@@ -638,6 +938,91 @@ private slots:
         QCOMPARE(sim.command("served").toInt(), before);
     }
 
+    // The shipped panel in the real window, with the desktop's menu font and with a much larger
+    // one: the client area is the size the pictures are drawn for, whatever the menu bar takes,
+    // so the background is not stretched and slots, ports and lamps stand where it shows them.
+    void shippedPanelRegisters() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        QList<int> menuHeights;
+        for (int pixels : {0, 31}) {
+            if (pixels)
+                qApp->setStyleSheet(QStringLiteral("QMenuBar { font-size: %1px; }").arg(pixels));
+            CPanelDlg dlg;
+            QVERIFY(dlg.panelLoaded());
+            menuHeights << dlg.menuBar()->sizeHint().height();
+            const PanelModel& m = dlg.panelModel();
+            const QSize art(m.background.width(), m.background.height());
+            QCOMPARE(art, QSize(960, 596));
+            QCOMPARE(QSize(m.refWidth, m.refHeight), art);
+            QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+            QCOMPARE(dlg.panelView()->size(), art);
+            // The rack ears, where nothing is drawn over the background, show it row for row.
+            const QImage shot = dlg.panelView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage background = drawn(m.background);
+            QCOMPARE(shot.copy(0, 0, 24, art.height()), background.copy(0, 0, 24, art.height()));
+            QCOMPARE(shot.copy(art.width() - 24, 0, 24, art.height()), background.copy(art.width() - 24, 0, 24, art.height()));
+            const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
+            if (!pixels && !dir.isEmpty()) {
+                QVERIFY(walked.wait(10000));
+                dlg.panelModel().refresh();
+                dlg.grab().save(dir + "/main-window.png");
+            }
+        }
+        qApp->setStyleSheet({});
+        QVERIFY2(menuHeights[0] != menuHeights[1], "the larger font did not change the menu bar");
+        qunsetenv("TALVEX_SYSTEM_DIR");
+    }
+
+    // Nothing polls the cards' and supplies' own lamps: the shipped pictures show them unlit, so
+    // that a device that does not answer shows no green "OK".
+    void shippedModulesShowNoLitLamp() {
+        PanelModel model;
+        TestSite site({960, 596});
+        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QCOMPARE(int(model.templates.size()), 12);
+        for (const Module& t : model.templates) {
+            QVERIFY2(t.picture, qPrintable(t.id));
+            const QImage img = drawn(*t.picture);
+            int lit = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x) {
+                    const QColor c = img.pixelColor(x, y);
+                    lit += c.green() > 160 && c.green() > c.red() + 80 && c.green() > c.blue() + 80;
+                }
+            QVERIFY2(lit == 0, qPrintable(t.id + ": " + QString::number(lit) + " lit pixels"));
+        }
+    }
+
+    // An unattended run has nobody to answer a message box: without the panel file it says so
+    // on standard error and ends unsuccessfully.
+    void snapshotWithoutPanelFile() {
+        QTemporaryDir empty;
+        QProcess talvex;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TALVEX_AGENT_PORT", QString::number(FreeUdpPort()));
+        env.insert("TALVEX_SYSTEM_DIR", empty.path());
+        env.insert("TALVEX_SNAPSHOT", path("never.png"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        talvex.setProcessEnvironment(env);
+        talvex.start(BuildPath("app/talvex"), {"/Ntest", "/I127.0.0.1"});
+        const bool ended = talvex.waitForFinished(20000);
+        if (!ended) {
+            talvex.kill();
+            talvex.waitForFinished();
+        }
+        QVERIFY(ended);
+        QCOMPARE(talvex.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(talvex.exitCode(), 1);
+        QVERIFY(QString::fromLocal8Bit(talvex.readAllStandardError())
+                    .contains("Can't open the panel file : " + empty.filePath("Talvex.properties")));
+        QVERIFY(!QFile::exists(path("never.png")));
+    }
+
     // The whole program against the simulator, as the README's picture is made.
     void snapshot() {
         SimProcess sim;
@@ -652,8 +1037,7 @@ private slots:
         QVERIFY(talvex.waitForFinished(40000));
         QCOMPARE(talvex.exitCode(), 0);
         QImage shot(path("panel.png"));
-        QVERIFY(!shot.isNull());
-        QCOMPARE(shot.width(), 960);
+        QCOMPARE(shot.size(), QSize(960, 596));
     }
 };
 
