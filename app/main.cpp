@@ -34,5 +34,5 @@ int main(int argc, char** argv) {
 
     CPanelDlg dlg;
     platform::RunModal(&dlg);
-    return 0;
+    return dlg.exitCode();
 }

@@ -101,10 +101,17 @@ CPanelDlg::~CPanelDlg() {
 
 void CPanelDlg::startPanel() {
     m_snapshot = qEnvironmentVariable("TALVEX_SNAPSHOT");
+    // A run that writes a snapshot is unattended: what it has to say goes to standard error.
+    if (!m_snapshot.isEmpty())
+        platform::SetUnattended(true);
     const QString path = QDir(platform::SystemDirectory()).filePath(QString::fromLatin1(kPanelFileName));
     if (!LoadPanel(path, m_model, *this)) {
-        if (!m_snapshot.isEmpty())
-            QTimer::singleShot(0, this, &CPanelDlg::writeSnapshot);
+        // There is no live panel to picture: the unattended run ends unsuccessfully.
+        if (!m_snapshot.isEmpty()) {
+            m_snapshot.clear();
+            m_exitCode = 1;
+            QTimer::singleShot(0, this, [this] { done(QDialog::Rejected); });
+        }
         return;
     }
     // The window may be enlarged; the panel stretches with it.

@@ -33,6 +33,9 @@ public:
     // Null when the panel description file did not load.
     PanelPoller* poller() const { return m_poller.get(); }
     bool panelLoaded() const { return m_poller != nullptr; }
+    // The program's exit status once the window has closed: 1 when an unattended snapshot run
+    // found no panel to picture.
+    int exitCode() const { return m_exitCode; }
 
     // PanelSite
     void placePanel(int x, int y, int width, int height) override;
@@ -65,6 +68,7 @@ private:
     std::unique_ptr<PanelPoller> m_poller;
     std::unique_ptr<CPanelDeviceThread> m_thread;
     QString m_snapshot;
+    int m_exitCode = 0;
 };
 
 // Refusal every command that changes the device or starts a tool shows without the right.

@@ -10,8 +10,6 @@
 #include <QScreen>
 #include <QWidget>
 
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -128,12 +126,7 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
     // The file is read once; every section below is taken from that reading.
     Context c;
     if (!c.file.read(path)) {
-        const QString text = QStringLiteral("Can't open the panel file : ") + path;
-        if (!qEnvironmentVariableIsEmpty("TALVEX_SNAPSHOT")) {
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-            std::exit(1);
-        }
-        platform::MessageBox(site.panelOwner(), text);
+        platform::MessageBox(site.panelOwner(), QStringLiteral("Can't open the panel file : ") + path);
         return failWithDefaultBackground(model, site);
     }
     c.dir = QFileInfo(path).absolutePath();

@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <cstdio>
 #include <limits>
 
 #include <sys/socket.h>
@@ -38,6 +39,7 @@ namespace platform {
 namespace {
 
 MessageBoxHook g_messageBoxHook;
+bool g_unattended = false;
 RunModalHook g_runModalHook;
 PrintDialogHook g_printDialogHook;
 
@@ -46,6 +48,10 @@ PrintDialogHook g_printDialogHook;
 Answer MessageBox(QWidget* owner, const QString& text, bool okCancel) {
     if (g_messageBoxHook)
         return g_messageBoxHook(owner, text, okCancel);
+    if (g_unattended) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(text));
+        return Answer::Cancel;
+    }
     QMessageBox box(okCancel ? QMessageBox::Question : QMessageBox::Information,
                     QCoreApplication::applicationName(), text,
                     okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, owner);
@@ -56,6 +62,10 @@ int RunModal(QDialog* dialog) {
     if (g_runModalHook)
         return g_runModalHook(dialog);
     return dialog->exec();
+}
+
+void SetUnattended(bool unattended) {
+    g_unattended = unattended;
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) {

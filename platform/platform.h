@@ -30,6 +30,9 @@ enum class Answer { Ok, Cancel };
 
 // A plain OK box (okCancel false) or an OK/Cancel question, owned by owner.
 Answer MessageBox(QWidget* owner, const QString& text, bool okCancel = false);
+// An unattended run has nobody to answer: a message box's text goes to standard error instead,
+// and a question is answered Cancel.
+void SetUnattended(bool unattended);
 // Runs a dialog modally; returns its result.
 int RunModal(QDialog* dialog);
 
