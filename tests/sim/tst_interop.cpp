@@ -111,7 +111,8 @@ private slots:
         QTest::newRow("v2c wrong type") << "v2c" << "saffron" << QStringList{"1.3.6.1.2.1.1.5.0", "i", "3"} << "wrongType";
         QTest::newRow("v1 wrong type") << "v1" << "saffron" << QStringList{"1.3.6.1.2.1.1.5.0", "i", "3"} << "badValue";
         QTest::newRow("v2c wrong value") << "v2c" << "saffron" << QStringList{"1.3.6.1.2.1.2.2.1.7.3", "i", "9"} << "wrongValue";
-        QTest::newRow("v2c no such object") << "v2c" << "saffron" << QStringList{"1.3.6.1.2.1.99.0", "i", "1"} << "noCreation";
+        QTest::newRow("v2c no such object") << "v2c" << "saffron" << QStringList{"1.3.6.1.2.1.99.0", "i", "1"} << "notWritable";
+        QTest::newRow("v2c no such instance") << "v2c" << "saffron" << QStringList{"1.3.6.1.2.1.1.5.1", "s", "x"} << "noCreation";
         QTest::newRow("v2c read community") << "v2c" << "orchid" << QStringList{"1.3.6.1.2.1.1.5.0", "s", "x"} << "noAccess";
     }
     void refusedWrites() {
