@@ -133,7 +133,7 @@ public:
         std::vector<uint8_t> bytes;
         std::string community;
         unsigned short kind;
-        std::vector<ber::Oid> asked; // a get-next's OIDs, to tell an answer that goes nowhere
+        std::vector<ber::Oid> asked; // a walk's OIDs, to tell an answer that goes nowhere
         qint64 nextSend;
         qint64 deadline;
         qint64 interval;
@@ -189,7 +189,7 @@ private:
         schedule();
         QPointer<SnmpTransport> alive(this);
         for (auto [id, kind] : failed) {
-            if (kind == SNMP_PDU_GETNEXT)
+            if (kind == SNMP_PDU_GETNEXT || kind == SNMP_PDU_GETBULK)
                 m_session->accepted(kind, ber::Pdu{}, true); // a failed walk starts over next time
             if (callback)
                 callback(SNMP_STATUS_TIMEOUT, nullptr);
@@ -219,14 +219,27 @@ private:
             auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
             if (it == m_outstanding.end() || it->second.community != msg->community)
                 continue;
-            unsigned short kind = it->second.kind;
-            const CSnmpPdu::WalkStop stop = kind == SNMP_PDU_GETNEXT ? walkStop(it->second.asked, msg->pdu)
-                                                                     : CSnmpPdu::WalkStop::None;
+            const unsigned short kind = it->second.kind;
+            CSnmpPdu::WalkStop stop = CSnmpPdu::WalkStop::None;
+            bool ends = false;
+            int rows = 0;
+            if (kind == SNMP_PDU_GETNEXT) {
+                stop = walkStop(it->second.asked, msg->pdu);
+                ends = stop != CSnmpPdu::WalkStop::None;
+            } else if (kind == SNMP_PDU_GETBULK) {
+                rows = m_session->bulkRows(it->second.asked, msg->pdu, ends, stop);
+            }
             m_outstanding.erase(it);
             schedule();
-            m_session->accepted(kind, msg->pdu, stop != CSnmpPdu::WalkStop::None);
+            m_session->accepted(kind, msg->pdu, ends, rows);
             auto* out = new CSnmpMsg(std::move(msg->pdu));
-            out->GetPdu()->m_stop = stop;
+            CSnmpPdu* pdu = out->GetPdu();
+            pdu->m_stop = stop;
+            if (kind == SNMP_PDU_GETBULK) {
+                pdu->m_bulk = true;
+                pdu->m_bulkEnds = ends;
+                pdu->m_bulkRows = rows;
+            }
             if (callback)
                 callback(SNMP_STATUS_OK, out);
             else
@@ -289,6 +302,10 @@ void CSnmpClass::SetVersion(int version) {
     m_version = version == ber::V1 ? ber::V1 : ber::V2c;
 }
 
+void CSnmpClass::SetBulk(int maxRepetitions) {
+    m_maxRepetitions = std::max(maxRepetitions, 1);
+}
+
 QString CSnmpClass::LastError() const {
     QMutexLocker lock(&m_shared->mutex);
     return m_shared->lastError;
@@ -314,8 +331,11 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         m_shared->lastError = why;
         return 0ul;
     };
-    if (pduType != SNMP_PDU_GET && pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_SET)
-        return refuse(QStringLiteral("PDU type %1 is not get, get-next or set").arg(pduType));
+    if (pduType != SNMP_PDU_GET && pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_SET &&
+        pduType != SNMP_PDU_GETBULK)
+        return refuse(QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
+    if (pduType == SNMP_PDU_GETBULK && m_version != ber::V2c)
+        return refuse(QStringLiteral("GETBULK needs SNMPv2c"));
     if (!m_transport->valid())
         return refuse(QStringLiteral("no socket to the agent (is the address a dotted IPv4 address?)"));
 
@@ -323,8 +343,11 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     msg.version = m_version;
     msg.community = pduType == SNMP_PDU_SET ? m_writeCommunity : m_readCommunity;
     msg.pdu.type = uint8_t(pduType);
+    if (pduType == SNMP_PDU_GETBULK)
+        msg.pdu.errorIndex = m_maxRepetitions; // no non-repeaters: every record is walked
     msg.pdu.bindings.resize(size_t(m_count));
-    bool resume = pduType == SNMP_PDU_GETNEXT && m_shared->continuation.size() == size_t(m_count);
+    const bool walk = pduType == SNMP_PDU_GETNEXT || pduType == SNMP_PDU_GETBULK;
+    bool resume = walk && m_shared->continuation.size() == size_t(m_count);
     for (int i = 0; i < m_count; ++i) {
         ber::VarBind& vb = msg.pdu.bindings[size_t(i)];
         QString why;
@@ -346,7 +369,7 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
     req.community = msg.community;
     req.kind = pduType;
-    if (pduType == SNMP_PDU_GETNEXT)
+    if (walk)
         for (const ber::VarBind& vb : msg.pdu.bindings)
             req.asked.push_back(vb.oid);
     m_shared->lastError.clear();
@@ -363,14 +386,27 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     return id;
 }
 
-void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds) {
-    if (pduType != SNMP_PDU_GETNEXT)
+void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds, int bulkRows) {
+    if (pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_GETBULK)
         return;
     QMutexLocker lock(&m_shared->mutex);
     m_shared->continuation.clear();
-    if (!walkEnds && pdu.errorStatus == 0 && pdu.bindings.size() == size_t(m_count) && !beyondTable(pdu))
+    if (walkEnds || pdu.errorStatus != 0)
+        return;
+    if (pduType == SNMP_PDU_GETBULK) {
+        // bulkRows() let the walk go on only after at least one whole row
+        const size_t last = size_t(bulkRows - 1) * size_t(m_count);
+        for (size_t i = 0; i < size_t(m_count); ++i)
+            m_shared->continuation.push_back(pdu.bindings[last + i].oid);
+    } else if (pdu.bindings.size() == size_t(m_count) && !beyondTable(pdu)) {
         for (const ber::VarBind& vb : pdu.bindings)
             m_shared->continuation.push_back(vb.oid);
+    }
+}
+
+bool CSnmpClass::beyondColumn(int index, const ber::Oid& oid) const {
+    ber::Oid column;
+    return !recordOid(index, column, nullptr) || !ber::oidStartsWith(oid, column) || oid.size() == column.size();
 }
 
 bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
@@ -385,17 +421,55 @@ bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
             return true;
         if (i >= size_t(m_count) || (anyColumn && !(m_table[i].flags & QV_FLAG_COLUMN)))
             continue;
-        ber::Oid column;
-        if (!recordOid(int(i), column, nullptr) || !ber::oidStartsWith(vb.oid, column) ||
-            vb.oid.size() == column.size())
+        if (beyondColumn(int(i), vb.oid))
             return true;
     }
     return false;
 }
 
+int CSnmpClass::bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu, bool& ends,
+                         CSnmpPdu::WalkStop& stop) const {
+    ends = true;
+    stop = CSnmpPdu::WalkStop::None;
+    if (pdu.errorStatus != 0)
+        return 0;
+    const size_t count = size_t(m_count);
+    if (count == 0 || asked.size() != count || pdu.bindings.size() < count) {
+        stop = CSnmpPdu::WalkStop::Short;
+        return 0;
+    }
+    bool anyColumn = false;
+    for (size_t c = 0; c < count; ++c)
+        anyColumn = anyColumn || (m_table[c].flags & QV_FLAG_COLUMN);
+    std::vector<const ber::Oid*> last;
+    for (const ber::Oid& oid : asked)
+        last.push_back(&oid);
+    const size_t whole = pdu.bindings.size() / count;
+    int rows = 0;
+    for (size_t r = 0; r < whole; ++r) {
+        const ber::VarBind* row = &pdu.bindings[r * count];
+        for (size_t c = 0; c < count; ++c)
+            if (!row[c].value.isException() && !(*last[c] < row[c].oid)) {
+                stop = CSnmpPdu::WalkStop::NotIncreasing;
+                return rows;
+            }
+        for (size_t c = 0; c < count; ++c)
+            if (row[c].value.isException() ||
+                ((!anyColumn || (m_table[c].flags & QV_FLAG_COLUMN)) && beyondColumn(int(c), row[c].oid)))
+                return rows;
+        for (size_t c = 0; c < count; ++c)
+            last[c] = &row[c].oid;
+        ++rows;
+    }
+    ends = false;
+    return rows;
+}
+
 int CSnmpClass::IsEndOfTable(CSnmpPdu* pdu) {
     if (!pdu || pdu->m_stop != CSnmpPdu::WalkStop::None)
         return 1;
+    if (pdu->m_bulk)
+        return pdu->m_bulkEnds ? 1 : 0;
     ber::Pdu plain;
     for (CSnmpVarBind* vb : pdu->VarBinds())
         plain.bindings.push_back({vb->Oid(), vb->Value()});
