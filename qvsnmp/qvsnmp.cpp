@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -159,14 +160,18 @@ private:
         (void)::send(m_fd, bytes.data(), bytes.size(), 0);
     }
 
+    // The timer stays armed for the earliest moment a request needs attention, or sooner: a
+    // walk sends a request for every answer, and arming the timer anew for each would cost more
+    // than the request. Firing early only re-arms it.
     void schedule() {
-        if (m_outstanding.empty()) {
-            m_timer->stop();
+        if (m_outstanding.empty())
             return;
-        }
         qint64 next = std::numeric_limits<qint64>::max();
         for (const auto& [id, r] : m_outstanding)
             next = std::min(next, std::min(r.nextSend, r.deadline));
+        if (m_timer->isActive() && m_timerDue <= next)
+            return;
+        m_timerDue = next;
         m_timer->start(int(std::max<qint64>(next - nowMs(), 0)));
     }
 
@@ -198,55 +203,50 @@ private:
         }
     }
 
+    // One datagram a call: the notifier calls again while more wait, and a walk, whose answer
+    // brings the next request, is spared a read that finds nothing.
     void readAll() {
-        QPointer<SnmpTransport> alive(this);
         uint8_t buf[65536];
-        for (;;) {
-            sockaddr_in from;
-            socklen_t fromLen = sizeof from;
-            ssize_t n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from),
-                                   &fromLen);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
-            }
-            if (fromLen != sizeof from || from.sin_family != AF_INET || !sameAddress(from, m_agent))
-                continue;
-            std::optional<ber::Message> msg = ber::decode(buf, size_t(n));
-            if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)
-                continue;
-            auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
-            if (it == m_outstanding.end() || it->second.community != msg->community)
-                continue;
-            const unsigned short kind = it->second.kind;
-            CSnmpPdu::WalkStop stop = CSnmpPdu::WalkStop::None;
-            bool ends = false;
-            int rows = 0;
-            if (kind == SNMP_PDU_GETNEXT) {
-                stop = walkStop(it->second.asked, msg->pdu);
-                ends = stop != CSnmpPdu::WalkStop::None;
-            } else if (kind == SNMP_PDU_GETBULK) {
-                rows = m_session->bulkRows(it->second.asked, msg->pdu, ends, stop);
-            }
-            m_outstanding.erase(it);
-            schedule();
-            m_session->accepted(kind, msg->pdu, ends, rows);
-            auto* out = new CSnmpMsg(std::move(msg->pdu));
-            CSnmpPdu* pdu = out->GetPdu();
-            pdu->m_stop = stop;
-            if (kind == SNMP_PDU_GETBULK) {
-                pdu->m_bulk = true;
-                pdu->m_bulkEnds = ends;
-                pdu->m_bulkRows = rows;
-            }
-            if (callback)
-                callback(SNMP_STATUS_OK, out);
-            else
-                out->Release();
-            if (!alive)
-                return;
+        sockaddr_in from;
+        socklen_t fromLen = sizeof from;
+        ssize_t n;
+        do
+            n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
+        while (n < 0 && errno == EINTR);
+        if (n < 0)
+            return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
+        if (fromLen != sizeof from || from.sin_family != AF_INET || !sameAddress(from, m_agent))
+            return;
+        std::optional<ber::Message> msg = ber::decode(buf, size_t(n));
+        if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)
+            return;
+        auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
+        if (it == m_outstanding.end() || it->second.community != msg->community)
+            return;
+        const unsigned short kind = it->second.kind;
+        CSnmpPdu::WalkStop stop = CSnmpPdu::WalkStop::None;
+        bool ends = false;
+        int rows = 0;
+        if (kind == SNMP_PDU_GETNEXT) {
+            stop = walkStop(it->second.asked, msg->pdu);
+            ends = stop != CSnmpPdu::WalkStop::None || m_session->beyondTable(msg->pdu);
+        } else if (kind == SNMP_PDU_GETBULK) {
+            rows = m_session->bulkRows(it->second.asked, msg->pdu, ends, stop);
         }
+        m_outstanding.erase(it);
+        m_session->accepted(kind, msg->pdu, ends, rows);
+        auto* out = new CSnmpMsg(std::move(msg->pdu));
+        CSnmpPdu* pdu = out->GetPdu();
+        pdu->m_stop = stop;
+        if (kind == SNMP_PDU_GETNEXT || kind == SNMP_PDU_GETBULK) {
+            pdu->m_walk = true;
+            pdu->m_walkEnds = ends;
+            pdu->m_bulkRows = rows;
+        }
+        if (callback)
+            callback(SNMP_STATUS_OK, out);
+        else
+            out->Release();
     }
 
     // Whether a get-next answer can continue the walk: it needs a binding for every OID asked,
@@ -267,6 +267,7 @@ private:
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_timer = nullptr;
+    qint64 m_timerDue = 0;
     std::map<uint32_t, Request> m_outstanding;
 };
 
@@ -276,6 +277,15 @@ struct CSnmpClass::Shared {
     QMutex mutex;
     std::vector<ber::Oid> continuation; // OIDs of the last get-next response within the table
     QString lastError;
+    // Each record's OID as last parsed, with the text it was parsed from: a walk compares
+    // every binding with its record, and the text changes only when the owner rewrites it.
+    struct Parsed {
+        char text[sizeof(_QvOidTable::oid)] = {};
+        bool valid = false;
+        ber::Oid oid;
+    };
+    QMutex parsedMutex; // taken alone, or inside mutex
+    std::vector<Parsed> parsed;
 };
 
 CSnmpClass::CSnmpClass(QObject* owner, const QString& agentAddress, const QString& readCommunity,
@@ -370,8 +380,8 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     req.community = msg.community;
     req.kind = pduType;
     if (walk)
-        for (const ber::VarBind& vb : msg.pdu.bindings)
-            req.asked.push_back(vb.oid);
+        for (ber::VarBind& vb : msg.pdu.bindings)
+            req.asked.push_back(std::move(vb.oid));
     m_shared->lastError.clear();
     lock.unlock();
 
@@ -394,19 +404,37 @@ void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walk
     if (walkEnds || pdu.errorStatus != 0)
         return;
     if (pduType == SNMP_PDU_GETBULK) {
-        // bulkRows() let the walk go on only after at least one whole row
+        // the walk goes on only after at least one whole row
         const size_t last = size_t(bulkRows - 1) * size_t(m_count);
         for (size_t i = 0; i < size_t(m_count); ++i)
             m_shared->continuation.push_back(pdu.bindings[last + i].oid);
-    } else if (pdu.bindings.size() == size_t(m_count) && !beyondTable(pdu)) {
+    } else if (pdu.bindings.size() == size_t(m_count)) {
         for (const ber::VarBind& vb : pdu.bindings)
             m_shared->continuation.push_back(vb.oid);
     }
 }
 
+int CSnmpClass::matchRecord(int index, const ber::Oid& oid) const {
+    QMutexLocker lock(&m_shared->parsedMutex);
+    if (m_shared->parsed.size() != size_t(m_count))
+        m_shared->parsed.resize(size_t(m_count));
+    Shared::Parsed& p = m_shared->parsed[size_t(index)];
+    const char* text = m_table[index].oid;
+    if (!p.valid || std::memcmp(p.text, text, sizeof p.text) != 0) {
+        std::memcpy(p.text, text, sizeof p.text);
+        p.valid = false;
+        ber::Oid parsed;
+        p.valid = recordOid(index, parsed, nullptr);
+        p.oid = std::move(parsed);
+    }
+    if (!p.valid || !ber::oidStartsWith(oid, p.oid))
+        return -1;
+    return int(p.oid.size());
+}
+
 bool CSnmpClass::beyondColumn(int index, const ber::Oid& oid) const {
-    ber::Oid column;
-    return !recordOid(index, column, nullptr) || !ber::oidStartsWith(oid, column) || oid.size() == column.size();
+    const int length = matchRecord(index, oid);
+    return length < 0 || size_t(length) == oid.size();
 }
 
 bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
@@ -468,8 +496,8 @@ int CSnmpClass::bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu
 int CSnmpClass::IsEndOfTable(CSnmpPdu* pdu) {
     if (!pdu || pdu->m_stop != CSnmpPdu::WalkStop::None)
         return 1;
-    if (pdu->m_bulk)
-        return pdu->m_bulkEnds ? 1 : 0;
+    if (pdu->m_walk) // decided when the answer came, by the same rules
+        return pdu->m_walkEnds ? 1 : 0;
     ber::Pdu plain;
     for (CSnmpVarBind* vb : pdu->VarBinds())
         plain.bindings.push_back({vb->Oid(), vb->Value()});
@@ -482,12 +510,17 @@ QString CSnmpClass::FormatValue(CSnmpVarBind* binding, CSnmpOid* entry) {
         return {};
     const _QvOidTable* rec = entry ? entry->Record() : nullptr;
     if (rec) {
-        int index = int(rec - m_table);
-        ber::Oid column;
-        if (index >= 0 && index < m_count && recordOid(index, column, nullptr) &&
-            ber::oidStartsWith(binding->Oid(), column) && binding->Oid().size() > column.size()) {
-            ber::Oid rest(binding->Oid().begin() + std::ptrdiff_t(column.size()), binding->Oid().end());
-            m_strInstance = QLatin1Char('.') + QString::fromStdString(ber::oidToString(rest));
+        const int index = int(rec - m_table);
+        const ber::Oid& oid = binding->Oid();
+        const int column = index >= 0 && index < m_count ? matchRecord(index, oid) : -1;
+        if (column >= 0 && oid.size() > size_t(column)) {
+            char text[12 * ber::MaxOidLength];
+            char* end = text;
+            for (size_t i = size_t(column); i < oid.size(); ++i) {
+                *end++ = '.';
+                end = std::to_chars(end, text + sizeof text, oid[i]).ptr;
+            }
+            m_strInstance = QString::fromLatin1(text, end - text);
         }
     }
     return FormatSnmpValue(binding->Value(), rec ? rec->typeCode : 0, rec ? rec->valueText : nullptr);

@@ -158,8 +158,8 @@ private:
     int32_t m_errorIndex;
     QList<CSnmpVarBind*> m_bindings;
     WalkStop m_stop = WalkStop::None;
-    bool m_bulk = false;
-    bool m_bulkEnds = false;
+    bool m_walk = false; // an answer to get-next or GETBULK: m_walkEnds was decided on arrival
+    bool m_walkEnds = false;
     int m_bulkRows = 0;
 };
 
@@ -222,6 +222,8 @@ private:
     friend class SnmpTransport;
     bool recordOid(int index, ber::Oid& out, QString* why) const;
     bool beyondTable(const ber::Pdu& pdu) const;
+    // The length of record index's OID when oid starts with it, else -1.
+    int matchRecord(int index, const ber::Oid& oid) const;
     bool beyondColumn(int index, const ber::Oid& oid) const;
     // The rows of a GETBULK answer that continue the walk from asked; ends with why not.
     int bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu, bool& ends, CSnmpPdu::WalkStop& stop) const;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -156,7 +157,14 @@ int main(int argc, char** argv) {
         out.clear();
     };
     auto print = [&](CSnmpVarBind* binding, CSnmpOid* entry) {
-        out += ber::oidToString(binding->Oid());
+        char arc[12];
+        bool first = true;
+        for (uint32_t v : binding->Oid()) {
+            if (!first)
+                out += '.';
+            first = false;
+            out.append(arc, std::to_chars(arc, arc + sizeof arc, v).ptr);
+        }
         out += " = ";
         out += session.FormatValue(binding, entry).toStdString();
         out += '\n';
