@@ -35,8 +35,9 @@ void usage() {
         "  --commands           read commands on standard input, end at its end:\n"
         "                       drop 0|1, delay MS, error N, wrongid 0|1, truncate N,\n"
         "                       stuck 0|1 (get-next answers the asked instance), faults,\n"
-        "                       link IFINDEX up|down, put OID TYPE VALUE, del OID,\n"
-        "                       delbelow OID, served, quit\n"
+        "                       link IFINDEX up|down, put OID TYPE VALUE (TYPE i, u or g,\n"
+        "                       c, t, s, x hex, o, a; a value that does not fit is refused),\n"
+        "                       del OID, delbelow OID, served, quit\n"
         "  --lifetime S         stop after S seconds (0: never)\n"
         "Answers get, get-next, set (SNMPv1 and v2c) and GETBULK (v2c).");
 }
