@@ -79,11 +79,12 @@ int main(int argc, char** argv) {
     }
     double elapsed = std::chrono::duration<double>(clock::now() - start).count();
     if (reps > 0)
-        std::printf("agent: %ld GETBULKs of %d answered in %.2f s: %.0f requests/s, %.0f bindings/s (window %d)\n",
+        std::printf("agent: %ld GETBULKs of %d answered in %.2f s: %.0f requests/s, %.0f "
+                    "bindings/s (window %d)\n",
                     answered, reps, elapsed, answered / elapsed, bindings / elapsed, window);
     else
-        std::printf("agent: %ld requests answered in %.2f s: %.0f requests/s (window %d)\n", answered,
-                    elapsed, answered / elapsed, window);
+        std::printf("agent: %ld requests answered in %.2f s: %.0f requests/s (window %d)\n",
+                    answered, elapsed, answered / elapsed, window);
     close(fd);
     return 0;
 }

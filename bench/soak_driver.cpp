@@ -26,7 +26,8 @@ namespace {
 
 // Resident set of a process in KiB, from /proc; 0 when it cannot be read.
 long residentKiB(qint64 pid) {
-    QFile status(pid ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
+    QFile status(pid ? QStringLiteral("/proc/%1/status").arg(pid)
+                     : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
@@ -66,8 +67,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool read = false;
-    const int interfaces = RunTool(QStringLiteral("snmpget"), {"-v2c", "-corchid", "-Oqv", QStringLiteral("127.0.0.1:%1").arg(sim.port()),
-                                                               "1.3.6.1.2.1.2.1.0"}, &read).trimmed().toInt();
+    const QString agent = QStringLiteral("127.0.0.1:%1").arg(sim.port());
+    const QStringList get{"-v2c", "-corchid", "-Oqv", agent, "1.3.6.1.2.1.2.1.0"};
+    const QString ifNumber = RunTool(QStringLiteral("snmpget"), get, &read);
+    const int interfaces = ifNumber.trimmed().toInt();
     if (!read || interfaces <= 0) {
         std::fprintf(stderr, "soak: cannot read ifNumber from talvex-sim\n");
         return 1;
@@ -85,7 +88,8 @@ int main(int argc, char** argv) {
     interfacePage.show();
     cpuPage.show();
 
-    const QStringList faults{"drop 1", "delay 1500", "error 5", "wrongid 1", "truncate 2", "stuck 1", "delay 300"};
+    const QStringList faults{"drop 1",     "delay 1500", "error 5",  "wrongid 1",
+                             "truncate 2", "stuck 1",    "delay 300"};
     std::mt19937 rng(7);
     const int baselineAt = std::min(60, seconds / 3);
     long moduleBase = 0, simBase = 0, modulePeak = 0, simPeak = 0;
@@ -129,30 +133,39 @@ int main(int argc, char** argv) {
     // The faults end: both pages must come back with what the device says now.
     sim.command(QStringLiteral("faults"));
     sim.command(QStringLiteral("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.1.0 i 77"));
-    bool cpuAnswers = QTest::qWaitFor([&] {
-        click(&cpuPage, 103);
-        QTest::qWait(500);
-        return ItemText(&cpuPage, 1310) == QStringLiteral("77");
-    }, 20000);
-    bool interfacesAnswer = QTest::qWaitFor([&] {
-        click(&interfacePage, 3);
-        QTest::qWait(1000);
-        return rows(&interfacePage) == interfaces;
-    }, 30000);
+    bool cpuAnswers = QTest::qWaitFor(
+        [&] {
+            click(&cpuPage, 103);
+            QTest::qWait(500);
+            return ItemText(&cpuPage, 1310) == QStringLiteral("77");
+        },
+        20000);
+    bool interfacesAnswer = QTest::qWaitFor(
+        [&] {
+            click(&interfacePage, 3);
+            QTest::qWait(1000);
+            return rows(&interfacePage) == interfaces;
+        },
+        30000);
     const long moduleEnd = residentKiB(0), simEnd = residentKiB(sim.pid());
     modulePeak = std::max(modulePeak, moduleEnd);
     simPeak = std::max(simPeak, simEnd);
 
-    std::printf("soak: %d s against talvex-sim --full, %d fault switches, %d refreshes (%d found a whole table), "
-                "%s requests served\n",
-                seconds, switches, refreshes, fullWalks, qPrintable(sim.command(QStringLiteral("served"))));
-    std::printf("soak: module answers after the faults: CPU page %s, interface page %s (%d of %d rows)\n",
-                cpuAnswers ? "yes" : "NO", interfacesAnswer ? "yes" : "NO", rows(&interfacePage), interfaces);
-    std::printf("soak: module RSS %ld KiB at %d s, %ld KiB at the end (%+.1f %%), peak %ld KiB\n", moduleBase,
-                baselineAt, moduleEnd, growth(moduleBase, moduleEnd), modulePeak);
-    std::printf("soak: talvex-sim RSS %ld KiB at %d s, %ld KiB at the end (%+.1f %%), peak %ld KiB\n", simBase,
-                baselineAt, simEnd, growth(simBase, simEnd), simPeak);
-    const bool memoryHeld = moduleBase > 0 && simBase > 0 && growth(moduleBase, moduleEnd) <= 10.0 &&
+    std::printf("soak: %d s against talvex-sim --full, %d fault switches, %d refreshes "
+                "(%d found a whole table), %s requests served\n",
+                seconds, switches, refreshes, fullWalks,
+                qPrintable(sim.command(QStringLiteral("served"))));
+    std::printf("soak: module answers after the faults: CPU page %s, interface page %s "
+                "(%d of %d rows)\n",
+                cpuAnswers ? "yes" : "NO", interfacesAnswer ? "yes" : "NO", rows(&interfacePage),
+                interfaces);
+    std::printf("soak: module RSS %ld KiB at %d s, %ld KiB at the end (%+.1f %%), peak %ld KiB\n",
+                moduleBase, baselineAt, moduleEnd, growth(moduleBase, moduleEnd), modulePeak);
+    std::printf("soak: talvex-sim RSS %ld KiB at %d s, %ld KiB at the end (%+.1f %%), "
+                "peak %ld KiB\n",
+                simBase, baselineAt, simEnd, growth(simBase, simEnd), simPeak);
+    const bool memoryHeld = moduleBase > 0 && simBase > 0 &&
+                            growth(moduleBase, moduleEnd) <= 10.0 &&
                             growth(simBase, simEnd) <= 10.0;
     const bool ok = cpuAnswers && interfacesAnswer && memoryHeld;
     std::printf("soak: %s\n", ok ? "passed" : "FAILED");

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
         std::fwrite(b.data(), 1, b.size(), f);
         std::fclose(f);
     };
-    auto request = [](int version, const char* community, uint8_t type, std::vector<ber::Oid> oids) {
+    auto request = [](int version, const char* community, uint8_t type,
+                      std::vector<ber::Oid> oids) {
         ber::Message m;
         m.version = version;
         m.community = community;
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
     const ber::Oid sysName{1, 3, 6, 1, 2, 1, 1, 5, 0}, ifDescr{1, 3, 6, 1, 2, 1, 2, 2, 1, 2},
         last{1, 3, 6, 1, 4, 1, 62740, 1, 1, 10, 2, 21, 1, 2, 1, 9, 1}, group{1, 3, 6, 1, 2, 1, 1};
     for (int v : {ber::V1, ber::V2c}) {
-        save(request(v, "orchid", ber::GetRequest, {sysName, {1, 3, 6, 1, 2, 1, 1, 4, 0, 0}, group}));
+        save(request(v, "orchid", ber::GetRequest,
+                     {sysName, {1, 3, 6, 1, 2, 1, 1, 4, 0, 0}, group}));
         save(request(v, "orchid", ber::GetNextRequest, {ifDescr, last}));
         ber::Message set = request(v, "saffron", ber::SetRequest, {});
         set.pdu.bindings = {{{1, 3, 6, 1, 2, 1, 1, 4, 0}, ber::Value::makeOctets("noc")},
@@ -43,8 +45,10 @@ int main(int argc, char** argv) {
         set.community = "orchid";
         save(set);
     }
-    for (auto [nonRepeaters, repetitions] : {std::pair{0, 10}, {1, 3}, {-1, -1}, {5, 100000}, {0, 2147483647}}) {
-        ber::Message bulk = request(ber::V2c, "orchid", ber::GetBulkRequest, {sysName, ifDescr, last});
+    for (auto [nonRepeaters, repetitions] :
+         {std::pair{0, 10}, {1, 3}, {-1, -1}, {5, 100000}, {0, 2147483647}}) {
+        ber::Message bulk =
+            request(ber::V2c, "orchid", ber::GetBulkRequest, {sysName, ifDescr, last});
         bulk.pdu.errorStatus = nonRepeaters;
         bulk.pdu.errorIndex = repetitions;
         save(bulk);

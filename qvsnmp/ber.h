@@ -33,7 +33,8 @@ enum Tag : uint8_t {
     GetNextRequest = 0xA1,
     Response = 0xA2,
     SetRequest = 0xA3,
-    GetBulkRequest = 0xA5, // v2c; non-repeaters and max-repetitions travel as error status and index
+    // v2c only; non-repeaters and max-repetitions travel as error status and index
+    GetBulkRequest = 0xA5,
 };
 
 enum Version : int32_t { V1 = 0, V2c = 1 };

@@ -343,7 +343,8 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     };
     if (pduType != SNMP_PDU_GET && pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_SET &&
         pduType != SNMP_PDU_GETBULK)
-        return refuse(QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
+        return refuse(
+            QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
     if (pduType == SNMP_PDU_GETBULK && m_version != ber::V2c)
         return refuse(QStringLiteral("GETBULK needs SNMPv2c"));
     if (!m_transport->valid())
@@ -396,7 +397,8 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     return id;
 }
 
-void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds, int bulkRows) {
+void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds,
+                          int bulkRows) {
     if (pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_GETBULK)
         return;
     QMutexLocker lock(&m_shared->mutex);
@@ -483,7 +485,8 @@ int CSnmpClass::bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu
             }
         for (size_t c = 0; c < count; ++c)
             if (row[c].value.isException() ||
-                ((!anyColumn || (m_table[c].flags & QV_FLAG_COLUMN)) && beyondColumn(int(c), row[c].oid)))
+                ((!anyColumn || (m_table[c].flags & QV_FLAG_COLUMN)) &&
+                 beyondColumn(int(c), row[c].oid)))
                 return rows;
         for (size_t c = 0; c < count; ++c)
             last[c] = &row[c].oid;

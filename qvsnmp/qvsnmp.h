@@ -100,7 +100,12 @@ enum : uint16_t { QV_FLAG_COLUMN = 0x10 };
 // Callback status values; 0 means the message holds a response.
 enum : unsigned short { SNMP_STATUS_OK = 0, SNMP_STATUS_TIMEOUT = 1 };
 
-enum : unsigned short { SNMP_PDU_GET = 160, SNMP_PDU_GETNEXT = 161, SNMP_PDU_SET = 163, SNMP_PDU_GETBULK = 165 };
+enum : unsigned short {
+    SNMP_PDU_GET = 160,
+    SNMP_PDU_GETNEXT = 161,
+    SNMP_PDU_SET = 163,
+    SNMP_PDU_GETBULK = 165
+};
 
 QVSNMP_EXPORT bool SnmpInit(QCoreApplication* app);
 QVSNMP_EXPORT void SetSnmpTimeout(int milliseconds);
@@ -226,7 +231,8 @@ private:
     int matchRecord(int index, const ber::Oid& oid) const;
     bool beyondColumn(int index, const ber::Oid& oid) const;
     // The rows of a GETBULK answer that continue the walk from asked; ends with why not.
-    int bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu, bool& ends, CSnmpPdu::WalkStop& stop) const;
+    int bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu, bool& ends,
+                 CSnmpPdu::WalkStop& stop) const;
     void accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds, int bulkRows = 0);
 
     QPointer<QObject> m_owner;

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -91,14 +92,17 @@ std::string parseValue(const std::string& type, std::string text, ber::Value& ou
     } else if (type == "u" || type == "g" || type == "c" || type == "t") {
         if (!parseNumber(text, 0, UINT32_MAX, n))
             return "a Gauge32, Counter32 or TimeTicks is a whole number from 0 to 4294967295";
-        const uint8_t tag = type == "c" ? ber::Counter32 : type == "t" ? ber::TimeTicks : ber::Gauge32;
+        const uint8_t tag = type == "c"   ? ber::Counter32
+                            : type == "t" ? ber::TimeTicks
+                                          : ber::Gauge32;
         out = ber::Value::makeUnsigned(tag, uint64_t(n));
     } else if (type == "x") {
-        std::string bytes;
-        for (size_t i = 0; i + 1 < text.size() && std::isxdigit(uint8_t(text[i])) && std::isxdigit(uint8_t(text[i + 1])); i += 2)
-            bytes.push_back(char(std::stoi(text.substr(i, 2), nullptr, 16)));
-        if (bytes.size() * 2 != text.size())
+        auto hex = [](char c) { return std::isxdigit(uint8_t(c)) != 0; };
+        if (text.size() % 2 || !std::all_of(text.begin(), text.end(), hex))
             return "hex octets are pairs of hex digits";
+        std::string bytes;
+        for (size_t i = 0; i < text.size(); i += 2)
+            bytes.push_back(char(std::stoi(text.substr(i, 2), nullptr, 16)));
         out = ber::Value::makeOctets(std::move(bytes));
     } else if (type == "o") {
         ber::Oid oid;
@@ -254,7 +258,8 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
             // A missing instance of an object that can be written can never be created here;
             // anything else missing, or read-only, cannot be written at all.
             if (!node)
-                return fail(m_mib.writableObjectExists(in[i].oid) ? ber::NoCreation : ber::NotWritable, i);
+                return fail(
+                    m_mib.writableObjectExists(in[i].oid) ? ber::NoCreation : ber::NotWritable, i);
             if (!node->write)
                 return fail(ber::NotWritable, i);
             if (int32_t err = node->write(in[i].value, false))
@@ -274,7 +279,8 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
 bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
     std::optional<ber::Message> req = ber::decode(data, size);
     // GETBULK does not exist in SNMPv1: such a message is malformed, and gets no answer.
-    if (!req || req->pdu.type == ber::Response || (req->pdu.type == ber::GetBulkRequest && req->version == ber::V1))
+    if (!req || req->pdu.type == ber::Response ||
+        (req->pdu.type == ber::GetBulkRequest && req->version == ber::V1))
         return false;
     bool write = req->community == m_opt.writeCommunity;
     if (!write && req->community != m_opt.readCommunity)
@@ -321,7 +327,8 @@ std::string Agent::command(const std::string& line) {
     };
     auto number = [&](auto& target, int64_t lo, int64_t hi, const char* what) {
         if (!readNumber(in, lo, hi, n))
-            return "error: expected " + std::string(what) + " from " + std::to_string(lo) + " to " + std::to_string(hi);
+            return "error: expected " + std::string(what) + " from " + std::to_string(lo) + " to " +
+                   std::to_string(hi);
         target = decltype(+target)(n);
         return std::string("ok");
     };
@@ -343,7 +350,8 @@ std::string Agent::command(const std::string& line) {
     }
     if (verb == "link") {
         std::string state;
-        if (!readNumber(in, 1, INT32_MAX, n) || !(in >> state) || (state != "up" && state != "down"))
+        if (!readNumber(in, 1, INT32_MAX, n) || !(in >> state) ||
+            (state != "up" && state != "down"))
             return "error: link IFINDEX up|down";
         m_chassis.setLink(int(n), state == "up", m_chassis.uptime());
         return "ok";
@@ -408,7 +416,8 @@ int Agent::run(bool readCommands) {
             break;
         while (!m_delayed.empty() && m_delayed.front().dueMs <= now) {
             Delayed& d = m_delayed.front();
-            ::sendto(m_fd, d.bytes.data(), d.bytes.size(), 0, reinterpret_cast<const sockaddr*>(&d.to), d.toLen);
+            ::sendto(m_fd, d.bytes.data(), d.bytes.size(), 0,
+                     reinterpret_cast<const sockaddr*>(&d.to), d.toLen);
             m_delayedBytes -= d.bytes.size();
             m_delayed.pop_front();
         }

@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
             errno = 0;
             long long n = std::strtoll(v, &end, 10);
             if (!*v || *end || errno == ERANGE || n < lo || n > hi) {
-                std::fprintf(stderr, "talvex-sim: %s wants a number from %lld to %lld, not %s\n", a.c_str(), lo, hi, v);
+                std::fprintf(stderr, "talvex-sim: %s wants a number from %lld to %lld, not %s\n",
+                             a.c_str(), lo, hi, v);
                 std::exit(2);
             }
             return n;

@@ -18,17 +18,21 @@ namespace {
 constexpr size_t kMaxOidText = sizeof(_QvOidTable::oid) - 1;
 
 void usage() {
-    std::fputs("usage: talvex-walk [-1] [-c READ] [-w WRITE] [-p PORT] [-t MS] [-r N] [-q] AGENT get OID...\n"
-               "       talvex-walk ... AGENT walk OID...     (get-next walk of the columns together)\n"
-               "       talvex-walk ... AGENT bulk OID...     (GETBULK walk of the columns together, v2c)\n"
-               "       talvex-walk ... AGENT set OID TYPE VALUE ...\n"
-               "  TYPE: i INTEGER, s OCTET STRING, o OID, a IpAddress, c Counter32, g Gauge32,\n"
-               "        t TimeTicks, m physical address (type code 79)\n"
-               "  -1 SNMPv1 (default v2c); -c read community (public); -w write community (private);\n"
-               "  -p agent port 1 to 65535 (161, or TALVEX_AGENT_PORT); -t time-out 1 to 600000 ms (4000);\n"
-               "  -r rows per GETBULK 1 to 2147483647 (10); -q print only the count and the time\n"
-               "  Exit status: 0 done, 1 no answer or an error from the agent, 2 bad arguments.\n",
-               stderr);
+    std::fputs(
+        "usage: talvex-walk [-1] [-c READ] [-w WRITE] [-p PORT] [-t MS] [-r N] [-q]\n"
+        "                   AGENT get OID...\n"
+        "       talvex-walk ... AGENT walk OID...  (get-next walk of the columns together)\n"
+        "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c)\n"
+        "       talvex-walk ... AGENT set OID TYPE VALUE ...\n"
+        "  TYPE: i INTEGER, s OCTET STRING, o OID, a IpAddress, c Counter32, g Gauge32,\n"
+        "        t TimeTicks, m physical address (type code 79)\n"
+        "  -1 SNMPv1 (default v2c)        -c read community (public)\n"
+        "  -w write community (private)   -p agent port, 1 to 65535 (161, TALVEX_AGENT_PORT)\n"
+        "  -t time-out, 1 to 600000 ms (4000)\n"
+        "  -r rows a GETBULK asks for, 1 to 2147483647 (10)\n"
+        "  -q print only the count and the time\n"
+        "Exit status: 0 done, 1 no answer or an error from the agent, 2 bad arguments.\n",
+        stderr);
 }
 
 [[noreturn]] void refuse(const std::string& why, bool withUsage = false) {
@@ -43,8 +47,8 @@ long long number(const char* option, const char* text, long long lo, long long h
     errno = 0;
     long long v = std::strtoll(text, &end, 10);
     if (!*text || *end || errno == ERANGE || v < lo || v > hi)
-        refuse(std::string(option) + " wants a number from " + std::to_string(lo) + " to " + std::to_string(hi) +
-               ", not \"" + text + "\"");
+        refuse(std::string(option) + " wants a number from " + std::to_string(lo) + " to " +
+               std::to_string(hi) + ", not \"" + text + "\"");
     return v;
 }
 
@@ -69,7 +73,8 @@ uint16_t typeCode(const char* t) {
 _QvOidTable record(const char* oid, uint16_t type, uint16_t flags) {
     const size_t len = std::strlen(oid);
     if (len > kMaxOidText)
-        refuse("an OID of " + std::to_string(len) + " characters is longer than " + std::to_string(kMaxOidText));
+        refuse("an OID of " + std::to_string(len) + " characters is longer than " +
+               std::to_string(kMaxOidText));
     ber::Oid parsed;
     if (!ber::parseOid(oid, parsed))
         refuse(std::string("\"") + oid + "\" is not an OID");
