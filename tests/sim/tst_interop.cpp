@@ -552,7 +552,7 @@ private slots:
         QTest::newRow("negative time-out") << QStringList{"-t", "-5", agent, "get", "1.3.6.1.2.1.1.5.0"} << "-t wants a number";
         QTest::newRow("time-out over 32 bits") << QStringList{"-t", "99999999999", agent, "get", "1.3.6.1.2.1.1.5.0"} << "-t wants a number";
         QTest::newRow("no rows") << QStringList{"-r", "0", agent, "bulk", "1.3.6.1.2.1.1"} << "-r wants a number from 1";
-        QTest::newRow("OID of 128 characters") << QStringList{agent, "get", "1.3" + QString(".1").repeated(62) + ".1"} << "longer than 127";
+        QTest::newRow("OID of 128 characters") << QStringList{agent, "get", "1.3" + QString(".1").repeated(62) + "1"} << "longer than 127";
         QTest::newRow("not an OID") << QStringList{agent, "get", "1.3..6"} << "is not an OID";
         QTest::newRow("second arc too large") << QStringList{agent, "get", "2.4294967295"} << "is not an OID";
         QTest::newRow("GETBULK in v1") << QStringList{"-1", agent, "bulk", "1.3.6.1.2.1.1"} << "bulk needs SNMPv2c";
@@ -572,6 +572,17 @@ private slots:
         const QString err = QString::fromUtf8(walk.readAllStandardError());
         QVERIFY2(err.startsWith("talvex-walk: ") && err.contains(message), qPrintable(err));
         QCOMPARE(m_sim->command("served"), before);
+    }
+
+    // The longest OID a record holds goes out whole.
+    void talvexWalkSendsAnOidOf127Characters() {
+        const QString longest = "1.3" + QString(".1").repeated(62);
+        QCOMPARE(longest.size(), 127);
+        bool ok = false;
+        const QString out = RunTool(BuildPath("tools/talvex-walk"), {"-c", "orchid", "-p", QString::number(m_sim->port()),
+                                                                     "127.0.0.1", "get", longest}, &ok);
+        QVERIFY(ok);
+        QCOMPARE(out, longest + " = <noSuchObject>\n");
     }
 
     // noSuchName past the last object is how an SNMPv1 walk ends: nothing on standard error
