@@ -383,6 +383,8 @@ std::string Agent::command(const std::string& line) {
     }
     if (verb == "served")
         return std::to_string(m_served);
+    if (verb == "waiting")
+        return std::to_string(m_delayed.size());
     if (verb == "quit") {
         g_stop = 1;
         return "ok";

@@ -53,7 +53,6 @@ public:
     std::string command(const std::string& line);
 
     uint64_t requestsServed() const { return m_served; }
-    size_t answersWaiting() const { return m_delayed.size(); }
 
 private:
     ber::Pdu answer(const ber::Message& req, bool canWrite);

@@ -37,7 +37,8 @@ void usage() {
         "                       stuck 0|1 (get-next answers the asked instance), faults,\n"
         "                       link IFINDEX up|down, put OID TYPE VALUE (TYPE i, u or g,\n"
         "                       c, t, s, x hex, o, a; a value that does not fit is refused),\n"
-        "                       del OID, delbelow OID, served, quit\n"
+        "                       del OID, delbelow OID, served, waiting (answers held\n"
+        "                       back by the delay), quit\n"
         "  --lifetime S         stop after S seconds (0: never)\n"
         "Answers get, get-next, set (SNMPv1 and v2c) and GETBULK (v2c).");
 }

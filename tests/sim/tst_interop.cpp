@@ -415,8 +415,9 @@ private slots:
     // With answers held back, the agent keeps at most a bounded number of them, as a busy agent
     // would, and drops the rest.
     void delayedAnswersAreBounded() {
-        QCOMPARE(m_sim->command("delay 2000"), QString("ok"));
+        QCOMPARE(m_sim->command("delay 600000"), QString("ok"));
         const int before = m_sim->command("served").toInt();
+        const int held = m_sim->command("waiting").toInt();
         int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in to{};
         to.sin_family = AF_INET;
@@ -429,19 +430,11 @@ private slots:
             if (i % 20 == 19)
                 QThread::msleep(2); // let the agent drain its socket
         }
-        const int served = m_sim->command("served").toInt() - before;
-        int answers = 0;
-        QElapsedTimer clock;
-        clock.start();
-        uint8_t buf[2048];
-        pollfd p{fd, POLLIN, 0};
-        while (clock.elapsed() < 3500)
-            if (::poll(&p, 1, 100) > 0 && ::recv(fd, buf, sizeof buf, 0) > 0)
-                ++answers;
         ::close(fd);
+        QTRY_VERIFY(m_sim->command("served").toInt() - before > 1024);
         QCOMPARE(m_sim->command("faults"), QString("ok"));
-        QVERIFY2(served > 1024, qPrintable(QString::number(served)));
-        QCOMPARE(answers, 1024);
+        QCOMPARE(held, 0);
+        QCOMPARE(m_sim->command("waiting"), QString("1024"));
     }
 
     void simulatorRefusesOptionsOutOfRange_data() {
