@@ -133,6 +133,13 @@ void putValue(std::vector<uint8_t>& out, const Value& v) {
     }
 }
 
+void putBinding(std::vector<uint8_t>& out, const VarBind& vb) {
+    size_t b = open(out, Sequence);
+    putOid(out, vb.oid);
+    putValue(out, vb.value);
+    finish(out, b);
+}
+
 // ---- decoding ----------------------------------------------------------------------------
 
 struct Fail {
@@ -351,6 +358,13 @@ bool oidStartsWith(const Oid& a, const Oid& b) {
     return a.size() >= b.size() && std::equal(b.begin(), b.end(), a.begin());
 }
 
+size_t encodedSize(const VarBind& vb) {
+    thread_local std::vector<uint8_t> scratch;
+    scratch.clear();
+    putBinding(scratch, vb);
+    return scratch.size();
+}
+
 std::vector<uint8_t> encode(const Message& msg) {
     std::vector<uint8_t> out;
     out.reserve(64 + msg.community.size() + msg.pdu.bindings.size() * 32);
@@ -362,12 +376,8 @@ std::vector<uint8_t> encode(const Message& msg) {
     putSigned(out, Integer, msg.pdu.errorStatus);
     putSigned(out, Integer, msg.pdu.errorIndex);
     size_t l = open(out, Sequence);
-    for (const VarBind& vb : msg.pdu.bindings) {
-        size_t b = open(out, Sequence);
-        putOid(out, vb.oid);
-        putValue(out, vb.value);
-        finish(out, b);
-    }
+    for (const VarBind& vb : msg.pdu.bindings)
+        putBinding(out, vb);
     finish(out, l);
     finish(out, p);
     finish(out, m);
@@ -390,7 +400,8 @@ std::optional<Message> decode(const uint8_t* data, size_t size, std::string* why
         m.community.assign(reinterpret_cast<const char*>(comm.p), comm.n);
         uint8_t tag;
         Reader pdu = msg.element(tag);
-        if (tag != GetRequest && tag != GetNextRequest && tag != Response && tag != SetRequest)
+        if (tag != GetRequest && tag != GetNextRequest && tag != Response && tag != SetRequest &&
+            tag != GetBulkRequest)
             throw Fail{"unsupported PDU type"};
         if (!msg.atEnd())
             throw Fail{"trailing bytes after PDU"};

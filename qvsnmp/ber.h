@@ -33,6 +33,8 @@ enum Tag : uint8_t {
     GetNextRequest = 0xA1,
     Response = 0xA2,
     SetRequest = 0xA3,
+    // v2c only; non-repeaters and max-repetitions travel as error status and index
+    GetBulkRequest = 0xA5,
 };
 
 enum Version : int32_t { V1 = 0, V2c = 1 };
@@ -101,6 +103,7 @@ struct VarBind {
     Value value;
 };
 
+// In a GetBulkRequest, errorStatus carries non-repeaters and errorIndex max-repetitions.
 struct Pdu {
     uint8_t type = GetRequest;
     int32_t requestId = 0;
@@ -116,6 +119,8 @@ struct Message {
 };
 
 std::vector<uint8_t> encode(const Message& msg);
+// The octets one binding takes in an encoded message, so that an answer can be cut to a size.
+size_t encodedSize(const VarBind& vb);
 
 // nullopt on any malformed input; *why (when given) says what was wrong.
 std::optional<Message> decode(const uint8_t* data, size_t size, std::string* why = nullptr);

@@ -7,12 +7,14 @@
 namespace {
 
 QString hexOctets(const std::string& bytes, QChar sep) {
-    QString s;
-    s.reserve(int(bytes.size()) * 3);
+    static const char digits[] = "0123456789ABCDEF";
+    QString s(qsizetype(bytes.empty() ? 0 : bytes.size() * 3 - 1), Qt::Uninitialized);
+    QChar* out = s.data();
     for (size_t i = 0; i < bytes.size(); ++i) {
         if (i)
-            s += sep;
-        s += QStringLiteral("%1").arg(uint8_t(bytes[i]), 2, 16, QLatin1Char('0')).toUpper();
+            *out++ = sep;
+        *out++ = QLatin1Char(digits[uint8_t(bytes[i]) >> 4]);
+        *out++ = QLatin1Char(digits[uint8_t(bytes[i]) & 0xF]);
     }
     return s;
 }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -133,7 +134,7 @@ public:
         std::vector<uint8_t> bytes;
         std::string community;
         unsigned short kind;
-        std::vector<ber::Oid> asked; // a get-next's OIDs, to tell an answer that goes nowhere
+        std::vector<ber::Oid> asked; // a walk's OIDs, to tell an answer that goes nowhere
         qint64 nextSend;
         qint64 deadline;
         qint64 interval;
@@ -159,14 +160,18 @@ private:
         (void)::send(m_fd, bytes.data(), bytes.size(), 0);
     }
 
+    // The timer stays armed for the earliest moment a request needs attention, or sooner: a
+    // walk sends a request for every answer, and arming the timer anew for each would cost more
+    // than the request. Firing early only re-arms it.
     void schedule() {
-        if (m_outstanding.empty()) {
-            m_timer->stop();
+        if (m_outstanding.empty())
             return;
-        }
         qint64 next = std::numeric_limits<qint64>::max();
         for (const auto& [id, r] : m_outstanding)
             next = std::min(next, std::min(r.nextSend, r.deadline));
+        if (m_timer->isActive() && m_timerDue <= next)
+            return;
+        m_timerDue = next;
         m_timer->start(int(std::max<qint64>(next - nowMs(), 0)));
     }
 
@@ -189,7 +194,7 @@ private:
         schedule();
         QPointer<SnmpTransport> alive(this);
         for (auto [id, kind] : failed) {
-            if (kind == SNMP_PDU_GETNEXT)
+            if (kind == SNMP_PDU_GETNEXT || kind == SNMP_PDU_GETBULK)
                 m_session->accepted(kind, ber::Pdu{}, true); // a failed walk starts over next time
             if (callback)
                 callback(SNMP_STATUS_TIMEOUT, nullptr);
@@ -198,42 +203,50 @@ private:
         }
     }
 
+    // One datagram a call: the notifier calls again while more wait, and a walk, whose answer
+    // brings the next request, is spared a read that finds nothing.
     void readAll() {
-        QPointer<SnmpTransport> alive(this);
         uint8_t buf[65536];
-        for (;;) {
-            sockaddr_in from;
-            socklen_t fromLen = sizeof from;
-            ssize_t n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from),
-                                   &fromLen);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
-            }
-            if (fromLen != sizeof from || from.sin_family != AF_INET || !sameAddress(from, m_agent))
-                continue;
-            std::optional<ber::Message> msg = ber::decode(buf, size_t(n));
-            if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)
-                continue;
-            auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
-            if (it == m_outstanding.end() || it->second.community != msg->community)
-                continue;
-            unsigned short kind = it->second.kind;
-            const CSnmpPdu::WalkStop stop = kind == SNMP_PDU_GETNEXT ? walkStop(it->second.asked, msg->pdu)
-                                                                     : CSnmpPdu::WalkStop::None;
-            m_outstanding.erase(it);
-            schedule();
-            m_session->accepted(kind, msg->pdu, stop != CSnmpPdu::WalkStop::None);
-            auto* out = new CSnmpMsg(std::move(msg->pdu));
-            out->GetPdu()->m_stop = stop;
-            if (callback)
-                callback(SNMP_STATUS_OK, out);
-            else
-                out->Release();
-            if (!alive)
-                return;
+        sockaddr_in from;
+        socklen_t fromLen = sizeof from;
+        ssize_t n;
+        do
+            n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
+        while (n < 0 && errno == EINTR);
+        if (n < 0)
+            return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
+        if (fromLen != sizeof from || from.sin_family != AF_INET || !sameAddress(from, m_agent))
+            return;
+        std::optional<ber::Message> msg = ber::decode(buf, size_t(n));
+        if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)
+            return;
+        auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
+        if (it == m_outstanding.end() || it->second.community != msg->community)
+            return;
+        const unsigned short kind = it->second.kind;
+        CSnmpPdu::WalkStop stop = CSnmpPdu::WalkStop::None;
+        bool ends = false;
+        int rows = 0;
+        if (kind == SNMP_PDU_GETNEXT) {
+            stop = walkStop(it->second.asked, msg->pdu);
+            ends = stop != CSnmpPdu::WalkStop::None || m_session->beyondTable(msg->pdu);
+        } else if (kind == SNMP_PDU_GETBULK) {
+            rows = m_session->bulkRows(it->second.asked, msg->pdu, ends, stop);
         }
+        m_outstanding.erase(it);
+        m_session->accepted(kind, msg->pdu, ends, rows);
+        auto* out = new CSnmpMsg(std::move(msg->pdu));
+        CSnmpPdu* pdu = out->GetPdu();
+        pdu->m_stop = stop;
+        if (kind == SNMP_PDU_GETNEXT || kind == SNMP_PDU_GETBULK) {
+            pdu->m_walk = true;
+            pdu->m_walkEnds = ends;
+            pdu->m_bulkRows = rows;
+        }
+        if (callback)
+            callback(SNMP_STATUS_OK, out);
+        else
+            out->Release();
     }
 
     // Whether a get-next answer can continue the walk: it needs a binding for every OID asked,
@@ -254,6 +267,7 @@ private:
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_timer = nullptr;
+    qint64 m_timerDue = 0;
     std::map<uint32_t, Request> m_outstanding;
 };
 
@@ -263,6 +277,15 @@ struct CSnmpClass::Shared {
     QMutex mutex;
     std::vector<ber::Oid> continuation; // OIDs of the last get-next response within the table
     QString lastError;
+    // Each record's OID as last parsed, with the text it was parsed from: a walk compares
+    // every binding with its record, and the text changes only when the owner rewrites it.
+    struct Parsed {
+        char text[sizeof(_QvOidTable::oid)] = {};
+        bool valid = false;
+        ber::Oid oid;
+    };
+    QMutex parsedMutex; // taken alone, or inside mutex
+    std::vector<Parsed> parsed;
 };
 
 CSnmpClass::CSnmpClass(QObject* owner, const QString& agentAddress, const QString& readCommunity,
@@ -287,6 +310,10 @@ void CSnmpClass::SetSnmpCallback(Callback callback) {
 
 void CSnmpClass::SetVersion(int version) {
     m_version = version == ber::V1 ? ber::V1 : ber::V2c;
+}
+
+void CSnmpClass::SetBulk(int maxRepetitions) {
+    m_maxRepetitions = std::max(maxRepetitions, 1);
 }
 
 QString CSnmpClass::LastError() const {
@@ -314,8 +341,12 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         m_shared->lastError = why;
         return 0ul;
     };
-    if (pduType != SNMP_PDU_GET && pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_SET)
-        return refuse(QStringLiteral("PDU type %1 is not get, get-next or set").arg(pduType));
+    if (pduType != SNMP_PDU_GET && pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_SET &&
+        pduType != SNMP_PDU_GETBULK)
+        return refuse(
+            QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
+    if (pduType == SNMP_PDU_GETBULK && m_version != ber::V2c)
+        return refuse(QStringLiteral("GETBULK needs SNMPv2c"));
     if (!m_transport->valid())
         return refuse(QStringLiteral("no socket to the agent (is the address a dotted IPv4 address?)"));
 
@@ -323,8 +354,11 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     msg.version = m_version;
     msg.community = pduType == SNMP_PDU_SET ? m_writeCommunity : m_readCommunity;
     msg.pdu.type = uint8_t(pduType);
+    if (pduType == SNMP_PDU_GETBULK)
+        msg.pdu.errorIndex = m_maxRepetitions; // no non-repeaters: every record is walked
     msg.pdu.bindings.resize(size_t(m_count));
-    bool resume = pduType == SNMP_PDU_GETNEXT && m_shared->continuation.size() == size_t(m_count);
+    const bool walk = pduType == SNMP_PDU_GETNEXT || pduType == SNMP_PDU_GETBULK;
+    bool resume = walk && m_shared->continuation.size() == size_t(m_count);
     for (int i = 0; i < m_count; ++i) {
         ber::VarBind& vb = msg.pdu.bindings[size_t(i)];
         QString why;
@@ -346,9 +380,9 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
     req.community = msg.community;
     req.kind = pduType;
-    if (pduType == SNMP_PDU_GETNEXT)
-        for (const ber::VarBind& vb : msg.pdu.bindings)
-            req.asked.push_back(vb.oid);
+    if (walk)
+        for (ber::VarBind& vb : msg.pdu.bindings)
+            req.asked.push_back(std::move(vb.oid));
     m_shared->lastError.clear();
     lock.unlock();
 
@@ -363,14 +397,46 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     return id;
 }
 
-void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds) {
-    if (pduType != SNMP_PDU_GETNEXT)
+void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds,
+                          int bulkRows) {
+    if (pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_GETBULK)
         return;
     QMutexLocker lock(&m_shared->mutex);
     m_shared->continuation.clear();
-    if (!walkEnds && pdu.errorStatus == 0 && pdu.bindings.size() == size_t(m_count) && !beyondTable(pdu))
+    if (walkEnds || pdu.errorStatus != 0)
+        return;
+    if (pduType == SNMP_PDU_GETBULK) {
+        // the walk goes on only after at least one whole row
+        const size_t last = size_t(bulkRows - 1) * size_t(m_count);
+        for (size_t i = 0; i < size_t(m_count); ++i)
+            m_shared->continuation.push_back(pdu.bindings[last + i].oid);
+    } else if (pdu.bindings.size() == size_t(m_count)) {
         for (const ber::VarBind& vb : pdu.bindings)
             m_shared->continuation.push_back(vb.oid);
+    }
+}
+
+int CSnmpClass::matchRecord(int index, const ber::Oid& oid) const {
+    QMutexLocker lock(&m_shared->parsedMutex);
+    if (m_shared->parsed.size() != size_t(m_count))
+        m_shared->parsed.resize(size_t(m_count));
+    Shared::Parsed& p = m_shared->parsed[size_t(index)];
+    const char* text = m_table[index].oid;
+    if (!p.valid || std::memcmp(p.text, text, sizeof p.text) != 0) {
+        std::memcpy(p.text, text, sizeof p.text);
+        p.valid = false;
+        ber::Oid parsed;
+        p.valid = recordOid(index, parsed, nullptr);
+        p.oid = std::move(parsed);
+    }
+    if (!p.valid || !ber::oidStartsWith(oid, p.oid))
+        return -1;
+    return int(p.oid.size());
+}
+
+bool CSnmpClass::beyondColumn(int index, const ber::Oid& oid) const {
+    const int length = matchRecord(index, oid);
+    return length < 0 || size_t(length) == oid.size();
 }
 
 bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
@@ -385,19 +451,55 @@ bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
         // may run off the end of the agent's view while the columns go on.
         if (i >= size_t(m_count) || (anyColumn && !(m_table[i].flags & QV_FLAG_COLUMN)))
             continue;
-        if (vb.value.isException())
-            return true;
-        ber::Oid column;
-        if (!recordOid(int(i), column, nullptr) || !ber::oidStartsWith(vb.oid, column) ||
-            vb.oid.size() == column.size())
+        if (vb.value.isException() || beyondColumn(int(i), vb.oid))
             return true;
     }
     return false;
 }
 
+int CSnmpClass::bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu, bool& ends,
+                         CSnmpPdu::WalkStop& stop) const {
+    ends = true;
+    stop = CSnmpPdu::WalkStop::None;
+    if (pdu.errorStatus != 0)
+        return 0;
+    const size_t count = size_t(m_count);
+    if (count == 0 || asked.size() != count || pdu.bindings.size() < count) {
+        stop = CSnmpPdu::WalkStop::Short;
+        return 0;
+    }
+    bool anyColumn = false;
+    for (size_t c = 0; c < count; ++c)
+        anyColumn = anyColumn || (m_table[c].flags & QV_FLAG_COLUMN);
+    std::vector<const ber::Oid*> last;
+    for (const ber::Oid& oid : asked)
+        last.push_back(&oid);
+    const size_t whole = pdu.bindings.size() / count;
+    int rows = 0;
+    for (size_t r = 0; r < whole; ++r) {
+        const ber::VarBind* row = &pdu.bindings[r * count];
+        for (size_t c = 0; c < count; ++c)
+            if (!row[c].value.isException() && !(*last[c] < row[c].oid)) {
+                stop = CSnmpPdu::WalkStop::NotIncreasing;
+                return rows;
+            }
+        for (size_t c = 0; c < count; ++c)
+            if ((!anyColumn || (m_table[c].flags & QV_FLAG_COLUMN)) &&
+                (row[c].value.isException() || beyondColumn(int(c), row[c].oid)))
+                return rows;
+        for (size_t c = 0; c < count; ++c)
+            last[c] = &row[c].oid;
+        ++rows;
+    }
+    ends = false;
+    return rows;
+}
+
 int CSnmpClass::IsEndOfTable(CSnmpPdu* pdu) {
     if (!pdu || pdu->m_stop != CSnmpPdu::WalkStop::None)
         return 1;
+    if (pdu->m_walk) // decided when the answer came, by the same rules
+        return pdu->m_walkEnds ? 1 : 0;
     ber::Pdu plain;
     for (CSnmpVarBind* vb : pdu->VarBinds())
         plain.bindings.push_back({vb->Oid(), vb->Value()});
@@ -410,12 +512,17 @@ QString CSnmpClass::FormatValue(CSnmpVarBind* binding, CSnmpOid* entry) {
         return {};
     const _QvOidTable* rec = entry ? entry->Record() : nullptr;
     if (rec) {
-        int index = int(rec - m_table);
-        ber::Oid column;
-        if (index >= 0 && index < m_count && recordOid(index, column, nullptr) &&
-            ber::oidStartsWith(binding->Oid(), column) && binding->Oid().size() > column.size()) {
-            ber::Oid rest(binding->Oid().begin() + std::ptrdiff_t(column.size()), binding->Oid().end());
-            m_strInstance = QLatin1Char('.') + QString::fromStdString(ber::oidToString(rest));
+        const int index = int(rec - m_table);
+        const ber::Oid& oid = binding->Oid();
+        const int column = index >= 0 && index < m_count ? matchRecord(index, oid) : -1;
+        if (column >= 0 && oid.size() > size_t(column)) {
+            char text[12 * ber::MaxOidLength];
+            char* end = text;
+            for (size_t i = size_t(column); i < oid.size(); ++i) {
+                *end++ = '.';
+                end = std::to_chars(end, text + sizeof text, oid[i]).ptr;
+            }
+            m_strInstance = QString::fromLatin1(text, end - text);
         }
     }
     return FormatSnmpValue(binding->Value(), rec ? rec->typeCode : 0, rec ? rec->valueText : nullptr);

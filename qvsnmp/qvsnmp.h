@@ -4,7 +4,8 @@
 // rewrite between requests. SendSnmp sends one get (160), get-next (161) or set (163) carrying
 // every record in table order and returns the request id; the response, or the failure once the
 // time-out has passed, reaches the registered callback on the owner's thread, exactly once per
-// request, and never after the session was deleted.
+// request, and never after the session was deleted. Tools may also send GETBULK (165, SNMPv2c
+// only): SetBulk's count of rows of every record at once, continued as get-next is.
 //
 // Wire: SNMPv2c over UDP/IPv4 by default (SetVersion(0) for SNMPv1), agent port from
 // TALVEX_AGENT_PORT (default 161) or SetSnmpAgentPort. A request is sent again every quarter of
@@ -45,6 +46,13 @@
 // exception, for an answer with fewer bindings than the request carried, and for an answer
 // whose OIDs do not lie beyond those asked for (an agent that would make a walk loop). A walk
 // that ends so starts again from the records at its next get-next.
+//
+// A GETBULK answer is read as rows of one binding per record, in record order. BulkRows() is
+// the number of leading complete rows that continue the walk by the same rules, each row's
+// OIDs beyond the row before; IsEndOfTable is true when the walk ends with this answer (a row
+// past a column or with an exception, an OID not increasing, not one whole row): its BulkRows()
+// rows are still the table's. A last row cut short by the agent's message size is left for the
+// next GETBULK, which continues from the last whole row.
 #pragma once
 
 #include "qvsnmp/ber.h"
@@ -92,7 +100,12 @@ enum : uint16_t { QV_FLAG_COLUMN = 0x10 };
 // Callback status values; 0 means the message holds a response.
 enum : unsigned short { SNMP_STATUS_OK = 0, SNMP_STATUS_TIMEOUT = 1 };
 
-enum : unsigned short { SNMP_PDU_GET = 160, SNMP_PDU_GETNEXT = 161, SNMP_PDU_SET = 163 };
+enum : unsigned short {
+    SNMP_PDU_GET = 160,
+    SNMP_PDU_GETNEXT = 161,
+    SNMP_PDU_SET = 163,
+    SNMP_PDU_GETBULK = 165
+};
 
 QVSNMP_EXPORT bool SnmpInit(QCoreApplication* app);
 QVSNMP_EXPORT void SetSnmpTimeout(int milliseconds);
@@ -136,9 +149,11 @@ public:
     quint32 ErrorStatus() const { return quint32(m_errorStatus); }
     quint32 ErrorIndex() const { return quint32(m_errorIndex); }
     const QList<CSnmpVarBind*>& VarBinds() const { return m_bindings; }
-    // Why a get-next answer cannot continue a walk (IsEndOfTable is then true).
+    // Why a get-next or GETBULK answer cannot continue a walk (IsEndOfTable is then true).
     enum class WalkStop { None, Short, NotIncreasing };
     WalkStop Stop() const { return m_stop; }
+    // An answer to GETBULK: how many rows of it belong to the walk (see above); 0 otherwise.
+    int BulkRows() const { return m_bulkRows; }
 
 private:
     friend class SnmpTransport;
@@ -148,6 +163,9 @@ private:
     int32_t m_errorIndex;
     QList<CSnmpVarBind*> m_bindings;
     WalkStop m_stop = WalkStop::None;
+    bool m_walk = false; // an answer to get-next or GETBULK: m_walkEnds was decided on arrival
+    bool m_walkEnds = false;
+    int m_bulkRows = 0;
 };
 
 class QVSNMP_EXPORT CSnmpMsg {
@@ -199,6 +217,8 @@ public:
     int IsEndOfTable(CSnmpPdu* pdu);
 
     void SetVersion(int version); // ber::V1 or ber::V2c
+    // Rows a GETBULK asks for (its max-repetitions; 10 until set; at least 1).
+    void SetBulk(int maxRepetitions);
     QString LastError() const;
 
     QString m_strInstance; // set by FormatValue: the binding's OID beyond the record's, ".1.5"
@@ -207,7 +227,13 @@ private:
     friend class SnmpTransport;
     bool recordOid(int index, ber::Oid& out, QString* why) const;
     bool beyondTable(const ber::Pdu& pdu) const;
-    void accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds);
+    // The length of record index's OID when oid starts with it, else -1.
+    int matchRecord(int index, const ber::Oid& oid) const;
+    bool beyondColumn(int index, const ber::Oid& oid) const;
+    // The rows of a GETBULK answer that continue the walk from asked; ends with why not.
+    int bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu, bool& ends,
+                 CSnmpPdu::WalkStop& stop) const;
+    void accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds, int bulkRows = 0);
 
     QPointer<QObject> m_owner;
     QList<CSnmpOid*> m_oids;
@@ -217,6 +243,7 @@ private:
     std::string m_readCommunity;
     std::string m_writeCommunity;
     int m_version = ber::V2c;
+    int m_maxRepetitions = 10;
     SnmpTransport* m_transport;
     struct Shared;
     std::unique_ptr<Shared> m_shared; // state SendSnmp reads from other threads

@@ -6,8 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -56,42 +60,64 @@ int32_t toV1(int32_t status) {
     }
 }
 
-bool parseValue(const std::string& type, const std::string& text, ber::Value& out) {
-    try {
-        if (type == "i") {
-            out = ber::Value::makeInteger(int32_t(std::stol(text)));
-        } else if (type == "u" || type == "g") {
-            out = ber::Value::makeUnsigned(ber::Gauge32, std::stoul(text));
-        } else if (type == "c") {
-            out = ber::Value::makeUnsigned(ber::Counter32, std::stoul(text));
-        } else if (type == "t") {
-            out = ber::Value::makeUnsigned(ber::TimeTicks, std::stoul(text));
-        } else if (type == "s") {
-            out = ber::Value::makeOctets(text);
-        } else if (type == "x") {
-            if (text.size() % 2)
-                return false;
-            std::string bytes;
-            for (size_t i = 0; i < text.size(); i += 2)
-                bytes.push_back(char(std::stoul(text.substr(i, 2), nullptr, 16)));
-            out = ber::Value::makeOctets(bytes);
-        } else if (type == "o") {
-            ber::Oid oid;
-            if (!ber::parseOid(text, oid))
-                return false;
-            out = ber::Value::makeOid(oid);
-        } else if (type == "a") {
-            in_addr a;
-            if (inet_pton(AF_INET, text.c_str(), &a) != 1)
-                return false;
-            out = ber::Value::makeOctets(std::string(reinterpret_cast<char*>(&a), 4), ber::IpAddress);
-        } else {
-            return false;
-        }
-        return true;
-    } catch (const std::exception&) {
+bool parseNumber(std::string_view text, int64_t lo, int64_t hi, int64_t& out) {
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi)
         return false;
+    out = v;
+    return true;
+}
+
+// The next word of a command as a whole number from lo to hi.
+bool readNumber(std::istream& in, int64_t lo, int64_t hi, int64_t& out) {
+    std::string word;
+    return (in >> word) && parseNumber(word, lo, hi, out);
+}
+
+// A value of the put command; the reason when the text does not fit its type, rather than a
+// value cut to fit.
+std::string parseValue(const std::string& type, std::string text, ber::Value& out) {
+    if (type == "s") {
+        out = ber::Value::makeOctets(std::move(text));
+        return {};
     }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.pop_back();
+    int64_t n = 0;
+    if (type == "i") {
+        if (!parseNumber(text, INT32_MIN, INT32_MAX, n))
+            return "an INTEGER is a whole number from -2147483648 to 2147483647";
+        out = ber::Value::makeInteger(int32_t(n));
+    } else if (type == "u" || type == "g" || type == "c" || type == "t") {
+        if (!parseNumber(text, 0, UINT32_MAX, n))
+            return "a Gauge32, Counter32 or TimeTicks is a whole number from 0 to 4294967295";
+        const uint8_t tag = type == "c"   ? ber::Counter32
+                            : type == "t" ? ber::TimeTicks
+                                          : ber::Gauge32;
+        out = ber::Value::makeUnsigned(tag, uint64_t(n));
+    } else if (type == "x") {
+        auto hex = [](char c) { return std::isxdigit(uint8_t(c)) != 0; };
+        if (text.size() % 2 || !std::all_of(text.begin(), text.end(), hex))
+            return "hex octets are pairs of hex digits";
+        std::string bytes;
+        for (size_t i = 0; i < text.size(); i += 2)
+            bytes.push_back(char(std::stoi(text.substr(i, 2), nullptr, 16)));
+        out = ber::Value::makeOctets(std::move(bytes));
+    } else if (type == "o") {
+        ber::Oid oid;
+        if (!ber::parseOid(text, oid))
+            return "not an OBJECT IDENTIFIER";
+        out = ber::Value::makeOid(std::move(oid));
+    } else if (type == "a") {
+        in_addr a;
+        if (inet_pton(AF_INET, text.c_str(), &a) != 1)
+            return "an IpAddress is a dotted quad";
+        out = ber::Value::makeOctets(std::string(reinterpret_cast<char*>(&a), 4), ber::IpAddress);
+    } else {
+        return "TYPE is one of i u c t s x o a";
+    }
+    return {};
 }
 
 } // namespace
@@ -124,6 +150,67 @@ bool Agent::open() {
     return true;
 }
 
+bool Agent::next(const ber::Oid& oid, ber::VarBind& out) const {
+    ber::Oid found;
+    const Node* node = m_opt.faults.stuck ? m_mib.find(oid) : nullptr;
+    if (node)
+        found = oid;
+    else
+        node = m_mib.next(oid, found);
+    if (!node) {
+        out.oid = oid;
+        out.value = ber::Value::exception(ber::EndOfMibView);
+        return false;
+    }
+    out.oid = std::move(found);
+    out.value = node->read();
+    return true;
+}
+
+// N non-repeaters, then M repetitions of the R others (negative counts as 0). The answer ends
+// after a repetition that found every repeater at the end of the tree, and is cut to the
+// bindings that fit the largest message the agent sends.
+void Agent::bulk(const ber::Message& req, ber::Pdu& r) const {
+    const auto& in = req.pdu.bindings;
+    const size_t n = std::min(in.size(), size_t(std::max(req.pdu.errorStatus, 0)));
+    const int32_t m = std::max(req.pdu.errorIndex, 0);
+    ber::Message bare{req.version, req.community, r};
+    // The lengths of the message, the PDU and the list may each grow by two octets.
+    const size_t fixed = ber::encode(bare).size() + 6;
+    size_t room = fixed < ber::MaxMessage ? ber::MaxMessage - fixed : 0;
+    auto add = [&](ber::VarBind& vb) {
+        const size_t size = ber::encodedSize(vb);
+        if (size > room)
+            return false;
+        room -= size;
+        r.bindings.push_back(std::move(vb));
+        return true;
+    };
+    for (size_t i = 0; i < n; ++i) {
+        ber::VarBind vb;
+        next(in[i].oid, vb);
+        if (!add(vb))
+            return;
+    }
+    std::vector<ber::Oid> last;
+    for (size_t i = n; i < in.size(); ++i)
+        last.push_back(in[i].oid);
+    if (last.empty())
+        return;
+    for (int32_t rep = 0; rep < m; ++rep) {
+        bool allAtEnd = true;
+        for (ber::Oid& oid : last) {
+            ber::VarBind vb;
+            allAtEnd = !next(oid, vb) && allAtEnd;
+            oid = vb.oid;
+            if (!add(vb))
+                return;
+        }
+        if (allAtEnd)
+            return;
+    }
+}
+
 ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
     const bool v1 = req.version == ber::V1;
     ber::Pdu r;
@@ -152,28 +239,29 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
         return r;
     case ber::GetNextRequest:
         for (size_t i = 0; i < in.size(); ++i) {
-            ber::Oid found;
-            const Node* node = m_opt.faults.stuck ? m_mib.find(in[i].oid) : nullptr;
-            if (node)
-                found = in[i].oid;
-            else
-                node = m_mib.next(in[i].oid, found);
-            if (node)
-                r.bindings.push_back({found, node->read()});
-            else if (v1)
+            ber::VarBind vb;
+            if (!next(in[i].oid, vb) && v1)
                 return fail(ber::NoSuchName, i);
-            else
-                r.bindings.push_back({in[i].oid, ber::Value::exception(ber::EndOfMibView)});
+            r.bindings.push_back(std::move(vb));
         }
         return r;
+    case ber::GetBulkRequest:
+        bulk(req, r);
+        return r;
     case ber::SetRequest: {
-        if (!canWrite)
+        // An empty set asks nothing, so nothing is refused.
+        if (!canWrite && !in.empty())
             return fail(ber::NoAccess, 0);
         std::vector<const Node*> nodes;
         for (size_t i = 0; i < in.size(); ++i) {
             const Node* node = m_mib.find(in[i].oid);
-            if (!node || !node->write)
-                return fail(node || m_mib.objectExists(in[i].oid) ? ber::NotWritable : ber::NoCreation, i);
+            // A missing instance of an object that can be written can never be created here;
+            // anything else missing, or read-only, cannot be written at all.
+            if (!node)
+                return fail(
+                    m_mib.writableObjectExists(in[i].oid) ? ber::NoCreation : ber::NotWritable, i);
+            if (!node->write)
+                return fail(ber::NotWritable, i);
             if (int32_t err = node->write(in[i].value, false))
                 return fail(err, i);
             nodes.push_back(node);
@@ -193,7 +281,9 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
 
 bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
     std::optional<ber::Message> req = ber::decode(data, size);
-    if (!req || req->pdu.type == ber::Response)
+    // GETBULK does not exist in SNMPv1: such a message is malformed, and gets no answer.
+    if (!req || req->pdu.type == ber::Response ||
+        (req->pdu.type == ber::GetBulkRequest && req->version == ber::V1))
         return false;
     bool write = req->community == m_opt.writeCommunity;
     if (!write && req->community != m_opt.readCommunity)
@@ -231,11 +321,18 @@ std::string Agent::command(const std::string& line) {
     std::istringstream in(line);
     std::string verb;
     in >> verb;
+    int64_t n = 0;
     auto flag = [&](bool& target) {
-        int v = 0;
-        if (!(in >> v))
+        if (!readNumber(in, 0, 1, n))
             return std::string("error: expected 0 or 1");
-        target = v != 0;
+        target = n != 0;
+        return std::string("ok");
+    };
+    auto number = [&](auto& target, int64_t lo, int64_t hi, const char* what) {
+        if (!readNumber(in, lo, hi, n))
+            return "error: expected " + std::string(what) + " from " + std::to_string(lo) + " to " +
+                   std::to_string(hi);
+        target = decltype(+target)(n);
         return std::string("ok");
     };
     if (verb == "drop")
@@ -245,21 +342,21 @@ std::string Agent::command(const std::string& line) {
     if (verb == "stuck")
         return flag(m_opt.faults.stuck);
     if (verb == "delay")
-        return (in >> m_opt.faults.delayMs) ? "ok" : "error: expected milliseconds";
+        return number(m_opt.faults.delayMs, 0, kMaxDelayMs, "milliseconds");
     if (verb == "error")
-        return (in >> m_opt.faults.errorStatus) ? "ok" : "error: expected an error status";
+        return number(m_opt.faults.errorStatus, 0, INT32_MAX, "an error status");
     if (verb == "truncate")
-        return (in >> m_opt.faults.truncate) ? "ok" : "error: expected a binding count";
+        return number(m_opt.faults.truncate, -1, INT32_MAX, "a binding count");
     if (verb == "faults") {
         m_opt.faults = Faults{};
         return "ok";
     }
     if (verb == "link") {
-        int index = 0;
         std::string state;
-        if (!(in >> index >> state) || (state != "up" && state != "down"))
+        if (!readNumber(in, 1, INT32_MAX, n) || !(in >> state) ||
+            (state != "up" && state != "down"))
             return "error: link IFINDEX up|down";
-        m_chassis.setLink(index, state == "up", m_chassis.uptime());
+        m_chassis.setLink(int(n), state == "up", m_chassis.uptime());
         return "ok";
     }
     if (verb == "put") {
@@ -268,8 +365,11 @@ std::string Agent::command(const std::string& line) {
         std::getline(in >> std::ws, value);
         ber::Oid oid;
         ber::Value v;
-        if (!ber::parseOid(oidText, oid) || !parseValue(type, value, v))
+        if (!ber::parseOid(oidText, oid) || type.empty())
             return "error: put OID i|u|c|t|s|x|o|a VALUE";
+        std::string why = parseValue(type, value, v);
+        if (!why.empty())
+            return "error: put " + oidText + ": " + why;
         m_mib.add(oid, [v] { return v; });
         return "ok";
     }
@@ -286,11 +386,21 @@ std::string Agent::command(const std::string& line) {
     }
     if (verb == "served")
         return std::to_string(m_served);
+    if (verb == "waiting")
+        return std::to_string(m_delayed.size());
     if (verb == "quit") {
         g_stop = 1;
         return "ok";
     }
     return "error: unknown command";
+}
+
+void Agent::queue(const std::vector<uint8_t>& bytes, const sockaddr_storage& to, socklen_t toLen) {
+    // A busy agent drops what it cannot hold, rather than hold it without end.
+    if (m_delayed.size() >= kMaxDelayed || m_delayedBytes + bytes.size() > kMaxDelayedBytes)
+        return;
+    m_delayed.push_back({nowMs() + uint64_t(m_opt.faults.delayMs), bytes, to, toLen});
+    m_delayedBytes += bytes.size();
 }
 
 int Agent::run(bool readCommands) {
@@ -312,7 +422,8 @@ int Agent::run(bool readCommands) {
         while (!m_delayed.empty() && m_delayed.front().dueMs <= now) {
             Delayed& d = m_delayed.front();
             ::sendto(m_fd, d.bytes.data(), d.bytes.size(), 0,
-                     reinterpret_cast<const sockaddr*>(d.to.data()), socklen_t(d.to.size()));
+                     reinterpret_cast<const sockaddr*>(&d.to), d.toLen);
+            m_delayedBytes -= d.bytes.size();
             m_delayed.pop_front();
         }
         if (now >= nextTick) {
@@ -342,9 +453,7 @@ int Agent::run(bool readCommands) {
                 if (!handle(buf.data(), size_t(got), out))
                     continue;
                 if (m_opt.faults.delayMs > 0) {
-                    const auto* p = reinterpret_cast<const uint8_t*>(&from);
-                    m_delayed.push_back({nowMs() + uint64_t(m_opt.faults.delayMs), out,
-                                         std::vector<uint8_t>(p, p + fromLen)});
+                    queue(out, from, fromLen);
                 } else {
                     ::sendto(m_fd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLen);
                 }

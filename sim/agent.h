@@ -5,6 +5,8 @@
 #include "sim/chassis.h"
 #include "sim/mib.h"
 
+#include <netinet/in.h>
+
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -14,12 +16,17 @@ namespace sim {
 
 struct Faults {
     bool drop = false;      // answer nothing
-    int delayMs = 0;        // answer this late
+    int delayMs = 0;        // answer this late (at most kMaxDelayMs); beyond kMaxDelayed answers
+                            // or kMaxDelayedBytes waiting, further ones are dropped
     int32_t errorStatus = 0; // answer every request with this error status
     bool wrongId = false;   // answer with a request id one higher
     int truncate = -1;      // answer with at most this many bindings (-1: all)
     bool stuck = false;     // get-next answers the asked instance itself: OIDs that never increase
 };
+
+inline constexpr int kMaxDelayMs = 600000;
+inline constexpr size_t kMaxDelayed = 1024;
+inline constexpr size_t kMaxDelayedBytes = 4u << 20;
 
 struct AgentOptions {
     std::string address = "127.0.0.1";
@@ -49,6 +56,10 @@ public:
 
 private:
     ber::Pdu answer(const ber::Message& req, bool canWrite);
+    // The binding a get-next of oid answers: the next instance, or oid with endOfMibView (v2c).
+    bool next(const ber::Oid& oid, ber::VarBind& out) const;
+    void bulk(const ber::Message& req, ber::Pdu& r) const;
+    void queue(const std::vector<uint8_t>& bytes, const sockaddr_storage& to, socklen_t toLen);
 
     AgentOptions m_opt;
     Chassis& m_chassis;
@@ -60,9 +71,11 @@ private:
     struct Delayed {
         uint64_t dueMs;
         std::vector<uint8_t> bytes;
-        std::vector<uint8_t> to; // sockaddr
+        sockaddr_storage to;
+        socklen_t toLen;
     };
     std::deque<Delayed> m_delayed;
+    size_t m_delayedBytes = 0;
 };
 
 } // namespace sim

@@ -4,6 +4,9 @@
 #include "sim/iptables.h"
 #include "sim/rmon.h"
 
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,31 +14,40 @@
 
 namespace {
 
+// Interface indexes stay below 65536, so that every port's MAC address is its own.
+constexpr long long kMaxExtraRows = 65000;
+
 void usage() {
     std::puts(
         "usage: talvex-sim [options]\n"
         "  --address A          address to serve on (127.0.0.1)\n"
-        "  --port P             UDP port (16161; 0 picks a free one)\n"
+        "  --port P             UDP port, 0 to 65535 (16161; 0 picks a free one)\n"
         "  --read-community C   (orchid)\n"
         "  --write-community C  (saffron)\n"
         "  --full               every line-card slot populated\n"
-        "  --if-rows N          N more interface rows, for benchmarks\n"
-        "  --fdb-rows N         N forwarding-table rows, for benchmarks (about 40)\n"
+        "  --if-rows N          N more interface rows, for benchmarks (0 to 65000)
+"
+        "  --fdb-rows N         N forwarding-table rows, for benchmarks (about 40; 0 to 1000000)
+"
         "  --physical-descr     port descriptions \"Physical port FE 1/3\", as the port\n"
         "                       configuration dialog lists them\n"
         "  --static             links, counters and load stay as they start\n"
         "  --seed N             seed of the chassis' behaviour (1)\n"
         "  --rmon-probes N      RMON statistics probes at start (8)\n"
         "  --drop               answer nothing\n"
-        "  --delay MS           answer MS milliseconds late\n"
-        "  --error N            answer every request with error status N\n"
+        "  --delay MS           answer MS milliseconds late (0 to 600000); past 1024 answers\n"
+        "                       or 4 MiB waiting, further ones are dropped\n"
+        "  --error N            answer every request with error status N (0 to 2147483647)\n"
         "  --wrong-id           answer with a wrong request id\n"
         "  --commands           read commands on standard input, end at its end:\n"
         "                       drop 0|1, delay MS, error N, wrongid 0|1, truncate N,\n"
         "                       stuck 0|1 (get-next answers the asked instance), faults,\n"
-        "                       link IFINDEX up|down, put OID TYPE VALUE, del OID,\n"
-        "                       delbelow OID, served, quit\n"
-        "  --lifetime S         stop after S seconds");
+        "                       link IFINDEX up|down, put OID TYPE VALUE (TYPE i, u or g,\n"
+        "                       c, t, s, x hex, o, a; a value that does not fit is refused),\n"
+        "                       del OID, delbelow OID, served, waiting (answers held\n"
+        "                       back by the delay), quit\n"
+        "  --lifetime S         stop after S seconds (0: never)\n"
+        "Answers get, get-next, set (SNMPv1 and v2c) and GETBULK (v2c).");
 }
 
 } // namespace
@@ -55,12 +67,14 @@ int main(int argc, char** argv) {
             }
             return argv[++i];
         };
-        auto number = [&]() {
+        auto number = [&](long long lo, long long hi) {
             const char* v = value();
             char* end = nullptr;
-            long n = std::strtol(v, &end, 10);
-            if (!*v || *end || n < 0) {
-                std::fprintf(stderr, "talvex-sim: %s wants a number, not %s\n", a.c_str(), v);
+            errno = 0;
+            long long n = std::strtoll(v, &end, 10);
+            if (!*v || *end || errno == ERANGE || n < lo || n > hi) {
+                std::fprintf(stderr, "talvex-sim: %s wants a number from %lld to %lld, not %s\n",
+                             a.c_str(), lo, hi, v);
                 std::exit(2);
             }
             return n;
@@ -68,7 +82,7 @@ int main(int argc, char** argv) {
         if (a == "--address")
             agent.address = value();
         else if (a == "--port")
-            agent.port = uint16_t(number());
+            agent.port = uint16_t(number(0, 65535));
         else if (a == "--read-community")
             agent.readCommunity = value();
         else if (a == "--write-community")
@@ -78,27 +92,27 @@ int main(int argc, char** argv) {
         else if (a == "--physical-descr")
             chassis.physicalDescr = true;
         else if (a == "--if-rows")
-            chassis.extraRows = int(number());
+            chassis.extraRows = int(number(0, kMaxExtraRows));
         else if (a == "--fdb-rows")
-            fdbRows = int(number());
+            fdbRows = int(number(0, 1000000));
         else if (a == "--static")
             chassis.live = false;
         else if (a == "--seed")
-            chassis.seed = uint32_t(number());
+            chassis.seed = uint32_t(number(0, UINT32_MAX));
         else if (a == "--rmon-probes")
-            rmon.probes = int(number());
+            rmon.probes = int(number(0, 65535));
         else if (a == "--drop")
             agent.faults.drop = true;
         else if (a == "--delay")
-            agent.faults.delayMs = int(number());
+            agent.faults.delayMs = int(number(0, sim::kMaxDelayMs));
         else if (a == "--error")
-            agent.faults.errorStatus = int32_t(number());
+            agent.faults.errorStatus = int32_t(number(0, INT32_MAX));
         else if (a == "--wrong-id")
             agent.faults.wrongId = true;
         else if (a == "--commands")
             commands = true;
         else if (a == "--lifetime")
-            agent.lifetimeSec = int(number());
+            agent.lifetimeSec = int(number(0, INT32_MAX));
         else if (a == "--help" || a == "-h") {
             usage();
             return 0;

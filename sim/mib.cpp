@@ -2,16 +2,32 @@
 
 namespace sim {
 
+void Mib::count(const ber::Oid& instance, const Node& node, int step) {
+    if (instance.empty())
+        return;
+    ber::Oid object(instance.begin(), instance.end() - 1);
+    Object& o = m_objects[object];
+    o.instances += size_t(step);
+    if (node.write)
+        o.writable += size_t(step);
+    if (o.instances == 0)
+        m_objects.erase(object);
+}
+
 void Mib::add(const ber::Oid& oid, Reader read, Writer write) {
     std::unique_ptr<Node>& slot = m_nodes[oid];
+    if (slot)
+        count(oid, *slot, -1);
     retire(std::move(slot));
     slot = std::make_unique<Node>(Node{std::move(read), std::move(write)});
+    count(oid, *slot, +1);
 }
 
 void Mib::remove(const ber::Oid& oid) {
     auto it = m_nodes.find(oid);
     if (it == m_nodes.end())
         return;
+    count(oid, *it->second, -1);
     retire(std::move(it->second));
     m_nodes.erase(it);
 }
@@ -19,6 +35,7 @@ void Mib::remove(const ber::Oid& oid) {
 void Mib::removeBelow(const ber::Oid& prefix) {
     auto it = m_nodes.lower_bound(prefix);
     while (it != m_nodes.end() && ber::oidStartsWith(it->first, prefix)) {
+        count(it->first, *it->second, -1);
         retire(std::move(it->second));
         it = m_nodes.erase(it);
     }
@@ -60,12 +77,25 @@ const Node* Mib::next(const ber::Oid& oid, ber::Oid& found) const {
     return it->second.get();
 }
 
+// Objects do not nest in a MIB, but instances put by hand may: any object above oid counts.
+bool Mib::anyObjectAbove(const ber::Oid& oid, bool writable) const {
+    ber::Oid prefix;
+    prefix.reserve(oid.size());
+    for (uint32_t arc : oid) {
+        prefix.push_back(arc);
+        auto it = m_objects.find(prefix);
+        if (it != m_objects.end() && (!writable || it->second.writable > 0))
+            return true;
+    }
+    return false;
+}
+
 bool Mib::objectExists(const ber::Oid& oid) const {
-    if (oid.size() < 2)
-        return false;
-    ber::Oid parent(oid.begin(), oid.end() - 1);
-    auto it = m_nodes.upper_bound(parent);
-    return it != m_nodes.end() && ber::oidStartsWith(it->first, parent);
+    return anyObjectAbove(oid, false);
+}
+
+bool Mib::writableObjectExists(const ber::Oid& oid) const {
+    return anyObjectAbove(oid, true);
 }
 
 void Mib::addSetCheck(SetCheck check) {

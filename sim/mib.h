@@ -1,5 +1,10 @@
 // The simulated agent's object tree: every instance the agent serves, in OID order, each with
 // a reader and, when writable, a writer that first checks and then commits.
+//
+// An instance's object is its OID without the last arc (sysContact for sysContact.0, ifDescr
+// for ifDescr.5): what a missing OID answers depends on whether it lies at or below an object
+// of which some instance exists. Objects indexed by more than one arc are therefore seen
+// narrower than they are: a missing row of another first index reads as a missing object.
 #pragma once
 
 #include "qvsnmp/ber.h"
@@ -48,18 +53,29 @@ public:
     const Node* find(const ber::Oid& oid) const;
     // The first instance after oid, with its OID; null at the end of the tree.
     const Node* next(const ber::Oid& oid, ber::Oid& found) const;
-    // Whether an object (some instance) exists directly below the parent of oid: a get of a
-    // missing instance then answers noSuchInstance rather than noSuchObject.
+    // Whether oid is or lies below an object with an instance: a get of it answers
+    // noSuchInstance, not noSuchObject.
     bool objectExists(const ber::Oid& oid) const;
     void addSetCheck(SetCheck check);
     // The first error status a set check gives, 0 when all let the set through.
     int32_t checkSet(const std::vector<ber::VarBind>& bindings, size_t& index) const;
+    // Whether oid is or lies below an object with a writable instance: a set of it answers
+    // noCreation, not notWritable.
+    bool writableObjectExists(const ber::Oid& oid) const;
     size_t size() const { return m_nodes.size(); }
 
 private:
+    // The instances of one object (an instance's OID less its last arc).
+    struct Object {
+        size_t instances = 0;
+        size_t writable = 0;
+    };
+    void count(const ber::Oid& instance, const Node& node, int step);
+    bool anyObjectAbove(const ber::Oid& oid, bool writable) const;
     void retire(std::unique_ptr<Node> node) const;
 
     std::map<ber::Oid, std::unique_ptr<Node>> m_nodes;
+    std::map<ber::Oid, Object> m_objects;
     std::vector<std::pair<ber::Oid, Maker>> m_makers;
     std::vector<SetCheck> m_setChecks;
     mutable std::vector<std::unique_ptr<Node>> m_spent;

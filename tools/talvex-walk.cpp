@@ -4,25 +4,57 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTextStream>
 
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
+constexpr size_t kMaxOidText = sizeof(_QvOidTable::oid) - 1;
+
 void usage() {
-    std::fputs("usage: talvex-walk [-1] [-c READ] [-w WRITE] [-p PORT] [-t MS] [-q] AGENT get OID...\n"
-               "       talvex-walk ... AGENT walk OID...     (get-next walk of the columns together)\n"
-               "       talvex-walk ... AGENT set OID TYPE VALUE ...\n"
-               "  TYPE: i INTEGER, s OCTET STRING, o OID, a IpAddress, c Counter32, g Gauge32,\n"
-               "        t TimeTicks, m physical address (type code 79)\n"
-               "  -1 SNMPv1 (default v2c), -q print only the count and the time\n",
-               stderr);
+    std::fputs(
+        "usage: talvex-walk [-1] [-c READ] [-w WRITE] [-p PORT] [-t MS] [-r N] [-q]\n"
+        "                   AGENT get OID...\n"
+        "       talvex-walk ... AGENT walk OID...  (get-next walk of the columns together)\n"
+        "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c)\n"
+        "       talvex-walk ... AGENT set OID TYPE VALUE ...\n"
+        "  TYPE: i INTEGER, s OCTET STRING, o OID, a IpAddress, c Counter32, g Gauge32,\n"
+        "        t TimeTicks, m physical address (type code 79)\n"
+        "  -1 SNMPv1 (default v2c)        -c read community (public)\n"
+        "  -w write community (private)   -p agent port, 1 to 65535 (161, TALVEX_AGENT_PORT)\n"
+        "  -t time-out, 1 to 600000 ms (4000)\n"
+        "  -r rows a GETBULK asks for, 1 to 2147483647 (10)\n"
+        "  -q print only the count and the time\n"
+        "Exit status: 0 done, 1 no answer or an error from the agent, 2 bad arguments.\n",
+        stderr);
+}
+
+[[noreturn]] void refuse(const std::string& why, bool withUsage = false) {
+    std::fprintf(stderr, "talvex-walk: %s\n", why.c_str());
+    if (withUsage)
+        usage();
+    std::exit(2);
+}
+
+long long number(const char* option, const char* text, long long lo, long long hi) {
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(text, &end, 10);
+    if (!*text || *end || errno == ERANGE || v < lo || v > hi)
+        refuse(std::string(option) + " wants a number from " + std::to_string(lo) + " to " +
+               std::to_string(hi) + ", not \"" + text + "\"");
+    return v;
 }
 
 uint16_t typeCode(const char* t) {
+    if (!t[0] || t[1])
+        return 0;
     switch (t[0]) {
     case 'i': return ber::Integer;
     case 's': return ber::OctetString;
@@ -36,12 +68,21 @@ uint16_t typeCode(const char* t) {
     }
 }
 
+// A record for one OID of the command line; an OID the record cannot hold whole, or that is
+// no OID, is refused rather than cut or sent.
 _QvOidTable record(const char* oid, uint16_t type, uint16_t flags) {
+    const size_t len = std::strlen(oid);
+    if (len > kMaxOidText)
+        refuse("an OID of " + std::to_string(len) + " characters is longer than " +
+               std::to_string(kMaxOidText));
+    ber::Oid parsed;
+    if (!ber::parseOid(oid, parsed))
+        refuse(std::string("\"") + oid + "\" is not an OID");
     _QvOidTable r{};
     r.typeCode = type;
     r.flags = flags;
-    std::strncpy(r.oid, oid, sizeof r.oid - 1);
-    std::strncpy(r.name, oid, sizeof r.name - 1);
+    std::memcpy(r.oid, oid, len);
+    std::memcpy(r.name, oid, len);
     return r;
 }
 
@@ -51,16 +92,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     SnmpInit(&app);
     QString readCommunity = QStringLiteral("public"), writeCommunity = QStringLiteral("private");
-    int version = ber::V2c, timeout = 4000;
+    int version = ber::V2c, timeout = 4000, repetitions = 10;
     bool quiet = false;
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> const char* {
-            if (i + 1 >= argc) {
-                usage();
-                std::exit(2);
-            }
+            if (i + 1 >= argc)
+                refuse(a + " needs a value");
             return argv[++i];
         };
         if (a == "-1")
@@ -70,53 +109,73 @@ int main(int argc, char** argv) {
         else if (a == "-w")
             writeCommunity = QString::fromLocal8Bit(next());
         else if (a == "-p")
-            SetSnmpAgentPort(quint16(std::atoi(next())));
+            SetSnmpAgentPort(quint16(number("-p", next(), 1, 65535)));
         else if (a == "-t")
-            timeout = std::atoi(next());
+            timeout = int(number("-t", next(), 1, 600000));
+        else if (a == "-r")
+            repetitions = int(number("-r", next(), 1, 2147483647));
         else if (a == "-q")
             quiet = true;
-        else {
-            usage();
-            return 2;
-        }
+        else
+            refuse("unknown option " + a, true);
     }
-    if (argc - i < 3) {
-        usage();
-        return 2;
-    }
+    if (argc - i < 3)
+        refuse("expected AGENT, a command and at least one OID", true);
     SetSnmpTimeout(timeout);
     QString agent = QString::fromLocal8Bit(argv[i]);
-    std::string verb = argv[i + 1];
+    const std::string verb = argv[i + 1];
+    if (verb != "get" && verb != "walk" && verb != "bulk" && verb != "set")
+        refuse("unknown command " + verb, true);
+    if (verb == "bulk" && version == ber::V1)
+        refuse("bulk needs SNMPv2c (GETBULK does not exist in SNMPv1)");
+    const bool walking = verb == "walk" || verb == "bulk";
     std::vector<_QvOidTable> table;
     QStringList values;
     for (int k = i + 2; k < argc; ++k) {
         if (verb == "set") {
-            if (k + 2 >= argc || !typeCode(argv[k + 1])) {
-                usage();
-                return 2;
-            }
+            if (k + 2 >= argc || !typeCode(argv[k + 1]))
+                refuse("set wants OID TYPE VALUE triples", true);
             table.push_back(record(argv[k], typeCode(argv[k + 1]), 0x2));
             values << QString::fromLocal8Bit(argv[k + 2]);
             k += 2;
         } else {
-            table.push_back(record(argv[k], 0, verb == "walk" ? 0x11 : 0x1));
+            table.push_back(record(argv[k], 0, walking ? 0x11 : 0x1));
         }
     }
-    if (verb != "get" && verb != "walk" && verb != "set") {
-        usage();
-        return 2;
-    }
 
-    QTextStream out(stdout);
     CSnmpClass session(nullptr, agent, readCommunity, writeCommunity, int(table.size()), table.data(), {});
     session.SetVersion(version);
+    session.SetBulk(repetitions);
     for (qsizetype k = 0; k < values.size(); ++k)
         session.GetOidList()[k]->m_strValue = values[k];
-    unsigned short kind = verb == "get" ? SNMP_PDU_GET : verb == "walk" ? SNMP_PDU_GETNEXT : SNMP_PDU_SET;
+    const unsigned short kind = verb == "get"    ? SNMP_PDU_GET
+                                : verb == "walk" ? SNMP_PDU_GETNEXT
+                                : verb == "bulk" ? SNMP_PDU_GETBULK
+                                                 : SNMP_PDU_SET;
+    const QList<CSnmpOid*>& entries = session.GetOidList();
     unsigned long pending = 0;
     long rows = 0;
     int rc = 0;
-    QElapsedTimer clock;
+    std::string out;
+    auto flush = [&] {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        out.clear();
+    };
+    auto print = [&](CSnmpVarBind* binding, CSnmpOid* entry) {
+        char arc[12];
+        bool first = true;
+        for (uint32_t v : binding->Oid()) {
+            if (!first)
+                out += '.';
+            first = false;
+            out.append(arc, std::to_chars(arc, arc + sizeof arc, v).ptr);
+        }
+        out += " = ";
+        out += session.FormatValue(binding, entry).toStdString();
+        out += '\n';
+        if (out.size() > 64 * 1024)
+            flush();
+    };
     auto finish = [&](int code) {
         rc = code;
         app.exit(code);
@@ -131,14 +190,35 @@ int main(int argc, char** argv) {
             msg->Release();
             return;
         }
-        if (quint32 error = pdu->ErrorStatus()) {
-            std::fprintf(stderr, "talvex-walk: error status %u (%s) at binding %u\n", error,
-                         ber::errorStatusName(int32_t(error)), pdu->ErrorIndex());
+        if (const quint32 error = pdu->ErrorStatus()) {
+            const quint32 index = pdu->ErrorIndex();
             msg->Release();
-            // noSuchName is how an SNMPv1 walk ends
-            return finish(kind == SNMP_PDU_GETNEXT && error == ber::NoSuchName ? 0 : 1);
+            // noSuchName past the last object is how an SNMPv1 walk ends
+            if (kind == SNMP_PDU_GETNEXT && version == ber::V1 && error == ber::NoSuchName)
+                return finish(0);
+            std::fprintf(stderr, "talvex-walk: error status %u (%s) at binding %u\n", error,
+                         ber::errorStatusName(int32_t(error)), index);
+            return finish(1);
         }
-        if (kind == SNMP_PDU_GETNEXT && session.IsEndOfTable(pdu)) {
+        const auto& binds = pdu->VarBinds();
+        const qsizetype count = entries.size();
+        const bool ends = walking && session.IsEndOfTable(pdu);
+        // A get-next answer at the end is no row; a GETBULK answer may end after some.
+        const qsizetype usable = kind == SNMP_PDU_GETBULK ? pdu->BulkRows() * count
+                                 : ends                   ? 0
+                                                          : std::min(binds.size(), count);
+        if (kind == SNMP_PDU_GETBULK)
+            rows += pdu->BulkRows();
+        else if (usable > 0)
+            ++rows;
+        if (!quiet)
+            for (qsizetype k = 0; k < usable; ++k)
+                print(binds[k], entries[k % count]);
+        if (!walking) {
+            msg->Release();
+            return finish(0);
+        }
+        if (ends) {
             // An agent that answers short or backwards would make the walk loop: it ends there.
             const CSnmpPdu::WalkStop stop = pdu->Stop();
             msg->Release();
@@ -148,25 +228,17 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "talvex-walk: OID not increasing\n");
             return finish(stop == CSnmpPdu::WalkStop::None ? 0 : 1);
         }
-        ++rows;
-        if (!quiet) {
-            const auto& binds = pdu->VarBinds();
-            for (qsizetype k = 0; k < binds.size() && k < session.GetOidList().size(); ++k)
-                out << binds[k]->OidText() << " = " << session.FormatValue(binds[k], session.GetOidList()[k]) << '\n';
-        }
         msg->Release();
-        if (kind != SNMP_PDU_GETNEXT)
-            return finish(0);
-        pending = session.SendSnmp(SNMP_PDU_GETNEXT);
+        pending = session.SendSnmp(kind);
     });
+    QElapsedTimer clock;
     clock.start();
     pending = session.SendSnmp(kind);
-    if (!pending) {
-        std::fprintf(stderr, "talvex-walk: %s\n", qPrintable(session.LastError()));
-        return 2;
-    }
+    if (!pending)
+        refuse(session.LastError().toStdString());
     app.exec();
-    out.flush();
+    flush();
+    std::fflush(stdout);
     double ms = double(clock.nsecsElapsed()) / 1e6;
     std::fprintf(stderr, "%ld rows in %.1f ms (%.0f rows/s)\n", rows, ms, ms > 0 ? rows * 1000.0 / ms : 0.0);
     return rc;

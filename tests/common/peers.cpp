@@ -73,11 +73,14 @@ SnmpdProcess::SnmpdProcess() {
     quint16 port = FreeUdpPort();
     QFile conf(m_dir.filePath(QStringLiteral("snmpd.conf")));
     conf.open(QIODevice::WriteOnly);
-    // Reads everywhere; writes only the system group's contact, name and location.
+    // Reads everywhere; writes only the system group's contact, name and location, and the
+    // simulated chassis' enterprise, which snmpd does not serve: a set there writes nothing
+    // and shows how snmpd refuses an object it does not have.
     conf.write("view all included .1\n"
                "view sysrw included .1.3.6.1.2.1.1.4\n"
                "view sysrw included .1.3.6.1.2.1.1.5\n"
                "view sysrw included .1.3.6.1.2.1.1.6\n"
+               "view sysrw included .1.3.6.1.4.1.58213\n"
                "rocommunity public 127.0.0.1 -V all\n"
                "rwcommunity private 127.0.0.1 -V sysrw\n"
                "sysLocation Test bench\n"

@@ -14,6 +14,7 @@ public:
     ~SimProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
+    qint64 pid() const { return m_proc.processId(); }
     // Sends one command on the simulator's standard input and waits for its one-line reply.
     QString command(const QString& line);
 

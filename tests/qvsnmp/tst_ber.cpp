@@ -103,6 +103,32 @@ private slots:
         QVERIFY2(all.endsWith("060a2b06018100ff7f818000" "410500ffffffff"), all.constData());
     }
 
+    // Non-repeaters and max-repetitions, negative ones included, travel in the error fields; the
+    // size of each binding adds up to the message's.
+    void getBulkFieldsAndBindingSizes() {
+        ber::Message m = sample();
+        m.pdu.type = ber::GetBulkRequest;
+        m.pdu.errorStatus = -3;
+        m.pdu.errorIndex = 2147483647;
+        std::vector<uint8_t> b = ber::encode(m);
+        auto back = ber::decode(b.data(), b.size());
+        QVERIFY(back);
+        QCOMPARE(back->pdu.type, uint8_t(ber::GetBulkRequest));
+        QCOMPARE(back->pdu.errorStatus, -3);
+        QCOMPARE(back->pdu.errorIndex, 2147483647);
+
+        ber::Message empty = m;
+        empty.pdu.bindings.clear();
+        empty.community = std::string(300, 'x'); // the message's length takes three octets either way
+        m.community = empty.community;
+        m.pdu.bindings.resize(4); // the list's and the PDU's lengths stay within one octet
+        size_t sum = 0;
+        for (const ber::VarBind& vb : m.pdu.bindings)
+            sum += ber::encodedSize(vb);
+        QVERIFY(sum > 40 && sum < 100);
+        QCOMPARE(ber::encode(m).size(), ber::encode(empty).size() + sum);
+    }
+
     void longLengths() {
         ber::Message m = sample();
         m.community = std::string(300, 'x');
@@ -140,7 +166,8 @@ private slots:
         QTest::newRow("five length octets") << QByteArray("30850000000010") + withValue("0500").mid(4);
         QTest::newRow("trailing bytes") << withValue("0500") + "00";
         QTest::newRow("version 3") << message("020103", "a0", hdr, tlv("30", oid + "0500"));
-        QTest::newRow("getbulk pdu") << message(v, "a5", hdr, tlv("30", oid + "0500"));
+        QTest::newRow("getbulk pdu") << QByteArray("valid:") + message(v, "a5", hdr, tlv("30", oid + "0500"));
+        QTest::newRow("inform pdu") << message(v, "a6", hdr, tlv("30", oid + "0500"));
         QTest::newRow("multi-byte tag") << message(v, "bf", hdr, tlv("30", oid + "0500"));
         QTest::newRow("integer of 5 octets") << message(v, "a0", "02050100000000020100020100", tlv("30", oid + "0500"));
         QTest::newRow("empty integer") << message(v, "a0", "0200020100020100", tlv("30", oid + "0500"));

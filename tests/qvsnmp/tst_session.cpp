@@ -2,8 +2,11 @@
 #include "tests/common/peers.h"
 #include "qvsnmp/qvsnmp.h"
 
+#include <QEventLoop>
+#include <QMutex>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -35,6 +38,8 @@ struct Delivery {
     QStringList instances;
     bool endOfTable = false;
     bool onOwnerThread = false;
+    int bulkRows = 0;
+    CSnmpPdu::WalkStop stop = CSnmpPdu::WalkStop::None;
 };
 
 // An agent scripted per test: it answers each request datagram with whatever reply() returns,
@@ -116,13 +121,20 @@ public:
             d.requestId = pdu->RequestId();
             d.errorStatus = pdu->ErrorStatus();
             d.endOfTable = m_session->IsEndOfTable(pdu);
+            d.bulkRows = pdu->BulkRows();
+            d.stop = pdu->Stop();
+            const QList<CSnmpOid*>& entries = m_session->GetOidList();
             for (qsizetype i = 0; i < pdu->VarBinds().size(); ++i) {
-                d.values << m_session->FormatValue(pdu->VarBinds()[i], m_session->GetOidList().value(i));
+                // a GETBULK answer holds rows of one binding per record
+                CSnmpOid* entry = d.bulkRows > 0 ? entries.value(i % entries.size()) : entries.value(i);
+                d.values << m_session->FormatValue(pdu->VarBinds()[i], entry);
                 d.instances << m_session->m_strInstance;
             }
             msg->Release();
         }
         m_got.append(d);
+        if (m_waiting)
+            m_waiting->quit();
         if (m_deleteInCallback) {
             delete m_session;
             m_session = nullptr;
@@ -133,7 +145,24 @@ private:
     std::unique_ptr<SimProcess> m_sim;
     CSnmpClass* m_session = nullptr;
     QList<Delivery> m_got;
+    QStringList m_rows;
     bool m_deleteInCallback = false;
+    QEventLoop* m_waiting = nullptr;
+
+    // Waits until n deliveries have come, without the polling steps of QTRY (a walk of a few
+    // hundred requests would spend seconds in them).
+    bool waitForDeliveries(qsizetype n, int timeoutMs = 5000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (m_got.size() < n && clock.elapsed() < timeoutMs) {
+            QEventLoop loop;
+            QTimer::singleShot(timeoutMs - int(clock.elapsed()), &loop, &QEventLoop::quit);
+            m_waiting = &loop;
+            loop.exec();
+            m_waiting = nullptr;
+        }
+        return m_got.size() >= n;
+    }
 
     CSnmpClass* open(std::vector<_QvOidTable>& table, quint16 port, const QString& read = "orchid") {
         delete m_session;
@@ -393,6 +422,138 @@ private slots:
         m_session->SendSnmp(SNMP_PDU_GETNEXT);
         QTRY_COMPARE(m_got.size(), 2);
         QCOMPARE(m_got[1].errorStatus, quint32(ber::NoSuchName));
+    }
+
+    // A GETBULK walk brings the rows a get-next walk brings, whatever the rows per request, and
+    // ends at the same place; the next GETBULK after the end starts from the records again.
+    void bulkWalkMatchesGetNextWalk_data() {
+        QTest::addColumn<int>("repetitions");
+        QTest::newRow("1 row") << 1;
+        QTest::newRow("7 rows") << 7;
+        QTest::newRow("exactly the table") << 130;
+        QTest::newRow("more than a datagram holds") << 100000;
+    }
+    void bulkWalkMatchesGetNextWalk() {
+        QFETCH(int, repetitions);
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11), rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
+        auto walk = [&](unsigned short kind) {
+            m_got.clear();
+            QStringList rows;
+            for (int requests = 0; requests < 1000; ++requests) {
+                QVERIFY(m_session->SendSnmp(kind));
+                QVERIFY(waitForDeliveries(requests + 1));
+                const Delivery& d = m_got.last();
+                const int n = kind == SNMP_PDU_GETBULK ? d.bulkRows * 2 : (d.endOfTable ? 0 : 2);
+                for (int i = 0; i < n; ++i)
+                    rows << d.instances[i] + " " + d.values[i];
+                if (d.endOfTable)
+                    break;
+            }
+            QVERIFY(m_got.last().endOfTable);
+            QCOMPARE(m_got.last().stop, CSnmpPdu::WalkStop::None);
+            m_rows = rows;
+        };
+        static QStringList byGetNext;
+        if (byGetNext.isEmpty()) {
+            open(t, m_sim->port());
+            walk(SNMP_PDU_GETNEXT);
+            byGetNext = m_rows;
+        }
+        QCOMPARE(byGetNext.size(), 260);
+        open(t, m_sim->port());
+        m_session->SetBulk(repetitions);
+        walk(SNMP_PDU_GETBULK);
+        QCOMPARE(m_rows, byGetNext);
+        QVERIFY(m_got.size() <= 130 / repetitions + 2);
+
+        m_got.clear();
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GETBULK));
+        QTRY_COMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].instances.value(0), QString(".1"));
+    }
+
+    // Answers from an agent that cuts, repeats or ends a GETBULK answer: the rows before the
+    // fault count, nothing after it, and the walk goes on only where it can make progress.
+    void bulkAnswersThatStopTheWalk_data() {
+        QTest::addColumn<QString>("answer"); // per row: "+" next instance, "=" same, "x" past the column, "!" endOfMibView
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<int>("stop");
+        QTest::newRow("three whole rows") << "++ ++ ++" << 3 << false << 0;
+        QTest::newRow("last row cut short") << "++ ++ +" << 2 << false << 0;
+        QTest::newRow("less than a row") << "+" << 0 << true << int(CSnmpPdu::WalkStop::Short);
+        QTest::newRow("past a column") << "++ +x ++" << 1 << true << 0;
+        QTest::newRow("end of the tree") << "++ !+" << 1 << true << 0;
+        QTest::newRow("not increasing") << "++ +=" << 1 << true << int(CSnmpPdu::WalkStop::NotIncreasing);
+        QTest::newRow("error status") << "E" << 0 << true << 0;
+    }
+    void bulkAnswersThatStopTheWalk() {
+        QFETCH(QString, answer);
+        QFETCH(int, rows);
+        QFETCH(bool, ends);
+        QFETCH(int, stop);
+        QList<ber::Message> asked;
+        QMutex lock;
+        ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
+            {
+                QMutexLocker l(&lock);
+                asked.append(req);
+            }
+            ber::Message r = req;
+            r.pdu.type = ber::Response;
+            r.pdu.errorStatus = r.pdu.errorIndex = 0;
+            r.pdu.bindings.clear();
+            if (answer == "E") {
+                r.pdu.errorStatus = ber::GenErr;
+                r.pdu.errorIndex = 1;
+                r.pdu.bindings = req.pdu.bindings;
+            }
+            std::vector<ber::Oid> last{req.pdu.bindings[0].oid, req.pdu.bindings[1].oid};
+            for (const QString& row : answer.split(' ')) {
+                for (qsizetype c = 0; c < row.size() && answer != "E"; ++c) {
+                    ber::Oid oid = last[size_t(c)];
+                    ber::Value v = ber::Value::makeInteger(7);
+                    if (row[c] == '+' && oid.size() == 10)
+                        oid.push_back(1);
+                    else if (row[c] == '+')
+                        ++oid.back();
+                    else if (row[c] == 'x')
+                        oid = {1, 3, 6, 1, 2, 1, 2, 2, 1, 9, 1};
+                    else if (row[c] == '!')
+                        v = ber::Value::exception(ber::EndOfMibView);
+                    last[size_t(c)] = oid;
+                    r.pdu.bindings.push_back({oid, v});
+                }
+            }
+            a.send(r, from);
+        });
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 2, 0x11), rec("1.3.6.1.2.1.2.2.1.5", 2, 0x11)};
+        open(t, agent.port);
+        m_session->SetBulk(3);
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GETBULK));
+        QTRY_COMPARE(m_got.size(), 1);
+        QCOMPARE(m_got[0].bulkRows, rows);
+        QCOMPARE(m_got[0].endOfTable, ends);
+        QCOMPARE(int(m_got[0].stop), stop);
+        QCOMPARE(asked[0].pdu.errorStatus, 0);  // no non-repeaters
+        QCOMPARE(asked[0].pdu.errorIndex, 3);   // max-repetitions
+
+        // The next GETBULK continues from the last whole row, or starts again after the end.
+        QVERIFY(m_session->SendSnmp(SNMP_PDU_GETBULK));
+        QTRY_COMPARE(m_got.size(), 2);
+        QMutexLocker l(&lock);
+        const ber::Oid next = asked[1].pdu.bindings[0].oid;
+        const ber::Oid expected = ends || rows == 0 ? ber::Oid{1, 3, 6, 1, 2, 1, 2, 2, 1, 2}
+                                                    : ber::Oid{1, 3, 6, 1, 2, 1, 2, 2, 1, 2, uint32_t(rows)};
+        QCOMPARE(QString::fromStdString(ber::oidToString(next)), QString::fromStdString(ber::oidToString(expected)));
+    }
+
+    void bulkNeedsV2c() {
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11)};
+        open(t, m_sim->port());
+        m_session->SetVersion(ber::V1);
+        QCOMPARE(m_session->SendSnmp(SNMP_PDU_GETBULK), 0ul);
+        QCOMPARE(m_session->LastError(), QString("GETBULK needs SNMPv2c"));
     }
 
     void formatValue_data() {

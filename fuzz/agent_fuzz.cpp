@@ -1,0 +1,46 @@
+// libFuzzer target: the simulated agent's request handling, one datagram in and the answer
+// out. Whatever arrives, the agent must not crash, read out of bounds or take unbounded time,
+// and what it answers must read back as a response to that request that fits a datagram.
+// The agent keeps its state across inputs, as it does across requests (sets change it).
+#include "sim/agent.h"
+
+#include <cstdlib>
+
+namespace {
+
+sim::Agent& agent() {
+    static sim::Chassis chassis([] {
+        sim::ChassisOptions o;
+        o.live = false;
+        return o;
+    }());
+    static sim::Mib mib;
+    static sim::Agent a = [] {
+        chassis.publish(mib);
+        return sim::Agent(sim::AgentOptions{}, chassis, mib);
+    }();
+    return a;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> out;
+    if (!agent().handle(data, size, out))
+        return 0;
+    std::optional<ber::Message> request = ber::decode(data, size);
+    std::optional<ber::Message> answer = ber::decode(out.data(), out.size());
+    if (!request || !answer || out.size() > ber::MaxMessage || answer->pdu.type != ber::Response ||
+        answer->pdu.requestId != request->pdu.requestId || answer->version != request->version ||
+        answer->community != request->community)
+        std::abort();
+    // A v1 answer carries only what SNMPv1 knows: no exceptions, no v2c error statuses.
+    if (request->version == ber::V1) {
+        if (answer->pdu.errorStatus > ber::GenErr)
+            std::abort();
+        for (const ber::VarBind& vb : answer->pdu.bindings)
+            if (vb.value.isException() && answer->pdu.errorStatus == 0)
+                std::abort();
+    }
+    return 0;
+}
