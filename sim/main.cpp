@@ -25,10 +25,8 @@ void usage() {
         "  --read-community C   (orchid)\n"
         "  --write-community C  (saffron)\n"
         "  --full               every line-card slot populated\n"
-        "  --if-rows N          N more interface rows, for benchmarks (0 to 65000)
-"
-        "  --fdb-rows N         N forwarding-table rows, for benchmarks (about 40; 0 to 1000000)
-"
+        "  --if-rows N          N more interface rows, for benchmarks (0 to 65000)\n"
+        "  --fdb-rows N         N forwarding-table rows, for benchmarks (about 40; 0 to 1000000)\n"
         "  --physical-descr     port descriptions \"Physical port FE 1/3\", as the port\n"
         "                       configuration dialog lists them\n"
         "  --static             links, counters and load stay as they start\n"
