@@ -109,18 +109,14 @@ CAlarmEventDlg::CAlarmEventDlg() {
     for (const Pane* pane : {&m_eventPane, &m_alarmPane})
         OnListClicks(pane->walk->list(), [this, pane] { OnClick(*pane); }, [this, pane] { OnDoubleClick(*pane); });
 
-    enable(kEventDelete, false);
-    enable(kAlarmDelete, false);
+    EnableItem(this, kEventDelete, false);
+    EnableItem(this, kAlarmDelete, false);
     walkEvents();
     walkAlarms();
 }
 
-void CAlarmEventDlg::enable(int id, bool on) {
-    platform::Item<QPushButton>(this, id)->setEnabled(on);
-}
-
 void CAlarmEventDlg::walkEvents() {
-    enable(kAlarmDelete, false);
+    EnableItem(this, kAlarmDelete, false);
     m_events->start();
 }
 
@@ -130,14 +126,14 @@ void CAlarmEventDlg::walkAlarms() {
 
 void CAlarmEventDlg::OnClick(const Pane& pane) {
     if (SelectedRow(pane.walk->list()) >= 0 && g_bUserRight)
-        enable(pane.deleteId, true);
+        EnableItem(this, pane.deleteId, true);
 }
 
 void CAlarmEventDlg::OnDoubleClick(const Pane& pane) {
     if (!g_bUserRight)
         return;
     const bool selected = SelectedRow(pane.walk->list()) >= 0;
-    enable(pane.deleteId, selected);
+    EnableItem(this, pane.deleteId, selected);
     if (selected)
         platform::DialogItem(this, kClose)->setFocus();
 }
@@ -153,5 +149,5 @@ void CAlarmEventDlg::OnDelete(const Pane& pane) {
         walkEvents();
     else
         walkAlarms();
-    enable(pane.deleteId, false);
+    EnableItem(this, pane.deleteId, false);
 }

@@ -35,7 +35,6 @@ private:
     void OnClick(const Pane& pane);
     void OnDoubleClick(const Pane& pane);
     void OnDelete(const Pane& pane);
-    void enable(int id, bool on);
 
     ListWalk* m_events;
     ListWalk* m_alarms;

@@ -50,6 +50,16 @@ void ClickWhenFirstShown(QDialog* page, int id) {
     new FirstShow(page, id);
 }
 
+void EnableItem(QWidget* page, int id, bool enabled) {
+    if (QWidget* w = platform::DialogItem(page, id))
+        w->setEnabled(enabled);
+}
+
+int SelectedRow(QTreeWidget* list) {
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.first());
+}
+
 void SetItemText(QWidget* page, int id, const QString& text) {
     QWidget* w = platform::DialogItem(page, id);
     if (auto* label = qobject_cast<QLabel*>(w))

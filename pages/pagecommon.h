@@ -19,6 +19,10 @@ void OnClicked(QDialog* page, int id, std::function<void()> action);
 // Posts the page a click of the push button id once the page is first on the screen: the
 // pages that read only when they are shown.
 void ClickWhenFirstShown(QDialog* page, int id);
+// Enables or disables the control with id.
+void EnableItem(QWidget* page, int id, bool enabled);
+// The row of list that is selected, -1 when none.
+int SelectedRow(QTreeWidget* list);
 // The text of a static text or edit control.
 void SetItemText(QWidget* page, int id, const QString& text);
 QString ItemText(QWidget* page, int id);

@@ -64,8 +64,7 @@ CPortStpDlg::CPortStpDlg(CStpTableDlg* page) : QDialog(page), m_page(page) {
     if (g_bUserRight != 1)
         for (int id : {kEnable, kPriority, kPathCost, kApply, kOk})
             platform::DialogItem(this, id)->setEnabled(false);
-    const QList<QTreeWidgetItem*> selected = m_page->list()->selectedItems();
-    m_row = selected.isEmpty() ? 0 : m_page->list()->indexOfTopLevelItem(selected.first());
+    m_row = std::max(0, SelectedRow(m_page->list()));
     updateStepButtons();
     loadRow();
 }

@@ -7,12 +7,6 @@ namespace {
 
 constexpr const char* kIfIndexColumn = "1.3.6.1.2.1.2.2.1.1";
 
-// Record i of both forms of table becomes column.index.
-bool SetInstance(QvTableRef table, int i, const std::string& column, const QString& index) {
-    const std::string text = column + '.' + index.toStdString();
-    return SetRecordOid(table.direct[i], text) && SetRecordOid(table.proxied[i], text);
-}
-
 // Mouse releases and double-clicks on a list's viewport. The view takes its selection on the
 // press, so the selection is current when they arrive.
 class ListClicks : public QObject {
@@ -51,18 +45,13 @@ QString RmonInterfaceSource(const QString& port) {
     return QLatin1String(kIfIndexColumn) + QLatin1Char('.') + port;
 }
 
-int SelectedRow(QTreeWidget* list) {
-    const QList<QTreeWidgetItem*> selected = list->selectedItems();
-    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.first());
-}
-
 void OnListClicks(QTreeWidget* list, std::function<void()> click, std::function<void()> doubleClick) {
     list->viewport()->installEventFilter(new ListClicks(list, std::move(click), std::move(doubleClick)));
 }
 
 bool SendEntryStatus(QObject* owner, SnmpChannel& channel, QvTable<1>& table, const char* column,
                      const QString& index, const char* value) {
-    if (!SetInstance(table, 0, column, index))
+    if (!table.setInstance(0, column, index.toStdString()))
         return false;
     NewSnmpSession(channel.session, owner, table);
     return channel.sendSet({QString::fromLatin1(value)});
@@ -78,7 +67,7 @@ RmonEntrySets::RmonEntrySets(QObject* owner, QvTableRef creation, std::initializ
 
 bool RmonEntrySets::create(const QString& index, const QStringList& texts) {
     for (int i = 0; i < m_creationTable.count; ++i)
-        if (!SetInstance(m_creationTable, i, m_columns[size_t(i)], index))
+        if (!m_creationTable.setInstance(i, m_columns[size_t(i)], index.toStdString()))
             return false;
     m_index = index;
     m_create.open(this, m_creationTable, &RmonEntrySets::OnCreated);

@@ -3,6 +3,7 @@
 // 1 valid, 2 createRequest, 3 underCreation, 4 invalid).
 #pragma once
 
+#include "pages/pagecommon.h"
 #include "snmp/session.h"
 
 #include <QObject>
@@ -23,8 +24,6 @@ inline constexpr const char* kInterfaceSourcePrefix = "Interface #";
 // The ifIndex instance of an interface number, the data source a new entry is given.
 QString RmonInterfaceSource(const QString& port);
 
-// The row of list that is selected, -1 when none.
-int SelectedRow(QTreeWidget* list);
 // Runs click after every click of the operator on list (on a row or beside the rows), and
 // doubleClick after every double-click, each once the list has taken its new selection.
 void OnListClicks(QTreeWidget* list, std::function<void()> click, std::function<void()> doubleClick = {});

@@ -100,8 +100,8 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     InstallPrintShortcut(this, [this] { OnPrint(); });
 
     if (!g_bUserRight) {
-        enable(kAdd, false);
-        enable(kDelete, false);
+        EnableItem(this, kAdd, false);
+        EnableItem(this, kDelete, false);
     }
     walkControls();
     m_timer = startTimer(kSampleTimerMs);
@@ -119,13 +119,9 @@ void CRmonHistoryDlg::done(int result) {
     QDialog::done(result);
 }
 
-void CRmonHistoryDlg::enable(int id, bool on) {
-    platform::Item<QPushButton>(this, id)->setEnabled(on);
-}
-
 void CRmonHistoryDlg::walkControls() {
     m_samples->clear();
-    enable(kDelete, false);
+    EnableItem(this, kDelete, false);
     m_controls->start();
 }
 
@@ -133,8 +129,8 @@ void CRmonHistoryDlg::walkSamples() {
     const int selected = SelectedRow(controls());
     QTreeWidgetItem* control = controls()->topLevelItem(std::max(0, selected));
     if (g_bUserRight)
-        enable(kAdd, true);
-    enable(kRefresh, true);
+        EnableItem(this, kAdd, true);
+    EnableItem(this, kRefresh, true);
     // With no control row yet (the control walk is under way) the samples follow its first row.
     m_samplesWaiting = !control;
     if (!control) {
@@ -155,11 +151,11 @@ void CRmonHistoryDlg::OnControlAdded(int row) {
 
 void CRmonHistoryDlg::OnClick() {
     if (SelectedRow(controls()) < 0) {
-        enable(kDelete, false);
+        EnableItem(this, kDelete, false);
         return;
     }
     walkSamples();
-    enable(kDelete, g_bUserRight != 0);
+    EnableItem(this, kDelete, g_bUserRight != 0);
 }
 
 void CRmonHistoryDlg::OnRefresh() {
@@ -188,7 +184,7 @@ void CRmonHistoryDlg::OnDelete() {
     m_sets->remove(controls()->topLevelItem(row)->text(0));
     walkControls();
     walkSamples();
-    enable(kDelete, false);
+    EnableItem(this, kDelete, false);
 }
 
 void CRmonHistoryDlg::OnPrint() {

@@ -35,7 +35,6 @@ private:
     void OnDelete();
     void OnRefresh();
     void OnPrint();
-    void enable(int id, bool on);
 
     ListWalk* m_controls;
     ListWalk* m_samples;

@@ -82,17 +82,13 @@ CRmonStatDlg::CRmonStatDlg() {
     }
     setPortTitle(1);
     startWalk();
-    enable(kDelete, false);
+    EnableItem(this, kDelete, false);
     if (!g_bUserRight)
-        enable(kAdd, false);
+        EnableItem(this, kAdd, false);
 }
 
 QString CRmonStatDlg::recordedIndex(int slot) const {
     return slot >= 1 && slot <= m_recorded ? m_slots[size_t(slot)] : QString();
-}
-
-void CRmonStatDlg::enable(int id, bool on) {
-    platform::Item<QPushButton>(this, id)->setEnabled(on);
 }
 
 void CRmonStatDlg::setPortTitle(int port) {
@@ -118,7 +114,7 @@ void CRmonStatDlg::OnRowAdded(int row) {
 void CRmonStatDlg::OnClick() {
     const int row = SelectedRow(list());
     if (row < 0) {
-        enable(kDelete, false);
+        EnableItem(this, kDelete, false);
         return;
     }
     // A source that names no interface has no port: the title shows port 1, as for an
@@ -129,12 +125,12 @@ void CRmonStatDlg::OnClick() {
     if (port > m_interfaces)
         port = 1;
     setPortTitle(port);
-    enable(kDelete, g_bUserRight != 0);
+    EnableItem(this, kDelete, g_bUserRight != 0);
 }
 
 void CRmonStatDlg::OnDoubleClick() {
     if (SelectedRow(list()) < 0)
-        enable(kDelete, false);
+        EnableItem(this, kDelete, false);
     else
         OnInterface();
 }
@@ -155,14 +151,14 @@ void CRmonStatDlg::OnDelete() {
         return;
     m_sets->remove(list()->topLevelItem(row)->text(0));
     startWalk();
-    enable(kDelete, false);
+    EnableItem(this, kDelete, false);
 }
 
 void CRmonStatDlg::OnRefresh() {
     startWalk();
     if (!g_bUserRight)
-        enable(kAdd, false);
-    enable(kDelete, false);
+        EnableItem(this, kAdd, false);
+    EnableItem(this, kDelete, false);
 }
 
 void CRmonStatDlg::OnParameter() {

@@ -46,7 +46,6 @@ private:
     void OnInterface();
     void OnCountResponse(unsigned short status, CSnmpMsg* msg);
     void setPortTitle(int port);
-    void enable(int id, bool on);
 
     ListWalk* m_walk;
     RmonEntrySets* m_sets;

@@ -62,7 +62,7 @@ CStpTableDlg::CStpTableDlg() {
     ClickWhenFirstShown(this, kRefresh);
     OnClicked(this, kClose, [this] { reject(); });
     connect(list(), &QTreeWidget::itemDoubleClicked, this, [this] {
-        if (!list()->selectedItems().isEmpty())
+        if (SelectedRow(list()) >= 0)
             OnPortConfig();
     });
 }

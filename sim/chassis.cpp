@@ -17,11 +17,6 @@ ber::Oid O(const char* text) {
     return oid;
 }
 
-ber::Oid child(ber::Oid base, std::initializer_list<uint32_t> rest) {
-    base.insert(base.end(), rest);
-    return base;
-}
-
 uint64_t steadyMs() {
     using namespace std::chrono;
     return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

@@ -10,6 +10,7 @@
 #include "qvsnmp/ber.h"
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -80,6 +81,12 @@ private:
     std::vector<SetCheck> m_setChecks;
     mutable std::vector<std::unique_ptr<Node>> m_spent;
 };
+
+// base followed by rest: an instance below a table entry or a scalar group.
+inline ber::Oid child(ber::Oid base, std::initializer_list<uint32_t> rest) {
+    base.insert(base.end(), rest);
+    return base;
+}
 
 // Writers for the common cases.
 Writer octetWriter(std::string& target, size_t maxLen);

@@ -22,11 +22,6 @@ const ber::Oid kEventEntry{1, 3, 6, 1, 2, 1, 16, 9, 1, 1};
 
 constexpr int32_t kMaxBuckets = 50; // what this probe grants at most
 
-ber::Oid child(ber::Oid base, std::initializer_list<uint32_t> rest) {
-    base.insert(base.end(), rest);
-    return base;
-}
-
 ber::Value counter(uint32_t v) {
     return ber::Value::makeUnsigned(ber::Counter32, v);
 }

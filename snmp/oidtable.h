@@ -27,6 +27,12 @@ struct QvTableRef {
     _QvOidTable* direct;
     _QvOidTable* proxied; // n + 1 records
     int count;
+
+    // Record i's OID becomes text, in both forms; false (records unchanged) for no such record
+    // or a text over 127 characters.
+    bool setOid(int i, std::string_view text) const;
+    // Record i's OID becomes column + "." + instance (instance without its dot).
+    bool setInstance(int i, std::string_view column, std::string_view instance) const;
 };
 
 // Copies text into a record's OID field; refused (false, record unchanged) beyond 127 chars.
@@ -46,17 +52,8 @@ template <int N> struct QvTable {
     static constexpr int count = N;
     operator QvTableRef() { return {direct, proxied, N}; }
 
-    // Record i's OID becomes text, in both forms.
-    bool setOid(int i, std::string_view text) {
-        if (i < 0 || i >= N || text.size() > sizeof direct[0].oid - 1)
-            return false;
-        return SetRecordOid(direct[i], text) && SetRecordOid(proxied[i], text);
-    }
-    // Record i's OID becomes column + "." + instance (instance without its dot).
+    bool setOid(int i, std::string_view text) { return QvTableRef(*this).setOid(i, text); }
     bool setInstance(int i, std::string_view column, std::string_view instance) {
-        std::string text(column);
-        text += '.';
-        text += instance;
-        return setOid(i, text);
+        return QvTableRef(*this).setInstance(i, column, instance);
     }
 };

@@ -12,6 +12,19 @@ bool SetRecordOid(_QvOidTable& rec, std::string_view text) {
     return true;
 }
 
+bool QvTableRef::setOid(int i, std::string_view text) const {
+    if (i < 0 || i >= count || text.size() > sizeof direct[0].oid - 1)
+        return false;
+    return SetRecordOid(direct[i], text) && SetRecordOid(proxied[i], text);
+}
+
+bool QvTableRef::setInstance(int i, std::string_view column, std::string_view instance) const {
+    std::string text(column);
+    text += '.';
+    text += instance;
+    return setOid(i, text);
+}
+
 CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef table) {
     delete session;
     session = nullptr;
