@@ -88,11 +88,15 @@ void PanelPoller::pollingCycle() {
 }
 
 void PanelPoller::panelRefresh() {
+    // A walk still out from before starts over: the refresh reads the device as it is now.
+    m_module.restartWalk();
     m_module.send(SNMP_PDU_GETNEXT);
+    m_power.restartWalk();
     m_power.send(SNMP_PDU_GETNEXT);
 }
 
 void PanelPoller::startPortWalk() {
+    m_port.restartWalk();
     m_port.send(SNMP_PDU_GETNEXT);
 }
 

@@ -40,6 +40,8 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
         session = new CSnmpClass(owner, g_strProxyAddress, g_strReadCommunity, g_strWriteCommunity,
                                  table.count + 1, table.proxied, QString());
     }
+    // A page walks row by row; the library reads the rows ahead in blocks.
+    session->SetReadAhead(true);
     return session;
 }
 

@@ -48,6 +48,11 @@ public:
     void destroy();
 
     bool busy() const { return pending != 0; }
+    // Forgets a walk under way: the next get-next starts from the table's first row.
+    void restartWalk() {
+        if (session)
+            session->RestartWalk();
+    }
     // Pending id 0, then the request; the returned id becomes the pending id. False when the
     // library sent nothing (then the pending id stays 0).
     bool send(unsigned short kind);

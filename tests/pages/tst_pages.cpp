@@ -375,8 +375,10 @@ private slots:
         QVERIFY(states.contains(QStringLiteral("Disconnect")));
         saveShot(&page, "interface-page.png");
 
-        // Refresh twice quickly: one walk. The list starts again from empty.
+        // Refresh twice quickly: one walk. The list starts again from empty. Answers of one row
+        // make the walk take a round trip a row.
         sim("delay 200");
+        sim("truncate 6");
         const int before = served();
         click(&page, 3);
         click(&page, 3);
@@ -412,7 +414,7 @@ private slots:
         QTRY_VERIFY(!page.channel().busy());
         QTest::qWait(300);
         QCOMPARE(page.list()->topLevelItemCount(), rows);
-        QCOMPARE(served() - before, rows + 1);
+        QVERIFY(served() - before <= rows + 1);
     }
 
     void interfacePageWithoutInterfaces() {
