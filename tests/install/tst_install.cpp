@@ -169,6 +169,7 @@ void TstInstall::manPage() {
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("MANWIDTH"), QStringLiteral("80"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8")); // a locale every system has
     ToolRun man = RunToolIn(QStringLiteral("man"),
                             {QStringLiteral("--warnings"), QStringLiteral("-l"), file}, env);
     QCOMPARE(man.exitCode, 0);
