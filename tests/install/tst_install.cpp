@@ -29,6 +29,13 @@ QProcessEnvironment moduleEnvironment(quint16 port, const QString& snapshot) {
     return env;
 }
 
+// A table of one column, "program", a row for each program named.
+void programRows(std::initializer_list<const char*> programs) {
+    QTest::addColumn<QString>("program");
+    for (const char* program : programs)
+        QTest::newRow(program) << QString::fromLatin1(program);
+}
+
 const QStringList kModuleLine = {QStringLiteral("/Ninstalled"), QStringLiteral("/I127.0.0.1"),
                                  QStringLiteral("/Rorchid"), QStringLiteral("/Wsaffron"),
                                  QStringLiteral("/UTRUE")};
@@ -140,9 +147,7 @@ void TstInstall::control() {
 }
 
 void TstInstall::version_data() {
-    QTest::addColumn<QString>("program");
-    QTest::newRow("walk tool") << "talvex-walk";
-    QTest::newRow("simulator") << "talvex-sim";
+    programRows({"talvex-walk", "talvex-sim"});
 }
 
 void TstInstall::version() {
@@ -153,14 +158,12 @@ void TstInstall::version() {
 }
 
 void TstInstall::manPage_data() {
-    QTest::addColumn<QString>("page");
-    QTest::newRow("module") << "talvex";
-    QTest::newRow("walk tool") << "talvex-walk";
-    QTest::newRow("simulator") << "talvex-sim";
+    programRows({"talvex", "talvex-walk", "talvex-sim"});
 }
 
 void TstInstall::manPage() {
-    QFETCH(QString, page);
+    QFETCH(QString, program);
+    const QString& page = program;
     const QString file = usr(QStringLiteral("share/man/man1/%1.1.gz").arg(page));
     // lexgrog reads the NAME line the way mandb indexes it for whatis and apropos.
     ToolRun whatis = RunToolIn(QStringLiteral("lexgrog"), {file});
@@ -188,9 +191,7 @@ void TstInstall::manPage() {
 }
 
 void TstInstall::libraryFromPackage_data() {
-    QTest::addColumn<QString>("program");
-    QTest::newRow("module") << "talvex";
-    QTest::newRow("walk tool") << "talvex-walk";
+    programRows({"talvex", "talvex-walk"});
 }
 
 void TstInstall::libraryFromPackage() {
