@@ -48,6 +48,7 @@ void usage() {
         "                       del OID, delbelow OID, served, waiting (answers held\n"
         "                       back by the delay), quit\n"
         "  --lifetime S         stop after S seconds (0: never)\n"
+        "  --version            print the program's name and version\n"
         "Answers get, get-next, set (SNMPv1 and v2c) and GETBULK (v2c).");
 }
 
@@ -116,7 +117,10 @@ int main(int argc, char** argv) {
             commands = true;
         else if (a == "--lifetime")
             agent.lifetimeSec = int(number(0, INT32_MAX));
-        else if (a == "--help" || a == "-h") {
+        else if (a == "--version") {
+            std::printf("talvex-sim %s\n", TALVEX_VERSION);
+            return 0;
+        } else if (a == "--help" || a == "-h") {
             usage();
             return 0;
         } else {

@@ -31,6 +31,7 @@ void usage() {
         "  -t time-out, 1 to 600000 ms (4000)\n"
         "  -r rows a GETBULK asks for, 1 to 2147483647 (10)\n"
         "  -q print only the count and the time\n"
+        "  --version print the program's name and version\n"
         "Exit status: 0 done, 1 no answer or an error from the agent, 2 bad arguments.\n",
         stderr);
 }
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
             repetitions = int(number("-r", next(), 1, 2147483647));
         else if (a == "-q")
             quiet = true;
+        else if (a == "--version") {
+            std::printf("talvex-walk %s\n", TALVEX_VERSION);
+            return 0;
+        }
         else
             refuse("unknown option " + a, true);
     }

@@ -32,9 +32,9 @@ quint16 FreeUdpPort() {
     return ntohs(a.sin_port);
 }
 
-SimProcess::SimProcess(const QStringList& options) {
+SimProcess::SimProcess(const QStringList& options, const QString& program) {
     m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_proc.start(BuildPath(QStringLiteral("sim/talvex-sim")),
+    m_proc.start(program.isEmpty() ? BuildPath(QStringLiteral("sim/talvex-sim")) : program,
                  QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--commands"),
                              QStringLiteral("--lifetime"), QStringLiteral("300")} + options);
     if (!m_proc.waitForStarted(5000) || !m_proc.waitForReadyRead(5000))
@@ -131,12 +131,27 @@ SnmpdProcess::~SnmpdProcess() {
 }
 
 QString RunTool(const QString& program, const QStringList& args, bool* ok, int timeoutMs) {
+    ToolRun r = RunToolIn(program, args, {}, {}, timeoutMs);
+    if (ok)
+        *ok = r.exitCode == 0;
+    return QString::fromUtf8(r.out);
+}
+
+ToolRun RunToolIn(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                  const QString& workDir, int timeoutMs) {
     QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
     p.start(program, args);
     bool done = p.waitForStarted(5000) && p.waitForFinished(timeoutMs);
     if (!done)
         p.kill(), p.waitForFinished(1000);
-    if (ok)
-        *ok = done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    return QString::fromUtf8(p.readAllStandardOutput());
+    ToolRun r;
+    if (done && p.exitStatus() == QProcess::NormalExit)
+        r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
 }

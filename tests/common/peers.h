@@ -9,8 +9,9 @@
 
 class SimProcess {
 public:
-    // Extra talvex-sim options, e.g. {"--static"}.
-    explicit SimProcess(const QStringList& options = {});
+    // Extra talvex-sim options, e.g. {"--static"}; the build tree's talvex-sim unless a program
+    // is named (an installed one).
+    explicit SimProcess(const QStringList& options = {}, const QString& program = {});
     ~SimProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
@@ -43,3 +44,14 @@ quint16 FreeUdpPort();
 QString BuildPath(const QString& relative); // a path in the build tree
 // Runs a program, returns its standard output; fails the caller's QVERIFY through ok.
 QString RunTool(const QString& program, const QStringList& args, bool* ok = nullptr, int timeoutMs = 15000);
+
+// What a program run to its end left: exit code (-1 when it crashed or ran past its time, and
+// was killed), standard output and standard error.
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+// As RunTool, in the given environment (the test's own when empty) and working directory.
+ToolRun RunToolIn(const QString& program, const QStringList& args,
+                  const QProcessEnvironment& env = {}, const QString& workDir = {},
+                  int timeoutMs = 15000);
