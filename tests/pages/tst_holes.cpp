@@ -49,7 +49,8 @@ enum : int {
     kBridgeConfig = 1151
 };
 
-// A list page, and the column of its table in which the holes are made.
+// A list page, and the column of its table in which the holes are made (a column the page
+// maps to words where it has one, so that a hole shows that it stays empty).
 struct ListPage {
     const char* name;
     int command;        // of the window's menu
@@ -62,13 +63,13 @@ const ListPage kListPages[] = {
     {"ARP", 32789, 1144, 1143, "1.3.6.1.2.1.4.22.1.4", 3},
     {"routing", 32790, 1194, 1195, "1.3.6.1.2.1.4.21.1.7", 1},
     {"forwarding", 32791, 1205, 1220, "1.3.6.1.2.1.17.4.3.1.3", 1},
-    {"interfaces", 32788, 1088, 1095, "1.3.6.1.2.1.2.2.1.2", 2},
+    {"interfaces", 32788, 1088, 1095, "1.3.6.1.2.1.2.2.1.3", 3},
     {"spanning tree", 32796, 1088, 1095, "1.3.6.1.2.1.17.2.15.1.10", 9},
     {"RMON statistics", 32804, 1001, 1002, "1.3.6.1.2.1.16.1.1.1.2", 1},
-    {"history controls", 32805, 1020, 0, "1.3.6.1.2.1.16.2.1.1.6", 2},
+    {"history controls", 32805, 1020, 0, "1.3.6.1.2.1.16.2.1.1.2", 1},
     {"history samples", 32805, 1021, 0, "1.3.6.1.2.1.16.2.2.1.15.1", 3},
     {"alarms", 32806, 1050, 1051, "1.3.6.1.2.1.16.3.1.1.11", 10},
-    {"events", 32806, 1040, 1041, "1.3.6.1.2.1.16.9.1.1.2", 1},
+    {"events", 32806, 1040, 1041, "1.3.6.1.2.1.16.9.1.1.3", 2},
 };
 
 const struct {
