@@ -594,8 +594,8 @@ private slots:
         if (!rows.isEmpty())
             args << "-r" << rows;
         bool ok = false;
-        const QString out =
-            RunTool(BuildPath("tools/talvex-walk"), args + QStringList{"127.0.0.1", verb} + columns, &ok);
+        args << "127.0.0.1" << verb << columns;
+        const QString out = RunTool(BuildPath("tools/talvex-walk"), args, &ok);
         const QMap<QString, QString> ours = bindings(out, false);
         QVERIFY(ok);
         QCOMPARE(ours.keys(), theirs.keys());
