@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <vector>
+
 // Deletes session (when any) and builds a new one over table: the direct form toward the agent
 // when the proxy address is "0.0.0.0", otherwise the proxied form toward the proxy, with the
 // proxy record naming the agent. Registers no handler.
@@ -15,10 +17,12 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
 
 // The shared response collector: -1 for a failed request, 0 for a response to another request
 // (released), 1 otherwise (released; values holds one text per binding paired with an OID list
-// entry, none when the error status is not 0, and none from the first binding that carries a
-// v2c exception on).
+// entry, none when the error status is not 0). A binding that carries a v2c exception
+// (noSuchObject, noSuchInstance, endOfMibView) is a value whose text is empty, so that one
+// object an agent lacks costs a page that one field, not all of them; missing, when given, is
+// true at the index of each such value.
 int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
-                      CSnmpClass* session, QStringList& values);
+                      CSnmpClass* session, QStringList& values, QList<bool>* missing = nullptr);
 
 // One response of a get-next walk.
 enum class WalkStep {
@@ -61,7 +65,28 @@ public:
     bool sendSet(const QStringList& texts);
 
     int collect(unsigned short status, CSnmpMsg* msg) {
-        return CollectSnmpValues(status, msg, pending, session, values);
+        return CollectSnmpValues(status, msg, pending, session, values, &missing);
+    }
+    // Whether value i of the last collected response came: false for one the agent lacks (its
+    // text is empty) and for one beyond the values.
+    bool arrived(qsizetype i) const { return i >= 0 && i < values.size() && !missing.value(i); }
+
+    // A set of the records for which write is true, on a new session over just those records:
+    // a value the page never read and the operator never typed is left out rather than sent as
+    // whatever its field happened to hold. Sends nothing (and returns false) when no record is
+    // chosen.
+    template <class Owner>
+    bool sendSetOf(Owner* owner, QvTableRef table, const QStringList& texts,
+                   const QList<bool>& write,
+                   void (Owner::*handler)(unsigned short, CSnmpMsg*) = nullptr) {
+        QStringList chosen;
+        const QvTableRef part = chooseRecords(table, texts, write, chosen);
+        if (part.count == 0)
+            return false;
+        CSnmpClass* s = NewSnmpSession(session, owner, part);
+        if (handler)
+            s->SetSnmpCallback(handler);
+        return sendSet(chosen);
     }
     // The usual get cycle: unless busy, a new session over table with handler, then a send.
     template <class Owner>
@@ -91,4 +116,13 @@ public:
     CSnmpClass* session = nullptr;
     unsigned long pending = 0;
     QStringList values;
+    QList<bool> missing; // by value, as collect() found it
+
+private:
+    // Deletes the session (it points into the records), then copies the chosen records of
+    // table into both forms, and their texts into chosen.
+    QvTableRef chooseRecords(QvTableRef table, const QStringList& texts, const QList<bool>& write,
+                             QStringList& chosen);
+
+    std::vector<_QvOidTable> m_direct, m_proxied; // the records a sendSetOf() session uses
 };

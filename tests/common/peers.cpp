@@ -65,7 +65,7 @@ QString SimProcess::command(const QString& line) {
     return QString::fromUtf8(m_proc.readLine()).trimmed();
 }
 
-SnmpdProcess::SnmpdProcess() {
+SnmpdProcess::SnmpdProcess(bool services) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary directory");
         return;
@@ -84,8 +84,9 @@ SnmpdProcess::SnmpdProcess() {
                "rocommunity public 127.0.0.1 -V all\n"
                "rwcommunity private 127.0.0.1 -V sysrw\n"
                "sysLocation Test bench\n"
-               "sysContact tester@localhost\n"
-               "sysServices 72\n");
+               "sysContact tester@localhost\n");
+    if (services)
+        conf.write("sysServices 72\n");
     conf.close();
     QString snmpd = QStringLiteral("/usr/sbin/snmpd");
     if (!QFile::exists(snmpd)) {

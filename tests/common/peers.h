@@ -27,7 +27,9 @@ private:
 class SnmpdProcess {
 public:
     // Read-only community "public"; write community "private" for the system group only.
-    SnmpdProcess();
+    // Without services, sysServices is left out of the configuration, and snmpd then has no
+    // such object, as it comes out of the box.
+    explicit SnmpdProcess(bool services = true);
     ~SnmpdProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }

@@ -104,13 +104,14 @@ private slots:
         page.OnTimer();
         QTRY_COMPARE(ItemText(&page, 1310), QStringLiteral("99"));
 
-        // A v2c exception is no value: the fields keep what they showed.
+        // An object the agent lacks empties its own field only, never shows the exception.
         sim("del 1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0");
+        sim("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.3.0 i 21");
         const int asked = served();
         click(&page, 103);
         QTRY_VERIFY(!page.channel().busy());
         QCOMPARE(served(), asked + 1);
-        QCOMPARE(texts(&page, {1310, 1312, 1313}), (QStringList{"99", "37", "20"}));
+        QCOMPARE(texts(&page, {1310, 1312, 1313}), (QStringList{"99", "", "21"}));
         sim("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0 i 38");
 
         // The page's own timer re-reads without anyone asking.
@@ -450,8 +451,8 @@ private slots:
                 .trimmed()
                 .remove(QLatin1Char('"'));
         };
-        // snmpd has none of the private objects: each comes back as an exception, which is no
-        // value, so the pages keep their fields as they were.
+        // snmpd has none of the private objects: each comes back as an exception, whose field
+        // stays empty.
         {
             CCpuUtilDlg cpu;
             CMemoryInfoDlg memory;
