@@ -7,7 +7,10 @@
 // request, and never after the session was deleted. Tools may also send GETBULK (165, SNMPv2c
 // only): SetBulk's count of rows of every record at once, continued as get-next is.
 //
-// Wire: SNMPv2c over UDP/IPv4 by default (SetVersion(0) for SNMPv1), agent port from
+// Wire: SNMPv2c over UDP by default (SetVersion(0) for SNMPv1), toward a dotted IPv4 address or
+// an IPv6 literal (a session toward anything else has no socket: each request fails at the
+// time-out, as one the agent never answers; names are resolved by ResolveAgentAddress in
+// qvsnmp/address.h before a session is built), agent port from
 // TALVEX_AGENT_PORT (default 161) or SetSnmpAgentPort. A request is sent again every quarter of
 // the time-out with the same request id; a response counts only when it comes from the agent's
 // address and port, carries the community of its request and a request id outstanding on this
