@@ -3,6 +3,9 @@
 #include "platform/platform.h"
 #include "res/stringtable.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,6 +99,39 @@ void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setAllColumnsShowFocus(true);
     list->setRootIsDecorated(false);
+    if (!list->findChild<QAction*>(QStringLiteral("copyRows"), Qt::FindDirectChildrenOnly)) {
+        auto* copy = new QAction(list);
+        copy->setObjectName(QStringLiteral("copyRows"));
+        copy->setShortcut(QKeySequence::Copy);
+        copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        list->addAction(copy);
+        QObject::connect(copy, &QAction::triggered, list,
+                         [list] { QGuiApplication::clipboard()->setText(SelectedRowsText(list)); });
+    }
+}
+
+QString SelectedRowsText(QTreeWidget* list) {
+    // A tab or line break inside a value would split its cell or its row.
+    auto cell = [](QString text) {
+        for (QChar c : {QLatin1Char('\t'), QLatin1Char('\n'), QLatin1Char('\r')})
+            text.replace(c, QLatin1Char(' '));
+        return text.trimmed();
+    };
+    QStringList lines;
+    QStringList headings;
+    for (int c = 0; c < list->columnCount(); ++c)
+        headings << cell(list->headerItem()->text(c));
+    lines << headings.join(QLatin1Char('\t'));
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* item = list->topLevelItem(r);
+        if (!item->isSelected())
+            continue;
+        QStringList cells;
+        for (int c = 0; c < list->columnCount(); ++c)
+            cells << cell(item->text(c));
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 QString UptimeText(qint64 ticks) {
