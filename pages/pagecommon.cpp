@@ -3,10 +3,10 @@
 #include "platform/platform.h"
 #include "res/stringtable.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -80,6 +80,34 @@ QString ItemText(QWidget* page, int id) {
     return {};
 }
 
+namespace {
+
+// Ctrl+C in a list: the view's own copy would take only the current cell's text.
+class RowCopier : public QObject {
+public:
+    explicit RowCopier(QTreeWidget* list) : QObject(list), m_list(list) {
+        list->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->matches(QKeySequence::Copy))
+            return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept(); // the key comes to the list, not to a shortcut
+            return true;
+        }
+        QGuiApplication::clipboard()->setText(SelectedRowsText(m_list));
+        return true;
+    }
+
+private:
+    QTreeWidget* m_list;
+};
+
+} // namespace
+
 void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds) {
     QStringList headings;
     for (int id : headingIds)
@@ -99,14 +127,9 @@ void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setAllColumnsShowFocus(true);
     list->setRootIsDecorated(false);
-    if (!list->findChild<QAction*>(QStringLiteral("copyRows"), Qt::FindDirectChildrenOnly)) {
-        auto* copy = new QAction(list);
-        copy->setObjectName(QStringLiteral("copyRows"));
-        copy->setShortcut(QKeySequence::Copy);
-        copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        list->addAction(copy);
-        QObject::connect(copy, &QAction::triggered, list,
-                         [list] { QGuiApplication::clipboard()->setText(SelectedRowsText(list)); });
+    if (!list->property("copiesRows").toBool()) {
+        list->setProperty("copiesRows", true);
+        new RowCopier(list);
     }
 }
 

@@ -36,15 +36,19 @@ std::vector<Span> listSpans(const QList<PlacedControl>& controls, bool horizonta
     return merged;
 }
 
-// Which spans lie before a control (it moves by their shares) and which within it (it grows).
+// Which spans lie before a control and which within it: it moves by the shares of the first,
+// grows by those of the second. Across, a control that starts inside a span's right half (the
+// buttons under a list, at its right) follows the right edge, as if the span lay before it;
+// down, buttons beside a list stay at its top.
 struct AxisRule {
     std::vector<bool> before, within;
 };
 
-AxisRule axisRule(const std::vector<Span>& spans, int begin, int end) {
+AxisRule axisRule(const std::vector<Span>& spans, int begin, int end, bool across) {
     AxisRule r;
     for (const Span& s : spans) {
-        r.before.push_back(s.end <= begin);
+        const bool farHalf = across && 2 * begin >= s.begin + s.end && begin < s.end;
+        r.before.push_back(s.end <= begin || farHalf);
         r.within.push_back(begin <= s.begin && s.end <= end);
     }
     return r;
@@ -58,8 +62,8 @@ public:
         m_rows = listSpans(controls, false);
         for (const PlacedControl& c : controls) {
             const QRect& g = c.geometry;
-            m_controls.push_back({c.widget, g, axisRule(m_columns, g.left(), g.left() + g.width()),
-                                  axisRule(m_rows, g.top(), g.top() + g.height())});
+            m_controls.push_back({c.widget, g, axisRule(m_columns, g.left(), g.left() + g.width(), true),
+                                  axisRule(m_rows, g.top(), g.top() + g.height(), false)});
         }
         dialog->installEventFilter(this);
     }

@@ -20,8 +20,8 @@ struct PlacedControl {
 // a list. Along each axis the room beyond the template size is shared out among the lists
 // (lists side by side or one above the other get a share each; lists over the same span share
 // one): a list, and a control that encloses it (its group box), grows by its share; a control
-// beyond a list moves by it; anything else keeps its place and size. Column widths are left
-// as they are.
+// beyond a list, or under it starting in its right half, moves by it; anything else keeps
+// its place and size. Column widths are left as they are.
 void StretchWithLists(QDialog* dialog, const QList<PlacedControl>& controls);
 
 } // namespace platform

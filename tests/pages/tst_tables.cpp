@@ -215,9 +215,15 @@ private slots:
         const QRect closeAt = platform::DialogItem(page.get(), p.close)->geometry();
         page->resize(base + QSize(300, 200));
         QTRY_COMPARE(list->geometry(), listAt.adjusted(0, 0, 300, 200));
-        QCOMPARE(platform::DialogItem(page.get(), p.close)->geometry(), closeAt.translated(0, 200));
+        // Close, under the list at its right, keeps to the right edge.
+        QCOMPARE(platform::DialogItem(page.get(), p.close)->geometry(), closeAt.translated(300, 200));
         for (int c = 0; c < list->columnCount(); ++c)
             QCOMPARE(list->header()->sectionSize(c), widths[c]);
+        if (kind == Arp) {
+            // What the room is for: the operator widens the MAC address column.
+            list->header()->resizeSection(2, list->header()->sectionSize(2) + 60);
+            saveShot(page.get(), "arp-page-enlarged.png");
+        }
         page->resize(base);
         QTRY_COMPARE(list->geometry(), listAt);
     }
@@ -230,11 +236,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&page));
         auto at = [&](int id) { return platform::DialogItem(&page, id)->geometry(); };
         const QRect events = at(1040), alarms = at(1050), eventCount = at(1041), close = at(2);
+        const QRect eventDelete = at(1042);
         page.resize(page.size() + QSize(100, 200));
         QTRY_COMPARE(at(1040), events.adjusted(0, 0, 100, 100));
         QCOMPARE(at(1050), alarms.adjusted(0, 100, 100, 200));
         QCOMPARE(at(1041), eventCount.translated(0, 100));
-        QCOMPARE(at(2), close.translated(0, 200));
+        QCOMPARE(at(2), close.translated(100, 200));
+        QCOMPARE(at(1042), eventDelete.translated(100, 100)); // under the event list, at its right
     }
 
     // The routing headings: blanks around the first seven.

@@ -917,6 +917,8 @@ private slots:
                     return r.top() >= 0 && r.bottom() < list->viewport()->height();
                 }, 2000);
             }
+            if (const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR"); !dir.isEmpty())
+                page->grab().save(dir + "/interface-page-port.png");
             return 0;
         });
         QTest::mouseClick(view, Qt::LeftButton, {}, at);
