@@ -29,7 +29,8 @@ ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, std::initializer
 ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
                    ListWalkRules rules)
     : QObject(page), m_page(page), m_table(table), m_list(platform::Item<QTreeWidget>(page, listId)),
-      m_countId(countId), m_rules(rules), m_columns(std::min(int(headings.size()), table.count)) {
+      m_countId(countId), m_rules(rules),
+      m_columns(std::min(int(headings.size()), table.count)) {
     Q_ASSERT(m_list);
     SetupListColumns(m_list, headings);
     m_mappings.resize(table.count);
@@ -146,7 +147,6 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     for (qsizetype c = 0; c < row.size(); ++c)
         if (m_mappings[c])
             oids[c]->m_strValue = row[c] = m_mappings[c](values[c], values);
-    row = row.mid(0, m_columns);
     m_snmp.send(SNMP_PDU_GETNEXT);
     ++m_arrived;
     if (!m_keep || m_keep(row))

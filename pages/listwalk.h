@@ -41,9 +41,9 @@ public:
     // listId and countId name controls of page (countId 0: the list has no count). The columns
     // show the table's records in order, under headings from the string table (or as given);
     // with the proxied table the proxy record has no column. Records beyond the headings have
-    // no column either: they are read along for the mappings (a column of a companion table,
-    // such as ifXTable beside ifTable), and count for a row only when their instance is the
-    // row's; otherwise the mappings see an empty text for them.
+    // no column either (their texts stay in the row's item): they are read along for the
+    // mappings, such as a column of ifXTable beside ifTable, and count for a row only when their
+    // instance is the row's; otherwise the row holds an empty text for them.
     ListWalk(QDialog* page, QvTableRef table, int listId, std::initializer_list<int> headingIds, int countId,
              ListWalkRules rules = {});
     ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
