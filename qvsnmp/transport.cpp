@@ -26,16 +26,61 @@ qint64 nowMs() {
 }
 
 // TALVEX_LOOPBACK_ONLY (set for every test run): a session toward anything outside 127.0.0.0/8
-// ends the process at once, so a test can never send a datagram that leaves this machine.
-void refuseOutsideLoopback(const QString& address, in_addr a) {
+// and ::1 ends the process at once, so a test can never send a datagram that leaves this machine.
+void refuseOutsideLoopback(const QString& address, const sockaddr_storage& a) {
     static const bool loopbackOnly = qEnvironmentVariableIntValue("TALVEX_LOOPBACK_ONLY") != 0;
-    if (loopbackOnly && (ntohl(a.s_addr) >> 24) != 127)
-        qFatal("qvsnmp: session toward %s refused: TALVEX_LOOPBACK_ONLY allows 127.0.0.0/8 only",
-               qPrintable(address));
+    if (!loopbackOnly)
+        return;
+    if (a.ss_family == AF_INET) {
+        if ((ntohl(reinterpret_cast<const sockaddr_in&>(a).sin_addr.s_addr) >> 24) == 127)
+            return;
+    } else if (a.ss_family == AF_INET6) {
+        if (IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6&>(a).sin6_addr))
+            return;
+    }
+    qFatal("qvsnmp: session toward %s refused: TALVEX_LOOPBACK_ONLY allows 127.0.0.0/8 and ::1 "
+           "only",
+           qPrintable(address));
 }
 
-bool sameAddress(const sockaddr_in& a, const sockaddr_in& b) {
-    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
+// The agent's socket address from a dotted IPv4 address or an IPv6 literal; false for
+// anything else (a host name is resolved before a session is built, see qvsnmp/address.h).
+bool agentSocketAddress(const QString& address, quint16 port, sockaddr_storage& out,
+                        socklen_t& length) {
+    std::memset(&out, 0, sizeof out);
+    const QByteArray text = address.toLatin1();
+    auto& v4 = reinterpret_cast<sockaddr_in&>(out);
+    if (inet_pton(AF_INET, text.constData(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(port);
+        length = sizeof v4;
+        return true;
+    }
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(out);
+    if (inet_pton(AF_INET6, text.constData(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(port);
+        length = sizeof v6;
+        return true;
+    }
+    return false;
+}
+
+bool sameAddress(const sockaddr_storage& a, const sockaddr_storage& b) {
+    if (a.ss_family != b.ss_family)
+        return false;
+    if (a.ss_family == AF_INET) {
+        const auto& x = reinterpret_cast<const sockaddr_in&>(a);
+        const auto& y = reinterpret_cast<const sockaddr_in&>(b);
+        return x.sin_addr.s_addr == y.sin_addr.s_addr && x.sin_port == y.sin_port;
+    }
+    if (a.ss_family == AF_INET6) {
+        const auto& x = reinterpret_cast<const sockaddr_in6&>(a);
+        const auto& y = reinterpret_cast<const sockaddr_in6&>(b);
+        return std::memcmp(&x.sin6_addr, &y.sin6_addr, sizeof x.sin6_addr) == 0 &&
+               x.sin6_port == y.sin6_port;
+    }
+    return false;
 }
 
 } // namespace
@@ -54,29 +99,29 @@ uint32_t NextRequestId() {
     return id;
 }
 
+// An address that is no literal, or a socket that cannot be had, leaves the transport without
+// a socket: its requests are sent nowhere and fail at the time-out, as requests to an agent that
+// does not answer do.
 SnmpTransport::SnmpTransport(CSnmpClass* session, const QString& address, quint16 port)
     : m_session(session) {
-    std::memset(&m_agent, 0, sizeof m_agent);
-    m_agent.sin_family = AF_INET;
-    m_agent.sin_port = htons(port);
-    m_state = qvsnmp::AgentState::of(address.toStdString() + ':' + std::to_string(port));
-    if (inet_pton(AF_INET, address.toLatin1().constData(), &m_agent.sin_addr) != 1)
+    m_state = qvsnmp::AgentState::of(address.toStdString() + '/' + std::to_string(port));
+    m_timer = new QTimer(this);
+    m_timer->setSingleShot(true);
+    QObject::connect(m_timer, &QTimer::timeout, this, [this] { expire(); });
+    if (!agentSocketAddress(address, port, m_agent, m_agentLength))
         return;
-    refuseOutsideLoopback(address, m_agent.sin_addr);
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    refuseOutsideLoopback(address, m_agent);
+    m_fd = ::socket(m_agent.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_fd < 0)
         return;
     // Connected, so that the kernel already drops datagrams from anyone but the agent.
-    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&m_agent), sizeof m_agent) != 0) {
+    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&m_agent), m_agentLength) != 0) {
         ::close(m_fd);
         m_fd = -1;
         return;
     }
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     QObject::connect(m_notifier, &QSocketNotifier::activated, this, [this] { readAll(); });
-    m_timer = new QTimer(this);
-    m_timer->setSingleShot(true);
-    QObject::connect(m_timer, &QTimer::timeout, this, [this] { expire(); });
 }
 
 SnmpTransport::~SnmpTransport() {
@@ -97,6 +142,8 @@ void SnmpTransport::transmit(uint32_t id, Request req) {
 }
 
 void SnmpTransport::sendBytes(const std::vector<uint8_t>& bytes) {
+    if (m_fd < 0)
+        return;
     // A failed send (no route, refused) is retried with the request and ends in the time-out
     // like a lost datagram.
     (void)::send(m_fd, bytes.data(), bytes.size(), 0);
@@ -156,7 +203,7 @@ void SnmpTransport::expire() {
 // brings the next request, is spared a read that finds nothing.
 void SnmpTransport::readAll() {
     uint8_t buf[65536];
-    sockaddr_in from;
+    sockaddr_storage from;
     socklen_t fromLen = sizeof from;
     ssize_t n;
     do
@@ -164,7 +211,7 @@ void SnmpTransport::readAll() {
     while (n < 0 && errno == EINTR);
     if (n < 0)
         return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
-    if (fromLen != sizeof from || from.sin_family != AF_INET || !sameAddress(from, m_agent))
+    if (fromLen != m_agentLength || !sameAddress(from, m_agent))
         return;
     std::optional<ber::Message> msg = ber::decode(buf, size_t(n));
     if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)

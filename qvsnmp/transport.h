@@ -95,7 +95,8 @@ private:
     void deliverEnd(uint32_t id, qvsnmp::WalkStop stop, ber::Pdu pdu = {});
 
     CSnmpClass* m_session;
-    sockaddr_in m_agent;
+    sockaddr_storage m_agent;
+    socklen_t m_agentLength = 0;
     std::shared_ptr<qvsnmp::AgentState> m_state;
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
