@@ -264,6 +264,11 @@ void SnmpTransport::nextRow(uint32_t id, Records records) {
         m_ahead.walking = true;
         m_ahead.records = std::move(records);
         m_ahead.getNextOnly = m_ahead.getNextOnly || m_state->bulk() == qvsnmp::AgentState::Bulk::Refused;
+    } else if (m_ahead.onItsWay) {
+        // Asked before the last row reached the caller: from where that row was asked, as a
+        // get-next sent then would have been, so it gets that row too.
+        deliverRow(id, m_ahead.lastRow, false);
+        return;
     }
     m_ahead.waiting.push_back(id);
     serveRows(true);
@@ -272,6 +277,7 @@ void SnmpTransport::nextRow(uint32_t id, Records records) {
 void SnmpTransport::restartWalk() {
     if (m_ahead.inFlight)
         m_outstanding.erase(m_ahead.inFlight); // its answer, should it come, is dropped
+    ++m_generation; // rows on their way to the caller still arrive, but count for no walk
     Ahead next;
     // What the session learned of the agent holds for its next walk too.
     next.repetitions = m_ahead.repetitions;
@@ -293,11 +299,13 @@ void SnmpTransport::serveRows(bool asked) {
     }
     while (!a.waiting.empty()) {
         if (!a.rows.empty()) {
-            const uint32_t id = a.waiting.front();
-            a.waiting.pop_front();
+            // Get-nexts waiting together were asked from the same place: one row for all.
+            const std::deque<uint32_t> waiting = std::move(a.waiting);
+            a.waiting.clear();
             Row row = std::move(a.rows.front());
             a.rows.pop_front();
-            deliverRow(id, std::move(row));
+            for (size_t i = 0; i < waiting.size(); ++i)
+                deliverRow(waiting[i], row, i == 0);
         } else if (a.ends) {
             const qvsnmp::WalkStop stop = a.stop;
             const std::deque<uint32_t> waiting = std::move(a.waiting);
@@ -423,7 +431,11 @@ void SnmpTransport::failAhead(uint32_t id, const Request& req) {
         callback(SNMP_STATUS_TIMEOUT, nullptr);
 }
 
-void SnmpTransport::deliverRow(uint32_t id, Row row) {
+void SnmpTransport::deliverRow(uint32_t id, Row row, bool first) {
+    if (first) {
+        m_ahead.lastRow = row;
+        m_ahead.onItsWay = true;
+    }
     m_ahead.resume.next.clear();
     for (const ber::VarBind& vb : row.bindings)
         m_ahead.resume.next.push_back(vb.oid); // a hole's OID is its column's at the row's index
@@ -431,7 +443,9 @@ void SnmpTransport::deliverRow(uint32_t id, Row row) {
     auto shared = std::make_shared<Row>(std::move(row));
     QMetaObject::invokeMethod(
         this,
-        [this, id, shared] {
+        [this, id, shared, first, generation = m_generation] {
+            if (first && generation == m_generation)
+                m_ahead.onItsWay = false;
             ber::Pdu pdu;
             pdu.type = ber::Response;
             pdu.requestId = int32_t(id);

@@ -79,6 +79,8 @@ private:
         bool getNextOnly = false;
         bool bulkUnanswered = false; // a GETBULK went unanswered; get-next asked instead
         qvsnmp::WalkCursor resume;   // after the last row handed on
+        Row lastRow;                 // the last row handed on,
+        bool onItsWay = false;       // and not yet in the caller's hands
     };
 
     void sendBytes(const std::vector<uint8_t>& bytes);
@@ -91,7 +93,8 @@ private:
     void serveRows(bool asked);
     void takeAhead(const Request& req, ber::Pdu& pdu);
     void failAhead(uint32_t id, const Request& req);
-    void deliverRow(uint32_t id, Row row);
+    // first: the row's first delivery (others are copies for get-nexts asked at the same place)
+    void deliverRow(uint32_t id, Row row, bool first);
     void deliverEnd(uint32_t id, qvsnmp::WalkStop stop, ber::Pdu pdu = {});
 
     CSnmpClass* m_session;
@@ -104,4 +107,5 @@ private:
     qint64 m_timerDue = 0;
     std::map<uint32_t, Request> m_outstanding;
     Ahead m_ahead;
+    uint64_t m_generation = 0; // counts restarts of the walk
 };

@@ -1183,22 +1183,22 @@ private slots:
         sim.command("drop 0");
         // The port's state never arrived: Set does not write the empty box (it would switch
         // the port off). A click on the box is the operator's own choice, which Set writes.
-        auto adminOf3 = [&] {
+        auto adminOfShown = [&] {
             const QString agent = "127.0.0.1:" + QString::number(sim.port());
-            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, "1.3.6.1.2.1.2.2.1.7.3"})
-                .trimmed();
+            const QString admin = QStringLiteral("1.3.6.1.2.1.2.2.1.7.%1").arg(dlg.selectedPosition());
+            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, admin}).trimmed();
         };
-        QCOMPARE(adminOf3(), QStringLiteral("1"));
+        QCOMPARE(adminOfShown(), QStringLiteral("1"));
         const int served = sim.command("served").toInt();
         dlg.OnSet();
         QTest::qWait(200);
         QCOMPARE(sim.command("served").toInt(), served);
-        QCOMPARE(adminOf3(), QStringLiteral("1"));
+        QCOMPARE(adminOfShown(), QStringLiteral("1"));
         platform::Item<QCheckBox>(&dlg, 1224)->click();
         platform::Item<QCheckBox>(&dlg, 1224)->click();
         QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
         dlg.OnSet();
-        QTRY_COMPARE(adminOf3(), QStringLiteral("2"));
+        QTRY_COMPARE(adminOfShown(), QStringLiteral("2"));
         QTRY_VERIFY(!dlg.statusChannel().busy());
 
         g_bUserRight = 0;
