@@ -121,18 +121,12 @@ void CSystemInfoDlg::OnApply() {
     m_strName = ItemText(this, kName);
     m_strContact = ItemText(this, kContact);
     m_strLocation = ItemText(this, kLocation);
-    m_set.open(this, g_systemSetTable, &CSystemInfoDlg::OnSetResponse);
-    if (m_set.sendSet({m_strContact, m_strName, m_strLocation}))
+    if (m_set.sendSetAwaited(this, g_systemSetTable, {m_strContact, m_strName, m_strLocation},
+                             [this](bool accepted) { OnSetDone(accepted); }))
         platform::Item<QPushButton>(this, kApply)->setEnabled(false);
 }
 
-void CSystemInfoDlg::OnSetResponse(unsigned short status, CSnmpMsg* msg) {
-    m_set.values.clear();
-    const int r = m_set.collect(status, msg);
-    if (r == 0)
-        return; // an answer to an earlier set
-    m_set.pending = 0;
-    const bool accepted = r == 1 && m_set.values.size() == 3;
+void CSystemInfoDlg::OnSetDone(bool accepted) {
     if (!accepted) {
         // Refused or unanswered: what the operator typed stays, ready to apply again.
         platform::Item<QPushButton>(this, kApply)->setEnabled(true);

@@ -8,6 +8,10 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
+class QWidget;
+
 // Deletes session (when any) and builds a new one over table: the direct form toward the agent
 // when the proxy address is "0.0.0.0", otherwise the proxied form toward the proxy, with the
 // proxy record naming the agent. Registers no handler.
@@ -54,6 +58,15 @@ public:
     // Gives the OID list entries their value texts in order (records beyond values keep
     // theirs, so a proxy record gets none) and sends a set.
     bool sendSet(const QStringList& texts);
+    // A set the operator started, awaited on a new session of this channel over table (any set
+    // still out on the channel is forgotten). When the device refuses it or does not answer,
+    // or it cannot be sent, a plain OK box owned by owner says so once, naming the object and
+    // the reason ("The device refused the change of dot1dStpPortPriority.3: wrongValue"); an
+    // accepted set says nothing. done, when given, learns whether the device took the set once
+    // its answer (or the time-out) is in; false returned means nothing was sent, and done is
+    // not called.
+    bool sendSetAwaited(QWidget* owner, QvTableRef table, const QStringList& texts,
+                        std::function<void(bool accepted)> done = {});
 
     int collect(unsigned short status, CSnmpMsg* msg) {
         return CollectSnmpValues(status, msg, pending, session, values);
