@@ -144,9 +144,9 @@ bool CPortStpDlg::OnApply() {
     // Values read for another port (or none yet) are not written to this one: the enable
     // box is hidden, and the operator could not see what it would write.
     if (m_loadedPort != m_port) {
-        platform::MessageBox(this, QStringLiteral("The settings of port %1 could not be read from the device; "
-                                                  "nothing was written.")
-                                       .arg(m_port));
+        platform::MessageBox(this, QStringLiteral("The settings of port %1 %2 from the device; nothing was written.")
+                                       .arg(m_port, QLatin1String(m_get.busy() ? "are still being read"
+                                                                               : "could not be read")));
         return false;
     }
     if (!setPort(g_portSetTable, m_port))
