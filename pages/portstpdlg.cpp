@@ -151,8 +151,10 @@ bool CPortStpDlg::OnApply() {
     }
     if (!setPort(g_portSetTable, m_port))
         return true;
-    m_page->setChannel().sendSetAwaited(m_page, g_portSetTable, {QString::number(m_priority), QString::number(m_pathCost),
-                   QLatin1String(platform::Item<QCheckBox>(this, kEnable)->isChecked() ? "1" : "2")});
+    m_page->setChannel().sendSetAwaited(
+        m_page, g_portSetTable,
+        {QString::number(m_priority), QString::number(m_pathCost),
+         QLatin1String(platform::Item<QCheckBox>(this, kEnable)->isChecked() ? "1" : "2")});
     return true;
 }
 

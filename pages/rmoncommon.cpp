@@ -1,9 +1,9 @@
 #include "pages/rmoncommon.h"
 
 #include <QMouseEvent>
+#include <QTreeWidget>
 
 #include <algorithm>
-#include <QTreeWidget>
 
 namespace {
 
@@ -69,11 +69,12 @@ bool RmonEntrySets::create(const QString& index, const QStringList& texts) {
         if (!m_creationTable.setInstance(i, m_columns[size_t(i)], index.toStdString()))
             return false;
     Creation& c = m_creations.emplace_back();
+    auto validate = [this, &c, index](bool accepted) {
+        if (accepted)
+            SendEntryStatus(m_owner, c.valid, m_validTable, m_columns.front().c_str(), index, "1");
+    };
     return c.create.sendSetAwaited(m_owner, m_creationTable, QStringList{QStringLiteral("2")} + texts,
-                                   [this, &c, index](bool accepted) {
-                                       if (accepted)
-                                           SendEntryStatus(m_owner, c.valid, m_validTable, m_columns.front().c_str(), index, "1");
-                                   });
+                                   validate);
 }
 
 bool RmonEntrySets::remove(const QString& index) {

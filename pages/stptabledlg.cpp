@@ -84,6 +84,7 @@ void CStpTableDlg::OnBridgeConfig() {
         return;
     const StpBridgeValues& v = dialog.values();
     // The list shows ports and is not walked again.
-    m_set.sendSetAwaited(this, g_bridgeSetTable, {QString::number(v.maxAge), QString::number(v.helloTime), QString::number(v.forwardDelay),
-                   QString::number(v.priority)});
+    m_set.sendSetAwaited(this, g_bridgeSetTable,
+                         {QString::number(v.maxAge), QString::number(v.helloTime),
+                          QString::number(v.forwardDelay), QString::number(v.priority)});
 }

@@ -124,7 +124,7 @@ void CPortConfigDlg::OnSet() {
     if (!g_bUserRight || m_list.busy() || m_position < 1)
         return;
     g_portSetTable.setInstance(0, kAdminState, std::to_string(m_position));
-    m_list.sendSetAwaited(this, g_portSetTable,
-                          {platform::Item<QCheckBox>(this, kEnabled)->isChecked() ? QStringLiteral("1") : QStringLiteral("2")});
+    const bool enabled = platform::Item<QCheckBox>(this, kEnabled)->isChecked();
+    m_list.sendSetAwaited(this, g_portSetTable, {QLatin1String(enabled ? "1" : "2")});
     readStatus();
 }

@@ -900,6 +900,23 @@ private slots:
         QVERIFY(!enabled(&page, 1042));
     }
 
+    // A deletion the device refuses is told, naming the entry; the list shows what it holds.
+    void refusedDeletionIsTold() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        CAlarmEventDlg page;
+        page.show();
+        QTRY_VERIFY(page.events()->topLevelItemCount() == 4 && !page.alarmWalk().busy() && !page.eventWalk().busy());
+        clickRow(page.events(), 1);
+        sim("error 17");
+        click(&page, 1042);
+        QTRY_COMPARE(m_messages, (QStringList{"Do you want to delete this event item?",
+                                              "The device refused the change of Status.2: notWritable"}));
+        sim("faults");
+        QCOMPARE(snmpget("1.3.6.1.2.1.16.9.1.1.7.2"), QStringLiteral("1"));
+    }
+
     void emptyAlarmAndEventTables() {
         SimProcess agent({"--static"});
         QVERIFY(agent.started());
