@@ -1182,7 +1182,9 @@ private slots:
         sim.command("error 5");
         dlg.OnSet();
         QTRY_VERIFY(!dlg.listChannel().busy());
-        QCOMPARE(m_asked, QStringList{"The device refused the change of swPortCtrlAdminState.3: genErr"});
+        QCOMPARE(m_asked, QStringList{QStringLiteral("The device refused the change of "
+                                                     "swPortCtrlAdminState.%1: genErr")
+                                          .arg(dlg.selectedPosition())});
         sim.command("error 0");
 
         // A failed get empties the texts and the box.
