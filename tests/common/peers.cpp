@@ -65,7 +65,7 @@ QString SimProcess::command(const QString& line) {
     return QString::fromUtf8(m_proc.readLine()).trimmed();
 }
 
-SnmpdProcess::SnmpdProcess() {
+SnmpdProcess::SnmpdProcess(const QByteArray& extraConfig) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary directory");
         return;
@@ -86,6 +86,7 @@ SnmpdProcess::SnmpdProcess() {
                "sysLocation Test bench\n"
                "sysContact tester@localhost\n"
                "sysServices 72\n");
+    conf.write(extraConfig);
     conf.close();
     QString snmpd = QStringLiteral("/usr/sbin/snmpd");
     if (!QFile::exists(snmpd)) {
@@ -96,6 +97,7 @@ SnmpdProcess::SnmpdProcess() {
     m_proc.start(snmpd, {QStringLiteral("-f"), QStringLiteral("-Lf"), m_dir.filePath(QStringLiteral("log")),
                          QStringLiteral("-C"), QStringLiteral("-c"), conf.fileName(),
                          QStringLiteral("-p"), m_dir.filePath(QStringLiteral("pid")),
+                         QStringLiteral("--persistentDir=") + m_dir.filePath(QStringLiteral("persist")),
                          QStringLiteral("udp:127.0.0.1:%1").arg(port)});
     if (!m_proc.waitForStarted(5000)) {
         m_error = QStringLiteral("snmpd did not start");
@@ -130,13 +132,23 @@ SnmpdProcess::~SnmpdProcess() {
     }
 }
 
-QString RunTool(const QString& program, const QStringList& args, bool* ok, int timeoutMs) {
+ToolRun RunToolFull(const QString& program, const QStringList& args, int timeoutMs) {
     QProcess p;
     p.start(program, args);
     bool done = p.waitForStarted(5000) && p.waitForFinished(timeoutMs);
     if (!done)
         p.kill(), p.waitForFinished(1000);
+    ToolRun run;
+    if (done && p.exitStatus() == QProcess::NormalExit)
+        run.status = p.exitCode();
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+QString RunTool(const QString& program, const QStringList& args, bool* ok, int timeoutMs) {
+    ToolRun run = RunToolFull(program, args, timeoutMs);
     if (ok)
-        *ok = done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    return QString::fromUtf8(p.readAllStandardOutput());
+        *ok = run.status == 0;
+    return run.out;
 }

@@ -26,7 +26,9 @@ private:
 class SnmpdProcess {
 public:
     // Read-only community "public"; write community "private" for the system group only.
-    SnmpdProcess();
+    // extraConfig adds lines to its configuration (createUser, rouser ...); what snmpd keeps
+    // between runs goes to its temporary directory.
+    explicit SnmpdProcess(const QByteArray& extraConfig = {});
     ~SnmpdProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
@@ -43,3 +45,10 @@ quint16 FreeUdpPort();
 QString BuildPath(const QString& relative); // a path in the build tree
 // Runs a program, returns its standard output; fails the caller's QVERIFY through ok.
 QString RunTool(const QString& program, const QStringList& args, bool* ok = nullptr, int timeoutMs = 15000);
+// The same with its exit status (-1 when it did not end normally) and standard error.
+struct ToolRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+ToolRun RunToolFull(const QString& program, const QStringList& args, int timeoutMs = 15000);
