@@ -1,5 +1,7 @@
 #include "qvsnmp/qvsnmp.h"
 
+#include "qvsnmp/v3session.h"
+
 #include <QCoreApplication>
 #include <QMutex>
 #include <QSocketNotifier>
@@ -81,6 +83,10 @@ void SetSnmpAgentPort(quint16 port) {
     g_portOverride = port;
 }
 
+quint16 SnmpAgentPort() {
+    return agentPort();
+}
+
 // ---- PDU ---------------------------------------------------------------------------------
 
 CSnmpPdu::CSnmpPdu(ber::Pdu pdu)
@@ -129,6 +135,12 @@ public:
     }
 
     bool valid() const { return m_fd >= 0; }
+    // The agent's address and port, which SNMPv3 sessions toward it share what they learn by.
+    QString agentKey() const {
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &m_agent.sin_addr, text, sizeof text);
+        return QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(m_agent.sin_port));
+    }
 
     struct Request {
         std::vector<uint8_t> bytes;
@@ -194,13 +206,41 @@ private:
         schedule();
         QPointer<SnmpTransport> alive(this);
         for (auto [id, kind] : failed) {
-            if (kind == SNMP_PDU_GETNEXT || kind == SNMP_PDU_GETBULK)
-                m_session->accepted(kind, ber::Pdu{}, true); // a failed walk starts over next time
-            if (callback)
-                callback(SNMP_STATUS_TIMEOUT, nullptr);
+            if (m_session->m_v3)
+                m_session->m_v3->forget(int32_t(id));
+            fail(kind, SNMP_STATUS_TIMEOUT,
+                 m_session->m_v3 ? m_session->m_v3->timeoutReason() : "no answer from the agent");
             if (!alive)
                 return;
         }
+    }
+
+    // The callback may delete the session and this transport with it.
+    void fail(unsigned short kind, unsigned short status, const std::string& reason);
+
+    // An SNMPv3 answer: the response it holds, as a v2c one would come; or nothing, when it
+    // only moved the exchange on (discovery, time window) or ended the request.
+    std::optional<ber::Message> v3Answer(const uint8_t* data, size_t size) {
+        v3::ManagerSession::Outcome o = m_session->m_v3->receive(data, size);
+        auto it = m_outstanding.find(uint32_t(o.msgId));
+        if (o.verdict == v3::ManagerSession::Verdict::Ignore || it == m_outstanding.end())
+            return std::nullopt;
+        if (o.verdict == v3::ManagerSession::Verdict::Resend) {
+            it->second.bytes = std::move(o.bytes);
+            sendBytes(it->second.bytes);
+            return std::nullopt;
+        }
+        if (o.verdict == v3::ManagerSession::Verdict::Fail) {
+            const unsigned short kind = it->second.kind;
+            m_outstanding.erase(it);
+            fail(kind, SNMP_STATUS_REFUSED, o.reason);
+            return std::nullopt;
+        }
+        ber::Message m;
+        m.version = m_session->m_version;
+        m.community = it->second.community;
+        m.pdu = std::move(o.pdu);
+        return m;
     }
 
     // One datagram a call: the notifier calls again while more wait, and a walk, whose answer
@@ -217,7 +257,8 @@ private:
             return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
         if (fromLen != sizeof from || from.sin_family != AF_INET || !sameAddress(from, m_agent))
             return;
-        std::optional<ber::Message> msg = ber::decode(buf, size_t(n));
+        std::optional<ber::Message> msg =
+            m_session->m_v3 ? v3Answer(buf, size_t(n)) : ber::decode(buf, size_t(n));
         if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)
             return;
         auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
@@ -277,6 +318,7 @@ struct CSnmpClass::Shared {
     QMutex mutex;
     std::vector<ber::Oid> continuation; // OIDs of the last get-next response within the table
     QString lastError;
+    QString lastFailure;
     // Each record's OID as last parsed, with the text it was parsed from: a walk compares
     // every binding with its record, and the text changes only when the owner rewrites it.
     struct Parsed {
@@ -287,6 +329,17 @@ struct CSnmpClass::Shared {
     QMutex parsedMutex; // taken alone, or inside mutex
     std::vector<Parsed> parsed;
 };
+
+void SnmpTransport::fail(unsigned short kind, unsigned short status, const std::string& reason) {
+    {
+        QMutexLocker lock(&m_session->m_shared->mutex);
+        m_session->m_shared->lastFailure = QString::fromStdString(reason);
+    }
+    if (kind == SNMP_PDU_GETNEXT || kind == SNMP_PDU_GETBULK)
+        m_session->accepted(kind, ber::Pdu{}, true); // a failed walk starts over next time
+    if (callback)
+        callback(status, nullptr);
+}
 
 CSnmpClass::CSnmpClass(QObject* owner, const QString& agentAddress, const QString& readCommunity,
                        const QString& writeCommunity, int count, _QvOidTable* table,
@@ -310,6 +363,13 @@ void CSnmpClass::SetSnmpCallback(Callback callback) {
 
 void CSnmpClass::SetVersion(int version) {
     m_version = version == ber::V1 ? ber::V1 : ber::V2c;
+    m_v3.reset();
+}
+
+void CSnmpClass::SetSecurity(const usm::User& user) {
+    const QString agent = m_transport->agentKey();
+    m_v3 = std::make_unique<v3::ManagerSession>(user, agent.toStdString());
+    m_version = v3::Version3;
 }
 
 void CSnmpClass::SetBulk(int maxRepetitions) {
@@ -319,6 +379,11 @@ void CSnmpClass::SetBulk(int maxRepetitions) {
 QString CSnmpClass::LastError() const {
     QMutexLocker lock(&m_shared->mutex);
     return m_shared->lastError;
+}
+
+QString CSnmpClass::LastFailure() const {
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->lastFailure;
 }
 
 bool CSnmpClass::recordOid(int index, ber::Oid& out, QString* why) const {
@@ -345,8 +410,8 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         pduType != SNMP_PDU_GETBULK)
         return refuse(
             QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
-    if (pduType == SNMP_PDU_GETBULK && m_version != ber::V2c)
-        return refuse(QStringLiteral("GETBULK needs SNMPv2c"));
+    if (pduType == SNMP_PDU_GETBULK && m_version == ber::V1)
+        return refuse(QStringLiteral("GETBULK needs SNMPv2c or SNMPv3"));
     if (!m_transport->valid())
         return refuse(QStringLiteral("no socket to the agent (is the address a dotted IPv4 address?)"));
 
@@ -375,7 +440,10 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     uint32_t id = nextRequestId();
     msg.pdu.requestId = int32_t(id);
     SnmpTransport::Request req;
-    req.bytes = ber::encode(msg);
+    std::string why;
+    req.bytes = m_v3 ? m_v3->encode(int32_t(id), msg.pdu, &why) : ber::encode(msg);
+    if (req.bytes.empty())
+        return refuse(QString::fromStdString(why));
     if (req.bytes.size() > ber::MaxMessage)
         return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
     req.community = msg.community;

@@ -97,8 +97,9 @@ struct _QvOidTable {
 enum : uint16_t { QV_TYPE_PHYSADDRESS = 79 };
 enum : uint16_t { QV_FLAG_COLUMN = 0x10 };
 
-// Callback status values; 0 means the message holds a response.
-enum : unsigned short { SNMP_STATUS_OK = 0, SNMP_STATUS_TIMEOUT = 1 };
+// Callback status values; 0 means the message holds a response. SNMP_STATUS_REFUSED: an
+// SNMPv3 agent's report ended the request (LastFailure says why).
+enum : unsigned short { SNMP_STATUS_OK = 0, SNMP_STATUS_TIMEOUT = 1, SNMP_STATUS_REFUSED = 2 };
 
 enum : unsigned short {
     SNMP_PDU_GET = 160,
@@ -112,6 +113,8 @@ QVSNMP_EXPORT void SetSnmpTimeout(int milliseconds);
 QVSNMP_EXPORT int SnmpTimeout();
 // Overrides TALVEX_AGENT_PORT for sessions created afterwards; 0 goes back to it.
 QVSNMP_EXPORT void SetSnmpAgentPort(quint16 port);
+// The agent port sessions created now use.
+QVSNMP_EXPORT quint16 SnmpAgentPort();
 
 class CSnmpClass;
 
@@ -181,6 +184,12 @@ private:
 };
 
 class SnmpTransport;
+namespace usm {
+struct User;
+}
+namespace v3 {
+class ManagerSession;
+}
 
 class QVSNMP_EXPORT CSnmpClass {
 public:
@@ -217,9 +226,15 @@ public:
     int IsEndOfTable(CSnmpPdu* pdu);
 
     void SetVersion(int version); // ber::V1 or ber::V2c
+    // SNMPv3 with the user-based security model as user (its level, protocols, passphrases
+    // and context); the communities are no longer used. Call before the first send.
+    void SetSecurity(const usm::User& user);
     // Rows a GETBULK asks for (its max-repetitions; 10 until set; at least 1).
     void SetBulk(int maxRepetitions);
     QString LastError() const;
+    // Why the last request that failed did: no answer, or the reason of an SNMPv3 report
+    // ("authentication failed, check the passphrase").
+    QString LastFailure() const;
 
     QString m_strInstance; // set by FormatValue: the binding's OID beyond the record's, ".1.5"
 
@@ -245,6 +260,7 @@ private:
     int m_version = ber::V2c;
     int m_maxRepetitions = 10;
     SnmpTransport* m_transport;
+    std::unique_ptr<v3::ManagerSession> m_v3;
     struct Shared;
     std::unique_ptr<Shared> m_shared; // state SendSnmp reads from other threads
 };
