@@ -411,7 +411,7 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         return refuse(
             QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
     if (pduType == SNMP_PDU_GETBULK && m_version == ber::V1)
-        return refuse(QStringLiteral("GETBULK needs SNMPv2c or SNMPv3"));
+        return refuse(QStringLiteral("GETBULK needs SNMPv2c"));
     if (!m_transport->valid())
         return refuse(QStringLiteral("no socket to the agent (is the address a dotted IPv4 address?)"));
 
