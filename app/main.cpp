@@ -31,6 +31,11 @@ int main(int argc, char** argv) {
     g_strReadCommunity = params.readCommunity;
     g_strWriteCommunity = params.writeCommunity;
     g_bUserRight = params.userRight;
+    QString refused;
+    if (!LoadSnmpCredentials(&refused)) {
+        platform::MessageBox(nullptr, refused);
+        return 1;
+    }
 
     CPanelDlg dlg;
     platform::RunModal(&dlg);
