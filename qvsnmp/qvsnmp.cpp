@@ -89,11 +89,11 @@ quint16 SnmpAgentPort() {
 
 // ---- PDU ---------------------------------------------------------------------------------
 
-CSnmpPdu::CSnmpPdu(ber::Pdu pdu)
+CSnmpPdu::CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes)
     : m_requestId(pdu.requestId), m_errorStatus(pdu.errorStatus), m_errorIndex(pdu.errorIndex) {
     m_bindings.reserve(qsizetype(pdu.bindings.size()));
-    for (ber::VarBind& vb : pdu.bindings)
-        m_bindings.append(new CSnmpVarBind(std::move(vb)));
+    for (size_t i = 0; i < pdu.bindings.size(); ++i)
+        m_bindings.append(new CSnmpVarBind(std::move(pdu.bindings[i]), i < holes.size() && holes[i]));
 }
 
 CSnmpPdu::~CSnmpPdu() {
@@ -146,7 +146,10 @@ public:
         std::vector<uint8_t> bytes;
         std::string community;
         unsigned short kind;
-        std::vector<ber::Oid> asked; // a walk's OIDs, to tell an answer that goes nowhere
+        // A walk's step: the records and where the walk stood when it was asked
+        std::shared_ptr<const std::vector<qvsnmp::WalkRecord>> records;
+        qvsnmp::WalkCursor from;
+        qvsnmp::WalkRequest walk;
         qint64 nextSend;
         qint64 deadline;
         qint64 interval;
@@ -264,43 +267,34 @@ private:
         auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
         if (it == m_outstanding.end() || it->second.community != msg->community)
             return;
-        const unsigned short kind = it->second.kind;
-        CSnmpPdu::WalkStop stop = CSnmpPdu::WalkStop::None;
-        bool ends = false;
-        int rows = 0;
-        if (kind == SNMP_PDU_GETNEXT) {
-            stop = walkStop(it->second.asked, msg->pdu);
-            ends = stop != CSnmpPdu::WalkStop::None || m_session->beyondTable(msg->pdu);
-        } else if (kind == SNMP_PDU_GETBULK) {
-            rows = m_session->bulkRows(it->second.asked, msg->pdu, ends, stop);
-        }
+        const Request req = std::move(it->second);
         m_outstanding.erase(it);
-        m_session->accepted(kind, msg->pdu, ends, rows);
-        auto* out = new CSnmpMsg(std::move(msg->pdu));
-        CSnmpPdu* pdu = out->GetPdu();
-        pdu->m_stop = stop;
-        if (kind == SNMP_PDU_GETNEXT || kind == SNMP_PDU_GETBULK) {
+        CSnmpMsg* out;
+        if (req.kind == SNMP_PDU_GETNEXT || req.kind == SNMP_PDU_GETBULK) {
+            const bool bulk = req.kind == SNMP_PDU_GETBULK;
+            qvsnmp::WalkRows rows = qvsnmp::takeWalkAnswer(*req.records, req.from, req.walk, msg->pdu, bulk);
+            m_session->walkGoesOn(rows.ends ? qvsnmp::WalkCursor{} : std::move(rows.cursor));
+            if (rows.rows > 0) {
+                ber::Pdu pdu;
+                pdu.type = msg->pdu.type;
+                pdu.requestId = msg->pdu.requestId;
+                pdu.bindings = std::move(rows.bindings);
+                out = new CSnmpMsg(std::move(pdu), rows.holes);
+            } else {
+                out = new CSnmpMsg(std::move(msg->pdu));
+            }
+            CSnmpPdu* pdu = out->GetPdu();
+            pdu->m_stop = rows.stop;
             pdu->m_walk = true;
-            pdu->m_walkEnds = ends;
-            pdu->m_bulkRows = rows;
+            pdu->m_walkEnds = rows.ends;
+            pdu->m_bulkRows = bulk ? rows.rows : 0;
+        } else {
+            out = new CSnmpMsg(std::move(msg->pdu));
         }
         if (callback)
             callback(SNMP_STATUS_OK, out);
         else
             out->Release();
-    }
-
-    // Whether a get-next answer can continue the walk: it needs a binding for every OID asked,
-    // each beyond its own (an error status ends the walk anyway).
-    static CSnmpPdu::WalkStop walkStop(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu) {
-        if (pdu.errorStatus != 0)
-            return CSnmpPdu::WalkStop::None;
-        if (pdu.bindings.size() < asked.size())
-            return CSnmpPdu::WalkStop::Short;
-        for (size_t i = 0; i < asked.size(); ++i)
-            if (!pdu.bindings[i].value.isException() && !(asked[i] < pdu.bindings[i].oid))
-                return CSnmpPdu::WalkStop::NotIncreasing;
-        return CSnmpPdu::WalkStop::None;
     }
 
     CSnmpClass* m_session;
@@ -316,7 +310,7 @@ private:
 
 struct CSnmpClass::Shared {
     QMutex mutex;
-    std::vector<ber::Oid> continuation; // OIDs of the last get-next response within the table
+    qvsnmp::WalkCursor cursor; // where the walk stands, when one is under way
     QString lastError;
     QString lastFailure;
     // Each record's OID as last parsed, with the text it was parsed from: a walk compares
@@ -328,6 +322,7 @@ struct CSnmpClass::Shared {
     };
     QMutex parsedMutex; // taken alone, or inside mutex
     std::vector<Parsed> parsed;
+    std::shared_ptr<const std::vector<qvsnmp::WalkRecord>> walkRecords; // as parsed
 };
 
 void SnmpTransport::fail(unsigned short kind, unsigned short status, const std::string& reason) {
@@ -336,7 +331,7 @@ void SnmpTransport::fail(unsigned short kind, unsigned short status, const std::
         m_session->m_shared->lastFailure = QString::fromStdString(reason);
     }
     if (kind == SNMP_PDU_GETNEXT || kind == SNMP_PDU_GETBULK)
-        m_session->accepted(kind, ber::Pdu{}, true); // a failed walk starts over next time
+        m_session->walkGoesOn({}); // a failed walk starts over next time
     if (callback)
         callback(status, nullptr);
 }
@@ -421,15 +416,24 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     msg.pdu.type = uint8_t(pduType);
     if (pduType == SNMP_PDU_GETBULK)
         msg.pdu.errorIndex = m_maxRepetitions; // no non-repeaters: every record is walked
-    msg.pdu.bindings.resize(size_t(m_count));
+    SnmpTransport::Request req;
     const bool walk = pduType == SNMP_PDU_GETNEXT || pduType == SNMP_PDU_GETBULK;
-    bool resume = walk && m_shared->continuation.size() == size_t(m_count);
-    for (int i = 0; i < m_count; ++i) {
+    if (walk) {
+        QString why;
+        req.records = walkRecords(&why);
+        if (!req.records)
+            return refuse(why);
+        req.from = m_shared->cursor;
+        req.walk = qvsnmp::nextWalkRequest(*req.records, req.from);
+        for (const ber::Oid& oid : req.walk.oids)
+            msg.pdu.bindings.push_back({oid, {}});
+    } else {
+        msg.pdu.bindings.resize(size_t(m_count));
+    }
+    for (int i = 0; i < m_count && !walk; ++i) {
         ber::VarBind& vb = msg.pdu.bindings[size_t(i)];
         QString why;
-        if (resume)
-            vb.oid = m_shared->continuation[size_t(i)];
-        else if (!recordOid(i, vb.oid, &why))
+        if (!recordOid(i, vb.oid, &why))
             return refuse(why);
         if (pduType == SNMP_PDU_SET) {
             const _QvOidTable& rec = m_table[i];
@@ -439,7 +443,6 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     }
     uint32_t id = nextRequestId();
     msg.pdu.requestId = int32_t(id);
-    SnmpTransport::Request req;
     std::string why;
     req.bytes = m_v3 ? m_v3->encode(int32_t(id), msg.pdu, &why) : ber::encode(msg);
     if (req.bytes.empty())
@@ -448,9 +451,6 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
     req.community = msg.community;
     req.kind = pduType;
-    if (walk)
-        for (ber::VarBind& vb : msg.pdu.bindings)
-            req.asked.push_back(std::move(vb.oid));
     m_shared->lastError.clear();
     lock.unlock();
 
@@ -465,23 +465,36 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
     return id;
 }
 
-void CSnmpClass::accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds,
-                          int bulkRows) {
-    if (pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_GETBULK)
-        return;
+void CSnmpClass::walkGoesOn(qvsnmp::WalkCursor cursor) {
     QMutexLocker lock(&m_shared->mutex);
-    m_shared->continuation.clear();
-    if (walkEnds || pdu.errorStatus != 0)
-        return;
-    if (pduType == SNMP_PDU_GETBULK) {
-        // the walk goes on only after at least one whole row
-        const size_t last = size_t(bulkRows - 1) * size_t(m_count);
-        for (size_t i = 0; i < size_t(m_count); ++i)
-            m_shared->continuation.push_back(pdu.bindings[last + i].oid);
-    } else if (pdu.bindings.size() == size_t(m_count)) {
-        for (const ber::VarBind& vb : pdu.bindings)
-            m_shared->continuation.push_back(vb.oid);
+    m_shared->cursor = std::move(cursor);
+}
+
+std::shared_ptr<const std::vector<qvsnmp::WalkRecord>> CSnmpClass::walkRecords(QString* why) const {
+    QMutexLocker lock(&m_shared->parsedMutex);
+    std::shared_ptr<const std::vector<qvsnmp::WalkRecord>>& cached = m_shared->walkRecords;
+    if (m_shared->parsed.size() != size_t(m_count))
+        m_shared->parsed.resize(size_t(m_count));
+    bool changed = !cached;
+    for (int i = 0; i < m_count; ++i) {
+        Shared::Parsed& p = m_shared->parsed[size_t(i)];
+        if (!p.valid || std::memcmp(p.text, m_table[i].oid, sizeof p.text) != 0) {
+            std::memcpy(p.text, m_table[i].oid, sizeof p.text);
+            ber::Oid parsed;
+            p.valid = recordOid(i, parsed, why);
+            p.oid = std::move(parsed);
+            if (!p.valid)
+                return nullptr;
+            changed = true;
+        }
     }
+    if (changed) {
+        auto records = std::make_shared<std::vector<qvsnmp::WalkRecord>>(size_t(m_count));
+        for (int i = 0; i < m_count; ++i)
+            (*records)[size_t(i)] = {m_shared->parsed[size_t(i)].oid, (m_table[i].flags & QV_FLAG_COLUMN) != 0};
+        cached = std::move(records);
+    }
+    return cached;
 }
 
 int CSnmpClass::matchRecord(int index, const ber::Oid& oid) const {
@@ -496,6 +509,7 @@ int CSnmpClass::matchRecord(int index, const ber::Oid& oid) const {
         ber::Oid parsed;
         p.valid = recordOid(index, parsed, nullptr);
         p.oid = std::move(parsed);
+        m_shared->walkRecords.reset();
     }
     if (!p.valid || !ber::oidStartsWith(oid, p.oid))
         return -1;
@@ -523,44 +537,6 @@ bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
             return true;
     }
     return false;
-}
-
-int CSnmpClass::bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu, bool& ends,
-                         CSnmpPdu::WalkStop& stop) const {
-    ends = true;
-    stop = CSnmpPdu::WalkStop::None;
-    if (pdu.errorStatus != 0)
-        return 0;
-    const size_t count = size_t(m_count);
-    if (count == 0 || asked.size() != count || pdu.bindings.size() < count) {
-        stop = CSnmpPdu::WalkStop::Short;
-        return 0;
-    }
-    bool anyColumn = false;
-    for (size_t c = 0; c < count; ++c)
-        anyColumn = anyColumn || (m_table[c].flags & QV_FLAG_COLUMN);
-    std::vector<const ber::Oid*> last;
-    for (const ber::Oid& oid : asked)
-        last.push_back(&oid);
-    const size_t whole = pdu.bindings.size() / count;
-    int rows = 0;
-    for (size_t r = 0; r < whole; ++r) {
-        const ber::VarBind* row = &pdu.bindings[r * count];
-        for (size_t c = 0; c < count; ++c)
-            if (!row[c].value.isException() && !(*last[c] < row[c].oid)) {
-                stop = CSnmpPdu::WalkStop::NotIncreasing;
-                return rows;
-            }
-        for (size_t c = 0; c < count; ++c)
-            if ((!anyColumn || (m_table[c].flags & QV_FLAG_COLUMN)) &&
-                (row[c].value.isException() || beyondColumn(int(c), row[c].oid)))
-                return rows;
-        for (size_t c = 0; c < count; ++c)
-            last[c] = &row[c].oid;
-        ++rows;
-    }
-    ends = false;
-    return rows;
 }
 
 int CSnmpClass::IsEndOfTable(CSnmpPdu* pdu) {
@@ -593,5 +569,7 @@ QString CSnmpClass::FormatValue(CSnmpVarBind* binding, CSnmpOid* entry) {
             m_strInstance = QString::fromLatin1(text, end - text);
         }
     }
+    if (binding->IsHole())
+        return {};
     return FormatSnmpValue(binding->Value(), rec ? rec->typeCode : 0, rec ? rec->valueText : nullptr);
 }

@@ -41,21 +41,24 @@
 // OID text is not a valid OID, SendSnmp sends nothing and returns 0; LastError() then says which
 // record and why.
 //
-// Record flags: bit 0x10 marks a table column. IsEndOfTable looks at the bindings of column
-// records (of all records when none is marked): it is true past the column, for any v2c
-// exception, for an answer with fewer bindings than the request carried, and for an answer
-// whose OIDs do not lie beyond those asked for (an agent that would make a walk loop). A walk
-// that ends so starts again from the records at its next get-next.
+// Record flags: bit 0x10 marks a table column (all records are columns when none is marked).
+// A get-next or GETBULK walk follows the row rules of qvsnmp/walk.h: the columns advance
+// together by row index, a cell a column lacks arrives as a hole (a binding with no value,
+// IsHole(), formatted as an empty text, its OID the column's with the row's index), a column
+// past its end gives holes from then on and is no longer asked, and the walk ends when every
+// column has ended. A get-next answer then holds one binding per record: one row. IsEndOfTable
+// is true when the answer holds no row: every column has ended, the answer was short, an OID
+// did not increase within its column, or it carried an error status. A walk that ends so (or
+// whose request failed) starts again from the records at its next get-next.
 //
-// A GETBULK answer is read as rows of one binding per record, in record order. BulkRows() is
-// the number of leading complete rows that continue the walk by the same rules, each row's
-// OIDs beyond the row before; IsEndOfTable is true when the walk ends with this answer (a row
-// past a column or with an exception, an OID not increasing, not one whole row): its BulkRows()
-// rows are still the table's. A last row cut short by the agent's message size is left for the
-// next GETBULK, which continues from the last whole row.
+// A GETBULK answer is handed on as rows of one binding per record, in record order: BulkRows()
+// of them, as many as the answer decides (a row is decided once every column that has not ended
+// answered at or beyond its index). IsEndOfTable is true when the walk ends with this answer;
+// its BulkRows() rows are still the table's. The next GETBULK continues from the last row.
 #pragma once
 
 #include "qvsnmp/ber.h"
+#include "qvsnmp/walk.h"
 
 #include <QList>
 #include <QObject>
@@ -132,18 +135,22 @@ private:
 
 class QVSNMP_EXPORT CSnmpVarBind {
 public:
-    explicit CSnmpVarBind(ber::VarBind vb) : m_vb(std::move(vb)) {}
+    explicit CSnmpVarBind(ber::VarBind vb, bool hole = false) : m_vb(std::move(vb)), m_hole(hole) {}
     QString OidText() const { return QString::fromStdString(ber::oidToString(m_vb.oid)); }
     const ber::Oid& Oid() const { return m_vb.oid; }
     const ber::Value& Value() const { return m_vb.value; }
+    // A cell the agent's table lacks, within a walk's row: no value at all.
+    bool IsHole() const { return m_hole; }
 
 private:
     ber::VarBind m_vb;
+    bool m_hole;
 };
 
 class QVSNMP_EXPORT CSnmpPdu {
 public:
-    explicit CSnmpPdu(ber::Pdu pdu);
+    // holes, when not empty, marks each binding that is a hole.
+    explicit CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes = {});
     ~CSnmpPdu();
     CSnmpPdu(const CSnmpPdu&) = delete;
     CSnmpPdu& operator=(const CSnmpPdu&) = delete;
@@ -153,7 +160,7 @@ public:
     quint32 ErrorIndex() const { return quint32(m_errorIndex); }
     const QList<CSnmpVarBind*>& VarBinds() const { return m_bindings; }
     // Why a get-next or GETBULK answer cannot continue a walk (IsEndOfTable is then true).
-    enum class WalkStop { None, Short, NotIncreasing };
+    using WalkStop = qvsnmp::WalkStop;
     WalkStop Stop() const { return m_stop; }
     // An answer to GETBULK: how many rows of it belong to the walk (see above); 0 otherwise.
     int BulkRows() const { return m_bulkRows; }
@@ -173,7 +180,7 @@ private:
 
 class QVSNMP_EXPORT CSnmpMsg {
 public:
-    explicit CSnmpMsg(ber::Pdu pdu) : m_pdu(std::move(pdu)) {}
+    explicit CSnmpMsg(ber::Pdu pdu, const std::vector<char>& holes = {}) : m_pdu(std::move(pdu), holes) {}
     CSnmpPdu* GetPdu() { return &m_pdu; }
     // The receiver of a status-0 message calls this once, when it is done with it.
     void Release() { delete this; }
@@ -245,10 +252,11 @@ private:
     // The length of record index's OID when oid starts with it, else -1.
     int matchRecord(int index, const ber::Oid& oid) const;
     bool beyondColumn(int index, const ber::Oid& oid) const;
-    // The rows of a GETBULK answer that continue the walk from asked; ends with why not.
-    int bulkRows(const std::vector<ber::Oid>& asked, const ber::Pdu& pdu, bool& ends,
-                 CSnmpPdu::WalkStop& stop) const;
-    void accepted(unsigned short pduType, const ber::Pdu& pdu, bool walkEnds, int bulkRows = 0);
+    // The records as a walk sees them, parsed again only when their texts change; null (with
+    // *why) when one is no OID.
+    std::shared_ptr<const std::vector<qvsnmp::WalkRecord>> walkRecords(QString* why) const;
+    // Where the walk goes on after an answer (or a failure: an empty cursor, start over).
+    void walkGoesOn(qvsnmp::WalkCursor cursor);
 
     QPointer<QObject> m_owner;
     QList<CSnmpOid*> m_oids;

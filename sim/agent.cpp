@@ -357,6 +357,8 @@ std::string Agent::command(const std::string& line) {
         return flag(m_opt.faults.wrongId);
     if (verb == "stuck")
         return flag(m_opt.faults.stuck);
+    if (verb == "serial")
+        return flag(m_opt.faults.serial);
     if (verb == "delay")
         return number(m_opt.faults.delayMs, 0, kMaxDelayMs, "milliseconds");
     if (verb == "error")
@@ -424,7 +426,10 @@ void Agent::queue(const std::vector<uint8_t>& bytes, const sockaddr_storage& to,
     // A busy agent drops what it cannot hold, rather than hold it without end.
     if (m_delayed.size() >= kMaxDelayed || m_delayedBytes + bytes.size() > kMaxDelayedBytes)
         return;
-    m_delayed.push_back({nowMs() + uint64_t(m_opt.faults.delayMs), bytes, to, toLen});
+    uint64_t start = nowMs();
+    if (m_opt.faults.serial && !m_delayed.empty())
+        start = std::max(start, m_delayed.back().dueMs);
+    m_delayed.push_back({start + uint64_t(m_opt.faults.delayMs), bytes, to, toLen});
     m_delayedBytes += bytes.size();
 }
 

@@ -25,6 +25,8 @@ struct Faults {
     bool wrongId = false;   // answer with a request id one higher
     int truncate = -1;      // answer with at most this many bindings (-1: all)
     bool stuck = false;     // get-next answers the asked instance itself: OIDs that never increase
+    bool serial = false;    // with a delay, one request at a time, as a busy device works: each
+                            // answer goes out the delay after the one before it
 };
 
 inline constexpr int kMaxDelayMs = 600000;

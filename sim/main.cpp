@@ -37,11 +37,14 @@ void usage() {
         "  --drop               answer nothing\n"
         "  --delay MS           answer MS milliseconds late (0 to 600000); past 1024 answers\n"
         "                       or 4 MiB waiting, further ones are dropped\n"
+        "  --serial             with --delay, one request at a time: each answer goes out\n"
+        "                       MS after the one before it, as a busy device answers\n"
         "  --error N            answer every request with error status N (0 to 2147483647)\n"
         "  --wrong-id           answer with a wrong request id\n"
         "  --commands           read commands on standard input, end at its end:\n"
         "                       drop 0|1, delay MS, error N, wrongid 0|1, truncate N,\n"
-        "                       stuck 0|1 (get-next answers the asked instance), faults,\n"
+        "                       stuck 0|1 (get-next answers the asked instance), serial 0|1,\n"
+        "                       faults,\n"
         "                       link IFINDEX up|down, put OID TYPE VALUE (TYPE i, u or g,\n"
         "                       c, t, s, x hex, o, a; a value that does not fit is refused),\n"
         "                       del OID, delbelow OID, served, waiting (answers held\n"
@@ -151,6 +154,8 @@ int main(int argc, char** argv) {
             chassis.seed = uint32_t(number(0, UINT32_MAX));
         else if (a == "--rmon-probes")
             rmon.probes = int(number(0, 65535));
+        else if (a == "--serial")
+            agent.faults.serial = true;
         else if (a == "--drop")
             agent.faults.drop = true;
         else if (a == "--delay")

@@ -290,9 +290,10 @@ int main(int argc, char** argv) {
             rows += pdu->BulkRows();
         else if (usable > 0)
             ++rows;
-        if (!quiet)
+        if (!quiet) // a hole is a cell the agent lacks: nothing to print, as snmpwalk of its column
             for (qsizetype k = 0; k < usable; ++k)
-                print(binds[k], entries[k % count]);
+                if (!binds[k]->IsHole())
+                    print(binds[k], entries[k % count]);
         if (!walking) {
             msg->Release();
             return finish(0);

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <thread>
 
 namespace {
@@ -479,25 +480,32 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<bool>("ends");
         QTest::addColumn<int>("stop");
-        QTest::newRow("three whole rows") << "++ ++ ++" << 3 << false << 0;
-        QTest::newRow("last row cut short") << "++ ++ +" << 2 << false << 0;
-        QTest::newRow("less than a row") << "+" << 0 << true << int(CSnmpPdu::WalkStop::Short);
-        QTest::newRow("past a column") << "++ +x ++" << 1 << true << 0;
-        QTest::newRow("end of the tree") << "++ !+" << 1 << true << 0;
-        QTest::newRow("not increasing") << "++ +=" << 1 << true << int(CSnmpPdu::WalkStop::NotIncreasing);
-        QTest::newRow("error status") << "E" << 0 << true << 0;
+        QTest::addColumn<QString>("next"); // what the next GETBULK asks, after 1.3.6.1.2.1.2.2.1
+        const QString start = "2 5";
+        QTest::newRow("three whole rows") << "++ ++ ++" << 3 << false << 0 << "2.3 5.3";
+        QTest::newRow("last row cut short") << "++ ++ +" << 2 << false << 0 << "2.2 5.2";
+        QTest::newRow("less than a row") << "+" << 0 << true << int(CSnmpPdu::WalkStop::Short) << start;
+        // a column that ends gives holes and is no longer asked; the walk ends with the last
+        QTest::newRow("past a column") << "++ +x ++" << 3 << false << 0 << "2.3";
+        QTest::newRow("end of the tree") << "++ !+" << 2 << false << 0 << "5.2";
+        QTest::newRow("both columns end") << "++ xx" << 1 << true << 0 << start;
+        QTest::newRow("not increasing") << "++ +=" << 1 << true << int(CSnmpPdu::WalkStop::NotIncreasing) << start;
+        QTest::newRow("error status") << "E" << 0 << true << 0 << start;
     }
     void bulkAnswersThatStopTheWalk() {
         QFETCH(QString, answer);
         QFETCH(int, rows);
         QFETCH(bool, ends);
         QFETCH(int, stop);
+        QFETCH(QString, next);
         QList<ber::Message> asked;
         QMutex lock;
         ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
             {
                 QMutexLocker l(&lock);
                 asked.append(req);
+                if (asked.size() > 1)
+                    return; // only the first answer is scripted
             }
             ber::Message r = req;
             r.pdu.type = ber::Response;
@@ -540,12 +548,98 @@ private slots:
 
         // The next GETBULK continues from the last whole row, or starts again after the end.
         QVERIFY(m_session->SendSnmp(SNMP_PDU_GETBULK));
-        QTRY_COMPARE(m_got.size(), 2);
+        QTRY_COMPARE(asked.size(), 2);
         QMutexLocker l(&lock);
-        const ber::Oid next = asked[1].pdu.bindings[0].oid;
-        const ber::Oid expected = ends || rows == 0 ? ber::Oid{1, 3, 6, 1, 2, 1, 2, 2, 1, 2}
-                                                    : ber::Oid{1, 3, 6, 1, 2, 1, 2, 2, 1, 2, uint32_t(rows)};
-        QCOMPARE(QString::fromStdString(ber::oidToString(next)), QString::fromStdString(ber::oidToString(expected)));
+        QStringList nextAsked;
+        for (const ber::VarBind& vb : asked[1].pdu.bindings)
+            nextAsked << QString::fromStdString(ber::oidToString(vb.oid)).mid(QString("1.3.6.1.2.1.2.2.1.").size());
+        QCOMPARE(nextAsked.join(' '), next);
+    }
+
+    // Sparse tables as real agents have them: every walk, get-next or GETBULK of any size,
+    // lists every row once with each cell under its own row and a hole where the agent has no
+    // cell, and a get-next walk costs one request a row and one for the end.
+    void sparseTableRows_data() {
+        QTest::addColumn<QStringList>("columns"); // per column, per row index: x a cell, . none
+        QTest::newRow("whole") << QStringList{"xxxxx", "xxxxx", "xxxxx"};
+        QTest::newRow("a missing column") << QStringList{"xxxxx", ".....", "xxxxx"};
+        QTest::newRow("a hole in the middle") << QStringList{"xxxxx", "xx.xx", "xxxxx"};
+        QTest::newRow("first and last cell missing") << QStringList{".xxx.", "xxxxx", "xxxxx"};
+        QTest::newRow("a column that ends early") << QStringList{"xxxxx", "xx...", "xxxxx"};
+        QTest::newRow("a column that starts late") << QStringList{"xxxxx", "...xx", "xxxxx"};
+        QTest::newRow("rows only one column has") << QStringList{"x...x", ".x.x.", "..x.."};
+        QTest::newRow("only the last column") << QStringList{".....", ".....", "x.x.x"};
+        QTest::newRow("no rows") << QStringList{".....", ".....", "....."};
+    }
+    void sparseTableRows() {
+        QFETCH(QStringList, columns);
+        const std::vector<ber::Oid> indexes{{1}, {2}, {3, 4}, {10}, {10, 1, 7}};
+        std::map<ber::Oid, ber::Value> objects;
+        QStringList expected;
+        for (size_t r = 0; r < indexes.size(); ++r) {
+            QStringList cells;
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const bool present = columns[c][qsizetype(r)] == 'x';
+                const QString text = QString("c%1r%2").arg(c + 1).arg(r);
+                if (present) {
+                    ber::Oid oid{1, 3, 6, 1, 4, 1, 99, 1, 1, uint32_t(c + 1)};
+                    oid.insert(oid.end(), indexes[r].begin(), indexes[r].end());
+                    objects[oid] = ber::Value::makeOctets(text.toStdString());
+                }
+                cells << (present ? text : QString());
+            }
+            if (std::any_of(columns.begin(), columns.end(), [&](const QString& col) { return col[qsizetype(r)] == 'x'; }))
+                expected << cells.join('|');
+        }
+        objects[{1, 3, 6, 1, 4, 1, 99, 1, 1, 4, 1}] = ber::Value::makeInteger(4); // a column not walked
+        objects[{1, 3, 6, 1, 4, 1, 99, 2, 0}] = ber::Value::makeInteger(5);      // what follows the table
+        auto next = [&](const ber::Oid& oid) -> ber::VarBind {
+            auto it = objects.upper_bound(oid);
+            if (it == objects.end())
+                return {oid, ber::Value::exception(ber::EndOfMibView)};
+            return {it->first, it->second};
+        };
+        ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
+            ber::Message r = req;
+            r.pdu.type = ber::Response;
+            r.pdu.errorStatus = r.pdu.errorIndex = 0;
+            r.pdu.bindings.clear();
+            const int repetitions = req.pdu.type == ber::GetBulkRequest ? req.pdu.errorIndex : 1;
+            std::vector<ber::Oid> last;
+            for (const ber::VarBind& vb : req.pdu.bindings)
+                last.push_back(vb.oid);
+            for (int rep = 0; rep < repetitions; ++rep)
+                for (ber::Oid& oid : last) {
+                    r.pdu.bindings.push_back(next(oid));
+                    oid = r.pdu.bindings.back().oid;
+                }
+            a.send(r, from);
+        });
+        std::vector<_QvOidTable> t{rec("1.3.6.1.4.1.99.1.1.1", 4, 0x11), rec("1.3.6.1.4.1.99.1.1.2", 4, 0x11),
+                                   rec("1.3.6.1.4.1.99.1.1.3", 4, 0x11)};
+        for (int repetitions : {0, 1, 2, 3, 50}) {
+            const unsigned short kind = repetitions ? SNMP_PDU_GETBULK : SNMP_PDU_GETNEXT;
+            open(t, agent.port);
+            m_session->SetBulk(std::max(repetitions, 1));
+            m_got.clear();
+            QStringList rows;
+            const int before = agent.requests;
+            for (int requests = 0; requests < 20; ++requests) {
+                QVERIFY(m_session->SendSnmp(kind));
+                QVERIFY(waitForDeliveries(requests + 1));
+                const Delivery& d = m_got.last();
+                const qsizetype n = kind == SNMP_PDU_GETBULK ? d.bulkRows : (d.endOfTable ? 0 : 1);
+                for (qsizetype k = 0; k < n; ++k)
+                    rows << d.values.mid(k * 3, 3).join('|');
+                if (d.endOfTable)
+                    break;
+            }
+            QVERIFY2(m_got.last().endOfTable, "the walk ended");
+            QCOMPARE(m_got.last().stop, CSnmpPdu::WalkStop::None);
+            QCOMPARE(rows, expected);
+            if (kind == SNMP_PDU_GETNEXT)
+                QCOMPARE(agent.requests - before, int(expected.size()) + 1);
+        }
     }
 
     void bulkNeedsV2c() {

@@ -1,0 +1,173 @@
+#include "qvsnmp/walk.h"
+
+#include <algorithm>
+#include <compare>
+
+namespace qvsnmp {
+
+namespace {
+
+// One binding position of a request, and what the answer brought for it.
+struct Track {
+    int record = 0;
+    bool column = true;
+    size_t prefix = 0;  // length of the record's OID: what follows is the row index
+    size_t count = 0;   // usable answers, in repetition order
+    size_t head = 0;    // the first not yet taken into a row
+    bool ended = false; // after its usable answers the column has ended
+};
+
+bool insideColumn(const ber::Oid& oid, const ber::Oid& column) {
+    return oid.size() > column.size() && ber::oidStartsWith(oid, column);
+}
+
+std::strong_ordering compareIndex(const ber::Oid& a, size_t pa, const ber::Oid& b, size_t pb) {
+    return std::lexicographical_compare_three_way(a.begin() + std::ptrdiff_t(pa), a.end(),
+                                                  b.begin() + std::ptrdiff_t(pb), b.end());
+}
+
+} // namespace
+
+WalkRequest nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& cursor) {
+    WalkRequest request;
+    const bool resume = cursor.next.size() == records.size() && cursor.ended.size() == records.size();
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (resume && cursor.ended[i])
+            continue;
+        request.records.push_back(int(i));
+        request.oids.push_back(resume ? cursor.next[i] : records[i].oid);
+    }
+    return request;
+}
+
+WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
+                        const WalkRequest& request, const ber::Pdu& answer, bool bulk) {
+    WalkRows out;
+    const size_t n = request.records.size();
+    if (answer.errorStatus != 0 || n == 0)
+        return out;
+    if (answer.bindings.size() < n) {
+        out.stop = WalkStop::Short;
+        return out;
+    }
+    const size_t repetitions = bulk ? answer.bindings.size() / n : 1;
+    auto entry = [&](size_t track, size_t repetition) -> const ber::VarBind& {
+        return answer.bindings[repetition * n + track];
+    };
+    const bool anyColumn = std::any_of(records.begin(), records.end(),
+                                       [](const WalkRecord& r) { return r.column; });
+    std::vector<Track> tracks(n);
+    std::vector<int> trackOf(records.size(), -1);
+    for (size_t j = 0; j < n; ++j) {
+        Track& t = tracks[j];
+        t.record = request.records[j];
+        trackOf[size_t(t.record)] = int(j);
+        const WalkRecord& rec = records[size_t(t.record)];
+        t.column = !anyColumn || rec.column;
+        t.prefix = rec.oid.size();
+        const ber::Oid* last = &request.oids[j];
+        for (; t.count < repetitions; ++t.count) {
+            const ber::VarBind& vb = entry(j, t.count);
+            if (!vb.value.isException() && !(*last < vb.oid)) {
+                out.stop = WalkStop::NotIncreasing;
+                break;
+            }
+            if (t.column && (vb.value.isException() || !insideColumn(vb.oid, rec.oid))) {
+                t.ended = true;
+                break;
+            }
+            last = &vb.oid;
+        }
+    }
+    const bool resumed = cursor.ended.size() == records.size();
+    auto endedBefore = [&](size_t record) { return resumed && cursor.ended[record]; };
+
+    // Rows, smallest index first, for as long as every live column has answered far enough.
+    const ber::VarBind* lastRow = nullptr; // the binding that gave the last row its index
+    size_t lastRowPrefix = 0;
+    for (;;) {
+        const Track* least = nullptr;
+        bool undecided = false;
+        for (const Track& t : tracks) {
+            if (!t.column)
+                continue;
+            if (t.head == t.count) {
+                undecided = undecided || !t.ended;
+                continue;
+            }
+            const ber::VarBind& vb = entry(size_t(&t - tracks.data()), t.head);
+            if (!least || compareIndex(vb.oid, t.prefix, entry(size_t(least - tracks.data()), least->head).oid,
+                                       least->prefix) < 0)
+                least = &t;
+        }
+        if (undecided || !least || (!bulk && out.rows == 1))
+            break;
+        const ber::VarBind& index = entry(size_t(least - tracks.data()), least->head);
+        const size_t indexPrefix = least->prefix;
+        for (size_t i = 0; i < records.size(); ++i) {
+            const int j = trackOf[i];
+            Track* t = j < 0 ? nullptr : &tracks[size_t(j)];
+            if (t && !t->column) {
+                // carried as it came (a first answer that did not increase stops the walk after this row)
+                out.bindings.push_back(entry(size_t(j), std::min(size_t(out.rows), std::max<size_t>(t->count, 1) - 1)));
+                out.holes.push_back(0);
+                continue;
+            }
+            if (t && t->head < t->count) {
+                const ber::VarBind& vb = entry(size_t(j), t->head);
+                if (compareIndex(vb.oid, t->prefix, index.oid, indexPrefix) == 0) {
+                    out.bindings.push_back(vb);
+                    out.holes.push_back(0);
+                    continue;
+                }
+            }
+            ber::VarBind hole;
+            hole.oid = records[i].oid;
+            hole.oid.insert(hole.oid.end(), index.oid.begin() + std::ptrdiff_t(indexPrefix), index.oid.end());
+            out.bindings.push_back(std::move(hole));
+            out.holes.push_back(1);
+        }
+        // Only now: the comparisons above read the heads of this row.
+        for (size_t i = 0; i < records.size(); ++i)
+            if (out.holes[out.holes.size() - records.size() + i] == 0 && trackOf[i] >= 0 &&
+                tracks[size_t(trackOf[i])].column)
+                ++tracks[size_t(trackOf[i])].head;
+        lastRow = &index;
+        lastRowPrefix = indexPrefix;
+        ++out.rows;
+    }
+
+    bool live = false;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const int j = trackOf[i];
+        const bool column = !anyColumn || records[i].column;
+        const bool ended = j < 0 ? endedBefore(i) : tracks[size_t(j)].column && tracks[size_t(j)].ended &&
+                                                        tracks[size_t(j)].head == tracks[size_t(j)].count;
+        live = live || (column && !ended);
+    }
+    out.ends = out.stop != WalkStop::None || !live || out.rows == 0;
+    if (out.ends)
+        return out;
+    out.cursor.next.resize(records.size());
+    out.cursor.ended.resize(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        const int j = trackOf[i];
+        if (j < 0) {
+            out.cursor.ended[i] = 1;
+            continue;
+        }
+        const Track& t = tracks[size_t(j)];
+        if (!t.column) {
+            out.cursor.next[i] = entry(size_t(j), std::min(size_t(out.rows - 1), t.count - 1)).oid;
+        } else if (t.ended && t.head == t.count) {
+            out.cursor.ended[i] = 1;
+        } else {
+            ber::Oid& next = out.cursor.next[i];
+            next = records[i].oid;
+            next.insert(next.end(), lastRow->oid.begin() + std::ptrdiff_t(lastRowPrefix), lastRow->oid.end());
+        }
+    }
+    return out;
+}
+
+} // namespace qvsnmp
