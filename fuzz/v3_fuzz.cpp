@@ -43,12 +43,16 @@ sim::Agent& agent() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const auto aes = usm::localizedKeys(user("aes", crypto::Auth::SHA1, crypto::Priv::AES128), kEngine);
-    static const auto des = usm::localizedKeys(user("des", crypto::Auth::MD5, crypto::Priv::DES), kEngine);
-    static v3::ManagerSession manager(user("aes", crypto::Auth::SHA1, crypto::Priv::AES128), "127.0.0.1:161");
+    static const auto aes =
+        usm::localizedKeys(user("aes", crypto::Auth::SHA1, crypto::Priv::AES128), kEngine);
+    static const auto des =
+        usm::localizedKeys(user("des", crypto::Auth::MD5, crypto::Priv::DES), kEngine);
+    static v3::ManagerSession manager(user("aes", crypto::Auth::SHA1, crypto::Priv::AES128),
+                                      "127.0.0.1:161");
 
     if (auto in = v3::parse(data, size)) {
-        for (const usm::Keys* keys : {static_cast<const usm::Keys*>(nullptr), aes.get(), des.get()}) {
+        for (const usm::Keys* keys :
+             {static_cast<const usm::Keys*>(nullptr), aes.get(), des.get()}) {
             v3::Incoming copy = *in;
             (void)v3::authenticate(copy, keys);
             (void)v3::open(copy, keys);
@@ -66,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (agent().handle(data, size, out) && v3::messageVersion(data, size) == v3::Version3) {
         auto request = v3::parse(data, size);
         auto answer = v3::parse(out.data(), out.size());
-        if (!request || !answer || answer->msg.msgId != request->msg.msgId || out.size() > ber::MaxMessage)
+        if (!request || !answer || answer->msg.msgId != request->msg.msgId ||
+            out.size() > ber::MaxMessage)
             std::abort();
     }
     return 0;

@@ -20,19 +20,16 @@ namespace crypto {
 // ---- Secret --------------------------------------------------------------------------------
 
 Secret::Secret(std::string_view bytes) : Secret(ofSize(bytes.size())) {
-    if (!bytes.empty())
-        std::memcpy(m_data, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(m_data, bytes.data(), bytes.size());
 }
 
 Secret Secret::ofSize(size_t size) {
     Secret s;
-    if (size == 0)
-        return s;
+    if (size == 0) return s;
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
     const size_t mapped = (size + page - 1) / page * page;
     void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED)
-        throw std::bad_alloc();
+    if (p == MAP_FAILED) throw std::bad_alloc();
 #ifdef MADV_DONTDUMP
     madvise(p, mapped, MADV_DONTDUMP);
 #endif
@@ -55,8 +52,7 @@ Secret& Secret::operator=(Secret other) noexcept {
 }
 
 Secret::~Secret() {
-    if (!m_data)
-        return;
+    if (!m_data) return;
     OPENSSL_cleanse(m_data, m_mapped);
     munlock(m_data, m_mapped);
     munmap(m_data, m_mapped);
@@ -68,13 +64,20 @@ namespace {
 
 const EVP_MD* digest(Auth auth) {
     switch (auth) {
-    case Auth::MD5: return EVP_md5();
-    case Auth::SHA1: return EVP_sha1();
-    case Auth::SHA224: return EVP_sha224();
-    case Auth::SHA256: return EVP_sha256();
-    case Auth::SHA384: return EVP_sha384();
-    case Auth::SHA512: return EVP_sha512();
-    case Auth::None: break;
+    case Auth::MD5:
+        return EVP_md5();
+    case Auth::SHA1:
+        return EVP_sha1();
+    case Auth::SHA224:
+        return EVP_sha224();
+    case Auth::SHA256:
+        return EVP_sha256();
+    case Auth::SHA384:
+        return EVP_sha384();
+    case Auth::SHA512:
+        return EVP_sha512();
+    case Auth::None:
+        break;
     }
     return nullptr;
 }
@@ -118,8 +121,7 @@ bool crypt(Priv priv, bool enc, const uint8_t* key, const uint8_t* iv, const uin
         cipher = EVP_aes_128_cfb128();
     else if (priv == Priv::DES && size % 8 == 0)
         cipher = des().cipher;
-    if (!cipher || size > size_t(INT32_MAX))
-        return false;
+    if (!cipher || size > size_t(INT32_MAX)) return false;
     std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> ctx(EVP_CIPHER_CTX_new());
     int n = 0, tail = 0;
     return ctx && EVP_CipherInit_ex(ctx.get(), cipher, nullptr, key, iv, enc ? 1 : 0) == 1 &&
@@ -138,12 +140,18 @@ size_t digestLength(Auth auth) {
 size_t macLength(Auth auth) {
     switch (auth) {
     case Auth::MD5:
-    case Auth::SHA1: return 12;
-    case Auth::SHA224: return 16;
-    case Auth::SHA256: return 24;
-    case Auth::SHA384: return 32;
-    case Auth::SHA512: return 48;
-    case Auth::None: break;
+    case Auth::SHA1:
+        return 12;
+    case Auth::SHA224:
+        return 16;
+    case Auth::SHA256:
+        return 24;
+    case Auth::SHA384:
+        return 32;
+    case Auth::SHA512:
+        return 48;
+    case Auth::None:
+        break;
     }
     return 0;
 }
@@ -161,13 +169,11 @@ const char* privName(Priv priv) {
 
 Secret passwordToKey(Auth auth, std::string_view passphrase) {
     const EVP_MD* md = digest(auth);
-    if (!md || passphrase.empty())
-        return {};
+    if (!md || passphrase.empty()) return {};
     constexpr size_t kTotal = 1048576;
     Secret block = Secret::ofSize(64);
     std::unique_ptr<EVP_MD_CTX, MdCtxFree> ctx(EVP_MD_CTX_new());
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1)
-        return {};
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1) return {};
     size_t index = 0;
     for (size_t done = 0; done < kTotal; done += 64) {
         for (size_t i = 0; i < 64; ++i)
@@ -176,23 +182,20 @@ Secret passwordToKey(Auth auth, std::string_view passphrase) {
     }
     Secret ku = Secret::ofSize(digestLength(auth));
     unsigned int len = 0;
-    if (EVP_DigestFinal_ex(ctx.get(), ku.data(), &len) != 1)
-        return {};
+    if (EVP_DigestFinal_ex(ctx.get(), ku.data(), &len) != 1) return {};
     return ku;
 }
 
 Secret localizeKey(Auth auth, const Secret& ku, std::string_view engineId) {
     const EVP_MD* md = digest(auth);
     std::unique_ptr<EVP_MD_CTX, MdCtxFree> ctx(EVP_MD_CTX_new());
-    if (!md || ku.empty() || !ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1)
-        return {};
+    if (!md || ku.empty() || !ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1) return {};
     EVP_DigestUpdate(ctx.get(), ku.data(), ku.size());
     EVP_DigestUpdate(ctx.get(), engineId.data(), engineId.size());
     EVP_DigestUpdate(ctx.get(), ku.data(), ku.size());
     Secret kul = Secret::ofSize(digestLength(auth));
     unsigned int len = 0;
-    if (EVP_DigestFinal_ex(ctx.get(), kul.data(), &len) != 1)
-        return {};
+    if (EVP_DigestFinal_ex(ctx.get(), kul.data(), &len) != 1) return {};
     return kul;
 }
 
@@ -205,8 +208,7 @@ bool hmac(Auth auth, const Secret& key, const uint8_t* data, size_t size, uint8_
 
 bool desAvailable(std::string* why) {
     const Des& d = des();
-    if (!d.cipher && why)
-        *why = d.why;
+    if (!d.cipher && why) *why = d.why;
     return d.cipher != nullptr;
 }
 

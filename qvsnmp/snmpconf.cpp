@@ -25,8 +25,7 @@ std::string_view trimmed(std::string_view s) {
 
 // A value in double quotes stands without them, so that blanks at its ends can be kept.
 std::string_view unquoted(std::string_view s) {
-    if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
-        return s.substr(1, s.size() - 2);
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
     return s;
 }
 
@@ -46,8 +45,7 @@ bool names(std::string_view block, const std::string& agent, uint16_t port, bool
 Status readFile(const std::string& path, crypto::Secret& text, std::string& why) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return Status::NoEntry;
+        if (errno == ENOENT || errno == ENOTDIR) return Status::NoEntry;
         why = path + ": " + std::strerror(errno);
         return Status::Refused;
     }
@@ -64,7 +62,8 @@ Status readFile(const std::string& path, crypto::Secret& text, std::string& why)
         std::snprintf(mode, sizeof mode, "%04o", unsigned(st.st_mode & 07777));
         why = path + ": permissions " + mode +
               " are too open: it holds passphrases and must be readable by its owner only "
-              "(chmod 600 " + path + ")";
+              "(chmod 600 " +
+              path + ")";
         status = Status::Refused;
     } else if (size_t(st.st_size) > kMaxFile) {
         why = path + ": larger than 1 MiB";
@@ -74,10 +73,8 @@ Status readFile(const std::string& path, crypto::Secret& text, std::string& why)
         size_t done = 0;
         while (done < text.size()) {
             const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
             done += size_t(n);
         }
         if (done != text.size()) {
@@ -93,21 +90,17 @@ Status readFile(const std::string& path, crypto::Secret& text, std::string& why)
 
 std::string defaultPath() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg)
-        return std::string(xdg) + "/talvex/snmp.conf";
+    if (xdg && *xdg) return std::string(xdg) + "/talvex/snmp.conf";
     const char* home = std::getenv("HOME");
-    if (home && *home)
-        return std::string(home) + "/.config/talvex/snmp.conf";
+    if (home && *home) return std::string(home) + "/.config/talvex/snmp.conf";
     return {};
 }
 
 Status lookup(const std::string& path, const std::string& agent, uint16_t port, Entry& entry,
               std::string& why) {
     crypto::Secret text;
-    if (path.empty())
-        return Status::NoEntry;
-    if (Status s = readFile(path, text, why); s != Status::Found)
-        return s;
+    if (path.empty()) return Status::NoEntry;
+    if (Status s = readFile(path, text, why); s != Status::Found) return s;
 
     // The first block that names the agent's port wins over the first that names the
     // address alone.
@@ -125,31 +118,28 @@ Status lookup(const std::string& path, const std::string& agent, uint16_t port, 
     size_t lineNo = 0;
     for (size_t pos = 0; pos < all.size();) {
         size_t end = all.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = all.size();
+        if (end == std::string_view::npos) end = all.size();
         const std::string_view line = trimmed(all.substr(pos, end - pos));
         pos = end + 1;
         ++lineNo;
-        if (line.empty() || line.front() == '#')
-            continue;
+        if (line.empty() || line.front() == '#') continue;
         const size_t gap = line.find_first_of(" \t");
         const std::string_view token = line.substr(0, gap);
-        const std::string_view value =
-            gap == std::string_view::npos ? std::string_view() : unquoted(trimmed(line.substr(gap)));
+        const std::string_view value = gap == std::string_view::npos
+                                           ? std::string_view()
+                                           : unquoted(trimmed(line.substr(gap)));
         auto bad = [&](const std::string& what) {
             why = path + ":" + std::to_string(lineNo) + ": " + what;
             return Status::Refused;
         };
         if (token == "agent") {
             close();
-            if (value.empty())
-                return bad("agent needs an address");
+            if (value.empty()) return bad("agent needs an address");
             inBlock = true;
             ours = names(value, agent, port, oursExact);
             continue;
         }
-        if (!inBlock)
-            return bad(std::string(token) + " before the first agent line");
+        if (!inBlock) return bad(std::string(token) + " before the first agent line");
         usm::User& u = current.user;
         if (token == "defVersion") {
             if (value == "3")
@@ -169,8 +159,7 @@ Status lookup(const std::string& path, const std::string& agent, uint16_t port, 
             if (!usm::parseAuth(value, u.auth))
                 return bad("defAuthType is MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512");
         } else if (token == "defPrivType") {
-            if (!usm::parsePriv(value, u.priv))
-                return bad("defPrivType is AES or DES");
+            if (!usm::parsePriv(value, u.priv)) return bad("defPrivType is AES or DES");
         } else if (token == "defAuthPassphrase") {
             u.authPassphrase = crypto::Secret(value);
         } else if (token == "defPrivPassphrase") {
@@ -182,10 +171,8 @@ Status lookup(const std::string& path, const std::string& agent, uint16_t port, 
         }
     }
     close();
-    if (!found)
-        return Status::NoEntry;
-    if (entry.version != 3)
-        return Status::Found;
+    if (!found) return Status::NoEntry;
+    if (entry.version != 3) return Status::Found;
     if (std::string problem = entry.user.check(); !problem.empty()) {
         why = path + ": agent " + agent + ": " + problem;
         return Status::Refused;

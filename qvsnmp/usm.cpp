@@ -13,8 +13,7 @@ namespace {
 std::string folded(std::string_view text) {
     std::string s;
     for (char c : text)
-        if (c != '-')
-            s.push_back(char(std::toupper(uint8_t(c))));
+        if (c != '-') s.push_back(char(std::toupper(uint8_t(c))));
     return s;
 }
 
@@ -40,8 +39,7 @@ std::vector<KuEntry> g_ku;
 // Ku of a passphrase, hashed once however many engines it is localised for.
 const crypto::Secret& ku(crypto::Auth auth, const crypto::Secret& passphrase) {
     for (const KuEntry& e : g_ku)
-        if (e.auth == auth && e.passphrase == passphrase)
-            return e.ku;
+        if (e.auth == auth && e.passphrase == passphrase) return e.ku;
     g_ku.push_back({auth, passphrase, crypto::passwordToKey(auth, passphrase.view())});
     return g_ku.back().ku;
 }
@@ -95,32 +93,23 @@ const char* levelName(Level level) {
 }
 
 std::string User::check() const {
-    if (name.empty())
-        return "no security name (user)";
-    if (name.size() > 32)
-        return "a security name has at most 32 characters";
-    if (level == Level::NoAuthNoPriv)
-        return {};
+    if (name.empty()) return "no security name (user)";
+    if (name.size() > 32) return "a security name has at most 32 characters";
+    if (level == Level::NoAuthNoPriv) return {};
     const std::string lvl = levelName(level);
-    if (auth == crypto::Auth::None)
-        return lvl + " needs an authentication protocol";
+    if (auth == crypto::Auth::None) return lvl + " needs an authentication protocol";
     if (authPassphrase.size() < 8)
         return "the authentication passphrase must have at least 8 characters";
-    if (level == Level::AuthNoPriv)
-        return {};
-    if (priv == crypto::Priv::None)
-        return lvl + " needs a privacy protocol";
-    if (privPassphrase.size() < 8)
-        return "the privacy passphrase must have at least 8 characters";
+    if (level == Level::AuthNoPriv) return {};
+    if (priv == crypto::Priv::None) return lvl + " needs a privacy protocol";
+    if (privPassphrase.size() < 8) return "the privacy passphrase must have at least 8 characters";
     std::string why;
-    if (priv == crypto::Priv::DES && !crypto::desAvailable(&why))
-        return why;
+    if (priv == crypto::Priv::DES && !crypto::desAvailable(&why)) return why;
     return {};
 }
 
 std::shared_ptr<const Keys> localizedKeys(const User& user, std::string_view engineId) {
-    if (user.level == Level::NoAuthNoPriv || user.auth == crypto::Auth::None)
-        return nullptr;
+    if (user.level == Level::NoAuthNoPriv || user.auth == crypto::Auth::None) return nullptr;
     const crypto::Priv priv = user.level == Level::AuthPriv ? user.priv : crypto::Priv::None;
     std::lock_guard lock(g_cacheMutex);
     for (const CacheEntry& e : g_cache)
@@ -133,10 +122,14 @@ std::shared_ptr<const Keys> localizedKeys(const User& user, std::string_view eng
     keys->priv = priv;
     keys->authKey = crypto::localizeKey(user.auth, ku(user.auth, user.authPassphrase), engineId);
     if (priv != crypto::Priv::None)
-        keys->privKey = crypto::localizeKey(user.auth, ku(user.auth, user.privPassphrase), engineId);
-    CacheEntry e{user.auth, priv, user.authPassphrase,
+        keys->privKey =
+            crypto::localizeKey(user.auth, ku(user.auth, user.privPassphrase), engineId);
+    CacheEntry e{user.auth,
+                 priv,
+                 user.authPassphrase,
                  priv == crypto::Priv::None ? crypto::Secret() : user.privPassphrase,
-                 std::string(engineId), keys};
+                 std::string(engineId),
+                 keys};
     g_cache.push_back(std::move(e));
     return keys;
 }

@@ -31,8 +31,7 @@ void putBE32(uint8_t* p, uint32_t v) {
 }
 
 // The IV of RFC 3826 (AES: boots, time, salt) or RFC 3414 8.1.1.1 (DES: pre-IV xor salt).
-void makeIv(const usm::Keys& keys, int32_t boots, int32_t time, const uint8_t* salt,
-            uint8_t* iv) {
+void makeIv(const usm::Keys& keys, int32_t boots, int32_t time, const uint8_t* salt, uint8_t* iv) {
     if (keys.priv == crypto::Priv::AES128) {
         putBE32(iv, uint32_t(boots));
         putBE32(iv + 4, uint32_t(time));
@@ -55,15 +54,29 @@ constexpr uint32_t kUsmStats[] = {1, 3, 6, 1, 6, 3, 15, 1, 1};
 ber::Oid reportOid(Error error) {
     ber::Oid oid(std::begin(kUsmStats), std::end(kUsmStats));
     switch (error) {
-    case Error::UnsupportedSecLevel: oid.push_back(1); break;
-    case Error::NotInTimeWindow: oid.push_back(2); break;
-    case Error::UnknownUserName: oid.push_back(3); break;
-    case Error::UnknownEngineId: oid.push_back(4); break;
-    case Error::WrongDigest: oid.push_back(5); break;
-    case Error::DecryptionError: oid.push_back(6); break;
-    case Error::UnknownContext: return {1, 3, 6, 1, 6, 3, 12, 1, 5, 0};
+    case Error::UnsupportedSecLevel:
+        oid.push_back(1);
+        break;
+    case Error::NotInTimeWindow:
+        oid.push_back(2);
+        break;
+    case Error::UnknownUserName:
+        oid.push_back(3);
+        break;
+    case Error::UnknownEngineId:
+        oid.push_back(4);
+        break;
+    case Error::WrongDigest:
+        oid.push_back(5);
+        break;
+    case Error::DecryptionError:
+        oid.push_back(6);
+        break;
+    case Error::UnknownContext:
+        return {1, 3, 6, 1, 6, 3, 12, 1, 5, 0};
     case Error::None:
-    case Error::Parse: return {};
+    case Error::Parse:
+        return {};
     }
     oid.push_back(0);
     return oid;
@@ -73,38 +86,44 @@ Error reportError(const ber::Oid& oid) {
     for (Error e : {Error::UnsupportedSecLevel, Error::NotInTimeWindow, Error::UnknownUserName,
                     Error::UnknownEngineId, Error::WrongDigest, Error::DecryptionError,
                     Error::UnknownContext})
-        if (oid == reportOid(e))
-            return e;
+        if (oid == reportOid(e)) return e;
     return Error::Parse;
 }
 
 std::string reason(Error error) {
     switch (error) {
-    case Error::None: return {};
-    case Error::Parse: return "the agent's message could not be read";
-    case Error::UnsupportedSecLevel: return "unsupported security level for this user";
-    case Error::NotInTimeWindow: return "not in time window: the agent's clock moved";
-    case Error::UnknownUserName: return "unknown user name";
-    case Error::UnknownEngineId: return "unknown engine id";
-    case Error::WrongDigest: return "authentication failed, check the passphrase";
-    case Error::DecryptionError: return "decryption error, check the privacy passphrase";
-    case Error::UnknownContext: return "unknown context";
+    case Error::None:
+        return {};
+    case Error::Parse:
+        return "the agent's message could not be read";
+    case Error::UnsupportedSecLevel:
+        return "unsupported security level for this user";
+    case Error::NotInTimeWindow:
+        return "not in time window: the agent's clock moved";
+    case Error::UnknownUserName:
+        return "unknown user name";
+    case Error::UnknownEngineId:
+        return "unknown engine id";
+    case Error::WrongDigest:
+        return "authentication failed, check the passphrase";
+    case Error::DecryptionError:
+        return "decryption error, check the privacy passphrase";
+    case Error::UnknownContext:
+        return "unknown context";
     }
     return {};
 }
 
 std::vector<uint8_t> encode(const Message& msg, const usm::Keys* keys, std::string* why) {
     auto fail = [&](const char* text) {
-        if (why)
-            *why = text;
+        if (why) *why = text;
         return std::vector<uint8_t>{};
     };
     const bool auth = msg.flags & FlagAuth;
     const bool priv = msg.flags & FlagPriv;
     if ((auth || priv) && (!keys || keys->auth == crypto::Auth::None || keys->authKey.empty()))
         return fail("no authentication key");
-    if (priv && (!auth || !privKeyFits(*keys)))
-        return fail("no privacy key");
+    if (priv && (!auth || !privKeyFits(*keys))) return fail("no privacy key");
 
     std::vector<uint8_t> scoped;
     scoped.reserve(64 + msg.pdu.bindings.size() * 32);
@@ -190,38 +209,31 @@ int32_t messageVersion(const uint8_t* data, size_t size) {
 
 std::optional<Incoming> parse(const uint8_t* data, size_t size, std::string* why) {
     try {
-        if (size > ber::MaxMessage)
-            throw ber::Fail{"message too large"};
+        if (size > ber::MaxMessage) throw ber::Fail{"message too large"};
         Incoming in;
         in.data = data;
         in.size = size;
         ber::Reader top{data, size, 0};
         ber::Reader msg = top.expect(ber::Sequence);
-        if (!top.atEnd())
-            throw ber::Fail{"trailing bytes after message"};
-        if (msg.int32() != Version3)
-            throw ber::Fail{"not an SNMPv3 message"};
+        if (!top.atEnd()) throw ber::Fail{"trailing bytes after message"};
+        if (msg.int32() != Version3) throw ber::Fail{"not an SNMPv3 message"};
         ber::Reader global = msg.expect(ber::Sequence);
         in.msg.msgId = global.int32();
         in.msg.maxSize = global.int32();
         const std::string flags = global.octets();
         const int32_t model = global.int32();
-        if (!global.atEnd())
-            throw ber::Fail{"trailing bytes in the header"};
+        if (!global.atEnd()) throw ber::Fail{"trailing bytes in the header"};
         if (in.msg.msgId < 0 || in.msg.maxSize < 484)
             throw ber::Fail{"message id or maximum size out of range"};
-        if (flags.size() != 1)
-            throw ber::Fail{"flags are not one octet"};
+        if (flags.size() != 1) throw ber::Fail{"flags are not one octet"};
         in.msg.flags = uint8_t(flags[0]);
         if ((in.msg.flags & FlagPriv) && !(in.msg.flags & FlagAuth))
             throw ber::Fail{"privacy without authentication"};
-        if (model != UsmSecurityModel)
-            throw ber::Fail{"security model is not USM"};
+        if (model != UsmSecurityModel) throw ber::Fail{"security model is not USM"};
 
         ber::Reader secOctets = msg.expect(ber::OctetString);
         ber::Reader sec = secOctets.expect(ber::Sequence);
-        if (!secOctets.atEnd())
-            throw ber::Fail{"trailing bytes after the security parameters"};
+        if (!secOctets.atEnd()) throw ber::Fail{"trailing bytes after the security parameters"};
         in.msg.engineId = sec.octets();
         in.msg.boots = sec.int32();
         in.msg.time = sec.int32();
@@ -230,8 +242,7 @@ std::optional<Incoming> parse(const uint8_t* data, size_t size, std::string* why
         in.authOffset = size_t(authParams.p - data);
         in.authParams.assign(reinterpret_cast<const char*>(authParams.p), authParams.n);
         in.privParams = sec.octets();
-        if (!sec.atEnd())
-            throw ber::Fail{"trailing bytes in the security parameters"};
+        if (!sec.atEnd()) throw ber::Fail{"trailing bytes in the security parameters"};
         if (in.msg.engineId.size() > 32 || in.msg.userName.size() > 32 || in.msg.boots < 0 ||
             in.msg.time < 0)
             throw ber::Fail{"security parameters out of range"};
@@ -239,8 +250,7 @@ std::optional<Incoming> parse(const uint8_t* data, size_t size, std::string* why
         const uint8_t* start = msg.p;
         uint8_t tag;
         ber::Reader payload = msg.element(tag);
-        if (!msg.atEnd())
-            throw ber::Fail{"trailing bytes after the scoped PDU"};
+        if (!msg.atEnd()) throw ber::Fail{"trailing bytes after the scoped PDU"};
         in.encrypted = tag == ber::OctetString;
         if (in.encrypted != bool(in.msg.flags & FlagPriv) ||
             (tag != ber::OctetString && tag != ber::Sequence))
@@ -251,15 +261,13 @@ std::optional<Incoming> parse(const uint8_t* data, size_t size, std::string* why
             in.payload = {reinterpret_cast<const char*>(start), size_t(msg.p - start)};
         return in;
     } catch (const ber::Fail& f) {
-        if (why)
-            *why = f.why;
+        if (why) *why = f.why;
         return std::nullopt;
     }
 }
 
 Error authenticate(const Incoming& in, const usm::Keys* keys) {
-    if (!(in.msg.flags & FlagAuth))
-        return Error::None;
+    if (!(in.msg.flags & FlagAuth)) return Error::None;
     if (!keys || keys->auth == crypto::Auth::None || keys->authKey.empty())
         return Error::UnsupportedSecLevel;
     const size_t macLen = crypto::macLength(keys->auth);
@@ -296,13 +304,11 @@ Error open(Incoming& in, const usm::Keys* keys) {
         ber::Reader top{p, n, 0};
         ber::Reader scoped = top.expect(ber::Sequence);
         // DES pads the scoped PDU to its block; what follows it is padding.
-        if (!priv && !top.atEnd())
-            throw ber::Fail{"trailing bytes after the scoped PDU"};
+        if (!priv && !top.atEnd()) throw ber::Fail{"trailing bytes after the scoped PDU"};
         in.msg.contextEngineId = scoped.octets();
         in.msg.contextName = scoped.octets();
         in.msg.pdu = scoped.pdu();
-        if (!scoped.atEnd())
-            throw ber::Fail{"trailing bytes after the PDU"};
+        if (!scoped.atEnd()) throw ber::Fail{"trailing bytes after the PDU"};
     } catch (const ber::Fail&) {
         return priv ? Error::DecryptionError : Error::Parse;
     }

@@ -67,9 +67,9 @@ struct Incoming {
     Message msg;
     std::string authParams;
     std::string privParams;
-    size_t authOffset = 0;     // where authParams' octets lie in the message
-    bool encrypted = false;    // msgData is an encrypted OCTET STRING
-    std::string_view payload;  // the scoped PDU's encoding, or the encrypted octets
+    size_t authOffset = 0;    // where authParams' octets lie in the message
+    bool encrypted = false;   // msgData is an encrypted OCTET STRING
+    std::string_view payload; // the scoped PDU's encoding, or the encrypted octets
     const uint8_t* data = nullptr;
     size_t size = 0;
 };

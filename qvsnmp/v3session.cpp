@@ -30,8 +30,7 @@ std::map<std::string, Engine> g_engines;
 bool knownEngine(const std::string& agent, Engine& out) {
     std::lock_guard lock(g_enginesMutex);
     auto it = g_engines.find(agent);
-    if (it == g_engines.end())
-        return false;
+    if (it == g_engines.end()) return false;
     out = it->second;
     return true;
 }
@@ -45,8 +44,7 @@ void learnEngine(const std::string& agent, const Message& m) {
 void advanceEngine(const std::string& agent, const Message& m) {
     std::lock_guard lock(g_enginesMutex);
     auto it = g_engines.find(agent);
-    if (it == g_engines.end() || it->second.id != m.engineId)
-        return;
+    if (it == g_engines.end() || it->second.id != m.engineId) return;
     Engine& e = it->second;
     if (m.boots > e.boots || (m.boots == e.boots && m.time > e.timeNow()))
         e = {m.engineId, m.boots, m.time, nowSeconds()};
@@ -54,9 +52,12 @@ void advanceEngine(const std::string& agent, const Message& m) {
 
 uint8_t levelFlags(usm::Level level) {
     switch (level) {
-    case usm::Level::AuthPriv: return FlagAuth | FlagPriv;
-    case usm::Level::AuthNoPriv: return FlagAuth;
-    case usm::Level::NoAuthNoPriv: break;
+    case usm::Level::AuthPriv:
+        return FlagAuth | FlagPriv;
+    case usm::Level::AuthNoPriv:
+        return FlagAuth;
+    case usm::Level::NoAuthNoPriv:
+        break;
     }
     return 0;
 }
@@ -76,8 +77,7 @@ std::vector<uint8_t> ManagerSession::encode(int32_t msgId, const ber::Pdu& pdu, 
     Pending& p = m_pending[msgId];
     p.pdu = pdu;
     std::vector<uint8_t> bytes = encodeLocked(msgId, p, why);
-    if (bytes.empty())
-        m_pending.erase(msgId);
+    if (bytes.empty()) m_pending.erase(msgId);
     return bytes;
 }
 
@@ -107,23 +107,23 @@ std::vector<uint8_t> ManagerSession::encodeLocked(int32_t msgId, Pending& p, std
 ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size) {
     Outcome out;
     std::optional<Incoming> in = parse(data, size);
-    if (!in)
-        return out;
+    if (!in) return out;
     std::lock_guard lock(m_mutex);
     auto it = m_pending.find(in->msg.msgId);
-    if (it == m_pending.end())
-        return out;
+    if (it == m_pending.end()) return out;
     Pending& p = it->second;
     out.msgId = in->msg.msgId;
     const bool authentic = in->msg.flags & FlagAuth;
+    // Only the engine discovered has keys here: a signed message from any other is not checked
+    // (and localises no keys for an engine id an agent could vary without end).
+    Engine engine;
+    if (authentic && (!knownEngine(m_agentKey, engine) || engine.id != in->msg.engineId))
+        return out;
     const auto keys = authentic ? usm::localizedKeys(m_user, in->msg.engineId) : nullptr;
-    if (authentic && authenticate(*in, keys.get()) != Error::None)
-        return out;
-    if (open(*in, keys.get()) != Error::None)
-        return out;
+    if (authentic && authenticate(*in, keys.get()) != Error::None) return out;
+    if (open(*in, keys.get()) != Error::None) return out;
     const ber::Pdu& pdu = in->msg.pdu;
-    if (authentic)
-        advanceEngine(m_agentKey, in->msg);
+    if (authentic) advanceEngine(m_agentKey, in->msg);
 
     auto fail = [&](std::string reason) {
         out.verdict = Verdict::Fail;
@@ -134,8 +134,7 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
     auto resend = [&] {
         std::string why;
         out.bytes = encodeLocked(in->msg.msgId, p, &why);
-        if (out.bytes.empty())
-            return fail(why);
+        if (out.bytes.empty()) return fail(why);
         out.verdict = Verdict::Resend;
         return out;
     };
@@ -144,8 +143,7 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
         const Error e = pdu.bindings.empty() ? Error::Parse : reportError(pdu.bindings[0].oid);
         if (e == Error::UnknownEngineId && (p.probe || !p.rediscovered)) {
             // the probe's answer, or an agent that came back with another engine id
-            if (in->msg.engineId.empty())
-                return fail("the agent's report names no engine id");
+            if (in->msg.engineId.empty()) return fail("the agent's report names no engine id");
             p.rediscovered = !p.probe;
             learnEngine(m_agentKey, in->msg);
             return resend();

@@ -58,9 +58,9 @@ public:
 private:
     struct Pending {
         ber::Pdu pdu;
-        bool probe = false;      // the bytes out are the discovery probe
+        bool probe = false; // the bytes out are the discovery probe
         bool rediscovered = false;
-        bool resynced = false;   // sent again once after notInTimeWindow
+        bool resynced = false; // sent again once after notInTimeWindow
     };
     std::vector<uint8_t> encodeLocked(int32_t msgId, Pending& p, std::string* why);
 

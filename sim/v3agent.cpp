@@ -29,13 +29,11 @@ int32_t Agent::engineTime() const {
 
 bool Agent::handleV3(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
     std::optional<v3::Incoming> in = v3::parse(data, size);
-    if (!in)
-        return false; // snmpInvalidMsgs: no answer
+    if (!in) return false; // snmpInvalidMsgs: no answer
     const v3::Message& req = in->msg;
     const Keyed* keyed = nullptr;
     for (const Keyed& k : m_keyed)
-        if (k.user->user.name == req.userName)
-            keyed = &k;
+        if (k.user->user.name == req.userName) keyed = &k;
 
     v3::Message resp;
     resp.msgId = req.msgId;
@@ -49,8 +47,7 @@ bool Agent::handleV3(const uint8_t* data, size_t size, std::vector<uint8_t>& out
     // A report says which check failed; it carries the counter of that failure, and is signed
     // only for a message out of the time window, as RFC 3414 asks.
     auto report = [&](v3::Error error) {
-        if (!(req.flags & v3::FlagReportable))
-            return false;
+        if (!(req.flags & v3::FlagReportable)) return false;
         uint32_t& counter = m_reported[size_t(error)];
         ++counter;
         resp.flags = error == v3::Error::NotInTimeWindow ? v3::FlagAuth : 0;
@@ -64,10 +61,8 @@ bool Agent::handleV3(const uint8_t* data, size_t size, std::vector<uint8_t>& out
         return !out.empty();
     };
 
-    if (req.engineId != m_opt.engineId)
-        return report(v3::Error::UnknownEngineId);
-    if (!keyed)
-        return report(v3::Error::UnknownUserName);
+    if (req.engineId != m_opt.engineId) return report(v3::Error::UnknownEngineId);
+    if (!keyed) return report(v3::Error::UnknownUserName);
     const usm::Level has = keyed->user->user.level;
     if (((req.flags & v3::FlagAuth) && has == usm::Level::NoAuthNoPriv) ||
         ((req.flags & v3::FlagPriv) && has != usm::Level::AuthPriv))
@@ -79,21 +74,18 @@ bool Agent::handleV3(const uint8_t* data, size_t size, std::vector<uint8_t>& out
         return report(v3::Error::NotInTimeWindow);
     // snmpd answers a scoped PDU it cannot decrypt with nothing: it has no request id to
     // report to, and the manager sees a time-out.
-    if (v3::open(*in, keyed->keys.get()) != v3::Error::None)
-        return false;
+    if (v3::open(*in, keyed->keys.get()) != v3::Error::None) return false;
     if (!req.contextName.empty() ||
         (!req.contextEngineId.empty() && req.contextEngineId != m_opt.engineId))
         return report(v3::Error::UnknownContext);
-    if (req.pdu.type == ber::Response || req.pdu.type == ber::Report)
-        return false;
+    if (req.pdu.type == ber::Response || req.pdu.type == ber::Report) return false;
 
     ber::Message asV2c;
     asV2c.version = ber::V2c;
     asV2c.community.assign(kV3Overhead, ' ');
     asV2c.pdu = std::move(in->msg.pdu);
     std::optional<ber::Pdu> pdu = respond(asV2c, keyed->user->write);
-    if (!pdu)
-        return false;
+    if (!pdu) return false;
     resp.flags = req.flags & (v3::FlagAuth | v3::FlagPriv);
     resp.contextEngineId = req.contextEngineId.empty() ? m_opt.engineId : req.contextEngineId;
     resp.contextName = req.contextName;

@@ -498,8 +498,8 @@ private slots:
         QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
         SetSnmpAgentPort(snmpd.port());
         g_strReadCommunity = QStringLiteral("public");
-        auto shown = [] {
-            QList<QStringList> seen;
+        // QTRY_* return from the function they are in: the lists come back through seen.
+        auto shown = [](QList<QStringList>& seen) {
             {
                 CSystemInfoDlg page;
                 QTRY_VERIFY_WITH_TIMEOUT(!ItemText(&page, 1304).isEmpty(), 5000);
@@ -509,11 +509,10 @@ private slots:
             page.show();
             QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy() && page.list()->topLevelItemCount() > 0, 5000);
             QTRY_VERIFY(!page.channel().busy());
-            for (QStringList row : rows(page.list()))
-                seen << row;
-            return seen;
+            seen << rows(page.list());
         };
-        const QList<QStringList> overV2c = shown();
+        QList<QStringList> overV2c, overV3;
+        shown(overV2c);
 
         QTemporaryDir xdg;
         QVERIFY(QDir(xdg.path()).mkpath("talvex"));
@@ -534,9 +533,9 @@ private slots:
         QVERIFY2(loaded, qPrintable(why));
         QVERIFY(g_snmpV3User);
         g_strReadCommunity = QStringLiteral("no community over v3");
-        const QList<QStringList> overV3 = shown();
+        shown(overV3);
         g_snmpV3User.reset();
-        QVERIFY(overV3.size() > 3);
+        QVERIFY(overV3.size() >= 3); // the system page's two lists and an interface at least
         QCOMPARE(overV3, overV2c);
     }
 

@@ -9,7 +9,8 @@ class TestSnmpConf : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    QString write(const QByteArray& text, QFile::Permissions perms = QFile::ReadOwner | QFile::WriteOwner) {
+    QString write(const QByteArray& text,
+                  QFile::Permissions perms = QFile::ReadOwner | QFile::WriteOwner) {
         const QString path = m_dir.filePath("snmp.conf");
         QFile f(path);
         f.remove();
@@ -31,10 +32,12 @@ class TestSnmpConf : public QObject {
 private slots:
     void defaultPath() {
         qputenv("XDG_CONFIG_HOME", "/tmp/xdg-test");
-        QCOMPARE(QString::fromStdString(snmpconf::defaultPath()), QStringLiteral("/tmp/xdg-test/talvex/snmp.conf"));
+        QCOMPARE(QString::fromStdString(snmpconf::defaultPath()),
+                 QStringLiteral("/tmp/xdg-test/talvex/snmp.conf"));
         qunsetenv("XDG_CONFIG_HOME");
         qputenv("HOME", "/home/ops");
-        QCOMPARE(QString::fromStdString(snmpconf::defaultPath()), QStringLiteral("/home/ops/.config/talvex/snmp.conf"));
+        QCOMPARE(QString::fromStdString(snmpconf::defaultPath()),
+                 QStringLiteral("/home/ops/.config/talvex/snmp.conf"));
     }
 
     void block() {
@@ -81,7 +84,8 @@ private slots:
     void olderVersion() {
         snmpconf::Entry e;
         QString why;
-        QCOMPARE(lookup(write("agent 127.0.0.1\n defVersion 2c\n"), 161, e, why), snmpconf::Status::Found);
+        QCOMPARE(lookup(write("agent 127.0.0.1\n defVersion 2c\n"), 161, e, why),
+                 snmpconf::Status::Found);
         QCOMPARE(e.version, 1);
     }
 
@@ -92,16 +96,18 @@ private slots:
         const int owner = int(QFile::ReadOwner | QFile::WriteOwner);
         QTest::newRow("readable by the group")
             << QByteArray("agent 127.0.0.1\n") << int(owner | QFile::ReadGroup)
-            << "permissions 0640 are too open: it holds passphrases and must be readable by its owner only";
+            << "permissions 0640 are too open: it holds passphrases and must be readable by its "
+               "owner only";
         QTest::newRow("readable by others")
             << QByteArray("agent 127.0.0.1\n") << int(owner | QFile::ReadOther)
             << "permissions 0604 are too open";
         QTest::newRow("unknown token") << QByteArray("agent 127.0.0.1\n defPassword x\n") << owner
                                        << "snmp.conf:2: unknown token defPassword";
-        QTest::newRow("token outside a block") << QByteArray("defSecurityName ops\n") << owner
-                                               << "snmp.conf:1: defSecurityName before the first agent line";
-        QTest::newRow("unknown protocol") << QByteArray("agent 127.0.0.1\n defAuthType SHA-1024\n") << owner
-                                          << "snmp.conf:2: defAuthType is MD5, SHA";
+        QTest::newRow("token outside a block")
+            << QByteArray("defSecurityName ops\n") << owner
+            << "snmp.conf:1: defSecurityName before the first agent line";
+        QTest::newRow("unknown protocol") << QByteArray("agent 127.0.0.1\n defAuthType SHA-1024\n")
+                                          << owner << "snmp.conf:2: defAuthType is MD5, SHA";
         QTest::newRow("level without its passphrase")
             << QByteArray("agent 127.0.0.1\n defSecurityName ops\n defSecurityLevel authPriv\n"
                           " defAuthType SHA\n defAuthPassphrase maplesyrup\n defPrivType AES\n")
@@ -117,7 +123,8 @@ private slots:
         QFETCH(QString, why);
         snmpconf::Entry e;
         QString got;
-        QCOMPARE(lookup(write(text, QFile::Permissions(perms)), 161, e, got), snmpconf::Status::Refused);
+        QCOMPARE(lookup(write(text, QFile::Permissions(perms)), 161, e, got),
+                 snmpconf::Status::Refused);
         QVERIFY2(got.contains(why), qPrintable(got));
     }
 

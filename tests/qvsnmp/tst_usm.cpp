@@ -69,7 +69,8 @@ private slots:
         const auto a = crypto::Auth(auth);
         crypto::Secret k = crypto::passwordToKey(a, "maplesyrup");
         QCOMPARE(QString::fromStdString(hex(k)), ku);
-        QCOMPARE(QString::fromStdString(hex(crypto::localizeKey(a, k, bytes("000000000000000000000002")))),
+        QCOMPARE(QString::fromStdString(
+                     hex(crypto::localizeKey(a, k, bytes("000000000000000000000002")))),
                  kul);
         usm::User u = user(a, crypto::Priv::None);
         auto keys = usm::localizedKeys(u, bytes("000000000000000000000002"));
@@ -129,18 +130,17 @@ private slots:
         QCOMPARE(in->msg.pdu.requestId, 99);
         QCOMPARE(in->msg.pdu.bindings.at(0).value.octets, std::string("chassis"));
         QCOMPARE(in->msg.contextEngineId, m.engineId);
-        if (!auth)
-            return;
+        if (!auth) return;
 
         // Any octet changed fails the digest.
         for (size_t i = 0; i < wire.size(); i += 7) {
             std::vector<uint8_t> bad = wire;
             bad[i] ^= 0x10;
             auto tampered = v3::parse(bad.data(), bad.size());
-            if (tampered)
-                QCOMPARE(v3::authenticate(*tampered, keys.get()), v3::Error::WrongDigest);
+            if (tampered) QCOMPARE(v3::authenticate(*tampered, keys.get()), v3::Error::WrongDigest);
         }
-        usm::User other = user(crypto::Auth(auth), crypto::Priv(priv), "maplesyrups", "pancakemixes");
+        usm::User other =
+            user(crypto::Auth(auth), crypto::Priv(priv), "maplesyrups", "pancakemixes");
         auto otherKeys = usm::localizedKeys(other, m.engineId);
         QCOMPARE(v3::authenticate(*v3::parse(wire.data(), wire.size()), otherKeys.get()),
                  v3::Error::WrongDigest);
@@ -177,8 +177,8 @@ private slots:
         // version 3, header {id 1, size 65507, flags, model}, USM parameters, scoped PDU
         auto message = [](const char* flags, const char* model, const char* data) {
             QByteArray body = QByteArray::fromHex("020103");
-            QByteArray header = QByteArray::fromHex("020101020300ffe3") + QByteArray::fromHex(flags) +
-                                QByteArray::fromHex(model);
+            QByteArray header = QByteArray::fromHex("020101020300ffe3") +
+                                QByteArray::fromHex(flags) + QByteArray::fromHex(model);
             body += char(0x30) + char(header.size()) + header;
             QByteArray usmParams = QByteArray::fromHex("3012040002010002010004046265727404000400");
             body += char(0x04) + char(usmParams.size()) + usmParams + QByteArray::fromHex(data);
@@ -191,7 +191,8 @@ private slots:
         QTest::newRow("two flag octets") << message("04020000", "020103", scoped);
         QTest::newRow("encrypted without the flag")
             << message("040100", "020103", "04080000000000000000");
-        QTest::newRow("v2c message") << QByteArray::fromHex("301902010104067075626c6963a00c020101020100020100300000");
+        QTest::newRow("v2c message")
+            << QByteArray::fromHex("301902010104067075626c6963a00c020101020100020100300000");
     }
     void refused() {
         QFETCH(QByteArray, wire);
@@ -204,8 +205,10 @@ private slots:
     void reports_data() {
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("oid");
-        QTest::newRow("unknown engine") << int(v3::Error::UnknownEngineId) << "1.3.6.1.6.3.15.1.1.4.0";
-        QTest::newRow("unknown user") << int(v3::Error::UnknownUserName) << "1.3.6.1.6.3.15.1.1.3.0";
+        QTest::newRow("unknown engine")
+            << int(v3::Error::UnknownEngineId) << "1.3.6.1.6.3.15.1.1.4.0";
+        QTest::newRow("unknown user")
+            << int(v3::Error::UnknownUserName) << "1.3.6.1.6.3.15.1.1.3.0";
         QTest::newRow("wrong digest") << int(v3::Error::WrongDigest) << "1.3.6.1.6.3.15.1.1.5.0";
         QTest::newRow("time window") << int(v3::Error::NotInTimeWindow) << "1.3.6.1.6.3.15.1.1.2.0";
         QTest::newRow("context") << int(v3::Error::UnknownContext) << "1.3.6.1.6.3.12.1.5.0";
@@ -235,8 +238,7 @@ private slots:
         QCOMPARE(QString::fromStdString(u.check()),
                  QStringLiteral("authNoPriv needs an authentication protocol"));
         std::string why;
-        if (!crypto::desAvailable(&why))
-            QVERIFY(why.find("legacy provider") != std::string::npos);
+        if (!crypto::desAvailable(&why)) QVERIFY(why.find("legacy provider") != std::string::npos);
     }
 };
 

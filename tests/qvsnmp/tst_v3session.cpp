@@ -1,8 +1,8 @@
 // SNMPv3 sessions of the library against talvex-sim's users: every level, walks, the time
 // window, the failures a person must be able to read, and answers that must not count.
-#include "tests/common/peers.h"
 #include "qvsnmp/qvsnmp.h"
 #include "qvsnmp/v3session.h"
+#include "tests/common/peers.h"
 
 #include <QTest>
 
@@ -49,18 +49,16 @@ public:
                                                QStringLiteral("orchid"), QStringLiteral("saffron"),
                                                int(m_table.size()), m_table.data(), QString());
         SetSnmpAgentPort(0);
-        if (u)
-            session->SetSecurity(*u);
+        if (u) session->SetSecurity(*u);
         session->SetSnmpCallback([this](unsigned short s, CSnmpMsg* msg) {
             status = s;
             ++answers;
-            if (!msg)
-                return;
+            if (!msg) return;
             CSnmpPdu* pdu = msg->GetPdu();
             ends = m_kind != SNMP_PDU_GET && m_kind != SNMP_PDU_SET && session->IsEndOfTable(pdu);
             const int n = pdu->BulkRows() ? pdu->BulkRows() * int(m_table.size())
-                          : ends         ? 0
-                                         : int(pdu->VarBinds().size());
+                          : ends          ? 0
+                                          : int(pdu->VarBinds().size());
             for (int i = 0; i < n; ++i)
                 values << session->FormatValue(pdu->VarBinds()[i],
                                                session->GetOidList()[i % m_table.size()]);
@@ -71,8 +69,7 @@ public:
     bool request(unsigned short kind, int timeoutMs = 5000) {
         const int before = answers;
         m_kind = kind;
-        if (!session->SendSnmp(kind))
-            return false;
+        if (!session->SendSnmp(kind)) return false;
         QElapsedTimer t;
         t.start();
         while (answers == before && t.elapsed() < timeoutMs)
@@ -108,10 +105,11 @@ class TestV3Session : public QObject {
 private slots:
     void initTestCase() {
         SetSnmpTimeout(2000);
-        m_sim = std::make_unique<SimProcess>(QStringList{
-            "--static", "--user", "ann", "--user", "bob SHA maplesyrup", "--user",
-            "cid SHA-512 maplesyrup AES pancakemix", "--rwuser", "dan MD5 maplesyrup DES pancakemix",
-            "--rwuser", "eve SHA-256 maplesyrup AES pancakemix"});
+        m_sim = std::make_unique<SimProcess>(
+            QStringList{"--static", "--user", "ann", "--user", "bob SHA maplesyrup", "--user",
+                        "cid SHA-512 maplesyrup AES pancakemix", "--rwuser",
+                        "dan MD5 maplesyrup DES pancakemix", "--rwuser",
+                        "eve SHA-256 maplesyrup AES pancakemix"});
         QVERIFY(m_sim->started());
     }
     void init() { v3::ManagerSession::forgetEngines(); }
@@ -122,14 +120,16 @@ private slots:
         QTest::addColumn<int>("auth");
         QTest::addColumn<int>("priv");
         QTest::newRow("noAuthNoPriv") << "ann" << int(usm::Level::NoAuthNoPriv) << 0 << 0;
-        QTest::newRow("authNoPriv SHA") << "bob" << int(usm::Level::AuthNoPriv) << int(crypto::Auth::SHA1) << 0;
-        QTest::newRow("authPriv SHA-512/AES") << "cid" << int(usm::Level::AuthPriv)
-                                              << int(crypto::Auth::SHA512) << int(crypto::Priv::AES128);
+        QTest::newRow("authNoPriv SHA")
+            << "bob" << int(usm::Level::AuthNoPriv) << int(crypto::Auth::SHA1) << 0;
+        QTest::newRow("authPriv SHA-512/AES")
+            << "cid" << int(usm::Level::AuthPriv) << int(crypto::Auth::SHA512)
+            << int(crypto::Priv::AES128);
         if (crypto::desAvailable())
             QTest::newRow("authPriv MD5/DES") << "dan" << int(usm::Level::AuthPriv)
                                               << int(crypto::Auth::MD5) << int(crypto::Priv::DES);
-        QTest::newRow("authNoPriv with keys for more") << "cid" << int(usm::Level::AuthNoPriv)
-                                                       << int(crypto::Auth::SHA512) << 0;
+        QTest::newRow("authNoPriv with keys for more")
+            << "cid" << int(usm::Level::AuthNoPriv) << int(crypto::Auth::SHA512) << 0;
     }
     void everyLevel() {
         QFETCH(QString, name);
@@ -137,8 +137,10 @@ private slots:
         QFETCH(int, auth);
         QFETCH(int, priv);
         const QByteArray n = name.toUtf8();
-        usm::User u = user(n.constData(), usm::Level(level), crypto::Auth(auth), crypto::Priv(priv));
-        Client c(m_sim->port(), &u, {record("1.3.6.1.2.1.1.5.0", 1), record("1.3.6.1.2.1.1.7.0", 1)});
+        usm::User u =
+            user(n.constData(), usm::Level(level), crypto::Auth(auth), crypto::Priv(priv));
+        Client c(m_sim->port(), &u,
+                 {record("1.3.6.1.2.1.1.5.0", 1), record("1.3.6.1.2.1.1.7.0", 1)});
         QVERIFY(c.request(SNMP_PDU_GET));
         QCOMPARE(c.status, SNMP_STATUS_OK);
         QCOMPARE(c.values, (QStringList{"talvex-sim", "78"}));
@@ -147,7 +149,8 @@ private slots:
     // A walk over authPriv finds what the same walk over v2c finds, by get-next and GETBULK.
     void walkAsV2c() {
         usm::User u = user("eve", usm::Level::AuthPriv, crypto::Auth::SHA256, crypto::Priv::AES128);
-        std::vector<_QvOidTable> columns{record("1.3.6.1.2.1.2.2.1.2", 0x11), record("1.3.6.1.2.1.2.2.1.7", 0x11)};
+        std::vector<_QvOidTable> columns{record("1.3.6.1.2.1.2.2.1.2", 0x11),
+                                         record("1.3.6.1.2.1.2.2.1.7", 0x11)};
         Client plain(m_sim->port(), nullptr, columns);
         const QStringList expected = plain.walk(SNMP_PDU_GETNEXT);
         QVERIFY(expected.size() >= 20);
@@ -197,16 +200,20 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("reason");
         const int authPriv = int(usm::Level::AuthPriv);
-        QTest::newRow("wrong passphrase") << "cid" << authPriv << "maplesyrupX" << ""
-                                          << int(SNMP_STATUS_REFUSED)
-                                          << "the agent reports authentication failed, check the passphrase";
-        QTest::newRow("unknown user") << "zed" << authPriv << "maplesyrup" << ""
-                                      << int(SNMP_STATUS_REFUSED) << "the agent reports unknown user name \"zed\"";
-        QTest::newRow("level the user lacks") << "bob" << authPriv << "maplesyrup" << ""
-                                              << int(SNMP_STATUS_REFUSED)
-                                              << "the agent reports unsupported security level for this user";
-        QTest::newRow("unknown context") << "cid" << authPriv << "maplesyrup" << "vlan7"
-                                         << int(SNMP_STATUS_REFUSED) << "the agent reports unknown context \"vlan7\"";
+        QTest::newRow("wrong passphrase")
+            << "cid" << authPriv << "maplesyrupX"
+            << "" << int(SNMP_STATUS_REFUSED)
+            << "the agent reports authentication failed, check the passphrase";
+        QTest::newRow("unknown user")
+            << "zed" << authPriv << "maplesyrup"
+            << "" << int(SNMP_STATUS_REFUSED) << "the agent reports unknown user name \"zed\"";
+        QTest::newRow("level the user lacks")
+            << "bob" << authPriv << "maplesyrup"
+            << "" << int(SNMP_STATUS_REFUSED)
+            << "the agent reports unsupported security level for this user";
+        QTest::newRow("unknown context")
+            << "cid" << authPriv << "maplesyrup"
+            << "vlan7" << int(SNMP_STATUS_REFUSED) << "the agent reports unknown context \"vlan7\"";
     }
     void failures() {
         QFETCH(QString, name);
@@ -216,8 +223,8 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, reason);
         const QByteArray n = name.toUtf8(), p = authPass.toUtf8();
-        usm::User u = user(n.constData(), usm::Level(level), crypto::Auth::SHA512, crypto::Priv::AES128,
-                           p.constData());
+        usm::User u = user(n.constData(), usm::Level(level), crypto::Auth::SHA512,
+                           crypto::Priv::AES128, p.constData());
         u.context = context.toStdString();
         Client c(m_sim->port(), &u, {record("1.3.6.1.2.1.1.5.0", 1)});
         QVERIFY(c.request(SNMP_PDU_GET));
@@ -243,14 +250,13 @@ private slots:
             uint8_t buf[65536];
             while (!stop) {
                 pollfd p{fd, POLLIN, 0};
-                if (::poll(&p, 1, 50) <= 0)
-                    continue;
+                if (::poll(&p, 1, 50) <= 0) continue;
                 sockaddr_in from{};
                 socklen_t fl = sizeof from;
-                ssize_t n = ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fl);
+                ssize_t n =
+                    ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fl);
                 auto in = n > 0 ? v3::parse(buf, size_t(n)) : std::nullopt;
-                if (!in)
-                    continue;
+                if (!in) continue;
                 v3::Message r;
                 r.msgId = in->msg.msgId;
                 r.engineId = std::string("\x80\x00\xE3\x65\x04scripted", 13);
@@ -264,7 +270,8 @@ private slots:
                                               ber::Value::makeUnsigned(ber::Counter32, 1)});
                 } else {
                     r.pdu.type = ber::Response;
-                    r.pdu.bindings.push_back({{1, 3, 6, 1, 2, 1, 1, 5, 0}, ber::Value::makeOctets("forged")});
+                    r.pdu.bindings.push_back(
+                        {{1, 3, 6, 1, 2, 1, 1, 5, 0}, ber::Value::makeOctets("forged")});
                     ++downgraded;
                 }
                 std::vector<uint8_t> out = v3::encode(r, nullptr);

@@ -10,16 +10,21 @@ namespace {
 const char* const kAuths[] = {"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"};
 
 // net-snmp's options for a user named after its protocols, with the test's passphrases.
-QStringList userArgs(const QString& auth, const QString& priv, const QString& authPass = "maplesyrup",
+QStringList userArgs(const QString& auth, const QString& priv,
+                     const QString& authPass = "maplesyrup",
                      const QString& privPass = "pancakemix") {
     QString name = auth.isEmpty() ? "plain" : auth + (priv.isEmpty() ? "" : "_" + priv);
     QStringList args{"-v3", "-u", name};
     if (auth.isEmpty())
-        return args << "-l" << "noAuthNoPriv";
+        return args << "-l"
+                    << "noAuthNoPriv";
     args << "-a" << auth << "-A" << authPass;
     if (priv.isEmpty())
-        return args << "-l" << "authNoPriv";
-    return args << "-l" << "authPriv" << "-x" << priv << "-X" << privPass;
+        return args << "-l"
+                    << "authNoPriv";
+    return args << "-l"
+                << "authPriv"
+                << "-x" << priv << "-X" << privPass;
 }
 
 QString agent(quint16 port) {
@@ -51,15 +56,19 @@ private slots:
         m_sim = std::make_unique<SimProcess>(options);
         QVERIFY(m_sim->started());
         // net-snmp does DES through the same library: where it cannot, neither can we
-        ToolRun probe = RunToolFull("snmpget", userArgs("MD5", "DES") << "-t" << "1" << "-r" << "1"
-                                                   << agent(m_sim->port()) << "1.3.6.1.2.1.1.5.0");
+        ToolRun probe = RunToolFull("snmpget", userArgs("MD5", "DES") << "-t"
+                                                                      << "1"
+                                                                      << "-r"
+                                                                      << "1" << agent(m_sim->port())
+                                                                      << "1.3.6.1.2.1.1.5.0");
         m_des = probe.status == 0;
     }
 
     void everyProtocolPair_data() {
         QTest::addColumn<QString>("auth");
         QTest::addColumn<QString>("priv");
-        QTest::newRow("noAuthNoPriv") << "" << "";
+        QTest::newRow("noAuthNoPriv") << ""
+                                      << "";
         for (const char* a : kAuths) {
             QTest::newRow(a) << a << "";
             QTest::newRow(QByteArray(a) + "/AES") << a << "AES";
@@ -69,13 +78,19 @@ private slots:
     void everyProtocolPair() {
         QFETCH(QString, auth);
         QFETCH(QString, priv);
-        if (priv == "DES" && !m_des)
-            QSKIP("net-snmp cannot use DES with the installed OpenSSL");
-        const QStringList args = userArgs(auth, priv) << "-t" << "1" << "-r" << "1" << "-On" << "-Oq";
-        ToolRun get = RunToolFull("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
+        if (priv == "DES" && !m_des) QSKIP("net-snmp cannot use DES with the installed OpenSSL");
+        const QStringList args = userArgs(auth, priv) << "-t"
+                                                      << "1"
+                                                      << "-r"
+                                                      << "1"
+                                                      << "-On"
+                                                      << "-Oq";
+        ToolRun get =
+            RunToolFull("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
         QCOMPARE(get.err, QString());
         QCOMPARE(get.out.trimmed(), QStringLiteral(".1.3.6.1.2.1.1.5.0 \"talvex-sim\""));
-        ToolRun walk = RunToolFull("snmpwalk", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.2.2.1.2"});
+        ToolRun walk = RunToolFull("snmpwalk",
+                                   args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.2.2.1.2"});
         QCOMPARE(walk.status, 0);
         QVERIFY2(walk.out.count('\n') >= 10, qPrintable(walk.out));
         QVERIFY(walk.out.startsWith(".1.3.6.1.2.1.2.2.1.2.1 "));
@@ -86,19 +101,21 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
         QTest::newRow("wrong authentication passphrase")
-            << userArgs("SHA", "AES", "maplesyrupX") << "Authentication failure (incorrect password, community or key)";
+            << userArgs("SHA", "AES", "maplesyrupX")
+            << "Authentication failure (incorrect password, community or key)";
         // snmpd cannot report what it cannot decrypt: there is no answer
         QTest::newRow("wrong privacy passphrase")
             << userArgs("SHA", "AES", "maplesyrup", "pancakemixX") << "Timeout: No Response from";
-        QTest::newRow("unknown user")
-            << (QStringList{"-v3", "-u", "nobody", "-l", "authNoPriv", "-a", "SHA", "-A", "maplesyrup"})
-            << "Unknown user name";
+        QTest::newRow("unknown user") << (QStringList{"-v3", "-u", "nobody", "-l", "authNoPriv",
+                                                      "-a", "SHA", "-A", "maplesyrup"})
+                                      << "Unknown user name";
         QTest::newRow("level the keys lack")
-            << (QStringList{"-v3", "-u", "SHA", "-l", "authPriv", "-a", "SHA", "-A", "maplesyrup", "-x",
-                            "AES", "-X", "pancakemix"})
+            << (QStringList{"-v3", "-u", "SHA", "-l", "authPriv", "-a", "SHA", "-A", "maplesyrup",
+                            "-x", "AES", "-X", "pancakemix"})
             << "Unsupported security level";
         QTest::newRow("wrong authentication protocol")
-            << (QStringList{"-v3", "-u", "SHA", "-l", "authNoPriv", "-a", "MD5", "-A", "maplesyrup"})
+            << (QStringList{"-v3", "-u", "SHA", "-l", "authNoPriv", "-a", "MD5", "-A",
+                            "maplesyrup"})
             << "Authentication failure (incorrect password, community or key)";
     }
     void sameReportsAsSnmpd() {
@@ -108,9 +125,14 @@ private slots:
                            "createUser SHA SHA maplesyrup\n"
                            "rouser SHA_AES authpriv\nrouser SHA auth\n");
         QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
-        args << "-t" << "1" << "-r" << "0";
-        ToolRun theirs = RunToolFull("snmpget", args + QStringList{agent(snmpd.port()), "1.3.6.1.2.1.1.5.0"});
-        ToolRun ours = RunToolFull("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
+        args << "-t"
+             << "1"
+             << "-r"
+             << "0";
+        ToolRun theirs =
+            RunToolFull("snmpget", args + QStringList{agent(snmpd.port()), "1.3.6.1.2.1.1.5.0"});
+        ToolRun ours =
+            RunToolFull("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
         const QString port = QStringLiteral(":%1").arg(snmpd.port());
         QVERIFY2(theirs.err.startsWith("snmpget: " + message) || theirs.err.startsWith(message),
                  qPrintable(theirs.err));
@@ -120,8 +142,14 @@ private slots:
     }
 
     void readOnlyUserCannotSet() {
-        ToolRun set = RunToolFull("snmpset", userArgs("SHA-256", "AES") << "-t" << "1" << "-r" << "1"
-                                                 << agent(m_sim->port()) << "1.3.6.1.2.1.1.4.0" << "s" << "x");
+        ToolRun set =
+            RunToolFull("snmpset", userArgs("SHA-256", "AES")
+                                       << "-t"
+                                       << "1"
+                                       << "-r"
+                                       << "1" << agent(m_sim->port()) << "1.3.6.1.2.1.1.4.0"
+                                       << "s"
+                                       << "x");
         QCOMPARE(set.status, 2);
         QVERIFY2(set.err.contains("Reason: noAccess"), qPrintable(set.err));
     }
@@ -129,15 +157,18 @@ private slots:
     void readWriteUserSets() {
         SimProcess sim({"--static", "--rwuser", "admin SHA-384 maplesyrup AES pancakemix"});
         QVERIFY(sim.started());
-        QStringList args{"-v3", "-u", "admin", "-l", "authPriv", "-a", "SHA-384", "-A", "maplesyrup",
-                         "-x", "AES", "-X", "pancakemix", "-t", "1", "-r", "1", "-On", "-Oq", agent(sim.port())};
-        ToolRun set = RunToolFull("snmpset", args + QStringList{"1.3.6.1.2.1.1.4.0", "s", "ops desk"});
+        QStringList args{"-v3", "-u",      "admin",      "-l",         "authPriv",
+                         "-a",  "SHA-384", "-A",         "maplesyrup", "-x",
+                         "AES", "-X",      "pancakemix", "-t",         "1",
+                         "-r",  "1",       "-On",        "-Oq",        agent(sim.port())};
+        ToolRun set =
+            RunToolFull("snmpset", args + QStringList{"1.3.6.1.2.1.1.4.0", "s", "ops desk"});
         QCOMPARE(set.err, QString());
         ToolRun get = RunToolFull("snmpget", args + QStringList{"1.3.6.1.2.1.1.4.0"});
         QCOMPARE(get.out.trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
         // its communities still work beside the users
-        ToolRun v2c = RunToolFull("snmpget", {"-v2c", "-c", "orchid", "-On", "-Oq", agent(sim.port()),
-                                              "1.3.6.1.2.1.1.4.0"});
+        ToolRun v2c = RunToolFull("snmpget", {"-v2c", "-c", "orchid", "-On", "-Oq",
+                                              agent(sim.port()), "1.3.6.1.2.1.1.4.0"});
         QCOMPARE(v2c.out.trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
     }
 };
