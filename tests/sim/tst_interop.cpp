@@ -2,7 +2,9 @@
 #include "tests/common/peers.h"
 #include "qvsnmp/ber.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QMap>
 #include <QThread>
@@ -762,6 +764,33 @@ private slots:
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, QString());
         QCOMPARE(run.err.section('\n', 0, 0) + '\n', message);
+    }
+
+    // talvex-walk takes the user from the credentials file when the command line names none,
+    // and refuses a file others may read before it sends anything.
+    void v3FromCredentialsFile() {
+        QVERIFY2(snmpdV3()->started(), qPrintable(snmpdV3()->error()));
+        QTemporaryDir xdg;
+        QVERIFY(QDir(xdg.path()).mkpath("talvex"));
+        QFile conf(xdg.filePath("talvex/snmp.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("agent 127.0.0.1:%1\n defSecurityName ro_SHA-384\n"
+                                  " defSecurityLevel authPriv\n defAuthType SHA-384\n"
+                                  " defAuthPassphrase maplesyrup\n defPrivType AES\n"
+                                  " defPrivPassphrase pancakemix\n")
+                       .arg(m_snmpdV3->port())
+                       .toUtf8());
+        conf.close();
+        QVERIFY(conf.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
+        ToolRun fromFile = walkV3({}, "get", {"1.3.6.1.2.1.1.5.0"});
+        QVERIFY(conf.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        ToolRun refused = walkV3({}, "get", {"1.3.6.1.2.1.1.5.0"});
+        qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY2(fromFile.status == 0, qPrintable(fromFile.err));
+        QVERIFY(fromFile.out.startsWith("1.3.6.1.2.1.1.5.0 = "));
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.contains("permissions 0640 are too open"), qPrintable(refused.err));
     }
 
     // An agent that answers a two-column get-next with one binding, or with the instance it was
