@@ -176,10 +176,11 @@ void ManagerSession::forget(int32_t msgId) {
 }
 
 std::string ManagerSession::timeoutReason() const {
+    // snmpd answers nothing to a request it cannot decrypt, nor for a context it lacks
+    std::string hint = "context";
     if (m_user.level == usm::Level::AuthPriv)
-        return "no answer from the agent (an agent answers nothing to a request it cannot "
-               "decrypt: check the privacy passphrase and protocol)";
-    return "no answer from the agent";
+        hint = "privacy passphrase and protocol, and the context";
+    return "no answer from the agent (check the " + hint + ")";
 }
 
 } // namespace v3

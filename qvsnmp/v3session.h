@@ -48,8 +48,9 @@ public:
     Outcome receive(const uint8_t* data, size_t size);
     // The request under msgId ended (answered, failed or timed out).
     void forget(int32_t msgId);
-    // What a time-out means at this session's level: "no answer", with the cause that is
-    // likely for SNMPv3 (snmpd answers nothing to a message it cannot decrypt).
+    // What a time-out means at this session's level: "no answer", with the causes that are
+    // likely for SNMPv3 (snmpd answers nothing to a message it cannot decrypt, nor for a
+    // context it does not have).
     std::string timeoutReason() const;
 
     // Forgets every agent's engine (tests).

@@ -75,9 +75,10 @@ bool Agent::handleV3(const uint8_t* data, size_t size, std::vector<uint8_t>& out
     // snmpd answers a scoped PDU it cannot decrypt with nothing: it has no request id to
     // report to, and the manager sees a time-out.
     if (v3::open(*in, keyed->keys.get()) != v3::Error::None) return false;
+    // Only the default context is served; snmpd too answers nothing for a context it lacks.
     if (!req.contextName.empty() ||
         (!req.contextEngineId.empty() && req.contextEngineId != m_opt.engineId))
-        return report(v3::Error::UnknownContext);
+        return false;
     if (req.pdu.type == ber::Response || req.pdu.type == ber::Report) return false;
 
     ber::Message asV2c;

@@ -113,6 +113,9 @@ private slots:
             << (QStringList{"-v3", "-u", "SHA", "-l", "authPriv", "-a", "SHA", "-A", "maplesyrup",
                             "-x", "AES", "-X", "pancakemix"})
             << "Unsupported security level";
+        QTest::newRow("unknown context") << (userArgs("SHA", "AES") << "-n"
+                                                                    << "vlan7")
+                                         << "Timeout: No Response from";
         QTest::newRow("wrong authentication protocol")
             << (QStringList{"-v3", "-u", "SHA", "-l", "authNoPriv", "-a", "MD5", "-A",
                             "maplesyrup"})
