@@ -13,6 +13,12 @@
 // address and port, carries the community of its request and a request id outstanding on this
 // session. Everything else is dropped.
 //
+// SetSecurity switches a session to SNMPv3 with the user-based security model (see
+// qvsnmp/v3session.h): the agent's engine is discovered once per agent for the process, a
+// response counts only when it answers an outstanding message id at the level asked and passes
+// its digest, and a report from the agent ends the request with SNMP_STATUS_REFUSED and a
+// reason in LastFailure(). The request id is the message id.
+//
 // Display texts of FormatValue, the module's display convention:
 //   INTEGER            the text of the record's value-text map for that value, else decimal
 //   OCTET STRING       the text itself when it is printable (UTF-8 without control characters
