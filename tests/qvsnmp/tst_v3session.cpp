@@ -192,6 +192,27 @@ private slots:
         QCOMPARE(m_sim->command("engine 1 0"), QStringLiteral("ok"));
     }
 
+    // An agent that came back with another engine id reports the one the session knew as
+    // unknown: the session learns the new one and sends the request again.
+    void agentWithNewEngine() {
+        const QStringList users{"--static", "--user", "bob SHA maplesyrup"};
+        auto first = std::make_unique<SimProcess>(users);
+        QVERIFY(first->started());
+        const quint16 port = first->port();
+        usm::User u = user("bob", usm::Level::AuthNoPriv, crypto::Auth::SHA1);
+        Client c(port, &u, {record("1.3.6.1.2.1.1.5.0", 1)});
+        QVERIFY(c.request(SNMP_PDU_GET));
+        QCOMPARE(c.status, SNMP_STATUS_OK);
+        first.reset();
+        SimProcess second(users + QStringList{"--port", QString::number(port), "--engine-id",
+                                              "8000e365047365636f6e64"});
+        QVERIFY(second.started());
+        c.values.clear();
+        QVERIFY(c.request(SNMP_PDU_GET));
+        QCOMPARE(c.status, SNMP_STATUS_OK);
+        QCOMPARE(c.values, QStringList{"talvex-sim"});
+    }
+
     void failures_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("level");
