@@ -2,7 +2,12 @@
 // count reaches the table's rows, against talvex-walk walking the same three columns of the
 // same simulator, run for run. Both wall time and the processor time each side spent (the
 // machine may be shared: processor time is what the module adds, wall time what the operator
-// waits). Usage: page-bench [ROWS [RUNS]] (10000, 3).
+// waits). Usage: page-bench [--delay MS] [ROWS [RUNS]] (10000, 3).
+//
+// With --delay the agent holds each answer MS milliseconds, as a distant one would: the page is
+// then timed against snmpbulkwalk -Cr50 of the same three columns and against talvex-walk's
+// get-next walk (one round trip a row, as the pages walked before they read ahead), each with
+// the requests the agent answered for it.
 #include "pages/forwardingtabledlg.h"
 #include "qvsnmp/qvsnmp.h"
 #include "snmp/params.h"
@@ -52,6 +57,22 @@ Figure walk(quint16 port, const QStringList& what, int rows) {
     return {m.captured(2).toDouble(), cpuMs(RUSAGE_CHILDREN) - before};
 }
 
+// An outside peer's walk of the whole table entry (the three columns), by wall time.
+Figure bulkWalk(quint16 port, int rows) {
+    QProcess walk;
+    QElapsedTimer clock;
+    clock.start();
+    walk.start(QStringLiteral("snmpbulkwalk"),
+               {"-v2c", "-c", "orchid", "-Cr50", "-t", "4", QStringLiteral("127.0.0.1:%1").arg(port),
+                "1.3.6.1.2.1.17.4.3.1"});
+    if (!walk.waitForFinished(300000) || walk.exitCode() != 0)
+        return {};
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    if (walk.readAllStandardOutput().count('\n') != 3 * rows)
+        return {};
+    return {ms, 0};
+}
+
 Figure page(int rows) {
     QElapsedTimer clock;
     const double before = cpuMs(RUSAGE_SELF);
@@ -62,7 +83,7 @@ Figure page(int rows) {
     QTimer wake; // so that a stalled walk is noticed
     wake.start(100);
     while (ItemText(&page, 1220) != done || page.channel().busy()) {
-        if (clock.elapsed() > 120000 ||
+        if (clock.elapsed() > 600000 ||
             (!page.channel().busy() && page.list()->topLevelItemCount() != rows))
             return {};
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -74,12 +95,17 @@ Figure page(int rows) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const int rows = argc > 1 ? std::atoi(argv[1]) : 10000;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    int arg = 1, delay = 0;
+    if (argc > 2 && QByteArray(argv[1]) == "--delay") {
+        delay = std::atoi(argv[2]);
+        arg = 3;
+    }
+    const int rows = argc > arg ? std::atoi(argv[arg]) : 10000;
+    const int runs = argc > arg + 1 ? std::atoi(argv[arg + 1]) : 3;
     SnmpInit(&app);
     SetSnmpTimeout(4000);
-    SimProcess sim(
-        {QStringLiteral("--static"), QStringLiteral("--fdb-rows"), QString::number(rows)});
+    SimProcess sim({QStringLiteral("--static"), QStringLiteral("--fdb-rows"), QString::number(rows),
+                    QStringLiteral("--delay"), QString::number(delay)});
     if (!sim.started()) {
         std::fprintf(stderr, "page-bench: talvex-sim did not start\n");
         return 1;
@@ -90,6 +116,32 @@ int main(int argc, char** argv) {
     g_strWriteCommunity = QStringLiteral("saffron");
     const QStringList columns{"walk", "1.3.6.1.2.1.17.4.3.1.1", "1.3.6.1.2.1.17.4.3.1.3",
                               "1.3.6.1.2.1.17.4.3.1.2"};
+    if (delay > 0) {
+        std::printf("forwarding page, %d rows of talvex-sim --static --fdb-rows %d --delay %d\n",
+                    rows, rows, delay);
+        auto served = [&] { return sim.command(QStringLiteral("served")).toInt(); };
+        for (int run = 1; run <= runs; ++run) {
+            int before = served();
+            const Figure p = page(rows);
+            const int pageRequests = served() - before;
+            before = served();
+            const Figure b = bulkWalk(sim.port(), rows);
+            const int bulkRequests = served() - before;
+            before = served();
+            const Figure w = walk(sim.port(), columns, rows);
+            const int walkRequests = served() - before;
+            if (p.wallMs < 0 || b.wallMs < 0 || w.wallMs < 0) {
+                std::fprintf(stderr, "page-bench: run %d: a walk fell short\n", run);
+                return 1;
+            }
+            std::printf("run %d: page %8.1f ms (%d requests) | snmpbulkwalk -Cr50 %8.1f ms (%d) | "
+                        "get-next walk %8.1f ms (%d) | page/snmpbulkwalk %.2f, get-next/page %.1f\n",
+                        run, p.wallMs, pageRequests, b.wallMs, bulkRequests, w.wallMs, walkRequests,
+                        p.wallMs / b.wallMs, w.wallMs / p.wallMs);
+            std::fflush(stdout);
+        }
+        return 0;
+    }
     std::printf(
         "forwarding page against talvex-walk, %d rows of talvex-sim --static --fdb-rows %d\n", rows,
         rows);

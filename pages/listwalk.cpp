@@ -132,8 +132,10 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     // With the proxied table the proxy record's text has no column.
     QStringList row = m_snmp.values.mid(0, m_table.count);
     QList<CSnmpOid*>& oids = m_snmp.session->GetOidList();
+    // A cell the agent lacks stays empty: a mapping would give it a word ("N", "other") that
+    // the device never said.
     for (qsizetype c = 0; c < row.size(); ++c)
-        if (m_mappings[c])
+        if (m_mappings[c] && !row[c].isEmpty())
             oids[c]->m_strValue = row[c] = m_mappings[c](row[c]);
     m_snmp.send(SNMP_PDU_GETNEXT);
     ++m_arrived;

@@ -126,7 +126,9 @@ void CPortStpDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
         return;
     }
     const QStringList& v = m_get.values;
-    if (v.size() < 3)
+    // A port lacking one of the three keeps the boxes as they were and is not loaded, so
+    // Apply writes nothing to it.
+    if (v.size() < 3 || !m_get.arrived(0) || !m_get.arrived(1) || !m_get.arrived(2))
         return;
     m_priority = v[0].toInt();
     m_pathCost = v[1].toInt();

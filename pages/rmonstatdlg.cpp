@@ -96,7 +96,7 @@ void CRmonStatDlg::setPortTitle(int port) {
 }
 
 void CRmonStatDlg::OnCountResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_count.takeResponse(status, msg) >= 1)
+    if (m_count.takeResponse(status, msg) >= 1 && m_count.arrived(0))
         m_interfaces = m_count.values[0].toInt();
 }
 

@@ -32,12 +32,15 @@ struct Edit {
     int id;
     int min, max;
     int StpBridgeValues::*value;
+    bool StpBridgeValues::*write;
+    int record; // in the read table
 };
 constexpr Edit kEdits[] = {
-    {kMaxAge, 600, 4000, &StpBridgeValues::maxAge},
-    {kPriority, 0, 65535, &StpBridgeValues::priority},
-    {kForwardDelay, 400, 3000, &StpBridgeValues::forwardDelay},
-    {kHelloTime, 100, 1000, &StpBridgeValues::helloTime},
+    {kMaxAge, 600, 4000, &StpBridgeValues::maxAge, &StpBridgeValues::writeMaxAge, 5},
+    {kPriority, 0, 65535, &StpBridgeValues::priority, &StpBridgeValues::writePriority, 0},
+    {kForwardDelay, 400, 3000, &StpBridgeValues::forwardDelay, &StpBridgeValues::writeForwardDelay,
+     7},
+    {kHelloTime, 100, 1000, &StpBridgeValues::helloTime, &StpBridgeValues::writeHelloTime, 6},
 };
 
 } // namespace
@@ -47,6 +50,9 @@ CStpConfigDlg::CStpConfigDlg(QWidget* parent) : QDialog(parent) {
     OnClicked(this, kOk, [this] { OnOK(); });
     OnClicked(this, kCancel, [this] { reject(); });
     showValues();
+    for (size_t k = 0; k < std::size(kEdits); ++k)
+        connect(platform::Item<QLineEdit>(this, kEdits[k].id), &QLineEdit::textEdited, this,
+                [this, k] { m_typed[k] = true; });
     {
         platform::WaitCursor wait;
         m_snmp.open(this, g_bridgeReadTable, &CStpConfigDlg::OnSnmpResponse);
@@ -74,18 +80,29 @@ void CStpConfigDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     const QStringList& v = m_snmp.values;
     if (v.size() < int(std::size(kLabels)))
         return;
-    m_values = {v[5].toInt(), v[0].toInt(), v[7].toInt(), v[6].toInt()};
     for (qsizetype i = 0; i < v.size() && i < qsizetype(std::size(kLabels)); ++i)
         if (kLabels[i])
             SetItemText(this, kLabels[i], v[i]);
-    showValues();
+    // An object the bridge lacks leaves its box empty, for the operator to fill or leave out.
+    for (size_t k = 0; k < std::size(kEdits); ++k) {
+        const Edit& e = kEdits[k];
+        m_values.*e.write = m_snmp.arrived(e.record);
+        m_values.*e.value = m_values.*e.write ? v[e.record].toInt() : 0;
+        SetItemText(this, e.id, m_values.*e.write ? QString::number(m_values.*e.value) : QString());
+        m_typed[k] = false;
+    }
 }
 
 void CStpConfigDlg::OnOK() {
     StpBridgeValues values;
-    for (const Edit& e : kEdits)
-        if (!platform::ReadInteger(platform::Item<QLineEdit>(this, e.id), e.min, e.max, values.*e.value))
+    for (size_t k = 0; k < std::size(kEdits); ++k) {
+        const Edit& e = kEdits[k];
+        // A box neither read nor typed in is not written, so it is not checked either.
+        values.*e.write = m_values.*e.write || m_typed[k];
+        if (values.*e.write && !platform::ReadInteger(platform::Item<QLineEdit>(this, e.id), e.min,
+                                                      e.max, values.*e.value))
             return;
+    }
     m_values = values;
     accept();
 }

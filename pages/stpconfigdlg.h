@@ -5,12 +5,17 @@
 
 #include "pages/pagecommon.h"
 
-// Hundredths of a second, but the priority.
+// Hundredths of a second, but the priority. A value is written only when the device gave it
+// or the operator typed it (its flag): a zero in a box that was never filled is not a setting.
 struct StpBridgeValues {
     int maxAge = 0;
     int priority = 0;
     int forwardDelay = 0;
     int helloTime = 0;
+    bool writeMaxAge = false;
+    bool writePriority = false;
+    bool writeForwardDelay = false;
+    bool writeHelloTime = false;
 };
 
 class CStpConfigDlg : public QDialog {
@@ -29,4 +34,5 @@ private:
 
     StpBridgeValues m_values;
     SnmpChannel m_snmp;
+    bool m_typed[4] = {}; // by edit box, in the order OK checks them
 };

@@ -83,7 +83,8 @@ void CStpTableDlg::OnBridgeConfig() {
         return;
     const StpBridgeValues& v = dialog.values();
     // Neither awaited nor reported; the list shows ports and is not walked again.
-    NewSnmpSession(m_set.session, this, g_bridgeSetTable);
-    m_set.sendSet({QString::number(v.maxAge), QString::number(v.helloTime), QString::number(v.forwardDelay),
-                   QString::number(v.priority)});
+    m_set.sendSetOf(this, g_bridgeSetTable,
+                    {QString::number(v.maxAge), QString::number(v.helloTime),
+                     QString::number(v.forwardDelay), QString::number(v.priority)},
+                    {v.writeMaxAge, v.writeHelloTime, v.writeForwardDelay, v.writePriority});
 }

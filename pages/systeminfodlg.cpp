@@ -33,6 +33,9 @@ struct EditLimit {
     int limit;
 };
 constexpr EditLimit kEdits[] = {{kName, 32}, {kContact, 32}, {kLocation, 60}};
+// Where each edit box's value stands in the get table and in the set table.
+constexpr int kGetIndex[] = {4, 3, 5};
+constexpr int kSetIndex[] = {1, 0, 2};
 
 // sysServices bit values and their boxes; 32 and 16 have none.
 constexpr struct {
@@ -47,13 +50,14 @@ CSystemInfoDlg::CSystemInfoDlg() {
     OnClicked(this, 103, [this] { OnRefresh(); });
     OnClicked(this, kApply, [this] { OnApply(); });
     OnClicked(this, 1146, [this] { reject(); });
-    for (const EditLimit& e : kEdits) {
-        auto* edit = platform::Item<QLineEdit>(this, e.id);
-        platform::LimitTyping(edit, e.limit);
+    for (int i = 0; i < 3; ++i) {
+        auto* edit = platform::Item<QLineEdit>(this, kEdits[i].id);
+        platform::LimitTyping(edit, kEdits[i].limit);
         connect(edit, &QLineEdit::textChanged, this, [this] {
             if (g_bUserRight == 1)
                 platform::Item<QPushButton>(this, kApply)->setEnabled(true);
         });
+        connect(edit, &QLineEdit::textEdited, this, [this, i] { m_typed[i] = true; });
     }
     platform::Item<QPushButton>(this, kApply)->setEnabled(false);
     platform::WaitCursor wait;
@@ -82,6 +86,11 @@ void CSystemInfoDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
     m_strContact = v[3];
     m_strName = v[4];
     m_strLocation = v[5];
+    // The boxes show this answer now, what the operator typed before it included.
+    for (int i = 0; i < 3; ++i) {
+        m_read[i] = m_get.arrived(kGetIndex[i]);
+        m_typed[i] = false;
+    }
     const int services = v[6].toInt(&ok);
     if (ok) {
         // The boxes show this answer alone: one checked by an earlier answer is cleared.
@@ -121,8 +130,11 @@ void CSystemInfoDlg::OnApply() {
     m_strName = ItemText(this, kName);
     m_strContact = ItemText(this, kContact);
     m_strLocation = ItemText(this, kLocation);
-    m_set.open(this, g_systemSetTable, &CSystemInfoDlg::OnSetResponse);
-    if (m_set.sendSet({m_strContact, m_strName, m_strLocation}))
+    QList<bool> write(3);
+    for (int i = 0; i < 3; ++i)
+        write[kSetIndex[i]] = m_read[i] || m_typed[i];
+    if (m_set.sendSetOf(this, g_systemSetTable, {m_strContact, m_strName, m_strLocation}, write,
+                        &CSystemInfoDlg::OnSetResponse))
         platform::Item<QPushButton>(this, kApply)->setEnabled(false);
 }
 
@@ -132,7 +144,8 @@ void CSystemInfoDlg::OnSetResponse(unsigned short status, CSnmpMsg* msg) {
     if (r == 0)
         return; // an answer to an earlier set
     m_set.pending = 0;
-    const bool accepted = r == 1 && m_set.values.size() == 3;
+    const bool accepted =
+        r == 1 && m_set.session && m_set.values.size() == m_set.session->GetOidList().size();
     if (!accepted) {
         // Refused or unanswered: what the operator typed stays, ready to apply again.
         platform::Item<QPushButton>(this, kApply)->setEnabled(true);

@@ -26,4 +26,10 @@ private:
     QString m_strContact;
     QString m_strName;
     QString m_strLocation;
+    // Per edit box (name, contact, location): whether the last answer carried its value, and
+    // whether the operator has typed in it since. Apply writes only those for which either
+    // holds: a value the device never gave (no answer yet, or an object it lacks) is not
+    // erased by an empty box.
+    bool m_read[3] = {};
+    bool m_typed[3] = {};
 };

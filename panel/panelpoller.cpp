@@ -55,7 +55,9 @@ int InstanceIndex(const QString& instance) {
 
 PortRow ParsePortRow(const QString& descr, const QString& speed, const QString& admin, const QString& oper) {
     PortRow row;
-    if (!descr.contains(QLatin1Char('/')))
+    // A row the agent left a hole in says nothing of its port, which keeps what it showed.
+    if (!descr.contains(QLatin1Char('/')) || admin.isEmpty() || oper.isEmpty() ||
+        (admin == QLatin1String("1") && oper == QLatin1String("1") && speed.isEmpty()))
         return row;
     const qsizetype blank = descr.indexOf(QLatin1Char(' '));
     const QString rest = blank < 0 ? QString() : descr.mid(blank + 1);
@@ -88,11 +90,15 @@ void PanelPoller::pollingCycle() {
 }
 
 void PanelPoller::panelRefresh() {
+    // A walk still out from before starts over: the refresh reads the device as it is now.
+    m_module.restartWalk();
     m_module.send(SNMP_PDU_GETNEXT);
+    m_power.restartWalk();
     m_power.send(SNMP_PDU_GETNEXT);
 }
 
 void PanelPoller::startPortWalk() {
+    m_port.restartWalk();
     m_port.send(SNMP_PDU_GETNEXT);
 }
 

@@ -24,7 +24,7 @@ int InstanceIndex(const QString& instance);
 
 // An interface row as the panel reads it.
 struct PortRow {
-    bool valid = false; // the description holds a "/"
+    bool valid = false; // the description holds a "/", and the row the cells its state needs
     int slotNumber = 0;
     int portNumber = 0;
     int state = Enabled;

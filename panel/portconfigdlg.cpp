@@ -47,6 +47,8 @@ CPortConfigDlg::CPortConfigDlg() {
         b->setIconSize(QSize(16, 16));
     }
     connect(platform::Item<QPushButton>(this, 3), &QPushButton::clicked, this, [this] { OnSet(); });
+    connect(platform::Item<QCheckBox>(this, kEnabled), &QCheckBox::clicked, this,
+            [this] { m_stateKnown = true; });
     connect(platform::Item<QPushButton>(this, 4), &QPushButton::clicked, this, [this] { readStatus(); });
     connect(platform::Item<QPushButton>(this, 2), &QPushButton::clicked, this, &QDialog::reject);
     m_list.open(this, g_portListTable, &CPortConfigDlg::OnListResponse);
@@ -87,6 +89,7 @@ void CPortConfigDlg::readStatus() {
     if (text.isEmpty())
         return;
     m_position = int(m_names.indexOf(text)) + 1;
+    m_stateKnown = false;
     platform::Item<QLabel>(this, kPortLabel)->setText(text.mid(3));
     const std::string instance = std::to_string(m_position);
     for (int i = 0; i < 3; ++i)
@@ -111,6 +114,7 @@ void CPortConfigDlg::OnStatusResponse(unsigned short status, CSnmpMsg* msg) {
     m_status.pending = 0;
     const QStringList& v = m_status.values;
     platform::Item<QCheckBox>(this, kEnabled)->setChecked(v[0] == QLatin1String("1"));
+    m_stateKnown = m_status.arrived(0);
     if (v.size() > 1)
         platform::Item<QLabel>(this, kLink)
             ->setText(v[1] == QLatin1String("1")   ? QStringLiteral("连通")
@@ -121,7 +125,7 @@ void CPortConfigDlg::OnStatusResponse(unsigned short status, CSnmpMsg* msg) {
 }
 
 void CPortConfigDlg::OnSet() {
-    if (!g_bUserRight || m_list.busy() || m_position < 1)
+    if (!g_bUserRight || m_list.busy() || m_position < 1 || !m_stateKnown)
         return;
     g_portSetTable.setInstance(0, kAdminState, std::to_string(m_position));
     m_list.open(this, g_portSetTable, &CPortConfigDlg::OnSetResponse);

@@ -31,6 +31,9 @@ private:
     int m_position = 0;
     SnmpChannel m_list;
     SnmpChannel m_status;
+    // Whether the box shows the selected port's state as read, or as the operator clicked it:
+    // Set writes nothing else, so that a port whose state never arrived is not switched off.
+    bool m_stateKnown = false;
 };
 
 inline constexpr int kPortConfigTemplate = 156;

@@ -265,15 +265,25 @@ QString SystemDirectory() {
     QString dir = qEnvironmentVariable("TALVEX_SYSTEM_DIR");
     if (!dir.isEmpty())
         return dir;
-#ifdef TALVEX_DATA_DIR
-    if (QFileInfo::exists(QStringLiteral(TALVEX_DATA_DIR)))
-        return QStringLiteral(TALVEX_DATA_DIR);
-#endif
-#ifdef TALVEX_SOURCE_DATA_DIR
-    return QStringLiteral(TALVEX_SOURCE_DATA_DIR);
+    const QString programDir = QCoreApplication::applicationDirPath();
+#ifdef TALVEX_DATA_FROM_BIN
+    // Relative to the program, so that an installed tree works wherever it was unpacked.
+    const QString installed =
+        QDir::cleanPath(programDir + QStringLiteral("/" TALVEX_DATA_FROM_BIN));
+    if (QFileInfo::exists(installed))
+        return installed;
 #else
-    return QCoreApplication::applicationDirPath();
+    const QString installed = programDir;
 #endif
+#if defined(TALVEX_BUILD_TREE) && defined(TALVEX_SOURCE_DATA_DIR)
+    // Only a program run from the build tree falls back to the sources' copy: an installed one
+    // must never depend on a source tree that happens to be there.
+    const QString buildTree = QFileInfo(QStringLiteral(TALVEX_BUILD_TREE)).canonicalFilePath();
+    if (!buildTree.isEmpty() &&
+        (programDir == buildTree || programDir.startsWith(buildTree + QLatin1Char('/'))))
+        return QStringLiteral(TALVEX_SOURCE_DATA_DIR);
+#endif
+    return installed;
 }
 
 QString FindProgram(const QString& name) {

@@ -84,7 +84,8 @@ bool ReadInteger(QLineEdit* edit, int& out);
 bool ReadInteger(QLineEdit* edit, int min, int max, int& out);
 
 // The directory that stands for the Windows system directory: TALVEX_SYSTEM_DIR, else the
-// installed data directory, else the build tree's copy.
+// installed data directory beside the program's own (../share/talvex), else, for a program run
+// from the build tree, the source tree's copy.
 QString SystemDirectory();
 
 // Program search as the desktop does it for a command's first word: a path is taken as it is;

@@ -8,16 +8,31 @@
 // only): SetBulk's count of rows of every record at once, continued as get-next is.
 //
 // Wire: SNMPv2c over UDP/IPv4 by default (SetVersion(0) for SNMPv1), agent port from
-// TALVEX_AGENT_PORT (default 161) or SetSnmpAgentPort. A request is sent again every quarter of
-// the time-out with the same request id; a response counts only when it comes from the agent's
-// address and port, carries the community of its request and a request id outstanding on this
-// session. Everything else is dropped.
+// TALVEX_AGENT_PORT (default 161) or SetSnmpAgentPort. An unanswered request is sent again, with
+// the same request id, when its answer is overdue by the round trips measured on that agent so
+// far (as TCP times its retransmissions; each copy waits twice as long as the one before), and
+// fails once the time-out has passed since its first sending. Until an agent has answered once,
+// the first copy waits seven eighths of the time-out. A response counts only when it comes from
+// the agent's address and port, carries the community of its request and a request id
+// outstanding on this session. Everything else is dropped.
+//
+// Reading ahead (SetReadAhead, SNMPv2c): the first get-next of a walk sends a GETBULK of the
+// same records instead, and each get-next is answered with the next row received, under its
+// own request id and through the event loop, never from inside SendSnmp; the next GETBULK goes
+// out while half a block is left. Rows per GETBULK start at 10, double while answers come
+// whole (up to 50), and halve on tooBig or an answer the agent cut to its message size. An agent
+// that leaves a GETBULK unanswered or answers it with an error is walked with get-next for the
+// rest of the session (and, once it has answered get-next, by every session of the process). A
+// row read ahead waits at most as long as a copy of a request would; RestartWalk, a new session
+// and a deleted one drop what was read ahead, and nothing is read for a walk nobody asks rows
+// of.
 //
 // SetSecurity switches a session to SNMPv3 with the user-based security model (see
 // qvsnmp/v3session.h): the agent's engine is discovered once per agent for the process, a
 // response counts only when it answers an outstanding message id at the level asked and passes
 // its digest, and a report from the agent ends the request with SNMP_STATUS_REFUSED and a
-// reason in LastFailure(). The request id is the message id.
+// reason in LastFailure(). The request id is the message id; such a session does not read
+// ahead.
 //
 // Display texts of FormatValue, the module's display convention:
 //   INTEGER            the text of the record's value-text map for that value, else decimal
@@ -126,6 +141,14 @@ QVSNMP_EXPORT void SetSnmpAgentPort(quint16 port);
 QVSNMP_EXPORT quint16 SnmpAgentPort();
 
 class CSnmpClass;
+class SnmpTransport;
+struct SnmpRequest;
+namespace usm {
+struct User;
+}
+namespace v3 {
+class ManagerSession;
+}
 
 class QVSNMP_EXPORT CSnmpOid {
 public:
@@ -196,14 +219,6 @@ private:
     CSnmpPdu m_pdu;
 };
 
-class SnmpTransport;
-namespace usm {
-struct User;
-}
-namespace v3 {
-class ManagerSession;
-}
-
 class QVSNMP_EXPORT CSnmpClass {
 public:
     using Callback = std::function<void(unsigned short, CSnmpMsg*)>;
@@ -244,6 +259,13 @@ public:
     void SetSecurity(const usm::User& user);
     // Rows a GETBULK asks for (its max-repetitions; 10 until set; at least 1).
     void SetBulk(int maxRepetitions);
+    // SNMPv2c: a get-next walk is read ahead by GETBULK (off until set). The caller still sends
+    // get-next and gets one row per answer under the id SendSnmp returned, delivered through
+    // the event loop, with the same holes, end and stops; see "Reading ahead" above.
+    void SetReadAhead(bool on);
+    // Forgets the walk under way (and what was read ahead for it): the next get-next starts
+    // from the records.
+    void RestartWalk();
     QString LastError() const;
     // Why the last request that failed did: no answer, or the reason of an SNMPv3 report
     // ("authentication failed, check the passphrase").
@@ -253,7 +275,14 @@ public:
 
 private:
     friend class SnmpTransport;
+    // Why a request failed, for LastFailure; from the transport.
+    void failed(const std::string& reason);
     bool recordOid(int index, ber::Oid& out, QString* why) const;
+    // The message's octets into out (with its community and kind); false when they do not
+    // fit a datagram.
+    bool encode(const ber::Message& msg, SnmpRequest& out) const;
+    bool encodeWalk(unsigned short kind, uint32_t id, const qvsnmp::WalkRequest& walk, int repetitions,
+                    SnmpRequest& out) const;
     bool beyondTable(const ber::Pdu& pdu) const;
     // The length of record index's OID when oid starts with it, else -1.
     int matchRecord(int index, const ber::Oid& oid) const;
@@ -273,6 +302,7 @@ private:
     std::string m_writeCommunity;
     int m_version = ber::V2c;
     int m_maxRepetitions = 10;
+    bool m_readAhead = false;
     SnmpTransport* m_transport;
     std::unique_ptr<v3::ManagerSession> m_v3;
     struct Shared;

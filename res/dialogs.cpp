@@ -10,7 +10,8 @@ constexpr int S = -1; // unaddressed label
 
 const DlgItem kAbout[] = {
     {Ctl::Static, S, "The information for development:", 40, 12, 180, 10, None},
-    {Ctl::Static, S, "Firmware version: 3.2.7", 40, 28, 180, 10, None},
+    // The module's own version, as talvex-walk and talvex-sim print it with --version.
+    {Ctl::Static, S, "Firmware version: " TALVEX_VERSION, 40, 28, 180, 10, None},
     {Ctl::Static, S, "Hardware version: B.04", 40, 42, 180, 10, None},
     {Ctl::DefButton, 1, "OK", 178, 62, 50, 14, None},
 };

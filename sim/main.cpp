@@ -60,6 +60,7 @@ void usage() {
         "                       \"talvex-sim\")\n"
         "  --engine-boots N     (1)\n"
         "  --engine-time S      the engine's time at start, in seconds (0)\n"
+        "  --version            print the program's name and version\n"
         "Answers get, get-next, set (SNMPv1, v2c and v3) and GETBULK (v2c and v3).");
 }
 
@@ -187,7 +188,10 @@ int main(int argc, char** argv) {
             agent.engineBoots = int32_t(number(0, INT32_MAX - 1));
         else if (a == "--engine-time")
             agent.engineTime = int32_t(number(0, INT32_MAX));
-        else if (a == "--help" || a == "-h") {
+        else if (a == "--version") {
+            std::printf("talvex-sim %s\n", TALVEX_VERSION);
+            return 0;
+        } else if (a == "--help" || a == "-h") {
             usage();
             return 0;
         } else {

@@ -46,11 +46,13 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
         session = new CSnmpClass(owner, g_strProxyAddress, g_strReadCommunity, g_strWriteCommunity,
                                  table.count + 1, table.proxied, QString());
     }
+    // A page walks row by row; the library reads the rows ahead in blocks.
+    session->SetReadAhead(true);
     return session;
 }
 
 int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
-                      CSnmpClass* session, QStringList& values) {
+                      CSnmpClass* session, QStringList& values, QList<bool>* missing) {
     if (status != 0 || !msg)
         return -1;
     CSnmpPdu* pdu = msg->GetPdu();
@@ -59,16 +61,36 @@ int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pendin
         return 0;
     }
     values.clear();
+    if (missing)
+        missing->clear();
     if (pdu->ErrorStatus() == 0 && session) {
         const QList<CSnmpOid*>& oids = session->GetOidList();
         const QList<CSnmpVarBind*>& binds = pdu->VarBinds();
-        // A v2c exception (noSuchObject, noSuchInstance, endOfMibView) is no value: the list
-        // ends before it, so a page that needs k values finds too few and keeps its fields.
-        for (qsizetype i = 0; i < oids.size() && i < binds.size() && !binds[i]->Value().isException(); ++i)
-            values.append(session->FormatValue(binds[i], oids[i]));
+        for (qsizetype i = 0; i < oids.size() && i < binds.size(); ++i) {
+            // Never the exception's own text: the operator sees an empty field.
+            const bool absent = binds[i]->Value().isException();
+            values.append(absent ? QString() : session->FormatValue(binds[i], oids[i]));
+            if (missing)
+                missing->append(absent);
+        }
     }
     msg->Release();
     return 1;
+}
+
+QvTableRef SnmpChannel::chooseRecords(QvTableRef table, const QStringList& texts,
+                                      const QList<bool>& write, QStringList& chosen) {
+    destroy();
+    m_direct.clear();
+    m_proxied.clear();
+    for (int i = 0; i < table.count && i < texts.size(); ++i)
+        if (write.value(i)) {
+            m_direct.push_back(table.direct[i]);
+            m_proxied.push_back(table.proxied[i]);
+            chosen << texts[i];
+        }
+    m_proxied.push_back(table.proxied[table.count]);
+    return {m_direct.data(), m_proxied.data(), int(m_direct.size())};
 }
 
 void SnmpChannel::destroy() {

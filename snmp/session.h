@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <vector>
+
 // Deletes session (when any) and builds a new one over table: the direct form toward the agent
 // when the proxy address is "0.0.0.0", otherwise the proxied form toward the proxy, with the
 // proxy record naming the agent. Registers no handler. The direct form speaks SNMPv3 as
@@ -16,10 +18,12 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
 
 // The shared response collector: -1 for a failed request, 0 for a response to another request
 // (released), 1 otherwise (released; values holds one text per binding paired with an OID list
-// entry, none when the error status is not 0, and none from the first binding that carries a
-// v2c exception on).
+// entry, none when the error status is not 0). A binding that carries a v2c exception
+// (noSuchObject, noSuchInstance, endOfMibView) is a value whose text is empty, so that one
+// object an agent lacks costs a page that one field, not all of them; missing, when given, is
+// true at the index of each such value.
 int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
-                      CSnmpClass* session, QStringList& values);
+                      CSnmpClass* session, QStringList& values, QList<bool>* missing = nullptr);
 
 // One response of a get-next walk.
 enum class WalkStep {
@@ -49,6 +53,11 @@ public:
     void destroy();
 
     bool busy() const { return pending != 0; }
+    // Forgets a walk under way: the next get-next starts from the table's first row.
+    void restartWalk() {
+        if (session)
+            session->RestartWalk();
+    }
     // Pending id 0, then the request; the returned id becomes the pending id. False when the
     // library sent nothing (then the pending id stays 0).
     bool send(unsigned short kind);
@@ -57,7 +66,28 @@ public:
     bool sendSet(const QStringList& texts);
 
     int collect(unsigned short status, CSnmpMsg* msg) {
-        return CollectSnmpValues(status, msg, pending, session, values);
+        return CollectSnmpValues(status, msg, pending, session, values, &missing);
+    }
+    // Whether value i of the last collected response came: false for one the agent lacks (its
+    // text is empty) and for one beyond the values.
+    bool arrived(qsizetype i) const { return i >= 0 && i < values.size() && !missing.value(i); }
+
+    // A set of the records for which write is true, on a new session over just those records:
+    // a value the page never read and the operator never typed is left out rather than sent as
+    // whatever its field happened to hold. Sends nothing (and returns false) when no record is
+    // chosen.
+    template <class Owner>
+    bool sendSetOf(Owner* owner, QvTableRef table, const QStringList& texts,
+                   const QList<bool>& write,
+                   void (Owner::*handler)(unsigned short, CSnmpMsg*) = nullptr) {
+        QStringList chosen;
+        const QvTableRef part = chooseRecords(table, texts, write, chosen);
+        if (part.count == 0)
+            return false;
+        CSnmpClass* s = NewSnmpSession(session, owner, part);
+        if (handler)
+            s->SetSnmpCallback(handler);
+        return sendSet(chosen);
     }
     // The usual get cycle: unless busy, a new session over table with handler, then a send.
     template <class Owner>
@@ -87,4 +117,13 @@ public:
     CSnmpClass* session = nullptr;
     unsigned long pending = 0;
     QStringList values;
+    QList<bool> missing; // by value, as collect() found it
+
+private:
+    // Deletes the session (it points into the records), then copies the chosen records of
+    // table into both forms, and their texts into chosen.
+    QvTableRef chooseRecords(QvTableRef table, const QStringList& texts, const QList<bool>& write,
+                             QStringList& chosen);
+
+    std::vector<_QvOidTable> m_direct, m_proxied; // the records a sendSetOf() session uses
 };

@@ -40,6 +40,7 @@ void usage() {
         "     -n context. What is not given comes from the agent's block in\n"
         "     ${XDG_CONFIG_HOME:-~/.config}/talvex/snmp.conf; an agent with a block there is\n"
         "     managed with its version without -v.\n"
+        "  --version print the program's name and version\n"
         "Exit status: 0 done, 1 no answer or an error from the agent, 2 bad arguments.\n",
         stderr);
 }
@@ -156,6 +157,10 @@ int main(int argc, char** argv) {
             repetitions = int(number("-r", next(), 1, 2147483647));
         else if (a == "-q")
             quiet = true;
+        else if (a == "--version") {
+            std::printf("talvex-walk %s\n", TALVEX_VERSION);
+            return 0;
+        }
         else
             refuse("unknown option " + a, true);
     }

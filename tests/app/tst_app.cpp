@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -60,8 +61,19 @@ class TestApp : public QObject {
     QTemporaryDir m_dir;
     QList<Asked> m_asked;
     QStringList m_modal; // window titles of the dialogs run modally
+    QStringList m_labels; // the texts the last of them showed
     platform::Answer m_answer = platform::Answer::Ok;
     QByteArray m_oldPath;
+
+    void recordModalRuns() {
+        platform::SetRunModalHook([this](QDialog* d) {
+            m_modal.append(d->windowTitle());
+            m_labels.clear();
+            for (const QLabel* label : d->findChildren<QLabel*>())
+                m_labels.append(label->text());
+            return 0;
+        });
+    }
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
@@ -77,10 +89,7 @@ private slots:
             m_asked.append({text, okCancel});
             return m_answer;
         });
-        platform::SetRunModalHook([this](QDialog* d) {
-            m_modal.append(d->windowTitle());
-            return 0;
-        });
+        recordModalRuns();
     }
 
     void init() {
@@ -199,6 +208,23 @@ private slots:
         QVERIFY(dlg.OnCommand(32814));
         QCOMPARE(m_modal.last(), QStringLiteral("About Talvex Module"));
         QVERIFY(!dlg.OnCommand(12345));
+    }
+
+    // The About box, from the menu and from the system menu, shows the version the programs
+    // print with --version.
+    void aboutShowsVersion_data() {
+        QTest::addColumn<bool>("systemMenu");
+        QTest::newRow("menu") << false;
+        QTest::newRow("system menu") << true;
+    }
+
+    void aboutShowsVersion() {
+        QFETCH(bool, systemMenu);
+        CPanelDlg dlg;
+        QVERIFY(systemMenu ? dlg.OnSysCommand(16) : dlg.OnCommand(32814));
+        QCOMPARE(m_modal, QStringList{"About Talvex Module"});
+        QVERIFY2(m_labels.contains(QStringLiteral("Firmware version: " TALVEX_VERSION)),
+                 qPrintable(m_labels.join(QLatin1Char('|'))));
     }
 
     void systemCommands() {
@@ -473,10 +499,7 @@ private slots:
             ended = true;
             QCOMPARE(result, int(QDialog::Rejected));
         }
-        platform::SetRunModalHook([this](QDialog* d) {
-            m_modal.append(d->windowTitle());
-            return 0;
-        });
+        recordModalRuns();
     }
 
 private:

@@ -32,9 +32,9 @@ quint16 FreeUdpPort() {
     return ntohs(a.sin_port);
 }
 
-SimProcess::SimProcess(const QStringList& options) {
+SimProcess::SimProcess(const QStringList& options, const QString& program) {
     m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_proc.start(BuildPath(QStringLiteral("sim/talvex-sim")),
+    m_proc.start(program.isEmpty() ? BuildPath(QStringLiteral("sim/talvex-sim")) : program,
                  QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--commands"),
                              QStringLiteral("--lifetime"), QStringLiteral("300")} + options);
     if (!m_proc.waitForStarted(5000) || !m_proc.waitForReadyRead(5000))
@@ -65,7 +65,7 @@ QString SimProcess::command(const QString& line) {
     return QString::fromUtf8(m_proc.readLine()).trimmed();
 }
 
-SnmpdProcess::SnmpdProcess(const QByteArray& extraConfig) {
+SnmpdProcess::SnmpdProcess(bool services, const QByteArray& extraConfig) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary directory");
         return;
@@ -83,10 +83,10 @@ SnmpdProcess::SnmpdProcess(const QByteArray& extraConfig) {
                "view sysrw included .1.3.6.1.4.1.58213\n"
                "rocommunity public 127.0.0.1 -V all\n"
                "rwcommunity private 127.0.0.1 -V sysrw\n"
-               // no sysContact line: snmpd refuses to set what its configuration gives
-               "sysLocation Test bench\n"
-               "sysServices 72\n");
-    conf.write(extraConfig);
+               "sysLocation Test bench\n");
+    conf.write(extraConfig.isEmpty() ? QByteArray("sysContact tester@localhost\n") : extraConfig);
+    if (services)
+        conf.write("sysServices 72\n");
     conf.close();
     QString snmpd = QStringLiteral("/usr/sbin/snmpd");
     if (!QFile::exists(snmpd)) {
@@ -132,23 +132,28 @@ SnmpdProcess::~SnmpdProcess() {
     }
 }
 
-ToolRun RunToolFull(const QString& program, const QStringList& args, int timeoutMs) {
+QString RunTool(const QString& program, const QStringList& args, bool* ok, int timeoutMs) {
+    ToolRun r = RunToolIn(program, args, {}, {}, timeoutMs);
+    if (ok)
+        *ok = r.exitCode == 0;
+    return QString::fromUtf8(r.out);
+}
+
+ToolRun RunToolIn(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                  const QString& workDir, int timeoutMs) {
     QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
     p.start(program, args);
     bool done = p.waitForStarted(5000) && p.waitForFinished(timeoutMs);
     if (!done)
         p.kill(), p.waitForFinished(1000);
-    ToolRun run;
+    ToolRun r;
     if (done && p.exitStatus() == QProcess::NormalExit)
-        run.status = p.exitCode();
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
-}
-
-QString RunTool(const QString& program, const QStringList& args, bool* ok, int timeoutMs) {
-    ToolRun run = RunToolFull(program, args, timeoutMs);
-    if (ok)
-        *ok = run.status == 0;
-    return run.out;
+        r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
 }

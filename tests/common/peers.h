@@ -9,8 +9,9 @@
 
 class SimProcess {
 public:
-    // Extra talvex-sim options, e.g. {"--static"}.
-    explicit SimProcess(const QStringList& options = {});
+    // Extra talvex-sim options, e.g. {"--static"}; the build tree's talvex-sim unless a program
+    // is named (an installed one).
+    explicit SimProcess(const QStringList& options = {}, const QString& program = {});
     ~SimProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
@@ -26,9 +27,12 @@ private:
 class SnmpdProcess {
 public:
     // Read-only community "public"; write community "private" for the system group only.
-    // extraConfig adds lines to its configuration (createUser, rouser ...); what snmpd keeps
-    // between runs goes to its temporary directory.
-    explicit SnmpdProcess(const QByteArray& extraConfig = {});
+    // Without services, sysServices is left out of the configuration, and snmpd then has no
+    // such object, as it comes out of the box.
+    // extraConfig (createUser, rouser ...) takes the place of the sysContact line, which would
+    // make snmpd refuse to set the contact. What snmpd keeps between runs goes to its
+    // temporary directory.
+    explicit SnmpdProcess(bool services = true, const QByteArray& extraConfig = {});
     ~SnmpdProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
@@ -45,10 +49,16 @@ quint16 FreeUdpPort();
 QString BuildPath(const QString& relative); // a path in the build tree
 // Runs a program, returns its standard output; fails the caller's QVERIFY through ok.
 QString RunTool(const QString& program, const QStringList& args, bool* ok = nullptr, int timeoutMs = 15000);
-// The same with its exit status (-1 when it did not end normally) and standard error.
+
+// What a program run to its end left: exit code (-1 when it crashed or ran past its time, and
+// was killed), standard output and standard error.
 struct ToolRun {
-    int status = -1;
-    QString out;
-    QString err;
+    int exitCode = -1;
+    QByteArray out, err;
+    QString outText() const { return QString::fromUtf8(out); }
+    QString errText() const { return QString::fromUtf8(err); }
 };
-ToolRun RunToolFull(const QString& program, const QStringList& args, int timeoutMs = 15000);
+// As RunTool, in the given environment (the test's own when empty) and working directory.
+ToolRun RunToolIn(const QString& program, const QStringList& args,
+                  const QProcessEnvironment& env = {}, const QString& workDir = {},
+                  int timeoutMs = 15000);

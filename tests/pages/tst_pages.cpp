@@ -107,13 +107,14 @@ private slots:
         page.OnTimer();
         QTRY_COMPARE(ItemText(&page, 1310), QStringLiteral("99"));
 
-        // A v2c exception is no value: the fields keep what they showed.
+        // An object the agent lacks empties its own field only, never shows the exception.
         sim("del 1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0");
+        sim("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.3.0 i 21");
         const int asked = served();
         click(&page, 103);
         QTRY_VERIFY(!page.channel().busy());
         QCOMPARE(served(), asked + 1);
-        QCOMPARE(texts(&page, {1310, 1312, 1313}), (QStringList{"99", "37", "20"}));
+        QCOMPARE(texts(&page, {1310, 1312, 1313}), (QStringList{"99", "", "21"}));
         sim("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0 i 38");
 
         // The page's own timer re-reads without anyone asking.
@@ -378,8 +379,10 @@ private slots:
         QVERIFY(states.contains(QStringLiteral("Disconnect")));
         saveShot(&page, "interface-page.png");
 
-        // Refresh twice quickly: one walk. The list starts again from empty.
+        // Refresh twice quickly: one walk. The list starts again from empty. Answers of one row
+        // make the walk take a round trip a row.
         sim("delay 200");
+        sim("truncate 6");
         const int before = served();
         click(&page, 3);
         click(&page, 3);
@@ -415,7 +418,7 @@ private slots:
         QTRY_VERIFY(!page.channel().busy());
         QTest::qWait(300);
         QCOMPARE(page.list()->topLevelItemCount(), rows);
-        QCOMPARE(served() - before, rows + 1);
+        QVERIFY(served() - before <= rows + 1);
     }
 
     void interfacePageWithoutInterfaces() {
@@ -451,8 +454,8 @@ private slots:
                 .trimmed()
                 .remove(QLatin1Char('"'));
         };
-        // snmpd has none of the private objects: each comes back as an exception, which is no
-        // value, so the pages keep their fields as they were.
+        // snmpd has none of the private objects: each comes back as an exception, whose field
+        // stays empty.
         {
             CCpuUtilDlg cpu;
             CMemoryInfoDlg memory;
@@ -494,7 +497,7 @@ private slots:
     // The system and interface pages against snmpd over authPriv, with the user from the
     // operator's credentials file, show what they show over v2c.
     void pagesOverAuthPriv() {
-        SnmpdProcess snmpd("createUser pages SHA-256 maplesyrup AES pancakemix\nrouser pages priv\n");
+        SnmpdProcess snmpd(true, "createUser pages SHA-256 maplesyrup AES pancakemix\nrouser pages priv\n");
         QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
         SetSnmpAgentPort(snmpd.port());
         g_strReadCommunity = QStringLiteral("public");

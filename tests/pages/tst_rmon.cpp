@@ -229,6 +229,7 @@ private slots:
         page.show();
         QTRY_VERIFY(!page.walk().busy());
         sim("delay 150");
+        sim("truncate 2"); // answers of one row: the walk takes a round trip a row
         const int before = served();
         click(&page, 1005);
         QTRY_COMPARE(page.list()->topLevelItemCount(), 2);

@@ -254,7 +254,8 @@ private slots:
         page.show();
         QTRY_COMPARE(ItemText(&page, kCount), QString::number(m_ports.size()));
         QTRY_VERIFY(!page.channel().busy());
-        QCOMPARE(served(), before + int(m_ports.size()) + 1);
+        // One walk, read ahead in blocks of 10, 20, 40 and 50 rows.
+        QVERIFY2(served() - before <= 6, qPrintable(QString::number(served() - before)));
     }
 
     // Through a proxy the rows are the same. The simulator answers the proxy binding like any
@@ -345,7 +346,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!page->channel().busy(), 10000);
         QCOMPARE(page->list()->topLevelItemCount(), m_ports.size());
         QCOMPARE(ItemText(page.get(), kCount), QString::number(m_ports.size()));
-        QCOMPARE(served(), before + int(m_ports.size()) + 1);
+        QVERIFY2(served() - before <= 6, qPrintable(QString::number(served() - before))); // one walk
     }
 
     // The bridge dialog reads the device once and the page writes the four values in one set.

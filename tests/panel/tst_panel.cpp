@@ -1,15 +1,16 @@
 // The front panel: the description file reader and loader, PanelDib, the model's states,
 // drawing and hit tests, and polling against talvex-sim.
-#include "panel/paneldib.h"
 #include "app/paneldlg.h"
+#include "panel/paneldib.h"
 #include "panel/panelloader.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
-#include "snmp/params.h"
-#include "tests/common/peers.h"
-#include "platform/platform.h"
 #include "panel/portconfigdlg.h"
 #include "panel/sectionreader.h"
+#include "platform/platform.h"
+#include "snmp/params.h"
+#include "tests/common/columns.h"
+#include "tests/common/peers.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -720,6 +721,27 @@ private slots:
         QTest::newRow("admin down") << "Fa 1/1" << "100000000" << "2" << "1" << QList<int>{1, 1, 1, Disabled};
         QTest::newRow("testing") << "Fa 1/1" << "0" << "3" << "3" << QList<int>{1, 1, 1, Enabled};
         QTest::newRow("no slash") << "Management port A" << "0" << "1" << "1" << QList<int>{0, 0, 0, Enabled};
+        // Cells the agent left out: the port keeps its state, unless what is there decides it.
+        QTest::newRow("no admin") << "Fa 1/1"
+                                  << "100000000"
+                                  << ""
+                                  << "1" << QList<int>{0, 0, 0, Enabled};
+        QTest::newRow("no oper") << "Fa 1/1"
+                                 << "100000000"
+                                 << "1"
+                                 << "" << QList<int>{0, 0, 0, Enabled};
+        QTest::newRow("no speed, link") << "Fa 1/1"
+                                        << ""
+                                        << "1"
+                                        << "1" << QList<int>{0, 0, 0, Enabled};
+        QTest::newRow("no speed, no link") << "Fa 1/1"
+                                           << ""
+                                           << "1"
+                                           << "2" << QList<int>{1, 1, 1, Enabled};
+        QTest::newRow("no speed, admin down") << "Fa 1/1"
+                                              << ""
+                                              << "2"
+                                              << "2" << QList<int>{1, 1, 1, Disabled};
     }
 
     void rowParsing() {
@@ -803,6 +825,81 @@ private slots:
         QCOMPARE(model.pictures[0].ports[0].shown, int(Enabled));
         QCOMPARE(model.pictures[0].ports[0].current, int(Link10));
         QCOMPARE(model.pictures[0].ports[2].current, int(Disabled));
+    }
+
+    // Holes in the port walk's state column: each port the walk reads keeps to its own row,
+    // and a port whose row lacks its state keeps what it showed (here Enabled, after a failed
+    // walk) rather than taking another port's.
+    void portWalkOverHoles_data() {
+        QTest::addColumn<int>("hole");
+        QTest::newRow("missing column") << int(Hole::Column);
+        QTest::newRow("missing cell in the middle") << int(Hole::Middle);
+        QTest::newRow("missing first and last cell") << int(Hole::FirstAndLast);
+        QTest::newRow("column ends early") << int(Hole::EndsEarly);
+    }
+
+    void portWalkOverHoles() {
+        QFETCH(int, hole);
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        SetSnmpTimeout(1000);
+        const QString operColumn = QStringLiteral("1.3.6.1.2.1.2.2.1.8");
+        const QList<ColumnCell> descrs =
+            SnmpwalkColumn(sim.port(), "orchid", "1.3.6.1.2.1.2.2.1.2");
+        QVERIFY(descrs.size() > 10);
+        // Links alternate, so that a state taken from the next row shows.
+        for (qsizetype i = 0; i < descrs.size(); ++i)
+            if (descrs[i].value.contains(QLatin1Char('/')))
+                QCOMPARE(sim.command(QStringLiteral("link %1 %2")
+                                         .arg(descrs[i].instance.mid(1), i % 2 ? "up" : "down")),
+                         QString("ok"));
+        PanelModel model;
+        TestSite site({960, 596});
+        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        PanelPoller poller(model);
+        QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
+        poller.start();
+        QVERIFY(walked.wait(10000));
+        auto states = [&] {
+            QList<int> out;
+            for (const Module& m : model.pictures)
+                for (const Port& p : m.ports)
+                    out << p.current;
+            return out;
+        };
+        const QList<int> before = states();
+        QVERIFY(before.count(int(Link10)) + before.count(int(Link100)) > 5);
+
+        QCOMPARE(sim.command("drop 1"), QString("ok"));
+        poller.pollingCycle();
+        QVERIFY(walked.wait(5000));
+        QCOMPARE(sim.command("drop 0"), QString("ok"));
+        bool made = false;
+        const QList<int> holed = MakeHoles(sim, Hole(hole), operColumn, "orchid", &made);
+        QVERIFY(made);
+        // The ports of the holed rows show Disabled now, which they keep; every other port the
+        // walk reads shows what it did before; a port no row names stays as the failure left it.
+        QList<int> expected = states();
+        for (qsizetype r = 0; r < descrs.size(); ++r) {
+            const PortRow row = ParsePortRow(descrs[r].value, "1000000000", "1", "2");
+            const int k = InterfaceSlot(row.slotNumber);
+            if (!row.valid || k >= int(model.pictures.size()))
+                continue;
+            if (holed.contains(int(r)))
+                model.setPortState(k, row.portNumber, Disabled);
+            qsizetype i = 0;
+            for (int m = 0; m < k; ++m)
+                i += qsizetype(model.pictures[size_t(m)].ports.size());
+            for (const Port& p : model.pictures[size_t(k)].ports) {
+                if (p.id == QString::number(row.portNumber))
+                    expected[i] = holed.contains(int(r)) ? p.current : before[i];
+                ++i;
+            }
+        }
+        poller.pollingCycle();
+        QVERIFY(walked.wait(10000));
+        QCOMPARE(states(), expected);
     }
 
     // An agent that answers the four-column port walk short, or with the instance it was asked
@@ -927,6 +1024,25 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(platform::Item<QLabel>(&dlg, 1227)->text().isEmpty(), 5000);
         QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
         sim.command("drop 0");
+        // The port's state never arrived: Set does not write the empty box (it would switch
+        // the port off). A click on the box is the operator's own choice, which Set writes.
+        auto adminOf3 = [&] {
+            const QString agent = "127.0.0.1:" + QString::number(sim.port());
+            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, "1.3.6.1.2.1.2.2.1.7.3"})
+                .trimmed();
+        };
+        QCOMPARE(adminOf3(), QStringLiteral("1"));
+        const int served = sim.command("served").toInt();
+        dlg.OnSet();
+        QTest::qWait(200);
+        QCOMPARE(sim.command("served").toInt(), served);
+        QCOMPARE(adminOf3(), QStringLiteral("1"));
+        platform::Item<QCheckBox>(&dlg, 1224)->click();
+        platform::Item<QCheckBox>(&dlg, 1224)->click();
+        QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
+        dlg.OnSet();
+        QTRY_COMPARE(adminOf3(), QStringLiteral("2"));
+        QTRY_VERIFY(!dlg.statusChannel().busy());
 
         g_bUserRight = 0;
         CPortConfigDlg readOnly;

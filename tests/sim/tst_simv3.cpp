@@ -56,12 +56,12 @@ private slots:
         m_sim = std::make_unique<SimProcess>(options);
         QVERIFY(m_sim->started());
         // net-snmp does DES through the same library: where it cannot, neither can we
-        ToolRun probe = RunToolFull("snmpget", userArgs("MD5", "DES") << "-t"
+        ToolRun probe = RunToolIn("snmpget", userArgs("MD5", "DES") << "-t"
                                                                       << "1"
                                                                       << "-r"
                                                                       << "1" << agent(m_sim->port())
                                                                       << "1.3.6.1.2.1.1.5.0");
-        m_des = probe.status == 0;
+        m_des = probe.exitCode == 0;
     }
 
     void everyProtocolPair_data() {
@@ -86,14 +86,14 @@ private slots:
                                                       << "-On"
                                                       << "-Oq";
         ToolRun get =
-            RunToolFull("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
-        QCOMPARE(get.err, QString());
-        QCOMPARE(get.out.trimmed(), QStringLiteral(".1.3.6.1.2.1.1.5.0 \"talvex-sim\""));
-        ToolRun walk = RunToolFull("snmpwalk",
+            RunToolIn("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
+        QCOMPARE(get.errText(), QString());
+        QCOMPARE(get.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.5.0 \"talvex-sim\""));
+        ToolRun walk = RunToolIn("snmpwalk",
                                    args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.2.2.1.2"});
-        QCOMPARE(walk.status, 0);
-        QVERIFY2(walk.out.count('\n') >= 10, qPrintable(walk.out));
-        QVERIFY(walk.out.startsWith(".1.3.6.1.2.1.2.2.1.2.1 "));
+        QCOMPARE(walk.exitCode, 0);
+        QVERIFY2(walk.outText().count('\n') >= 10, qPrintable(walk.outText()));
+        QVERIFY(walk.outText().startsWith(".1.3.6.1.2.1.2.2.1.2.1 "));
     }
 
     // The same mistakes against snmpd and talvex-sim end with the same message.
@@ -124,7 +124,7 @@ private slots:
     void sameReportsAsSnmpd() {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
-        SnmpdProcess snmpd("createUser SHA_AES SHA maplesyrup AES pancakemix\n"
+        SnmpdProcess snmpd(true, "createUser SHA_AES SHA maplesyrup AES pancakemix\n"
                            "createUser SHA SHA maplesyrup\n"
                            "rouser SHA_AES authpriv\nrouser SHA auth\n");
         QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
@@ -133,28 +133,28 @@ private slots:
              << "-r"
              << "0";
         ToolRun theirs =
-            RunToolFull("snmpget", args + QStringList{agent(snmpd.port()), "1.3.6.1.2.1.1.5.0"});
+            RunToolIn("snmpget", args + QStringList{agent(snmpd.port()), "1.3.6.1.2.1.1.5.0"});
         ToolRun ours =
-            RunToolFull("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
+            RunToolIn("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
         const QString port = QStringLiteral(":%1").arg(snmpd.port());
-        QVERIFY2(theirs.err.startsWith("snmpget: " + message) || theirs.err.startsWith(message),
-                 qPrintable(theirs.err));
-        QCOMPARE(ours.err.trimmed().replace(QStringLiteral(":%1").arg(m_sim->port()), port),
-                 theirs.err.trimmed());
-        QCOMPARE(ours.status, theirs.status);
+        QVERIFY2(theirs.errText().startsWith("snmpget: " + message) || theirs.errText().startsWith(message),
+                 qPrintable(theirs.errText()));
+        QCOMPARE(ours.errText().trimmed().replace(QStringLiteral(":%1").arg(m_sim->port()), port),
+                 theirs.errText().trimmed());
+        QCOMPARE(ours.exitCode, theirs.exitCode);
     }
 
     void readOnlyUserCannotSet() {
         ToolRun set =
-            RunToolFull("snmpset", userArgs("SHA-256", "AES")
+            RunToolIn("snmpset", userArgs("SHA-256", "AES")
                                        << "-t"
                                        << "1"
                                        << "-r"
                                        << "1" << agent(m_sim->port()) << "1.3.6.1.2.1.1.4.0"
                                        << "s"
                                        << "x");
-        QCOMPARE(set.status, 2);
-        QVERIFY2(set.err.contains("Reason: noAccess"), qPrintable(set.err));
+        QCOMPARE(set.exitCode, 2);
+        QVERIFY2(set.errText().contains("Reason: noAccess"), qPrintable(set.errText()));
     }
 
     void readWriteUserSets() {
@@ -165,14 +165,14 @@ private slots:
                          "AES", "-X",      "pancakemix", "-t",         "1",
                          "-r",  "1",       "-On",        "-Oq",        agent(sim.port())};
         ToolRun set =
-            RunToolFull("snmpset", args + QStringList{"1.3.6.1.2.1.1.4.0", "s", "ops desk"});
-        QCOMPARE(set.err, QString());
-        ToolRun get = RunToolFull("snmpget", args + QStringList{"1.3.6.1.2.1.1.4.0"});
-        QCOMPARE(get.out.trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
+            RunToolIn("snmpset", args + QStringList{"1.3.6.1.2.1.1.4.0", "s", "ops desk"});
+        QCOMPARE(set.errText(), QString());
+        ToolRun get = RunToolIn("snmpget", args + QStringList{"1.3.6.1.2.1.1.4.0"});
+        QCOMPARE(get.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
         // its communities still work beside the users
-        ToolRun v2c = RunToolFull("snmpget", {"-v2c", "-c", "orchid", "-On", "-Oq",
+        ToolRun v2c = RunToolIn("snmpget", {"-v2c", "-c", "orchid", "-On", "-Oq",
                                               agent(sim.port()), "1.3.6.1.2.1.1.4.0"});
-        QCOMPARE(v2c.out.trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
+        QCOMPARE(v2c.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
     }
 };
 

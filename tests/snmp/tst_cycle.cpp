@@ -43,8 +43,9 @@ private:
             return -2;
         if (!QTest::qWaitFor([&] { return !m_msg.isEmpty(); }, 6000))
             return -3;
-        return CollectSnmpValues(m_status[0], m_msg[0], usePending ? m_channel.pending : pendingOverride,
-                                 m_channel.session, m_channel.values);
+        return CollectSnmpValues(m_status[0], m_msg[0],
+                                 usePending ? m_channel.pending : pendingOverride,
+                                 m_channel.session, m_channel.values, &m_channel.missing);
     }
 
     // Walks the channel's table to its end; returns the rows.
@@ -91,6 +92,14 @@ private slots:
         QCOMPARE(m_channel.session->GetOidList().size(), 3);
         QCOMPARE(collectOne(), 1);
         QCOMPARE(m_channel.values, (QStringList{"talvex-sim", "78", "Lab rack 4"}));
+
+        // An object the agent lacks is a value with an empty text, in its place: the values
+        // after it stay with their records.
+        QCOMPARE(m_sim->command("del 1.3.6.1.2.1.1.7.0"), QString("ok"));
+        QCOMPARE(collectOne(), 1);
+        QCOMPARE(m_channel.values, (QStringList{"talvex-sim", "", "Lab rack 4"}));
+        QCOMPARE(m_channel.missing, (QList<bool>{false, true, false}));
+        QCOMPARE(m_sim->command("put 1.3.6.1.2.1.1.7.0 i 78"), QString("ok"));
 
         // A response to another request: 0, the list is left alone.
         QCOMPARE(collectOne(12345, false), 0);

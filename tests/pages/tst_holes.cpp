@@ -1,0 +1,363 @@
+// What agents leave out: objects a scalar page reads that the agent lacks, and holes in the
+// tables every list page and the panel walk (a missing column, a missing cell, a column that
+// ends early). Real dialogs under the offscreen platform, opened through the window's menu,
+// against talvex-sim with holes made on demand and against net-snmp's snmpd.
+#include "app/paneldlg.h"
+#include "pages/listwalk.h"
+#include "pages/stpconfigdlg.h"
+#include "pages/stptabledlg.h"
+#include "pages/systeminfodlg.h"
+#include "platform/platform.h"
+#include "snmp/params.h"
+#include "tests/common/columns.h"
+#include "tests/common/pagetest.h"
+#include "tests/common/peers.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+constexpr int kTimeoutMs = 2000;
+constexpr int kCmdSystemInfo = 32787;
+const QString kSystem = QStringLiteral("1.3.6.1.2.1.1");
+const QString kStp = QStringLiteral("1.3.6.1.2.1.17.2");
+
+enum : int {
+    kDescr = 1302,
+    kObjectId = 1303,
+    kUptime = 1304,
+    kName = 1310,
+    kContact = 1312,
+    kLocation = 1313
+};
+enum : int { kApply = 1145, kRefresh = 103 };
+constexpr int kServiceBoxes[] = {1008, 1009, 1098, 1099, 1102};
+enum : int {
+    kMaxAge = 1301,
+    kPriority = 1302,
+    kFwdDelay = 1303,
+    kHello = 1304,
+    kOk = 1,
+    kBridgeConfig = 1151
+};
+
+// A list page, and the column of its table in which the holes are made (a column the page
+// maps to words where it has one, so that a hole shows that it stays empty).
+struct ListPage {
+    const char* name;
+    int command;        // of the window's menu
+    int list, count;    // count 0: the list has no count label
+    const char* column; // as walked: below the instance prefix the walk starts from
+    int listColumn;
+};
+
+const ListPage kListPages[] = {
+    {"ARP", 32789, 1144, 1143, "1.3.6.1.2.1.4.22.1.4", 3},
+    {"routing", 32790, 1194, 1195, "1.3.6.1.2.1.4.21.1.7", 1},
+    {"forwarding", 32791, 1205, 1220, "1.3.6.1.2.1.17.4.3.1.3", 1},
+    {"interfaces", 32788, 1088, 1095, "1.3.6.1.2.1.2.2.1.3", 3},
+    {"spanning tree", 32796, 1088, 1095, "1.3.6.1.2.1.17.2.15.1.10", 9},
+    {"RMON statistics", 32804, 1001, 1002, "1.3.6.1.2.1.16.1.1.1.2", 1},
+    {"history controls", 32805, 1020, 0, "1.3.6.1.2.1.16.2.1.1.2", 1},
+    {"history samples", 32805, 1021, 0, "1.3.6.1.2.1.16.2.2.1.15.1", 3},
+    {"alarms", 32806, 1050, 1051, "1.3.6.1.2.1.16.3.1.1.11", 10},
+    {"events", 32806, 1040, 1041, "1.3.6.1.2.1.16.9.1.1.3", 2},
+};
+
+const struct {
+    Hole kind;
+    const char* name;
+} kHoles[] = {
+    {Hole::Column, "missing column"},
+    {Hole::Middle, "missing cell in the middle"},
+    {Hole::FirstAndLast, "missing first and last cell"},
+    {Hole::EndsEarly, "column ends early"},
+};
+
+// Runs each dialog the code runs modally through drive, for as long as the object lives.
+class ModalDriver {
+public:
+    explicit ModalDriver(std::function<int(QDialog*)> drive) {
+        platform::SetRunModalHook(std::move(drive));
+    }
+    ~ModalDriver() { platform::SetRunModalHook({}); }
+};
+
+bool showsException(QWidget* page) {
+    for (QLabel* label : page->findChildren<QLabel*>())
+        if (label->text().contains(QLatin1String("noSuch")) ||
+            label->text().contains(QLatin1String("endOfMib")))
+            return true;
+    for (QLineEdit* edit : page->findChildren<QLineEdit*>())
+        if (edit->text().contains(QLatin1String("noSuch")) ||
+            edit->text().contains(QLatin1String("endOfMib")))
+            return true;
+    return false;
+}
+
+// Replaces an edit box's text as a person does, by typing.
+void type(QWidget* page, int id, const QString& text) {
+    auto* edit = platform::Item<QLineEdit>(page, id);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+} // namespace
+
+class TestHoles : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SimProcess> m_sim;
+    quint16 m_port = 0;
+    QString m_community;
+
+    QString sim(const QString& line) { return m_sim->command(line); }
+    QString snmpget(const QString& oid, const QStringList& options = {}) {
+        return RunTool(QStringLiteral("snmpget"),
+                       QStringList{"-v2c", "-c", m_community, "-Oqv"} + options +
+                           QStringList{"127.0.0.1:" + QString::number(m_port), oid})
+            .trimmed()
+            .remove(QLatin1Char('"'));
+    }
+    void useSim() {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
+        QVERIFY(m_sim->started());
+        m_port = m_sim->port();
+        m_community = QStringLiteral("orchid");
+        SetSnmpAgentPort(m_port);
+        g_strReadCommunity = QStringLiteral("orchid");
+        g_strWriteCommunity = QStringLiteral("saffron");
+    }
+
+    // Opens the page behind command from the window's menu, runs drive on it once it is on the
+    // screen, and closes it.
+    void throughMenu(int command, const std::function<void(QDialog*)>& drive) {
+        int runs = 0;
+        ModalDriver driver([&](QDialog* page) {
+            ++runs;
+            page->show();
+            drive(page);
+            return int(QDialog::Rejected);
+        });
+        CPanelDlg panel;
+        QVERIFY(panel.OnCommand(command));
+        QCOMPARE(runs, 1);
+    }
+
+    // What a list page shows once its walk has ended, with its count when it has one.
+    QList<QStringList> listed(const ListPage& p, QString* count) {
+        QList<QStringList> out;
+        bool walked = false;
+        throughMenu(p.command, [&](QDialog* page) {
+            QTreeWidget* list = platform::Item<QTreeWidget>(page, p.list);
+            ListWalk* walk = nullptr;
+            for (ListWalk* w : page->findChildren<ListWalk*>())
+                if (w->list() == list)
+                    walk = w;
+            if (!walk)
+                return;
+            QSignalSpy ended(walk, &ListWalk::finished);
+            walked = QTest::qWaitFor([&] { return !ended.isEmpty() && !walk->busy(); }, 20000);
+            out = rows(list);
+            if (p.count)
+                *count = ItemText(page, p.count);
+        });
+        if (!walked)
+            qWarning("%s: the walk did not end", p.name);
+        return out;
+    }
+
+private slots:
+    void initTestCase() {
+        SetSnmpTimeout(kTimeoutMs);
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        g_strProxyAddress = QStringLiteral("0.0.0.0");
+    }
+
+    void init() { g_bUserRight = 1; }
+
+    void cleanup() {
+        platform::SetRunModalHook({});
+        m_sim.reset();
+    }
+
+    // snmpd as it comes has no sysServices: the page shows the six values it has, leaves the
+    // service boxes alone, and never shows the exception.
+    void systemPageAgainstSnmpd() {
+        SnmpdProcess snmpd(false);
+        QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
+        m_port = snmpd.port();
+        m_community = QStringLiteral("public");
+        SetSnmpAgentPort(m_port);
+        g_strReadCommunity = QStringLiteral("public");
+        g_strWriteCommunity = QStringLiteral("private");
+        QVERIFY(snmpget(kSystem + ".7.0").startsWith(QLatin1String("No Such")));
+        throughMenu(kCmdSystemInfo, [&](QDialog* page) {
+            for (int round = 0; round < 2; ++round) { // the opening's get, then Refresh
+                if (round == 1)
+                    click(page, kRefresh);
+                QTRY_VERIFY_WITH_TIMEOUT(!ItemText(page, kUptime).isEmpty(), 5000);
+                QTRY_COMPARE(ItemText(page, kContact), QStringLiteral("tester@localhost"));
+                QCOMPARE(ItemText(page, kDescr), snmpget(kSystem + ".1.0"));
+                QCOMPARE(QLatin1Char('.') + ItemText(page, kObjectId),
+                         snmpget(kSystem + ".2.0", {"-On"}));
+                QVERIFY2(QRegularExpression(QStringLiteral("^\\d+ Hours \\d+ Minutes $"))
+                             .match(ItemText(page, kUptime))
+                             .hasMatch(),
+                         qPrintable(ItemText(page, kUptime)));
+                QCOMPARE(ItemText(page, kName), snmpget(kSystem + ".5.0"));
+                QCOMPARE(ItemText(page, kLocation), QStringLiteral("Test bench"));
+                for (int id : kServiceBoxes) {
+                    QVERIFY(!platform::Item<QCheckBox>(page, id)->isChecked());
+                    QVERIFY(
+                        platform::Item<QCheckBox>(page, id)->isEnabled()); // as before any value
+                }
+                QVERIFY(!showsException(page));
+            }
+        });
+    }
+
+    // An object the agent lacks: its box is empty, and Apply leaves it out, so that what the
+    // operator typed elsewhere is written (a set naming the missing object would be refused
+    // whole).
+    void systemApplyLeavesOutWhatTheAgentLacks() {
+        useSim();
+        const QString contact = snmpget(kSystem + ".4.0");
+        QCOMPARE(sim("del " + kSystem + ".6.0"), QStringLiteral("ok"));
+        throughMenu(kCmdSystemInfo, [&](QDialog* page) {
+            QTRY_COMPARE(ItemText(page, kContact), contact);
+            QCOMPARE(ItemText(page, kLocation), QString());
+            QVERIFY(!showsException(page));
+            type(page, kName, QStringLiteral("edge-3"));
+            click(page, kApply);
+            QTRY_COMPARE(snmpget(kSystem + ".5.0"), QStringLiteral("edge-3"));
+            QCOMPARE(snmpget(kSystem + ".4.0"), contact);
+        });
+    }
+
+    // A get that never answered leaves the boxes empty; Apply writes only what was typed and
+    // erases nothing.
+    void systemApplyWritesOnlyWhatWasTyped() {
+        useSim();
+        const QString contact = snmpget(kSystem + ".4.0");
+        const QString location = snmpget(kSystem + ".6.0");
+        QVERIFY(!contact.isEmpty() && !location.isEmpty());
+        QCOMPARE(sim("drop 1"), QStringLiteral("ok"));
+        throughMenu(kCmdSystemInfo, [&](QDialog* page) {
+            auto* system = qobject_cast<CSystemInfoDlg*>(page);
+            QVERIFY(system);
+            QTRY_VERIFY_WITH_TIMEOUT(!system->getChannel().busy(), kTimeoutMs + 3000); // given up
+            QCOMPARE(sim("drop 0"), QStringLiteral("ok"));
+            QCOMPARE(texts(page, {kName, kContact, kLocation}), (QStringList{"", "", ""}));
+            type(page, kName, QStringLiteral("edge-4"));
+            click(page, kApply);
+            QTRY_COMPARE(snmpget(kSystem + ".5.0"), QStringLiteral("edge-4"));
+            QCOMPARE(snmpget(kSystem + ".4.0"), contact);
+            QCOMPARE(snmpget(kSystem + ".6.0"), location);
+            // The set's answer reads the page again: the device's values fill the boxes.
+            QTRY_COMPARE(ItemText(page, kLocation), location);
+        });
+    }
+
+    // The bridge dialog with one object absent shows the ten that are there; one of its four
+    // edited values absent leaves that box empty, and OK writes the other three.
+    void bridgeDialogWithAbsentObjects() {
+        useSim();
+        QCOMPARE(sim("del " + kStp + ".10.0"), QStringLiteral("ok")); // hold time
+        const QString rootPort = snmpget(kStp + ".7.0");
+        const QString topChanges = snmpget(kStp + ".4.0");
+        const QString forwardDelay = snmpget(kStp + ".11.0");
+        const QString helloTime = snmpget(kStp + ".9.0");
+        CStpTableDlg page;
+        int runs = 0;
+        std::function<void(QDialog*)> drive;
+        ModalDriver driver([&](QDialog* d) {
+            ++runs;
+            d->show();
+            drive(d);
+            return d->result();
+        });
+        drive = [&](QDialog* d) {
+            QTRY_COMPARE(ItemText(d, kMaxAge), QStringLiteral("2000"));
+            QCOMPARE(texts(d, {kPriority, kFwdDelay, kHello}),
+                     (QStringList{"32768", "1500", "200"}));
+            QCOMPARE(texts(d, {1305, 1308, 1309, 1310, 1311}),
+                     (QStringList{rootPort, topChanges, forwardDelay, helloTime, ""}));
+            QCOMPARE(ItemText(d, 1306), QStringLiteral("4096/00:1A:2B:5D:00:01"));
+            QVERIFY(!ItemText(d, 1307).isEmpty());
+            QVERIFY(!showsException(d));
+            d->reject();
+        };
+        click(&page, kBridgeConfig);
+        QCOMPARE(runs, 1);
+
+        QCOMPARE(sim("del " + kStp + ".12.0"), QStringLiteral("ok")); // the bridge's max age
+        drive = [&](QDialog* d) {
+            QTRY_COMPARE(ItemText(d, kPriority), QStringLiteral("32768"));
+            QCOMPARE(texts(d, {kMaxAge, kFwdDelay, kHello}), (QStringList{"", "1500", "200"}));
+            type(d, kPriority, QStringLiteral("8192"));
+            click(d, kOk); // the empty box is not checked: it is not written
+        };
+        click(&page, kBridgeConfig);
+        QCOMPARE(runs, 2);
+        QTRY_COMPARE(snmpget(kStp + ".2.0"), QStringLiteral("8192"));
+        QCOMPARE(snmpget(kStp + ".13.0"), QStringLiteral("200"));
+        QCOMPARE(snmpget(kStp + ".14.0"), QStringLiteral("1500"));
+    }
+
+    // Every list page lists every row over a hole, the hole empty and every other cell under
+    // its own row: the rows before the holes were made, with the lost cells blanked.
+    void listPages_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("hole");
+        for (int p = 0; p < int(std::size(kListPages)); ++p)
+            for (int h = 0; h < int(std::size(kHoles)); ++h)
+                QTest::addRow("%s, %s", kListPages[p].name, kHoles[h].name) << p << h;
+    }
+
+    void listPages() {
+        QFETCH(int, page);
+        QFETCH(int, hole);
+        const ListPage& p = kListPages[page];
+        useSim();
+        QString count;
+        const QList<QStringList> before = listed(p, &count);
+        QVERIFY2(before.size() >= 2, p.name);
+        if (p.count)
+            QCOMPARE(count, QString::number(before.size()));
+
+        bool made = false;
+        const QList<int> holed =
+            MakeHoles(*m_sim, kHoles[hole].kind, QLatin1String(p.column), m_community, &made);
+        QVERIFY(made);
+        QList<QStringList> expected = before;
+        for (int r : holed) {
+            QVERIFY2(r < expected.size() && !expected[r][p.listColumn].isEmpty(),
+                     "the column was whole before");
+            expected[r][p.listColumn].clear();
+        }
+        const QList<QStringList> after = listed(p, &count);
+        QCOMPARE(after.size(), expected.size());
+        for (qsizetype r = 0; r < after.size(); ++r)
+            QVERIFY2(after[r] == expected[r],
+                     qPrintable(QStringLiteral("row %1: %2, expected %3")
+                                    .arg(r)
+                                    .arg(after[r].join(QLatin1Char('|')),
+                                         expected[r].join(QLatin1Char('|')))));
+        if (p.count)
+            QCOMPARE(count, QString::number(expected.size()));
+    }
+};
+
+QTEST_MAIN(TestHoles)
+#include "tst_holes.moc"
