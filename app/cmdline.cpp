@@ -16,9 +16,13 @@ QString readValue(const QString& s, qsizetype& p) {
     return v;
 }
 
-QString field(const QString& s, qsizetype& p, int index) {
+QString field(const QString& s, qsizetype& p, int index, SessionParams& out) {
     QString v = readValue(s, p);
-    return v.size() > kCapacity[index] ? QString() : v;
+    if (v.size() <= kCapacity[index])
+        return v;
+    if (index >= 1 && index <= 3)
+        out.overlong += QLatin1Char("NIRWU"[index]);
+    return QString();
 }
 
 } // namespace
@@ -27,18 +31,18 @@ void ParseCommandLine(const QString& s, SessionParams& out) {
     if (s.isEmpty())
         return;
     qsizetype p = 2;
-    out.nValue = field(s, p, 0);
+    out.nValue = field(s, p, 0, out);
     if (p >= s.size() || !s.contains(QLatin1String("/I")))
         return;
     p += 2;
-    out.agentAddress = field(s, p, 1);
+    out.agentAddress = field(s, p, 1, out);
     if (out.agentAddress.isEmpty())
         return;
     for (int i = 2; i < 5; ++i) {
         if (p >= s.size())
             return;
         p += 2;
-        QString v = field(s, p, i);
+        QString v = field(s, p, i, out);
         if (i == 2 && !v.isEmpty())
             out.readCommunity = v;
         else if (i == 3 && !v.isEmpty())

@@ -9,11 +9,15 @@ struct SessionParams {
     QString readCommunity;
     QString writeCommunity;
     int userRight = 1;
+    // The letters of the fields ('I', 'R', 'W') whose value was longer than the field holds.
+    QString overlong;
 };
 
 // Field capacities in characters. A longer value is refused: it counts as empty (so an
-// over-long agent address ends the parsing and a long read community keeps the default).
-inline constexpr int kCapacity[5] = {19, 15, 49, 49, 9};
+// over-long agent address ends the parsing and a long read community keeps the default) and
+// its field's letter is noted in overlong. The agent field holds a host name or an IPv6 address
+// as well as a dotted IPv4 address.
+inline constexpr int kCapacity[5] = {19, 255, 49, 49, 9};
 
 // Overwrites p from the parameter string (everything after the program name, fields joined
 // by blanks). A string of one character holds no value: field 1 reads as empty, and parsing

@@ -2,6 +2,7 @@
 //   talvex /N<name> /I<agent address> /R<read community> /W<write community> /U<TRUE|FALSE>
 #include "app/cmdline.h"
 #include "app/paneldlg.h"
+#include "app/startup.h"
 #include "snmp/params.h"
 #include "platform/platform.h"
 #include "qvsnmp/qvsnmp.h"
@@ -20,17 +21,11 @@ int main(int argc, char** argv) {
     SnmpInit(&app);
     SetSnmpTimeout(4000);
 
-    SessionParams params;
-    params.agentAddress = QString::fromLatin1(kDefaultAgentAddress);
-    params.readCommunity = QStringLiteral("orchid");
-    params.writeCommunity = QStringLiteral("saffron");
-    params.userRight = 1;
-    ParseCommandLine(ParameterString(QCoreApplication::arguments()), params);
-    g_strNValue = params.nValue;
-    g_strAgentAddress = params.agentAddress;
-    g_strReadCommunity = params.readCommunity;
-    g_strWriteCommunity = params.writeCommunity;
-    g_bUserRight = params.userRight;
+    // An unattended snapshot run has nobody to read a box: what it says goes to standard error.
+    if (!qEnvironmentVariable("TALVEX_SNAPSHOT").isEmpty())
+        platform::SetUnattended(true);
+    if (!SetupSession(ParameterString(QCoreApplication::arguments())))
+        return kRefusedCommandLine;
     QString refused;
     if (!LoadSnmpCredentials(&refused)) {
         platform::MessageBox(nullptr, refused);

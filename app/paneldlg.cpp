@@ -151,17 +151,18 @@ QSize CPanelDlg::panelClientSize() const {
     return QSize(width(), std::max(0, height() - m_menuBar->sizeHint().height()));
 }
 
-void CPanelDlg::onPanelClick(PanelModel::Hit hit) {
+void CPanelDlg::onPanelClick(PanelModel::Hit hit, int ifIndex) {
     switch (hit) {
     case PanelModel::Hit::Console:
         // The panel's own question ends with "!", the menu's with "?".
         if (haveRight() && confirm("Do you want to TELNET this device!"))
-            LaunchTelnet();
+            LaunchTelnet(this);
         break;
     case PanelModel::Hit::ChassisPort:
         haveRight();
         break;
     case PanelModel::Hit::ModulePort:
+        m_clickedInterface = ifIndex;
         OnCommand(kCmdInterfaceInfo);
         break;
     case PanelModel::Hit::None:
@@ -203,8 +204,10 @@ void CPanelDlg::buildMenuBar() {
     }
 }
 
-template <class Page> void CPanelDlg::runPage() {
+template <class Page> void CPanelDlg::runPage(const std::function<void(Page*)>& setup) {
     auto* page = new Page();
+    if (setup)
+        setup(page);
     platform::RunModal(page);
     delete page;
 }
@@ -214,9 +217,13 @@ bool CPanelDlg::OnCommand(int id) {
     case kCmdSystemInfo:
         runPage<CSystemInfoDlg>();
         return true;
-    case kCmdInterfaceInfo:
-        runPage<CInterfaceInfoDlg>();
+    case kCmdInterfaceInfo: {
+        // Opened by a click on a port, the page shows that port's row; from the menu, none.
+        const int ifIndex = std::exchange(m_clickedInterface, 0);
+        runPage<CInterfaceInfoDlg>(
+            [ifIndex](CInterfaceInfoDlg* page) { page->selectInterface(ifIndex); });
         return true;
+    }
     case kCmdStpInfo:
         runPage<CStpTableDlg>();
         return true;
@@ -302,12 +309,12 @@ bool CPanelDlg::confirm(const char* question) {
 
 void CPanelDlg::onTelnet() {
     if (haveRight() && confirm("Do you want to TELNET this device?"))
-        LaunchTelnet();
+        LaunchTelnet(this);
 }
 
 void CPanelDlg::onWeb() {
     if (haveRight() && confirm("Do you want to access this device with browser?"))
-        LaunchBrowser();
+        LaunchBrowser(this);
 }
 
 void CPanelDlg::keyPressEvent(QKeyEvent* event) {

@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 #include <memory>
 
 class CPanelDeviceThread;
@@ -50,13 +52,13 @@ private:
     void buildMenuBar();
     void showSystemMenu(const QPoint& globalPos);
     // Runs a page (or any dialog) without parent, modally, and destroys it.
-    template <class Page> void runPage();
+    template <class Page> void runPage(const std::function<void(Page*)>& setup = {});
     // Shows the refusal when the operator has no right; true when he has it.
     bool haveRight();
     bool confirm(const char* question);
     void onTelnet();
     void onWeb();
-    void onPanelClick(PanelModel::Hit hit);
+    void onPanelClick(PanelModel::Hit hit, int ifIndex);
     void startPanel();
     // TALVEX_SNAPSHOT: the client area into that PNG, then the end of the run.
     void writeSnapshot();
@@ -69,6 +71,7 @@ private:
     std::unique_ptr<CPanelDeviceThread> m_thread;
     QString m_snapshot;
     int m_exitCode = 0;
+    int m_clickedInterface = 0; // the interface the page opened by a port click selects
 };
 
 // Refusal every command that changes the device or starts a tool shows without the right.

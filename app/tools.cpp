@@ -4,6 +4,8 @@
 #include "platform/platform.h"
 
 #include <QDir>
+#include <QPointer>
+#include <QWidget>
 
 namespace {
 
@@ -20,21 +22,27 @@ qsizetype acceptedExtension(const QString& text, const QString& ext, qsizetype c
 
 // Starts the browser entry names with the agent address. A Windows-form association text
 // starts its program file with the address; a desktop entry starts its whole command line.
-void startBrowser(const platform::DesktopEntry& entry, const QString& address) {
+// What kept it from starting, in words; empty when it started.
+QString startBrowser(const platform::DesktopEntry& entry, const QString& address) {
+    QString name;
     QString program;
     QStringList args;
     if (entry.exec.contains(QLatin1String(":\\"))) {
-        program = BrowserPathFromAssociation(entry.exec);
+        program = name = BrowserPathFromAssociation(entry.exec);
         if (!address.isEmpty())
             args << address;
     } else {
         args = platform::DesktopExecArguments(entry, address);
-        if (args.isEmpty())
-            return;
-        program = platform::FindProgram(args.takeFirst());
+        if (!args.isEmpty())
+            program = platform::FindProgram(name = args.takeFirst());
     }
-    if (!program.isEmpty())
-        platform::StartDetached(program, args);
+    if (name.isEmpty())
+        return QStringLiteral("no default web browser is set.");
+    if (program.isEmpty())
+        return QStringLiteral("the program \"%1\" was not found.").arg(name);
+    if (!platform::StartDetached(program, args))
+        return QStringLiteral("\"%1\" would not start.").arg(program);
+    return {};
 }
 
 } // namespace
@@ -46,8 +54,15 @@ QString TelnetCommandLine() {
     return line;
 }
 
-void LaunchTelnet() {
-    platform::StartCommandLine(TelnetCommandLine(), true);
+void LaunchTelnet(QWidget* owner) {
+    QString missing;
+    if (platform::StartCommandLine(TelnetCommandLine(), true, &missing))
+        return;
+    platform::MessageBox(owner, missing.isEmpty()
+                                    ? QStringLiteral("Telnet could not be started.")
+                                    : QStringLiteral("Telnet could not be started: the program "
+                                                     "\"%1\" was not found.")
+                                          .arg(missing));
 }
 
 QString BrowserPathFromAssociation(const QString& value) {
@@ -72,9 +87,14 @@ QString GetBrowserPath() {
     return command.isEmpty() ? QString() : platform::FindProgram(command.first());
 }
 
-void LaunchBrowser() {
+void LaunchBrowser(QWidget* owner) {
     const QString address = g_strAgentAddress;
-    platform::FindHttpDesktopEntry([address](const platform::DesktopEntry& entry) { startBrowser(entry, address); });
+    QPointer<QWidget> box(owner);
+    platform::FindHttpDesktopEntry([address, box](const platform::DesktopEntry& entry) {
+        const QString why = startBrowser(entry, address);
+        if (!why.isEmpty())
+            platform::MessageBox(box, QStringLiteral("The browser could not be started: ") + why);
+    });
 }
 
 QString OspfCommandLine() {

@@ -7,8 +7,9 @@
 class QWidget;
 
 QString TelnetCommandLine();
-// Starts Telnet in the desktop's terminal; a failure is not reported.
-void LaunchTelnet();
+// Starts Telnet in the desktop's terminal. When it cannot, a plain OK box owned by owner says
+// which program was missing (the Telnet client or the terminal), or that it would not start.
+void LaunchTelnet(QWidget* owner);
 
 // The browser's program file from an association text in the Windows form
 // ("\"C:\\Program Files\\B\\b.exe\" -- \"%1\"" gives C:\Program Files\B\b.exe); empty when the
@@ -20,8 +21,9 @@ QString BrowserPathFromAssociation(const QString& association);
 QString GetBrowserPath();
 // Starts the default browser's whole command line with the agent address. When only
 // xdg-settings knows the browser, it starts once xdg-settings has answered: the window is not
-// held while it runs.
-void LaunchBrowser();
+// held while it runs. When no browser is set, or its program is missing or would not start, a
+// plain OK box owned by owner (while it lives) says so.
+void LaunchBrowser(QWidget* owner);
 
 QString OspfCommandLine();
 // Starts the OSPF tool from the working directory; says so in a message box owned by owner

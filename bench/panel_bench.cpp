@@ -1,5 +1,7 @@
 // The front panel's figures: loading the shipped chassis, start to the first fully polled
-// picture, and one polling cycle, against talvex-sim --full on loopback.
+// picture, and one polling cycle, against talvex-sim --full on loopback. Usage:
+// panel-bench [--delay MS]: with a delay, the agent holds each answer MS milliseconds, as a
+// distant one does, and the cycle's figure says whether the port walk fits the 10 s polling cycle.
 #include "panel/panelloader.h"
 #include "panel/panelpoller.h"
 #include "snmp/params.h"
@@ -45,7 +47,9 @@ int main(int argc, char** argv) {
     SnmpInit(&app);
     SetSnmpTimeout(4000);
     const QString file = QStringLiteral(TALVEX_SOURCE_DIR "/res/panel/Talvex.properties");
-    SimProcess sim({QStringLiteral("--full"), QStringLiteral("--static")});
+    const int delay = argc > 2 && QByteArray(argv[1]) == "--delay" ? std::atoi(argv[2]) : 0;
+    SimProcess sim({QStringLiteral("--full"), QStringLiteral("--static"), QStringLiteral("--delay"),
+                    QString::number(delay)});
     if (!sim.started()) {
         std::fprintf(stderr, "panel-bench: talvex-sim did not start\n");
         return 1;
@@ -67,7 +71,9 @@ int main(int argc, char** argv) {
 
     std::vector<double> firsts, cycles;
     size_t ports = 0, polled = 0;
-    for (int run = 0; run < 5; ++run) {
+    int cycleRequests = 0;
+    const int runs = delay > 0 ? 1 : 5;
+    for (int run = 0; run < runs; ++run) {
         QElapsedTimer t;
         t.start();
         PanelModel model;
@@ -77,7 +83,7 @@ int main(int argc, char** argv) {
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
         poller.start();
-        if (!walked.wait(20000))
+        if (!walked.wait(60000))
             return 1;
         model.refresh();
         paint(model);
@@ -93,9 +99,11 @@ int main(int argc, char** argv) {
             QElapsedTimer ct;
             ct.start();
             walked.clear();
+            const int before = sim.command(QStringLiteral("served")).toInt();
             poller.pollingCycle();
-            if (!walked.wait(20000))
+            if (!walked.wait(60000))
                 return 1;
+            cycleRequests = sim.command(QStringLiteral("served")).toInt() - before;
             paint(model);
             cycles.push_back(ms(ct));
         }
@@ -103,6 +111,8 @@ int main(int argc, char** argv) {
     std::printf("panel: %zu ports on the picture, %zu of them reported linked or disabled\n", ports, polled);
     std::printf("load of the shipped description file: median %.1f ms (of %zu)\n", median(loads), loads.size());
     std::printf("start to the first fully polled picture: median %.1f ms (of %zu)\n", median(firsts), firsts.size());
-    std::printf("one polling cycle (refresh, port walk, paint): median %.1f ms (of %zu)\n", median(cycles), cycles.size());
+    std::printf("one polling cycle (refresh, port walk, paint): median %.1f ms (of %zu), %d requests, "
+                "answers held %d ms\n",
+                median(cycles), cycles.size(), cycleRequests, delay);
     return 0;
 }

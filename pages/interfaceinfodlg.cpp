@@ -6,16 +6,19 @@ namespace {
 
 const _QvValueText kOperStatus[] = {{1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
 
-QvTable<6> g_interfaceTable{{
+QvTable<7> g_interfaceTable{{
     QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.1", "Group"),
     QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.8", "OperateState", kOperStatus),
     QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.2.2.1.2", "Describe"),
     QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.3", "Type"),
     QvRecord(ber::Gauge32, 0x11, "1.3.6.1.2.1.2.2.1.5", "Speed"),
     QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.2.2.1.6", "MacAddress"),
+    // ifHighSpeed, read along for the speed column: ifXTable's, so no column of the walk, and an
+    // agent without it lists its interfaces all the same.
+    QvRecord(ber::Gauge32, 0x01, "1.3.6.1.2.1.31.1.1.1.15", "HighSpeed"),
 }};
 
-enum : int { kTypeRecord = 3, kSpeedRecord = 4 };
+enum : int { kTypeRecord = 3, kSpeedRecord = 4, kHighSpeedRecord = 6 };
 
 // ifType 2 to 56; 27 has no name.
 const char* const kIfTypeNames[] = {
@@ -47,11 +50,28 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
     m_walk = new ListWalk(this, g_interfaceTable, 1088, {105, 129, 130, 131, 132, 133}, 1095,
                           {.stale = StaleResponse::EndsWalk, .emptyWhileBusy = false});
     m_walk->mapColumn(kTypeRecord, IfTypeName);
-    m_walk->mapColumn(kSpeedRecord, IfSpeedText);
+    m_walk->mapColumn(kSpeedRecord,
+                      ListWalk::RowMapping([](const QString& speed, const QStringList& row) {
+                          return IfSpeedText(speed, row.value(kHighSpeedRecord));
+                      }));
+    connect(m_walk, &ListWalk::rowAdded, this, [this](int row) {
+        QTreeWidgetItem* item = list()->topLevelItem(row);
+        if (!m_select || item->text(0) != QString::number(m_select))
+            return;
+        m_select = 0;
+        list()->setCurrentItem(item);
+        list()->scrollToItem(item);
+    });
+    // A walk that ends without the row leaves nothing to select in later walks.
+    connect(m_walk, &ListWalk::finished, this, [this] { m_select = 0; });
     OnClicked(this, 3, [this] { OnRefresh(); });
     // The first walk starts once the page is on the screen, as a click of Refresh.
     ClickWhenFirstShown(this, 3);
     OnClicked(this, 2, [this] { reject(); });
+}
+
+void CInterfaceInfoDlg::selectInterface(int ifIndex) {
+    m_select = ifIndex;
 }
 
 void CInterfaceInfoDlg::OnRefresh() {

@@ -14,12 +14,16 @@ public:
     CInterfaceInfoDlg();
 
     void OnRefresh();
+    // The row of interface ifIndex is selected and scrolled into view as the first walk lists
+    // it (0: none).
+    void selectInterface(int ifIndex);
     QTreeWidget* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
 
 
 private:
     ListWalk* m_walk;
+    int m_select = 0;
 };
 
 // The name of an ifType value text ("6" gives "ethernet-csmacd"); "other" for anything else.

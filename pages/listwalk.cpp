@@ -29,7 +29,8 @@ ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, std::initializer
 ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
                    ListWalkRules rules)
     : QObject(page), m_page(page), m_table(table), m_list(platform::Item<QTreeWidget>(page, listId)),
-      m_countId(countId), m_rules(rules) {
+      m_countId(countId), m_rules(rules),
+      m_columns(std::min(int(headings.size()), table.count)) {
     Q_ASSERT(m_list);
     SetupListColumns(m_list, headings);
     m_mappings.resize(table.count);
@@ -43,6 +44,12 @@ ListWalk::~ListWalk() {
 }
 
 void ListWalk::mapColumn(int column, Mapping mapping) {
+    mapColumn(column, [mapping = std::move(mapping)](const QString& value, const QStringList&) {
+        return mapping(value);
+    });
+}
+
+void ListWalk::mapColumn(int column, RowMapping mapping) {
     if (column >= 0 && column < m_mappings.size())
         m_mappings[column] = std::move(mapping);
 }
@@ -109,7 +116,8 @@ bool ListWalk::start(const std::function<void()>& prepare) {
 }
 
 void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    switch (m_snmp.walkStep(status, msg, nullptr, m_rules.stale)) {
+    QStringList instances;
+    switch (m_snmp.walkStep(status, msg, &instances, m_rules.stale)) {
     case WalkStep::Failed:
         showRows();
         emit finished();
@@ -130,13 +138,17 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
         break;
     }
     // With the proxied table the proxy record's text has no column.
-    QStringList row = m_snmp.values.mid(0, m_table.count);
+    QStringList values = m_snmp.values.mid(0, m_table.count);
+    for (qsizetype c = m_columns; c < values.size(); ++c)
+        if (instances.value(c) != instances.value(0))
+            values[c].clear();
+    QStringList row = values;
     QList<CSnmpOid*>& oids = m_snmp.session->GetOidList();
     // A cell the agent lacks stays empty: a mapping would give it a word ("N", "other") that
     // the device never said.
     for (qsizetype c = 0; c < row.size(); ++c)
-        if (m_mappings[c] && !row[c].isEmpty())
-            oids[c]->m_strValue = row[c] = m_mappings[c](row[c]);
+        if (m_mappings[c] && !values[c].isEmpty())
+            oids[c]->m_strValue = row[c] = m_mappings[c](values[c], values);
     m_snmp.send(SNMP_PDU_GETNEXT);
     ++m_arrived;
     if (!m_keep || m_keep(row))

@@ -40,7 +40,10 @@ class ListWalk : public QObject {
 public:
     // listId and countId name controls of page (countId 0: the list has no count). The columns
     // show the table's records in order, under headings from the string table (or as given);
-    // with the proxied table the proxy record has no column.
+    // with the proxied table the proxy record has no column. Records beyond the headings have
+    // no column either (their texts stay in the row's item): they are read along for the
+    // mappings, such as a column of ifXTable beside ifTable, and count for a row only when their
+    // instance is the row's; otherwise the row holds an empty text for them.
     ListWalk(QDialog* page, QvTableRef table, int listId, std::initializer_list<int> headingIds, int countId,
              ListWalkRules rules = {});
     ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
@@ -50,6 +53,9 @@ public:
     // The text a column shows for a formatted value; the OID list entry keeps it too.
     using Mapping = std::function<QString(const QString& value)>;
     void mapColumn(int column, Mapping mapping);
+    // The same, from the value and the whole row as it came (every record's text, unmapped).
+    using RowMapping = std::function<QString(const QString& value, const QStringList& row)>;
+    void mapColumn(int column, RowMapping mapping);
     // A row for which keep is false is not listed; the walk goes on.
     void setRowFilter(std::function<bool(const QStringList& row)> keep);
 
@@ -87,7 +93,8 @@ private:
     QTreeWidget* m_list;
     int m_countId;
     ListWalkRules m_rules;
-    QList<Mapping> m_mappings; // by column
+    int m_columns; // records with a column
+    QList<RowMapping> m_mappings; // by record
     std::function<bool(const QStringList&)> m_keep;
     SnmpChannel m_snmp;
     bool m_started = false; // a walk has been started

@@ -3,7 +3,10 @@
 #include "platform/platform.h"
 #include "res/stringtable.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -77,6 +80,34 @@ QString ItemText(QWidget* page, int id) {
     return {};
 }
 
+namespace {
+
+// Ctrl+C in a list: the view's own copy would take only the current cell's text.
+class RowCopier : public QObject {
+public:
+    explicit RowCopier(QTreeWidget* list) : QObject(list), m_list(list) {
+        list->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->matches(QKeySequence::Copy))
+            return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept(); // the key comes to the list, not to a shortcut
+            return true;
+        }
+        QGuiApplication::clipboard()->setText(SelectedRowsText(m_list));
+        return true;
+    }
+
+private:
+    QTreeWidget* m_list;
+};
+
+} // namespace
+
 void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds) {
     QStringList headings;
     for (int id : headingIds)
@@ -96,6 +127,34 @@ void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setAllColumnsShowFocus(true);
     list->setRootIsDecorated(false);
+    if (!list->property("copiesRows").toBool()) {
+        list->setProperty("copiesRows", true);
+        new RowCopier(list);
+    }
+}
+
+QString SelectedRowsText(QTreeWidget* list) {
+    // A tab or line break inside a value would split its cell or its row.
+    auto cell = [](QString text) {
+        for (QChar c : {QLatin1Char('\t'), QLatin1Char('\n'), QLatin1Char('\r')})
+            text.replace(c, QLatin1Char(' '));
+        return text.trimmed();
+    };
+    QStringList lines;
+    QStringList headings;
+    for (int c = 0; c < list->columnCount(); ++c)
+        headings << cell(list->headerItem()->text(c));
+    lines << headings.join(QLatin1Char('\t'));
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* item = list->topLevelItem(r);
+        if (!item->isSelected())
+            continue;
+        QStringList cells;
+        for (int c = 0; c < list->columnCount(); ++c)
+            cells << cell(item->text(c));
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 QString UptimeText(qint64 ticks) {

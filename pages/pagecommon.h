@@ -29,9 +29,13 @@ QString ItemText(QWidget* page, int id);
 
 // The column convention of every list: headings from the string table, left-aligned, each
 // column as wide as its heading plus 15 pixels; report view, headers not clickable, full-row
-// selection.
+// selection. Ctrl+C in the list copies SelectedRowsText.
 void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds);
 void SetupListColumns(QTreeWidget* list, const QStringList& headings);
+// The selected rows in list order as spreadsheets take them: the headings, then one line per
+// row, cells separated by tabs (the blanks that widen a heading or pad a value dropped; a tab
+// or line break inside a value read as a blank).
+QString SelectedRowsText(QTreeWidget* list);
 
 // sysUpTime's hundredths of seconds as hours and minutes: "34 Hours 17 Minutes " for 12345678.
 // Negative values show as their absolute value; days are not split off, seconds dropped.

@@ -34,6 +34,7 @@ Lamp buildLamp(const QMap<QString, QString>& props) {
     Lamp l;
     l.name = props.value(QStringLiteral("Name"));
     l.state = props.value(QStringLiteral("Status")).compare(QLatin1String("LAMPON"), Qt::CaseInsensitive) == 0 ? 0 : 1;
+    l.fileState = l.state;
     l.left = number(props, "left");
     l.top = number(props, "top");
     l.width = number(props, "width");

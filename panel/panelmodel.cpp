@@ -134,7 +134,7 @@ void PanelModel::replaceModule(int k, int t) {
     update(scaled(m.left, m.top, m.width, m.height));
 }
 
-void PanelModel::setPortState(int k, int portNumber, int state) {
+void PanelModel::setPortState(int k, int portNumber, int state, int ifIndex) {
     if (k < 0 || size_t(k) >= pictures.size())
         return;
     const QString id = QString::number(portNumber);
@@ -143,6 +143,8 @@ void PanelModel::setPortState(int k, int portNumber, int state) {
             continue;
         if (p.current == Empty)
             return;
+        if (ifIndex)
+            p.ifIndex = ifIndex;
         p.current = state;
         applyPortState(p);
     }
@@ -183,6 +185,14 @@ void PanelModel::pollingFailureReset() {
     for (Module& m : pictures)
         for (Port& p : m.ports)
             reset(p);
+}
+
+void PanelModel::restoreLamps() {
+    for (Lamp& l : lamps)
+        if (l.state != l.fileState) {
+            l.state = l.fileState;
+            update(lampRect(l));
+        }
 }
 
 QRect PanelModel::scaled(qint64 x, qint64 y, qint64 w, qint64 h) const {
@@ -241,7 +251,7 @@ bool PanelModel::portHit(const QRect& r, QPoint pt) const {
     return x + 2 < pt.x() && pt.x() < x + r.width() - 2 && y + 2 < pt.y() && pt.y() < y + r.height() - 2;
 }
 
-PanelModel::Hit PanelModel::hitTest(QPoint pt) const {
+PanelModel::Hit PanelModel::hitTest(QPoint pt, const Port** hitPort) const {
     if (!scalable())
         return Hit::None;
     const qint64 W = m_client.width(), H = m_client.height();
@@ -250,11 +260,17 @@ PanelModel::Hit PanelModel::hitTest(QPoint pt) const {
         (top + 2) * H / refHeight < pt.y() && pt.y() < (top + consoleHeight - 2) * H / refHeight)
         return Hit::Console;
     for (const Port& port : chassisPorts)
-        if (portHit(portRect(port, nullptr), pt))
+        if (portHit(portRect(port, nullptr), pt)) {
+            if (hitPort)
+                *hitPort = &port;
             return Hit::ChassisPort;
+        }
     for (const Module& m : pictures)
         for (const Port& port : m.ports)
-            if (portHit(portRect(port, &m), pt))
+            if (portHit(portRect(port, &m), pt)) {
+                if (hitPort)
+                    *hitPort = &port;
                 return Hit::ModulePort;
+            }
     return Hit::None;
 }

@@ -23,6 +23,7 @@ enum PortState : int { Link100 = 0, Link10 = 1, Disabled = 2, Enabled = 3, Empty
 struct Lamp {
     QString name;
     int state = 1; // 0 lit, 1 dark; other values are not drawn
+    int fileState = 1; // the state the panel description file gives it
     int width = 0, height = 0, top = 0, left = 0;
 };
 
@@ -71,6 +72,7 @@ struct Port {
     QString id;
     int left = 0, top = 0, width = 0, height = 0; // inside a module: relative to the module
     int current = Enabled; // what the device last reported
+    int ifIndex = 0; // the interface the device reported it as; 0 while none has
     std::vector<Lamp> lamps;
     std::shared_ptr<const PortBitmaps> bitmaps = std::make_shared<PortBitmaps>();
     Picture picture;
@@ -127,11 +129,15 @@ public:
     Module buildModulePicture(int k, int t);
     // Polling's operations; slot positions without a slot and unknown templates are ignored.
     void replaceModule(int k, int t);
-    void setPortState(int k, int portNumber, int state);
+    // ifIndex (when not 0) names the interface of the row that reported the state.
+    void setPortState(int k, int portNumber, int state, int ifIndex = 0);
     // Repaints and reapplies every port whose shown state differs from its current state.
     void refresh();
     // After a failed status request: lamps dark, every port Enabled.
     void pollingFailureReset();
+    // Once the device answers again: the stand-alone lamps as the panel description file has
+    // them (the ports' lamps follow their states).
+    void restoreLamps();
 
     // Scales a reference rectangle to the client size (products first, then divisions). What
     // lies farther out than any screen reaches is pulled in, so that no sum overflows.
@@ -139,7 +145,8 @@ public:
     void paint(QPainter& p) const;
 
     enum class Hit { None, Console, ChassisPort, ModulePort };
-    Hit hitTest(QPoint point) const;
+    // What point hits; for a port, port (when given) points to it.
+    Hit hitTest(QPoint point, const Port** port = nullptr) const;
 
 private:
     bool scalable() const { return refWidth > 0 && refHeight > 0; }

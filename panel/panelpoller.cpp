@@ -136,13 +136,18 @@ void PanelPoller::OnPowerResponse(unsigned short status, CSnmpMsg* msg) {
 }
 
 void PanelPoller::OnPortResponse(unsigned short status, CSnmpMsg* msg) {
-    switch (m_port.walkStep(status, msg)) {
+    QStringList instances;
+    switch (m_port.walkStep(status, msg, &instances)) {
     case WalkStep::Failed:
         m_model.pollingFailureReset();
         emit portWalkEnded();
         return;
     case WalkStep::Dropped:
+        emit portWalkEnded();
+        return;
     case WalkStep::End:
+        // The device answered the whole walk: lamps dark since a failed poll light again.
+        m_model.restoreLamps();
         emit portWalkEnded();
         return;
     case WalkStep::Row:
@@ -151,8 +156,10 @@ void PanelPoller::OnPortResponse(unsigned short status, CSnmpMsg* msg) {
     const QStringList& v = m_port.values;
     if (v.size() >= 4) {
         const PortRow row = ParsePortRow(v[0], v[1], v[2], v[3]);
+        // The row's instance is its ifIndex: ".51" for interface 51.
+        const int ifIndex = instances.value(0).mid(1).toInt();
         if (row.valid)
-            m_model.setPortState(InterfaceSlot(row.slotNumber), row.portNumber, row.state);
+            m_model.setPortState(InterfaceSlot(row.slotNumber), row.portNumber, row.state, ifIndex);
     }
     m_port.send(SNMP_PDU_GETNEXT);
 }

@@ -36,7 +36,8 @@ void PanelView::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
-    const PanelModel::Hit hit = m_model.hitTest(event->position().toPoint());
+    const Port* port = nullptr;
+    const PanelModel::Hit hit = m_model.hitTest(event->position().toPoint(), &port);
     if (hit != PanelModel::Hit::None)
-        emit clicked(hit);
+        emit clicked(hit, port ? port->ifIndex : 0);
 }

@@ -11,8 +11,9 @@ public:
     explicit PanelView(PanelModel& model, QWidget* parent = nullptr);
 
 signals:
-    // A left click on the console, a chassis port or a module port.
-    void clicked(PanelModel::Hit hit);
+    // A left click on the console, a chassis port or a module port; ifIndex is the interface
+    // the device reported the clicked port as (0 when it has not, or for the console).
+    void clicked(PanelModel::Hit hit, int ifIndex);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

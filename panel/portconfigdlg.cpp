@@ -15,12 +15,16 @@ constexpr const char* kAdminState = "1.3.6.1.2.1.2.2.1.7";
 
 QvTable<1> g_portListTable{{QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.2.2.1.2", "ifDescr")}};
 
-QvTable<3> g_portStatusTable{{
+// ifHighSpeed last: an agent without it answers noSuchInstance there, which ends the values
+// after the three the dialog always shows.
+QvTable<4> g_portStatusTable{{
     QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.2.2.1.7", "swPortCtrlAdminState"),
     QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.2.2.1.8", "swPortInfoLinkStatus"),
     QvRecord(ber::Gauge32, 0x1, "1.3.6.1.2.1.2.2.1.5", "swPortInfoNwayStatus"),
+    QvRecord(ber::Gauge32, 0x1, "1.3.6.1.2.1.31.1.1.1.15", "ifHighSpeed"),
 }};
-const char* const kStatusColumns[] = {"1.3.6.1.2.1.2.2.1.7", "1.3.6.1.2.1.2.2.1.8", "1.3.6.1.2.1.2.2.1.5"};
+const char* const kStatusColumns[] = {"1.3.6.1.2.1.2.2.1.7", "1.3.6.1.2.1.2.2.1.8",
+                                      "1.3.6.1.2.1.2.2.1.5", "1.3.6.1.2.1.31.1.1.1.15"};
 
 QvTable<1> g_portSetTable{{QvRecord(ber::Integer, 0x2, kAdminState, "swPortCtrlAdminState")}};
 
@@ -92,7 +96,7 @@ void CPortConfigDlg::readStatus() {
     m_stateKnown = false;
     platform::Item<QLabel>(this, kPortLabel)->setText(text.mid(3));
     const std::string instance = std::to_string(m_position);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < int(std::size(kStatusColumns)); ++i)
         g_portStatusTable.setInstance(i, kStatusColumns[i], instance);
     m_status.open(this, g_portStatusTable, &CPortConfigDlg::OnStatusResponse);
     platform::WaitCursor wait;
@@ -121,7 +125,7 @@ void CPortConfigDlg::OnStatusResponse(unsigned short status, CSnmpMsg* msg) {
                       : v[1] == QLatin1String("2") ? QStringLiteral("断开")
                                                    : QStringLiteral("未知"));
     if (v.size() > 2)
-        platform::Item<QLabel>(this, kSpeed)->setText(IfSpeedText(v[2]));
+        platform::Item<QLabel>(this, kSpeed)->setText(IfSpeedText(v[2], v.value(3)));
 }
 
 void CPortConfigDlg::OnSet() {

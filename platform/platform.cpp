@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/stretch.h"
 #include "res/dialogs.h"
 
 #include <QApplication>
@@ -133,6 +134,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
     dialog->setFont(QFont(family, t.pointSize));
     dialog->setWindowTitle(QString::fromUtf8(t.caption));
     dialog->setFixedSize(px(0, 0, t.w, t.h).size());
+    QList<PlacedControl> placed;
     for (int i = 0; i < t.count; ++i) {
         const res::DlgItem& it = t.items[i];
         const QString text = QString::fromUtf8(it.text);
@@ -208,6 +210,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
         if (it.kind == res::Ctl::Combo)
             geometry.setHeight(std::min(geometry.height(), w->sizeHint().height()));
         w->setGeometry(geometry);
+        placed.append({w, geometry, it.kind == res::Ctl::List});
         if (it.id != -1)
             (named ? named : w)->setObjectName(QString::number(it.id));
         if (it.flags & res::Hidden)
@@ -218,6 +221,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
     // Group boxes stand behind the controls drawn inside them.
     for (QGroupBox* g : dialog->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
         g->lower();
+    StretchWithLists(dialog, placed);
 }
 
 QWidget* DialogItem(QWidget* dialog, int id) {
@@ -310,18 +314,27 @@ bool StartDetached(const QString& program, const QStringList& args) {
     return !program.isEmpty() && QProcess::startDetached(program, args);
 }
 
-bool StartCommandLine(const QString& commandLine, bool inTerminal) {
+bool StartCommandLine(const QString& commandLine, bool inTerminal, QString* missing) {
+    auto notFound = [missing](const QString& name) {
+        if (missing)
+            *missing = name;
+        return false;
+    };
     QStringList words = commandLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.isEmpty())
         return false;
-    QString program = FindProgram(words.takeFirst());
+    const QString name = words.takeFirst();
+    QString program = FindProgram(name);
     if (program.isEmpty())
-        return false;
+        return notFound(name);
     if (!inTerminal)
         return StartDetached(program, words);
-    QString terminal = FindProgram(qEnvironmentVariable("TERMINAL"));
+    const QString chosen = qEnvironmentVariable("TERMINAL");
+    QString terminal = FindProgram(chosen);
     if (terminal.isEmpty())
         terminal = FindProgram(QStringLiteral("x-terminal-emulator"));
+    if (terminal.isEmpty())
+        return notFound(chosen.isEmpty() ? QStringLiteral("x-terminal-emulator") : chosen);
     return StartDetached(terminal, QStringList{QStringLiteral("-e"), program} + words);
 }
 

@@ -94,8 +94,10 @@ QString FindProgram(const QString& name);
 // Starts program with args as an independent process; false when it cannot be started.
 bool StartDetached(const QString& program, const QStringList& args);
 // Starts a command line (first word the program, the rest its arguments split at blanks),
-// optionally in the desktop's terminal emulator ($TERMINAL, else x-terminal-emulator).
-bool StartCommandLine(const QString& commandLine, bool inTerminal = false);
+// optionally in the desktop's terminal emulator ($TERMINAL, else x-terminal-emulator). When a
+// program is not found, missing (when given) names it.
+bool StartCommandLine(const QString& commandLine, bool inTerminal = false,
+                      QString* missing = nullptr);
 
 // A desktop entry as far as starting it goes: its file and the values of its Exec, Name and
 // Icon keys in [Desktop Entry], with the string escapes (\s, \n, \t, \r, \\) of Name and

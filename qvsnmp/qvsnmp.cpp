@@ -163,8 +163,6 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
             QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
     if (pduType == SNMP_PDU_GETBULK && m_version == ber::V1)
         return refuse(QStringLiteral("GETBULK needs SNMPv2c"));
-    if (!m_transport->valid())
-        return refuse(QStringLiteral("no socket to the agent (is the address a dotted IPv4 address?)"));
 
     const uint32_t id = NextRequestId();
     SnmpTransport* t = m_transport;

@@ -7,8 +7,11 @@
 // request, and never after the session was deleted. Tools may also send GETBULK (165, SNMPv2c
 // only): SetBulk's count of rows of every record at once, continued as get-next is.
 //
-// Wire: SNMPv2c over UDP/IPv4 by default (SetVersion(0) for SNMPv1), agent port from
-// TALVEX_AGENT_PORT (default 161) or SetSnmpAgentPort. An unanswered request is sent again, with
+// Wire: SNMPv2c over UDP by default (SetVersion(0) for SNMPv1), toward a dotted IPv4 address or
+// an IPv6 literal (a session toward anything else has no socket: each request fails at the
+// time-out, as one the agent never answers; names are resolved by ResolveAgentAddress in
+// qvsnmp/address.h before a session is built), agent port from TALVEX_AGENT_PORT (default 161)
+// or SetSnmpAgentPort. An unanswered request is sent again, with
 // the same request id, when its answer is overdue by the round trips measured on that agent so
 // far (as TCP times its retransmissions; each copy waits twice as long as the one before), and
 // fails once the time-out has passed since its first sending. Until an agent has answered once,

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,16 +29,61 @@ qint64 nowMs() {
 }
 
 // TALVEX_LOOPBACK_ONLY (set for every test run): a session toward anything outside 127.0.0.0/8
-// ends the process at once, so a test can never send a datagram that leaves this machine.
-void refuseOutsideLoopback(const QString& address, in_addr a) {
+// and ::1 ends the process at once, so a test can never send a datagram that leaves this machine.
+void refuseOutsideLoopback(const QString& address, const sockaddr_storage& a) {
     static const bool loopbackOnly = qEnvironmentVariableIntValue("TALVEX_LOOPBACK_ONLY") != 0;
-    if (loopbackOnly && (ntohl(a.s_addr) >> 24) != 127)
-        qFatal("qvsnmp: session toward %s refused: TALVEX_LOOPBACK_ONLY allows 127.0.0.0/8 only",
-               qPrintable(address));
+    if (!loopbackOnly)
+        return;
+    if (a.ss_family == AF_INET) {
+        if ((ntohl(reinterpret_cast<const sockaddr_in&>(a).sin_addr.s_addr) >> 24) == 127)
+            return;
+    } else if (a.ss_family == AF_INET6) {
+        if (IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6&>(a).sin6_addr))
+            return;
+    }
+    qFatal("qvsnmp: session toward %s refused: TALVEX_LOOPBACK_ONLY allows 127.0.0.0/8 and ::1 "
+           "only",
+           qPrintable(address));
 }
 
-bool sameAddress(const sockaddr_in& a, const sockaddr_in& b) {
-    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
+// The agent's socket address from a dotted IPv4 address or an IPv6 literal; false for
+// anything else (a host name is resolved before a session is built, see qvsnmp/address.h).
+bool agentSocketAddress(const QString& address, quint16 port, sockaddr_storage& out,
+                        socklen_t& length) {
+    std::memset(&out, 0, sizeof out);
+    const QByteArray text = address.toLatin1();
+    auto& v4 = reinterpret_cast<sockaddr_in&>(out);
+    if (inet_pton(AF_INET, text.constData(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(port);
+        length = sizeof v4;
+        return true;
+    }
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(out);
+    if (inet_pton(AF_INET6, text.constData(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(port);
+        length = sizeof v6;
+        return true;
+    }
+    return false;
+}
+
+bool sameAddress(const sockaddr_storage& a, const sockaddr_storage& b) {
+    if (a.ss_family != b.ss_family)
+        return false;
+    if (a.ss_family == AF_INET) {
+        const auto& x = reinterpret_cast<const sockaddr_in&>(a);
+        const auto& y = reinterpret_cast<const sockaddr_in&>(b);
+        return x.sin_addr.s_addr == y.sin_addr.s_addr && x.sin_port == y.sin_port;
+    }
+    if (a.ss_family == AF_INET6) {
+        const auto& x = reinterpret_cast<const sockaddr_in6&>(a);
+        const auto& y = reinterpret_cast<const sockaddr_in6&>(b);
+        return std::memcmp(&x.sin6_addr, &y.sin6_addr, sizeof x.sin6_addr) == 0 &&
+               x.sin6_port == y.sin6_port;
+    }
+    return false;
 }
 
 } // namespace
@@ -56,29 +102,29 @@ uint32_t NextRequestId() {
     return id;
 }
 
+// An address that is no literal, or a socket that cannot be had, leaves the transport without
+// a socket: its requests are sent nowhere and fail at the time-out, as requests to an agent that
+// does not answer do.
 SnmpTransport::SnmpTransport(CSnmpClass* session, const QString& address, quint16 port)
     : m_session(session) {
-    std::memset(&m_agent, 0, sizeof m_agent);
-    m_agent.sin_family = AF_INET;
-    m_agent.sin_port = htons(port);
-    m_state = qvsnmp::AgentState::of(address.toStdString() + ':' + std::to_string(port));
-    if (inet_pton(AF_INET, address.toLatin1().constData(), &m_agent.sin_addr) != 1)
+    m_state = qvsnmp::AgentState::of(address.toStdString() + '/' + std::to_string(port));
+    m_timer = new QTimer(this);
+    m_timer->setSingleShot(true);
+    QObject::connect(m_timer, &QTimer::timeout, this, [this] { expire(); });
+    if (!agentSocketAddress(address, port, m_agent, m_agentLength))
         return;
-    refuseOutsideLoopback(address, m_agent.sin_addr);
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    refuseOutsideLoopback(address, m_agent);
+    m_fd = ::socket(m_agent.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_fd < 0)
         return;
     // Connected, so that the kernel already drops datagrams from anyone but the agent.
-    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&m_agent), sizeof m_agent) != 0) {
+    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&m_agent), m_agentLength) != 0) {
         ::close(m_fd);
         m_fd = -1;
         return;
     }
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     QObject::connect(m_notifier, &QSocketNotifier::activated, this, [this] { readAll(); });
-    m_timer = new QTimer(this);
-    m_timer->setSingleShot(true);
-    QObject::connect(m_timer, &QTimer::timeout, this, [this] { expire(); });
 }
 
 SnmpTransport::~SnmpTransport() {
@@ -99,6 +145,8 @@ void SnmpTransport::transmit(uint32_t id, Request req) {
 }
 
 void SnmpTransport::sendBytes(const std::vector<uint8_t>& bytes) {
+    if (m_fd < 0)
+        return;
     // A failed send (no route, refused) is retried with the request and ends in the time-out
     // like a lost datagram.
     (void)::send(m_fd, bytes.data(), bytes.size(), 0);
@@ -158,7 +206,7 @@ void SnmpTransport::expire() {
 // brings the next request, is spared a read that finds nothing.
 void SnmpTransport::readAll() {
     uint8_t buf[65536];
-    sockaddr_in from;
+    sockaddr_storage from;
     socklen_t fromLen = sizeof from;
     ssize_t n;
     do
@@ -166,7 +214,7 @@ void SnmpTransport::readAll() {
     while (n < 0 && errno == EINTR);
     if (n < 0)
         return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
-    if (fromLen != sizeof from || from.sin_family != AF_INET || !sameAddress(from, m_agent))
+    if (fromLen != m_agentLength || !sameAddress(from, m_agent))
         return;
     std::optional<ber::Message> msg =
         m_session->m_v3 ? v3Answer(buf, size_t(n)) : ber::decode(buf, size_t(n));
@@ -237,9 +285,11 @@ std::optional<ber::Message> SnmpTransport::v3Answer(const uint8_t* data, size_t 
 }
 
 QString SnmpTransport::agentKey() const {
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &m_agent.sin_addr, text, sizeof text);
-    return QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(m_agent.sin_port));
+    char host[NI_MAXHOST] = {}, port[NI_MAXSERV] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&m_agent), m_agentLength, host, sizeof host,
+                    port, sizeof port, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+        return {};
+    return QStringLiteral("[%1]:%2").arg(QLatin1String(host), QLatin1String(port));
 }
 
 void SnmpTransport::deliver(CSnmpMsg* msg) {
@@ -257,6 +307,11 @@ void SnmpTransport::nextRow(uint32_t id, Records records) {
         m_ahead.walking = true;
         m_ahead.records = std::move(records);
         m_ahead.getNextOnly = m_ahead.getNextOnly || m_state->bulk() == qvsnmp::AgentState::Bulk::Refused;
+    } else if (m_ahead.onItsWay) {
+        // Asked before the last row reached the caller: from where that row was asked, as a
+        // get-next sent then would have been, so it gets that row too.
+        deliverRow(id, m_ahead.lastRow, false);
+        return;
     }
     m_ahead.waiting.push_back(id);
     serveRows(true);
@@ -265,6 +320,7 @@ void SnmpTransport::nextRow(uint32_t id, Records records) {
 void SnmpTransport::restartWalk() {
     if (m_ahead.inFlight)
         m_outstanding.erase(m_ahead.inFlight); // its answer, should it come, is dropped
+    ++m_generation; // rows on their way to the caller still arrive, but count for no walk
     Ahead next;
     // What the session learned of the agent holds for its next walk too.
     next.repetitions = m_ahead.repetitions;
@@ -286,11 +342,13 @@ void SnmpTransport::serveRows(bool asked) {
     }
     while (!a.waiting.empty()) {
         if (!a.rows.empty()) {
-            const uint32_t id = a.waiting.front();
-            a.waiting.pop_front();
+            // Get-nexts waiting together were asked from the same place: one row for all.
+            const std::deque<uint32_t> waiting = std::move(a.waiting);
+            a.waiting.clear();
             Row row = std::move(a.rows.front());
             a.rows.pop_front();
-            deliverRow(id, std::move(row));
+            for (size_t i = 0; i < waiting.size(); ++i)
+                deliverRow(waiting[i], row, i == 0);
         } else if (a.ends) {
             const qvsnmp::WalkStop stop = a.stop;
             const std::deque<uint32_t> waiting = std::move(a.waiting);
@@ -416,7 +474,11 @@ void SnmpTransport::failAhead(uint32_t id, const Request& req) {
         callback(SNMP_STATUS_TIMEOUT, nullptr);
 }
 
-void SnmpTransport::deliverRow(uint32_t id, Row row) {
+void SnmpTransport::deliverRow(uint32_t id, Row row, bool first) {
+    if (first) {
+        m_ahead.lastRow = row;
+        m_ahead.onItsWay = true;
+    }
     m_ahead.resume.next.clear();
     for (const ber::VarBind& vb : row.bindings)
         m_ahead.resume.next.push_back(vb.oid); // a hole's OID is its column's at the row's index
@@ -424,7 +486,9 @@ void SnmpTransport::deliverRow(uint32_t id, Row row) {
     auto shared = std::make_shared<Row>(std::move(row));
     QMetaObject::invokeMethod(
         this,
-        [this, id, shared] {
+        [this, id, shared, first, generation = m_generation] {
+            if (first && generation == m_generation)
+                m_ahead.onItsWay = false;
             ber::Pdu pdu;
             pdu.type = ber::Response;
             pdu.requestId = int32_t(id);

@@ -82,6 +82,8 @@ private:
         bool getNextOnly = false;
         bool bulkUnanswered = false; // a GETBULK went unanswered; get-next asked instead
         qvsnmp::WalkCursor resume;   // after the last row handed on
+        Row lastRow;                 // the last row handed on,
+        bool onItsWay = false;       // and not yet in the caller's hands
     };
 
     void sendBytes(const std::vector<uint8_t>& bytes);
@@ -99,11 +101,13 @@ private:
     void serveRows(bool asked);
     void takeAhead(const Request& req, ber::Pdu& pdu);
     void failAhead(uint32_t id, const Request& req);
-    void deliverRow(uint32_t id, Row row);
+    // first: the row's first delivery (others are copies for get-nexts asked at the same place)
+    void deliverRow(uint32_t id, Row row, bool first);
     void deliverEnd(uint32_t id, qvsnmp::WalkStop stop, ber::Pdu pdu = {});
 
     CSnmpClass* m_session;
-    sockaddr_in m_agent;
+    sockaddr_storage m_agent;
+    socklen_t m_agentLength = 0;
     std::shared_ptr<qvsnmp::AgentState> m_state;
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
@@ -111,4 +115,5 @@ private:
     qint64 m_timerDue = 0;
     std::map<uint32_t, Request> m_outstanding;
     Ahead m_ahead;
+    uint64_t m_generation = 0; // counts restarts of the walk
 };

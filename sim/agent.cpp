@@ -136,22 +136,32 @@ Agent::~Agent() {
 }
 
 bool Agent::open() {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(m_opt.port);
-    if (inet_pton(AF_INET, m_opt.address.c_str(), &addr.sin_addr) != 1) {
-        std::fprintf(stderr, "talvex-sim: %s is not an IPv4 address\n", m_opt.address.c_str());
+    sockaddr_storage addr{};
+    socklen_t addrLen = 0;
+    auto& v4 = reinterpret_cast<sockaddr_in&>(addr);
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(addr);
+    if (inet_pton(AF_INET, m_opt.address.c_str(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(m_opt.port);
+        addrLen = sizeof v4;
+    } else if (inet_pton(AF_INET6, m_opt.address.c_str(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(m_opt.port);
+        addrLen = sizeof v6;
+    } else {
+        std::fprintf(stderr, "talvex-sim: %s is neither an IPv4 nor an IPv6 address\n",
+                     m_opt.address.c_str());
         return false;
     }
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    m_fd = ::socket(addr.ss_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), addrLen) != 0) {
         std::fprintf(stderr, "talvex-sim: cannot bind %s:%u: %s\n", m_opt.address.c_str(),
                      unsigned(m_opt.port), std::strerror(errno));
         return false;
     }
     socklen_t len = sizeof addr;
     getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_boundPort = ntohs(addr.sin_port);
+    m_boundPort = ntohs(addr.ss_family == AF_INET ? v4.sin_port : v6.sin6_port);
     return true;
 }
 

@@ -210,6 +210,15 @@ void Chassis::publish(Mib& mib) {
         mib.add(col(22), [] { return ber::Value::makeOid({0, 0}); });
     }
 
+    // ifXTable's ifHighSpeed (RFC 2863), in Mbit/s: it carries what ifSpeed cannot past
+    // 4294967295 bit/s, where the ten-gigabit ports stop.
+    const ber::Oid xEntry = O("1.3.6.1.2.1.31.1.1.1");
+    for (Port& p : m_ports)
+        mib.add(child(xEntry, {15, uint32_t(p.ifIndex)}), [&p] {
+            const uint32_t mbits = p.speed == 4294967295u ? 10000u : p.speed / 1000000u;
+            return ber::Value::makeUnsigned(ber::Gauge32, mbits);
+        });
+
     // Private: CPU load over 5 s, 1 min, 5 min
     const ber::Oid cpu = O("1.3.6.1.4.1.58213.10.97.2.36.1.1");
     for (uint32_t k = 0; k < 3; ++k)

@@ -22,7 +22,7 @@ constexpr long long kMaxExtraRows = 65000;
 void usage() {
     std::puts(
         "usage: talvex-sim [options]\n"
-        "  --address A          address to serve on (127.0.0.1)\n"
+        "  --address A          address to serve on, IPv4 or IPv6 (127.0.0.1; ::1 for IPv6)\n"
         "  --port P             UDP port, 0 to 65535 (16161; 0 picks a free one)\n"
         "  --read-community C   (orchid)\n"
         "  --write-community C  (saffron)\n"

@@ -1,5 +1,6 @@
 // talvex-walk: gets, walks and sets OIDs through qvsnmp and prints each binding the way the
 // module shows it.
+#include "qvsnmp/address.h"
 #include "qvsnmp/qvsnmp.h"
 #include "qvsnmp/snmpconf.h"
 
@@ -27,6 +28,7 @@ void usage() {
         "       talvex-walk ... AGENT walk OID...  (get-next walk of the columns together)\n"
         "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c, v3)\n"
         "       talvex-walk ... AGENT set OID TYPE VALUE ...\n"
+        "AGENT: a dotted IPv4 address, an IPv6 address or a host name (looked up once).\n"
         "  TYPE: i INTEGER, s OCTET STRING, o OID, a IpAddress, c Counter32, g Gauge32,\n"
         "        t TimeTicks, m physical address (type code 79)\n"
         "  -1 SNMPv1 (default v2c)        -c read community (public)\n"
@@ -167,16 +169,22 @@ int main(int argc, char** argv) {
     if (argc - i < 3)
         refuse("expected AGENT, a command and at least one OID", true);
     SetSnmpTimeout(timeout);
-    QString agent = QString::fromLocal8Bit(argv[i]);
+    const QString agentText = QString::fromLocal8Bit(argv[i]);
     const std::string verb = argv[i + 1];
     if (verb != "get" && verb != "walk" && verb != "bulk" && verb != "set")
         refuse("unknown command " + verb, true);
+    // A host name is looked up once, here; the session is built from the address it gave.
+    QString why;
+    const QString agent = ResolveAgentAddress(agentText, &why);
+    if (agent.isEmpty())
+        refuse(why.toStdString());
+    // The credentials file names agents by address, as the module looks its agent up.
     snmpconf::Entry entry;
-    std::string why;
+    std::string confWhy;
     const snmpconf::Status conf = snmpconf::lookup(snmpconf::defaultPath(), agent.toStdString(),
-                                                   SnmpAgentPort(), entry, why);
+                                                   SnmpAgentPort(), entry, confWhy);
     if (conf == snmpconf::Status::Refused)
-        refuse(why);
+        refuse(confWhy);
     if (!versionGiven && conf == snmpconf::Status::Found)
         version = entry.version;
     usm::User v3user;
@@ -261,11 +269,11 @@ int main(int argc, char** argv) {
     };
     session.SetSnmpCallback([&](unsigned short status, CSnmpMsg* msg) {
         if (status == SNMP_STATUS_TIMEOUT && version != 3) {
-            std::fprintf(stderr, "talvex-walk: no response from %s within %d ms\n", qPrintable(agent), timeout);
+            std::fprintf(stderr, "talvex-walk: no response from %s within %d ms\n", qPrintable(agentText), timeout);
             return finish(1);
         }
         if (status != 0) {
-            std::fprintf(stderr, "talvex-walk: %s: %s\n", qPrintable(agent),
+            std::fprintf(stderr, "talvex-walk: %s: %s\n", qPrintable(agentText),
                          qPrintable(session.LastFailure()));
             return finish(1);
         }

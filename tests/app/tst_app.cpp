@@ -2,6 +2,7 @@
 // and modal runs, and stand-in programs that write down the arguments they were started with.
 #include "app/cmdline.h"
 #include "app/paneldlg.h"
+#include "app/startup.h"
 #include "snmp/params.h"
 #include "tests/common/peers.h"
 #include "qvsnmp/qvsnmp.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -130,7 +132,11 @@ private slots:
         // Over-long values count as empty: the agent address then ends the parsing.
         row("long name", "/N12345678901234567890 /Ia", {"", "a", "orchid", "saffron", "1"});
         row("name at capacity", "/N1234567890123456789 /Ia", {"1234567890123456789", "a", "orchid", "saffron", "1"});
-        row("long agent", "/Nx /I1234567890123456 /Rr", {"x", "", "orchid", "saffron", "1"});
+        row("host name", "/Nx /Iswitch-7.example /Rr", {"x", "switch-7.example", "r", "saffron", "1"});
+        row("IPv6 address", "/Nx /Ifd00::17 /Rr", {"x", "fd00::17", "r", "saffron", "1"});
+        row("agent at capacity", ("/Nx /I" + QByteArray(255, 'a') + " /Rr").constData(),
+            {"x", QString(255, 'a'), "r", "saffron", "1"});
+        row("long agent", ("/Nx /I" + QByteArray(256, 'a') + " /Rr").constData(), {"x", "", "orchid", "saffron", "1"});
         row("long read community", ("/Nx /Ia /R" + QByteArray(50, 'c') + " /Ww").constData(),
             {"x", "a", "orchid", "w", "1"});
         row("long right", "/Nx /Ia /Rr /Ww /UTRUEFALSEX", {"x", "a", "r", "w", "0"});
@@ -286,7 +292,7 @@ private slots:
         writeStandIn(path(QStringLiteral("bin/telnet")), path(QStringLiteral("unused")));
         qputenv("TERMINAL", "talvex-terminal");
         QCOMPARE(TelnetCommandLine(), QStringLiteral("Telnet 127.0.0.5"));
-        LaunchTelnet();
+        LaunchTelnet(nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QCOMPARE(readLines(out), (QStringList{"-e", path(QStringLiteral("bin/telnet")), "127.0.0.5"}));
         g_strAgentAddress.clear();
@@ -318,13 +324,13 @@ private slots:
         const QString out = path(QStringLiteral("browser-args"));
         writeBrowserAssociation(out);
         QCOMPARE(GetBrowserPath(), path(QStringLiteral("bin/talvex-browser")));
-        LaunchBrowser();
+        LaunchBrowser(nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QCOMPARE(readLines(out), QStringList{"127.0.0.5"});
 
         QFile::remove(out);
         g_strAgentAddress.clear();
-        LaunchBrowser();
+        LaunchBrowser(nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QCOMPARE(readLines(out), QStringList{});
     }
@@ -402,7 +408,7 @@ private slots:
         QFile::remove(out);
         writeStandIn(path(QStringLiteral("bin/") + standIn), out);
         writeBrowserEntry(exec.arg(path(QStringLiteral("bin"))), true);
-        LaunchBrowser();
+        LaunchBrowser(nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QCOMPARE(readLines(out), args);
     }
@@ -428,7 +434,7 @@ private slots:
         xdg.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(GetBrowserPath(), QString()); // starts no process
 
-        LaunchBrowser();
+        LaunchBrowser(nullptr);
         QFile signal(go);
         QVERIFY(signal.open(QIODevice::WriteOnly));
         signal.close();
@@ -478,6 +484,110 @@ private slots:
     }
 
     // The real modal run: Enter is swallowed, Escape and the close box end it.
+    // What the module makes of its agent and communities at start: each unusable value said
+    // once in a plain OK box; a community too long ends the start, an unusable address does not.
+    void setupSession_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("runs");
+        QTest::addColumn<QString>("agent"); // the address the sessions are built from
+        QTest::addColumn<QString>("box");   // a part of the box's text; empty: no box
+        const QString c49(49, 'c'), c50(50, 'c');
+        QTest::newRow("dotted") << "/Nx /I127.0.0.9" << true << "127.0.0.9" << "";
+        QTest::newRow("host name") << "/Nx /Ilocalhost" << true << "127.0.0.1" << "";
+        QTest::newRow("IPv6") << "/Nx /I::1" << true << "::1" << "";
+        QTest::newRow("no address") << "/Nx /Inotanaddress" << true << "notanaddress"
+                                    << "the host name \"notanaddress\" could not be resolved";
+        QTest::newRow("not a name") << "/Nx /I127.0.0.1:161" << true << "127.0.0.1:161"
+                                    << "\"127.0.0.1:161\" is neither an IP address nor a host name";
+        QTest::newRow("empty address") << "/Nx /I /Rr" << true << "" << "no agent address";
+        QTest::newRow("address too long") << "/Nx /I" + QString(256, 'a') << true << ""
+                                          << "longer than 255 characters";
+        QTest::newRow("read community at capacity") << "/Nx /I127.0.0.9 /R" + c49 << true << "127.0.0.9" << "";
+        QTest::newRow("read community too long") << "/Nx /I127.0.0.9 /R" + c50 + " /Ww" << false << ""
+                                                 << "The read community given on the command line is longer than 49";
+        QTest::newRow("write community too long") << "/Nx /I127.0.0.9 /Rr /W" + c50 << false << ""
+                                                  << "The write community given on the command line is longer than 49";
+    }
+
+    void setupSession() {
+        QFETCH(QString, line);
+        QFETCH(bool, runs);
+        QFETCH(QString, agent);
+        QFETCH(QString, box);
+        setSession(QStringLiteral("before"), QStringLiteral("before"), 1);
+        QCOMPARE(SetupSession(line), runs);
+        QCOMPARE(m_asked.size(), box.isEmpty() ? 0 : 1);
+        if (!box.isEmpty()) {
+            QVERIFY2(m_asked[0].text.contains(box), qPrintable(m_asked[0].text));
+            QVERIFY(!m_asked[0].okCancel);
+        }
+        if (!runs) {
+            // Nothing of the refused line is taken, least of all a community in place of the
+            // one it gave.
+            QCOMPARE(g_strReadCommunity, QStringLiteral("orchid"));
+            QCOMPARE(g_strWriteCommunity, QStringLiteral("saffron"));
+            QCOMPARE(g_strAgentAddress, QStringLiteral("before"));
+            return;
+        }
+        QCOMPARE(g_strAgentAddress, agent);
+    }
+
+    // The module itself ends with a non-zero status on a community too long, saying why.
+    void moduleRefusesLongCommunity() {
+        QProcess module;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TALVEX_SNAPSHOT"), path(QStringLiteral("never.png"))); // unattended
+        module.setProcessEnvironment(env);
+        module.start(BuildPath(QStringLiteral("app/talvex")),
+                     {"/Nx", "/I127.0.0.5", "/R" + QString(50, 'r'), "/Wsaffron", "/UTRUE"});
+        QVERIFY(module.waitForFinished(15000));
+        QCOMPARE(module.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(module.exitCode(), kRefusedCommandLine);
+        QVERIFY(QString::fromUtf8(module.readAllStandardError()).contains(QLatin1String("read community")));
+        QVERIFY(!QFile::exists(path(QStringLiteral("never.png"))));
+    }
+
+    // When Telnet or the browser cannot start, the operator learns which program was missing.
+    void missingProgramsAreNamed_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("present"); // stand-ins on the PATH
+        QTest::addColumn<QString>("exec");    // the browser entry's Exec; empty: no browser set
+        QTest::addColumn<QString>("box");
+        QTest::newRow("telnet missing") << 32800 << "talvex-terminal" << ""
+                                        << "Telnet could not be started: the program \"Telnet\" was not found.";
+        QTest::newRow("terminal missing") << 32800 << "telnet" << ""
+                                          << "Telnet could not be started: the program \"talvex-terminal\" was not found.";
+        QTest::newRow("browser missing") << 32813 << "" << "talvex-no-browser %u"
+                                         << "The browser could not be started: the program \"talvex-no-browser\" was not found.";
+        QTest::newRow("no browser set") << 32813 << "" << ""
+                                        << "The browser could not be started: no default web browser is set.";
+    }
+
+    void missingProgramsAreNamed() {
+        QFETCH(int, id);
+        QFETCH(QString, present);
+        QFETCH(QString, exec);
+        QFETCH(QString, box);
+        // Only the stand-ins are on the PATH: no terminal, browser or xdg-settings of this
+        // machine is found, let alone started.
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        const QString unused = path(QStringLiteral("unused"));
+        if (!present.isEmpty())
+            writeStandIn(bin.filePath(present), unused);
+        qputenv("PATH", bin.path().toUtf8());
+        qputenv("TERMINAL", "talvex-terminal");
+        writeBrowserEntry(exec, !exec.isEmpty());
+        CPanelDlg dlg;
+        QVERIFY(dlg.OnCommand(id));
+        QTRY_COMPARE(m_asked.size(), 2); // the question, then the box
+        QCOMPARE(m_asked[1].text, box);
+        QVERIFY(!m_asked[1].okCancel);
+        QVERIFY(!QFile::exists(unused));
+        qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ':' + m_oldPath);
+        qunsetenv("TERMINAL");
+    }
+
     void closingEndsTheRun() {
         platform::SetRunModalHook({});
         for (bool closeBox : {false, true}) {

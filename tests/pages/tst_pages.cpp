@@ -347,6 +347,61 @@ private slots:
         QCOMPARE(IfSpeedText("4294967295"), QStringLiteral("4294M"));
     }
 
+    // Where ifSpeed stops at 4294967295, ifHighSpeed (Mbit/s) gives the speed; elsewhere, or
+    // without an ifHighSpeed value, ifSpeed in millions.
+    void speedWithHighSpeed_data() {
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<QString>("high");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ten gigabit") << "4294967295" << "10000" << "10000M";
+        QTest::newRow("hundred gigabit") << "4294967295" << "100000" << "100000M";
+        QTest::newRow("no ifHighSpeed") << "4294967295" << "" << "4294M";
+        QTest::newRow("ifHighSpeed not a number") << "4294967295" << "<noSuchInstance>" << "4294M";
+        QTest::newRow("below the cap") << "4294967294" << "10000" << "4294M";
+        QTest::newRow("gigabit") << "1000000000" << "1000" << "1000M";
+        QTest::newRow("ifHighSpeed disagrees below the cap") << "100000000" << "1000" << "100M";
+    }
+
+    void speedWithHighSpeed() {
+        QFETCH(QString, speed);
+        QFETCH(QString, high);
+        QFETCH(QString, shown);
+        QCOMPARE(IfSpeedText(speed, high), shown);
+    }
+
+    // The simulator's ten-gigabit card: the list shows what ifHighSpeed says, and an agent
+    // without ifXTable still has every interface listed.
+    void tenGigabitPortsShowIfHighSpeed() {
+        auto speedOf = [](CInterfaceInfoDlg& page, const char* port) {
+            for (const QStringList& r : rows(page.list()))
+                if (r[2].endsWith(QLatin1String(port)))
+                    return r[4];
+            return QStringLiteral("(no row)");
+        };
+        CInterfaceInfoDlg page;
+        page.show();
+        const int count = snmpget("1.3.6.1.2.1.2.1.0").toInt();
+        QTRY_COMPARE_WITH_TIMEOUT(page.list()->topLevelItemCount(), count, 10000);
+        QTRY_VERIFY(!page.channel().busy());
+        QCOMPARE(snmpget("1.3.6.1.2.1.2.2.1.5.99"), QStringLiteral("4294967295"));
+        QCOMPARE(speedOf(page, "TenGigabit 4/1"), QStringLiteral("10000M"));
+        QCOMPARE(speedOf(page, "TenGigabit 7/2"), QStringLiteral("10000M"));
+        QCOMPARE(speedOf(page, "FastEthernet 1/1"), QStringLiteral("100M"));
+        QCOMPARE(page.list()->columnCount(), 6);
+        QCOMPARE(rows(page.list())[0].size(), 6);
+
+        SimProcess plain({"--static"});
+        QVERIFY(plain.started());
+        QCOMPARE(plain.command("delbelow 1.3.6.1.2.1.31"), QString("ok"));
+        SetSnmpAgentPort(plain.port());
+        CInterfaceInfoDlg withoutX;
+        withoutX.show();
+        QTRY_VERIFY_WITH_TIMEOUT(withoutX.list()->topLevelItemCount() > 0 && !withoutX.channel().busy(), 10000);
+        QCOMPARE(withoutX.list()->topLevelItemCount(), count);
+        QCOMPARE(speedOf(withoutX, "TenGigabit 4/1"), QStringLiteral("4294M"));
+        QCOMPARE(speedOf(withoutX, "FastEthernet 1/1"), QStringLiteral("100M"));
+    }
+
     void interfacePage() {
         CInterfaceInfoDlg page;
         QCOMPARE(page.windowTitle(), QStringLiteral("Interface Information"));
@@ -382,7 +437,7 @@ private slots:
         // Refresh twice quickly: one walk. The list starts again from empty. Answers of one row
         // make the walk take a round trip a row.
         sim("delay 200");
-        sim("truncate 6");
+        sim("truncate 7"); // six columns and ifHighSpeed
         const int before = served();
         click(&page, 3);
         click(&page, 3);
@@ -491,6 +546,23 @@ private slots:
             for (const QStringList& row : rows(page.list()))
                 loopback |= row[3] == QStringLiteral("softwareLoopback");
             QVERIFY(loopback);
+            // Each speed as snmpd serves it: ifSpeed in millions, or at its cap ifHighSpeed
+            // from ifXTable (the namespace's veth pair runs at 10 Gbit/s).
+            auto walk = [&](const char* oid) {
+                return RunTool(QStringLiteral("snmpwalk"),
+                               {"-v2c", "-c", "public", "-Oqv", "127.0.0.1:" + QString::number(snmpd.port()), oid})
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            };
+            const QStringList speeds = walk("1.3.6.1.2.1.2.2.1.5");
+            const QStringList high = walk("1.3.6.1.2.1.31.1.1.1.15");
+            QCOMPARE(speeds.size(), indexes.size());
+            for (int i = 0; i < speeds.size(); ++i) {
+                const QString speed = speeds[i].trimmed();
+                const QString expected = speed == QLatin1String("4294967295") && i < high.size()
+                                             ? high[i].trimmed() + QLatin1Char('M')
+                                             : QString::number(speed.toULongLong() / 1000000) + QLatin1Char('M');
+                QCOMPARE(page.list()->topLevelItem(i)->text(4), expected);
+            }
         }
     }
 

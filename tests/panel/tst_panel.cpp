@@ -11,6 +11,7 @@
 #include "snmp/params.h"
 #include "tests/common/columns.h"
 #include "tests/common/peers.h"
+#include "pages/interfaceinfodlg.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -20,6 +21,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QtEndian>
 #include <QtTest>
 
@@ -803,7 +805,8 @@ private slots:
         QCOMPARE(model.pictures[0].ports[0].shown, int(Link10));
         QVERIFY(walked.wait(10000));
 
-        // A failed walk: every port Enabled, lamps dark, and the chassis lamps stay dark.
+        // A failed walk: every port Enabled, lamps dark; the next walk that answers lights the
+        // chassis lamps again.
         QCOMPARE(sim.command("drop 1"), QString("ok"));
         poller.pollingCycle();
         QVERIFY(walked.wait(5000));
@@ -813,7 +816,7 @@ private slots:
         poller.pollingCycle();
         QVERIFY(walked.wait(10000));
         QCOMPARE(model.pictures[0].ports[0].current, int(Link10));
-        QCOMPARE(model.lamps[0].state, 1);
+        QCOMPARE(model.lamps[0].state, 0);
 
         // Panel Refresh rebuilds the pictures from their templates: what the screen showed
         // starts over from the template, what the device reports comes back with the port walk.
@@ -900,6 +903,148 @@ private slots:
         poller.pollingCycle();
         QVERIFY(walked.wait(10000));
         QCOMPARE(states(), expected);
+    }
+
+    // The chassis lamps under the real worker thread: dark while the device does not answer,
+    // as the panel file has them once it answers again, by the next cycle or by Panel Refresh.
+    void standAloneLampsFollowTheDevice() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        SetSnmpTimeout(300);
+        PanelModel model;
+        TestSite site({960, 596});
+        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        auto lampStates = [&] {
+            QList<int> states;
+            for (const Lamp& l : model.lamps)
+                states << l.state;
+            return states;
+        };
+        const QList<int> fromFile{0, 0, 0, 0}; // PWR, SYS, FAN, ALM: LAMPON
+        const QList<int> dark{1, 1, 1, 1};
+        QCOMPARE(lampStates(), fromFile);
+        PanelPoller poller(model);
+        QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
+        poller.start();
+        {
+            CPanelDeviceThread thread(&poller, 50); // a cycle every half second
+            thread.start();
+            for (int round = 0; round < 2; ++round) {
+                QCOMPARE(sim.command("drop 1"), QString("ok"));
+                QTRY_COMPARE_WITH_TIMEOUT(lampStates(), dark, 10000);
+                QCOMPARE(sim.command("drop 0"), QString("ok"));
+                QTRY_COMPARE_WITH_TIMEOUT(lampStates(), fromFile, 10000);
+            }
+            thread.stop();
+        }
+        QCOMPARE(sim.command("drop 1"), QString("ok"));
+        poller.pollingCycle();
+        QTRY_COMPARE_WITH_TIMEOUT(lampStates(), dark, 5000);
+        QCOMPARE(sim.command("drop 0"), QString("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(!poller.portChannel().busy(), 5000);
+        poller.panelRefresh();
+        QTRY_COMPARE_WITH_TIMEOUT(lampStates(), fromFile, 10000);
+        SetSnmpTimeout(4000);
+    }
+
+    // An agent address that is no address: the window runs, every request fails as one the
+    // device does not answer, and the lamps go dark.
+    void unusableAgentFailsLikeATimeOut() {
+        SetSnmpAgentPort(FreeUdpPort());
+        SetSnmpTimeout(300);
+        g_strAgentAddress = QStringLiteral("notanaddress");
+        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        {
+            CPanelDlg dlg;
+            QVERIFY(dlg.panelLoaded());
+            QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
+            QVERIFY(walked.wait(5000));
+            for (const Lamp& l : dlg.panelModel().lamps)
+                QCOMPARE(l.state, 1);
+        }
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        qunsetenv("TALVEX_SYSTEM_DIR");
+        SetSnmpTimeout(4000);
+    }
+
+    // A click on a port the device reported opens the interface page with that port's row
+    // selected and in view, though it lies far down the list.
+    void portClickSelectsItsRow() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        CPanelDlg dlg;
+        QVERIFY(dlg.panelLoaded());
+        QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(walked.wait(10000));
+        PanelModel& m = dlg.panelModel();
+        const Module* card = nullptr;
+        const Port* port = nullptr;
+        for (const Module& mod : m.pictures)
+            for (const Port& p : mod.ports)
+                if (p.ifIndex > (port ? port->ifIndex : 60)) {
+                    card = &mod;
+                    port = &p;
+                }
+        QVERIFY2(port, "no port the device reported beyond interface 60");
+        const int ifIndex = port->ifIndex;
+        PanelView* view = dlg.panelView();
+        const QPoint at(int(qint64(card->left + port->left + port->width / 2) * view->width() / m.refWidth),
+                        int(qint64(card->top + port->top + port->height / 2) * view->height() / m.refHeight));
+        QStringList selected;
+        bool inView = false;
+        platform::SetRunModalHook([&](QDialog* d) {
+            auto* page = qobject_cast<CInterfaceInfoDlg*>(d);
+            if (!page)
+                return 0;
+            page->show();
+            QTreeWidget* list = page->list();
+            (void)QTest::qWaitFor([&] { return !list->selectedItems().isEmpty() || (list->topLevelItemCount() && !page->channel().busy()); },
+                            10000);
+            if (QTreeWidgetItem* item = list->currentItem(); item && item->isSelected()) {
+                for (int c = 0; c < list->columnCount(); ++c)
+                    selected << item->text(c);
+                // The view scrolls once it has laid the rows out.
+                inView = QTest::qWaitFor([&] {
+                    const QRect r = list->visualItemRect(item);
+                    return r.top() >= 0 && r.bottom() < list->viewport()->height();
+                }, 2000);
+            }
+            if (const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR"); !dir.isEmpty())
+                page->grab().save(dir + "/interface-page-port.png");
+            return 0;
+        });
+        QTest::mouseClick(view, Qt::LeftButton, {}, at);
+        platform::SetRunModalHook([this](QDialog* d) {
+            m_modal << d->windowTitle();
+            return 0;
+        });
+        QVERIFY2(!selected.isEmpty(), "no row selected");
+        QCOMPARE(selected[0], QString::number(ifIndex));
+        QVERIFY2(selected[2].endsWith("/" + port->id), qPrintable(selected.join('|')));
+        QVERIFY(inView);
+
+        // From the menu the page selects nothing.
+        selected.clear();
+        platform::SetRunModalHook([&](QDialog* d) {
+            auto* page = qobject_cast<CInterfaceInfoDlg*>(d);
+            page->show();
+            (void)QTest::qWaitFor([&] { return page->list()->topLevelItemCount() > 0 && !page->channel().busy(); }, 10000);
+            for (QTreeWidgetItem* item : page->list()->selectedItems())
+                selected << item->text(0);
+            return 0;
+        });
+        QVERIFY(dlg.OnCommand(32788));
+        platform::SetRunModalHook([this](QDialog* d) {
+            m_modal << d->windowTitle();
+            return 0;
+        });
+        QCOMPARE(selected, QStringList{});
+        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // An agent that answers the four-column port walk short, or with the instance it was asked
@@ -1017,6 +1162,18 @@ private slots:
         QTRY_VERIFY(!dlg.statusChannel().busy());
         QCOMPARE(dlg.selectedPosition(), 3);
         QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("100M"));
+        // Interface 99 is the first port of the ten-gigabit card: ifSpeed stops at 4294967295,
+        // ifHighSpeed says 10000 Mbit/s.
+        combo->setCurrentIndex(98);
+        QTRY_VERIFY(!dlg.statusChannel().busy());
+        QCOMPARE(dlg.selectedPosition(), 99);
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("10000M"));
+        // Without ifXTable the three other values still show, the speed as ifSpeed has it.
+        QCOMPARE(sim.command("delbelow 1.3.6.1.2.1.31"), QString("ok"));
+        dlg.OnRefresh();
+        QTRY_VERIFY(!dlg.statusChannel().busy());
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("4294M"));
+        QVERIFY(!platform::Item<QLabel>(&dlg, 1226)->text().isEmpty());
 
         // A failed get empties the texts and the box.
         sim.command("drop 1");
@@ -1026,22 +1183,22 @@ private slots:
         sim.command("drop 0");
         // The port's state never arrived: Set does not write the empty box (it would switch
         // the port off). A click on the box is the operator's own choice, which Set writes.
-        auto adminOf3 = [&] {
+        auto adminOfShown = [&] {
             const QString agent = "127.0.0.1:" + QString::number(sim.port());
-            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, "1.3.6.1.2.1.2.2.1.7.3"})
-                .trimmed();
+            const QString admin = QStringLiteral("1.3.6.1.2.1.2.2.1.7.%1").arg(dlg.selectedPosition());
+            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, admin}).trimmed();
         };
-        QCOMPARE(adminOf3(), QStringLiteral("1"));
+        QCOMPARE(adminOfShown(), QStringLiteral("1"));
         const int served = sim.command("served").toInt();
         dlg.OnSet();
         QTest::qWait(200);
         QCOMPARE(sim.command("served").toInt(), served);
-        QCOMPARE(adminOf3(), QStringLiteral("1"));
+        QCOMPARE(adminOfShown(), QStringLiteral("1"));
         platform::Item<QCheckBox>(&dlg, 1224)->click();
         platform::Item<QCheckBox>(&dlg, 1224)->click();
         QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
         dlg.OnSet();
-        QTRY_COMPARE(adminOf3(), QStringLiteral("2"));
+        QTRY_COMPARE(adminOfShown(), QStringLiteral("2"));
         QTRY_VERIFY(!dlg.statusChannel().busy());
 
         g_bUserRight = 0;

@@ -674,6 +674,9 @@ private slots:
         QTest::newRow("unknown command") << QStringList{agent, "fetch", "1.3.6.1.2.1.1"} << "unknown command fetch";
         QTest::newRow("option without its value") << QStringList{agent, "get", "1.3.6.1.2.1.1.5.0", "-p"} << "is not an OID";
         QTest::newRow("set without a value") << QStringList{agent, "set", "1.3.6.1.2.1.1.5.0", "s"} << "OID TYPE VALUE";
+        QTest::newRow("no such host") << QStringList{"notanaddress", "get", "1.3.6.1.2.1.1.5.0"} << "could not be resolved";
+        QTest::newRow("no host name") << QStringList{"127.0.0.1:161", "get", "1.3.6.1.2.1.1.5.0"}
+                                      << "neither an IP address nor a host name";
     }
     void talvexWalkRefusesBadArguments() {
         QFETCH(QStringList, args);
@@ -895,13 +898,42 @@ private slots:
     // Tests run with TALVEX_LOOPBACK_ONLY: a session toward an address outside 127.0.0.0/8 ends
     // the program before any socket exists. 0.0.0.0 stands for such an address because, should
     // the guard ever fail, a datagram to it stays on this machine.
+    // The same holds for IPv6, where only ::1 is loopback; :: stands for an outside address.
+    void sessionsOutsideLoopbackAreRefused_data() {
+        QTest::addColumn<QString>("agent");
+        QTest::newRow("IPv4") << "0.0.0.0";
+        QTest::newRow("IPv6") << "::";
+    }
     void sessionsOutsideLoopbackAreRefused() {
+        QFETCH(QString, agent);
         QCOMPARE(qEnvironmentVariable("TALVEX_LOOPBACK_ONLY"), QStringLiteral("1"));
         QProcess walk;
-        walk.start(BuildPath("tools/talvex-walk"), {"-p", QString::number(m_sim->port()), "0.0.0.0", "get", "1.3.6.1.2.1.1.5.0"});
+        walk.start(BuildPath("tools/talvex-walk"), {"-p", QString::number(m_sim->port()), agent, "get", "1.3.6.1.2.1.1.5.0"});
         QVERIFY(walk.waitForFinished(10000));
         QVERIFY(walk.exitStatus() == QProcess::CrashExit || walk.exitCode() != 0);
-        QVERIFY(QString::fromUtf8(walk.readAllStandardError()).contains("127.0.0.0/8 only"));
+        QVERIFY(QString::fromUtf8(walk.readAllStandardError()).contains("127.0.0.0/8 and ::1 only"));
+    }
+
+    // Agents as an operator writes them: a host name, looked up once, and an IPv6 address.
+    void talvexWalkReachesNamedAndIpv6Agents_data() {
+        QTest::addColumn<QString>("listen"); // the simulator's address
+        QTest::addColumn<QString>("agent");
+        QTest::newRow("host name") << "127.0.0.1" << "localhost";
+        QTest::newRow("IPv6") << "::1" << "::1";
+    }
+    void talvexWalkReachesNamedAndIpv6Agents() {
+        QFETCH(QString, listen);
+        QFETCH(QString, agent);
+        SimProcess sim({"--address", listen, "--static"});
+        if (!sim.started() && listen == "::1")
+            QSKIP("this machine has no IPv6 loopback");
+        QVERIFY(sim.started());
+        bool ok = false;
+        const QString out = RunTool(BuildPath("tools/talvex-walk"),
+                                    {"-c", "orchid", "-p", QString::number(sim.port()), agent, "walk", "1.3.6.1.2.1.1.5"}, &ok);
+        QVERIFY(ok);
+        QCOMPARE(out.count('\n'), 1);
+        QVERIFY2(out.startsWith("1.3.6.1.2.1.1.5.0 = "), qPrintable(out));
     }
 };
 
