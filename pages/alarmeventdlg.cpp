@@ -107,7 +107,7 @@ CAlarmEventDlg::CAlarmEventDlg() {
     OnClicked(this, kClose, [this] { reject(); });
     InstallPrintShortcut(this, [this] { PrintAlarmOrEventReport(this, alarms(), events()); });
     for (const Pane* pane : {&m_eventPane, &m_alarmPane})
-        OnListClicks(pane->walk->list(), [this, pane] { OnClick(*pane); }, [this, pane] { OnDoubleClick(*pane); });
+        OnListSelection(pane->walk->list(), [this, pane] { OnClick(*pane); }, [this, pane] { OnDoubleClick(*pane); });
 
     EnableItem(this, kEventDelete, false);
     EnableItem(this, kAlarmDelete, false);
@@ -125,8 +125,7 @@ void CAlarmEventDlg::walkAlarms() {
 }
 
 void CAlarmEventDlg::OnClick(const Pane& pane) {
-    if (SelectedRow(pane.walk->list()) >= 0 && g_bUserRight)
-        EnableItem(this, pane.deleteId, true);
+    EnableItem(this, pane.deleteId, SelectedRow(pane.walk->list()) >= 0 && g_bUserRight);
 }
 
 void CAlarmEventDlg::OnDoubleClick(const Pane& pane) {

@@ -99,6 +99,8 @@ void ListWalk::clear() {
 }
 
 bool ListWalk::start(const std::function<void()>& prepare) {
+    if (m_rules.restartWhileBusy)
+        m_snmp.pending = 0; // the new walk's session replaces the one its answers would reach
     if (busy() && !m_rules.emptyWhileBusy)
         return false;
     dropUnshownRows();

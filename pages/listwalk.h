@@ -25,6 +25,9 @@ struct ListWalkRules {
     // A new walk asked for while one is outstanding: empties the list, and the outstanding walk
     // goes on appending to it (true); or changes nothing at all (false).
     bool emptyWhileBusy = true;
+    // A new walk asked for while one is outstanding forgets that one, whose answers are never
+    // seen, and starts afresh (emptyWhileBusy then does not apply).
+    bool restartWhileBusy = false;
     // The count text written when the list is emptied for a new walk; null leaves the text.
     const char* emptyCount = "0";
     // Whether the page's first walk writes emptyCount too; false leaves the label as the

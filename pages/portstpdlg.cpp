@@ -145,11 +145,18 @@ bool CPortStpDlg::OnApply() {
         return false;
     // Values read for another port (or none yet) are not written to this one: the enable
     // box is hidden, and the operator could not see what it would write.
-    if (m_loadedPort != m_port || !setPort(g_portSetTable, m_port))
+    if (m_loadedPort != m_port) {
+        platform::MessageBox(this, QStringLiteral("The settings of port %1 %2 from the device; nothing was written.")
+                                       .arg(m_port, QLatin1String(m_get.busy() ? "are still being read"
+                                                                               : "could not be read")));
+        return false;
+    }
+    if (!setPort(g_portSetTable, m_port))
         return true;
-    NewSnmpSession(m_set.session, this, g_portSetTable);
-    m_set.sendSet({QString::number(m_priority), QString::number(m_pathCost),
-                   QLatin1String(platform::Item<QCheckBox>(this, kEnable)->isChecked() ? "1" : "2")});
+    m_page->setChannel().sendSetAwaited(
+        m_page, g_portSetTable,
+        {QString::number(m_priority), QString::number(m_pathCost),
+         QLatin1String(platform::Item<QCheckBox>(this, kEnable)->isChecked() ? "1" : "2")});
     return true;
 }
 

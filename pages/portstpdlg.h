@@ -20,7 +20,6 @@ public:
 
     int row() const { return m_row; }
     const SnmpChannel& getChannel() const { return m_get; }
-    const SnmpChannel& setChannel() const { return m_set; }
 
 private:
     void step(int delta);
@@ -39,5 +38,4 @@ private:
     int m_priority = 0;
     int m_pathCost = 0;
     SnmpChannel m_get;
-    SnmpChannel m_set; // sent, never awaited
 };

@@ -3,32 +3,27 @@
 #include <QMouseEvent>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char* kIfIndexColumn = "1.3.6.1.2.1.2.2.1.1";
 
-// Mouse releases and double-clicks on a list's viewport. The view takes its selection on the
-// press, so the selection is current when they arrive.
-class ListClicks : public QObject {
+// A press beside the rows of a list's viewport.
+class EmptyAreaClicks : public QObject {
 public:
-    ListClicks(QObject* parent, std::function<void()> click, std::function<void()> doubleClick)
-        : QObject(parent), m_click(std::move(click)), m_doubleClick(std::move(doubleClick)) {}
+    explicit EmptyAreaClicks(QTreeWidget* list) : QObject(list), m_list(list) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        const QEvent::Type type = event->type();
-        if ((type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick) ||
-            static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
-            return false;
-        if (type == QEvent::MouseButtonRelease && m_click)
-            m_click();
-        else if (type == QEvent::MouseButtonDblClick && m_doubleClick)
-            m_doubleClick();
+        if (event->type() == QEvent::MouseButtonPress &&
+            !m_list->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
+            m_list->clearSelection();
         return false;
     }
 
 private:
-    std::function<void()> m_click, m_doubleClick;
+    QTreeWidget* m_list;
 };
 
 } // namespace
@@ -45,19 +40,21 @@ QString RmonInterfaceSource(const QString& port) {
     return QLatin1String(kIfIndexColumn) + QLatin1Char('.') + port;
 }
 
-void OnListClicks(QTreeWidget* list, std::function<void()> click, std::function<void()> doubleClick) {
-    list->viewport()->installEventFilter(new ListClicks(list, std::move(click), std::move(doubleClick)));
+void OnListSelection(QTreeWidget* list, std::function<void()> changed, std::function<void()> doubleClick) {
+    list->viewport()->installEventFilter(new EmptyAreaClicks(list));
+    QObject::connect(list, &QTreeWidget::itemSelectionChanged, list, std::move(changed));
+    if (doubleClick)
+        QObject::connect(list, &QTreeWidget::itemDoubleClicked, list, [doubleClick] { doubleClick(); });
 }
 
-bool SendEntryStatus(QObject* owner, SnmpChannel& channel, QvTable<1>& table, const char* column,
-                     const QString& index, const char* value) {
+bool SendEntryStatus(QWidget* owner, SnmpChannel& channel, QvTable<1>& table, const char* column,
+                     const QString& index, const char* value, std::function<void(bool accepted)> done) {
     if (!table.setInstance(0, column, index.toStdString()))
         return false;
-    NewSnmpSession(channel.session, owner, table);
-    return channel.sendSet({QString::fromLatin1(value)});
+    return channel.sendSetAwaited(owner, table, {QString::fromLatin1(value)}, std::move(done));
 }
 
-RmonEntrySets::RmonEntrySets(QObject* owner, QvTableRef creation, std::initializer_list<const char*> columns,
+RmonEntrySets::RmonEntrySets(QWidget* owner, QvTableRef creation, std::initializer_list<const char*> columns,
                              QvTable<1>& deletion)
     : QObject(owner), m_owner(owner), m_creationTable(creation), m_columns(columns.begin(), columns.end()),
       m_deletionTable(deletion),
@@ -66,20 +63,25 @@ RmonEntrySets::RmonEntrySets(QObject* owner, QvTableRef creation, std::initializ
 }
 
 bool RmonEntrySets::create(const QString& index, const QStringList& texts) {
+    // Creations whose sets are all answered are done with; none of them is in its callback now.
+    m_creations.remove_if([](const Creation& c) { return !c.create.busy() && !c.valid.busy(); });
     for (int i = 0; i < m_creationTable.count; ++i)
         if (!m_creationTable.setInstance(i, m_columns[size_t(i)], index.toStdString()))
             return false;
-    m_index = index;
-    m_create.open(this, m_creationTable, &RmonEntrySets::OnCreated);
-    return m_create.sendSet(QStringList{QStringLiteral("2")} + texts);
+    Creation& c = m_creations.emplace_back();
+    auto validate = [this, &c, index](bool accepted) {
+        if (accepted)
+            SendEntryStatus(m_owner, c.valid, m_validTable, m_columns.front().c_str(), index, "1");
+    };
+    return c.create.sendSetAwaited(m_owner, m_creationTable, QStringList{QStringLiteral("2")} + texts,
+                                   validate);
 }
 
 bool RmonEntrySets::remove(const QString& index) {
     return SendEntryStatus(m_owner, m_delete, m_deletionTable, m_columns.front().c_str(), index, "4");
 }
 
-void RmonEntrySets::OnCreated(unsigned short status, CSnmpMsg* msg) {
-    if (m_create.takeResponse(status, msg) == 0)
-        return; // no answer, another request's, or refused
-    SendEntryStatus(m_owner, m_valid, m_validTable, m_columns.front().c_str(), m_index, "1");
+bool RmonEntrySets::creating() const {
+    return std::any_of(m_creations.begin(), m_creations.end(),
+                       [](const Creation& c) { return c.create.busy() || c.valid.busy(); });
 }

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -24,45 +25,51 @@ inline constexpr const char* kInterfaceSourcePrefix = "Interface #";
 // The ifIndex instance of an interface number, the data source a new entry is given.
 QString RmonInterfaceSource(const QString& port);
 
-// Runs click after every click of the operator on list (on a row or beside the rows), and
-// doubleClick after every double-click, each once the list has taken its new selection.
-void OnListClicks(QTreeWidget* list, std::function<void()> click, std::function<void()> doubleClick = {});
+// Runs changed once per change of list's selection, as the list reports it, and doubleClick
+// after a double-click on a row. A click beside the rows empties the selection, as the
+// desktop's list does.
+void OnListSelection(QTreeWidget* list, std::function<void()> changed, std::function<void()> doubleClick = {});
 
-// One set of an entry's status that is not awaited: table's one record becomes column.index on
-// a new session of channel, carrying value. False, with nothing sent, when that is no OID.
-bool SendEntryStatus(QObject* owner, SnmpChannel& channel, QvTable<1>& table, const char* column,
-                     const QString& index, const char* value);
+// One set of an entry's status, awaited on a new session of channel: table's one record becomes
+// column.index, carrying value; a refusal is told in owner's name. False, with nothing sent, when
+// that is no OID or no value.
+bool SendEntryStatus(QWidget* owner, SnmpChannel& channel, QvTable<1>& table, const char* column,
+                     const QString& index, const char* value, std::function<void(bool accepted)> done = {});
 
 // Creation and deletion of a page's entries. An entry is created by one set that carries
 // createRequest in its status and the page's other writable columns. An agent that follows the
 // RMON MIB keeps such an entry underCreation, where it does nothing, until it is set valid: so
-// once the creation set is answered without error, a second set makes that entry valid. A
-// refused set is not reported; the page's next walk shows what the device holds.
+// once the creation set is answered without error, a second set makes that entry valid. Every
+// creation is awaited on sessions of its own, however many the operator starts, and a refused
+// set is told.
 class RmonEntrySets : public QObject {
     Q_OBJECT
 public:
     // creation: the page's creation table; columns: its records' bare column OIDs in order,
     // the status column first. deletion: the page's one-record table for invalid.
-    RmonEntrySets(QObject* owner, QvTableRef creation, std::initializer_list<const char*> columns,
+    RmonEntrySets(QWidget* owner, QvTableRef creation, std::initializer_list<const char*> columns,
                   QvTable<1>& deletion);
 
     // Sends createRequest ("2") and texts, one per further column, for the entry index. False,
     // with nothing sent, when an OID or a value cannot be formed.
     bool create(const QString& index, const QStringList& texts);
-    // Sends invalid ("4") to the entry's status; the answer is not awaited.
+    // Sends invalid ("4") to the entry's status.
     bool remove(const QString& index);
 
-    const SnmpChannel& creation() const { return m_create; }
-    const SnmpChannel& validation() const { return m_valid; }
+    // Whether a creation, or the set that makes it valid, is still out.
+    bool creating() const;
+    const SnmpChannel& deletion() const { return m_delete; }
 
 private:
-    void OnCreated(unsigned short status, CSnmpMsg* msg);
+    struct Creation {
+        SnmpChannel create, valid;
+    };
 
-    QObject* m_owner;
+    QWidget* m_owner;
     QvTableRef m_creationTable;
     std::vector<std::string> m_columns;
     QvTable<1>& m_deletionTable;
     QvTable<1> m_validTable;
-    SnmpChannel m_create, m_valid, m_delete;
-    QString m_index; // the entry the outstanding creation set creates
+    std::list<Creation> m_creations;
+    SnmpChannel m_delete;
 };

@@ -66,11 +66,29 @@ enum : int {
     kAddInterval = 1034,
 };
 
-enum : int { kSourceRecord = 1, kTimeRecord = 0 };
+enum : int { kSourceRecord = 1, kTimeRecord = 0, kUtilizationRecord = 3 };
+enum : int { kIntervalListColumn = 4 };
+constexpr int kPerSecondRecords[] = {1, 2, 4};
 
 constexpr int kSampleTimerMs = 20000; // timer 1017
 
 } // namespace
+
+QString PerSecondText(const QString& total, int intervalSeconds) {
+    bool ok = false;
+    const quint64 value = total.toULongLong(&ok);
+    if (!ok || intervalSeconds <= 0)
+        return total;
+    return QString::number((value + quint64(intervalSeconds) / 2) / quint64(intervalSeconds));
+}
+
+QString UtilizationText(const QString& hundredths) {
+    bool ok = false;
+    const qint64 value = hundredths.toLongLong(&ok);
+    if (!ok)
+        return hundredths;
+    return QString::number(double(value) / 100, 'f', 2);
+}
 
 QString SampleTimeText(const QString& value) {
     bool ok = false;
@@ -82,8 +100,13 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     InitPage(this, 473, QString::fromUtf8(res::String(122)));
     m_controls = new ListWalk(this, g_controlWalkTable, kControlList, {112, 113, 114, 115, 116}, 0);
     m_controls->mapColumn(kSourceRecord, RmonSourceText);
-    m_samples = new ListWalk(this, g_sampleWalkTable, kSampleList, {117, 118, 119, 120, 121}, 0);
+    // The samples shown are always the selected control's: a walk for another is forgotten.
+    m_samples = new ListWalk(this, g_sampleWalkTable, kSampleList, {117, 118, 119, 120, 121}, 0,
+                             {.restartWhileBusy = true});
     m_samples->mapColumn(kTimeRecord, SampleTimeText);
+    m_samples->mapColumn(kUtilizationRecord, UtilizationText);
+    for (int record : kPerSecondRecords)
+        m_samples->mapColumn(record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
     connect(m_controls, &ListWalk::rowAdded, this, &CRmonHistoryDlg::OnControlAdded);
     m_sets = new RmonEntrySets(this, g_historyCreateTable,
                                {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},
@@ -96,7 +119,7 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     ClickWhenFirstShown(this, kRefresh);
     OnClicked(this, kPrint, [this] { OnPrint(); });
     OnClicked(this, kClose, [this] { reject(); });
-    OnListClicks(controls(), [this] { OnClick(); });
+    OnListSelection(controls(), [this] { OnClick(); });
     InstallPrintShortcut(this, [this] { OnPrint(); });
 
     if (!g_bUserRight) {
@@ -138,6 +161,7 @@ void CRmonHistoryDlg::walkSamples() {
         return;
     }
     const std::string index = control->text(0).toStdString();
+    m_sampleInterval = control->text(kIntervalListColumn).toInt();
     m_samples->start([&index] {
         for (int i = 0; i < g_sampleWalkTable.count; ++i)
             g_sampleWalkTable.setInstance(i, kSampleColumns[i], index);

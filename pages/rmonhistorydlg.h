@@ -40,6 +40,7 @@ private:
     ListWalk* m_samples;
     RmonEntrySets* m_sets;
     bool m_samplesWaiting = false; // a sample walk found no control row yet
+    int m_sampleInterval = 0;      // seconds, of the control whose samples are walked
     int m_timer = 0;
 };
 
@@ -62,3 +63,9 @@ private:
 // A sample's interval start (hundredths of a second) in hours and minutes, seconds dropped;
 // an empty value stays empty.
 QString SampleTimeText(const QString& value);
+
+// A sample's total over its interval as a rate per second, rounded; a value that is no number,
+// or an interval of no seconds, stays as it came.
+QString PerSecondText(const QString& total, int intervalSeconds);
+// etherHistoryUtilization (hundredths of a percent) as a percentage with two decimals.
+QString UtilizationText(const QString& hundredths);

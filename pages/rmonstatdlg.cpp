@@ -12,8 +12,9 @@
 
 namespace {
 
-QvTable<1> g_interfaceCountTable{{
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.2.1.0", "PortNumbers"),
+// Interface indexes need not run from 1 to ifNumber: the title's port is looked up among them.
+QvTable<1> g_interfaceIndexTable{{
+    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.1", "ifIndex"),
 }};
 
 QvTable<2> g_statWalkTable{{
@@ -74,11 +75,11 @@ CRmonStatDlg::CRmonStatDlg() {
     OnClicked(this, kParameter, [this] { OnParameter(); });
     OnClicked(this, kInterface, [this] { OnInterface(); });
     OnClicked(this, kClose, [this] { reject(); });
-    OnListClicks(list(), [this] { OnClick(); }, [this] { OnDoubleClick(); });
+    OnListSelection(list(), [this] { OnClick(); }, [this] { OnDoubleClick(); });
 
     {
         platform::WaitCursor wait;
-        m_count.request(this, g_interfaceCountTable, &CRmonStatDlg::OnCountResponse, SNMP_PDU_GET);
+        m_interfaces.request(this, g_interfaceIndexTable, &CRmonStatDlg::OnInterfaceResponse, SNMP_PDU_GETNEXT);
     }
     setPortTitle(1);
     startWalk();
@@ -95,9 +96,12 @@ void CRmonStatDlg::setPortTitle(int port) {
     setWindowTitle(QString::fromUtf8(res::String(196)) + QString::fromUtf8(res::String(197)) + QString::number(port));
 }
 
-void CRmonStatDlg::OnCountResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_count.takeResponse(status, msg) >= 1 && m_count.arrived(0))
-        m_interfaces = m_count.values[0].toInt();
+void CRmonStatDlg::OnInterfaceResponse(unsigned short status, CSnmpMsg* msg) {
+    if (m_interfaces.walkStep(status, msg) != WalkStep::Row)
+        return;
+    if (!m_interfaces.values.isEmpty())
+        m_ifIndexes.insert(m_interfaces.values[0].toInt());
+    m_interfaces.send(SNMP_PDU_GETNEXT);
 }
 
 void CRmonStatDlg::startWalk() {
@@ -118,11 +122,11 @@ void CRmonStatDlg::OnClick() {
         return;
     }
     // A source that names no interface has no port: the title shows port 1, as for an
-    // interface beyond the device's count.
+    // interface the device does not have.
     const QString source = list()->topLevelItem(row)->text(kSourceRecord);
     const QLatin1String prefix(kInterfaceSourcePrefix);
     int port = source.startsWith(prefix) ? LeadingNumber(source.mid(prefix.size())) : 1;
-    if (port > m_interfaces)
+    if (!m_ifIndexes.contains(port))
         port = 1;
     setPortTitle(port);
     EnableItem(this, kDelete, g_bUserRight != 0);

@@ -9,6 +9,7 @@
 #include "pages/rmoncommon.h"
 
 #include <QDialog>
+#include <QSet>
 
 #include <array>
 
@@ -32,7 +33,9 @@ public:
     QTreeWidget* list() const { return m_walk->list(); }
     const ListWalk& walk() const { return *m_walk; }
     const RmonEntrySets& entrySets() const { return *m_sets; }
-    int interfaceCount() const { return m_interfaces; }
+    // The device's interface indexes as read so far.
+    const QSet<int>& interfaceIndexes() const { return m_ifIndexes; }
+    bool interfacesRead() const { return !m_interfaces.busy(); }
 
 private:
     void startWalk();
@@ -44,13 +47,13 @@ private:
     void OnRefresh();
     void OnParameter();
     void OnInterface();
-    void OnCountResponse(unsigned short status, CSnmpMsg* msg);
+    void OnInterfaceResponse(unsigned short status, CSnmpMsg* msg);
     void setPortTitle(int port);
 
     ListWalk* m_walk;
     RmonEntrySets* m_sets;
-    SnmpChannel m_count;
-    int m_interfaces = 0; // ifNumber, 0 until read
+    SnmpChannel m_interfaces; // the walk of ifIndex
+    QSet<int> m_ifIndexes;
     std::array<QString, kSlots + 1> m_slots; // slot 0 unused
     int m_recorded = 0;
 };

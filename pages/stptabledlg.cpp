@@ -19,7 +19,8 @@ QvTable<10> g_stpPortTable{{
     QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.17.2.15.1.6", "dot1dStpPortDesignatedRoot"),
     QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.7", "dot1dStpPortDesignatedCost"),
     QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.17.2.15.1.8", "dot1dStpPortDesignatedBridge"),
-    QvRecord(ber::OctetString, 0x15, "1.3.6.1.2.1.17.2.15.1.9", "dot1dStpPortDesignatedPort"),
+    // Two octets, priority and port number: hex, even where they would read as text.
+    QvRecord(ber::Opaque, 0x15, "1.3.6.1.2.1.17.2.15.1.9", "dot1dStpPortDesignatedPort"),
     QvRecord(ber::Counter32, 0x11, "1.3.6.1.2.1.17.2.15.1.10", "dot1dStpPortForwardTransitions"),
 }};
 
@@ -82,9 +83,9 @@ void CStpTableDlg::OnBridgeConfig() {
     if (platform::RunModal(&dialog) != QDialog::Accepted || g_bUserRight != 1)
         return;
     const StpBridgeValues& v = dialog.values();
-    // Neither awaited nor reported; the list shows ports and is not walked again.
-    m_set.sendSetOf(this, g_bridgeSetTable,
-                    {QString::number(v.maxAge), QString::number(v.helloTime),
-                     QString::number(v.forwardDelay), QString::number(v.priority)},
-                    {v.writeMaxAge, v.writeHelloTime, v.writeForwardDelay, v.writePriority});
+    // The list shows ports and is not walked again.
+    m_set.sendSetAwaited(this, g_bridgeSetTable,
+                         {QString::number(v.maxAge), QString::number(v.helloTime),
+                          QString::number(v.forwardDelay), QString::number(v.priority)},
+                         {}, {v.writeMaxAge, v.writeHelloTime, v.writeForwardDelay, v.writePriority});
 }

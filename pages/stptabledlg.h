@@ -18,11 +18,13 @@ public:
     // The port dialog reads its rows here.
     QTreeWidget* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
-
+    // The bridge's and the port dialog's sets: the page outlives the dialog that OK closes, and
+    // tells what the device refused.
+    SnmpChannel& setChannel() { return m_set; }
 
 private:
     ListWalk* m_walk;
-    SnmpChannel m_set; // the bridge set: sent, never awaited
+    SnmpChannel m_set;
 };
 
 // The word for a dot1dStpPortState value text ("5" gives "Forwarding"); an unknown state shows

@@ -133,19 +133,12 @@ void CSystemInfoDlg::OnApply() {
     QList<bool> write(3);
     for (int i = 0; i < 3; ++i)
         write[kSetIndex[i]] = m_read[i] || m_typed[i];
-    if (m_set.sendSetOf(this, g_systemSetTable, {m_strContact, m_strName, m_strLocation}, write,
-                        &CSystemInfoDlg::OnSetResponse))
+    if (m_set.sendSetAwaited(this, g_systemSetTable, {m_strContact, m_strName, m_strLocation},
+                             [this](bool accepted) { OnSetDone(accepted); }, write))
         platform::Item<QPushButton>(this, kApply)->setEnabled(false);
 }
 
-void CSystemInfoDlg::OnSetResponse(unsigned short status, CSnmpMsg* msg) {
-    m_set.values.clear();
-    const int r = m_set.collect(status, msg);
-    if (r == 0)
-        return; // an answer to an earlier set
-    m_set.pending = 0;
-    const bool accepted =
-        r == 1 && m_set.session && m_set.values.size() == m_set.session->GetOidList().size();
+void CSystemInfoDlg::OnSetDone(bool accepted) {
     if (!accepted) {
         // Refused or unanswered: what the operator typed stays, ready to apply again.
         platform::Item<QPushButton>(this, kApply)->setEnabled(true);

@@ -17,7 +17,7 @@ public:
 private:
     void request();
     void OnGetResponse(unsigned short status, CSnmpMsg* msg);
-    void OnSetResponse(unsigned short status, CSnmpMsg* msg);
+    void OnSetDone(bool accepted);
     void showValues();
 
     // Get and set have a session each, so that neither cuts off the other's answer.

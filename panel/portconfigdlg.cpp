@@ -132,13 +132,7 @@ void CPortConfigDlg::OnSet() {
     if (!g_bUserRight || m_list.busy() || m_position < 1 || !m_stateKnown)
         return;
     g_portSetTable.setInstance(0, kAdminState, std::to_string(m_position));
-    m_list.open(this, g_portSetTable, &CPortConfigDlg::OnSetResponse);
-    m_list.sendSet({platform::Item<QCheckBox>(this, kEnabled)->isChecked() ? QStringLiteral("1") : QStringLiteral("2")});
+    const bool enabled = platform::Item<QCheckBox>(this, kEnabled)->isChecked();
+    m_list.sendSetAwaited(this, g_portSetTable, {QLatin1String(enabled ? "1" : "2")});
     readStatus();
-}
-
-void CPortConfigDlg::OnSetResponse(unsigned short status, CSnmpMsg* msg) {
-    m_list.values.clear();
-    if (m_list.collect(status, msg) != 0)
-        m_list.pending = 0;
 }

@@ -24,7 +24,6 @@ private:
     void readStatus();
     void OnListResponse(unsigned short status, CSnmpMsg* msg);
     void OnStatusResponse(unsigned short status, CSnmpMsg* msg);
-    void OnSetResponse(unsigned short status, CSnmpMsg* msg);
 
     QStringList m_names;
     int m_selectIndex = 0;

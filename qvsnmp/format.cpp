@@ -95,6 +95,8 @@ QString FormatSnmpValue(const ber::Value& v, uint16_t typeCode, const _QvValueTe
     case ber::OctetString: {
         if (typeCode == QV_TYPE_PHYSADDRESS)
             return physAddress(v.octets);
+        if (typeCode == ber::Opaque)
+            return hexOctets(v.octets, QLatin1Char(' '));
         QString text;
         return asText(v.octets, text) ? text : hexOctets(v.octets, QLatin1Char(' '));
     }

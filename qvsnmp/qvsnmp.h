@@ -42,7 +42,9 @@
 //   OCTET STRING       the text itself when it is printable (UTF-8 without control characters
 //                      other than tab, CR and LF, without C1 controls and without the marks that
 //                      reorder text (U+200E/F, U+202A..E, U+2066..9, U+061C); trailing NUL octets
-//                      ignored), else the octets in upper-case hex separated by blanks: "00 1A FF"
+//                      ignored), else the octets in upper-case hex separated by blanks: "00 1A FF";
+//                      always hex for a record of type 68 (octets that are no text, as a
+//                      bridge port identifier)
 //   OBJECT IDENTIFIER  dotted, no leading dot: "1.3.6.1.4.1.58213"
 //   IpAddress          dotted quad: "10.0.0.1"
 //   Counter32, Gauge32, TimeTicks, Counter64   unsigned decimal

@@ -264,6 +264,10 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
         bulk(req, r);
         return r;
     case ber::SetRequest: {
+        struct SetEnd {
+            const Mib& mib;
+            ~SetEnd() { mib.endSet(); }
+        } setEnd{m_mib};
         // An empty set asks nothing, so nothing is refused.
         if (!canWrite && !in.empty())
             return fail(ber::NoAccess, 0);

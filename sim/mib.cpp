@@ -50,6 +50,15 @@ void Mib::retire(std::unique_ptr<Node> node) const {
         m_spent.push_back(std::move(node));
 }
 
+void Mib::addSetEnd(std::function<void()> end) {
+    m_setEnds.push_back(std::move(end));
+}
+
+void Mib::endSet() const {
+    for (const auto& end : m_setEnds)
+        end();
+}
+
 void Mib::settle() {
     m_spent.clear();
 }

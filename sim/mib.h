@@ -58,6 +58,10 @@ public:
     // noSuchInstance, not noSuchObject.
     bool objectExists(const ber::Oid& oid) const;
     void addSetCheck(SetCheck check);
+    // What a writer noted while checking a set (a row it may create) is forgotten by end once
+    // the set is over, committed or refused.
+    void addSetEnd(std::function<void()> end);
+    void endSet() const;
     // The first error status a set check gives, 0 when all let the set through.
     int32_t checkSet(const std::vector<ber::VarBind>& bindings, size_t& index) const;
     // Whether oid is or lies below an object with a writable instance: a set of it answers
@@ -79,6 +83,7 @@ private:
     std::map<ber::Oid, Object> m_objects;
     std::vector<std::pair<ber::Oid, Maker>> m_makers;
     std::vector<SetCheck> m_setChecks;
+    std::vector<std::function<void()>> m_setEnds;
     mutable std::vector<std::unique_ptr<Node>> m_spent;
 };
 

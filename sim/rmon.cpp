@@ -128,7 +128,10 @@ public:
     };
 
     EntryTable(Mib& mib, ber::Oid entry, uint32_t statusColumn, std::vector<Column> columns)
-        : m_mib(mib), m_entry(std::move(entry)), m_statusColumn(statusColumn), m_columns(std::move(columns)) {}
+        : m_mib(mib), m_entry(std::move(entry)), m_statusColumn(statusColumn), m_columns(std::move(columns)) {
+        // A createRequest checked in a set that then failed creates nothing, not even later.
+        m_mib.addSetEnd([this] { m_creating.clear(); });
+    }
 
     // Lets sets create entries; make gives a new entry the agent's defaults.
     void allowCreation(std::function<Row(uint32_t index)> make) {
@@ -175,8 +178,6 @@ public:
         return it == m_rows.end() ? nullptr : &it->second;
     }
     std::map<uint32_t, Row>& rows() { return m_rows; }
-    // Between requests: a createRequest checked in a set that then failed creates nothing.
-    void settle() { m_creating.clear(); }
 
     std::function<void(Row&)> onValid;
     std::function<void(uint32_t index)> onRemove;
@@ -315,6 +316,7 @@ struct Alarm {
     std::string owner;
     int32_t elapsed = 0;
     int64_t last = 0;
+    bool sampled = false; // the startup setting governs the first sample only
     bool armRising = true, armFalling = true;
 };
 
@@ -485,11 +487,8 @@ Rmon::Impl::Impl(Chassis& c, Mib& m, const RmonOptions& o) : chassis(c), mib(m),
     alarms.add(Alarm{1, Valid, 30, pkts, 2, 0, 1, 20000, 2000, 2, 1, "monitor"});
     alarms.add(Alarm{2, Valid, 60, crc, 1, 0, 2, 500, 50, 3, 4, "monitor"});
     alarms.add(Alarm{3, Valid, 10, inOctets, 2, 0, 3, 5000000, 500000, 4, 4, "monitor"});
-    for (auto& [index, a] : alarms.rows()) {
-        a.armRising = a.startup != 2;
-        a.armFalling = a.startup != 1;
+    for (auto& [index, a] : alarms.rows())
         sampleAlarm(a, 0);
-    }
 
     chassis.onTick([this](uint32_t now) { tick(now); });
 }
@@ -563,7 +562,21 @@ void Rmon::Impl::sampleAlarm(Alarm& a, uint32_t now) {
     a.last = raw;
     a.value = int32_t(std::clamp<int64_t>(sampled, INT32_MIN, INT32_MAX));
     if (now == 0)
-        return; // the first sample only sets the base of a delta
+        return; // the reading at start only sets the base of a delta
+    if (!a.sampled) {
+        // RFC 2819: the first sample raises the startup alarm it allows, and no other; then
+        // each threshold is armed until its own crossing, and rearmed by the other's.
+        a.sampled = true;
+        a.armRising = a.armFalling = true;
+        if (a.startup != 2 && a.value >= a.rising) {
+            fire(a.risingEvent, now);
+            a.armRising = false;
+        } else if (a.startup != 1 && a.value <= a.falling) {
+            fire(a.fallingEvent, now);
+            a.armFalling = false;
+        }
+        return;
+    }
     if (a.value >= a.rising && a.armRising) {
         fire(a.risingEvent, now);
         a.armRising = false;
@@ -577,10 +590,6 @@ void Rmon::Impl::sampleAlarm(Alarm& a, uint32_t now) {
 
 void Rmon::Impl::tick(uint32_t now) {
     mib.settle();
-    stats.settle();
-    history.settle();
-    alarms.settle();
-    events.settle();
     if (!opt.live)
         return;
     std::map<int, std::pair<uint32_t, uint32_t>> delta;

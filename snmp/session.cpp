@@ -1,6 +1,10 @@
 #include "snmp/session.h"
 
+#include "platform/platform.h"
 #include "snmp/params.h"
+
+#include <QPointer>
+#include <QWidget>
 
 #include <cstring>
 
@@ -113,6 +117,73 @@ bool SnmpChannel::sendSet(const QStringList& texts) {
     for (qsizetype i = 0; i < oids.size() && i < texts.size(); ++i)
         oids[i]->m_strValue = texts[i];
     return send(SNMP_PDU_SET);
+}
+
+namespace {
+
+// The objects of a set as the operator knows them: each record's name and instance. Every
+// object the module writes is a scalar or a column of a table with one index, so the instance
+// is the last arc. Taken when the set is sent: a page may point the records elsewhere before
+// the answer comes.
+QStringList SetObjects(CSnmpClass* session, int count) {
+    QStringList objects;
+    const QList<CSnmpOid*>& oids = session->GetOidList();
+    for (qsizetype i = 0; i < count && i < oids.size(); ++i) {
+        const QString oid = QString::fromLatin1(oids[i]->Record()->oid);
+        objects << QString::fromLatin1(oids[i]->Record()->name) + oid.mid(oid.lastIndexOf(QLatin1Char('.')));
+    }
+    return objects;
+}
+
+// The object the device blames (errorIndex 1 is the first binding); all of them when it names
+// none of them.
+QString BlamedObject(const QStringList& objects, quint32 errorIndex) {
+    if (errorIndex >= 1 && errorIndex <= quint32(objects.size()))
+        return objects[errorIndex - 1];
+    return objects.join(QLatin1String(", "));
+}
+
+} // namespace
+
+bool SnmpChannel::sendSetAwaited(QWidget* owner, QvTableRef table, const QStringList& texts,
+                                 std::function<void(bool accepted)> done, const QList<bool>& write) {
+    QStringList chosen = texts;
+    if (!write.isEmpty()) {
+        chosen.clear();
+        table = chooseRecords(table, texts, write, chosen);
+        if (table.count == 0)
+            return false;
+    }
+    NewSnmpSession(session, owner, table);
+    const QStringList objects = SetObjects(session, table.count);
+    const QPointer<QWidget> guard(owner);
+    session->SetSnmpCallback([this, guard, objects, done](unsigned short status, CSnmpMsg* msg) {
+        QString refusal;
+        if (status != 0 || !msg) {
+            refusal = QStringLiteral("The device did not answer the change of %1.").arg(BlamedObject(objects, 0));
+        } else {
+            CSnmpPdu* pdu = msg->GetPdu();
+            const bool ours = pdu->RequestId() == pending;
+            const quint32 error = pdu->ErrorStatus(), index = pdu->ErrorIndex();
+            msg->Release();
+            if (!ours)
+                return;
+            if (error != 0)
+                refusal = QStringLiteral("The device refused the change of %1: %2")
+                              .arg(BlamedObject(objects, index), QLatin1String(ber::errorStatusName(int32_t(error))));
+        }
+        // Busy while the operator reads the box, so that nothing retires this channel then.
+        if (!refusal.isEmpty() && guard)
+            platform::MessageBox(guard, refusal);
+        pending = 0;
+        if (done)
+            done(refusal.isEmpty());
+    });
+    if (sendSet(chosen))
+        return true;
+    platform::MessageBox(owner, QStringLiteral("The change of %1 could not be sent: %2")
+                                    .arg(BlamedObject(objects, 0), session->LastError()));
+    return false;
 }
 
 WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances, StaleResponse stale) {

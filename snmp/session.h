@@ -8,7 +8,10 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
+
+class QWidget;
 
 // Deletes session (when any) and builds a new one over table: the direct form toward the agent
 // when the proxy address is "0.0.0.0", otherwise the proxied form toward the proxy, with the
@@ -64,6 +67,19 @@ public:
     // Gives the OID list entries their value texts in order (records beyond values keep
     // theirs, so a proxy record gets none) and sends a set.
     bool sendSet(const QStringList& texts);
+    // A set the operator started, awaited on a new session of this channel over table (any set
+    // still out on the channel is forgotten). When the device refuses it or does not answer,
+    // or it cannot be sent, a plain OK box owned by owner says so once, naming the object and
+    // the reason ("The device refused the change of dot1dStpPortPriority.3: wrongValue"); an
+    // accepted set says nothing. done, when given, learns whether the device took the set once
+    // its answer (or the time-out) is in; false returned means nothing was sent, and done is
+    // not called.
+    // With write given, only the records for which it is true are set, on a session over just
+    // those records: a value the page never read and the operator never typed is left out
+    // rather than sent as whatever its field happened to hold; nothing is sent (false returned,
+    // no box) when none is chosen.
+    bool sendSetAwaited(QWidget* owner, QvTableRef table, const QStringList& texts,
+                        std::function<void(bool accepted)> done = {}, const QList<bool>& write = {});
 
     int collect(unsigned short status, CSnmpMsg* msg) {
         return CollectSnmpValues(status, msg, pending, session, values, &missing);
@@ -72,23 +88,6 @@ public:
     // text is empty) and for one beyond the values.
     bool arrived(qsizetype i) const { return i >= 0 && i < values.size() && !missing.value(i); }
 
-    // A set of the records for which write is true, on a new session over just those records:
-    // a value the page never read and the operator never typed is left out rather than sent as
-    // whatever its field happened to hold. Sends nothing (and returns false) when no record is
-    // chosen.
-    template <class Owner>
-    bool sendSetOf(Owner* owner, QvTableRef table, const QStringList& texts,
-                   const QList<bool>& write,
-                   void (Owner::*handler)(unsigned short, CSnmpMsg*) = nullptr) {
-        QStringList chosen;
-        const QvTableRef part = chooseRecords(table, texts, write, chosen);
-        if (part.count == 0)
-            return false;
-        CSnmpClass* s = NewSnmpSession(session, owner, part);
-        if (handler)
-            s->SetSnmpCallback(handler);
-        return sendSet(chosen);
-    }
     // The usual get cycle: unless busy, a new session over table with handler, then a send.
     template <class Owner>
     bool request(Owner* owner, QvTableRef table, void (Owner::*handler)(unsigned short, CSnmpMsg*),
@@ -125,5 +124,5 @@ private:
     QvTableRef chooseRecords(QvTableRef table, const QStringList& texts, const QList<bool>& write,
                              QStringList& chosen);
 
-    std::vector<_QvOidTable> m_direct, m_proxied; // the records a sendSetOf() session uses
+    std::vector<_QvOidTable> m_direct, m_proxied; // the records of a set of chosen records
 };

@@ -42,6 +42,7 @@ class TestPages : public QObject {
     Q_OBJECT
 
     std::unique_ptr<SimProcess> m_sim;
+    QStringList m_messages; // every message box's text, answered OK
 
     QString sim(const QString& line) { return m_sim->command(line); }
     int served() { return sim(QStringLiteral("served")).toInt(); }
@@ -66,12 +67,17 @@ private slots:
         g_strAgentAddress = QStringLiteral("127.0.0.1");
         g_strProxyAddress = QStringLiteral("0.0.0.0");
         useSim();
+        platform::SetMessageBoxHook([this](QWidget*, const QString& text, bool) {
+            m_messages << text;
+            return platform::Answer::Ok;
+        });
     }
 
     void init() {
         QCOMPARE(sim("faults"), QString("ok"));
         useSim();
         g_bUserRight = 1;
+        m_messages.clear();
     }
 
     void cpuPage() {
@@ -249,15 +255,28 @@ private slots:
         QCOMPARE(ItemText(&page, 1313), QStringLiteral("Hall B, row 7"));
         QCOMPARE(ItemText(&page, 1310), QStringLiteral("core-1"));
 
-        // A refused set keeps what the operator typed, ready to apply again.
+        QVERIFY(m_messages.isEmpty()); // accepted sets say nothing
+
+        // A refused set is told, and keeps what the operator typed, ready to apply again; so
+        // does a set the device does not answer.
         sim("delay 0");
         sim("error 17");
         name->setText(QStringLiteral("refused"));
         click(&page, 1145);
         QTRY_VERIFY(!page.setChannel().busy());
+        QCOMPARE(m_messages, QStringList{"The device refused the change of System Contact.0: notWritable"});
         QCOMPARE(name->text(), QStringLiteral("refused"));
         QVERIFY(apply->isEnabled());
         sim("faults");
+        sim("drop 1");
+        click(&page, 1145);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.setChannel().busy(), kTimeoutMs + 2000);
+        QCOMPARE(m_messages.last(), QStringLiteral("The device did not answer the change of System Contact.0, "
+                                                   "System Name.0, System Location.0."));
+        QCOMPARE(name->text(), QStringLiteral("refused"));
+        QVERIFY(apply->isEnabled());
+        sim("faults");
+        m_messages.clear();
 
         // Typing is limited; a longer value from the device is shown and written back whole,
         // and may be shortened but never lengthened by typing.

@@ -188,15 +188,17 @@ private slots:
         QCOMPARE(rows(stat.list())[0], (QStringList{"1", "Interface #" + snmpget(QStringLiteral("%1.2.1").arg(kStats)).section('.', -1)}));
     }
 
-    // The port in the title comes from the selected row's source; one beyond the device's
-    // interfaces, or a source that is no interface, shows port 1.
+    // The port in the title comes from the selected row's source; an interface the device does
+    // not have, or a source that is no interface, shows port 1. Interface indexes need not run
+    // from 1 to ifNumber.
     void statPageSelectedPort_data() {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("port");
-        QTest::newRow("Interface #12 of 8") << "1.3.6.1.2.1.2.2.1.1.12" << "Interface #12" << 1;
-        QTest::newRow("Interface #5 of 8") << "1.3.6.1.2.1.2.2.1.1.5" << "Interface #5" << 5;
-        QTest::newRow("Interface #8 of 8") << "1.3.6.1.2.1.2.2.1.1.8" << "Interface #8" << 8;
+        QTest::newRow("Interface #12, ifNumber 8") << "1.3.6.1.2.1.2.2.1.1.12" << "Interface #12" << 12;
+        QTest::newRow("Interface #5") << "1.3.6.1.2.1.2.2.1.1.5" << "Interface #5" << 5;
+        QTest::newRow("Interface #10101, sparse") << "1.3.6.1.2.1.2.2.1.1.10101" << "Interface #10101" << 10101;
+        QTest::newRow("Interface #10102, none") << "1.3.6.1.2.1.2.2.1.1.10102" << "Interface #10102" << 1;
         QTest::newRow("no interface") << "1.3.6.1.2.1.31.1.1.1.1.3" << "1.3.6.1.2.1.31.1.1.1.1.3" << 1;
     }
     void statPageSelectedPort() {
@@ -207,11 +209,12 @@ private slots:
         QVERIFY(agent.started());
         use(agent);
         sim("put 1.3.6.1.2.1.2.1.0 i 8");
+        sim("put 1.3.6.1.2.1.2.2.1.1.10101 i 10101");
         sim(QStringLiteral("put %1.2.3 o %2").arg(kStats, source));
         CRmonStatDlg page;
         page.show();
-        QTRY_VERIFY(!page.walk().busy() && page.list()->topLevelItemCount() == 8);
-        QCOMPARE(page.interfaceCount(), 8);
+        QTRY_VERIFY(!page.walk().busy() && page.list()->topLevelItemCount() == 8 && page.interfacesRead());
+        QVERIFY(page.interfaceIndexes().contains(10101));
         QCOMPARE(page.list()->topLevelItem(2)->text(1), shown);
         clickRow(page.list(), 2);
         QCOMPARE(page.windowTitle(), QStringLiteral(" RMON 1 Group Statistic Info： Port - %1").arg(port));
@@ -227,7 +230,7 @@ private slots:
     void statPageRefreshDuringWalk() {
         CRmonStatDlg page;
         page.show();
-        QTRY_VERIFY(!page.walk().busy());
+        QTRY_VERIFY(!page.walk().busy() && page.interfacesRead());
         sim("delay 150");
         sim("truncate 2"); // answers of one row: the walk takes a round trip a row
         const int before = served();
@@ -345,8 +348,9 @@ private slots:
             QCOMPARE(display->windowTitle(), QStringLiteral(" RMON 1 Group Interface Information"));
             for (int r = 0; r < 17; ++r)
                 QCOMPARE(platform::Item<QComboBox>(display, 1301 + r)->currentText(), QStringLiteral("4"));
+            // Each row's counter is a get of its own, and their answers are taken in any order.
             QTRY_COMPARE(label(display, 1401), QStringLiteral("304"));
-            QCOMPARE(label(display, 1402), QStringLiteral("404"));
+            QTRY_COMPARE(label(display, 1402), QStringLiteral("404"));
             QTRY_COMPARE(label(display, 1411), QStringLiteral("1304")); // Collisions
             platform::Item<QComboBox>(display, 1302)->setCurrentIndex(6); // Octets of probe 7
             QTRY_COMPARE(label(display, 1402), QStringLiteral("407"));
@@ -369,7 +373,7 @@ private slots:
     // is still out.
     void displaysSkipOutstandingGets() {
         CRmonStatDlg page;
-        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8 && page.interfacesRead());
         sim("delay 300");
         int before = served();
         {
@@ -404,7 +408,7 @@ private slots:
     // With no counter chosen there is nothing to read: the operator is told, on every try.
     void groupDisplayWithoutCounter() {
         CRmonStatDlg page;
-        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8 && page.interfacesRead());
         CRmonParamDlg display(&page, page.groupCount());
         QTRY_VERIFY(!display.items()[0]->busy());
         platform::Item<QComboBox>(&display, 1060)->setCurrentIndex(-1);
@@ -423,7 +427,7 @@ private slots:
             use(agent);
             sim(QStringLiteral("delbelow %1").arg(kStats));
             CRmonStatDlg page;
-            QTRY_VERIFY(!page.walk().busy());
+            QTRY_VERIFY(!page.walk().busy() && page.interfacesRead());
             QCOMPARE(page.groupCount(), 0);
             const int before = served();
             CRmonParamDlg group(&page, page.groupCount());
@@ -439,7 +443,8 @@ private slots:
         use(agent);
         CRmonStatDlg page;
         page.show();
-        QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy() && page.list()->topLevelItemCount() == 257, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy() && page.list()->topLevelItemCount() == 257 && page.interfacesRead(),
+                                 15000);
         QCOMPARE(label(&page, 1002), QStringLiteral("257"));
         QCOMPARE(page.recordedRows(), 256);
         QCOMPARE(page.recordedIndex(256), QStringLiteral("256"));
@@ -494,6 +499,8 @@ private slots:
         fill("40", port);
         click(&page, 1003);
         QTRY_COMPARE(snmpget(QStringLiteral("%1.21.40").arg(kStats)), QStringLiteral("1"));
+        QTRY_VERIFY(!page.entrySets().creating());
+        QVERIFY(m_messages.isEmpty()); // an accepted set says nothing
         QCOMPARE(snmpget(QStringLiteral("%1.20.40").arg(kStats)), QStringLiteral("Orvane"));
         QTRY_VERIFY(!page.walk().busy());
         QCOMPARE(column(page.list(), 0).last(), QStringLiteral("40"));
@@ -501,16 +508,27 @@ private slots:
         const quint64 first = snmpget(QStringLiteral("%1.4.40").arg(kStats)).toULongLong();
         QTRY_VERIFY_WITH_TIMEOUT(snmpget(QStringLiteral("%1.4.40").arg(kStats)).toULongLong() > first, 5000);
 
-        // A source that is no interface and an index that exists are refused; nothing is made
-        // valid, and the list shows what the device holds.
-        for (const auto& [index, source] : {std::pair<QString, QString>{"41", "999"}, {"3", port}}) {
-            const QString status = snmpget(QStringLiteral("%1.21.%2").arg(kStats, index));
-            fill(index, source);
+        // A source the device does not have, an index that exists and an index that cannot be
+        // are refused, and the operator is told which object and why; nothing is made valid,
+        // and the list shows what the device holds.
+        const struct {
+            QString index, source, refusal;
+        } refused[] = {
+            {"41", "999", "etherStatsDataSource.41: inconsistentValue"},
+            {"3", port, "etherStatsStatus.3: inconsistentValue"},
+            {"0", port, "etherStatsStatus.0: noCreation"},
+        };
+        for (const auto& r : refused) {
+            const QString status = snmpget(QStringLiteral("%1.21.%2").arg(kStats, r.index));
+            m_messages.clear();
+            fill(r.index, r.source);
             click(&page, 1003);
-            QTRY_VERIFY(!page.entrySets().creation().busy() && !page.walk().busy());
-            QCOMPARE(snmpget(QStringLiteral("%1.21.%2").arg(kStats, index)), status);
+            QTRY_VERIFY(!page.entrySets().creating() && !page.walk().busy());
+            QCOMPARE(m_messages, QStringList{"The device refused the change of " + r.refusal});
+            QCOMPARE(snmpget(QStringLiteral("%1.21.%2").arg(kStats, r.index)), status);
         }
         QCOMPARE(page.list()->topLevelItemCount(), 9);
+        m_messages.clear();
 
         // Delete asks first; Cancel keeps the probe, OK deletes it.
         clickRow(page.list(), 8);
@@ -527,22 +545,77 @@ private slots:
         QVERIFY(!enabled(&page, 1004));
     }
 
-    // Deleting with nothing selected asks, and then sends nothing.
-    void deleteWithNothingSelected_data() {
+    // Two Adds before the first creation is answered: each creation is awaited, and both
+    // entries end valid. An Add the device does not answer is told.
+    void quickAddsBothCreated() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        CRmonStatDlg page;
+        page.show();
+        QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
+        sim("delay 400");
+        for (const char* index : {"81", "82"}) {
+            driver("CRmonAddDlg", [index](QDialog* d) {
+                platform::Item<QLineEdit>(d, 1010)->setText(QString::fromLatin1(index));
+                platform::Item<QLineEdit>(d, 1011)->setText(QStringLiteral("3"));
+                click(d, 1);
+            });
+            click(&page, 1003);
+        }
+        QVERIFY(page.entrySets().creating());
+        QTRY_VERIFY_WITH_TIMEOUT(!page.entrySets().creating(), 5000);
+        sim("delay 0");
+        QCOMPARE(snmpget(QStringLiteral("%1.21.81").arg(kStats)), QStringLiteral("1"));
+        QCOMPARE(snmpget(QStringLiteral("%1.21.82").arg(kStats)), QStringLiteral("1"));
+        QVERIFY(m_messages.isEmpty());
+
+        sim("drop 1");
+        driver("CRmonAddDlg", [](QDialog* d) {
+            platform::Item<QLineEdit>(d, 1010)->setText(QStringLiteral("83"));
+            platform::Item<QLineEdit>(d, 1011)->setText(QStringLiteral("3"));
+            click(d, 1);
+        });
+        click(&page, 1003);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.entrySets().creating(), kTimeoutMs + 2000);
+        QCOMPARE(m_messages, QStringList{"The device did not answer the change of etherStatsStatus.83, "
+                                         "etherStatsDataSource.83, etherStatsOwner.83."});
+    }
+
+    // A createRequest checked in a set the device then refuses leaves nothing behind: a later
+    // set of another column of that entry alone creates nothing.
+    void refusedCreationLeavesNoRow() {
+        const QString agent = "127.0.0.1:" + QString::number(m_agent->port());
+        bool ok = true;
+        const QString refused = RunTool(QStringLiteral("snmpset"),
+                                        {"-v2c", "-c", "saffron", "-t", "1", "-r", "0", agent,
+                                         QStringLiteral("%1.21.44").arg(kStats), "i", "2",
+                                         QStringLiteral("%1.2.44").arg(kStats), "o", "1.3.6.1.2.1.2.2.1.1.9999"},
+                                        &ok);
+        QVERIFY(!ok);
+        const QString owner = RunTool(QStringLiteral("snmpset"),
+                                      {"-v2c", "-c", "saffron", "-t", "1", "-r", "0", agent,
+                                       QStringLiteral("%1.20.44").arg(kStats), "s", "late"},
+                                      &ok);
+        QVERIFY(!ok);
+        QVERIFY(snmpget(QStringLiteral("%1.21.44").arg(kStats)).contains(QStringLiteral("No Such Instance")));
+    }
+
+    // A click beside the rows empties the selection, and Delete follows it: nothing selected,
+    // nothing to delete.
+    void clickBesideRowsDisablesDelete_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<int>("listId");
         QTest::addColumn<int>("deleteId");
-        QTest::addColumn<QString>("question");
-        QTest::newRow("probe") << 0 << 1001 << 1004 << "Do you want to delete this item?";
-        QTest::newRow("history control") << 1 << 1020 << 1023 << "Do you want to delete this item?";
-        QTest::newRow("event") << 2 << 1040 << 1042 << "Do you want to delete this event item?";
-        QTest::newRow("alarm") << 2 << 1050 << 1052 << "Do you want to delete this control item?";
+        QTest::newRow("probe") << 0 << 1001 << 1004;
+        QTest::newRow("history control") << 1 << 1020 << 1023;
+        QTest::newRow("event") << 2 << 1040 << 1042;
+        QTest::newRow("alarm") << 2 << 1050 << 1052;
     }
-    void deleteWithNothingSelected() {
+    void clickBesideRowsDisablesDelete() {
         QFETCH(int, page);
         QFETCH(int, listId);
         QFETCH(int, deleteId);
-        QFETCH(QString, question);
         std::unique_ptr<QDialog> dialog;
         if (page == 0)
             dialog = std::make_unique<CRmonStatDlg>();
@@ -553,16 +626,13 @@ private slots:
         dialog->show();
         auto* list = platform::Item<QTreeWidget>(dialog.get(), listId);
         QTRY_VERIFY(list->topLevelItemCount() > 1);
-        QTest::qWait(300); // every walk of the page at its end
         clickRow(list, 1);
         QVERIFY(enabled(dialog.get(), deleteId));
-        list->clearSelection();
-        const int before = served();
-        click(dialog.get(), deleteId);
-        QCOMPARE(m_messages, QStringList{question});
-        QTest::qWait(300);
-        QCOMPARE(served(), before);
-        QVERIFY(list->topLevelItemCount() > 1);
+        const QPoint below(10, list->viewport()->height() - 3);
+        QVERIFY(!list->itemAt(below));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
+        QVERIFY(list->selectedItems().isEmpty());
+        QVERIFY(!enabled(dialog.get(), deleteId));
     }
 
     void sampleTime_data() {
@@ -580,7 +650,8 @@ private slots:
     }
 
     // The samples of the selected control entry; a sample taken at 359 999 hundredths reads
-    // 0 hours and 59 minutes.
+    // 0 hours and 59 minutes. The totals of an interval of 1800 s show per second, the
+    // utilisation (hundredths of a percent) with two decimals.
     void historyPageSamples() {
         SimProcess agent({"--static"});
         QVERIFY(agent.started());
@@ -589,9 +660,9 @@ private slots:
         auto putSample = [this](int sample, int ticks, int octets) {
             sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.3.2.%1 t %2").arg(sample).arg(ticks));
             sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.5.2.%1 c %2").arg(sample).arg(octets));
-            for (int c : {6, 9})
-                sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.%1.2.%2 c 1").arg(c).arg(sample));
-            sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.15.2.%1 i 12").arg(sample));
+            sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.6.2.%1 c 9000").arg(sample));
+            sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.9.2.%1 c 1800").arg(sample));
+            sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.15.2.%1 i 286").arg(sample));
         };
         putSample(7, 359999, 123456);
         sim("put 1.3.6.1.2.1.16.2.2.1.3.1.3 t 4567800");
@@ -606,13 +677,64 @@ private slots:
         QTRY_VERIFY(!page.sampleWalk().busy());
         // Control entry 2 has the one sample put there, not entry 1's.
         QCOMPARE(rows(page.samples()).size(), 1);
-        QCOMPARE(rows(page.samples())[0].mid(0, 2), (QStringList{"0 Hours 59 Minutes ", "123456"}));
+        QCOMPARE(rows(page.samples())[0], (QStringList{"0 Hours 59 Minutes ", "69", "5", "2.86", "1"}));
         // The 20 s timer reads the samples again.
         putSample(8, 720000, 1);
         QTRY_COMPARE_WITH_TIMEOUT(page.samples()->topLevelItemCount(), 2, 23000);
         QCOMPARE(rows(page.samples())[1][0], QStringLiteral("2 Hours 0 Minutes "));
         clickRow(page.controls(), 0);
         QTRY_COMPARE(page.samples()->topLevelItemCount(), 8);
+    }
+
+    void sampleRates_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("perSecond");
+        QTest::addColumn<QString>("utilization");
+        QTest::newRow("286 over 30 s") << "286" << 30 << "10" << "2.86";
+        QTest::newRow("rounded up") << "45" << 30 << "2" << "0.45";
+        QTest::newRow("10000, 1 s") << "10000" << 1 << "10000" << "100.00";
+        QTest::newRow("0") << "0" << 1800 << "0" << "0.00";
+        QTest::newRow("largest counter") << "4294967295" << 3600 << "1193046" << "42949672.95";
+        QTest::newRow("no interval") << "77" << 0 << "77" << "0.77";
+        QTest::newRow("no number") << "" << 30 << "" << "";
+    }
+    void sampleRates() {
+        QFETCH(QString, value);
+        QFETCH(int, interval);
+        QFETCH(QString, perSecond);
+        QFETCH(QString, utilization);
+        QCOMPARE(PerSecondText(value, interval), perSecond);
+        QCOMPARE(UtilizationText(value), utilization);
+    }
+
+    // The samples shown are the selected control's: a click on another control while a walk
+    // of samples is out drops that walk, and a double-click walks once.
+    void historySamplesFollowSelection() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        sim("put 1.3.6.1.2.1.16.2.2.1.3.2.1 t 100"); // entry 2's one sample
+        for (int c : {5, 6, 9})
+            sim(QStringLiteral("put 1.3.6.1.2.1.16.2.2.1.%1.2.1 c 1").arg(c));
+        sim("put 1.3.6.1.2.1.16.2.2.1.15.2.1 i 1");
+        CRmonHistoryDlg page;
+        page.show();
+        QTRY_VERIFY(page.samples()->topLevelItemCount() == 8 && !page.controlWalk().busy() && !page.sampleWalk().busy());
+        sim("delay 150");
+        click(&page, 1024); // the samples of the first control again, slowly
+        QVERIFY(page.sampleWalk().busy());
+        clickRow(page.controls(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.sampleWalk().busy(), 5000);
+        QTest::qWait(400); // answers of the dropped walk, were any still to come
+        QCOMPARE(column(page.samples(), 0), QStringList{"0 Hours 0 Minutes "});
+
+        sim("delay 60");
+        page.controls()->clearSelection();
+        clickRow(page.controls(), 0);
+        clickRow(page.controls(), 0, true);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.sampleWalk().busy(), 5000);
+        QCOMPARE(page.samples()->topLevelItemCount(), 8);
     }
 
     // The add dialog's integer fields and their inclusive ranges.
@@ -687,6 +809,18 @@ private slots:
         QTRY_VERIFY(snmpget("1.3.6.1.2.1.16.2.1.1.7.9").contains("No Such"));
         QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->topLevelItemCount() == 2);
         QVERIFY(!enabled(&page, 1023));
+
+        // A source the device does not have is refused, and the operator is told.
+        m_messages.clear();
+        driver("CRmonHistoryAddDlg", [](QDialog* d) {
+            for (auto [id, text] : {std::pair{1030, "10"}, {1031, "199"}, {1033, "5"}, {1034, "1"}})
+                platform::Item<QLineEdit>(d, id)->setText(QString::fromLatin1(text));
+            click(d, 1);
+        });
+        click(&page, 1022);
+        QTRY_VERIFY(!page.entrySets().creating());
+        QCOMPARE(m_messages, QStringList{"The device refused the change of PortSource.10: inconsistentValue"});
+        QVERIFY(snmpget("1.3.6.1.2.1.16.2.1.1.7.10").contains("No Such"));
     }
 
     void historyPageWithoutRight() {
@@ -765,6 +899,23 @@ private slots:
         clickRow(page.events(), 0);
         clickRow(page.events(), 0, true);
         QVERIFY(!enabled(&page, 1042));
+    }
+
+    // A deletion the device refuses is told, naming the entry; the list shows what it holds.
+    void refusedDeletionIsTold() {
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        CAlarmEventDlg page;
+        page.show();
+        QTRY_VERIFY(page.events()->topLevelItemCount() == 4 && !page.alarmWalk().busy() && !page.eventWalk().busy());
+        clickRow(page.events(), 1);
+        sim("error 17");
+        click(&page, 1042);
+        QTRY_COMPARE(m_messages, (QStringList{"Do you want to delete this event item?",
+                                              "The device refused the change of Status.2: notWritable"}));
+        sim("faults");
+        QCOMPARE(snmpget("1.3.6.1.2.1.16.9.1.1.7.2"), QStringLiteral("1"));
     }
 
     void emptyAlarmAndEventTables() {

@@ -399,6 +399,7 @@ private slots:
         QTest::addColumn<int>("edit");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("prompt"); // empty: accepted
+        QTest::addColumn<bool>("refused");   // by the device: the timers break 802.1D's relation
         const struct {
             const char* name;
             int edit, min, max;
@@ -408,19 +409,24 @@ private slots:
                      {"BridgeHelloTime", kHello, 100, 1000}};
         for (const auto& e : edits) {
             const QString prompt = QStringLiteral("Please enter an integer between %1 and %2.").arg(e.min).arg(e.max);
-            for (int v : {e.min - 1, e.min, e.max, e.max + 1})
+            for (int v : {e.min - 1, e.min, e.max, e.max + 1}) {
+                // Against the others' 2000, 1500 and 200.
+                const bool refused = (e.edit == kMaxAge && v == 4000) || (e.edit == kFwdDelay && v == 400) ||
+                                     (e.edit == kHello && v == 1000);
                 QTest::addRow("%s %d", e.name, v)
-                    << e.edit << QString::number(v) << (v < e.min || v > e.max ? prompt : QString());
-            QTest::addRow("%s not a number", e.name) << e.edit << "12a" << prompt;
+                    << e.edit << QString::number(v) << (v < e.min || v > e.max ? prompt : QString()) << refused;
+            }
+            QTest::addRow("%s not a number", e.name) << e.edit << "12a" << prompt << false;
         }
     }
 
     // OK checks each edit's range, bounds included; a refusal keeps the dialog open and sends
-    // nothing.
+    // nothing. Values in range that the device refuses are told.
     void bridgeValidation() {
         QFETCH(int, edit);
         QFETCH(QString, value);
         QFETCH(QString, prompt);
+        QFETCH(bool, refused);
         auto page = shownPage();
         Prompts prompts;
         bool open = false;
@@ -436,12 +442,16 @@ private slots:
         click(page.get(), kBridgeConfig);
         QTest::qWait(200);
         QCOMPARE(open, !prompt.isEmpty());
-        QCOMPARE(prompts.texts, prompt.isEmpty() ? QStringList{} : QStringList{prompt});
+        QTRY_VERIFY(!page->setChannel().busy());
+        const QString refusal = QStringLiteral("The device refused the change of dot1dStpBridgeMaxAge.0: inconsistentValue");
+        QCOMPARE(prompts.texts, !prompt.isEmpty() ? QStringList{prompt} : refused ? QStringList{refusal} : QStringList{});
         QCOMPARE(served() - before, prompt.isEmpty() ? 2 : 1);
     }
 
-    // The device refuses the whole set; the next opening shows what it holds, not what was typed.
+    // The device refuses the whole set, and the operator is told; the next opening shows what
+    // it holds, not what was typed.
     void bridgeSetRefused() {
+        Prompts prompts;
         auto page = shownPage();
         QStringList shown;
         ModalDriver driver([&](QDialog* d) {
@@ -455,7 +465,9 @@ private slots:
             return d->result();
         });
         click(page.get(), kBridgeConfig);
-        QTest::qWait(300);
+        QTRY_VERIFY(!page->setChannel().busy());
+        QCOMPARE(prompts.texts,
+                 QStringList{"The device refused the change of dot1dStpBridgeMaxAge.0: inconsistentValue"});
         QCOMPARE(bridgeTimers(), (QStringList{"2000", "200", "1500", "32768"}));
         shown.clear();
         click(page.get(), kBridgeConfig);
@@ -530,6 +542,7 @@ private slots:
     // On the last row Next is disabled and does nothing. An answer for a port no longer shown
     // is not shown: the port shown is read then, and nothing is written before its answer.
     void portDialogLastRowAndQuickSteps() {
+        Prompts prompts;
         const int last = int(m_ports.size()) - 1;
         snmpset({kPortEntry + ".2." + m_ports[last - 1], "i", "32", kPortEntry + ".2." + m_ports[last - 2], "i", "48"});
         auto page = shownPage();
@@ -552,6 +565,9 @@ private slots:
                 click(d, kPrev);
                 QCOMPARE(ItemText(d, kPortLabel), m_ports[last - 2]);
                 click(d, kApply);
+                QCOMPARE(prompts.texts, QStringList{QStringLiteral("The settings of port %1 are still being read from "
+                                                                   "the device; nothing was written.")
+                                                        .arg(m_ports[last - 2])});
                 QTRY_COMPARE_WITH_TIMEOUT(ItemText(d, kPortPriority), QStringLiteral("48"), 3000);
                 QTRY_VERIFY(!dialog->getChannel().busy());
                 QCOMPARE(served(), before + 2); // two gets, no set
@@ -597,6 +613,87 @@ private slots:
         QTRY_VERIFY(!page->channel().busy());
         QCOMPARE(row(list, 1).mid(0, 4), (QStringList{p, "80", "100", "N"}));
         QCOMPARE(port("2", m_ports[0]), QStringLiteral("128"));
+    }
+
+    // A value the device refuses is told, naming the object and the reason, with Apply and
+    // with OK (the list is walked again after OK all the same); an accepted one says nothing.
+    void portDialogRefusedWrite() {
+        Prompts prompts;
+        const QString p = m_ports[2];
+        auto page = shownPage();
+        page->list()->topLevelItem(2)->setSelected(true);
+        const QString refusal = "The device refused the change of dot1dStpPortPriority." + p + ": wrongValue";
+        ModalDriver driver([&](QDialog* d) {
+            [&] {
+                d->show();
+                QTRY_VERIFY(!qobject_cast<CPortStpDlg*>(d)->getChannel().busy());
+                setText(d, kPortPriority, QStringLiteral("300"));
+                click(d, kApply);
+                QTRY_COMPARE(prompts.texts, QStringList{refusal});
+                QVERIFY(d->isVisible());
+                setText(d, kPortPriority, QStringLiteral("255"));
+                click(d, kApply);
+                QTRY_COMPARE(port("2", p), QStringLiteral("255"));
+                QTRY_VERIFY(!page->setChannel().busy());
+                setText(d, kPortPriority, QStringLiteral("256"));
+                click(d, kOk);
+            }();
+            return d->result();
+        });
+        click(page.get(), kPortConfig);
+        QTRY_VERIFY(!page->setChannel().busy() && !page->channel().busy());
+        QCOMPARE(prompts.texts, (QStringList{refusal, refusal}));
+        QCOMPARE(port("2", p), QStringLiteral("255"));
+        QCOMPARE(page->list()->topLevelItem(2)->text(1), QStringLiteral("255"));
+    }
+
+    // When the port's values never came, Apply and OK write nothing, say so, and the dialog
+    // stays open.
+    void portDialogUnreadValues() {
+        Prompts prompts;
+        auto page = shownPage();
+        sim("drop 1");
+        ModalDriver driver([&](QDialog* d) {
+            [&] {
+                d->show();
+                auto* dialog = qobject_cast<CPortStpDlg*>(d);
+                QTRY_VERIFY_WITH_TIMEOUT(!dialog->getChannel().busy(), kTimeoutMs + 2000);
+                sim("drop 0");
+                const int before = served();
+                setText(d, kPortPriority, QStringLiteral("16"));
+                click(d, kApply);
+                click(d, kOk);
+                const QString text = QStringLiteral("The settings of port %1 could not be read from the device; "
+                                                    "nothing was written.")
+                                         .arg(m_ports[0]);
+                QCOMPARE(prompts.texts, (QStringList{text, text}));
+                QVERIFY(d->isVisible() && d->result() != QDialog::Accepted);
+                QTest::qWait(200);
+                QCOMPARE(served(), before);
+                click(d, kCancel);
+            }();
+            return d->result();
+        });
+        page->list()->clearSelection();
+        click(page.get(), kPortConfig);
+        QCOMPARE(port("2", m_ports[0]), QStringLiteral("128"));
+    }
+
+    // A designated port is two octets, shown in hex even where they would read as text.
+    void designatedPortInHex_data() {
+        QTest::addColumn<QString>("octets");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("priority 64, reads as text") << "400A" << "40 0A";
+        QTest::newRow("letters") << "4142" << "41 42";
+        QTest::newRow("priority 128") << "8003" << "80 03";
+        QTest::newRow("trailing NUL") << "4100" << "41 00";
+    }
+    void designatedPortInHex() {
+        QFETCH(QString, octets);
+        QFETCH(QString, shown);
+        QCOMPARE(sim(QStringLiteral("put %1.9.%2 x %3").arg(kPortEntry, m_ports[1], octets)), QStringLiteral("ok"));
+        auto page = shownPage();
+        QCOMPARE(page->list()->topLevelItem(1)->text(8), shown);
     }
 };
 

@@ -1150,9 +1150,12 @@ private slots:
         if (const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR"); !dir.isEmpty())
             dlg.grab().save(dir + "/port-config.png");
 
+        m_asked.clear();
         platform::Item<QCheckBox>(&dlg, 1224)->setChecked(false);
         dlg.OnSet();
         QTRY_COMPARE(adminOf1(), QStringLiteral("2"));
+        QTRY_VERIFY(!dlg.listChannel().busy());
+        QVERIFY(m_asked.isEmpty()); // an accepted set says nothing
         QTRY_VERIFY(!dlg.statusChannel().busy());
         QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
         QCOMPARE(platform::Item<QLabel>(&dlg, 1226)->text(), QStringLiteral("断开"));
@@ -1174,6 +1177,13 @@ private slots:
         QTRY_VERIFY(!dlg.statusChannel().busy());
         QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("4294M"));
         QVERIFY(!platform::Item<QLabel>(&dlg, 1226)->text().isEmpty());
+
+        // A set the device refuses is told.
+        sim.command("error 5");
+        dlg.OnSet();
+        QTRY_VERIFY(!dlg.listChannel().busy());
+        QCOMPARE(m_asked, QStringList{"The device refused the change of swPortCtrlAdminState.3: genErr"});
+        sim.command("error 0");
 
         // A failed get empties the texts and the box.
         sim.command("drop 1");
