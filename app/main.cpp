@@ -3,6 +3,7 @@
 #include "app/cmdline.h"
 #include "app/paneldlg.h"
 #include "app/startup.h"
+#include "snmp/params.h"
 #include "platform/platform.h"
 #include "qvsnmp/qvsnmp.h"
 #include "res/stringtable.h"
@@ -25,6 +26,11 @@ int main(int argc, char** argv) {
         platform::SetUnattended(true);
     if (!SetupSession(ParameterString(QCoreApplication::arguments())))
         return kRefusedCommandLine;
+    QString refused;
+    if (!LoadSnmpCredentials(&refused)) {
+        platform::MessageBox(nullptr, refused);
+        return 1;
+    }
 
     CPanelDlg dlg;
     platform::RunModal(&dlg);

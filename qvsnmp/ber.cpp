@@ -142,61 +142,6 @@ void putBinding(std::vector<uint8_t>& out, const VarBind& vb) {
 
 // ---- decoding ----------------------------------------------------------------------------
 
-struct Fail {
-    const char* why;
-};
-
-struct Reader {
-    const uint8_t* p;
-    size_t n;
-    int depth;
-
-    bool atEnd() const { return n == 0; }
-
-    uint8_t byte() {
-        if (n == 0)
-            throw Fail{"truncated"};
-        --n;
-        return *p++;
-    }
-
-    // Reads a tag and length; returns a reader over exactly the content and skips it here.
-    Reader element(uint8_t& tag) {
-        tag = byte();
-        if ((tag & 0x1F) == 0x1F)
-            throw Fail{"multi-byte tag"};
-        uint8_t first = byte();
-        size_t len = 0;
-        if (first < 0x80) {
-            len = first;
-        } else {
-            int count = first & 0x7F;
-            if (count == 0)
-                throw Fail{"indefinite length"};
-            if (count > 4)
-                throw Fail{"length field too long"};
-            for (int i = 0; i < count; ++i)
-                len = (len << 8) | byte();
-        }
-        if (len > n)
-            throw Fail{"length beyond input"};
-        Reader inner{p, len, depth + 1};
-        if (inner.depth > MaxDepth)
-            throw Fail{"nested too deep"};
-        p += len;
-        n -= len;
-        return inner;
-    }
-
-    Reader expect(uint8_t want) {
-        uint8_t tag;
-        Reader r = element(tag);
-        if (tag != want)
-            throw Fail{"unexpected tag"};
-        return r;
-    }
-};
-
 // The content of an INTEGER or of an application integer type, when it does not fit what the
 // type promises (more than 8 significant octets, a negative Counter): kept as it came, so that
 // the binding and the rest of the message survive. Leading octets that only repeat the sign are
@@ -231,10 +176,6 @@ int64_t readSigned(const Reader& r, size_t maxLen) {
 }
 
 
-int32_t readInt32(Reader& parent) {
-    Reader r = parent.expect(Integer);
-    return int32_t(readSigned(r, 4));
-}
 
 Oid readOidContent(const Reader& r) {
     if (r.n == 0)
@@ -312,6 +253,113 @@ Value readValue(Reader& parent) {
 
 } // namespace
 
+uint8_t Reader::byte() {
+    if (n == 0)
+        throw Fail{"truncated"};
+    --n;
+    return *p++;
+}
+
+Reader Reader::element(uint8_t& tag) {
+    tag = byte();
+    if ((tag & 0x1F) == 0x1F)
+        throw Fail{"multi-byte tag"};
+    uint8_t first = byte();
+    size_t len = 0;
+    if (first < 0x80) {
+        len = first;
+    } else {
+        int count = first & 0x7F;
+        if (count == 0)
+            throw Fail{"indefinite length"};
+        if (count > 4)
+            throw Fail{"length field too long"};
+        for (int i = 0; i < count; ++i)
+            len = (len << 8) | byte();
+    }
+    if (len > n)
+        throw Fail{"length beyond input"};
+    Reader inner{p, len, depth + 1};
+    if (inner.depth > MaxDepth)
+        throw Fail{"nested too deep"};
+    p += len;
+    n -= len;
+    return inner;
+}
+
+Reader Reader::expect(uint8_t want) {
+    uint8_t tag;
+    Reader r = element(tag);
+    if (tag != want)
+        throw Fail{"unexpected tag"};
+    return r;
+}
+
+int32_t Reader::int32() {
+    Reader r = expect(Integer);
+    return int32_t(readSigned(r, 4));
+}
+
+std::string Reader::octets() {
+    Reader r = expect(OctetString);
+    return std::string(reinterpret_cast<const char*>(r.p), r.n);
+}
+
+Pdu Reader::pdu() {
+    uint8_t tag;
+    Reader pdu = element(tag);
+    if (tag != GetRequest && tag != GetNextRequest && tag != Response && tag != SetRequest &&
+        tag != GetBulkRequest && tag != Report)
+        throw Fail{"unsupported PDU type"};
+    Pdu m;
+    m.type = tag;
+    m.requestId = pdu.int32();
+    m.errorStatus = pdu.int32();
+    m.errorIndex = pdu.int32();
+    Reader list = pdu.expect(Sequence);
+    if (!pdu.atEnd())
+        throw Fail{"trailing bytes after bindings"};
+    while (!list.atEnd()) {
+        Reader vb = list.expect(Sequence);
+        VarBind b;
+        Reader oid = vb.expect(ObjectId);
+        b.oid = readOidContent(oid);
+        b.value = readValue(vb);
+        if (!vb.atEnd())
+            throw Fail{"trailing bytes in binding"};
+        m.bindings.push_back(std::move(b));
+    }
+    return m;
+}
+
+void appendInteger(std::vector<uint8_t>& out, int64_t v) {
+    putSigned(out, Integer, v);
+}
+
+void appendOctets(std::vector<uint8_t>& out, std::string_view bytes) {
+    putBytes(out, OctetString, bytes);
+}
+
+void appendPdu(std::vector<uint8_t>& out, const Pdu& pdu) {
+    size_t p = open(out, pdu.type);
+    putSigned(out, Integer, pdu.requestId);
+    putSigned(out, Integer, pdu.errorStatus);
+    putSigned(out, Integer, pdu.errorIndex);
+    size_t l = open(out, Sequence);
+    for (const VarBind& vb : pdu.bindings)
+        putBinding(out, vb);
+    finish(out, l);
+    finish(out, p);
+}
+
+size_t openElement(std::vector<uint8_t>& out, uint8_t tag) {
+    return open(out, tag);
+}
+
+void closeElement(std::vector<uint8_t>& out, size_t start) {
+    finish(out, start);
+}
+
 bool parseOid(std::string_view text, Oid& out) {
     out.clear();
     if (!text.empty() && text.front() == '.')
@@ -371,15 +419,7 @@ std::vector<uint8_t> encode(const Message& msg) {
     size_t m = open(out, Sequence);
     putSigned(out, Integer, msg.version);
     putBytes(out, OctetString, msg.community);
-    size_t p = open(out, msg.pdu.type);
-    putSigned(out, Integer, msg.pdu.requestId);
-    putSigned(out, Integer, msg.pdu.errorStatus);
-    putSigned(out, Integer, msg.pdu.errorIndex);
-    size_t l = open(out, Sequence);
-    for (const VarBind& vb : msg.pdu.bindings)
-        putBinding(out, vb);
-    finish(out, l);
-    finish(out, p);
+    appendPdu(out, msg.pdu);
     finish(out, m);
     return out;
 }
@@ -393,35 +433,15 @@ std::optional<Message> decode(const uint8_t* data, size_t size, std::string* why
         if (!top.atEnd())
             throw Fail{"trailing bytes after message"};
         Message m;
-        m.version = readInt32(msg);
+        m.version = msg.int32();
         if (m.version != V1 && m.version != V2c)
             throw Fail{"unsupported version"};
-        Reader comm = msg.expect(OctetString);
-        m.community.assign(reinterpret_cast<const char*>(comm.p), comm.n);
-        uint8_t tag;
-        Reader pdu = msg.element(tag);
-        if (tag != GetRequest && tag != GetNextRequest && tag != Response && tag != SetRequest &&
-            tag != GetBulkRequest)
+        m.community = msg.octets();
+        m.pdu = msg.pdu();
+        if (m.pdu.type == Report)
             throw Fail{"unsupported PDU type"};
         if (!msg.atEnd())
             throw Fail{"trailing bytes after PDU"};
-        m.pdu.type = tag;
-        m.pdu.requestId = readInt32(pdu);
-        m.pdu.errorStatus = readInt32(pdu);
-        m.pdu.errorIndex = readInt32(pdu);
-        Reader list = pdu.expect(Sequence);
-        if (!pdu.atEnd())
-            throw Fail{"trailing bytes after bindings"};
-        while (!list.atEnd()) {
-            Reader vb = list.expect(Sequence);
-            VarBind b;
-            Reader oid = vb.expect(ObjectId);
-            b.oid = readOidContent(oid);
-            b.value = readValue(vb);
-            if (!vb.atEnd())
-                throw Fail{"trailing bytes in binding"};
-            m.pdu.bindings.push_back(std::move(b));
-        }
         return m;
     } catch (const Fail& f) {
         if (why)

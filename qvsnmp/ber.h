@@ -35,6 +35,7 @@ enum Tag : uint8_t {
     SetRequest = 0xA3,
     // v2c only; non-repeaters and max-repetitions travel as error status and index
     GetBulkRequest = 0xA5,
+    Report = 0xA8, // SNMPv3: the agent's answer to a message it could not process
 };
 
 enum Version : int32_t { V1 = 0, V2c = 1 };
@@ -126,5 +127,36 @@ size_t encodedSize(const VarBind& vb);
 std::optional<Message> decode(const uint8_t* data, size_t size, std::string* why = nullptr);
 
 const char* errorStatusName(int32_t status);
+
+// ---- the pieces the SNMPv3 message layer wraps the same PDU in -----------------------------
+
+void appendInteger(std::vector<uint8_t>& out, int64_t v);
+void appendOctets(std::vector<uint8_t>& out, std::string_view bytes);
+void appendPdu(std::vector<uint8_t>& out, const Pdu& pdu);
+// A constructed element: its tag and a placeholder length, patched by closeElement.
+size_t openElement(std::vector<uint8_t>& out, uint8_t tag);
+void closeElement(std::vector<uint8_t>& out, size_t start);
+
+// What a Reader throws on malformed input.
+struct Fail {
+    const char* why;
+};
+
+// A cursor over exactly the content of one element, by the rules decode() keeps.
+struct Reader {
+    const uint8_t* p;
+    size_t n;
+    int depth;
+
+    bool atEnd() const { return n == 0; }
+    uint8_t byte();
+    // Reads a tag and length; returns a reader over exactly the content and skips it here.
+    Reader element(uint8_t& tag);
+    Reader expect(uint8_t want);
+    int32_t int32();
+    std::string octets();
+    // A PDU of any request type, a Response or a Report, with nothing after its bindings.
+    Pdu pdu();
+};
 
 } // namespace ber

@@ -1,6 +1,7 @@
 #include "qvsnmp/qvsnmp.h"
 
 #include "qvsnmp/transport.h"
+#include "qvsnmp/v3session.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -51,6 +52,10 @@ void SetSnmpAgentPort(quint16 port) {
     g_portOverride = port;
 }
 
+quint16 SnmpAgentPort() {
+    return agentPort();
+}
+
 // ---- PDU ---------------------------------------------------------------------------------
 
 CSnmpPdu::CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes)
@@ -70,6 +75,7 @@ struct CSnmpClass::Shared {
     QMutex mutex;
     qvsnmp::WalkCursor cursor; // where the walk stands, when one is under way
     QString lastError;
+    QString lastFailure;
     // Each record's OID as last parsed, with the text it was parsed from: a walk compares
     // every binding with its record, and the text changes only when the owner rewrites it.
     struct Parsed {
@@ -104,6 +110,12 @@ void CSnmpClass::SetSnmpCallback(Callback callback) {
 
 void CSnmpClass::SetVersion(int version) {
     m_version = version == ber::V1 ? ber::V1 : ber::V2c;
+    m_v3.reset();
+}
+
+void CSnmpClass::SetSecurity(const usm::User& user) {
+    m_v3 = std::make_unique<v3::ManagerSession>(user, m_transport->agentKey().toStdString());
+    m_version = v3::Version3;
 }
 
 void CSnmpClass::SetBulk(int maxRepetitions) {
@@ -113,6 +125,16 @@ void CSnmpClass::SetBulk(int maxRepetitions) {
 QString CSnmpClass::LastError() const {
     QMutexLocker lock(&m_shared->mutex);
     return m_shared->lastError;
+}
+
+QString CSnmpClass::LastFailure() const {
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->lastFailure;
+}
+
+void CSnmpClass::failed(const std::string& reason) {
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->lastFailure = QString::fromStdString(reason);
 }
 
 bool CSnmpClass::recordOid(int index, ber::Oid& out, QString* why) const {
@@ -139,7 +161,7 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         pduType != SNMP_PDU_GETBULK)
         return refuse(
             QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
-    if (pduType == SNMP_PDU_GETBULK && m_version != ber::V2c)
+    if (pduType == SNMP_PDU_GETBULK && m_version == ber::V1)
         return refuse(QStringLiteral("GETBULK needs SNMPv2c"));
 
     const uint32_t id = NextRequestId();
@@ -195,10 +217,10 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
 }
 
 bool CSnmpClass::encode(const ber::Message& msg, SnmpTransport::Request& out) const {
-    out.bytes = ber::encode(msg);
+    out.bytes = m_v3 ? m_v3->encode(msg.pdu.requestId, msg.pdu, nullptr) : ber::encode(msg);
     out.community = msg.community;
     out.kind = msg.pdu.type;
-    return out.bytes.size() <= ber::MaxMessage;
+    return !out.bytes.empty() && out.bytes.size() <= ber::MaxMessage;
 }
 
 bool CSnmpClass::encodeWalk(unsigned short kind, uint32_t id, const qvsnmp::WalkRequest& walk,

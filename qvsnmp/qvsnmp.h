@@ -30,6 +30,13 @@
 // and a deleted one drop what was read ahead, and nothing is read for a walk nobody asks rows
 // of.
 //
+// SetSecurity switches a session to SNMPv3 with the user-based security model (see
+// qvsnmp/v3session.h): the agent's engine is discovered once per agent for the process, a
+// response counts only when it answers an outstanding message id at the level asked and passes
+// its digest, and a report from the agent ends the request with SNMP_STATUS_REFUSED and a
+// reason in LastFailure(). The request id is the message id; such a session does not read
+// ahead.
+//
 // Display texts of FormatValue, the module's display convention:
 //   INTEGER            the text of the record's value-text map for that value, else decimal
 //   OCTET STRING       the text itself when it is printable (UTF-8 without control characters
@@ -119,8 +126,9 @@ struct _QvOidTable {
 enum : uint16_t { QV_TYPE_PHYSADDRESS = 79 };
 enum : uint16_t { QV_FLAG_COLUMN = 0x10 };
 
-// Callback status values; 0 means the message holds a response.
-enum : unsigned short { SNMP_STATUS_OK = 0, SNMP_STATUS_TIMEOUT = 1 };
+// Callback status values; 0 means the message holds a response. SNMP_STATUS_REFUSED: an
+// SNMPv3 agent's report ended the request (LastFailure says why).
+enum : unsigned short { SNMP_STATUS_OK = 0, SNMP_STATUS_TIMEOUT = 1, SNMP_STATUS_REFUSED = 2 };
 
 enum : unsigned short {
     SNMP_PDU_GET = 160,
@@ -134,10 +142,18 @@ QVSNMP_EXPORT void SetSnmpTimeout(int milliseconds);
 QVSNMP_EXPORT int SnmpTimeout();
 // Overrides TALVEX_AGENT_PORT for sessions created afterwards; 0 goes back to it.
 QVSNMP_EXPORT void SetSnmpAgentPort(quint16 port);
+// The agent port sessions created now use.
+QVSNMP_EXPORT quint16 SnmpAgentPort();
 
 class CSnmpClass;
 class SnmpTransport;
 struct SnmpRequest;
+namespace usm {
+struct User;
+}
+namespace v3 {
+class ManagerSession;
+}
 
 class QVSNMP_EXPORT CSnmpOid {
 public:
@@ -243,6 +259,9 @@ public:
     int IsEndOfTable(CSnmpPdu* pdu);
 
     void SetVersion(int version); // ber::V1 or ber::V2c
+    // SNMPv3 with the user-based security model as user (its level, protocols, passphrases
+    // and context); the communities are no longer used. Call before the first send.
+    void SetSecurity(const usm::User& user);
     // Rows a GETBULK asks for (its max-repetitions; 10 until set; at least 1).
     void SetBulk(int maxRepetitions);
     // SNMPv2c: a get-next walk is read ahead by GETBULK (off until set). The caller still sends
@@ -253,11 +272,16 @@ public:
     // from the records.
     void RestartWalk();
     QString LastError() const;
+    // Why the last request that failed did: no answer, or the reason of an SNMPv3 report
+    // ("authentication failed, check the passphrase").
+    QString LastFailure() const;
 
     QString m_strInstance; // set by FormatValue: the binding's OID beyond the record's, ".1.5"
 
 private:
     friend class SnmpTransport;
+    // Why a request failed, for LastFailure; from the transport.
+    void failed(const std::string& reason);
     bool recordOid(int index, ber::Oid& out, QString* why) const;
     // The message's octets into out (with its community and kind); false when they do not
     // fit a datagram.
@@ -285,6 +309,7 @@ private:
     int m_maxRepetitions = 10;
     bool m_readAhead = false;
     SnmpTransport* m_transport;
+    std::unique_ptr<v3::ManagerSession> m_v3;
     struct Shared;
     std::unique_ptr<Shared> m_shared; // state SendSnmp reads from other threads
 };

@@ -1,10 +1,13 @@
 #include "qvsnmp/transport.h"
 
+#include "qvsnmp/v3session.h"
+
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -189,10 +192,10 @@ void SnmpTransport::expire() {
         if (r.ahead) {
             failAhead(id, r);
         } else {
-            if (r.kind == SNMP_PDU_GETNEXT || r.kind == SNMP_PDU_GETBULK)
-                m_session->walkGoesOn({}); // a failed walk starts over next time
-            if (callback)
-                callback(SNMP_STATUS_TIMEOUT, nullptr);
+            if (m_session->m_v3)
+                m_session->m_v3->forget(int32_t(id));
+            fail(r, SNMP_STATUS_TIMEOUT,
+                 m_session->m_v3 ? m_session->m_v3->timeoutReason() : "no answer from the agent");
         }
         if (!alive)
             return;
@@ -213,7 +216,8 @@ void SnmpTransport::readAll() {
         return; // EAGAIN, or an ICMP error: the retries and time-out take care of it
     if (fromLen != m_agentLength || !sameAddress(from, m_agent))
         return;
-    std::optional<ber::Message> msg = ber::decode(buf, size_t(n));
+    std::optional<ber::Message> msg =
+        m_session->m_v3 ? v3Answer(buf, size_t(n)) : ber::decode(buf, size_t(n));
     if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)
         return;
     auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
@@ -247,6 +251,45 @@ void SnmpTransport::readAll() {
         out = new CSnmpMsg(std::move(msg->pdu));
     }
     deliver(out);
+}
+
+void SnmpTransport::fail(const Request& req, unsigned short status, const std::string& reason) {
+    m_session->failed(reason);
+    if (req.kind == SNMP_PDU_GETNEXT || req.kind == SNMP_PDU_GETBULK)
+        m_session->walkGoesOn({}); // a failed walk starts over next time
+    if (callback)
+        callback(status, nullptr);
+}
+
+std::optional<ber::Message> SnmpTransport::v3Answer(const uint8_t* data, size_t size) {
+    v3::ManagerSession::Outcome o = m_session->m_v3->receive(data, size);
+    auto it = m_outstanding.find(uint32_t(o.msgId));
+    if (o.verdict == v3::ManagerSession::Verdict::Ignore || it == m_outstanding.end())
+        return std::nullopt;
+    if (o.verdict == v3::ManagerSession::Verdict::Resend) {
+        it->second.bytes = std::move(o.bytes);
+        sendBytes(it->second.bytes);
+        return std::nullopt;
+    }
+    if (o.verdict == v3::ManagerSession::Verdict::Fail) {
+        const Request req = std::move(it->second);
+        m_outstanding.erase(it);
+        fail(req, SNMP_STATUS_REFUSED, o.reason); // may delete this transport
+        return std::nullopt;
+    }
+    ber::Message m;
+    m.version = m_session->m_version;
+    m.community = it->second.community;
+    m.pdu = std::move(o.pdu);
+    return m;
+}
+
+QString SnmpTransport::agentKey() const {
+    char host[NI_MAXHOST] = {}, port[NI_MAXSERV] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&m_agent), m_agentLength, host, sizeof host,
+                    port, sizeof port, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+        return {};
+    return QStringLiteral("[%1]:%2").arg(QLatin1String(host), QLatin1String(port));
 }
 
 void SnmpTransport::deliver(CSnmpMsg* msg) {

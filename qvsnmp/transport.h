@@ -13,6 +13,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 class QTimer;
@@ -44,6 +45,8 @@ public:
     ~SnmpTransport() override;
 
     bool valid() const { return m_fd >= 0; }
+    // The agent's address and port, by which SNMPv3 sessions toward it share what they learn.
+    QString agentKey() const;
 
     using Request = SnmpRequest;
 
@@ -88,6 +91,11 @@ private:
     void expire();
     void readAll();
     void deliver(CSnmpMsg* msg);
+    // A request that ends without an answer: the walk starts over, the callback hears status.
+    void fail(const Request& req, unsigned short status, const std::string& reason);
+    // An SNMPv3 answer: the response it holds, as a v2c one would come; or nothing, when it
+    // only moved the exchange on (discovery, time window) or ended the request.
+    std::optional<ber::Message> v3Answer(const uint8_t* data, size_t size);
 
     void fetchAhead();
     void serveRows(bool asked);

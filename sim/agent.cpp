@@ -1,5 +1,7 @@
 #include "sim/agent.h"
 
+#include "qvsnmp/v3msg.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -123,7 +125,10 @@ std::string parseValue(const std::string& type, std::string text, ber::Value& ou
 } // namespace
 
 Agent::Agent(AgentOptions opt, Chassis& chassis, Mib& mib)
-    : m_opt(std::move(opt)), m_chassis(chassis), m_mib(mib) {}
+    : m_opt(std::move(opt)), m_chassis(chassis), m_mib(mib), m_engineStartMs(nowMs()) {
+    for (const SimUser& u : m_opt.users)
+        m_keyed.push_back({&u, usm::localizedKeys(u.user, m_opt.engineId)});
+}
 
 Agent::~Agent() {
     if (m_fd >= 0)
@@ -294,6 +299,8 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
 }
 
 bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+    if (v3::messageVersion(data, size) == v3::Version3)
+        return handleV3(data, size, out);
     std::optional<ber::Message> req = ber::decode(data, size);
     // GETBULK does not exist in SNMPv1: such a message is malformed, and gets no answer.
     if (!req || req->pdu.type == ber::Response ||
@@ -302,25 +309,13 @@ bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) 
     bool write = req->community == m_opt.writeCommunity;
     if (!write && req->community != m_opt.readCommunity)
         return false; // a wrong community gets no answer at all
-    ++m_served;
-    if (m_opt.faults.drop)
+    std::optional<ber::Pdu> pdu = respond(*req, write);
+    if (!pdu)
         return false;
     ber::Message resp;
     resp.version = req->version;
     resp.community = req->community;
-    if (m_opt.faults.errorStatus) {
-        resp.pdu.type = ber::Response;
-        resp.pdu.requestId = req->pdu.requestId;
-        resp.pdu.errorStatus = m_opt.faults.errorStatus;
-        resp.pdu.errorIndex = 1;
-        resp.pdu.bindings = req->pdu.bindings;
-    } else {
-        resp.pdu = answer(*req, write);
-    }
-    if (m_opt.faults.truncate >= 0 && resp.pdu.bindings.size() > size_t(m_opt.faults.truncate))
-        resp.pdu.bindings.resize(size_t(m_opt.faults.truncate));
-    if (m_opt.faults.wrongId)
-        resp.pdu.requestId = int32_t(uint32_t(resp.pdu.requestId) + 1);
+    resp.pdu = std::move(*pdu);
     out = ber::encode(resp);
     if (out.size() > ber::MaxMessage) {
         resp.pdu.errorStatus = ber::TooBig;
@@ -329,6 +324,27 @@ bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) 
         out = ber::encode(resp);
     }
     return true;
+}
+
+std::optional<ber::Pdu> Agent::respond(const ber::Message& req, bool canWrite) {
+    ++m_served;
+    if (m_opt.faults.drop)
+        return std::nullopt;
+    ber::Pdu r;
+    if (m_opt.faults.errorStatus) {
+        r.type = ber::Response;
+        r.requestId = req.pdu.requestId;
+        r.errorStatus = m_opt.faults.errorStatus;
+        r.errorIndex = 1;
+        r.bindings = req.pdu.bindings;
+    } else {
+        r = answer(req, canWrite);
+    }
+    if (m_opt.faults.truncate >= 0 && r.bindings.size() > size_t(m_opt.faults.truncate))
+        r.bindings.resize(size_t(m_opt.faults.truncate));
+    if (m_opt.faults.wrongId)
+        r.requestId = int32_t(uint32_t(r.requestId) + 1);
+    return r;
 }
 
 std::string Agent::command(const std::string& line) {
@@ -398,6 +414,15 @@ std::string Agent::command(const std::string& line) {
             m_mib.remove(oid);
         else
             m_mib.removeBelow(oid);
+        return "ok";
+    }
+    if (verb == "engine") {
+        int64_t boots = 0;
+        if (!readNumber(in, 0, INT32_MAX, boots) || !readNumber(in, 0, INT32_MAX, n))
+            return "error: engine BOOTS TIME";
+        m_opt.engineBoots = int32_t(boots);
+        m_opt.engineTime = int32_t(n);
+        m_engineStartMs = nowMs();
         return "ok";
     }
     if (verb == "served")

@@ -4,11 +4,14 @@
 
 #include "sim/chassis.h"
 #include "sim/mib.h"
+#include "qvsnmp/usm.h"
 
 #include <netinet/in.h>
 
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,15 @@ inline constexpr int kMaxDelayMs = 600000;
 inline constexpr size_t kMaxDelayed = 1024;
 inline constexpr size_t kMaxDelayedBytes = 4u << 20;
 
+// A user of the SNMPv3 user-based security model; it may use any level its keys allow.
+struct SimUser {
+    usm::User user;
+    bool write = false;
+};
+
+// The default engine id: enterprise 58213, format 4 (text).
+inline const std::string kDefaultEngineId = std::string("\x80\x00\xE3\x65\x04", 5) + "talvex-sim";
+
 struct AgentOptions {
     std::string address = "127.0.0.1";
     uint16_t port = 16161;
@@ -37,6 +49,10 @@ struct AgentOptions {
     std::string writeCommunity = "saffron";
     Faults faults;
     int lifetimeSec = 0; // 0: until signalled
+    std::string engineId = kDefaultEngineId;
+    int32_t engineBoots = 1;
+    int32_t engineTime = 0; // at start; it grows by one a second
+    std::vector<SimUser> users;
 };
 
 class Agent {
@@ -57,6 +73,10 @@ public:
     uint64_t requestsServed() const { return m_served; }
 
 private:
+    // The answer to a request as the fault switches make it; nullopt when none goes out.
+    std::optional<ber::Pdu> respond(const ber::Message& req, bool canWrite);
+    bool handleV3(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+    int32_t engineTime() const;
     ber::Pdu answer(const ber::Message& req, bool canWrite);
     // The binding a get-next of oid answers: the next instance, or oid with endOfMibView (v2c).
     bool next(const ber::Oid& oid, ber::VarBind& out) const;
@@ -69,6 +89,13 @@ private:
     int m_fd = -1;
     uint16_t m_boundPort = 0;
     uint64_t m_served = 0;
+    uint64_t m_engineStartMs = 0; // when the engine's time was engineTime
+    uint32_t m_reported[9] = {};  // the USM counters a report carries, by v3::Error
+    struct Keyed {
+        const SimUser* user;
+        std::shared_ptr<const usm::Keys> keys;
+    };
+    std::vector<Keyed> m_keyed; // the users' keys for the engine id
 
     struct Delayed {
         uint64_t dueMs;

@@ -1,15 +1,17 @@
-// talvex-sim: a simulated Talvex chassis answering SNMP v1/v2c on loopback.
+// talvex-sim: a simulated Talvex chassis answering SNMP v1, v2c and v3 on loopback.
 #include "sim/agent.h"
 #include "sim/fdb.h"
 #include "sim/iptables.h"
 #include "sim/rmon.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -46,10 +48,60 @@ void usage() {
         "                       link IFINDEX up|down, put OID TYPE VALUE (TYPE i, u or g,\n"
         "                       c, t, s, x hex, o, a; a value that does not fit is refused),\n"
         "                       del OID, delbelow OID, served, waiting (answers held\n"
-        "                       back by the delay), quit\n"
+        "                       back by the delay),\n"
+        "                       engine BOOTS TIME (the SNMPv3 engine's clock), quit\n"
         "  --lifetime S         stop after S seconds (0: never)\n"
+        "  --user \"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"\n"
+        "                       an SNMPv3 user that reads, as snmpd's createUser gives it:\n"
+        "                       AUTH MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512; PRIV AES\n"
+        "                       or DES; passphrases of at least 8 characters (repeatable)\n"
+        "  --rwuser \"...\"       an SNMPv3 user that reads and writes\n"
+        "  --engine-id HEX      the SNMPv3 engine id, 5 to 32 octets (8000e36504 and\n"
+        "                       \"talvex-sim\")\n"
+        "  --engine-boots N     (1)\n"
+        "  --engine-time S      the engine's time at start, in seconds (0)\n"
         "  --version            print the program's name and version\n"
-        "Answers get, get-next, set (SNMPv1 and v2c) and GETBULK (v2c).");
+        "Answers get, get-next, set (SNMPv1, v2c and v3) and GETBULK (v2c and v3).");
+}
+
+// One --user option: NAME [AUTH AUTHPASS [PRIV PRIVPASS]]; the reason when it is no user.
+std::string parseUser(const std::string& spec, bool write, sim::SimUser& out) {
+    std::istringstream in(spec);
+    std::string name, auth, authPass, priv, privPass, extra;
+    in >> name >> auth >> authPass >> priv >> privPass >> extra;
+    out.write = write;
+    out.user.name = name;
+    out.user.level = usm::Level::NoAuthNoPriv;
+    if (!extra.empty() || (!auth.empty() && authPass.empty()) || (!priv.empty() && privPass.empty()))
+        return "\"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"";
+    if (!auth.empty()) {
+        if (!usm::parseAuth(auth, out.user.auth))
+            return "unknown authentication protocol " + auth;
+        out.user.authPassphrase = crypto::Secret(authPass);
+        out.user.level = usm::Level::AuthNoPriv;
+    }
+    if (!priv.empty()) {
+        if (!usm::parsePriv(priv, out.user.priv))
+            return "unknown privacy protocol " + priv;
+        out.user.privPassphrase = crypto::Secret(privPass);
+        out.user.level = usm::Level::AuthPriv;
+    }
+    return out.user.check();
+}
+
+bool parseHex(const std::string& text, std::string& out) {
+    if (text.size() % 2)
+        return false;
+    out.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        char* end = nullptr;
+        const std::string pair = text.substr(i, 2);
+        long v = std::strtol(pair.c_str(), &end, 16);
+        if (*end || !std::isxdigit(uint8_t(pair[0])))
+            return false;
+        out.push_back(char(v));
+    }
+    return true;
 }
 
 } // namespace
@@ -117,6 +169,25 @@ int main(int argc, char** argv) {
             commands = true;
         else if (a == "--lifetime")
             agent.lifetimeSec = int(number(0, INT32_MAX));
+        else if (a == "--user" || a == "--rwuser") {
+            sim::SimUser user;
+            std::string why = parseUser(value(), a == "--rwuser", user);
+            if (!why.empty()) {
+                std::fprintf(stderr, "talvex-sim: %s: %s\n", a.c_str(), why.c_str());
+                return 2;
+            }
+            agent.users.push_back(std::move(user));
+        } else if (a == "--engine-id") {
+            const char* v = value();
+            if (!parseHex(v, agent.engineId) || agent.engineId.size() < 5 ||
+                agent.engineId.size() > 32) {
+                std::fprintf(stderr, "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
+                return 2;
+            }
+        } else if (a == "--engine-boots")
+            agent.engineBoots = int32_t(number(0, INT32_MAX - 1));
+        else if (a == "--engine-time")
+            agent.engineTime = int32_t(number(0, INT32_MAX));
         else if (a == "--version") {
             std::printf("talvex-sim %s\n", TALVEX_VERSION);
             return 0;

@@ -35,6 +35,12 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
     if (g_strProxyAddress == QLatin1String("0.0.0.0")) {
         session = new CSnmpClass(owner, g_strAgentAddress, g_strReadCommunity, g_strWriteCommunity,
                                  table.count, table.direct, QString());
+        // The credentials file names agents; the proxied form talks to the proxy instead,
+        // with the communities.
+        if (g_snmpV3User)
+            session->SetSecurity(*g_snmpV3User);
+        else if (g_snmpVersion != ber::V2c)
+            session->SetVersion(g_snmpVersion);
     } else {
         std::string proxyOid = std::string(kProxyOidPrefix) + g_strAgentAddress.toStdString();
         // An agent address too long for the record cannot be named; the record keeps the

@@ -15,7 +15,8 @@ class QWidget;
 
 // Deletes session (when any) and builds a new one over table: the direct form toward the agent
 // when the proxy address is "0.0.0.0", otherwise the proxied form toward the proxy, with the
-// proxy record naming the agent. Registers no handler.
+// proxy record naming the agent. Registers no handler. The direct form speaks SNMPv3 as
+// g_snmpV3User when the credentials file gave one (or the version it names), else SNMPv2c.
 CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef table);
 
 // The shared response collector: -1 for a failed request, 0 for a response to another request

@@ -2,6 +2,7 @@
 // module shows it.
 #include "qvsnmp/address.h"
 #include "qvsnmp/qvsnmp.h"
+#include "qvsnmp/snmpconf.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +22,11 @@ constexpr size_t kMaxOidText = sizeof(_QvOidTable::oid) - 1;
 
 void usage() {
     std::fputs(
-        "usage: talvex-walk [-1] [-c READ] [-w WRITE] [-p PORT] [-t MS] [-r N] [-q]\n"
-        "                   AGENT get OID...\n"
+        "usage: talvex-walk [-1] [-v 1|2c|3] [-c READ] [-w WRITE] [-p PORT] [-t MS] [-r N] [-q]\n"
+        "                   [-u USER] [-l LEVEL] [-a AUTH] [-A PASS] [-x PRIV] [-X PASS]\n"
+        "                   [-n CONTEXT] AGENT get OID...\n"
         "       talvex-walk ... AGENT walk OID...  (get-next walk of the columns together)\n"
-        "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c)\n"
+        "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c, v3)\n"
         "       talvex-walk ... AGENT set OID TYPE VALUE ...\n"
         "AGENT: a dotted IPv4 address, an IPv6 address or a host name (looked up once).\n"
         "  TYPE: i INTEGER, s OCTET STRING, o OID, a IpAddress, c Counter32, g Gauge32,\n"
@@ -33,6 +36,12 @@ void usage() {
         "  -t time-out, 1 to 600000 ms (4000)\n"
         "  -r rows a GETBULK asks for, 1 to 2147483647 (10)\n"
         "  -q print only the count and the time\n"
+        "  -v 3 SNMPv3 with the user-based security model:\n"
+        "     -u security name, -l noAuthNoPriv|authNoPriv|authPriv, -a MD5|SHA|SHA-224|SHA-256|\n"
+        "     SHA-384|SHA-512, -A authentication passphrase, -x AES|DES, -X privacy passphrase,\n"
+        "     -n context. What is not given comes from the agent's block in\n"
+        "     ${XDG_CONFIG_HOME:-~/.config}/talvex/snmp.conf; an agent with a block there is\n"
+        "     managed with its version without -v.\n"
         "  --version print the program's name and version\n"
         "Exit status: 0 done, 1 no answer or an error from the agent, 2 bad arguments.\n",
         stderr);
@@ -96,7 +105,10 @@ int main(int argc, char** argv) {
     SnmpInit(&app);
     QString readCommunity = QStringLiteral("public"), writeCommunity = QStringLiteral("private");
     int version = ber::V2c, timeout = 4000, repetitions = 10;
-    bool quiet = false;
+    bool quiet = false, versionGiven = false;
+    // SNMPv3 settings of the command line, over those of the credentials file
+    std::optional<std::string> user, level, auth, priv, context;
+    std::optional<crypto::Secret> authPass, privPass;
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
         std::string a = argv[i];
@@ -105,8 +117,36 @@ int main(int argc, char** argv) {
                 refuse(a + " needs a value");
             return argv[++i];
         };
+        // A passphrase is taken into memory kept out of core dumps, and wiped from the
+        // arguments, which other users could read while the process runs.
+        auto secret = [&] {
+            char* text = const_cast<char*>(next());
+            crypto::Secret s(text);
+            std::memset(text, 0, std::strlen(text));
+            return s;
+        };
         if (a == "-1")
-            version = ber::V1;
+            version = ber::V1, versionGiven = true;
+        else if (a == "-v") {
+            const std::string v = next();
+            if (v != "1" && v != "2c" && v != "3")
+                refuse("-v wants 1, 2c or 3, not \"" + v + "\"");
+            version = v == "1" ? ber::V1 : v == "2c" ? ber::V2c : 3;
+            versionGiven = true;
+        } else if (a == "-u")
+            user = next();
+        else if (a == "-l")
+            level = next();
+        else if (a == "-a")
+            auth = next();
+        else if (a == "-x")
+            priv = next();
+        else if (a == "-n")
+            context = next();
+        else if (a == "-A")
+            authPass = secret();
+        else if (a == "-X")
+            privPass = secret();
         else if (a == "-c")
             readCommunity = QString::fromLocal8Bit(next());
         else if (a == "-w")
@@ -133,8 +173,45 @@ int main(int argc, char** argv) {
     const std::string verb = argv[i + 1];
     if (verb != "get" && verb != "walk" && verb != "bulk" && verb != "set")
         refuse("unknown command " + verb, true);
+    // A host name is looked up once, here; the session is built from the address it gave.
+    QString why;
+    const QString agent = ResolveAgentAddress(agentText, &why);
+    if (agent.isEmpty())
+        refuse(why.toStdString());
+    // The credentials file names agents by address, as the module looks its agent up.
+    snmpconf::Entry entry;
+    std::string confWhy;
+    const snmpconf::Status conf = snmpconf::lookup(snmpconf::defaultPath(), agent.toStdString(),
+                                                   SnmpAgentPort(), entry, confWhy);
+    if (conf == snmpconf::Status::Refused)
+        refuse(confWhy);
+    if (!versionGiven && conf == snmpconf::Status::Found)
+        version = entry.version;
+    usm::User v3user;
+    if (version == 3) {
+        if (conf == snmpconf::Status::Found && entry.version == 3)
+            v3user = std::move(entry.user);
+        if (user)
+            v3user.name = *user;
+        if (authPass)
+            v3user.authPassphrase = std::move(*authPass);
+        if (privPass)
+            v3user.privPassphrase = std::move(*privPass);
+        if (context)
+            v3user.context = *context;
+        if (auth && !usm::parseAuth(*auth, v3user.auth))
+            refuse("-a wants MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512, not \"" + *auth + "\"");
+        if (priv && !usm::parsePriv(*priv, v3user.priv))
+            refuse("-x wants AES or DES, not \"" + *priv + "\"");
+        if (level && !usm::parseLevel(*level, v3user.level))
+            refuse("-l wants noAuthNoPriv, authNoPriv or authPriv, not \"" + *level + "\"");
+        if (const std::string problem = v3user.check(); !problem.empty())
+            refuse(problem);
+    } else if (user || level || auth || priv || context || authPass || privPass) {
+        refuse("-u, -l, -a, -A, -x, -X and -n are SNMPv3 options (-v 3)");
+    }
     if (verb == "bulk" && version == ber::V1)
-        refuse("bulk needs SNMPv2c (GETBULK does not exist in SNMPv1)");
+        refuse("bulk needs SNMPv2c or SNMPv3 (GETBULK does not exist in SNMPv1)");
     const bool walking = verb == "walk" || verb == "bulk";
     std::vector<_QvOidTable> table;
     QStringList values;
@@ -150,13 +227,11 @@ int main(int argc, char** argv) {
         }
     }
 
-    // A host name is looked up once, here; the session is built from the address it gave.
-    QString why;
-    const QString agent = ResolveAgentAddress(agentText, &why);
-    if (agent.isEmpty())
-        refuse(why.toStdString());
     CSnmpClass session(nullptr, agent, readCommunity, writeCommunity, int(table.size()), table.data(), {});
-    session.SetVersion(version);
+    if (version == 3)
+        session.SetSecurity(v3user);
+    else
+        session.SetVersion(version);
     session.SetBulk(repetitions);
     for (qsizetype k = 0; k < values.size(); ++k)
         session.GetOidList()[k]->m_strValue = values[k];
@@ -193,8 +268,13 @@ int main(int argc, char** argv) {
         app.exit(code);
     };
     session.SetSnmpCallback([&](unsigned short status, CSnmpMsg* msg) {
-        if (status != 0) {
+        if (status == SNMP_STATUS_TIMEOUT && version != 3) {
             std::fprintf(stderr, "talvex-walk: no response from %s within %d ms\n", qPrintable(agentText), timeout);
+            return finish(1);
+        }
+        if (status != 0) {
+            std::fprintf(stderr, "talvex-walk: %s: %s\n", qPrintable(agentText),
+                         qPrintable(session.LastFailure()));
             return finish(1);
         }
         CSnmpPdu* pdu = msg->GetPdu();

@@ -65,7 +65,7 @@ QString SimProcess::command(const QString& line) {
     return QString::fromUtf8(m_proc.readLine()).trimmed();
 }
 
-SnmpdProcess::SnmpdProcess(bool services) {
+SnmpdProcess::SnmpdProcess(bool services, const QByteArray& extraConfig) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary directory");
         return;
@@ -83,8 +83,8 @@ SnmpdProcess::SnmpdProcess(bool services) {
                "view sysrw included .1.3.6.1.4.1.58213\n"
                "rocommunity public 127.0.0.1 -V all\n"
                "rwcommunity private 127.0.0.1 -V sysrw\n"
-               "sysLocation Test bench\n"
-               "sysContact tester@localhost\n");
+               "sysLocation Test bench\n");
+    conf.write(extraConfig.isEmpty() ? QByteArray("sysContact tester@localhost\n") : extraConfig);
     if (services)
         conf.write("sysServices 72\n");
     conf.close();
@@ -97,6 +97,7 @@ SnmpdProcess::SnmpdProcess(bool services) {
     m_proc.start(snmpd, {QStringLiteral("-f"), QStringLiteral("-Lf"), m_dir.filePath(QStringLiteral("log")),
                          QStringLiteral("-C"), QStringLiteral("-c"), conf.fileName(),
                          QStringLiteral("-p"), m_dir.filePath(QStringLiteral("pid")),
+                         QStringLiteral("--persistentDir=") + m_dir.filePath(QStringLiteral("persist")),
                          QStringLiteral("udp:127.0.0.1:%1").arg(port)});
     if (!m_proc.waitForStarted(5000)) {
         m_error = QStringLiteral("snmpd did not start");

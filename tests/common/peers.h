@@ -29,7 +29,10 @@ public:
     // Read-only community "public"; write community "private" for the system group only.
     // Without services, sysServices is left out of the configuration, and snmpd then has no
     // such object, as it comes out of the box.
-    explicit SnmpdProcess(bool services = true);
+    // extraConfig (createUser, rouser ...) takes the place of the sysContact line, which would
+    // make snmpd refuse to set the contact. What snmpd keeps between runs goes to its
+    // temporary directory.
+    explicit SnmpdProcess(bool services = true, const QByteArray& extraConfig = {});
     ~SnmpdProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
@@ -52,6 +55,8 @@ QString RunTool(const QString& program, const QStringList& args, bool* ok = null
 struct ToolRun {
     int exitCode = -1;
     QByteArray out, err;
+    QString outText() const { return QString::fromUtf8(out); }
+    QString errText() const { return QString::fromUtf8(err); }
 };
 // As RunTool, in the given environment (the test's own when empty) and working directory.
 ToolRun RunToolIn(const QString& program, const QStringList& args,

@@ -12,6 +12,9 @@
 #include "pages/systeminfodlg.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -580,6 +583,54 @@ private slots:
                 QCOMPARE(page.list()->topLevelItem(i)->text(4), expected);
             }
         }
+    }
+
+    // The system and interface pages against snmpd over authPriv, with the user from the
+    // operator's credentials file, show what they show over v2c.
+    void pagesOverAuthPriv() {
+        SnmpdProcess snmpd(true, "createUser pages SHA-256 maplesyrup AES pancakemix\nrouser pages priv\n");
+        QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
+        SetSnmpAgentPort(snmpd.port());
+        g_strReadCommunity = QStringLiteral("public");
+        // QTRY_* return from the function they are in: the lists come back through seen.
+        auto shown = [](QList<QStringList>& seen) {
+            {
+                CSystemInfoDlg page;
+                QTRY_VERIFY_WITH_TIMEOUT(!ItemText(&page, 1304).isEmpty(), 5000);
+                seen << texts(&page, {1310, 1312, 1313, 1302, 1303}) << checkedServices(&page);
+            }
+            CInterfaceInfoDlg page;
+            page.show();
+            QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy() && page.list()->topLevelItemCount() > 0, 5000);
+            QTRY_VERIFY(!page.channel().busy());
+            seen << rows(page.list());
+        };
+        QList<QStringList> overV2c, overV3;
+        shown(overV2c);
+
+        QTemporaryDir xdg;
+        QVERIFY(QDir(xdg.path()).mkpath("talvex"));
+        QFile conf(xdg.filePath("talvex/snmp.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("agent 127.0.0.1:%1\n  defVersion 3\n  defSecurityName pages\n"
+                                  "  defSecurityLevel authPriv\n  defAuthType SHA-256\n"
+                                  "  defAuthPassphrase maplesyrup\n  defPrivType AES\n"
+                                  "  defPrivPassphrase pancakemix\n")
+                       .arg(snmpd.port())
+                       .toUtf8());
+        conf.close();
+        QVERIFY(conf.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
+        QString why;
+        const bool loaded = LoadSnmpCredentials(&why);
+        qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY2(loaded, qPrintable(why));
+        QVERIFY(g_snmpV3User);
+        g_strReadCommunity = QStringLiteral("no community over v3");
+        shown(overV3);
+        g_snmpV3User.reset();
+        QVERIFY(overV3.size() >= 3); // the system page's two lists and an interface at least
+        QCOMPARE(overV3, overV2c);
     }
 
     // The window dispatches the five commands to their pages.

@@ -3,7 +3,10 @@
 #include "tests/common/peers.h"
 #include "qvsnmp/ber.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QMap>
 #include <QThread>
 #include <QRegularExpression>
@@ -123,6 +126,33 @@ QString hexOf(const QString& text) {
     return QString::fromLatin1(text.toUtf8().toHex(' ').toUpper());
 }
 
+// snmpd's SNMPv3 users: one read-only user per authentication protocol with AES, one without
+// privacy, one without authentication, and a read-write user for the system group.
+const char* const kV3Auths[] = {"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"};
+
+QByteArray snmpdUsers() {
+    QByteArray conf;
+    for (const char* a : kV3Auths)
+        conf += QByteArray("createUser ro_") + a + " " + a + " maplesyrup AES pancakemix\n" +
+                "rouser ro_" + a + " priv\n";
+    conf += "createUser ro_auth SHA-256 maplesyrup\nrouser ro_auth auth\n"
+            "createUser ro_none\nrouser ro_none noauth\n"
+            "createUser rw_sys SHA-512 maplesyrup AES pancakemix\n"
+            "rwuser rw_sys priv -V sysrw\n";
+    return conf;
+}
+
+// The options of both tools for a user of snmpdUsers().
+QStringList v3Args(const QString& name, const QString& level, const QString& auth = {},
+                   const QString& priv = {}, const QString& authPass = "maplesyrup") {
+    QStringList args{"-v", "3", "-u", name, "-l", level};
+    if (!auth.isEmpty())
+        args << "-a" << auth << "-A" << authPass;
+    if (!priv.isEmpty())
+        args << "-x" << priv << "-X" << "pancakemix";
+    return args;
+}
+
 } // namespace
 
 class TestInterop : public QObject {
@@ -132,10 +162,29 @@ class TestInterop : public QObject {
     std::unique_ptr<SimProcess> m_mirror;
     QString m_last; // the last OID snmpd serves
 
+    std::unique_ptr<SnmpdProcess> m_snmpdV3;
+    QTemporaryDir m_netsnmpHome;
+
     SnmpdProcess* snmpd() {
         if (!m_snmpd)
             m_snmpd = std::make_unique<SnmpdProcess>();
         return m_snmpd.get();
+    }
+
+    SnmpdProcess* snmpdV3() {
+        if (!m_snmpdV3) {
+            // net-snmp's tools keep what they learn of engines in a directory of this test's
+            m_netsnmpHome.setAutoRemove(true);
+            qputenv("SNMP_PERSISTENT_DIR", m_netsnmpHome.path().toUtf8());
+            m_snmpdV3 = std::make_unique<SnmpdProcess>(true, snmpdUsers());
+        }
+        return m_snmpdV3.get();
+    }
+
+    ToolRun walkV3(const QStringList& args, const QString& verb, const QStringList& oids) {
+        return RunToolIn(BuildPath("tools/talvex-walk"),
+                           args + QStringList{"-p", QString::number(snmpdV3()->port()), "-t", "2000",
+                                              "127.0.0.1", verb} + oids);
     }
 
     // Copies what snmpd serves from start on, while it lies below within, into m_mirror.
@@ -708,6 +757,116 @@ private slots:
             QVERIFY2(v == it.value() || hexOf(v) == it.value(),
                      qPrintable(it.key() + ": ours " + v + ", snmpwalk " + it.value()));
         }
+    }
+
+    // talvex-walk over SNMPv3 prints what net-snmp's tools print for the same user of snmpd,
+    // by get, get-next walk and GETBULK walk.
+    void v3MatchesNetSnmpOnSnmpd_data() {
+        QTest::addColumn<QStringList>("args");
+        for (const char* a : kV3Auths)
+            QTest::newRow(QByteArray("authPriv ") + a + "/AES")
+                << v3Args(QStringLiteral("ro_") + a, "authPriv", a, "AES");
+        QTest::newRow("authNoPriv SHA-256") << v3Args("ro_auth", "authNoPriv", "SHA-256");
+        QTest::newRow("noAuthNoPriv") << v3Args("ro_none", "noAuthNoPriv");
+    }
+    void v3MatchesNetSnmpOnSnmpd() {
+        QFETCH(QStringList, args);
+        QVERIFY2(snmpdV3()->started(), qPrintable(snmpdV3()->error()));
+        const QString agent = QStringLiteral("127.0.0.1:%1").arg(m_snmpdV3->port());
+        const QStringList net = args + QStringList{"-t", "2", "-r", "1", "-On", "-Oe", "-Ot", "-Oq", agent};
+        ToolRun get = RunToolIn("snmpget", net + QStringList{"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.1.0"});
+        QCOMPARE(get.exitCode, 0);
+        ToolRun ourGet = walkV3(args, "get", {"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.1.0"});
+        QCOMPARE(ourGet.exitCode, 0);
+        QCOMPARE(bindings(ourGet.outText(), false), bindings(get.outText(), true));
+
+        ToolRun walk = RunToolIn("snmpwalk", net + QStringList{"1.3.6.1.2.1.2.2.1.2"});
+        QCOMPARE(walk.exitCode, 0);
+        const auto theirs = orderedBindings(walk.outText(), true);
+        QVERIFY(!theirs.isEmpty());
+        for (const char* verb : {"walk", "bulk"}) {
+            ToolRun ours = walkV3(args, verb, {"1.3.6.1.2.1.2.2.1.2"});
+            QVERIFY2(ours.exitCode == 0, qPrintable(ours.errText()));
+            auto mine = orderedBindings(ours.outText(), false);
+            QCOMPARE(mine.size(), theirs.size());
+            for (qsizetype k = 0; k < mine.size(); ++k) {
+                QCOMPARE(mine[k].first, theirs[k].first);
+                QVERIFY(mine[k].second == theirs[k].second || hexOf(mine[k].second) == theirs[k].second);
+            }
+        }
+    }
+
+    // The read-write user sets the system contact; net-snmp reads it back.
+    void v3SetOnSnmpd() {
+        QVERIFY2(snmpdV3()->started(), qPrintable(snmpdV3()->error()));
+        const QStringList args = v3Args("rw_sys", "authPriv", "SHA-512", "AES");
+        ToolRun set = walkV3(args, "set", {"1.3.6.1.2.1.1.4.0", "s", "noc desk, ext 4711"});
+        QVERIFY2(set.exitCode == 0, qPrintable(set.errText()));
+        QCOMPARE(set.outText(), QStringLiteral("1.3.6.1.2.1.1.4.0 = noc desk, ext 4711\n"));
+        ToolRun get = RunToolIn("snmpget", args + QStringList{"-Oqv", QStringLiteral("127.0.0.1:%1").arg(m_snmpdV3->port()),
+                                                                "1.3.6.1.2.1.1.4.0"});
+        QCOMPARE(get.outText().trimmed(), QStringLiteral("\"noc desk, ext 4711\""));
+    }
+
+    // Each mistake ends talvex-walk with status 1 and says what went wrong.
+    void v3FailuresOnSnmpd_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("verb");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong passphrase")
+            << v3Args("ro_SHA", "authPriv", "SHA", "AES", "maplesyrupX") << "get"
+            << "talvex-walk: 127.0.0.1: the agent reports authentication failed, check the passphrase\n";
+        QTest::newRow("unknown user") << v3Args("nobody", "authNoPriv", "SHA", {}) << "get"
+                                      << "talvex-walk: 127.0.0.1: the agent reports unknown user name \"nobody\"\n";
+        QTest::newRow("level the user's keys lack")
+            << v3Args("ro_auth", "authPriv", "SHA-256", "AES") << "get"
+            << "talvex-walk: 127.0.0.1: the agent reports unsupported security level for this user\n";
+        QTest::newRow("level the access rule lacks")
+            << v3Args("ro_SHA", "authNoPriv", "SHA") << "get"
+            << "talvex-walk: error status 16 (authorizationError) at binding 0\n";
+        QTest::newRow("read-only user sets")
+            << v3Args("ro_SHA", "authPriv", "SHA", "AES") << "set"
+            << "talvex-walk: error status 6 (noAccess) at binding 1\n";
+    }
+    void v3FailuresOnSnmpd() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, verb);
+        QFETCH(QString, message);
+        QVERIFY2(snmpdV3()->started(), qPrintable(snmpdV3()->error()));
+        QStringList oids{"1.3.6.1.2.1.1.5.0"};
+        if (verb == "set")
+            oids << "s" << "not written";
+        ToolRun run = walkV3(args, verb, oids);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.outText(), QString());
+        QCOMPARE(run.errText().section('\n', 0, 0) + '\n', message);
+    }
+
+    // talvex-walk takes the user from the credentials file when the command line names none,
+    // and refuses a file others may read before it sends anything.
+    void v3FromCredentialsFile() {
+        QVERIFY2(snmpdV3()->started(), qPrintable(snmpdV3()->error()));
+        QTemporaryDir xdg;
+        QVERIFY(QDir(xdg.path()).mkpath("talvex"));
+        QFile conf(xdg.filePath("talvex/snmp.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("agent 127.0.0.1:%1\n defSecurityName ro_SHA-384\n"
+                                  " defSecurityLevel authPriv\n defAuthType SHA-384\n"
+                                  " defAuthPassphrase maplesyrup\n defPrivType AES\n"
+                                  " defPrivPassphrase pancakemix\n")
+                       .arg(m_snmpdV3->port())
+                       .toUtf8());
+        conf.close();
+        QVERIFY(conf.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
+        ToolRun fromFile = walkV3({}, "get", {"1.3.6.1.2.1.1.5.0"});
+        QVERIFY(conf.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        ToolRun refused = walkV3({}, "get", {"1.3.6.1.2.1.1.5.0"});
+        qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY2(fromFile.exitCode == 0, qPrintable(fromFile.errText()));
+        QVERIFY(fromFile.outText().startsWith("1.3.6.1.2.1.1.5.0 = "));
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.errText().contains("permissions 0640 are too open"), qPrintable(refused.errText()));
     }
 
     // An agent that answers a two-column get-next with one binding, or with the instance it was

@@ -1,0 +1,47 @@
+// The operator's SNMPv3 credentials file, ${XDG_CONFIG_HOME:-~/.config}/talvex/snmp.conf:
+// net-snmp's snmp.conf tokens, in blocks per agent.
+//
+//     agent 192.0.2.10            (or 192.0.2.10:1161 for one port only)
+//         defVersion 3
+//         defSecurityName ops
+//         defSecurityLevel authPriv
+//         defAuthType SHA-256
+//         defAuthPassphrase the rest of the line, blanks included
+//         defPrivType AES
+//         defPrivPassphrase another phrase
+//         defContext
+//
+// Blank lines and lines starting with '#' are skipped. An agent without a block is managed
+// with SNMPv2c and its communities, as is one whose block says defVersion 1 or 2c. The file
+// holds passphrases: one that others may read, or that belongs to another user, is refused
+// whole, as ssh refuses a private key file. Passphrases go from the file into pages kept out
+// of core dumps and are never written anywhere. No Qt.
+#pragma once
+
+#include "qvsnmp/usm.h"
+
+#include <cstdint>
+#include <string>
+
+namespace snmpconf {
+
+// ${XDG_CONFIG_HOME}/talvex/snmp.conf, or ~/.config/talvex/snmp.conf; empty when neither
+// XDG_CONFIG_HOME nor HOME is set.
+std::string defaultPath();
+
+enum class Status {
+    NoEntry, // no file, or no block for the agent: SNMPv2c with the communities
+    Found,   // user holds the agent's credentials; version says which SNMP version
+    Refused, // why says what is wrong with the file (permissions, a line, a user)
+};
+
+struct Entry {
+    int version = 3; // 0 (SNMPv1), 1 (SNMPv2c) or 3
+    usm::User user;
+};
+
+// The block for agent (an address) at port in the file at path.
+Status lookup(const std::string& path, const std::string& agent, uint16_t port, Entry& entry,
+              std::string& why);
+
+} // namespace snmpconf

@@ -1,0 +1,57 @@
+// The user-based security model's users and keys (RFC 3414, RFC 7860, RFC 3826).
+//
+// A user is configured with passphrases; what a message is signed and encrypted with are keys
+// localised to one engine. localizedKeys() computes them once per user and engine for the
+// whole process: the megabyte of hashing a passphrase takes is done once, not per request.
+#pragma once
+
+#include "qvsnmp/crypto.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace usm {
+
+enum class Level : uint8_t { NoAuthNoPriv, AuthNoPriv, AuthPriv };
+
+// Names as net-snmp's tools take them: the security level "noAuthNoPriv", "authNoPriv",
+// "authPriv" (also "noauth", "auth", "priv"), any case; the authentication protocol "MD5",
+// "SHA" ("SHA1"), "SHA-224", "SHA-256", "SHA-384", "SHA-512" (with or without the dash); the
+// privacy protocol "AES" ("AES128", "AES-128") or "DES". False for anything else.
+bool parseLevel(std::string_view text, Level& out);
+bool parseAuth(std::string_view text, crypto::Auth& out);
+bool parsePriv(std::string_view text, crypto::Priv& out);
+const char* levelName(Level level);
+
+struct User {
+    std::string name;
+    Level level = Level::NoAuthNoPriv;
+    crypto::Auth auth = crypto::Auth::None;
+    crypto::Priv priv = crypto::Priv::None;
+    crypto::Secret authPassphrase;
+    crypto::Secret privPassphrase;
+    std::string context;
+
+    // What is missing or wrong for the user's level ("authPriv needs a privacy passphrase"),
+    // empty when the user can be used. RFC 3414 asks passphrases of at least 8 characters.
+    std::string check() const;
+};
+
+// A user's keys localised to one engine. The privacy key is localised with the user's
+// authentication protocol, and is longer than the cipher needs (AES-128 takes its first 16
+// octets, DES its first 8 and the pre-IV from the next 8).
+struct Keys {
+    crypto::Auth auth = crypto::Auth::None;
+    crypto::Priv priv = crypto::Priv::None;
+    crypto::Secret authKey;
+    crypto::Secret privKey;
+};
+
+// The user's keys for engineId, computed on the first call for that user, passphrases and
+// engine and shared afterwards. Null when the user has no authentication (noAuthNoPriv).
+// Safe from any thread.
+std::shared_ptr<const Keys> localizedKeys(const User& user, std::string_view engineId);
+
+} // namespace usm

@@ -1,0 +1,186 @@
+#include "qvsnmp/v3session.h"
+
+#include <chrono>
+#include <climits>
+
+namespace v3 {
+
+namespace {
+
+int64_t nowSeconds() {
+    using namespace std::chrono;
+    return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// What is known of an agent's engine: its id, and its boots and time when learned.
+struct Engine {
+    std::string id;
+    int32_t boots = 0;
+    int32_t time = 0;
+    int64_t learnedAt = 0;
+
+    int32_t timeNow() const {
+        return int32_t(std::min<int64_t>(int64_t(time) + nowSeconds() - learnedAt, INT32_MAX));
+    }
+};
+
+std::mutex g_enginesMutex;
+std::map<std::string, Engine> g_engines;
+
+bool knownEngine(const std::string& agent, Engine& out) {
+    std::lock_guard lock(g_enginesMutex);
+    auto it = g_engines.find(agent);
+    if (it == g_engines.end()) return false;
+    out = it->second;
+    return true;
+}
+
+void learnEngine(const std::string& agent, const Message& m) {
+    std::lock_guard lock(g_enginesMutex);
+    g_engines[agent] = {m.engineId, m.boots, m.time, nowSeconds()};
+}
+
+// RFC 3414 3.2.7 b: an authentic message that is later than what is known moves the clock.
+void advanceEngine(const std::string& agent, const Message& m) {
+    std::lock_guard lock(g_enginesMutex);
+    auto it = g_engines.find(agent);
+    if (it == g_engines.end() || it->second.id != m.engineId) return;
+    Engine& e = it->second;
+    if (m.boots > e.boots || (m.boots == e.boots && m.time > e.timeNow()))
+        e = {m.engineId, m.boots, m.time, nowSeconds()};
+}
+
+uint8_t levelFlags(usm::Level level) {
+    switch (level) {
+    case usm::Level::AuthPriv:
+        return FlagAuth | FlagPriv;
+    case usm::Level::AuthNoPriv:
+        return FlagAuth;
+    case usm::Level::NoAuthNoPriv:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
+ManagerSession::ManagerSession(usm::User user, std::string agentKey)
+    : m_user(std::move(user)), m_agentKey(std::move(agentKey)) {}
+
+void ManagerSession::forgetEngines() {
+    std::lock_guard lock(g_enginesMutex);
+    g_engines.clear();
+}
+
+std::vector<uint8_t> ManagerSession::encode(int32_t msgId, const ber::Pdu& pdu, std::string* why) {
+    std::lock_guard lock(m_mutex);
+    Pending& p = m_pending[msgId];
+    p.pdu = pdu;
+    std::vector<uint8_t> bytes = encodeLocked(msgId, p, why);
+    if (bytes.empty()) m_pending.erase(msgId);
+    return bytes;
+}
+
+std::vector<uint8_t> ManagerSession::encodeLocked(int32_t msgId, Pending& p, std::string* why) {
+    Message m;
+    m.msgId = msgId;
+    m.flags = FlagReportable;
+    Engine engine;
+    p.probe = !knownEngine(m_agentKey, engine);
+    if (p.probe) {
+        m.pdu.type = ber::GetRequest;
+        m.pdu.requestId = p.pdu.requestId;
+        return v3::encode(m, nullptr, why);
+    }
+    m.flags |= levelFlags(m_user.level);
+    m.engineId = engine.id;
+    m.boots = engine.boots;
+    m.time = engine.timeNow();
+    m.userName = m_user.name;
+    m.contextEngineId = engine.id;
+    m.contextName = m_user.context;
+    m.pdu = p.pdu;
+    const auto keys = usm::localizedKeys(m_user, engine.id);
+    return v3::encode(m, keys.get(), why);
+}
+
+ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size) {
+    Outcome out;
+    std::optional<Incoming> in = parse(data, size);
+    if (!in) return out;
+    std::lock_guard lock(m_mutex);
+    auto it = m_pending.find(in->msg.msgId);
+    if (it == m_pending.end()) return out;
+    Pending& p = it->second;
+    out.msgId = in->msg.msgId;
+    const bool authentic = in->msg.flags & FlagAuth;
+    // Only the engine discovered has keys here: a signed message from any other is not checked
+    // (and localises no keys for an engine id an agent could vary without end).
+    Engine engine;
+    if (authentic && (!knownEngine(m_agentKey, engine) || engine.id != in->msg.engineId))
+        return out;
+    const auto keys = authentic ? usm::localizedKeys(m_user, in->msg.engineId) : nullptr;
+    if (authentic && authenticate(*in, keys.get()) != Error::None) return out;
+    if (open(*in, keys.get()) != Error::None) return out;
+    const ber::Pdu& pdu = in->msg.pdu;
+    if (authentic) advanceEngine(m_agentKey, in->msg);
+
+    auto fail = [&](std::string reason) {
+        out.verdict = Verdict::Fail;
+        out.reason = std::move(reason);
+        m_pending.erase(it);
+        return out;
+    };
+    auto resend = [&] {
+        std::string why;
+        out.bytes = encodeLocked(in->msg.msgId, p, &why);
+        if (out.bytes.empty()) return fail(why);
+        out.verdict = Verdict::Resend;
+        return out;
+    };
+
+    if (pdu.type == ber::Report) {
+        const Error e = pdu.bindings.empty() ? Error::Parse : reportError(pdu.bindings[0].oid);
+        if (e == Error::UnknownEngineId && (p.probe || !p.rediscovered)) {
+            // the probe's answer, or an agent that came back with another engine id
+            if (in->msg.engineId.empty()) return fail("the agent's report names no engine id");
+            p.rediscovered = !p.probe;
+            learnEngine(m_agentKey, in->msg);
+            return resend();
+        }
+        if (e == Error::NotInTimeWindow && authentic && !p.resynced) {
+            p.resynced = true;
+            learnEngine(m_agentKey, in->msg);
+            return resend();
+        }
+        std::string reason = v3::reason(e);
+        if (e == Error::UnknownUserName)
+            reason += " \"" + m_user.name + "\"";
+        else if (e == Error::UnknownContext)
+            reason += " \"" + m_user.context + "\"";
+        return fail("the agent reports " + reason);
+    }
+    // An answer below the level asked (a forged or downgraded one) is not the answer.
+    if (pdu.type != ber::Response || p.probe ||
+        (in->msg.flags & (FlagAuth | FlagPriv)) != levelFlags(m_user.level))
+        return out;
+    out.verdict = Verdict::Response;
+    out.pdu = std::move(in->msg.pdu);
+    m_pending.erase(it);
+    return out;
+}
+
+void ManagerSession::forget(int32_t msgId) {
+    std::lock_guard lock(m_mutex);
+    m_pending.erase(msgId);
+}
+
+std::string ManagerSession::timeoutReason() const {
+    // snmpd answers nothing to a request it cannot decrypt, nor for a context it lacks
+    std::string hint = "context";
+    if (m_user.level == usm::Level::AuthPriv)
+        hint = "privacy passphrase and protocol, and the context";
+    return "no answer from the agent (check the " + hint + ")";
+}
+
+} // namespace v3

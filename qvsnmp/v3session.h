@@ -1,0 +1,74 @@
+// The manager's side of SNMPv3 for one session: its user, and what the session knows of the
+// agent's engine (id, boots, time), learned by discovery and shared by every session of the
+// process toward the same agent, so that a page opening its session does not discover again.
+//
+// A request is encoded while the engine is unknown as the discovery probe (RFC 3414 4: no
+// engine id, no user, noAuthNoPriv, reportable); the agent's usmStatsUnknownEngineIDs report
+// brings the engine, and the request itself is sent in its place under the same message id. A
+// notInTimeWindow report (authenticated) brings the agent's boots and time, and the request
+// is sent once more; a second one ends it. Every other report ends the request with a reason.
+// Answers that fail their digest, do not match a request's message id or come at a lower
+// security level than asked are dropped as if never received. Safe from any thread.
+#pragma once
+
+#include "qvsnmp/v3msg.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace v3 {
+
+class ManagerSession {
+public:
+    // agentKey names the agent for the shared engine knowledge ("127.0.0.1:161").
+    ManagerSession(usm::User user, std::string agentKey);
+
+    const usm::User& user() const { return m_user; }
+
+    // The bytes to send for pdu under msgId; empty with *why when they cannot be made.
+    std::vector<uint8_t> encode(int32_t msgId, const ber::Pdu& pdu, std::string* why);
+
+    enum class Verdict {
+        Ignore,   // not an answer to an outstanding request
+        Response, // pdu holds the answer
+        Resend,   // bytes replace the request's, sent at once
+        Fail,     // the request ends; reason says why
+    };
+    struct Outcome {
+        Verdict verdict = Verdict::Ignore;
+        int32_t msgId = 0;
+        ber::Pdu pdu;
+        std::vector<uint8_t> bytes;
+        std::string reason;
+    };
+    // An answer that came from the agent.
+    Outcome receive(const uint8_t* data, size_t size);
+    // The request under msgId ended (answered, failed or timed out).
+    void forget(int32_t msgId);
+    // What a time-out means at this session's level: "no answer", with the causes that are
+    // likely for SNMPv3 (snmpd answers nothing to a message it cannot decrypt, nor for a
+    // context it does not have).
+    std::string timeoutReason() const;
+
+    // Forgets every agent's engine (tests).
+    static void forgetEngines();
+
+private:
+    struct Pending {
+        ber::Pdu pdu;
+        bool probe = false; // the bytes out are the discovery probe
+        bool rediscovered = false;
+        bool resynced = false; // sent again once after notInTimeWindow
+    };
+    std::vector<uint8_t> encodeLocked(int32_t msgId, Pending& p, std::string* why);
+
+    usm::User m_user;
+    std::string m_agentKey;
+    std::mutex m_mutex;
+    std::map<int32_t, Pending> m_pending;
+};
+
+} // namespace v3

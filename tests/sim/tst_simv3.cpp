@@ -1,0 +1,180 @@
+// net-snmp's tools against talvex-sim over SNMPv3: every protocol pair, and the reports for
+// wrong keys compared with what snmpd answers to the same mistakes.
+#include "tests/common/peers.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const char* const kAuths[] = {"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"};
+
+// net-snmp's options for a user named after its protocols, with the test's passphrases.
+QStringList userArgs(const QString& auth, const QString& priv,
+                     const QString& authPass = "maplesyrup",
+                     const QString& privPass = "pancakemix") {
+    QString name = auth.isEmpty() ? "plain" : auth + (priv.isEmpty() ? "" : "_" + priv);
+    QStringList args{"-v3", "-u", name};
+    if (auth.isEmpty())
+        return args << "-l"
+                    << "noAuthNoPriv";
+    args << "-a" << auth << "-A" << authPass;
+    if (priv.isEmpty())
+        return args << "-l"
+                    << "authNoPriv";
+    return args << "-l"
+                << "authPriv"
+                << "-x" << priv << "-X" << privPass;
+}
+
+QString agent(quint16 port) {
+    return QStringLiteral("127.0.0.1:%1").arg(port);
+}
+
+} // namespace
+
+class TestSimV3 : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_persist;
+    std::unique_ptr<SimProcess> m_sim;
+    bool m_des = false;
+
+private slots:
+    void initTestCase() {
+        // net-snmp's tools keep what they learn of engines here, and read no configuration
+        // of the machine's; no MIBs, so that standard error holds only what went wrong.
+        qputenv("SNMP_PERSISTENT_DIR", m_persist.path().toUtf8());
+        qputenv("SNMPCONFPATH", m_persist.path().toUtf8());
+        qputenv("MIBS", "");
+        qputenv("MIBDIRS", m_persist.filePath("none").toUtf8());
+        QStringList options{"--static", "--user", "plain"};
+        for (const char* a : kAuths) {
+            options << "--user" << QStringLiteral("%1 %1 maplesyrup").arg(a);
+            options << "--user" << QStringLiteral("%1_AES %1 maplesyrup AES pancakemix").arg(a);
+            options << "--user" << QStringLiteral("%1_DES %1 maplesyrup DES pancakemix").arg(a);
+        }
+        m_sim = std::make_unique<SimProcess>(options);
+        QVERIFY(m_sim->started());
+        // net-snmp does DES through the same library: where it cannot, neither can we
+        ToolRun probe = RunToolIn("snmpget", userArgs("MD5", "DES") << "-t"
+                                                                      << "1"
+                                                                      << "-r"
+                                                                      << "1" << agent(m_sim->port())
+                                                                      << "1.3.6.1.2.1.1.5.0");
+        m_des = probe.exitCode == 0;
+    }
+
+    void everyProtocolPair_data() {
+        QTest::addColumn<QString>("auth");
+        QTest::addColumn<QString>("priv");
+        QTest::newRow("noAuthNoPriv") << ""
+                                      << "";
+        for (const char* a : kAuths) {
+            QTest::newRow(a) << a << "";
+            QTest::newRow(QByteArray(a) + "/AES") << a << "AES";
+            QTest::newRow(QByteArray(a) + "/DES") << a << "DES";
+        }
+    }
+    void everyProtocolPair() {
+        QFETCH(QString, auth);
+        QFETCH(QString, priv);
+        if (priv == "DES" && !m_des) QSKIP("net-snmp cannot use DES with the installed OpenSSL");
+        const QStringList args = userArgs(auth, priv) << "-t"
+                                                      << "1"
+                                                      << "-r"
+                                                      << "1"
+                                                      << "-On"
+                                                      << "-Oq";
+        ToolRun get =
+            RunToolIn("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
+        QCOMPARE(get.errText(), QString());
+        QCOMPARE(get.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.5.0 \"talvex-sim\""));
+        ToolRun walk = RunToolIn("snmpwalk",
+                                   args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.2.2.1.2"});
+        QCOMPARE(walk.exitCode, 0);
+        QVERIFY2(walk.outText().count('\n') >= 10, qPrintable(walk.outText()));
+        QVERIFY(walk.outText().startsWith(".1.3.6.1.2.1.2.2.1.2.1 "));
+    }
+
+    // The same mistakes against snmpd and talvex-sim end with the same message.
+    void sameReportsAsSnmpd_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong authentication passphrase")
+            << userArgs("SHA", "AES", "maplesyrupX")
+            << "Authentication failure (incorrect password, community or key)";
+        // snmpd cannot report what it cannot decrypt: there is no answer
+        QTest::newRow("wrong privacy passphrase")
+            << userArgs("SHA", "AES", "maplesyrup", "pancakemixX") << "Timeout: No Response from";
+        QTest::newRow("unknown user") << (QStringList{"-v3", "-u", "nobody", "-l", "authNoPriv",
+                                                      "-a", "SHA", "-A", "maplesyrup"})
+                                      << "Unknown user name";
+        QTest::newRow("level the keys lack")
+            << (QStringList{"-v3", "-u", "SHA", "-l", "authPriv", "-a", "SHA", "-A", "maplesyrup",
+                            "-x", "AES", "-X", "pancakemix"})
+            << "Unsupported security level";
+        QTest::newRow("unknown context") << (userArgs("SHA", "AES") << "-n"
+                                                                    << "vlan7")
+                                         << "Timeout: No Response from";
+        QTest::newRow("wrong authentication protocol")
+            << (QStringList{"-v3", "-u", "SHA", "-l", "authNoPriv", "-a", "MD5", "-A",
+                            "maplesyrup"})
+            << "Authentication failure (incorrect password, community or key)";
+    }
+    void sameReportsAsSnmpd() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        SnmpdProcess snmpd(true, "createUser SHA_AES SHA maplesyrup AES pancakemix\n"
+                           "createUser SHA SHA maplesyrup\n"
+                           "rouser SHA_AES authpriv\nrouser SHA auth\n");
+        QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
+        args << "-t"
+             << "1"
+             << "-r"
+             << "0";
+        ToolRun theirs =
+            RunToolIn("snmpget", args + QStringList{agent(snmpd.port()), "1.3.6.1.2.1.1.5.0"});
+        ToolRun ours =
+            RunToolIn("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
+        const QString port = QStringLiteral(":%1").arg(snmpd.port());
+        QVERIFY2(theirs.errText().startsWith("snmpget: " + message) || theirs.errText().startsWith(message),
+                 qPrintable(theirs.errText()));
+        QCOMPARE(ours.errText().trimmed().replace(QStringLiteral(":%1").arg(m_sim->port()), port),
+                 theirs.errText().trimmed());
+        QCOMPARE(ours.exitCode, theirs.exitCode);
+    }
+
+    void readOnlyUserCannotSet() {
+        ToolRun set =
+            RunToolIn("snmpset", userArgs("SHA-256", "AES")
+                                       << "-t"
+                                       << "1"
+                                       << "-r"
+                                       << "1" << agent(m_sim->port()) << "1.3.6.1.2.1.1.4.0"
+                                       << "s"
+                                       << "x");
+        QCOMPARE(set.exitCode, 2);
+        QVERIFY2(set.errText().contains("Reason: noAccess"), qPrintable(set.errText()));
+    }
+
+    void readWriteUserSets() {
+        SimProcess sim({"--static", "--rwuser", "admin SHA-384 maplesyrup AES pancakemix"});
+        QVERIFY(sim.started());
+        QStringList args{"-v3", "-u",      "admin",      "-l",         "authPriv",
+                         "-a",  "SHA-384", "-A",         "maplesyrup", "-x",
+                         "AES", "-X",      "pancakemix", "-t",         "1",
+                         "-r",  "1",       "-On",        "-Oq",        agent(sim.port())};
+        ToolRun set =
+            RunToolIn("snmpset", args + QStringList{"1.3.6.1.2.1.1.4.0", "s", "ops desk"});
+        QCOMPARE(set.errText(), QString());
+        ToolRun get = RunToolIn("snmpget", args + QStringList{"1.3.6.1.2.1.1.4.0"});
+        QCOMPARE(get.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
+        // its communities still work beside the users
+        ToolRun v2c = RunToolIn("snmpget", {"-v2c", "-c", "orchid", "-On", "-Oq",
+                                              agent(sim.port()), "1.3.6.1.2.1.1.4.0"});
+        QCOMPARE(v2c.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimV3)
+#include "tst_simv3.moc"
