@@ -689,6 +689,13 @@ private slots:
         m_session->SendSnmp(SNMP_PDU_GETNEXT);
         QVERIFY(waitForDeliveries(3));
         QCOMPARE(m_got[2].instances.value(0), QString(".1"));
+
+        // A row already read and on its way when the session is deleted is never delivered.
+        m_session->SendSnmp(SNMP_PDU_GETNEXT);
+        delete m_session;
+        m_session = nullptr;
+        QTest::qWait(100);
+        QCOMPARE(m_got.size(), 3);
     }
 
     // An agent that drops GETBULK costs one time-out: that walk goes on with get-next, and so
