@@ -34,6 +34,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cstdio>
+
 namespace {
 
 // Command ids of the window.
@@ -134,9 +136,13 @@ void CPanelDlg::startPanel() {
 void CPanelDlg::writeSnapshot() {
     if (m_snapshot.isEmpty())
         return;
-    m_view->grab().save(m_snapshot, "PNG");
+    // A picture that could not be written is a failed run, not a successful one.
+    if (!m_view->grab().save(m_snapshot, "PNG")) {
+        std::fprintf(stderr, "talvex: the snapshot could not be written to %s\n", qPrintable(m_snapshot));
+        m_exitCode = 1;
+    }
     m_snapshot.clear();
-    done(QDialog::Accepted);
+    done(m_exitCode ? QDialog::Rejected : QDialog::Accepted);
 }
 
 void CPanelDlg::placePanel(int x, int y, int width, int height) {

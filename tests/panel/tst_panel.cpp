@@ -1323,6 +1323,14 @@ private slots:
         QCOMPARE(talvex.exitCode(), 0);
         QImage shot(path("panel.png"));
         QCOMPARE(shot.size(), QSize(960, 596));
+
+        // A picture that cannot be written ends the run unsuccessfully, and says where.
+        env.insert("TALVEX_SNAPSHOT", path("no-such-folder/panel.png"));
+        talvex.setProcessEnvironment(env);
+        talvex.start(BuildPath("app/talvex"), {"/Ntest", "/I127.0.0.1", "/Rorchid", "/Wsaffron", "/UTRUE"});
+        QVERIFY(talvex.waitForFinished(40000));
+        QCOMPARE(talvex.exitCode(), 1);
+        QVERIFY(talvex.readAllStandardError().contains("could not be written to"));
     }
 };
 
