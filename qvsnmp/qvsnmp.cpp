@@ -187,7 +187,7 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
         }
         req.from = m_shared->cursor;
         req.walk = qvsnmp::nextWalkRequest(*req.records, req.from);
-        if (!encodeWalk(pduType, id, req.walk, m_maxRepetitions, req))
+        if (!encodeWalk(pduType, id, m_maxRepetitions, req))
             return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
     } else {
         ber::Message msg;
@@ -223,8 +223,8 @@ bool CSnmpClass::encode(const ber::Message& msg, SnmpTransport::Request& out) co
     return !out.bytes.empty() && out.bytes.size() <= ber::MaxMessage;
 }
 
-bool CSnmpClass::encodeWalk(unsigned short kind, uint32_t id, const qvsnmp::WalkRequest& walk,
-                            int repetitions, SnmpTransport::Request& out) const {
+bool CSnmpClass::encodeWalk(unsigned short kind, uint32_t id, int repetitions,
+                            SnmpTransport::Request& out) const {
     ber::Message msg;
     msg.version = m_version;
     msg.community = m_readCommunity;
@@ -232,9 +232,15 @@ bool CSnmpClass::encodeWalk(unsigned short kind, uint32_t id, const qvsnmp::Walk
     msg.pdu.requestId = int32_t(id);
     if (kind == SNMP_PDU_GETBULK)
         msg.pdu.errorIndex = repetitions; // no non-repeaters: every record is walked
-    for (const ber::Oid& oid : walk.oids)
-        msg.pdu.bindings.push_back({oid, {}});
-    return encode(msg, out);
+    // Lent to the message for its encoding, and taken back: a walk sends one request a row.
+    std::vector<ber::Oid>& oids = out.walk.oids;
+    msg.pdu.bindings.resize(oids.size());
+    for (size_t i = 0; i < oids.size(); ++i)
+        msg.pdu.bindings[i].oid = std::move(oids[i]);
+    const bool fits = encode(msg, out);
+    for (size_t i = 0; i < oids.size(); ++i)
+        oids[i] = std::move(msg.pdu.bindings[i].oid);
+    return fits;
 }
 
 void CSnmpClass::SetReadAhead(bool on) {

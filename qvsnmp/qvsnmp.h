@@ -286,8 +286,8 @@ private:
     // The message's octets into out (with its community and kind); false when they do not
     // fit a datagram.
     bool encode(const ber::Message& msg, SnmpRequest& out) const;
-    bool encodeWalk(unsigned short kind, uint32_t id, const qvsnmp::WalkRequest& walk, int repetitions,
-                    SnmpRequest& out) const;
+    // out.walk's OIDs as a get-next or GETBULK request into out (see encode).
+    bool encodeWalk(unsigned short kind, uint32_t id, int repetitions, SnmpRequest& out) const;
     bool beyondTable(const ber::Pdu& pdu) const;
     // The length of record index's OID when oid starts with it, else -1.
     int matchRecord(int index, const ber::Oid& oid) const;

@@ -374,7 +374,7 @@ void SnmpTransport::fetchAhead() {
     const uint32_t id = NextRequestId();
     Request req;
     req.walk = qvsnmp::nextWalkRequest(*a.records, a.fetch);
-    if (!m_session->encodeWalk(kind, id, req.walk, a.repetitions, req)) {
+    if (!m_session->encodeWalk(kind, id, a.repetitions, req)) {
         // Nothing that fits a datagram can be asked: the walk fails as an unanswered one does.
         const size_t waiting = a.waiting.size();
         restartWalk();

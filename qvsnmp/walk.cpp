@@ -41,7 +41,7 @@ WalkRequest nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCu
 }
 
 WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
-                        const WalkRequest& request, const ber::Pdu& answer, bool bulk) {
+                        const WalkRequest& request, ber::Pdu& answer, bool bulk) {
     WalkRows out;
     const size_t n = request.records.size();
     if (answer.errorStatus != 0 || n == 0)
@@ -51,7 +51,7 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
         return out;
     }
     const size_t repetitions = bulk ? answer.bindings.size() / n : 1;
-    auto entry = [&](size_t track, size_t repetition) -> const ber::VarBind& {
+    auto entry = [&](size_t track, size_t repetition) -> ber::VarBind& {
         return answer.bindings[repetition * n + track];
     };
     const bool anyColumn = std::any_of(records.begin(), records.end(),
@@ -83,8 +83,7 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
     auto endedBefore = [&](size_t record) { return resumed && cursor.ended[record]; };
 
     // Rows, smallest index first, for as long as every live column has answered far enough.
-    const ber::VarBind* lastRow = nullptr; // the binding that gave the last row its index
-    size_t lastRowPrefix = 0;
+    std::vector<uint32_t> rowIndex; // the last row's index
     for (;;) {
         const Track* least = nullptr;
         bool undecided = false;
@@ -102,8 +101,12 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
         }
         if (undecided || !least || (!bulk && out.rows == 1))
             break;
-        const ber::VarBind& index = entry(size_t(least - tracks.data()), least->head);
-        const size_t indexPrefix = least->prefix;
+        const ber::Oid& smallest = entry(size_t(least - tracks.data()), least->head).oid;
+        rowIndex.assign(smallest.begin() + std::ptrdiff_t(least->prefix), smallest.end());
+        auto atRow = [&](const ber::Oid& oid, size_t prefix) {
+            return oid.size() - prefix == rowIndex.size() &&
+                   std::equal(rowIndex.begin(), rowIndex.end(), oid.begin() + std::ptrdiff_t(prefix));
+        };
         for (size_t i = 0; i < records.size(); ++i) {
             const int j = trackOf[i];
             Track* t = j < 0 ? nullptr : &tracks[size_t(j)];
@@ -114,16 +117,16 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
                 continue;
             }
             if (t && t->head < t->count) {
-                const ber::VarBind& vb = entry(size_t(j), t->head);
-                if (compareIndex(vb.oid, t->prefix, index.oid, indexPrefix) == 0) {
-                    out.bindings.push_back(vb);
+                ber::VarBind& vb = entry(size_t(j), t->head);
+                if (atRow(vb.oid, t->prefix)) {
+                    out.bindings.push_back(std::move(vb));
                     out.holes.push_back(0);
                     continue;
                 }
             }
             ber::VarBind hole;
             hole.oid = records[i].oid;
-            hole.oid.insert(hole.oid.end(), index.oid.begin() + std::ptrdiff_t(indexPrefix), index.oid.end());
+            hole.oid.insert(hole.oid.end(), rowIndex.begin(), rowIndex.end());
             out.bindings.push_back(std::move(hole));
             out.holes.push_back(1);
         }
@@ -132,8 +135,6 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
             if (out.holes[out.holes.size() - records.size() + i] == 0 && trackOf[i] >= 0 &&
                 tracks[size_t(trackOf[i])].column)
                 ++tracks[size_t(trackOf[i])].head;
-        lastRow = &index;
-        lastRowPrefix = indexPrefix;
         ++out.rows;
     }
 
@@ -164,7 +165,7 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
         } else {
             ber::Oid& next = out.cursor.next[i];
             next = records[i].oid;
-            next.insert(next.end(), lastRow->oid.begin() + std::ptrdiff_t(lastRowPrefix), lastRow->oid.end());
+            next.insert(next.end(), rowIndex.begin(), rowIndex.end());
         }
     }
     return out;

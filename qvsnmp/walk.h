@@ -60,8 +60,9 @@ WalkRequest nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCu
 
 // Reads the answer to request. A get-next answer gives at most one row; a GETBULK answer
 // (bindings in repetitions of the request's bindings) as many rows as it decides, stopping
-// before a row some column has not answered far enough to decide.
+// before a row some column has not answered far enough to decide. The cells of the rows are
+// moved out of answer (which is left as it came when no row was taken).
 WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
-                        const WalkRequest& request, const ber::Pdu& answer, bool bulk);
+                        const WalkRequest& request, ber::Pdu& answer, bool bulk);
 
 } // namespace qvsnmp
