@@ -2,7 +2,7 @@
 // out. Whatever arrives, the agent must not crash, read out of bounds or take unbounded time,
 // and what it answers must read back as a response to that request that fits a datagram.
 // The agent keeps its state across inputs, as it does across requests (sets change it).
-#include "sim/agent.h"
+#include "fuzz/fuzzpeers.h"
 
 #include "qvsnmp/v3msg.h"
 
@@ -11,17 +11,7 @@
 namespace {
 
 sim::Agent& agent() {
-    static sim::Chassis chassis([] {
-        sim::ChassisOptions o;
-        o.live = false;
-        return o;
-    }());
-    static sim::Mib mib;
-    static sim::Agent a = [] {
-        chassis.publish(mib);
-        return sim::Agent(sim::AgentOptions{}, chassis, mib);
-    }();
-    return a;
+    return FuzzAgent([] { return sim::AgentOptions{}; });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Writes the seed corpus of the v3 fuzz target: what a manager sends talvex-sim's users (the
 // discovery probe, requests at each level with both ciphers) and the reports an agent sends.
 // Run by fuzz/run when the folder is empty.
+#include "fuzz/fuzzpeers.h"
 #include "qvsnmp/v3msg.h"
 
 #include <cstdio>
@@ -9,7 +10,7 @@
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string dir = argv[1];
-    const std::string engine = std::string("\x80\x00\xE3\x65\x04", 5) + "talvex-sim";
+    const std::string& engine = kFuzzEngine;
     int n = 0;
     auto save = [&](const std::vector<uint8_t>& b) {
         std::string path = dir + "/seed-" + std::to_string(++n);
@@ -38,13 +39,7 @@ int main(int argc, char** argv) {
     save(v3::encode(probe, nullptr));
     for (auto [name, auth, priv] : {std::tuple{"aes", crypto::Auth::SHA1, crypto::Priv::AES128},
                                     std::tuple{"des", crypto::Auth::MD5, crypto::Priv::DES}}) {
-        usm::User u;
-        u.name = name;
-        u.level = usm::Level::AuthPriv;
-        u.auth = auth;
-        u.priv = priv;
-        u.authPassphrase = crypto::Secret("maplesyrup");
-        u.privPassphrase = crypto::Secret("pancakemix");
+        const usm::User u = FuzzUser(name, auth, priv);
         auto keys = usm::localizedKeys(u, engine);
         for (uint8_t type :
              {ber::GetRequest, ber::GetNextRequest, ber::GetBulkRequest, ber::SetRequest}) {

@@ -3,51 +3,30 @@
 // waiting for an answer under the message's id, and the simulated agent with users of both
 // ciphers. Nothing may crash, read out of bounds or take unbounded time; whatever the agent
 // answers must read back as an SNMPv3 message to the same message id.
+#include "fuzz/fuzzpeers.h"
 #include "qvsnmp/v3session.h"
-#include "sim/agent.h"
 
 #include <cstdlib>
 
 namespace {
 
-const std::string kEngine = std::string("\x80\x00\xE3\x65\x04", 5) + "talvex-sim";
-
-usm::User user(const char* name, crypto::Auth auth, crypto::Priv priv) {
-    usm::User u;
-    u.name = name;
-    u.level = usm::Level::AuthPriv;
-    u.auth = auth;
-    u.priv = priv;
-    u.authPassphrase = crypto::Secret("maplesyrup");
-    u.privPassphrase = crypto::Secret("pancakemix");
-    return u;
-}
-
 sim::Agent& agent() {
-    static sim::Chassis chassis([] {
-        sim::ChassisOptions o;
-        o.live = false;
-        return o;
-    }());
-    static sim::Mib mib;
-    static sim::Agent a = [] {
-        chassis.publish(mib);
+    return FuzzAgent([] {
         sim::AgentOptions opt;
-        opt.users.push_back({user("aes", crypto::Auth::SHA1, crypto::Priv::AES128), true});
-        opt.users.push_back({user("des", crypto::Auth::MD5, crypto::Priv::DES), false});
-        return sim::Agent(opt, chassis, mib);
-    }();
-    return a;
+        opt.users.push_back({FuzzUser("aes", crypto::Auth::SHA1, crypto::Priv::AES128), true});
+        opt.users.push_back({FuzzUser("des", crypto::Auth::MD5, crypto::Priv::DES), false});
+        return opt;
+    });
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const auto aes =
-        usm::localizedKeys(user("aes", crypto::Auth::SHA1, crypto::Priv::AES128), kEngine);
+        usm::localizedKeys(FuzzUser("aes", crypto::Auth::SHA1, crypto::Priv::AES128), kFuzzEngine);
     static const auto des =
-        usm::localizedKeys(user("des", crypto::Auth::MD5, crypto::Priv::DES), kEngine);
-    static v3::ManagerSession manager(user("aes", crypto::Auth::SHA1, crypto::Priv::AES128),
+        usm::localizedKeys(FuzzUser("des", crypto::Auth::MD5, crypto::Priv::DES), kFuzzEngine);
+    static v3::ManagerSession manager(FuzzUser("aes", crypto::Auth::SHA1, crypto::Priv::AES128),
                                       "127.0.0.1:161");
 
     if (auto in = v3::parse(data, size)) {

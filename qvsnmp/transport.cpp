@@ -338,7 +338,11 @@ void SnmpTransport::serveRows(bool asked) {
         a.ends = false;
         if (a.inFlight)
             m_outstanding.erase(std::exchange(a.inFlight, 0u));
-        a.fetch = a.resume;
+        // From the last row handed on: a hole's OID is its column's at the row's index.
+        a.fetch = {};
+        for (const ber::VarBind& vb : a.lastRow.bindings)
+            a.fetch.next.push_back(vb.oid);
+        a.fetch.ended.assign(a.fetch.next.size(), 0);
     }
     while (!a.waiting.empty()) {
         if (!a.rows.empty()) {
@@ -479,10 +483,6 @@ void SnmpTransport::deliverRow(uint32_t id, Row row, bool first) {
         m_ahead.lastRow = row;
         m_ahead.onItsWay = true;
     }
-    m_ahead.resume.next.clear();
-    for (const ber::VarBind& vb : row.bindings)
-        m_ahead.resume.next.push_back(vb.oid); // a hole's OID is its column's at the row's index
-    m_ahead.resume.ended.assign(row.bindings.size(), 0);
     auto shared = std::make_shared<Row>(std::move(row));
     QMetaObject::invokeMethod(
         this,

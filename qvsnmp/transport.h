@@ -81,8 +81,7 @@ private:
         int cutAt = 0; // a number of rows an answer was cut short at (0: none)
         bool getNextOnly = false;
         bool bulkUnanswered = false; // a GETBULK went unanswered; get-next asked instead
-        qvsnmp::WalkCursor resume;   // after the last row handed on
-        Row lastRow;                 // the last row handed on,
+        Row lastRow;                 // the last row handed on (none yet: empty),
         bool onItsWay = false;       // and not yet in the caller's hands
     };
 

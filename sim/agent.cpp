@@ -99,12 +99,9 @@ std::string parseValue(const std::string& type, std::string text, ber::Value& ou
                                           : ber::Gauge32;
         out = ber::Value::makeUnsigned(tag, uint64_t(n));
     } else if (type == "x") {
-        auto hex = [](char c) { return std::isxdigit(uint8_t(c)) != 0; };
-        if (text.size() % 2 || !std::all_of(text.begin(), text.end(), hex))
-            return "hex octets are pairs of hex digits";
         std::string bytes;
-        for (size_t i = 0; i < text.size(); i += 2)
-            bytes.push_back(char(std::stoi(text.substr(i, 2), nullptr, 16)));
+        if (!ParseHexOctets(text, bytes))
+            return "hex octets are pairs of hex digits";
         out = ber::Value::makeOctets(std::move(bytes));
     } else if (type == "o") {
         ber::Oid oid;
@@ -123,6 +120,16 @@ std::string parseValue(const std::string& type, std::string text, ber::Value& ou
 }
 
 } // namespace
+
+bool ParseHexOctets(const std::string& text, std::string& out) {
+    auto hex = [](char c) { return std::isxdigit(uint8_t(c)) != 0; };
+    if (text.size() % 2 || !std::all_of(text.begin(), text.end(), hex))
+        return false;
+    out.clear();
+    for (size_t i = 0; i < text.size(); i += 2)
+        out.push_back(char(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return true;
+}
 
 Agent::Agent(AgentOptions opt, Chassis& chassis, Mib& mib)
     : m_opt(std::move(opt)), m_chassis(chassis), m_mib(mib), m_engineStartMs(nowMs()) {

@@ -107,4 +107,7 @@ private:
     size_t m_delayedBytes = 0;
 };
 
+// "0A1b..." (pairs of hex digits, nothing else) as octets; false for anything else.
+bool ParseHexOctets(const std::string& text, std::string& out);
+
 } // namespace sim

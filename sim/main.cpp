@@ -65,8 +65,8 @@ void usage() {
 }
 
 // One --user option: NAME [AUTH AUTHPASS [PRIV PRIVPASS]]; the reason when it is no user.
-std::string parseUser(const std::string& spec, bool write, sim::SimUser& out) {
-    std::istringstream in(spec);
+std::string parseUser(const std::string& option, bool write, sim::SimUser& out) {
+    std::istringstream in(option);
     std::string name, auth, authPass, priv, privPass, extra;
     in >> name >> auth >> authPass >> priv >> privPass >> extra;
     out.write = write;
@@ -87,21 +87,6 @@ std::string parseUser(const std::string& spec, bool write, sim::SimUser& out) {
         out.user.level = usm::Level::AuthPriv;
     }
     return out.user.check();
-}
-
-bool parseHex(const std::string& text, std::string& out) {
-    if (text.size() % 2)
-        return false;
-    out.clear();
-    for (size_t i = 0; i < text.size(); i += 2) {
-        char* end = nullptr;
-        const std::string pair = text.substr(i, 2);
-        long v = std::strtol(pair.c_str(), &end, 16);
-        if (*end || !std::isxdigit(uint8_t(pair[0])))
-            return false;
-        out.push_back(char(v));
-    }
-    return true;
 }
 
 } // namespace
@@ -179,7 +164,7 @@ int main(int argc, char** argv) {
             agent.users.push_back(std::move(user));
         } else if (a == "--engine-id") {
             const char* v = value();
-            if (!parseHex(v, agent.engineId) || agent.engineId.size() < 5 ||
+            if (!sim::ParseHexOctets(v, agent.engineId) || agent.engineId.size() < 5 ||
                 agent.engineId.size() > 32) {
                 std::fprintf(stderr, "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
                 return 2;

@@ -20,16 +20,39 @@ QString BuildPath(const QString& relative) {
     return QStringLiteral(TALVEX_BUILD_DIR) + QLatin1Char('/') + relative;
 }
 
-quint16 FreeUdpPort() {
+int LoopbackUdpSocket(quint16* port) {
     int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
+quint16 FreeUdpPort() {
+    quint16 port = 0;
+    const int fd = LoopbackUdpSocket(&port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
+QString WriteCredentialsFile(const QString& xdgHome, const QByteArray& text,
+                             QFileDevice::Permissions permissions) {
+    QDir(xdgHome).mkpath(QStringLiteral("talvex"));
+    QFile f(xdgHome + QStringLiteral("/talvex/snmp.conf"));
+    f.remove();
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
+        return {};
+    f.close();
+    return f.setPermissions(permissions) ? f.fileName() : QString();
 }
 
 SimProcess::SimProcess(const QStringList& options, const QString& program) {

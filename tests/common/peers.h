@@ -2,6 +2,7 @@
 // port, each stopped when the test object goes away (and by itself if the test dies).
 #pragma once
 
+#include <QFileDevice>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -46,6 +47,14 @@ private:
 };
 
 quint16 FreeUdpPort();
+// A UDP socket bound to a free port of 127.0.0.1 (the port in *port), for an agent a test plays
+// itself; -1 when none could be had.
+int LoopbackUdpSocket(quint16* port);
+// Writes the credentials file below xdgHome (as XDG_CONFIG_HOME names it) with the given
+// permissions; its path, or an empty text when it could not be written.
+QString WriteCredentialsFile(const QString& xdgHome, const QByteArray& text,
+                             QFileDevice::Permissions permissions = QFileDevice::ReadOwner |
+                                                                    QFileDevice::WriteOwner);
 QString BuildPath(const QString& relative); // a path in the build tree
 // Runs a program, returns its standard output; fails the caller's QVERIFY through ok.
 QString RunTool(const QString& program, const QStringList& args, bool* ok = nullptr, int timeoutMs = 15000);

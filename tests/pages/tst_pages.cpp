@@ -609,17 +609,14 @@ private slots:
         shown(overV2c);
 
         QTemporaryDir xdg;
-        QVERIFY(QDir(xdg.path()).mkpath("talvex"));
-        QFile conf(xdg.filePath("talvex/snmp.conf"));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write(QStringLiteral("agent 127.0.0.1:%1\n  defVersion 3\n  defSecurityName pages\n"
-                                  "  defSecurityLevel authPriv\n  defAuthType SHA-256\n"
-                                  "  defAuthPassphrase maplesyrup\n  defPrivType AES\n"
-                                  "  defPrivPassphrase pancakemix\n")
-                       .arg(snmpd.port())
-                       .toUtf8());
-        conf.close();
-        QVERIFY(conf.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(!WriteCredentialsFile(
+                     xdg.path(), QStringLiteral("agent 127.0.0.1:%1\n  defVersion 3\n  defSecurityName pages\n"
+                                                "  defSecurityLevel authPriv\n  defAuthType SHA-256\n"
+                                                "  defAuthPassphrase maplesyrup\n  defPrivType AES\n"
+                                                "  defPrivPassphrase pancakemix\n")
+                                     .arg(snmpd.port())
+                                     .toUtf8())
+                     .isEmpty());
         qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
         QString why;
         const bool loaded = LoadSnmpCredentials(&why);

@@ -261,13 +261,9 @@ private slots:
     // that is neither signed nor encrypted: that answer is not the answer, and the request
     // times out.
     void downgradedAnswerDropped() {
-        int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        quint16 port = 0;
+        const int fd = LoopbackUdpSocket(&port);
+        QVERIFY(fd >= 0);
         std::atomic<bool> stop{false};
         std::atomic<int> downgraded{0};
         std::thread agent([&] {
@@ -304,7 +300,7 @@ private slots:
         });
         SetSnmpTimeout(600);
         usm::User u = user("cid", usm::Level::AuthPriv, crypto::Auth::SHA512, crypto::Priv::AES128);
-        Client c(ntohs(a.sin_port), &u, {record("1.3.6.1.2.1.1.5.0", 1)});
+        Client c(port, &u, {record("1.3.6.1.2.1.1.5.0", 1)});
         const bool answered = c.request(SNMP_PDU_GET);
         SetSnmpTimeout(2000);
         stop = true;

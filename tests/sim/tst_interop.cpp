@@ -847,17 +847,14 @@ private slots:
     void v3FromCredentialsFile() {
         QVERIFY2(snmpdV3()->started(), qPrintable(snmpdV3()->error()));
         QTemporaryDir xdg;
-        QVERIFY(QDir(xdg.path()).mkpath("talvex"));
-        QFile conf(xdg.filePath("talvex/snmp.conf"));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write(QStringLiteral("agent 127.0.0.1:%1\n defSecurityName ro_SHA-384\n"
-                                  " defSecurityLevel authPriv\n defAuthType SHA-384\n"
-                                  " defAuthPassphrase maplesyrup\n defPrivType AES\n"
-                                  " defPrivPassphrase pancakemix\n")
-                       .arg(m_snmpdV3->port())
-                       .toUtf8());
-        conf.close();
-        QVERIFY(conf.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        QFile conf(WriteCredentialsFile(
+            xdg.path(), QStringLiteral("agent 127.0.0.1:%1\n defSecurityName ro_SHA-384\n"
+                                       " defSecurityLevel authPriv\n defAuthType SHA-384\n"
+                                       " defAuthPassphrase maplesyrup\n defPrivType AES\n"
+                                       " defPrivPassphrase pancakemix\n")
+                            .arg(m_snmpdV3->port())
+                            .toUtf8()));
+        QVERIFY(conf.exists());
         qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
         ToolRun fromFile = walkV3({}, "get", {"1.3.6.1.2.1.1.5.0"});
         QVERIFY(conf.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));

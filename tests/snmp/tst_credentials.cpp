@@ -3,6 +3,7 @@
 #include "qvsnmp/usm.h"
 #include "snmp/params.h"
 #include "snmp/session.h"
+#include "tests/common/peers.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,13 +15,7 @@ class TestCredentials : public QObject {
     QTemporaryDir m_xdg;
 
     void write(const QByteArray& text, QFile::Permissions perms) {
-        QDir(m_xdg.path()).mkpath("talvex");
-        QFile f(m_xdg.filePath("talvex/snmp.conf"));
-        f.remove();
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        f.close();
-        QVERIFY(f.setPermissions(perms));
+        QVERIFY(!WriteCredentialsFile(m_xdg.path(), text, perms).isEmpty());
     }
 
 private slots:
