@@ -20,8 +20,8 @@ public:
     // the agent has answered once, nearly the whole time-out: a slow agent that works one
     // request at a time must not get a copy of the first request while it is still on it.
     int64_t retransmitAfter(int64_t timeoutMs) const;
-    // One round trip, from the first sending of a request to its answer (a request sent again
-    // is timed from its first copy: an estimate too long at worst, never too short).
+    // One round trip, from the sending of a request to its answer; only for a request sent
+    // once (Karn's rule): an answer that came after a copy went out may answer either.
     void measured(int64_t ms);
     int64_t smoothedRoundTrip() const; // -1 until measured
 

@@ -181,6 +181,7 @@ void SnmpTransport::expire() {
             // Each copy waits twice as long as the one before: an agent that is merely slow
             // gets few of them.
             sendBytes(r.bytes);
+            r.sentAgain = true;
             r.interval *= 2;
             r.nextSend = now + r.interval;
         }
@@ -225,7 +226,8 @@ void SnmpTransport::readAll() {
         return;
     const Request req = std::move(it->second);
     m_outstanding.erase(it);
-    m_state->measured(nowMs() - req.firstSent);
+    if (!req.sentAgain)
+        m_state->measured(nowMs() - req.firstSent);
     if (req.ahead)
         return takeAhead(req, msg->pdu);
     CSnmpMsg* out;

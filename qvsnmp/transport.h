@@ -33,6 +33,8 @@ struct SnmpRequest {
     qvsnmp::WalkRequest walk;
     int repetitions = 0;
     bool ahead = false; // fetched for a session that reads ahead
+    // A copy went out: the answer may answer any copy, and times no round trip.
+    bool sentAgain = false;
     qint64 firstSent = 0;
     qint64 nextSend = 0;
     qint64 deadline = 0;

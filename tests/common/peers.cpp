@@ -9,6 +9,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -42,6 +43,34 @@ quint16 FreeUdpPort() {
     if (fd >= 0)
         ::close(fd);
     return port;
+}
+
+ScriptedPeer::ScriptedPeer(Answer answer) : m_answer(std::move(answer)) {
+    m_fd = LoopbackUdpSocket(&m_port);
+    if (m_fd < 0) return;
+    m_thread = std::thread([this] {
+        std::vector<uint8_t> buf(65536);
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            const ssize_t n = ::recvfrom(m_fd, buf.data(), buf.size(), 0,
+                                         reinterpret_cast<sockaddr*>(&from), &len);
+            if (n > 0) m_answer(*this, std::vector<uint8_t>(buf.begin(), buf.begin() + n), from);
+        }
+    });
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+void ScriptedPeer::send(const std::vector<uint8_t>& bytes, const sockaddr_in& to) {
+    ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+             sizeof to);
 }
 
 QString WriteCredentialsFile(const QString& xdgHome, const QByteArray& text,

@@ -8,6 +8,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <netinet/in.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <vector>
+
 class SimProcess {
 public:
     // Extra talvex-sim options, e.g. {"--static"}; the build tree's talvex-sim unless a program
@@ -44,6 +51,28 @@ private:
     QTemporaryDir m_dir;
     quint16 m_port = 0;
     QString m_error;
+};
+
+// An agent a test plays itself, on a free port of 127.0.0.1: a thread of its own hands each
+// datagram to answer, which replies through send (or does not). Stops with the object.
+class ScriptedPeer {
+public:
+    using Answer = std::function<void(ScriptedPeer&, const std::vector<uint8_t>& datagram,
+                                      const sockaddr_in& from)>;
+    explicit ScriptedPeer(Answer answer);
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+    bool started() const { return m_fd >= 0; }
+    quint16 port() const { return m_port; }
+    void send(const std::vector<uint8_t>& bytes, const sockaddr_in& to);
+
+private:
+    Answer m_answer;
+    int m_fd = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 quint16 FreeUdpPort();
