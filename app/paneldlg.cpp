@@ -63,6 +63,16 @@ enum : int {
     kCmdSmartTrunk = 32966,
 };
 
+// A module port's right-click menu: each item runs its command as the menu bar would, on the
+// port clicked.
+struct PortMenuItem {
+    const char* text;
+    int command;
+};
+constexpr PortMenuItem kPortMenu[] = {
+    {"Port Configuration...", kCmdPortConfig},
+};
+
 } // namespace
 
 CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
@@ -176,6 +186,17 @@ void CPanelDlg::onPanelClick(PanelModel::Hit hit, int ifIndex) {
     }
 }
 
+void CPanelDlg::onPortMenu(int ifIndex, const QPoint& globalPos) {
+    QMenu menu(this);
+    for (const PortMenuItem& item : kPortMenu)
+        menu.addAction(QString::fromUtf8(item.text))->setData(item.command);
+    const QAction* chosen = menu.exec(globalPos);
+    if (!chosen) return;
+    m_clickedInterface = ifIndex;
+    OnCommand(chosen->data().toInt());
+    m_clickedInterface = 0;
+}
+
 void CPanelDlg::buildMenuBar() {
     m_menuBar = new QMenuBar(this);
     // The dialog's fixed size is its client area: the menu bar takes its height from it as a
@@ -186,6 +207,7 @@ void CPanelDlg::buildMenuBar() {
     m_view = new PanelView(m_model, this);
     layout->addWidget(m_view, 1);
     connect(m_view, &PanelView::clicked, this, &CPanelDlg::onPanelClick);
+    connect(m_view, &PanelView::portMenuRequested, this, &CPanelDlg::onPortMenu);
     QList<QMenu*> stack;
     for (const res::MenuItem* it = res::kMenu175; !(it->kind == res::Item::End && stack.isEmpty()); ++it) {
         const QString text = QString::fromUtf8(it->text);
@@ -264,9 +286,13 @@ bool CPanelDlg::OnCommand(int id) {
         if (m_poller)
             m_poller->panelRefresh();
         return true;
-    case kCmdPortConfig:
-        runPage<CPortConfigDlg>();
+    case kCmdPortConfig: {
+        // From a port's menu the dialog shows that port; from the command, the first.
+        const int ifIndex = std::exchange(m_clickedInterface, 0);
+        runPage<CPortConfigDlg>(
+            [ifIndex](CPortConfigDlg* page) { page->selectInterface(ifIndex); });
         return true;
+    }
     case kCmdTelnet:
         onTelnet();
         return true;

@@ -59,6 +59,7 @@ private:
     void onTelnet();
     void onWeb();
     void onPanelClick(PanelModel::Hit hit, int ifIndex);
+    void onPortMenu(int ifIndex, const QPoint& globalPos);
     void startPanel();
     // TALVEX_SNAPSHOT: the client area into that PNG, then the end of the run.
     void writeSnapshot();
@@ -71,7 +72,7 @@ private:
     std::unique_ptr<CPanelDeviceThread> m_thread;
     QString m_snapshot;
     int m_exitCode = 0;
-    int m_clickedInterface = 0; // the interface the page opened by a port click selects
+    int m_clickedInterface = 0; // the interface the page opened from a port selects
 };
 
 // Refusal every command that changes the device or starts a tool shows without the right.

@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -40,4 +41,13 @@ void PanelView::mousePressEvent(QMouseEvent* event) {
     const PanelModel::Hit hit = m_model.hitTest(event->position().toPoint(), &port);
     if (hit != PanelModel::Hit::None)
         emit clicked(hit, port ? port->ifIndex : 0);
+}
+
+void PanelView::contextMenuEvent(QContextMenuEvent* event) {
+    const Port* port = nullptr;
+    if (m_model.hitTest(event->pos(), &port) != PanelModel::Hit::ModulePort) {
+        event->ignore();
+        return;
+    }
+    emit portMenuRequested(port ? port->ifIndex : 0, event->globalPos());
 }

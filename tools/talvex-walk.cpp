@@ -20,13 +20,14 @@ namespace {
 
 constexpr size_t kMaxOidText = sizeof(_QvOidTable::oid) - 1;
 
-void usage() {
+void usage(std::FILE* out = stderr) {
     std::fputs(
         "usage: talvex-walk [-1] [-v 1|2c|3] [-c READ] [-w WRITE] [-p PORT] [-t MS] [-r N] [-q]\n"
         "                   [-u USER] [-l LEVEL] [-a AUTH] [-A PASS] [-x PRIV] [-X PASS]\n"
         "                   [-n CONTEXT] AGENT get OID...\n"
         "       talvex-walk ... AGENT walk OID...  (get-next walk of the columns together)\n"
-        "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c, v3)\n"
+        "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c, "
+        "v3)\n"
         "       talvex-walk ... AGENT set OID TYPE VALUE ...\n"
         "AGENT: a dotted IPv4 address, an IPv6 address or a host name (looked up once).\n"
         "  TYPE: i INTEGER, s OCTET STRING, o OID, a IpAddress, c Counter32, g Gauge32,\n"
@@ -42,9 +43,10 @@ void usage() {
         "     -n context. What is not given comes from the agent's block in\n"
         "     ${XDG_CONFIG_HOME:-~/.config}/talvex/snmp.conf; an agent with a block there is\n"
         "     managed with its version without -v.\n"
+        "  --help, -h print this and end\n"
         "  --version print the program's name and version\n"
         "Exit status: 0 done, 1 no answer or an error from the agent, 2 bad arguments.\n",
-        stderr);
+        out);
 }
 
 [[noreturn]] void refuse(const std::string& why, bool withUsage = false) {
@@ -159,11 +161,13 @@ int main(int argc, char** argv) {
             repetitions = int(number("-r", next(), 1, 2147483647));
         else if (a == "-q")
             quiet = true;
-        else if (a == "--version") {
+        else if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "--version") {
             std::printf("talvex-walk %s\n", TALVEX_VERSION);
             return 0;
-        }
-        else
+        } else
             refuse("unknown option " + a, true);
     }
     if (argc - i < 3)
