@@ -21,9 +21,10 @@ std::shared_ptr<AgentState> AgentState::of(const std::string& key) {
 double AgentState::cost(double b) const {
     if (m_count == 0)
         return -1;
-    if (m_split)
-        return m_fixed + m_perBinding * b;
-    return std::max(m_mean, m_mostPerBinding * b);
+    // Never below the cheapest answer's cost per binding: other sessions' requests that a busy
+    // agent works through first make a small request look dear and the fit's slope too flat.
+    const double bound = m_mostPerBinding * b;
+    return std::max(m_split ? m_fixed + m_perBinding * b : m_mean, bound);
 }
 
 void AgentState::fit() {
@@ -82,7 +83,7 @@ int64_t AgentState::giveUpAfter(int64_t timeoutMs, size_t bindings) const {
     if (m_count == 0 || bindings <= 1)
         return timeoutMs;
     const double b = double(bindings);
-    const double extra = m_split ? m_perBinding * (b - 1) : std::max(0.0, cost(b) - m_mean);
+    const double extra = std::max(0.0, cost(b) - cost(1));
     return timeoutMs + int64_t(std::ceil(std::min(extra, double(timeoutMs))));
 }
 
@@ -91,13 +92,11 @@ int AgentState::rowsWithin(int64_t budgetMs, size_t columns) const {
     if (m_count == 0 || columns == 0)
         return INT_MAX;
     const double budget = double(budgetMs), perRow = double(columns);
-    double rows;
-    if (m_split)
-        rows = m_perBinding > 0 ? (budget - m_fixed) / (m_perBinding * perRow) : double(INT_MAX);
-    else if (m_mean > budget)
+    double rows = m_mostPerBinding > 0 ? budget / (m_mostPerBinding * perRow) : double(INT_MAX);
+    if (m_split && m_perBinding > 0)
+        rows = std::min(rows, (budget - m_fixed) / (m_perBinding * perRow));
+    else if (!m_split && m_mean > budget)
         rows = 1;
-    else
-        rows = m_mostPerBinding > 0 ? budget / (m_mostPerBinding * perRow) : double(INT_MAX);
     return int(std::clamp(rows, 1.0, double(INT_MAX)));
 }
 

@@ -54,7 +54,8 @@ private:
         double ms = 0;
     };
     // The expected cost of a request of b bindings, by the samples (the upper bound while the
-    // two parts are not told apart); -1 before any sample.
+    // two parts are not told apart), never below the cheapest cost per binding seen times b;
+    // -1 before any sample.
     double cost(double b) const;
     void add(Sample s);
     void fit();
