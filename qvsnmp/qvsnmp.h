@@ -25,7 +25,7 @@
 // same records instead, and each get-next is answered with the next row received, under its
 // own request id and through the event loop, never from inside SendSnmp; the next GETBULK goes
 // out while half a block is left, one request of a walk at a time. Rows per GETBULK start at 10
-// (3 toward an agent that never answered), grow while answers come whole (up to 50), never
+// (5 toward an agent that never answered), grow while answers come whole (up to 50), never
 // past what the agent should answer within half the time-out, and halve on tooBig or an answer
 // the agent cut to its message size. A GETBULK larger than any answer of the agent that goes
 // unanswered is asked again with fewer rows (a quarter, down to one); its answer, should it

@@ -24,7 +24,7 @@ namespace {
 constexpr int kMostRepetitions = 50;
 // The rows of the first GETBULK toward an agent that has never answered: its answer tells what
 // the agent's rows cost before a block large enough to outlast the time-out goes out.
-constexpr int kFirstRepetitions = 3;
+constexpr int kFirstRepetitions = 5;
 // Late answers kept for: fewer rows are asked at most a few times before get-next.
 constexpr size_t kMostLate = 8;
 
