@@ -220,6 +220,7 @@ bool CSnmpClass::encode(const ber::Message& msg, SnmpTransport::Request& out) co
     out.bytes = m_v3 ? m_v3->encode(msg.pdu.requestId, msg.pdu, nullptr) : ber::encode(msg);
     out.community = msg.community;
     out.kind = msg.pdu.type;
+    out.asked = msg.pdu.bindings.size();
     return !out.bytes.empty() && out.bytes.size() <= ber::MaxMessage;
 }
 
@@ -240,6 +241,8 @@ bool CSnmpClass::encodeWalk(unsigned short kind, uint32_t id, int repetitions,
     const bool fits = encode(msg, out);
     for (size_t i = 0; i < oids.size(); ++i)
         oids[i] = std::move(msg.pdu.bindings[i].oid);
+    if (kind == SNMP_PDU_GETBULK)
+        out.asked = oids.size() * size_t(std::max(repetitions, 1));
     return fits;
 }
 

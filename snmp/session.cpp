@@ -204,6 +204,7 @@ WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList
         return WalkStep::End;
     }
     values.clear();
+    missing.clear();
     if (instances)
         instances->clear();
     QList<CSnmpOid*>& oids = session->GetOidList();
@@ -211,6 +212,7 @@ WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList
     for (qsizetype i = 0; i < oids.size() && i < binds.size(); ++i) {
         oids[i]->m_strValue = session->FormatValue(binds[i], oids[i]);
         values.append(oids[i]->m_strValue);
+        missing.append(binds[i]->IsHole() || binds[i]->Value().isException());
         if (instances)
             instances->append(session->m_strInstance);
     }

@@ -109,7 +109,8 @@ public:
 
     // Handles one walk response: clears the pending id in every case but a response to another
     // request under StaleResponse::Ignored; for a row, values gets one text per binding (also
-    // kept in the OID list entry's m_strValue) and instances the instance suffix of each (".5").
+    // kept in the OID list entry's m_strValue), missing whether the row lacks that cell, and
+    // instances the instance suffix of each (".5").
     WalkStep walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances = nullptr,
                       StaleResponse stale = StaleResponse::EndsWalk);
 
