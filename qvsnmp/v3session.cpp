@@ -100,8 +100,26 @@ std::vector<uint8_t> ManagerSession::encodeLocked(int32_t msgId, Pending& p, std
     m.contextEngineId = engine.id;
     m.contextName = m_user.context;
     m.pdu = p.pdu;
-    const auto keys = usm::localizedKeys(m_user, engine.id);
+    const auto keys = keysFor(engine.id);
     return v3::encode(m, keys.get(), why);
+}
+
+std::shared_ptr<const usm::Keys> ManagerSession::keysFor(const std::string& engineId) {
+    for (auto it = m_keys.begin(); it != m_keys.end(); ++it)
+        if (it->engineId == engineId) {
+            m_keys.splice(m_keys.begin(), m_keys, it);
+            return it->keys;
+        }
+    if (!m_candidate.keys || m_candidate.engineId != engineId)
+        m_candidate = {engineId, usm::localizedKeys(m_user, engineId)};
+    return m_candidate.keys;
+}
+
+void ManagerSession::confirmKeys(const std::string& engineId) {
+    if (!m_candidate.keys || m_candidate.engineId != engineId) return;
+    m_keys.push_front(std::move(m_candidate));
+    m_candidate = {};
+    if (m_keys.size() > kKeptEngines) m_keys.pop_back();
 }
 
 ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size) {
@@ -119,8 +137,9 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
     Engine engine;
     if (authentic && (!knownEngine(m_agentKey, engine) || engine.id != in->msg.engineId))
         return out;
-    const auto keys = authentic ? usm::localizedKeys(m_user, in->msg.engineId) : nullptr;
+    const auto keys = authentic ? keysFor(in->msg.engineId) : nullptr;
     if (authentic && authenticate(*in, keys.get()) != Error::None) return out;
+    if (authentic) confirmKeys(in->msg.engineId);
     if (open(*in, keys.get()) != Error::None) return out;
     const ber::Pdu& pdu = in->msg.pdu;
     if (authentic) advanceEngine(m_agentKey, in->msg);

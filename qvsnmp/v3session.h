@@ -9,12 +9,19 @@
 // is sent once more; a second one ends it. Every other report ends the request with a reason.
 // Answers that fail their digest, do not match a request's message id or come at a lower
 // security level than asked are dropped as if never received. Safe from any thread.
+//
+// Keys are localised only for the engine the session's agent is known by. An engine learned
+// from a report, which nothing authenticates, gets keys held apart until an authentic answer
+// from it comes; only then do they join the few engines a session keeps keys for. A flood of
+// reports naming new engines therefore costs one set of keys, not one per report.
 #pragma once
 
 #include "qvsnmp/v3msg.h"
 
 #include <cstdint>
+#include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -64,11 +71,23 @@ private:
         bool resynced = false; // sent again once after notInTimeWindow
     };
     std::vector<uint8_t> encodeLocked(int32_t msgId, Pending& p, std::string* why);
+    // The keys for engineId: kept ones first, then the candidate, else new ones as candidate.
+    std::shared_ptr<const usm::Keys> keysFor(const std::string& engineId);
+    // An authentic message from engineId: its keys are kept (the least recently used go).
+    void confirmKeys(const std::string& engineId);
+
+    struct EngineKeys {
+        std::string engineId;
+        std::shared_ptr<const usm::Keys> keys;
+    };
+    static constexpr size_t kKeptEngines = 4;
 
     usm::User m_user;
     std::string m_agentKey;
     std::mutex m_mutex;
     std::map<int32_t, Pending> m_pending;
+    std::list<EngineKeys> m_keys; // most recently used first
+    EngineKeys m_candidate;
 };
 
 } // namespace v3
