@@ -278,9 +278,19 @@ public:
     // from the records.
     void RestartWalk();
     QString LastError() const;
-    // Why the last request that failed did: no answer, or the reason of an SNMPv3 report
-    // ("authentication failed, check the passphrase").
+    // Why the last request that failed did: no answer (and, for SNMPv3, what came instead), or
+    // the reason of an SNMPv3 report ("the agent reports authentication failed, check the
+    // passphrase").
     QString LastFailure() const;
+    // Whether it failed for a security reason: an SNMPv3 report of authentication, an unknown
+    // user or engine, a level the user lacks or decryption, or answers that failed
+    // authentication or decryption until the time-out.
+    bool LastFailureIsSecurity() const;
+    // Called on the owner's thread when a request fails, before the callback hears of it, with
+    // LastFailure and LastFailureIsSecurity: whoever builds sessions learns of every failure
+    // in one place, whatever callback a page gives. It must not delete the session.
+    using FailureObserver = std::function<void(const QString& reason, bool security)>;
+    void SetFailureObserver(FailureObserver observer);
 
     QString m_strInstance; // set by FormatValue: the binding's OID beyond the record's, ".1.5"
 
@@ -316,6 +326,7 @@ private:
     bool m_readAhead = false;
     SnmpTransport* m_transport;
     std::unique_ptr<v3::ManagerSession> m_v3;
+    FailureObserver m_failureObserver;
     struct Shared;
     std::unique_ptr<Shared> m_shared; // state SendSnmp reads from other threads
 };

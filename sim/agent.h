@@ -35,7 +35,8 @@ inline constexpr int kMaxDelayMs = 600000;
 inline constexpr size_t kMaxDelayed = 1024;
 inline constexpr size_t kMaxDelayedBytes = 4u << 20;
 
-// A user of the SNMPv3 user-based security model; it may use any level its keys allow.
+// A user of the SNMPv3 user-based security model. One with keys must use them (at least
+// authNoPriv), as snmpd's rouser and rwuser lines without a level ask; one without uses none.
 struct SimUser {
     usm::User user;
     bool write = false;

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -54,6 +55,19 @@ void usage(std::FILE* out = stderr) {
     if (withUsage)
         usage();
     std::exit(2);
+}
+
+// An argument as an error may show it: control characters and bytes beyond ASCII escaped, at
+// most 40 of them.
+std::string shown(std::string_view text) {
+    std::string out;
+    for (size_t k = 0; k < text.size() && k < 40; ++k) {
+        const auto c = uint8_t(text[k]);
+        char esc[5];
+        std::snprintf(esc, sizeof esc, "\\x%02x", c);
+        out += c >= 0x20 && c < 0x7f && c != '\\' ? std::string(1, char(c)) : std::string(esc);
+    }
+    return text.size() > 40 ? out + "..." : out;
 }
 
 long long number(const char* option, const char* text, long long lo, long long hi) {
@@ -167,8 +181,12 @@ int main(int argc, char** argv) {
         } else if (a == "--version") {
             std::printf("talvex-walk %s\n", TALVEX_VERSION);
             return 0;
+        } else if (a.size() > 2 && (a.compare(0, 2, "-A") == 0 || a.compare(0, 2, "-X") == 0)) {
+            // net-snmp's tools take "-Apassphrase"; here the rest is a passphrase, never shown.
+            std::memset(argv[i] + 2, 0, a.size() - 2);
+            refuse(a.substr(0, 2) + " takes its passphrase as the next argument", true);
         } else
-            refuse("unknown option " + a, true);
+            refuse("unknown option " + shown(a), true);
     }
     if (argc - i < 3)
         refuse("expected AGENT, a command and at least one OID", true);

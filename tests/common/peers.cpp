@@ -21,19 +21,26 @@ QString BuildPath(const QString& relative) {
     return QStringLiteral(TALVEX_BUILD_DIR) + QLatin1Char('/') + relative;
 }
 
-int LoopbackUdpSocket(quint16* port) {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+int LoopbackUdpSocket(quint16* port, bool ipv6) {
+    int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM, 0);
+    sockaddr_storage s{};
+    auto* a4 = reinterpret_cast<sockaddr_in*>(&s);
+    auto* a6 = reinterpret_cast<sockaddr_in6*>(&s);
+    if (ipv6) {
+        a6->sin6_family = AF_INET6;
+        a6->sin6_addr = in6addr_loopback;
+    } else {
+        a4->sin_family = AF_INET;
+        a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    socklen_t len = ipv6 ? sizeof *a6 : sizeof *a4;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&s), len) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&s), &len) != 0) {
         if (fd >= 0)
             ::close(fd);
         return -1;
     }
-    *port = ntohs(a.sin_port);
+    *port = ntohs(ipv6 ? a6->sin6_port : a4->sin_port);
     return fd;
 }
 

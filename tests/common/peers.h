@@ -76,9 +76,9 @@ private:
 };
 
 quint16 FreeUdpPort();
-// A UDP socket bound to a free port of 127.0.0.1 (the port in *port), for an agent a test plays
-// itself; -1 when none could be had.
-int LoopbackUdpSocket(quint16* port);
+// A UDP socket bound to a free port of 127.0.0.1 (or ::1) (the port in *port), for an agent a
+// test plays itself; -1 when none could be had.
+int LoopbackUdpSocket(quint16* port, bool ipv6 = false);
 // Writes the credentials file below xdgHome (as XDG_CONFIG_HOME names it) with the given
 // permissions; its path, or an empty text when it could not be written.
 QString WriteCredentialsFile(const QString& xdgHome, const QByteArray& text,
