@@ -609,6 +609,8 @@ private slots:
             d->printer()->setOutputFileName(pdf);
             return true;
         });
+        // Where no printer is installed, a box says that the report goes to a PDF file.
+        platform::SetMessageBoxHook([](QWidget*, const QString&, bool) { return platform::Answer::Ok; });
         CArpTableDlg page;
         QVERIFY(platform::Item<QPushButton>(&page, 12)->isHidden());
         page.show();
@@ -616,6 +618,7 @@ private slots:
         walked(&page);
         QTest::keyClick(page.list(), Qt::Key_P, Qt::ControlModifier);
         platform::SetPrintDialogHook({});
+        platform::SetMessageBoxHook({});
         QCOMPARE(asked, 1);
         const QString text =
             RunTool(QStringLiteral("pdftotext"), {"-layout", pdf, "-"}).simplified();
