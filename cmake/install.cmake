@@ -5,9 +5,9 @@
 # a test must not rebuild the tree (scripts/package builds what the package holds first).
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set_target_properties(talvex talvex-sim talvex-walk PROPERTIES
+set_target_properties(talvex talvex-sim talvex-walk talvex-traphandle PROPERTIES
     INSTALL_RPATH "$ORIGIN/${TALVEX_LIB_FROM_BIN}")
-install(TARGETS talvex talvex-sim talvex-walk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS talvex talvex-sim talvex-walk talvex-traphandle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The library carries a versioned name (libqvsnmp.so.1), as dpkg-shlibdeps expects of any
 # library a program needs; nothing outside links it, so no link-time name and no headers ship.
 set_target_properties(qvsnmp PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
