@@ -179,7 +179,8 @@ Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
             ifName = value;
             if (!e.ifIndex) e.ifIndex = SmallNumber(b.oid.substr(kIfName.size()));
         } else if (ColumnOf(b.oid, kAlarmEntry, column, instance) && column >= 1 && column <= 8) {
-            alarm[column] = value;
+            // The sampled variable is an OID, printed with a leading dot.
+            alarm[column] = value.size() > 1 && value[0] == '.' ? value.substr(1) : value;
             if (alarm[1].empty()) alarm[1] = instance;
         }
         if (firstPayload.empty() && b.oid != kSysUpTime && b.oid != kTrapOid &&

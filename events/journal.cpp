@@ -43,6 +43,7 @@ CREATE TABLE IF NOT EXISTS events(
     ack_seq INTEGER);
 CREATE INDEX IF NOT EXISTS events_device ON events(device, id);
 CREATE INDEX IF NOT EXISTS events_sender ON events(sender, id);
+CREATE INDEX IF NOT EXISTS events_uptime ON events(device, uptime);
 CREATE INDEX IF NOT EXISTS events_ack_seq ON events(ack_seq) WHERE ack_seq IS NOT NULL;
 CREATE TABLE IF NOT EXISTS devices(device TEXT PRIMARY KEY, rows INTEGER NOT NULL);
 CREATE TRIGGER IF NOT EXISTS events_counted AFTER INSERT ON events BEGIN
@@ -53,6 +54,9 @@ CREATE TRIGGER IF NOT EXISTS events_uncounted AFTER DELETE ON events BEGIN
     UPDATE devices SET rows = rows - 1 WHERE device = old.device;
 END;
 )sql";
+
+// How long after an inform a copy of it is taken for one sent again.
+constexpr int64_t kResentWithinMs = 120000;
 
 const char* const kMatch = "(device = ?1 OR sender = ?1)";
 
@@ -223,6 +227,22 @@ void Journal::setBusyTimeout(int ms) {
 
 bool Journal::append(Event& e, std::string* why) {
     if (!exec("BEGIN IMMEDIATE", why)) return false;
+    // An inform sent again because its answer was late arrives again: the same device, uptime
+    // and bindings, shortly after. It is the event already there.
+    if (e.uptime >= 0) {
+        Stmt same(m_db, "SELECT id FROM events WHERE device = ?1 AND uptime = ?2 AND oid = ?3 AND "
+                        "bindings = ?4 "
+                        "AND received >= ?5 LIMIT 1");
+        same.bind(1, e.device)
+            .bind(2, e.uptime)
+            .bind(3, e.oid)
+            .bind(4, e.bindings)
+            .bind(5, e.receivedMs - kResentWithinMs);
+        if (same.step() == SQLITE_ROW) {
+            e.id = same.integer(0);
+            return exec("COMMIT", why);
+        }
+    }
     Stmt ins(m_db,
              "INSERT INTO events(received, sender, device, uptime, oid, severity, ifindex, port, "
              "event, summary, bindings) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");

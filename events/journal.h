@@ -71,7 +71,8 @@ public:
     void setBusyTimeout(int ms);
 
     // Appends event (its id set), then drops the device's oldest rows beyond the bound, in one
-    // transaction. False with *why when the journal refused it (busy past the timeout, full,
+    // transaction. A copy of a row journaled in the last two minutes (same device, uptime,
+    // OID and bindings: an inform sent again) is that row, not a new one. False with *why when the journal refused it (busy past the timeout, full,
     // read-only); nothing was written then.
     bool append(Event& event, std::string* why);
 

@@ -14,6 +14,8 @@
 #include <QTimerEvent>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 void InitPage(QDialog* page, int templateId, const QString& caption) {
     platform::BuildDialog(page, templateId);
     page->setWindowIcon(platform::Icon(447));
@@ -30,13 +32,14 @@ namespace {
 
 class FirstShow : public QObject {
 public:
-    FirstShow(QDialog* page, int id) : QObject(page), m_page(page), m_id(id) { page->installEventFilter(this); }
+    FirstShow(QDialog* page, int id) : QObject(page), m_page(page), m_id(id) {
+        page->installEventFilter(this);
+    }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Show) {
             m_page->removeEventFilter(this);
             QTimer::singleShot(0, m_page, [page = m_page, id = m_id] {
-                if (auto* b = platform::Item<QPushButton>(page, id))
-                    b->click();
+                if (auto* b = platform::Item<QPushButton>(page, id)) b->click();
             });
         }
         return false;
@@ -54,8 +57,7 @@ void ClickWhenFirstShown(QDialog* page, int id) {
 }
 
 void EnableItem(QWidget* page, int id, bool enabled) {
-    if (QWidget* w = platform::DialogItem(page, id))
-        w->setEnabled(enabled);
+    if (QWidget* w = platform::DialogItem(page, id)) w->setEnabled(enabled);
 }
 
 int SelectedRow(QTreeWidget* list) {
@@ -73,10 +75,8 @@ void SetItemText(QWidget* page, int id, const QString& text) {
 
 QString ItemText(QWidget* page, int id) {
     QWidget* w = platform::DialogItem(page, id);
-    if (auto* label = qobject_cast<QLabel*>(w))
-        return label->text();
-    if (auto* edit = qobject_cast<QLineEdit*>(w))
-        return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
     return {};
 }
 
@@ -85,15 +85,14 @@ namespace {
 // Ctrl+C in a list: the view's own copy would take only the current cell's text.
 class RowCopier : public QObject {
 public:
-    explicit RowCopier(QTreeWidget* list) : QObject(list), m_list(list) {
+    explicit RowCopier(QTreeView* list) : QObject(list), m_list(list) {
         list->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->matches(QKeySequence::Copy))
-            return false;
+        if (!key->matches(QKeySequence::Copy)) return false;
         if (event->type() == QEvent::ShortcutOverride) {
             event->accept(); // the key comes to the list, not to a shortcut
             return true;
@@ -103,7 +102,7 @@ public:
     }
 
 private:
-    QTreeWidget* m_list;
+    QTreeView* m_list;
 };
 
 } // namespace
@@ -118,12 +117,18 @@ void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds) 
 void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
     list->setColumnCount(int(headings.size()));
     list->setHeaderLabels(headings);
+    SetupListColumns(static_cast<QTreeView*>(list));
+}
+
+void SetupListColumns(QTreeView* list) {
     QHeaderView* header = list->header();
     header->setSectionsClickable(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const QFontMetrics fm(header->font());
-    for (int c = 0; c < headings.size(); ++c)
-        header->resizeSection(c, fm.horizontalAdvance(headings[c]) + 15);
+    const QAbstractItemModel* model = list->model();
+    for (int c = 0; model && c < model->columnCount(); ++c)
+        header->resizeSection(
+            c, fm.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) + 15);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setAllColumnsShowFocus(true);
     list->setRootIsDecorated(false);
@@ -133,25 +138,26 @@ void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
     }
 }
 
-QString SelectedRowsText(QTreeWidget* list) {
+QString SelectedRowsText(QTreeView* list) {
     // A tab or line break inside a value would split its cell or its row.
     auto cell = [](QString text) {
         for (QChar c : {QLatin1Char('\t'), QLatin1Char('\n'), QLatin1Char('\r')})
             text.replace(c, QLatin1Char(' '));
         return text.trimmed();
     };
+    const QAbstractItemModel* model = list->model();
     QStringList lines;
     QStringList headings;
-    for (int c = 0; c < list->columnCount(); ++c)
-        headings << cell(list->headerItem()->text(c));
+    for (int c = 0; c < model->columnCount(); ++c)
+        headings << cell(model->headerData(c, Qt::Horizontal).toString());
     lines << headings.join(QLatin1Char('\t'));
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* item = list->topLevelItem(r);
-        if (!item->isSelected())
-            continue;
+    QModelIndexList selected = list->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : selected) {
         QStringList cells;
-        for (int c = 0; c < list->columnCount(); ++c)
-            cells << cell(item->text(c));
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells << cell(model->index(index.row(), c).data().toString());
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
@@ -159,8 +165,8 @@ QString SelectedRowsText(QTreeWidget* list) {
 
 QString UptimeText(qint64 ticks) {
     const qint64 t = ticks < 0 ? -ticks : ticks;
-    return QString::number(t / 360000) + QString::fromUtf8(res::String(123)) + QString::number(t % 360000 / 6000) +
-           QString::fromUtf8(res::String(124));
+    return QString::number(t / 360000) + QString::fromUtf8(res::String(123)) +
+           QString::number(t % 360000 / 6000) + QString::fromUtf8(res::String(124));
 }
 
 CTimedGetPage::CTimedGetPage(int templateId, const QString& caption, QvTableRef table,
@@ -194,8 +200,7 @@ void CTimedGetPage::request() {
 }
 
 void CTimedGetPage::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_snmp.takeResponse(status, msg) < m_fields.size())
-        return;
+    if (m_snmp.takeResponse(status, msg) < m_fields.size()) return;
     for (qsizetype i = 0; i < m_fields.size(); ++i)
         SetItemText(this, m_fields[i], m_snmp.values[i]);
 }

@@ -73,10 +73,10 @@ void DrawPage(TwipsPage& page, const TableReport& report, int number, int rows) 
     page.line(kRuleLeft, kRuleY, kRuleRight, kRuleY);
     page.text(report.headerX, kHeaderY, FormatPrintf(report.headerFormat, report.headerArgs));
     for (int r = kRowsPerPage * (number - 1); r < kRowsPerPage * number && r < rows; ++r) {
-        const QTreeWidgetItem* item = report.list->topLevelItem(r);
+        const QAbstractItemModel* model = report.model ? report.model : report.list->model();
         QStringList texts;
         for (int c : report.columns)
-            texts << item->text(c);
+            texts << model->index(r, c).data().toString();
         page.text(report.rowX, kFirstRowY - kRowStep * (r % kRowsPerPage),
                   FormatPrintf(report.rowFormat, texts));
     }
@@ -121,7 +121,9 @@ QString FormatPrintf(QStringView format, const QStringList& args) {
 }
 
 void Print(QWidget* page, const TableReport& report) {
-    const int rows = report.list ? report.list->topLevelItemCount() : 0;
+    const int rows = report.model  ? report.model->rowCount()
+                     : report.list ? report.list->topLevelItemCount()
+                                   : 0;
     if (rows < 1) return;
     QPrinter printer(QPrinter::HighResolution);
     if (!platform::PrintDialog(page, printer)) return;

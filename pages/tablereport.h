@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class QAbstractItemModel;
 class QTreeWidget;
 class QWidget;
 
@@ -31,6 +32,7 @@ struct TableReport {
     // With failures reported the page shows "Can't get printer information!" or "Print error!";
     // without, a failed report ends silently.
     bool reportFailures = false;
+    const QAbstractItemModel* model = nullptr; // read instead of list when given
 };
 
 // Prints the report under page (the owner of the print dialog and of the messages). An empty

@@ -5,14 +5,15 @@
 namespace res {
 
 enum class Ctl {
-    Static,    // text label
-    Value,     // static text that shows a value (sunken)
+    Static, // text label
+    Value,  // static text that shows a value (sunken)
     Edit,
     Button,
     DefButton, // the default push button
     Check,
     Group,
     List,      // list view in report mode
+    ModelList, // the same list as a view on a model the page sets: for lists of many rows
     Combo,     // drop-down list
 };
 
@@ -21,8 +22,8 @@ enum CtlFlags : unsigned {
     Hidden = 1,
     ReadOnly = 2,
     Disabled = 4,
-    Large = 8, // a multi-line static text
-    Digits = 16, // an edit that takes digits only
+    Large = 8,        // a multi-line static text
+    Digits = 16,      // an edit that takes digits only
     MultiSelect = 32, // a list in which several rows can be selected (else one)
 };
 
