@@ -2,9 +2,9 @@
 // switches tests use.
 #pragma once
 
+#include "qvsnmp/usm.h"
 #include "sim/chassis.h"
 #include "sim/mib.h"
-#include "qvsnmp/usm.h"
 
 #include <netinet/in.h>
 
@@ -17,16 +17,18 @@
 
 namespace sim {
 
+class AgentCompanion;
+
 struct Faults {
-    bool drop = false;      // answer nothing
-    int delayMs = 0;        // answer this late (at most kMaxDelayMs); beyond kMaxDelayed answers
-                            // or kMaxDelayedBytes waiting, further ones are dropped
+    bool drop = false;       // answer nothing
+    int delayMs = 0;         // answer this late (at most kMaxDelayMs); beyond kMaxDelayed answers
+                             // or kMaxDelayedBytes waiting, further ones are dropped
     int32_t errorStatus = 0; // answer every request with this error status
-    bool wrongId = false;   // answer with a request id one higher
-    int truncate = -1;      // answer with at most this many bindings (-1: all)
-    bool stuck = false;     // get-next answers the asked instance itself: OIDs that never increase
-    bool serial = false;    // with a delay, one request at a time, as a busy device works: each
-                            // answer goes out the delay after the one before it
+    bool wrongId = false;    // answer with a request id one higher
+    int truncate = -1;       // answer with at most this many bindings (-1: all)
+    bool stuck = false;      // get-next answers the asked instance itself: OIDs that never increase
+    bool serial = false;     // with a delay, one request at a time, as a busy device works: each
+                             // answer goes out the delay after the one before it
 };
 
 inline constexpr int kMaxDelayMs = 600000;
@@ -71,6 +73,8 @@ public:
     std::string command(const std::string& line);
 
     uint64_t requestsServed() const { return m_served; }
+    // Runs companion in the loop beside the agent (sim/notify.h).
+    void setCompanion(AgentCompanion* companion) { m_companion = companion; }
 
 private:
     // The answer to a request as the fault switches make it; nullopt when none goes out.
@@ -104,6 +108,7 @@ private:
         socklen_t toLen;
     };
     std::deque<Delayed> m_delayed;
+    AgentCompanion* m_companion = nullptr;
     size_t m_delayedBytes = 0;
 };
 

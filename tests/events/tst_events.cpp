@@ -229,6 +229,59 @@ private slots:
         QCOMPARE(journalRows(journal).size(), size_t(1));
     }
 
+    // talvex-sim sends: coldStart at start, linkDown and linkUp when a set of ifAdminStatus
+    // changes a port, and any kind on command; as v2c or v3 traps or informs, an inform sent
+    // again before its answer still one event.
+    void fromSimulator_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("v2c traps") << QStringList{"--notify-community", "public"};
+        QTest::newRow("v2c informs, sent again at once")
+            << QStringList{"--notify-inform", "--notify-timeout", "1"};
+        QTest::newRow("v3 traps") << QStringList{"--notify-user",
+                                                 "trapuser SHA trappass123 AES trappass123"};
+        QTest::newRow("v3 informs") << QStringList{"--notify-inform", "--notify-user",
+                                                   "informuser SHA trappass123 AES trappass123"};
+    }
+    void fromSimulator() {
+        QFETCH(QStringList, options);
+        const QString journal = freshJournal();
+        TrapdProcess trapd(journal, TrapdV3Users(QString::fromLatin1(kSimEngineIdHex)));
+        QVERIFY2(trapd.started(), qPrintable(trapd.error()));
+        SimProcess sim(QStringList{"--static", "--notify", trapd.address()} + options);
+        QVERIFY(sim.started());
+        auto events = [&] {
+            QStringList names;
+            for (const events::Event& e : journalRows(journal))
+                names << QString::fromStdString(e.event);
+            return names;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(events(), QStringList{"coldStart"}, 5000);
+        const QString agent = QStringLiteral("127.0.0.1:%1").arg(sim.port());
+        const QString admin = QStringLiteral("1.3.6.1.2.1.2.2.1.7.1");
+        bool ok = false;
+        RunTool(QStringLiteral("snmpset"), {"-v", "2c", "-c", "saffron", agent, admin, "i", "1"},
+                &ok);
+        QVERIFY(ok);
+        QTest::qWait(300);
+        const QStringList before = events();
+        RunTool(QStringLiteral("snmpset"), {"-v", "2c", "-c", "saffron", agent, admin, "i", "2"},
+                &ok);
+        QVERIFY(ok);
+        QTRY_COMPARE_WITH_TIMEOUT(events(), before + QStringList{"linkDown"}, 5000);
+        QCOMPARE(journalRows(journal).back().ifIndex, 1);
+        QCOMPARE(sim.command(QStringLiteral("notify topology")), QStringLiteral("ok"));
+        QCOMPARE(sim.command(QStringLiteral("notify rising")), QStringLiteral("ok"));
+        const QStringList all = before + QStringList{"linkDown", "topologyChange", "risingAlarm"};
+        QTRY_COMPARE_WITH_TIMEOUT(events(), all, 5000);
+        // Whatever was sent again has had its answer by now.
+        QTest::qWait(500);
+        QCOMPARE(events(), all);
+        if (options.contains(QLatin1String("--notify-inform")))
+            QTRY_VERIFY_WITH_TIMEOUT(sim.command(QStringLiteral("notify pending"))
+                                         .startsWith(QLatin1String("0 pending")),
+                                     3000);
+    }
+
     // Hostile handler input: nothing crashes, every length stays bounded, and the event is kept
     // or the handler says clearly why not.
     void hostileInput_data() {
