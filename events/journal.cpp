@@ -58,7 +58,9 @@ END;
 // How long after an inform a copy of it is taken for one sent again.
 constexpr int64_t kResentWithinMs = 120000;
 
-const char* const kMatch = "(device = ?1 OR sender = ?1)";
+// A row's device is the agent it speaks for (snmpTrapAddress.0 when the agent named itself, else
+// the sender); one index range in id order serves every read of a device.
+const char* const kMatch = "device = ?1";
 
 // A prepared statement that finalizes itself.
 class Stmt {
@@ -202,6 +204,9 @@ bool Journal::open(const std::string& path, bool create, std::string* why) {
     }
     if (rc != SQLITE_OK) return fail(lastError());
     sqlite3_extended_result_codes(m_db, 1);
+    // Each notification is a process that opens, writes and closes: a checkpoint at every close
+    // would write the file through each time. SQLite checkpoints as the log grows instead.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     setBusyTimeout(2000);
     // Anything else SQLite opens (an empty or foreign file) is no journal.
     auto isJournal = [this] {
@@ -210,6 +215,7 @@ bool Journal::open(const std::string& path, bool create, std::string* why) {
     };
     if (isJournal()) {
         exec("PRAGMA synchronous=NORMAL");
+        exec("PRAGMA temp_store=MEMORY");
         return true;
     }
     std::string err;
@@ -276,10 +282,11 @@ bool Journal::append(Event& e, std::string* why) {
 
 bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
                         std::vector<Event>& out, std::string* why) {
-    Stmt s(m_db,
-           std::string("SELECT id, received, sender, device, uptime, oid, severity, ifindex, port, "
-                       "event, summary, acked, acked_by FROM events WHERE ") +
-               kMatch + " AND id > ?2 ORDER BY id LIMIT ?3");
+    Stmt s(
+        m_db,
+        std::string("SELECT id, received, severity, ifindex, port, event, summary, acked, acked_by "
+                    "FROM events WHERE ") +
+            kMatch + " AND id > ?2 ORDER BY id LIMIT ?3");
     if (!s) {
         if (why) *why = lastError();
         return false;
@@ -287,25 +294,44 @@ bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
     s.bind(1, device).bind(2, afterId).bind(3, int64_t(std::min<size_t>(max, INT64_MAX)));
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {
-        Event e;
+        Event& e = out.emplace_back();
         e.id = s.integer(0);
         e.receivedMs = s.integer(1);
-        e.sender = s.text(2);
-        e.device = s.text(3);
-        e.uptime = s.isNull(4) ? -1 : s.integer(4);
-        e.oid = s.text(5);
-        const int64_t sev = s.integer(6);
+        const int64_t sev = s.integer(2);
         e.severity = sev >= 1 && sev <= 4 ? Severity(sev) : Severity::Information;
-        e.ifIndex = int(std::clamp<int64_t>(s.integer(7), 0, INT32_MAX));
-        e.port = s.text(8);
-        e.event = s.text(9);
-        e.summary = s.text(10);
-        e.ackedMs = s.integer(11);
-        e.ackedBy = s.text(12);
-        out.push_back(std::move(e));
+        e.ifIndex = int(std::clamp<int64_t>(s.integer(3), 0, INT32_MAX));
+        e.port = s.text(4);
+        e.event = s.text(5);
+        e.summary = s.text(6);
+        e.ackedMs = s.integer(7);
+        e.ackedBy = s.text(8);
     }
     if (rc != SQLITE_DONE && why) *why = lastError();
     return rc == SQLITE_DONE;
+}
+
+bool Journal::read(int64_t id, Event& e) {
+    Stmt s(m_db, "SELECT id, received, sender, device, uptime, oid, severity, ifindex, port, "
+                 "event, summary, "
+                 "bindings, acked, acked_by FROM events WHERE id = ?1");
+    s.bind(1, id);
+    if (s.step() != SQLITE_ROW) return false;
+    e.id = s.integer(0);
+    e.receivedMs = s.integer(1);
+    e.sender = s.text(2);
+    e.device = s.text(3);
+    e.uptime = s.isNull(4) ? -1 : s.integer(4);
+    e.oid = s.text(5);
+    const int64_t sev = s.integer(6);
+    e.severity = sev >= 1 && sev <= 4 ? Severity(sev) : Severity::Information;
+    e.ifIndex = int(std::clamp<int64_t>(s.integer(7), 0, INT32_MAX));
+    e.port = s.text(8);
+    e.event = s.text(9);
+    e.summary = s.text(10);
+    e.bindings = s.text(11);
+    e.ackedMs = s.integer(12);
+    e.ackedBy = s.text(13);
+    return true;
 }
 
 std::string Journal::bindings(int64_t id) {

@@ -71,15 +71,18 @@ public:
     void setBusyTimeout(int ms);
 
     // Appends event (its id set), then drops the device's oldest rows beyond the bound, in one
-    // transaction. A copy of a row journaled in the last two minutes (same device, uptime,
-    // OID and bindings: an inform sent again) is that row, not a new one. False with *why when the journal refused it (busy past the timeout, full,
-    // read-only); nothing was written then.
+    // transaction. A copy of a row journaled in the last two minutes (same device, uptime, OID
+    // and bindings: an inform sent again) is that row, not a new one. False with *why when the
+    // journal refused it (busy past the timeout, full, read-only); nothing was written then.
     bool append(Event& event, std::string* why);
 
-    // The rows of the device (matched on device or sender) with id above afterId, oldest first,
-    // at most max, bindings left out. False when the read failed.
+    // The rows of the device with id above afterId, oldest first, at most max, with what a list
+    // shows: time, severity, port, event, summary, acknowledgement (sender, device, uptime, OID
+    // and bindings are left out; read() has them). False when the read failed.
     bool readSince(const std::string& device, int64_t afterId, size_t max, std::vector<Event>& out,
                    std::string* why = nullptr);
+    // One row whole; false when it is gone.
+    bool read(int64_t id, Event& out);
     // One row's bindings; empty when it is gone.
     std::string bindings(int64_t id);
 

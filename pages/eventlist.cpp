@@ -132,7 +132,9 @@ void EventListModel::setFilter(int worstShown, const QString& text) {
 }
 
 QString EventListModel::details(int row) {
-    const events::Event& e = event(row);
+    events::Event e;
+    if (!m_journal.read(event(row).id, e))
+        return QStringLiteral("The event is no longer in the journal.\n");
     QString out;
     out += QStringLiteral("Time: %1\n").arg(TimeText(e.receivedMs));
     out += QStringLiteral("From: %1\n").arg(Text(e.sender));
@@ -146,7 +148,7 @@ QString EventListModel::details(int row) {
     out += QStringLiteral("Summary: %1\n").arg(Text(e.summary));
     if (e.ackedMs)
         out += QStringLiteral("Acknowledged: %1 by %2\n").arg(TimeText(e.ackedMs), Text(e.ackedBy));
-    out += QStringLiteral("\nBindings:\n") + Text(m_journal.bindings(e.id));
+    out += QStringLiteral("\nBindings:\n") + Text(e.bindings);
     return out;
 }
 
