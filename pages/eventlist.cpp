@@ -225,12 +225,16 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant EventListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const kHeadings[] = {"Time               ",
-                                            "Severity   ",
-                                            "Event             ",
-                                            "Port       ",
-                                            "Summary                                   ",
-                                            "Acknowledged          "};
+    // Trailing blanks widen a column, as on the other list pages: a time, a summary in full.
+    static const char* const kHeadings[] = {
+        "Time                                  ",
+        "Severity          ",
+        "Event                   ",
+        "Port              ",
+        "Summary                                                                                   "
+        "     ",
+        "Acknowledged                            ",
+    };
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= kColumns)
         return {};

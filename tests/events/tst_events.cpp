@@ -5,6 +5,7 @@
 #include "events/journal.h"
 #include "pages/deviceeventsdlg.h"
 #include "pages/eventlist.h"
+#include "panel/panelpoller.h"
 #include "panel/panelview.h"
 #include "platform/platform.h"
 #include "snmp/params.h"
@@ -552,12 +553,16 @@ private slots:
         QVERIFY(sim.started());
         SetSnmpAgentPort(sim.port());
         g_strAgentAddress = QStringLiteral("127.0.0.1");
+        g_strReadCommunity = QStringLiteral("orchid");
+        g_strWriteCommunity = QStringLiteral("saffron");
         qputenv("TALVEX_SYSTEM_DIR", QByteArray(TALVEX_SOURCE_DIR "/res/panel"));
         CPanelDlg dlg;
         QVERIFY(dlg.panelLoaded());
+        QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Talvex: 127.0.0.1 (1 unacknowledged event)"));
+        QTRY_VERIFY_WITH_TIMEOUT(!walked.isEmpty(), 40000);
         PanelModel& model = dlg.panelModel();
         QVERIFY(!model.alarm());
         auto lampColour = [&] {
@@ -566,8 +571,13 @@ private slots:
         };
         QVERIFY(lampColour() != kLampAlarm);
 
-        QCOMPARE(handle(journal, notification(kLinkDown, ".1.3.6.1.2.1.2.2.1.1.2 2\n")).exitCode,
-                 0);
+        QCOMPARE(
+            handle(journal,
+                   notification(kLinkDown,
+                                ".1.3.6.1.2.1.2.2.1.1.5 5\n.1.3.6.1.2.1.2.2.1.7.5 1\n"
+                                ".1.3.6.1.2.1.2.2.1.8.5 2\n.1.3.6.1.2.1.2.2.1.2.5 \"FE 1/3\"\n"))
+                .exitCode,
+            0);
         QTRY_COMPARE_WITH_TIMEOUT(
             dlg.windowTitle(), QStringLiteral("Talvex: 127.0.0.1 (2 unacknowledged events)"), 3000);
         QVERIFY(model.alarm());
@@ -577,6 +587,16 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(lampColour(), kLampDark, 2000);
         QTRY_COMPARE_WITH_TIMEOUT(lampColour(), kLampAlarm, 2000);
 
+        // More kinds for the page's picture.
+        QCOMPARE(handle(journal,
+                        notification(
+                            QStringLiteral("1.3.6.1.2.1.16.0.1"),
+                            ".1.3.6.1.2.1.16.3.1.1.1.2 2\n.1.3.6.1.2.1.16.3.1.1.3.2 "
+                            ".1.3.6.1.2.1.2.2.1.10.5\n.1.3.6.1.2.1.16.3.1.1.4.2 2\n"
+                            ".1.3.6.1.2.1.16.3.1.1.5.2 812345\n.1.3.6.1.2.1.16.3.1.1.7.2 500000\n"))
+                     .exitCode,
+                 0);
+        QCOMPARE(handle(journal, notification(QStringLiteral("1.3.6.1.2.1.17.0.2"))).exitCode, 0);
         QAction* item = nullptr;
         for (QAction* menu : dlg.menuBar()->actions())
             if (menu->menu())
@@ -587,7 +607,12 @@ private slots:
         platform::SetRunModalHook([&](QDialog* d) {
             auto* page = qobject_cast<CDeviceEventsDlg*>(d);
             if (!page) return 0;
-            page->resize(900, 420);
+            page->resize(1100, 300);
+            // One acknowledged, as an operator leaves them.
+            page->list()->selectionModel()->select(page->list()->model()->index(3, 0),
+                                                   QItemSelectionModel::Select |
+                                                       QItemSelectionModel::Rows);
+            click(page, 2006);
             page->show();
             if (!QTest::qWaitForWindowExposed(page)) return 0;
             shownRows = page->list()->model()->rowCount();
@@ -597,7 +622,7 @@ private slots:
         });
         item->trigger();
         platform::SetRunModalHook({});
-        QCOMPARE(shownRows, 2);
+        QCOMPARE(shownRows, 4);
         QTRY_COMPARE_WITH_TIMEOUT(dlg.windowTitle(), QStringLiteral("Talvex: 127.0.0.1"), 3000);
         QVERIFY(!model.alarm());
         QTRY_VERIFY_WITH_TIMEOUT(lampColour() != kLampAlarm, 2000);
