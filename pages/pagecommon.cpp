@@ -32,14 +32,13 @@ namespace {
 
 class FirstShow : public QObject {
 public:
-    FirstShow(QDialog* page, int id) : QObject(page), m_page(page), m_id(id) {
-        page->installEventFilter(this);
-    }
+    FirstShow(QDialog* page, int id) : QObject(page), m_page(page), m_id(id) { page->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Show) {
             m_page->removeEventFilter(this);
             QTimer::singleShot(0, m_page, [page = m_page, id = m_id] {
-                if (auto* b = platform::Item<QPushButton>(page, id)) b->click();
+                if (auto* b = platform::Item<QPushButton>(page, id))
+                    b->click();
             });
         }
         return false;
@@ -57,7 +56,8 @@ void ClickWhenFirstShown(QDialog* page, int id) {
 }
 
 void EnableItem(QWidget* page, int id, bool enabled) {
-    if (QWidget* w = platform::DialogItem(page, id)) w->setEnabled(enabled);
+    if (QWidget* w = platform::DialogItem(page, id))
+        w->setEnabled(enabled);
 }
 
 int SelectedRow(QTreeWidget* list) {
@@ -75,8 +75,10 @@ void SetItemText(QWidget* page, int id, const QString& text) {
 
 QString ItemText(QWidget* page, int id) {
     QWidget* w = platform::DialogItem(page, id);
-    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(w))
+        return label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        return edit->text();
     return {};
 }
 
@@ -165,8 +167,8 @@ QString SelectedRowsText(QTreeView* list) {
 
 QString UptimeText(qint64 ticks) {
     const qint64 t = ticks < 0 ? -ticks : ticks;
-    return QString::number(t / 360000) + QString::fromUtf8(res::String(123)) +
-           QString::number(t % 360000 / 6000) + QString::fromUtf8(res::String(124));
+    return QString::number(t / 360000) + QString::fromUtf8(res::String(123)) + QString::number(t % 360000 / 6000) +
+           QString::fromUtf8(res::String(124));
 }
 
 CTimedGetPage::CTimedGetPage(int templateId, const QString& caption, QvTableRef table,
@@ -200,7 +202,8 @@ void CTimedGetPage::request() {
 }
 
 void CTimedGetPage::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_snmp.takeResponse(status, msg) < m_fields.size()) return;
+    if (m_snmp.takeResponse(status, msg) < m_fields.size())
+        return;
     for (qsizetype i = 0; i < m_fields.size(); ++i)
         SetItemText(this, m_fields[i], m_snmp.values[i]);
 }

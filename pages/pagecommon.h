@@ -51,8 +51,7 @@ QString UptimeText(qint64 ticks);
 class CTimedGetPage : public QDialog {
     Q_OBJECT
 public:
-    CTimedGetPage(int templateId, const QString& caption, QvTableRef table,
-                  std::initializer_list<int> fields);
+    CTimedGetPage(int templateId, const QString& caption, QvTableRef table, std::initializer_list<int> fields);
 
     void OnRefresh();
     // A timer message, whatever its id.

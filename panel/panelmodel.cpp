@@ -15,21 +15,26 @@ int pulledIn(qint64 v) {
 } // namespace
 
 Picture PictureStore::load(const QString& path) {
-    if (path.isEmpty()) return {};
+    if (path.isEmpty())
+        return {};
     const QFileInfo info(path);
-    if (!info.isFile()) return {};
+    if (!info.isFile())
+        return {};
     const QString key = info.canonicalFilePath();
     auto it = m_entries.find(key);
     if (it != m_entries.end()) {
-        if (it->size == info.size() && it->modified == info.lastModified()) return it->picture;
-        if (it->picture) m_bytes -= it->picture->rows().size();
+        if (it->size == info.size() && it->modified == info.lastModified())
+            return it->picture;
+        if (it->picture)
+            m_bytes -= it->picture->rows().size();
         m_entries.erase(it);
     }
     Entry entry{info.size(), info.lastModified(), {}};
     auto dib = std::make_shared<PanelDib>();
     if (dib->loadFile(key)) {
         const qint64 bytes = dib->rows().size();
-        if (m_bytes + bytes > m_budget) dropUnused();
+        if (m_bytes + bytes > m_budget)
+            dropUnused();
         // Over the budget the file counts as one that does not decode, until it changes.
         if (m_bytes + bytes <= m_budget) {
             m_bytes += bytes;
@@ -67,13 +72,15 @@ Port Port::copy() const {
 
 bool PanelModel::loadPicture(Picture& picture, const QString& path) {
     Picture loaded = store.load(path);
-    if (!loaded) return false;
+    if (!loaded)
+        return false;
     picture = std::move(loaded);
     return true;
 }
 
 bool PanelModel::applyPortState(Port& port) {
-    if (port.current < Link100 || port.current > Empty) return false;
+    if (port.current < Link100 || port.current > Empty)
+        return false;
     for (Lamp& l : port.lamps) {
         if (port.current == Link100)
             l.state = 0;
@@ -86,14 +93,16 @@ bool PanelModel::applyPortState(Port& port) {
 }
 
 bool PanelModel::loadModule(Module& module) {
-    if (!loadPicture(module.picture, module.bitmapPath)) return false;
+    if (!loadPicture(module.picture, module.bitmapPath))
+        return false;
     for (Port& p : module.ports)
         applyPortState(p);
     return true;
 }
 
 void PanelModel::placeInSlot(Module& module, int k) const {
-    if (k < 0 || size_t(k) >= slotRects.size()) return;
+    if (k < 0 || size_t(k) >= slotRects.size())
+        return;
     const Slot& s = slotRects[size_t(k)];
     module.left = s.left;
     module.top = s.top;
@@ -117,8 +126,7 @@ Module PanelModel::buildModulePicture(int k, int t) {
 }
 
 void PanelModel::replaceModule(int k, int t) {
-    if (k < 0 || size_t(k) >= slotRects.size() || size_t(k) >= pictures.size() || t < 1 ||
-        size_t(t) > templates.size())
+    if (k < 0 || size_t(k) >= slotRects.size() || size_t(k) >= pictures.size() || t < 1 || size_t(t) > templates.size())
         return;
     pictures[size_t(k)] = buildModulePicture(k, t);
     Module& m = pictures[size_t(k)];
@@ -127,12 +135,16 @@ void PanelModel::replaceModule(int k, int t) {
 }
 
 void PanelModel::setPortState(int k, int portNumber, int state, int ifIndex) {
-    if (k < 0 || size_t(k) >= pictures.size()) return;
+    if (k < 0 || size_t(k) >= pictures.size())
+        return;
     const QString id = QString::number(portNumber);
     for (Port& p : pictures[size_t(k)].ports) {
-        if (p.id != id) continue;
-        if (p.current == Empty) return;
-        if (ifIndex) p.ifIndex = ifIndex;
+        if (p.id != id)
+            continue;
+        if (p.current == Empty)
+            return;
+        if (ifIndex)
+            p.ifIndex = ifIndex;
         p.current = state;
         applyPortState(p);
     }
@@ -140,7 +152,8 @@ void PanelModel::setPortState(int k, int portNumber, int state, int ifIndex) {
 
 void PanelModel::refresh() {
     auto refreshPort = [this](Port& p, const Module* m) {
-        if (p.shown == p.current) return;
+        if (p.shown == p.current)
+            return;
         update(portRect(p, m));
         for (const Lamp& l : p.lamps)
             update(lampRect(l));
@@ -183,16 +196,17 @@ void PanelModel::restoreLamps() {
 }
 
 QRect PanelModel::scaled(qint64 x, qint64 y, qint64 w, qint64 h) const {
-    if (!scalable()) return {};
+    if (!scalable())
+        return {};
     const qint64 W = m_client.width(), H = m_client.height();
-    return QRect(pulledIn(x * W / refWidth), pulledIn(y * H / refHeight),
-                 pulledIn(w * W / refWidth), pulledIn(h * H / refHeight));
+    return QRect(pulledIn(x * W / refWidth), pulledIn(y * H / refHeight), pulledIn(w * W / refWidth),
+                 pulledIn(h * H / refHeight));
 }
 
 QRect PanelModel::portRect(const Port& port, const Module* module) const {
-    if (!module) return scaled(port.left, port.top, port.width, port.height);
-    return scaled(qint64(module->left) + port.left, qint64(module->top) + port.top, port.width,
-                  port.height);
+    if (!module)
+        return scaled(port.left, port.top, port.width, port.height);
+    return scaled(qint64(module->left) + port.left, qint64(module->top) + port.top, port.width, port.height);
 }
 
 void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
@@ -230,7 +244,8 @@ void PanelModel::blinkAlarm() {
 }
 
 void PanelModel::drawPicture(QPainter& p, const Picture& picture, const QRect& r) {
-    if (picture) picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
+    if (picture)
+        picture->drawStretched(p, r.x(), r.y(), r.width(), r.height());
 }
 
 void PanelModel::fillLamps(QPainter& p, const Port& port) const {
@@ -239,7 +254,8 @@ void PanelModel::fillLamps(QPainter& p, const Port& port) const {
 }
 
 void PanelModel::paint(QPainter& p) const {
-    if (!background.isLoaded() || !scalable()) return;
+    if (!background.isLoaded() || !scalable())
+        return;
     background.drawStretched(p, 0, 0, m_client.width(), m_client.height());
     for (const Module& m : pictures) {
         drawPicture(p, m.picture, scaled(m.left, m.top, m.width, m.height));
@@ -258,12 +274,12 @@ void PanelModel::paint(QPainter& p) const {
 
 bool PanelModel::portHit(const QRect& r, QPoint pt) const {
     const qint64 x = r.x(), y = r.y();
-    return x + 2 < pt.x() && pt.x() < x + r.width() - 2 && y + 2 < pt.y() &&
-           pt.y() < y + r.height() - 2;
+    return x + 2 < pt.x() && pt.x() < x + r.width() - 2 && y + 2 < pt.y() && pt.y() < y + r.height() - 2;
 }
 
 PanelModel::Hit PanelModel::hitTest(QPoint pt, const Port** hitPort) const {
-    if (!scalable()) return Hit::None;
+    if (!scalable())
+        return Hit::None;
     const qint64 W = m_client.width(), H = m_client.height();
     const qint64 left = consoleLeft, top = consoleTop;
     if ((left + 2) * W / refWidth < pt.x() && pt.x() < (left + consoleWidth - 2) * W / refWidth &&
@@ -271,13 +287,15 @@ PanelModel::Hit PanelModel::hitTest(QPoint pt, const Port** hitPort) const {
         return Hit::Console;
     for (const Port& port : chassisPorts)
         if (portHit(portRect(port, nullptr), pt)) {
-            if (hitPort) *hitPort = &port;
+            if (hitPort)
+                *hitPort = &port;
             return Hit::ChassisPort;
         }
     for (const Module& m : pictures)
         for (const Port& port : m.ports)
             if (portHit(portRect(port, &m), pt)) {
-                if (hitPort) *hitPort = &port;
+                if (hitPort)
+                    *hitPort = &port;
                 return Hit::ModulePort;
             }
     return Hit::None;

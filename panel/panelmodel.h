@@ -22,7 +22,7 @@ enum PortState : int { Link100 = 0, Link10 = 1, Disabled = 2, Enabled = 3, Empty
 
 struct Lamp {
     QString name;
-    int state = 1;     // 0 lit, 1 dark; other values are not drawn
+    int state = 1; // 0 lit, 1 dark; other values are not drawn
     int fileState = 1; // the state the panel description file gives it
     int width = 0, height = 0, top = 0, left = 0;
 };
@@ -71,7 +71,7 @@ struct Port {
     int shown = Enabled; // what the screen last showed
     QString id;
     int left = 0, top = 0, width = 0, height = 0; // inside a module: relative to the module
-    int current = Enabled;                        // what the device last reported
+    int current = Enabled; // what the device last reported
     int ifIndex = 0; // the interface the device reported it as; 0 while none has
     std::vector<Lamp> lamps;
     std::shared_ptr<const PortBitmaps> bitmaps = std::make_shared<PortBitmaps>();
@@ -160,14 +160,13 @@ private:
     bool scalable() const { return refWidth > 0 && refHeight > 0; }
     bool portHit(const QRect& r, QPoint pt) const;
     QRect portRect(const Port& port, const Module* module) const;
-    QRect lampRect(const Lamp& lamp) const {
-        return scaled(lamp.left, lamp.top, lamp.width, lamp.height);
-    }
+    QRect lampRect(const Lamp& lamp) const { return scaled(lamp.left, lamp.top, lamp.width, lamp.height); }
     static void drawPicture(QPainter& p, const Picture& picture, const QRect& r);
     void fillLamps(QPainter& p, const Port& port) const;
     void fillLamp(QPainter& p, const Lamp& lamp) const;
     void update(const QRect& r) const {
-        if (invalidate && !r.isEmpty()) invalidate(r);
+        if (invalidate && !r.isEmpty())
+            invalidate(r);
     }
 
     const Lamp* alarmLamp() const;
@@ -177,6 +176,6 @@ private:
     bool m_alarmLit = false; // the blink's phase
 };
 
-inline constexpr QRgb kLampLit = 0xFF61F86C;   // RGB(97, 248, 108)
-inline constexpr QRgb kLampDark = 0xFF804000;  // RGB(128, 64, 0)
+inline constexpr QRgb kLampLit = 0xFF61F86C;  // RGB(97, 248, 108)
+inline constexpr QRgb kLampDark = 0xFF804000; // RGB(128, 64, 0)
 inline constexpr QRgb kLampAlarm = 0xFFFF2020; // RGB(255, 32, 32)

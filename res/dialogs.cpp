@@ -420,8 +420,7 @@ const DlgItem kRmonInterface[] = {
     {Ctl::DefButton, 2, "&Close", 140, 280, 55, 14, None},
 };
 
-#define TEMPLATE(id, caption, w, h, items)                                                         \
-    { id, caption, w, h, "Arial", 9, items, int(std::size(items)) }
+#define TEMPLATE(id, caption, w, h, items) {id, caption, w, h, "Arial", 9, items, int(std::size(items))}
 
 const DlgItem kDeviceEvents[] = {
     {Ctl::Static, S, "Severity:", 7, 8, 34, 10, None},
@@ -468,7 +467,8 @@ const DlgTemplate kTemplates[] = {
 
 const DlgTemplate* Dialog(int id) {
     for (const DlgTemplate& t : kTemplates)
-        if (t.id == id) return &t;
+        if (t.id == id)
+            return &t;
     return nullptr;
 }
 

@@ -22,8 +22,8 @@ enum CtlFlags : unsigned {
     Hidden = 1,
     ReadOnly = 2,
     Disabled = 4,
-    Large = 8,        // a multi-line static text
-    Digits = 16,      // an edit that takes digits only
+    Large = 8, // a multi-line static text
+    Digits = 16, // an edit that takes digits only
     MultiSelect = 32, // a list in which several rows can be selected (else one)
 };
 

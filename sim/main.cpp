@@ -81,16 +81,17 @@ std::string parseUser(const std::string& option, bool write, sim::SimUser& out) 
     out.write = write;
     out.user.name = name;
     out.user.level = usm::Level::NoAuthNoPriv;
-    if (!extra.empty() || (!auth.empty() && authPass.empty()) ||
-        (!priv.empty() && privPass.empty()))
+    if (!extra.empty() || (!auth.empty() && authPass.empty()) || (!priv.empty() && privPass.empty()))
         return "\"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"";
     if (!auth.empty()) {
-        if (!usm::parseAuth(auth, out.user.auth)) return "unknown authentication protocol " + auth;
+        if (!usm::parseAuth(auth, out.user.auth))
+            return "unknown authentication protocol " + auth;
         out.user.authPassphrase = crypto::Secret(authPass);
         out.user.level = usm::Level::AuthNoPriv;
     }
     if (!priv.empty()) {
-        if (!usm::parsePriv(priv, out.user.priv)) return "unknown privacy protocol " + priv;
+        if (!usm::parsePriv(priv, out.user.priv))
+            return "unknown privacy protocol " + priv;
         out.user.privPassphrase = crypto::Secret(privPass);
         out.user.level = usm::Level::AuthPriv;
     }
@@ -175,8 +176,7 @@ int main(int argc, char** argv) {
             const char* v = value();
             if (!sim::ParseHexOctets(v, agent.engineId) || agent.engineId.size() < 5 ||
                 agent.engineId.size() > 32) {
-                std::fprintf(stderr,
-                             "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
+                std::fprintf(stderr, "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
                 return 2;
             }
         } else if (a == "--engine-boots")
@@ -222,7 +222,8 @@ int main(int argc, char** argv) {
     rmon.live = chassis.live;
     sim::Rmon rmonGroups(model, mib, rmon);
     sim::Agent server(agent, model, mib);
-    if (!server.open()) return 1;
+    if (!server.open())
+        return 1;
     if (!notify.address.empty()) {
         notifier =
             std::make_unique<sim::Notifier>(notify, model, agent.engineId, agent.engineBoots);
@@ -235,8 +236,7 @@ int main(int argc, char** argv) {
         server.setCompanion(notifier.get());
         notifier->send({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}, {}); // coldStart
     }
-    std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(),
-                unsigned(server.boundPort()));
+    std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(), unsigned(server.boundPort()));
     std::fflush(stdout);
     return server.run(commands);
 }

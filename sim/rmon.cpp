@@ -30,9 +30,7 @@ ber::Value counter(uint32_t v) {
 
 // The interface an ifIndex instance names (1.3.6.1.2.1.2.2.1.1.N gives N), 0 for any other OID.
 int interfaceOf(const ber::Oid& source) {
-    return source.size() == kIfIndex.size() + 1 && ber::oidStartsWith(source, kIfIndex)
-               ? int(source.back())
-               : 0;
+    return source.size() == kIfIndex.size() + 1 && ber::oidStartsWith(source, kIfIndex) ? int(source.back()) : 0;
 }
 
 // What one interface carried, in the order of etherStatsTable's columns 3 to 19; the first
@@ -46,7 +44,8 @@ struct Traffic {
 // Spreads octets and packets over the broadcast, error and frame-size counters the way a busy
 // segment does; only a half-duplex (100M or slower) segment has collisions.
 void addTraffic(Traffic& t, uint32_t octets, uint32_t pkts, bool halfDuplex, std::mt19937& rng) {
-    if (pkts == 0) return;
+    if (pkts == 0)
+        return;
     auto now_and_then = [&](uint32_t oneIn) { return rng() % oneIn == 0 ? 1u : 0u; };
     t.at(3) += now_and_then(29);
     t.at(4) += octets;
@@ -58,7 +57,8 @@ void addTraffic(Traffic& t, uint32_t octets, uint32_t pkts, bool halfDuplex, std
     t.at(10) += now_and_then(13);
     t.at(11) += now_and_then(5);
     t.at(12) += now_and_then(17);
-    if (halfDuplex) t.at(13) += pkts / 300 + now_and_then(3);
+    if (halfDuplex)
+        t.at(13) += pkts / 300 + now_and_then(3);
     const uint32_t share[6] = {30, 20, 10, 8, 7, 25}; // percent per frame size, 64 to 1518
     uint32_t left = pkts;
     for (uint32_t k = 0; k < 5; ++k) {
@@ -72,18 +72,24 @@ void addTraffic(Traffic& t, uint32_t octets, uint32_t pkts, bool halfDuplex, std
 // The writers of the common kinds of column, for a row type with the field.
 template <class Row> auto ownerWriter(std::string Row::*field) {
     return [field](Row& row, const ber::Value& v, bool commit) -> int32_t {
-        if (v.type != ber::OctetString) return ber::WrongType;
-        if (v.octets.size() > 127) return ber::WrongLength;
-        if (commit) row.*field = v.octets;
+        if (v.type != ber::OctetString)
+            return ber::WrongType;
+        if (v.octets.size() > 127)
+            return ber::WrongLength;
+        if (commit)
+            row.*field = v.octets;
         return ber::NoError;
     };
 }
 
 template <class Row> auto integerWriter(int32_t Row::*field, int32_t min, int32_t max) {
     return [field, min, max](Row& row, const ber::Value& v, bool commit) -> int32_t {
-        if (v.type != ber::Integer) return ber::WrongType;
-        if (v.integer < min || v.integer > max) return ber::WrongValue;
-        if (commit) row.*field = int32_t(v.integer);
+        if (v.type != ber::Integer)
+            return ber::WrongType;
+        if (v.integer < min || v.integer > max)
+            return ber::WrongValue;
+        if (commit)
+            row.*field = int32_t(v.integer);
         return ber::NoError;
     };
 }
@@ -91,14 +97,16 @@ template <class Row> auto integerWriter(int32_t Row::*field, int32_t min, int32_
 // A data source is an ifIndex instance of an interface the chassis has.
 template <class Row> auto sourceWriter(Chassis& chassis, ber::Oid Row::*field) {
     return [ch = &chassis, field](Row& row, const ber::Value& v, bool commit) -> int32_t {
-        if (v.type != ber::ObjectId) return ber::WrongType;
+        if (v.type != ber::ObjectId)
+            return ber::WrongType;
         const int ifIndex = interfaceOf(v.oid);
-        if (!ifIndex) return ber::WrongValue;
+        if (!ifIndex)
+            return ber::WrongValue;
         const auto& ports = ch->ports();
-        if (std::none_of(ports.begin(), ports.end(),
-                         [&](const Port& p) { return p.ifIndex == ifIndex; }))
+        if (std::none_of(ports.begin(), ports.end(), [&](const Port& p) { return p.ifIndex == ifIndex; }))
             return ber::InconsistentValue;
-        if (commit) row.*field = v.oid;
+        if (commit)
+            row.*field = v.oid;
         return ber::NoError;
     };
 }
@@ -122,8 +130,7 @@ public:
     };
 
     EntryTable(Mib& mib, ber::Oid entry, uint32_t statusColumn, std::vector<Column> columns)
-        : m_mib(mib), m_entry(std::move(entry)), m_statusColumn(statusColumn),
-          m_columns(std::move(columns)) {
+        : m_mib(mib), m_entry(std::move(entry)), m_statusColumn(statusColumn), m_columns(std::move(columns)) {
         // A createRequest checked in a set that then failed creates nothing, not even later.
         m_mib.addSetEnd([this] { m_creating.clear(); });
     }
@@ -140,36 +147,32 @@ public:
         for (const Column& c : m_columns) {
             Writer write;
             if (c.write)
-                write = [this, index, &c](const ber::Value& v, bool commit) {
-                    return writeColumn(index, c, v, commit);
-                };
-            m_mib.add(
-                child(m_entry, {c.number, index}),
-                [this, index, &c] {
-                    const Row* r = find(index);
-                    return r ? c.read(*r) : ber::Value::exception(ber::NoSuchInstance);
-                },
-                std::move(write));
+                write = [this, index, &c](const ber::Value& v, bool commit) { return writeColumn(index, c, v, commit); };
+            m_mib.add(child(m_entry, {c.number, index}),
+                      [this, index, &c] {
+                          const Row* r = find(index);
+                          return r ? c.read(*r) : ber::Value::exception(ber::NoSuchInstance);
+                      },
+                      std::move(write));
         }
         m_mib.add(
             child(m_entry, {m_statusColumn, index}),
             [this, index] {
                 const Row* r = find(index);
-                return r ? ber::Value::makeInteger(r->status)
-                         : ber::Value::exception(ber::NoSuchInstance);
+                return r ? ber::Value::makeInteger(r->status) : ber::Value::exception(ber::NoSuchInstance);
             },
-            [this, index](const ber::Value& v, bool commit) {
-                return writeStatus(index, v, commit);
-            });
+            [this, index](const ber::Value& v, bool commit) { return writeStatus(index, v, commit); });
         return stored;
     }
 
     void remove(uint32_t index) {
-        if (!m_rows.erase(index)) return;
+        if (!m_rows.erase(index))
+            return;
         for (const Column& c : m_columns)
             m_mib.remove(child(m_entry, {c.number, index}));
         m_mib.remove(child(m_entry, {m_statusColumn, index}));
-        if (onRemove) onRemove(index);
+        if (onRemove)
+            onRemove(index);
     }
 
     Row* find(uint32_t index) {
@@ -192,25 +195,23 @@ private:
 
     // The node of a column of an entry that does not exist yet, for a set that creates it.
     std::optional<Node> prospective(const ber::Oid& oid) {
-        if (oid.size() != m_entry.size() + 2) return std::nullopt;
+        if (oid.size() != m_entry.size() + 2)
+            return std::nullopt;
         const uint32_t column = oid[m_entry.size()];
         const uint32_t index = oid.back();
-        if (index < 1 || index > 65535 || find(index)) return std::nullopt;
+        if (index < 1 || index > 65535 || find(index))
+            return std::nullopt;
         Node node;
         node.read = [] { return ber::Value::exception(ber::NoSuchInstance); };
         if (column == m_statusColumn) {
-            node.write = [this, index](const ber::Value& v, bool commit) {
-                return writeStatus(index, v, commit);
-            };
+            node.write = [this, index](const ber::Value& v, bool commit) { return writeStatus(index, v, commit); };
             return node;
         }
-        auto c = std::find_if(m_columns.begin(), m_columns.end(),
-                              [&](const Column& k) { return k.number == column; });
-        if (c == m_columns.end() || !c->write) return std::nullopt;
+        auto c = std::find_if(m_columns.begin(), m_columns.end(), [&](const Column& k) { return k.number == column; });
+        if (c == m_columns.end() || !c->write)
+            return std::nullopt;
         const Column& col = *c;
-        node.write = [this, index, &col](const ber::Value& v, bool commit) {
-            return writeColumn(index, col, v, commit);
-        };
+        node.write = [this, index, &col](const ber::Value& v, bool commit) { return writeColumn(index, col, v, commit); };
         return node;
     }
 
@@ -218,9 +219,9 @@ private:
         Row* row = find(index);
         if (!commit) {
             if (row)
-                return c.fixedWhileValid && row->status == Valid ? ber::InconsistentValue
-                                                                 : c.write(*row, v, false);
-            if (!m_creating.count(index)) return ber::NoCreation;
+                return c.fixedWhileValid && row->status == Valid ? ber::InconsistentValue : c.write(*row, v, false);
+            if (!m_creating.count(index))
+                return ber::NoCreation;
             Row scratch = m_make(index);
             return c.write(scratch, v, false);
         }
@@ -228,8 +229,10 @@ private:
     }
 
     int32_t writeStatus(uint32_t index, const ber::Value& v, bool commit) {
-        if (v.type != ber::Integer) return ber::WrongType;
-        if (v.integer < Valid || v.integer > Invalid) return ber::WrongValue;
+        if (v.type != ber::Integer)
+            return ber::WrongType;
+        if (v.integer < Valid || v.integer > Invalid)
+            return ber::WrongValue;
         Row* row = find(index);
         if (!commit) {
             if (!row) {
@@ -244,16 +247,19 @@ private:
         }
         switch (v.integer) {
         case CreateRequest:
-            if (!row) create(index);
+            if (!row)
+                create(index);
             break;
         case Valid:
             if (row && row->status != Valid) {
                 row->status = Valid;
-                if (onValid) onValid(*row);
+                if (onValid)
+                    onValid(*row);
             }
             break;
         case UnderCreation:
-            if (row) row->status = UnderCreation;
+            if (row)
+                row->status = UnderCreation;
             break;
         case Invalid:
             remove(index);
@@ -306,7 +312,7 @@ struct Alarm {
     ber::Oid variable;
     int32_t sampleType = 2; // 1 absolute, 2 delta
     int32_t value = 0;
-    int32_t startup = 3; // 1 rising, 2 falling, 3 either
+    int32_t startup = 3;    // 1 rising, 2 falling, 3 either
     int32_t rising = 0, falling = 0;
     int32_t risingEvent = 0, fallingEvent = 0;
     std::string owner;
@@ -351,19 +357,16 @@ struct Rmon::Impl {
     EntryTable<HistoryControl> history{mib, kHistoryControlEntry, 7, historyColumns()};
     EntryTable<Alarm> alarms{mib, kAlarmEntry, 12, alarmColumns()};
     EntryTable<Event> events{mib, kEventEntry, 7, eventColumns()};
-    std::map<int, std::pair<uint32_t, uint32_t>>
-        seen; // ifIndex: octets and packets at the last tick
+    std::map<int, std::pair<uint32_t, uint32_t>> seen; // ifIndex: octets and packets at the last tick
 };
 
 std::vector<EntryTable<Probe>::Column> Rmon::Impl::statsColumns() {
     std::vector<EntryTable<Probe>::Column> c;
     c.push_back({1, [](const Probe& p) { return ber::Value::makeInteger(int32_t(p.index)); }});
-    c.push_back({2, [](const Probe& p) { return ber::Value::makeOid(p.source); },
-                 sourceWriter(chassis, &Probe::source), true});
+    c.push_back({2, [](const Probe& p) { return ber::Value::makeOid(p.source); }, sourceWriter(chassis, &Probe::source), true});
     for (uint32_t k = 3; k <= 19; ++k)
         c.push_back({k, [k](const Probe& p) { return counter(p.counts.at(k)); }});
-    c.push_back({20, [](const Probe& p) { return ber::Value::makeOctets(p.owner); },
-                 ownerWriter(&Probe::owner)});
+    c.push_back({20, [](const Probe& p) { return ber::Value::makeOctets(p.owner); }, ownerWriter(&Probe::owner)});
     return c;
 }
 
@@ -371,8 +374,7 @@ std::vector<EntryTable<HistoryControl>::Column> Rmon::Impl::historyColumns() {
     using H = HistoryControl;
     std::vector<EntryTable<H>::Column> c;
     c.push_back({1, [](const H& h) { return ber::Value::makeInteger(int32_t(h.index)); }});
-    c.push_back({2, [](const H& h) { return ber::Value::makeOid(h.source); },
-                 sourceWriter(chassis, &H::source), true});
+    c.push_back({2, [](const H& h) { return ber::Value::makeOid(h.source); }, sourceWriter(chassis, &H::source), true});
     // The probe grants what it can hold, at once, and lets the oldest samples go.
     c.push_back({3, [](const H& h) { return ber::Value::makeInteger(h.requested); },
                  [this](H& h, const ber::Value& v, bool commit) -> int32_t {
@@ -389,17 +391,13 @@ std::vector<EntryTable<HistoryControl>::Column> Rmon::Impl::historyColumns() {
                      return ber::NoError;
                  }});
     c.push_back({4, [](const H& h) { return ber::Value::makeInteger(h.granted); }});
-    c.push_back({5, [](const H& h) { return ber::Value::makeInteger(h.interval); },
-                 integerWriter(&H::interval, 1, 3600), true});
-    c.push_back(
-        {6, [](const H& h) { return ber::Value::makeOctets(h.owner); }, ownerWriter(&H::owner)});
+    c.push_back({5, [](const H& h) { return ber::Value::makeInteger(h.interval); }, integerWriter(&H::interval, 1, 3600), true});
+    c.push_back({6, [](const H& h) { return ber::Value::makeOctets(h.owner); }, ownerWriter(&H::owner)});
     return c;
 }
 
 std::vector<EntryTable<Alarm>::Column> Rmon::Impl::alarmColumns() {
-    auto integer = [](int32_t Alarm::*f) {
-        return [f](const Alarm& a) { return ber::Value::makeInteger(a.*f); };
-    };
+    auto integer = [](int32_t Alarm::*f) { return [f](const Alarm& a) { return ber::Value::makeInteger(a.*f); }; };
     return {
         {1, [](const Alarm& a) { return ber::Value::makeInteger(int32_t(a.index)); }},
         {2, integer(&Alarm::interval)},
@@ -411,8 +409,7 @@ std::vector<EntryTable<Alarm>::Column> Rmon::Impl::alarmColumns() {
         {8, integer(&Alarm::falling)},
         {9, integer(&Alarm::risingEvent)},
         {10, integer(&Alarm::fallingEvent)},
-        {11, [](const Alarm& a) { return ber::Value::makeOctets(a.owner); },
-         ownerWriter(&Alarm::owner)},
+        {11, [](const Alarm& a) { return ber::Value::makeOctets(a.owner); }, ownerWriter(&Alarm::owner)},
     };
 }
 
@@ -422,10 +419,8 @@ std::vector<EntryTable<Event>::Column> Rmon::Impl::eventColumns() {
         {2, [](const Event& e) { return ber::Value::makeOctets(e.description); }},
         {3, [](const Event& e) { return ber::Value::makeInteger(e.type); }},
         {4, [](const Event& e) { return ber::Value::makeOctets(e.community); }},
-        {5,
-         [](const Event& e) { return ber::Value::makeUnsigned(ber::TimeTicks, e.lastTimeSent); }},
-        {6, [](const Event& e) { return ber::Value::makeOctets(e.owner); },
-         ownerWriter(&Event::owner)},
+        {5, [](const Event& e) { return ber::Value::makeUnsigned(ber::TimeTicks, e.lastTimeSent); }},
+        {6, [](const Event& e) { return ber::Value::makeOctets(e.owner); }, ownerWriter(&Event::owner)},
     };
 }
 
@@ -433,7 +428,8 @@ Rmon::Impl::Impl(Chassis& c, Mib& m, const RmonOptions& o) : chassis(c), mib(m),
     std::vector<const Port*> front; // the media slot/port interfaces with a link at start
     for (const Port& p : chassis.ports()) {
         seen[p.ifIndex] = {p.inOctets + p.outOctets, p.inPkts + p.outPkts};
-        if (p.descr.find('/') != std::string::npos && p.oper == 1) front.push_back(&p);
+        if (p.descr.find('/') != std::string::npos && p.oper == 1)
+            front.push_back(&p);
     }
     if (front.empty())
         for (const Port& p : chassis.ports())
@@ -443,9 +439,7 @@ Rmon::Impl::Impl(Chassis& c, Mib& m, const RmonOptions& o) : chassis(c), mib(m),
 
     // Probes spread over the front panel, with what they counted before this agent's clock
     // started.
-    stats.allowCreation([firstPort](uint32_t) {
-        return Probe{0, UnderCreation, firstPort, "", {}};
-    });
+    stats.allowCreation([firstPort](uint32_t) { return Probe{0, UnderCreation, firstPort, "", {}}; });
     const size_t n = size_t(std::max(0, opt.probes));
     for (size_t i = 0; i < n && !front.empty(); ++i) {
         const Port& p = *front[n <= front.size() ? i * front.size() / n : i % front.size()];
@@ -477,20 +471,17 @@ Rmon::Impl::Impl(Chassis& c, Mib& m, const RmonOptions& o) : chassis(c), mib(m),
         Traffic t;
         const uint32_t octets = 2000000 + rng() % 9000000;
         addTraffic(t, octets, octets / 600, true, rng);
-        first.buckets[first.nextSample] =
-            Bucket{0, t, int32_t(uint64_t(octets) * 8 * 10000 / (30ull * 100000000))};
+        first.buckets[first.nextSample] = Bucket{0, t, int32_t(uint64_t(octets) * 8 * 10000 / (30ull * 100000000))};
         publishBucket(first.index, first.nextSample++);
     }
-    history.add(
-        HistoryControl{2, Valid, source(*front[front.size() / 2]), 20, 20, 1800, "monitor"});
+    history.add(HistoryControl{2, Valid, source(*front[front.size() / 2]), 20, 20, 1800, "monitor"});
     for (auto& [index, h] : history.rows())
         history.onValid(h);
 
     // Every event type and startup alarm the module tells apart.
     const char* kinds[] = {"none", "log", "trap", "log and trap"};
     for (int32_t type = 1; type <= 4; ++type)
-        events.add(Event{uint32_t(type), Valid,
-                         std::string("Threshold crossed: ") + kinds[type - 1], type,
+        events.add(Event{uint32_t(type), Valid, std::string("Threshold crossed: ") + kinds[type - 1], type,
                          type >= 3 ? "public" : "", 0, "monitor"});
     const ber::Oid pkts = child(kStatsEntry, {5, 1});
     const ber::Oid crc = child(kStatsEntry, {8, 2});
@@ -507,14 +498,16 @@ Rmon::Impl::Impl(Chassis& c, Mib& m, const RmonOptions& o) : chassis(c), mib(m),
 const Port* Rmon::Impl::port(const ber::Oid& source) {
     const int ifIndex = interfaceOf(source);
     for (const Port& p : chassis.ports())
-        if (p.ifIndex == ifIndex) return &p;
+        if (p.ifIndex == ifIndex)
+            return &p;
     return nullptr;
 }
 
 void Rmon::Impl::publishBucket(uint32_t control, uint32_t sample) {
     auto bucket = [this, control, sample]() -> const Bucket* {
         HistoryControl* h = history.find(control);
-        if (!h) return nullptr;
+        if (!h)
+            return nullptr;
         auto it = h->buckets.find(sample);
         return it == h->buckets.end() ? nullptr : &it->second;
     };
@@ -541,10 +534,8 @@ void Rmon::Impl::takeSample(HistoryControl& h, uint32_t now) {
     // Bits on the wire, preamble and gap included, against what the link carries meanwhile.
     const Port* p = port(h.source);
     const uint64_t capacity = uint64_t(h.interval) * (p ? p->speed : 0);
-    const uint64_t bits =
-        uint64_t(h.current.traffic.at(4)) * 8 + uint64_t(h.current.traffic.at(5)) * 160;
-    h.current.utilization =
-        capacity ? int32_t(std::min<uint64_t>(10000, bits * 10000 / capacity)) : 0;
+    const uint64_t bits = uint64_t(h.current.traffic.at(4)) * 8 + uint64_t(h.current.traffic.at(5)) * 160;
+    h.current.utilization = capacity ? int32_t(std::min<uint64_t>(10000, bits * 10000 / capacity)) : 0;
     h.buckets[h.nextSample] = h.current;
     publishBucket(h.index, h.nextSample++);
     while (int32_t(h.buckets.size()) > h.granted) {
@@ -568,14 +559,17 @@ void Rmon::Impl::fire(int32_t event, uint32_t now, const Alarm& a, bool rising) 
 
 void Rmon::Impl::sampleAlarm(Alarm& a, uint32_t now) {
     const Node* node = mib.find(a.variable);
-    if (!node) return;
+    if (!node)
+        return;
     const ber::Value v = node->read();
-    if (v.isException() || !v.octets.empty() || v.type == ber::ObjectId) return;
+    if (v.isException() || !v.octets.empty() || v.type == ber::ObjectId)
+        return;
     const int64_t raw = v.integer;
     const int64_t sampled = a.sampleType == 1 ? raw : raw - a.last;
     a.last = raw;
     a.value = int32_t(std::clamp<int64_t>(sampled, INT32_MIN, INT32_MAX));
-    if (now == 0) return; // the reading at start only sets the base of a delta
+    if (now == 0)
+        return; // the reading at start only sets the base of a delta
     if (!a.sampled) {
         // RFC 2819: the first sample raises the startup alarm it allows, and no other; then
         // each threshold is armed until its own crossing, and rearmed by the other's.
@@ -603,7 +597,8 @@ void Rmon::Impl::sampleAlarm(Alarm& a, uint32_t now) {
 
 void Rmon::Impl::tick(uint32_t now) {
     mib.settle();
-    if (!opt.live) return;
+    if (!opt.live)
+        return;
     std::map<int, std::pair<uint32_t, uint32_t>> delta;
     for (const Port& p : chassis.ports()) {
         auto& last = seen[p.ifIndex];
@@ -614,15 +609,17 @@ void Rmon::Impl::tick(uint32_t now) {
     auto follow = [&](const ber::Oid& source, Traffic& t) {
         const Port* p = port(source);
         if (p)
-            addTraffic(t, delta[p->ifIndex].first, delta[p->ifIndex].second, p->speed <= 100000000u,
-                       rng);
+            addTraffic(t, delta[p->ifIndex].first, delta[p->ifIndex].second, p->speed <= 100000000u, rng);
     };
     for (auto& [index, probe] : stats.rows())
-        if (probe.status == Valid) follow(probe.source, probe.counts);
+        if (probe.status == Valid)
+            follow(probe.source, probe.counts);
     for (auto& [index, h] : history.rows()) {
-        if (h.status != Valid) continue;
+        if (h.status != Valid)
+            continue;
         follow(h.source, h.current.traffic);
-        if (++h.elapsed >= h.interval) takeSample(h, now);
+        if (++h.elapsed >= h.interval)
+            takeSample(h, now);
     }
     for (auto& [index, a] : alarms.rows())
         if (a.status == Valid && ++a.elapsed >= a.interval) {
@@ -631,8 +628,7 @@ void Rmon::Impl::tick(uint32_t now) {
         }
 }
 
-Rmon::Rmon(Chassis& chassis, Mib& mib, const RmonOptions& opt)
-    : d(std::make_unique<Impl>(chassis, mib, opt)) {}
+Rmon::Rmon(Chassis& chassis, Mib& mib, const RmonOptions& opt) : d(std::make_unique<Impl>(chassis, mib, opt)) {}
 
 Rmon::~Rmon() = default;
 

@@ -29,8 +29,7 @@ std::string portId(uint16_t id) {
 }
 
 const std::string kOwnMac{char(0x00), char(0x1A), char(0x2B), char(0x3C), char(0x00), char(0x01)};
-const std::string kRootId =
-    bridgeId(4096, {char(0x00), char(0x1A), char(0x2B), char(0x5D), char(0x00), char(0x01)});
+const std::string kRootId = bridgeId(4096, {char(0x00), char(0x1A), char(0x2B), char(0x5D), char(0x00), char(0x01)});
 const std::string kNeighbourId =
     bridgeId(32768, {char(0x00), char(0x1A), char(0x2B), char(0x5D), char(0x00), char(0x02)});
 constexpr int32_t kRootMaxAge = 2000, kRootHello = 200, kRootForwardDelay = 1500;
@@ -38,9 +37,12 @@ constexpr int32_t kNeighbourCost = 4;
 
 // The 802.1D-1998 recommended path cost for a link speed.
 int32_t pathCost(uint32_t speed) {
-    if (speed >= 4000000000u) return 2;
-    if (speed >= 1000000000u) return 4;
-    if (speed >= 100000000u) return 19;
+    if (speed >= 4000000000u)
+        return 2;
+    if (speed >= 1000000000u)
+        return 4;
+    if (speed >= 100000000u)
+        return 19;
     return 100;
 }
 
@@ -70,9 +72,11 @@ private:
     std::string ownId() const { return bridgeId(uint16_t(m_priority), kOwnMac); }
     bool active(const StpPort& p) const { return p.enable == 1 && p.port->oper == 1; }
     const StpPort* rootPort() const {
-        if (ownId() < kRootId) return nullptr;
+        if (ownId() < kRootId)
+            return nullptr;
         for (const StpPort& p : m_ports)
-            if (active(p)) return &p;
+            if (active(p))
+                return &p;
         return nullptr;
     }
     std::string rootId() const { return rootPort() ? kRootId : ownId(); }
@@ -81,9 +85,11 @@ private:
         return root ? root->pathCost : 0;
     }
     Role role(const StpPort& p) const {
-        if (!active(p)) return Role::Disabled;
+        if (!active(p))
+            return Role::Disabled;
         const StpPort* root = rootPort();
-        if (&p == root) return Role::Root;
+        if (&p == root)
+            return Role::Root;
         return root && p.port->ifIndex % 7 == 3 ? Role::Alternate : Role::Designated;
     }
     int32_t forwardDelay() const { return rootPort() ? kRootForwardDelay : m_forwardDelay; }
@@ -109,7 +115,8 @@ private:
         if (s == Forwarding && p.countedSince != start) {
             p.countedSince = start;
             ++p.transitions;
-            if (start != 0) topologyChange(start + 2 * delay);
+            if (start != 0)
+                topologyChange(start + 2 * delay);
         }
         return s;
     }
@@ -134,11 +141,15 @@ private:
 };
 
 int32_t Bridge::setEnable(StpPort& p, const ber::Value& v, bool commit) {
-    if (int32_t err = integerWriter(p.enable, 1, 2)(v, false)) return err;
-    if (!commit || v.integer == p.enable) return ber::NoError;
-    if (v.integer == 2 && state(p) == Forwarding) topologyChange(now());
+    if (int32_t err = integerWriter(p.enable, 1, 2)(v, false))
+        return err;
+    if (!commit || v.integer == p.enable)
+        return ber::NoError;
+    if (v.integer == 2 && state(p) == Forwarding)
+        topologyChange(now());
     p.enable = int32_t(v.integer);
-    if (p.enable == 1) p.enabledAt = now();
+    if (p.enable == 1)
+        p.enabledAt = now();
     return ber::NoError;
 }
 
@@ -149,7 +160,8 @@ int32_t Bridge::checkTimers(const std::vector<ber::VarBind>& bindings, size_t& i
     for (size_t i = 0; i < bindings.size(); ++i)
         for (uint32_t c = 12; c <= 14; ++c)
             if (bindings[i].oid == stpOid({c, 0})) {
-                if (!any) index = i;
+                if (!any)
+                    index = i;
                 any = true;
                 *targets[c - 12] = int32_t(bindings[i].value.integer);
             }
@@ -163,13 +175,13 @@ void Bridge::publish(Mib& mib) {
     auto scalar = [&](uint32_t c) { return stpOid({c, 0}); };
     mib.add(scalar(1), [] { return ber::Value::makeInteger(3); }); // ieee8021d
     Writer priority = integerWriter(m_priority, 0, 65535);
-    mib.add(scalar(2), integer([this] { return m_priority; }),
-            [this, priority](const ber::Value& v, bool commit) {
-                const bool wasRoot = !rootPort();
-                int32_t err = priority(v, commit);
-                if (commit && wasRoot != !rootPort()) topologyChange(now());
-                return err;
-            });
+    mib.add(scalar(2), integer([this] { return m_priority; }), [this, priority](const ber::Value& v, bool commit) {
+        const bool wasRoot = !rootPort();
+        int32_t err = priority(v, commit);
+        if (commit && wasRoot != !rootPort())
+            topologyChange(now());
+        return err;
+    });
     mib.add(scalar(3), [this] {
         settle();
         return ber::Value::makeUnsigned(ber::TimeTicks, now() - std::min(m_lastChange, now()));
@@ -186,10 +198,8 @@ void Bridge::publish(Mib& mib) {
     mib.add(scalar(10), [] { return ber::Value::makeInteger(100); });
     mib.add(scalar(11), integer([this] { return forwardDelay(); }));
     mib.add(scalar(12), integer([this] { return m_maxAge; }), integerWriter(m_maxAge, 600, 4000));
-    mib.add(scalar(13), integer([this] { return m_helloTime; }),
-            integerWriter(m_helloTime, 100, 1000));
-    mib.add(scalar(14), integer([this] { return m_forwardDelay; }),
-            integerWriter(m_forwardDelay, 400, 3000));
+    mib.add(scalar(13), integer([this] { return m_helloTime; }), integerWriter(m_helloTime, 100, 1000));
+    mib.add(scalar(14), integer([this] { return m_forwardDelay; }), integerWriter(m_forwardDelay, 400, 3000));
 
     for (StpPort& p : m_ports) {
         auto col = [&](uint32_t c) { return stpOid({15, 1, c, uint32_t(p.port->ifIndex)}); };
@@ -206,15 +216,12 @@ void Bridge::publish(Mib& mib) {
                 }));
         mib.add(col(8), [this, &p] {
             const Role r = role(p);
-            return ber::Value::makeOctets(r == Role::Root        ? kRootId
-                                          : r == Role::Alternate ? kNeighbourId
-                                                                 : ownId());
+            return ber::Value::makeOctets(r == Role::Root ? kRootId : r == Role::Alternate ? kNeighbourId : ownId());
         });
         mib.add(col(9), [this, &p] {
             const Role r = role(p);
             const uint16_t own = uint16_t((p.priority >> 4) << 12 | (p.port->ifIndex & 0xFFF));
-            return ber::Value::makeOctets(
-                portId(r == Role::Root || r == Role::Alternate ? 0x8001 : own));
+            return ber::Value::makeOctets(portId(r == Role::Root || r == Role::Alternate ? 0x8001 : own));
         });
         mib.add(col(10), [this, &p] {
             state(p);
@@ -230,9 +237,8 @@ void PublishStp(Chassis& chassis, Mib& mib) {
     // bridge its nodes refer to.
     auto bridge = std::make_shared<Bridge>(chassis);
     bridge->publish(mib);
-    mib.addSetCheck([bridge](const std::vector<ber::VarBind>& b, size_t& index) {
-        return bridge->checkTimers(b, index);
-    });
+    mib.addSetCheck(
+        [bridge](const std::vector<ber::VarBind>& b, size_t& index) { return bridge->checkTimers(b, index); });
 }
 
 } // namespace sim
