@@ -42,7 +42,7 @@ CREATE TABLE IF NOT EXISTS events(
     acked_by TEXT,
     ack_seq INTEGER);
 CREATE INDEX IF NOT EXISTS events_device ON events(device, id);
-CREATE INDEX IF NOT EXISTS events_sender ON events(sender, id);
+CREATE INDEX IF NOT EXISTS events_sender ON events(sender, device, id);
 CREATE INDEX IF NOT EXISTS events_uptime ON events(device, uptime);
 CREATE INDEX IF NOT EXISTS events_ack_seq ON events(ack_seq) WHERE ack_seq IS NOT NULL;
 CREATE TABLE IF NOT EXISTS devices(device TEXT PRIMARY KEY, rows INTEGER NOT NULL);
@@ -58,9 +58,9 @@ END;
 // How long after an inform a copy of it is taken for one sent again.
 constexpr int64_t kResentWithinMs = 120000;
 
-// A row's device is the agent it speaks for (snmpTrapAddress.0 when the agent named itself, else
-// the sender); one index range in id order serves every read of a device.
-const char* const kMatch = "device = ?1";
+// A row belongs to a device when the device is the agent it speaks for (snmpTrapAddress.0 when
+// the agent named itself, else the sender) or when the device sent it.
+const char* const kMatch = "(device = ?1 OR sender = ?1)";
 
 // A prepared statement that finalizes itself.
 class Stmt {
@@ -282,19 +282,22 @@ bool Journal::append(Event& e, std::string* why) {
 
 bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
                         std::vector<Event>& out, std::string* why) {
-    Stmt s(
-        m_db,
-        std::string("SELECT id, received, severity, ifindex, port, event, summary, acked, acked_by "
-                    "FROM events WHERE ") +
-            kMatch + " AND id > ?2 ORDER BY id LIMIT ?3");
-    if (!s) {
+    // Two index ranges in id order, merged, rather than one query on both columns, which would
+    // sort every row of the device.
+    const char* const columns =
+        "SELECT id, received, severity, ifindex, port, event, summary, acked, acked_by "
+        "FROM events WHERE ";
+    Stmt own(m_db, std::string(columns) + "device = ?1 AND id > ?2 ORDER BY id LIMIT ?3");
+    Stmt sent(m_db, std::string(columns) +
+                        "sender = ?1 AND device <> ?1 AND id > ?2 ORDER BY id LIMIT ?3");
+    if (!own || !sent) {
         if (why) *why = lastError();
         return false;
     }
-    s.bind(1, device).bind(2, afterId).bind(3, int64_t(std::min<size_t>(max, INT64_MAX)));
-    int rc;
-    while ((rc = s.step()) == SQLITE_ROW) {
-        Event& e = out.emplace_back();
+    const int64_t limit = int64_t(std::min<size_t>(max, INT64_MAX));
+    own.bind(1, device).bind(2, afterId).bind(3, limit);
+    sent.bind(1, device).bind(2, afterId).bind(3, limit);
+    auto row = [](Stmt& s, Event& e) {
         e.id = s.integer(0);
         e.receivedMs = s.integer(1);
         const int64_t sev = s.integer(2);
@@ -305,9 +308,22 @@ bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
         e.summary = s.text(6);
         e.ackedMs = s.integer(7);
         e.ackedBy = s.text(8);
+    };
+    int a = own.step(), b = sent.step();
+    size_t taken = 0;
+    while ((a == SQLITE_ROW || b == SQLITE_ROW) && taken < max) {
+        const bool fromOwn =
+            b != SQLITE_ROW || (a == SQLITE_ROW && own.integer(0) < sent.integer(0));
+        row(fromOwn ? own : sent, out.emplace_back());
+        ++taken;
+        if (fromOwn)
+            a = own.step();
+        else
+            b = sent.step();
     }
-    if (rc != SQLITE_DONE && why) *why = lastError();
-    return rc == SQLITE_DONE;
+    const bool ok = (a == SQLITE_ROW || a == SQLITE_DONE) && (b == SQLITE_ROW || b == SQLITE_DONE);
+    if (!ok && why) *why = lastError();
+    return ok;
 }
 
 bool Journal::read(int64_t id, Event& e) {
