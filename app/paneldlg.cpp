@@ -1,26 +1,29 @@
 #include "app/paneldlg.h"
 
 #include "app/aboutdlg.h"
-#include "pages/arptabledlg.h"
+#include "app/tools.h"
+#include "events/journal.h"
 #include "pages/alarmeventdlg.h"
+#include "pages/arptabledlg.h"
 #include "pages/cpuutildlg.h"
+#include "pages/deviceeventsdlg.h"
 #include "pages/deviceinfodlg.h"
+#include "pages/eventlist.h"
 #include "pages/forwardingtabledlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
-#include "pages/routetabledlg.h"
 #include "pages/rmonhistorydlg.h"
 #include "pages/rmonstatdlg.h"
-#include "res/menus.h"
-#include "panel/panelpoller.h"
-#include "panel/panelview.h"
-#include "snmp/params.h"
-#include "platform/platform.h"
-#include "panel/portconfigdlg.h"
-#include "res/stringtable.h"
+#include "pages/routetabledlg.h"
 #include "pages/stptabledlg.h"
 #include "pages/systeminfodlg.h"
-#include "app/tools.h"
+#include "panel/panelpoller.h"
+#include "panel/panelview.h"
+#include "panel/portconfigdlg.h"
+#include "platform/platform.h"
+#include "res/menus.h"
+#include "res/stringtable.h"
+#include "snmp/params.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -61,6 +64,7 @@ enum : int {
     kCmdDeviceInfo = 32964,
     kCmdNothing2 = 32965,
     kCmdSmartTrunk = 32966,
+    kCmdDeviceEvents = 32970,
 };
 
 // A module port's right-click menu: each item runs its command as the menu bar would, on the
@@ -85,6 +89,7 @@ CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
     // The system menu's About item; on this desktop it lives in the window's context menu.
     setWindowIcon(platform::Icon(447));
     setWindowTitle(QStringLiteral("Talvex: ") + g_strAgentAddress);
+    watchEvents();
 
     // Placed centred on the mouse pointer, kept on the screen.
     QPoint c = QCursor::pos();
@@ -141,6 +146,28 @@ void CPanelDlg::startPanel() {
     }
     m_thread = std::make_unique<CPanelDeviceThread>(m_poller.get());
     m_thread->start();
+}
+
+void CPanelDlg::watchEvents() {
+    m_events =
+        new EventAlarmWatch(QString::fromStdString(events::JournalPath()), g_strAgentAddress, this);
+    auto* blink = new QTimer(this);
+    connect(blink, &QTimer::timeout, this, [this] { m_model.blinkAlarm(); });
+    connect(m_events, &EventAlarmWatch::changed, this,
+            [this, blink](qint64 unacknowledged, qint64 serious) {
+                QString title = QStringLiteral("Talvex: ") + g_strAgentAddress;
+                if (unacknowledged > 0)
+                    title += QStringLiteral(" (%1 unacknowledged event%2)")
+                                 .arg(unacknowledged)
+                                 .arg(unacknowledged == 1 ? "" : "s");
+                setWindowTitle(title);
+                m_model.setAlarm(serious > 0);
+                if (serious > 0 && !blink->isActive())
+                    blink->start(kAlarmBlinkMs);
+                else if (serious == 0)
+                    blink->stop();
+            });
+    m_events->check();
 }
 
 void CPanelDlg::writeSnapshot() {
@@ -281,6 +308,11 @@ bool CPanelDlg::OnCommand(int id) {
         return true;
     case kCmdDeviceInfo:
         runPage<CDeviceInfoDlg>();
+        return true;
+    case kCmdDeviceEvents:
+        runPage<CDeviceEventsDlg>();
+        // What was acknowledged there shows at once, not at the next look.
+        m_events->check();
         return true;
     case kCmdPanelRefresh:
         if (m_poller)

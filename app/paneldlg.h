@@ -11,6 +11,7 @@
 #include <memory>
 
 class CPanelDeviceThread;
+class EventAlarmWatch;
 class PanelPoller;
 class PanelView;
 class QMenuBar;
@@ -61,6 +62,9 @@ private:
     void onPanelClick(PanelModel::Hit hit, int ifIndex);
     void onPortMenu(int ifIndex, const QPoint& globalPos);
     void startPanel();
+    // The journal's unacknowledged events: their count in the title, the ALM lamp while any is
+    // major or worse.
+    void watchEvents();
     // TALVEX_SNAPSHOT: the client area into that PNG, then the end of the run.
     void writeSnapshot();
 
@@ -72,8 +76,12 @@ private:
     std::unique_ptr<CPanelDeviceThread> m_thread;
     QString m_snapshot;
     int m_exitCode = 0;
+    EventAlarmWatch* m_events = nullptr;
     int m_clickedInterface = 0; // the interface the page opened from a port selects
 };
 
 // Refusal every command that changes the device or starts a tool shows without the right.
+// Half the ALM lamp's blink: lit, then dark, as long.
+inline constexpr int kAlarmBlinkMs = 500;
+
 inline constexpr const char* kNoRightText = "You have no the right to do the operation!";

@@ -14,6 +14,8 @@
 #include <QTimerEvent>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 void InitPage(QDialog* page, int templateId, const QString& caption) {
     platform::BuildDialog(page, templateId);
     page->setWindowIcon(platform::Icon(447));
@@ -85,15 +87,14 @@ namespace {
 // Ctrl+C in a list: the view's own copy would take only the current cell's text.
 class RowCopier : public QObject {
 public:
-    explicit RowCopier(QTreeWidget* list) : QObject(list), m_list(list) {
+    explicit RowCopier(QTreeView* list) : QObject(list), m_list(list) {
         list->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->matches(QKeySequence::Copy))
-            return false;
+        if (!key->matches(QKeySequence::Copy)) return false;
         if (event->type() == QEvent::ShortcutOverride) {
             event->accept(); // the key comes to the list, not to a shortcut
             return true;
@@ -103,7 +104,7 @@ public:
     }
 
 private:
-    QTreeWidget* m_list;
+    QTreeView* m_list;
 };
 
 } // namespace
@@ -118,12 +119,18 @@ void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds) 
 void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
     list->setColumnCount(int(headings.size()));
     list->setHeaderLabels(headings);
+    SetupListColumns(static_cast<QTreeView*>(list));
+}
+
+void SetupListColumns(QTreeView* list) {
     QHeaderView* header = list->header();
     header->setSectionsClickable(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const QFontMetrics fm(header->font());
-    for (int c = 0; c < headings.size(); ++c)
-        header->resizeSection(c, fm.horizontalAdvance(headings[c]) + 15);
+    const QAbstractItemModel* model = list->model();
+    for (int c = 0; model && c < model->columnCount(); ++c)
+        header->resizeSection(
+            c, fm.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) + 15);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setAllColumnsShowFocus(true);
     list->setRootIsDecorated(false);
@@ -133,25 +140,26 @@ void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
     }
 }
 
-QString SelectedRowsText(QTreeWidget* list) {
+QString SelectedRowsText(QTreeView* list) {
     // A tab or line break inside a value would split its cell or its row.
     auto cell = [](QString text) {
         for (QChar c : {QLatin1Char('\t'), QLatin1Char('\n'), QLatin1Char('\r')})
             text.replace(c, QLatin1Char(' '));
         return text.trimmed();
     };
+    const QAbstractItemModel* model = list->model();
     QStringList lines;
     QStringList headings;
-    for (int c = 0; c < list->columnCount(); ++c)
-        headings << cell(list->headerItem()->text(c));
+    for (int c = 0; c < model->columnCount(); ++c)
+        headings << cell(model->headerData(c, Qt::Horizontal).toString());
     lines << headings.join(QLatin1Char('\t'));
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* item = list->topLevelItem(r);
-        if (!item->isSelected())
-            continue;
+    QModelIndexList selected = list->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : selected) {
         QStringList cells;
-        for (int c = 0; c < list->columnCount(); ++c)
-            cells << cell(item->text(c));
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells << cell(model->index(index.row(), c).data().toString());
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

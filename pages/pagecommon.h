@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 
+class QTreeView;
 class QTreeWidget;
 
 // Builds the page from its template, sets icon 447 and the caption.
@@ -32,10 +33,12 @@ QString ItemText(QWidget* page, int id);
 // selection. Ctrl+C in the list copies SelectedRowsText.
 void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds);
 void SetupListColumns(QTreeWidget* list, const QStringList& headings);
+// The same convention for a list on a model, which gives the headings.
+void SetupListColumns(QTreeView* list);
 // The selected rows in list order as spreadsheets take them: the headings, then one line per
 // row, cells separated by tabs (the blanks that widen a heading or pad a value dropped; a tab
 // or line break inside a value read as a blank).
-QString SelectedRowsText(QTreeWidget* list);
+QString SelectedRowsText(QTreeView* list);
 
 // sysUpTime's hundredths of seconds as hours and minutes: "34 Hours 17 Minutes " for 12345678.
 // Negative values show as their absolute value; days are not split off, seconds dropped.

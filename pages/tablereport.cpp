@@ -72,13 +72,14 @@ constexpr int kColumnGap = 360;
 
 // Where a tabulated report's columns stand: the first's left edge, the others' right edges.
 QList<int> ColumnEdges(const TwipsPage& page, const TableReport& report, int rows) {
+    const QAbstractItemModel* model = report.model ? report.model : report.list->model();
     QList<int> edges;
     int x = report.rowX;
     for (qsizetype i = 0; i < report.columns.size(); ++i) {
         int width = page.width(report.headerArgs.value(i));
         for (int r = 0; r < rows; ++r)
-            width =
-                std::max(width, page.width(report.list->topLevelItem(r)->text(report.columns[i])));
+            width = std::max(width,
+                             page.width(model->index(r, report.columns[i]).data().toString()));
         edges << (i == 0 ? x : x + width);
         x += width + kColumnGap;
     }
@@ -102,10 +103,10 @@ void DrawPage(TwipsPage& page, const TableReport& report, int number, int rows,
     else
         page.text(report.headerX, kHeaderY, FormatPrintf(report.headerFormat, report.headerArgs));
     for (int r = kRowsPerPage * (number - 1); r < kRowsPerPage * number && r < rows; ++r) {
-        const QTreeWidgetItem* item = report.list->topLevelItem(r);
+        const QAbstractItemModel* model = report.model ? report.model : report.list->model();
         QStringList texts;
         for (int c : report.columns)
-            texts << item->text(c);
+            texts << model->index(r, c).data().toString();
         const int y = kFirstRowY - kRowStep * (r % kRowsPerPage);
         if (report.tabulated)
             TabulatedLine(page, edges, y, texts);
@@ -153,7 +154,9 @@ QString FormatPrintf(QStringView format, const QStringList& args) {
 }
 
 void Print(QWidget* page, const TableReport& report) {
-    const int rows = report.list ? report.list->topLevelItemCount() : 0;
+    const int rows = report.model  ? report.model->rowCount()
+                     : report.list ? report.list->topLevelItemCount()
+                                   : 0;
     if (rows < 1) return;
     QPrinter printer(QPrinter::HighResolution);
     // Named before the dialog, which proposes the name for a PDF file.

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class QAbstractItemModel;
 class QTreeWidget;
 class QWidget;
 
@@ -35,6 +36,7 @@ struct TableReport {
     // of fixed pitch: each column as wide as its widest text (header argument or cell) and a
     // quarter inch from the next, from rowX; the first left-aligned, the others right-aligned.
     bool tabulated = false;
+    const QAbstractItemModel* model = nullptr; // read instead of list when given
 };
 
 // Prints the report under page (the owner of the print dialog and of the messages). An empty

@@ -210,11 +210,37 @@ QRect PanelModel::portRect(const Port& port, const Module* module) const {
 }
 
 void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
-    if (lamp.state != 0 && lamp.state != 1)
-        return;
     const QRect r = lampRect(lamp);
-    if (!r.isEmpty())
-        p.fillRect(r, QColor::fromRgb(lamp.state == 0 ? kLampLit : kLampDark));
+    if (m_alarm && &lamp == alarmLamp()) {
+        if (!r.isEmpty()) p.fillRect(r, QColor::fromRgb(m_alarmLit ? kLampAlarm : kLampDark));
+        return;
+    }
+    if (lamp.state != 0 && lamp.state != 1) return;
+    if (!r.isEmpty()) p.fillRect(r, QColor::fromRgb(lamp.state == 0 ? kLampLit : kLampDark));
+}
+
+const Lamp* PanelModel::alarmLamp() const {
+    for (const Lamp& l : lamps)
+        if (l.name == QLatin1String("ALM")) return &l;
+    return nullptr;
+}
+
+QRect PanelModel::alarmLampRect() const {
+    const Lamp* l = alarmLamp();
+    return l ? lampRect(*l) : QRect();
+}
+
+void PanelModel::setAlarm(bool alarm) {
+    if (alarm == m_alarm) return;
+    m_alarm = alarm;
+    m_alarmLit = alarm;
+    update(alarmLampRect());
+}
+
+void PanelModel::blinkAlarm() {
+    if (!m_alarm) return;
+    m_alarmLit = !m_alarmLit;
+    update(alarmLampRect());
 }
 
 void PanelModel::drawPicture(QPainter& p, const Picture& picture, const QRect& r) {

@@ -138,6 +138,14 @@ public:
     // Once the device answers again: the stand-alone lamps as the panel description file has
     // them (the ports' lamps follow their states).
     void restoreLamps();
+    // While unacknowledged events of severity major or above exist, the stand-alone lamp named
+    // ALM is drawn in kLampAlarm, blinking (blinkAlarm turns it on and off); otherwise it shows
+    // as the file and the polls have it.
+    void setAlarm(bool alarm);
+    void blinkAlarm();
+    bool alarm() const { return m_alarm; }
+    // The ALM lamp's rectangle at the current size; empty when the panel has none.
+    QRect alarmLampRect() const;
 
     // Scales a reference rectangle to the client size (products first, then divisions). What
     // lies farther out than any screen reaches is pulled in, so that no sum overflows.
@@ -161,8 +169,13 @@ private:
             invalidate(r);
     }
 
+    const Lamp* alarmLamp() const;
+
     QSize m_client;
+    bool m_alarm = false;
+    bool m_alarmLit = false; // the blink's phase
 };
 
 inline constexpr QRgb kLampLit = 0xFF61F86C;  // RGB(97, 248, 108)
 inline constexpr QRgb kLampDark = 0xFF804000; // RGB(128, 64, 0)
+inline constexpr QRgb kLampAlarm = 0xFFFF2020; // RGB(255, 32, 32)

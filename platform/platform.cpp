@@ -215,8 +215,10 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             w = new QGroupBox(text, dialog);
             w->lower();
             break;
-        case res::Ctl::List: {
-            auto* list = new QTreeWidget(dialog);
+        case res::Ctl::List:
+        case res::Ctl::ModelList: {
+            QTreeView* list =
+                it.kind == res::Ctl::List ? new QTreeWidget(dialog) : new QTreeView(dialog);
             list->setRootIsDecorated(false);
             list->setUniformRowHeights(true);
             list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -238,7 +240,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
         if (it.kind == res::Ctl::Combo)
             geometry.setHeight(std::min(geometry.height(), w->sizeHint().height()));
         w->setGeometry(geometry);
-        placed.append({w, geometry, it.kind == res::Ctl::List});
+        placed.append({w, geometry, it.kind == res::Ctl::List || it.kind == res::Ctl::ModelList});
         if (it.id != -1)
             (named ? named : w)->setObjectName(QString::number(it.id));
         if (it.flags & res::Hidden)

@@ -422,6 +422,21 @@ const DlgItem kRmonInterface[] = {
 
 #define TEMPLATE(id, caption, w, h, items) {id, caption, w, h, "Arial", 9, items, int(std::size(items))}
 
+const DlgItem kDeviceEvents[] = {
+    {Ctl::Static, S, "Severity:", 7, 8, 34, 10, None},
+    {Ctl::Combo, 2001, "", 42, 6, 86, 70, None},
+    {Ctl::Static, S, "Text:", 138, 8, 20, 10, None},
+    {Ctl::Edit, 2002, "", 160, 6, 160, 13, None},
+    {Ctl::Static, 2003, "", 330, 8, 143, 10, None},
+    {Ctl::ModelList, 2005, "", 7, 24, 466, 200, MultiSelect},
+    // Where the journal was looked for and why it cannot be used, in place of the list.
+    {Ctl::Static, 2004, "", 7, 24, 466, 200, Large | Hidden},
+    {Ctl::Button, 2006, "&Acknowledge", 7, 234, 64, 14, None},
+    {Ctl::Button, 2007, "Acknowledge A&ll", 77, 234, 70, 14, None},
+    {Ctl::Button, 2008, "&Details...", 153, 234, 56, 14, None},
+    {Ctl::DefButton, 2, "&Close", 423, 234, 50, 14, None},
+};
+
 const DlgTemplate kTemplates[] = {
     TEMPLATE(100, "About Talvex Module", 240, 84, kAbout),
     TEMPLATE(102, "Talvex", 320, 91, kPanel),
@@ -445,6 +460,7 @@ const DlgTemplate kTemplates[] = {
     TEMPLATE(475, "Alarm & Event Information", 420, 300, kAlarmEvent),
     TEMPLATE(476, "RMON 1 Group Parameter Information", 326, 184, kRmonParameter),
     TEMPLATE(477, "RMON 1 Interface: device name", 260, 302, kRmonInterface),
+    TEMPLATE(490, "Device Events", 480, 256, kDeviceEvents),
 };
 
 } // namespace

@@ -5,14 +5,15 @@
 namespace res {
 
 enum class Ctl {
-    Static,    // text label
-    Value,     // static text that shows a value (sunken)
+    Static, // text label
+    Value,  // static text that shows a value (sunken)
     Edit,
     Button,
     DefButton, // the default push button
     Check,
     Group,
     List,      // list view in report mode
+    ModelList, // the same list as a view on a model the page sets: for lists of many rows
     Combo,     // drop-down list
 };
 

@@ -18,6 +18,7 @@ const MenuItem kMenu175[] = {
     {Item::Command, "STP Info...", 32796},
     {Item::Separator, nullptr, 0},
     {Item::Command, "Device Info...", 32964},
+    {Item::Command, "Device Events...", 32970},
     {Item::Command, "Panel Refresh", 32808},
     {Item::End, nullptr, 0},
     {Item::Popup, "Private MIB  ", 0},

@@ -1,5 +1,7 @@
 #include "sim/agent.h"
 
+#include "sim/notify.h"
+
 #include "qvsnmp/v3msg.h"
 
 #include <arpa/inet.h>
@@ -445,6 +447,7 @@ std::string Agent::command(const std::string& line) {
         g_stop = 1;
         return "ok";
     }
+    if (std::string reply; m_companion && m_companion->command(line, reply)) return reply;
     return "error: unknown command";
 }
 
@@ -500,8 +503,12 @@ int Agent::run(bool readCommands) {
         uint64_t wake = nextTick;
         if (!m_delayed.empty())
             wake = std::min(wake, m_delayed.front().dueMs);
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        int n = ::poll(fds, readCommands ? 2 : 1, int(wake > now ? wake - now : 0));
+        if (m_companion && m_companion->nextDueMs())
+            wake = std::min(wake, m_companion->nextDueMs());
+        pollfd fds[3] = {{m_fd, POLLIN, 0},
+                         {STDIN_FILENO, readCommands ? short(POLLIN) : short(0), 0},
+                         {m_companion ? m_companion->fd() : -1, POLLIN, 0}};
+        int n = ::poll(fds, 3, int(wake > now ? wake - now : 0));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -529,6 +536,10 @@ int Agent::run(bool readCommands) {
                     ::sendto(m_fd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLen);
                 }
             }
+        }
+        if (m_companion) {
+            if (fds[2].revents & POLLIN) m_companion->onReadable();
+            m_companion->onTime(nowMs());
         }
         if (readCommands && (fds[1].revents & (POLLIN | POLLHUP))) {
             char chunk[4096];

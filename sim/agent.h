@@ -17,6 +17,8 @@
 
 namespace sim {
 
+class AgentCompanion;
+
 struct Faults {
     bool drop = false;      // answer nothing
     int delayMs = 0;        // answer this late (at most kMaxDelayMs); beyond kMaxDelayed answers
@@ -74,6 +76,8 @@ public:
     std::string command(const std::string& line);
 
     uint64_t requestsServed() const { return m_served; }
+    // Runs companion in the loop beside the agent (sim/notify.h).
+    void setCompanion(AgentCompanion* companion) { m_companion = companion; }
 
 private:
     // The answer to a request as the fault switches make it; nullopt when none goes out.
@@ -110,6 +114,7 @@ private:
         socklen_t toLen;
     };
     std::deque<Delayed> m_delayed;
+    AgentCompanion* m_companion = nullptr;
     size_t m_delayedBytes = 0;
 };
 

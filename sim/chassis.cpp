@@ -1,5 +1,7 @@
 #include "sim/chassis.h"
 
+#include "sim/notify.h"
+
 #include "sim/stp.h"
 
 #include <chrono>
@@ -127,9 +129,10 @@ void Chassis::setLink(int ifIndex, bool up, uint32_t nowTicks) {
     for (Port& p : m_ports)
         if (p.ifIndex == ifIndex) {
             int32_t oper = up && p.admin == 1 ? 1 : 2;
-            if (oper != p.oper)
-                p.lastChange = nowTicks;
+            const bool changed = oper != p.oper;
+            if (changed) p.lastChange = nowTicks;
             p.oper = oper;
+            if (Notifier* n = CurrentNotifier(); n && changed) n->linkChanged(p);
         }
 }
 
@@ -192,9 +195,10 @@ void Chassis::publish(Mib& mib) {
             if (commit) {
                 p.admin = int32_t(v.integer);
                 int32_t oper = p.admin == 1 ? (p.type == 6 ? 1 : p.oper) : 2;
-                if (oper != p.oper)
-                    p.lastChange = uptime();
+                const bool changed = oper != p.oper;
+                if (changed) p.lastChange = uptime();
                 p.oper = oper;
+                if (Notifier* n = CurrentNotifier(); n && changed) n->linkChanged(p);
             }
             return ber::NoError;
         });

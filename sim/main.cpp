@@ -2,6 +2,7 @@
 #include "sim/agent.h"
 #include "sim/fdb.h"
 #include "sim/iptables.h"
+#include "sim/notify.h"
 #include "sim/rmon.h"
 
 #include <cctype>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -65,6 +67,13 @@ void usage() {
         "                       \"talvex-sim\")\n"
         "  --engine-boots N     (1)\n"
         "  --engine-time S      the engine's time at start, in seconds (0)\n"
+        "  --notify ADDR:PORT   send notifications there: coldStart at start, linkDown and\n"
+        "                       linkUp, RMON alarms whose event sends traps, topologyChange;\n"
+        "                       command notify KIND [IFINDEX] sends one on demand\n"
+        "  --notify-community C SNMPv2c traps with community C (public)\n"
+        "  --notify-inform      informs, sent again until answered (5 times, every second)\n"
+        "  --notify-user \"...\"  SNMPv3, as --user takes the user\n"
+        "  --notify-timeout MS  before an inform is sent again (1000)\n"
         "  --version            print the program's name and version\n"
         "Answers get, get-next, set (SNMPv1, v2c and v3) and GETBULK (v2c and v3).");
 }
@@ -101,6 +110,7 @@ int main(int argc, char** argv) {
     sim::ChassisOptions chassis;
     sim::RmonOptions rmon;
     bool commands = false;
+    sim::NotifyOptions notify;
     int fdbRows = -1;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -180,7 +190,23 @@ int main(int argc, char** argv) {
             agent.engineBoots = int32_t(number(0, INT32_MAX - 1));
         else if (a == "--engine-time")
             agent.engineTime = int32_t(number(0, INT32_MAX));
-        else if (a == "--version") {
+        else if (a == "--notify")
+            notify.address = value();
+        else if (a == "--notify-community")
+            notify.community = value();
+        else if (a == "--notify-inform")
+            notify.inform = true;
+        else if (a == "--notify-timeout")
+            notify.timeoutMs = int(number(1, 600000));
+        else if (a == "--notify-user") {
+            sim::SimUser user;
+            std::string why = parseUser(value(), false, user);
+            if (!why.empty()) {
+                std::fprintf(stderr, "talvex-sim: %s: %s\n", a.c_str(), why.c_str());
+                return 2;
+            }
+            notify.user = std::move(user.user);
+        } else if (a == "--version") {
             std::printf("talvex-sim %s\n", TALVEX_VERSION);
             return 0;
         } else if (a == "--help" || a == "-h") {
@@ -192,6 +218,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Declared before the models that report to it, so that it outlives them.
+    std::unique_ptr<sim::Notifier> notifier;
     sim::Chassis model(chassis);
     sim::Mib mib;
     model.publish(mib);
@@ -203,6 +231,18 @@ int main(int argc, char** argv) {
     sim::Agent server(agent, model, mib);
     if (!server.open())
         return 1;
+    if (!notify.address.empty()) {
+        notifier =
+            std::make_unique<sim::Notifier>(notify, model, agent.engineId, agent.engineBoots);
+        std::string why;
+        if (!notifier->open(&why)) {
+            std::fprintf(stderr, "talvex-sim: %s\n", why.c_str());
+            return 2;
+        }
+        sim::SetNotifier(notifier.get());
+        server.setCompanion(notifier.get());
+        notifier->send({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}, {}); // coldStart
+    }
     std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(), unsigned(server.boundPort()));
     std::fflush(stdout);
     return server.run(commands);

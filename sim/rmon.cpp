@@ -1,5 +1,7 @@
 #include "sim/rmon.h"
 
+#include "sim/notify.h"
+
 #include <algorithm>
 #include <array>
 #include <deque>
@@ -339,7 +341,7 @@ struct Rmon::Impl {
     void publishBucket(uint32_t control, uint32_t sample);
     void dropBucket(uint32_t control, uint32_t sample);
     void sampleAlarm(Alarm& a, uint32_t now);
-    void fire(int32_t event, uint32_t now);
+    void fire(int32_t event, uint32_t now, const Alarm& a, bool rising);
     const Port* port(const ber::Oid& source);
 
     std::vector<EntryTable<Probe>::Column> statsColumns();
@@ -545,9 +547,14 @@ void Rmon::Impl::takeSample(HistoryControl& h, uint32_t now) {
     h.elapsed = 0;
 }
 
-void Rmon::Impl::fire(int32_t event, uint32_t now) {
-    if (Event* e = events.find(uint32_t(event)); e && e->status == Valid)
-        e->lastTimeSent = now;
+void Rmon::Impl::fire(int32_t event, uint32_t now, const Alarm& a, bool rising) {
+    Event* e = events.find(uint32_t(event));
+    if (!e || e->status != Valid) return;
+    e->lastTimeSent = now;
+    // Types 3 (snmp-trap) and 4 (log-and-trap) send one.
+    if (Notifier* n = CurrentNotifier(); n && (e->type == 3 || e->type == 4))
+        n->alarmCrossed(rising, a.index, a.variable, a.sampleType, a.value,
+                        rising ? a.rising : a.falling);
 }
 
 void Rmon::Impl::sampleAlarm(Alarm& a, uint32_t now) {
@@ -569,20 +576,20 @@ void Rmon::Impl::sampleAlarm(Alarm& a, uint32_t now) {
         a.sampled = true;
         a.armRising = a.armFalling = true;
         if (a.startup != 2 && a.value >= a.rising) {
-            fire(a.risingEvent, now);
+            fire(a.risingEvent, now, a, true);
             a.armRising = false;
         } else if (a.startup != 1 && a.value <= a.falling) {
-            fire(a.fallingEvent, now);
+            fire(a.fallingEvent, now, a, false);
             a.armFalling = false;
         }
         return;
     }
     if (a.value >= a.rising && a.armRising) {
-        fire(a.risingEvent, now);
+        fire(a.risingEvent, now, a, true);
         a.armRising = false;
         a.armFalling = true;
     } else if (a.value <= a.falling && a.armFalling) {
-        fire(a.fallingEvent, now);
+        fire(a.fallingEvent, now, a, false);
         a.armFalling = false;
         a.armRising = true;
     }

@@ -1,5 +1,7 @@
 #include "sim/stp.h"
 
+#include "sim/notify.h"
+
 #include <algorithm>
 #include <memory>
 
@@ -125,6 +127,7 @@ private:
     void topologyChange(uint32_t at) {
         ++m_topChanges;
         m_lastChange = std::max(m_lastChange, at);
+        if (Notifier* n = CurrentNotifier()) n->topologyChanged();
     }
 
     int32_t setEnable(StpPort& p, const ber::Value& v, bool commit);

@@ -194,6 +194,7 @@ private slots:
             "|Public MIB  |STP Info...=32796",
             "|Public MIB  |-",
             "|Public MIB  |Device Info...=32964",
+            "|Public MIB  |Device Events...=32970",
             "|Public MIB  |Panel Refresh=32808",
             "|Private MIB  |CPU Utilization...=32809",
             "|Private MIB  |Memory Info...=32811",

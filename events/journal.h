@@ -1,0 +1,127 @@
+// The event journal: one SQLite file that talvex-traphandle appends to and the module reads and
+// acknowledges in. WAL mode, so that a reader never blocks the writer nor the writer a reader.
+//
+// A row is one notification as received: when, from which address, the device's uptime, the
+// notification's OID, severity, port, a one-line summary, every binding, and whether and by whom
+// it was acknowledged. Each device keeps at most maxPerDevice() rows (the oldest go first); the
+// bound and any severity an administrator prefers are kept in the file itself.
+//
+// Plain C++ on the sqlite3 C library; every value goes in through a bound parameter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace events {
+
+enum class Severity : int { Critical = 1, Major = 2, Minor = 3, Information = 4 };
+// "critical", "major", "minor", "information"; for any other value "information".
+const char* SeverityName(Severity s);
+// The severity a name gives (as SeverityName writes it, any case); false when none.
+bool ParseSeverity(const std::string& name, Severity& out);
+
+struct Event {
+    int64_t id = 0;
+    int64_t receivedMs = 0; // milliseconds since the epoch, UTC
+    std::string sender;     // the address the notification came from
+    std::string device;     // the agent it speaks for: snmpTrapAddress.0 when given, else sender
+    int64_t uptime = -1;    // sysUpTime.0 in hundredths of seconds; -1 when not given
+    std::string oid;        // snmpTrapOID.0, numeric without a leading dot
+    Severity severity = Severity::Information;
+    int ifIndex = 0;      // 0: the bindings name no port
+    std::string port;     // the port's ifDescr when the bindings carry it
+    std::string event;    // the notification's name ("linkDown"), or its OID
+    std::string summary;  // one line
+    std::string bindings; // one "OID value" a line; left empty by reads of many rows
+    int64_t ackedMs = 0;  // 0 while unacknowledged
+    std::string ackedBy;
+};
+
+// Where the journal is: TALVEX_EVENTS when set, else kDefaultPath.
+inline constexpr const char* kDefaultPath = "/var/lib/talvex/events.sqlite";
+std::string JournalPath();
+
+// An address as text in one form for each family (inet_ntop's), so that "::0001" and "::1"
+// meet; text that is no address comes back as it is.
+std::string CanonicalAddress(const std::string& text);
+bool IsAddress(const std::string& text);
+
+inline constexpr int64_t kDefaultMaxPerDevice = 100000;
+
+class Journal {
+public:
+    Journal() = default;
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // Opens the journal at path. With create, a missing file is made (mode 0660 under the
+    // caller's umask) with the schema; without it, only an existing journal opens. A path that
+    // names anything but a regular file is refused. False with *why in words an operator
+    // reads.
+    bool open(const std::string& path, bool create, std::string* why);
+    bool isOpen() const { return m_db != nullptr; }
+    void close();
+
+    // How long a writer waits for a lock (SQLite's busy handler) before a statement fails.
+    void setBusyTimeout(int ms);
+
+    // Appends event (its id set), then drops the device's oldest rows beyond the bound, in one
+    // transaction. A copy of a row journaled in the last two minutes (same device, uptime, OID
+    // and bindings: an inform sent again) is that row, not a new one. False with *why when the
+    // journal refused it (busy past the timeout, full, read-only); nothing was written then.
+    bool append(Event& event, std::string* why);
+
+    // The rows of the device with id above afterId, oldest first, at most max, with what a list
+    // shows: time, severity, port, event, summary, acknowledgement (sender, device, uptime, OID
+    // and bindings are left out; read() has them). False when the read failed.
+    bool readSince(const std::string& device, int64_t afterId, size_t max, std::vector<Event>& out,
+                   std::string* why = nullptr);
+    // One row whole; false when it is gone.
+    bool read(int64_t id, Event& out);
+    // One row's bindings; empty when it is gone.
+    std::string bindings(int64_t id);
+
+    // Acknowledges the given rows (those not yet acknowledged) or every row of the device;
+    // returns how many changed, -1 on failure.
+    int acknowledge(const std::vector<int64_t>& ids, const std::string& by, int64_t whenMs);
+    int acknowledgeAll(const std::string& device, const std::string& by, int64_t whenMs);
+    // Acknowledgements made since ackSeq (by anyone), which is moved on past them.
+    struct Ack {
+        int64_t id;
+        int64_t ackedMs;
+        std::string by;
+    };
+    bool acksSince(const std::string& device, int64_t& ackSeq, std::vector<Ack>& out);
+    int64_t ackSeq();
+
+    // Unacknowledged rows of the device, and how many of them are major or critical.
+    struct Unacked {
+        int64_t count = 0;
+        int64_t serious = 0;
+    };
+    bool unacknowledged(const std::string& device, Unacked& out);
+
+    // Changes whenever another connection has written (SQLite's data_version).
+    int64_t dataVersion();
+
+    int64_t maxPerDevice();
+    bool setMaxPerDevice(int64_t max);
+    // The administrator's severity for a notification OID, when he set one.
+    bool severityFor(const std::string& oid, Severity& out);
+    bool setSeverityFor(const std::string& oid, Severity s);
+
+    int64_t count(const std::string& device);
+
+private:
+    bool exec(const char* sql, std::string* why = nullptr);
+    std::string lastError() const;
+
+    sqlite3* m_db = nullptr;
+};
+
+} // namespace events

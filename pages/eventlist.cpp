@@ -1,0 +1,267 @@
+#include "pages/eventlist.h"
+
+#include <QDateTime>
+#include <QFont>
+#include <QTimer>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+// However large the journal's bound is set, the list holds no more than this.
+constexpr int64_t kMaxRows = 1000000;
+
+QString Text(const std::string& s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+} // namespace
+
+QString OperatorName() {
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER", QStringLiteral("uid %1").arg(getuid()));
+}
+
+EventListModel::EventListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+bool EventListModel::open(const QString& path, const QString& device, QString* why) {
+    std::string err;
+    if (!m_journal.open(path.toStdString(), false, &err)) {
+        if (why) *why = Text(err);
+        return false;
+    }
+    m_journal.setBusyTimeout(500);
+    m_device = events::CanonicalAddress(device.toStdString());
+    m_max = std::clamp<int64_t>(m_journal.maxPerDevice(), 1, kMaxRows);
+    beginResetModel();
+    m_all.clear();
+    m_visible.clear();
+    m_lastId = 0;
+    m_version = -1;
+    m_ackSeq = m_journal.ackSeq();
+    endResetModel();
+    follow();
+    return true;
+}
+
+void EventListModel::follow() {
+    if (!m_journal.isOpen()) return;
+    const int64_t version = m_journal.dataVersion();
+    if (version == m_version) return;
+    m_version = version;
+    std::vector<events::Journal::Ack> acks;
+    m_journal.acksSince(m_device, m_ackSeq, acks);
+    std::vector<events::Event> added;
+    m_journal.readSince(m_device, m_lastId, size_t(m_max), added);
+    if (!added.empty()) {
+        m_lastId = added.back().id;
+        const size_t keep = size_t(m_max);
+        if (m_all.size() + added.size() > keep) {
+            // The journal dropped its oldest rows as it took these; the list does the same.
+            const size_t drop = std::min(m_all.size(), m_all.size() + added.size() - keep);
+            beginResetModel();
+            m_all.erase(m_all.begin(), m_all.begin() + std::ptrdiff_t(drop));
+            for (events::Event& e : added)
+                m_all.push_back(std::move(e));
+            m_visible.clear();
+            rebuild();
+            endResetModel();
+        } else {
+            const size_t first = m_all.size();
+            for (events::Event& e : added)
+                m_all.push_back(std::move(e));
+            std::vector<int> fresh;
+            for (size_t i = m_all.size(); i-- > first;)
+                if (shown(m_all[i])) fresh.push_back(int(i));
+            if (!fresh.empty()) {
+                beginInsertRows({}, 0, int(fresh.size()) - 1);
+                m_visible.insert(m_visible.begin(), fresh.begin(), fresh.end());
+                endInsertRows();
+            }
+        }
+    }
+    applyAcks(acks);
+    m_unacked = int(std::count_if(m_all.begin(), m_all.end(),
+                                  [](const events::Event& e) { return e.ackedMs == 0; }));
+    emit changed();
+}
+
+int EventListModel::indexOfId(int64_t id) const {
+    const auto it = std::lower_bound(m_all.begin(), m_all.end(), id,
+                                     [](const events::Event& e, int64_t v) { return e.id < v; });
+    return it != m_all.end() && it->id == id ? int(it - m_all.begin()) : -1;
+}
+
+void EventListModel::applyAcks(const std::vector<events::Journal::Ack>& acks) {
+    if (acks.empty()) return;
+    for (const events::Journal::Ack& a : acks)
+        if (const int i = indexOfId(a.id); i >= 0) {
+            m_all[size_t(i)].ackedMs = a.ackedMs;
+            m_all[size_t(i)].ackedBy = a.by;
+        }
+    // Acknowledgements touch few rows or all of them; either way the view repaints what shows.
+    if (!m_visible.empty())
+        emit dataChanged(index(0, 0), index(int(m_visible.size()) - 1, kColumns - 1));
+}
+
+bool EventListModel::shown(const events::Event& e) const {
+    if (int(e.severity) > m_worstShown) return false;
+    if (m_text.isEmpty()) return true;
+    for (const std::string* s : {&e.event, &e.port, &e.summary})
+        if (Text(*s).contains(m_text, Qt::CaseInsensitive)) return true;
+    return false;
+}
+
+void EventListModel::rebuild() {
+    m_visible.clear();
+    for (size_t i = m_all.size(); i-- > 0;)
+        if (shown(m_all[i])) m_visible.push_back(int(i));
+}
+
+void EventListModel::setFilter(int worstShown, const QString& text) {
+    beginResetModel();
+    m_worstShown = std::clamp(worstShown, 1, 4);
+    m_text = text;
+    rebuild();
+    endResetModel();
+    emit changed();
+}
+
+QString EventListModel::details(int row) {
+    events::Event e;
+    if (!m_journal.read(event(row).id, e))
+        return QStringLiteral("The event is no longer in the journal.\n");
+    QString out;
+    out += QStringLiteral("Time: %1\n").arg(TimeText(e.receivedMs));
+    out += QStringLiteral("From: %1\n").arg(Text(e.sender));
+    if (e.device != e.sender)
+        out += QStringLiteral("Device: %1 (snmpTrapAddress.0)\n").arg(Text(e.device));
+    if (e.uptime >= 0)
+        out += QStringLiteral("Device uptime: %1 s\n").arg(double(e.uptime) / 100.0, 0, 'f', 2);
+    out += QStringLiteral("Event: %1 (%2)\n").arg(Text(e.event), Text(e.oid));
+    out += QStringLiteral("Severity: %1\n").arg(SeverityText(e.severity));
+    if (e.ifIndex) out += QStringLiteral("Port: %1\n").arg(PortText(e));
+    out += QStringLiteral("Summary: %1\n").arg(Text(e.summary));
+    if (e.ackedMs)
+        out += QStringLiteral("Acknowledged: %1 by %2\n").arg(TimeText(e.ackedMs), Text(e.ackedBy));
+    out += QStringLiteral("\nBindings:\n") + Text(e.bindings);
+    return out;
+}
+
+int EventListModel::acknowledge(const QList<int>& rows) {
+    std::vector<int64_t> ids;
+    for (int r : rows)
+        if (r >= 0 && r < rowCount() && event(r).ackedMs == 0) ids.push_back(event(r).id);
+    if (ids.empty()) return 0;
+    const int n = m_journal.acknowledge(ids, OperatorName().toStdString(),
+                                        QDateTime::currentMSecsSinceEpoch());
+    m_version = -1; // our own write does not move data_version
+    follow();
+    return n;
+}
+
+int EventListModel::acknowledgeAll() {
+    const int n = m_journal.acknowledgeAll(m_device, OperatorName().toStdString(),
+                                           QDateTime::currentMSecsSinceEpoch());
+    m_version = -1;
+    follow();
+    return n;
+}
+
+int EventListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_visible.size());
+}
+
+int EventListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QString EventListModel::TimeText(int64_t ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString EventListModel::SeverityText(events::Severity s) {
+    QString name = QString::fromLatin1(events::SeverityName(s));
+    name[0] = name[0].toUpper();
+    return name;
+}
+
+QString EventListModel::PortText(const events::Event& e) {
+    if (!e.ifIndex) return {};
+    // The interface page's Group (the ifIndex) and Describe (ifDescr, the panel's slot/port).
+    return e.port.empty() ? QString::number(e.ifIndex)
+                          : QStringLiteral("%1 %2").arg(e.ifIndex).arg(Text(e.port));
+}
+
+QVariant EventListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const events::Event& e = event(index.row());
+    if (role == Qt::FontRole && e.ackedMs == 0) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (role != Qt::DisplayRole) return {};
+    switch (index.column()) {
+    case kTime:
+        return TimeText(e.receivedMs);
+    case kSeverity:
+        return SeverityText(e.severity);
+    case kEvent:
+        return Text(e.event);
+    case kPort:
+        return PortText(e);
+    case kSummary:
+        return Text(e.summary);
+    case kAcknowledged:
+        return e.ackedMs ? QStringLiteral("%1 %2").arg(Text(e.ackedBy), TimeText(e.ackedMs))
+                         : QString();
+    }
+    return {};
+}
+
+QVariant EventListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    // Trailing blanks widen a column, as on the other list pages: a time, a summary in full.
+    static const char* const kHeadings[] = {
+        "Time                                  ",
+        "Severity          ",
+        "Event                   ",
+        "Port              ",
+        "Summary                                                                                   "
+        "     ",
+        "Acknowledged                            ",
+    };
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kColumns)
+        return {};
+    return QString::fromLatin1(kHeadings[section]);
+}
+
+EventAlarmWatch::EventAlarmWatch(const QString& path, const QString& device, QObject* parent)
+    : QObject(parent), m_path(path.toStdString()),
+      m_device(events::CanonicalAddress(device.toStdString())) {
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &EventAlarmWatch::check);
+    timer->start(kIntervalMs);
+}
+
+void EventAlarmWatch::check() {
+    if (!m_journal.isOpen()) {
+        if (!m_journal.open(m_path, false, nullptr)) return;
+        m_journal.setBusyTimeout(200);
+        m_version = -1;
+    }
+    // Every connection's write but our own moves the version; we write nothing.
+    const int64_t version = m_journal.dataVersion();
+    if (version == m_version) return;
+    events::Journal::Unacked now;
+    if (!m_journal.unacknowledged(m_device, now)) return;
+    m_version = version;
+    if (now.count == m_last.count && now.serious == m_last.serious) return;
+    m_last = now;
+    emit changed(now.count, now.serious);
+}

@@ -1,0 +1,662 @@
+// Device notifications end to end: snmptrapd (fed by net-snmp's snmptrap and snmpinform) runs
+// talvex-traphandle, which journals each notification once and decoded; hostile handler input;
+// the journal's bound; the Device Events page and the ALM lamp of the main window reading it.
+#include "app/paneldlg.h"
+#include "events/journal.h"
+#include "pages/deviceeventsdlg.h"
+#include "pages/eventlist.h"
+#include "panel/panelpoller.h"
+#include "panel/panelview.h"
+#include "platform/platform.h"
+#include "snmp/params.h"
+#include "snmp/session.h"
+#include "tests/common/pagetest.h"
+#include "tests/common/peers.h"
+#include "tests/common/trapd.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+namespace {
+
+const QString kLinkDown = QStringLiteral("1.3.6.1.6.3.1.1.5.3");
+
+QString handler() {
+    return BuildPath(QStringLiteral("tools/talvex-traphandle"));
+}
+
+QProcessEnvironment journalEnv(const QString& journal) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TALVEX_EVENTS"), journal);
+    return env;
+}
+
+// Runs the handler on input with the journal at path.
+ToolRun handle(const QString& journal, const QByteArray& input) {
+    QProcess p;
+    p.setProcessEnvironment(journalEnv(journal));
+    p.start(handler(), {});
+    ToolRun r;
+    if (!p.waitForStarted(5000)) return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// Handler input as snmptrapd writes it: host, transport, uptime, notification OID, bindings.
+QByteArray notification(const QString& oid, const QByteArray& bindings = {},
+                        const QByteArray& from = "127.0.0.1") {
+    return "localhost\nUDP: [" + from +
+           "]:40000->[127.0.0.1]:162\n.1.3.6.1.2.1.1.3.0 0:0:01:02.03\n"
+           ".1.3.6.1.6.3.1.1.4.1.0 ." +
+           oid.toLatin1() + "\n" + bindings;
+}
+
+std::vector<events::Event> journalRows(const QString& path,
+                                       const QString& device = QStringLiteral("127.0.0.1")) {
+    events::Journal j;
+    std::vector<events::Event> rows;
+    if (j.open(path.toStdString(), false, nullptr))
+        j.readSince(device.toStdString(), 0, 1000000, rows);
+    return rows;
+}
+
+QString bindingsOf(const QString& path, int64_t id) {
+    events::Journal j;
+    return j.open(path.toStdString(), false, nullptr) ? QString::fromStdString(j.bindings(id))
+                                                      : QString();
+}
+
+QStringList viewRow(QTreeView* view, int r) {
+    QStringList out;
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        out << view->model()->index(r, c).data().toString();
+    return out;
+}
+
+} // namespace
+
+class TestEvents : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_serial = 0;
+    QString freshJournal() {
+        return m_dir.filePath(QStringLiteral("events-%1.sqlite").arg(++m_serial));
+    }
+    QString m_trapdJournal;
+    std::unique_ptr<TrapdProcess> m_trapd;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        qputenv("TALVEX_EVENTS", m_dir.filePath(QStringLiteral("none.sqlite")).toUtf8());
+    }
+    void cleanupTestCase() { m_trapd.reset(); }
+
+    // Each notification kind, sent by net-snmp's tools through snmptrapd, is journaled once and
+    // shown in words.
+    void throughSnmptrapd_data() {
+        QTest::addColumn<QStringList>("tool"); // program and arguments; PORT: snmptrapd's address
+        QTest::addColumn<QString>("device");   // the device the event belongs to
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QString>("severity");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("summary");
+        const QStringList v2 = {"-v", "2c", "-c", "public", "PORT", ""};
+        const QStringList keys = {"-l",          "authPriv", "-a",  "SHA", "-A",
+                                  "trappass123", "-x",       "AES", "-X",  "trappass123"};
+        const QStringList v3trap = QStringList{"-v", "3", "-e", kSimEngineIdHex, "-u", "trapuser"} +
+                                   keys + QStringList{"PORT", ""};
+        const QStringList v3inform =
+            QStringList{"-v", "3", "-u", "informuser"} + keys + QStringList{"PORT", ""};
+        const QStringList link = {
+            "1.3.6.1.2.1.2.2.1.1.3", "i", "3", "1.3.6.1.2.1.2.2.1.7.3", "i", "2",
+            "1.3.6.1.2.1.2.2.1.8.3", "i", "2", "1.3.6.1.2.1.2.2.1.2.3", "s", "FE 1/3"};
+        const QStringList alarm = {"1.3.6.1.2.1.16.3.1.1.1.4", "i", "4",
+                                   "1.3.6.1.2.1.16.3.1.1.3.4", "o", "1.3.6.1.2.1.16.1.1.1.5.1",
+                                   "1.3.6.1.2.1.16.3.1.1.4.4", "i", "2",
+                                   "1.3.6.1.2.1.16.3.1.1.5.4", "i", "1200",
+                                   "1.3.6.1.2.1.16.3.1.1.7.4", "i", "1000",
+                                   "1.3.6.1.2.1.16.3.1.1.8.4", "i", "100"};
+        auto row = [](const char* name, const QStringList& tool, const char* device,
+                      const char* event, const char* sev, const char* port, const char* summary) {
+            QTest::newRow(name) << tool << device << event << sev << port << summary;
+        };
+        const QStringList trap = {"snmptrap"}, inform = {"snmpinform"};
+        row("v2c coldStart", trap + v2 + QStringList{"1.3.6.1.6.3.1.1.5.1"}, "127.0.0.1",
+            "coldStart", "Minor", "", "The device restarted (cold start)");
+        row("v2c warmStart", trap + v2 + QStringList{"1.3.6.1.6.3.1.1.5.2"}, "127.0.0.1",
+            "warmStart", "Minor", "", "The device restarted (warm start)");
+        row("v2c linkDown", trap + v2 + QStringList{kLinkDown} + link, "127.0.0.1", "linkDown",
+            "Major", "3 FE 1/3", "Link down on port FE 1/3 (ifIndex 3) (admin down, oper down)");
+        row("v2c inform linkUp", inform + v2 + QStringList{"1.3.6.1.6.3.1.1.5.4"} + link,
+            "127.0.0.1", "linkUp", "Information", "3 FE 1/3",
+            "Link up on port FE 1/3 (ifIndex 3) (admin down, oper down)");
+        row("v3 trap authenticationFailure", trap + v3trap + QStringList{"1.3.6.1.6.3.1.1.5.5"},
+            "127.0.0.1", "authenticationFailure", "Minor", "",
+            "A request with a wrong community or user reached the device");
+        row("v3 inform risingAlarm", inform + v3inform + QStringList{"1.3.6.1.2.1.16.0.1"} + alarm,
+            "127.0.0.1", "risingAlarm", "Major", "",
+            "Rising alarm 4: 1.3.6.1.2.1.16.1.1.1.5.1 sampled 1200 (delta), rising threshold 1000");
+        row("v2c fallingAlarm", trap + v2 + QStringList{"1.3.6.1.2.1.16.0.2"} + alarm, "127.0.0.1",
+            "fallingAlarm", "Information", "",
+            "Falling alarm 4: 1.3.6.1.2.1.16.1.1.1.5.1 sampled 1200 (delta), falling threshold "
+            "100");
+        row("v2c newRoot", trap + v2 + QStringList{"1.3.6.1.2.1.17.0.1"}, "127.0.0.1", "newRoot",
+            "Minor", "", "The device became the new root of the spanning tree");
+        row("v3 trap topologyChange", trap + v3trap + QStringList{"1.3.6.1.2.1.17.0.2"},
+            "127.0.0.1", "topologyChange", "Information", "", "The spanning-tree topology changed");
+        // SNMPv1: snmptrapd translates the generic trap and adds the agent address, which names
+        // the device though the trap comes from another address.
+        row("v1 linkDown from another interface",
+            trap + QStringList{"-v", "1", "-c", "public", "PORT", "1.3.6.1.4.1.58213", "127.0.0.5",
+                               "2", "0", "", "1.3.6.1.2.1.2.2.1.1.7", "i", "7"},
+            "127.0.0.5", "linkDown", "Major", "7", "Link down on port 7");
+        row("v1 enterprise-specific",
+            trap + QStringList{"-v", "1", "-c", "public", "PORT", "1.3.6.1.4.1.58213", "127.0.0.1",
+                               "6", "17", "", "1.3.6.1.4.1.58213.1.1.0", "s", "fan tray"},
+            "127.0.0.1", "1.3.6.1.4.1.58213.0.17", "Information", "",
+            "Enterprise-specific trap 17 of 1.3.6.1.4.1.58213: 1.3.6.1.4.1.58213.1.1.0 fan tray");
+        row("v2c unknown",
+            trap + v2 + QStringList{"1.3.6.1.4.1.58213.99", "1.3.6.1.2.1.1.5.0", "s", "x"},
+            "127.0.0.1", "1.3.6.1.4.1.58213.99", "Information", "",
+            "Notification 1.3.6.1.4.1.58213.99: 1.3.6.1.2.1.1.5.0 x");
+    }
+    void throughSnmptrapd() {
+        QFETCH(QStringList, tool);
+        QFETCH(QString, device);
+        if (!m_trapd) {
+            m_trapdJournal = freshJournal();
+            m_trapd = std::make_unique<TrapdProcess>(
+                m_trapdJournal, TrapdV3Users(QString::fromLatin1(kSimEngineIdHex)));
+        }
+        QVERIFY2(m_trapd->started(), qPrintable(m_trapd->error()));
+        const size_t before = journalRows(m_trapdJournal, device).size();
+        const int loggedBefore = m_trapd->logged();
+        tool.replaceInStrings(QRegularExpression(QStringLiteral("^PORT$")), m_trapd->address());
+        bool ok = false;
+        const QString program = tool.takeFirst();
+        RunTool(program, tool, &ok);
+        QVERIFY(ok);
+        QTRY_COMPARE_WITH_TIMEOUT(journalRows(m_trapdJournal, device).size(), before + 1, 5000);
+        QTest::qWait(200);
+        QCOMPARE(m_trapd->logged(), loggedBefore + 1);
+        QCOMPARE(journalRows(m_trapdJournal, device).size(), before + 1);
+        // What the page shows of it: the newest row.
+        CDeviceEventsDlg page(m_trapdJournal, device);
+        QVERIFY(page.problem().isEmpty());
+        const QStringList shown = viewRow(page.list(), 0);
+        QTEST(shown[EventListModel::kEvent], "event");
+        QTEST(shown[EventListModel::kSeverity], "severity");
+        QTEST(shown[EventListModel::kPort], "port");
+        QTEST(shown[EventListModel::kSummary], "summary");
+    }
+
+    // An inform sent again because its answer came late is still one event: snmptrapd takes,
+    // answers and hands on each copy; the copies carry the same uptime and bindings.
+    void informResentIsOneEvent() {
+        const QString journal = freshJournal();
+        TrapdProcess trapd(journal);
+        QVERIFY2(trapd.started(), qPrintable(trapd.error()));
+        for (int copy = 1; copy <= 2; ++copy) {
+            bool ok = false;
+            RunTool(QStringLiteral("snmpinform"),
+                    {"-v", "2c", "-c", "public", trapd.address(), "4711", "1.3.6.1.6.3.1.1.5.3",
+                     "1.3.6.1.2.1.2.2.1.1.4", "i", "4"},
+                    &ok);
+            QVERIFY(ok);
+            QTRY_COMPARE_WITH_TIMEOUT(trapd.logged(), copy, 5000);
+        }
+        QTest::qWait(300);
+        QCOMPARE(journalRows(journal).size(), size_t(1));
+        // Another notification with the same uptime but other bindings is another event.
+        RunTool(QStringLiteral("snmpinform"),
+                {"-v", "2c", "-c", "public", trapd.address(), "4711", "1.3.6.1.6.3.1.1.5.3",
+                 "1.3.6.1.2.1.2.2.1.1.5", "i", "5"});
+        QTRY_COMPARE_WITH_TIMEOUT(journalRows(journal).size(), size_t(2), 5000);
+    }
+
+    // talvex-sim sends: coldStart at start, linkDown and linkUp when a set of ifAdminStatus
+    // changes a port, and any kind on command; as v2c or v3 traps or informs, an inform sent
+    // again before its answer still one event.
+    void fromSimulator_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("v2c traps") << QStringList{"--notify-community", "public"};
+        QTest::newRow("v2c informs, sent again at once")
+            << QStringList{"--notify-inform", "--notify-timeout", "1"};
+        QTest::newRow("v3 traps") << QStringList{"--notify-user",
+                                                 "trapuser SHA trappass123 AES trappass123"};
+        QTest::newRow("v3 informs") << QStringList{"--notify-inform", "--notify-user",
+                                                   "informuser SHA trappass123 AES trappass123"};
+    }
+    void fromSimulator() {
+        QFETCH(QStringList, options);
+        const QString journal = freshJournal();
+        TrapdProcess trapd(journal, TrapdV3Users(QString::fromLatin1(kSimEngineIdHex)));
+        QVERIFY2(trapd.started(), qPrintable(trapd.error()));
+        SimProcess sim(QStringList{"--static", "--notify", trapd.address()} + options);
+        QVERIFY(sim.started());
+        auto events = [&] {
+            QStringList names;
+            for (const events::Event& e : journalRows(journal))
+                names << QString::fromStdString(e.event);
+            return names;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(events(), QStringList{"coldStart"}, 5000);
+        const QString agent = QStringLiteral("127.0.0.1:%1").arg(sim.port());
+        const QString admin = QStringLiteral("1.3.6.1.2.1.2.2.1.7.1");
+        bool ok = false;
+        RunTool(QStringLiteral("snmpset"), {"-v", "2c", "-c", "saffron", agent, admin, "i", "1"},
+                &ok);
+        QVERIFY(ok);
+        QTest::qWait(300);
+        const QStringList before = events();
+        RunTool(QStringLiteral("snmpset"), {"-v", "2c", "-c", "saffron", agent, admin, "i", "2"},
+                &ok);
+        QVERIFY(ok);
+        QTRY_COMPARE_WITH_TIMEOUT(events(), before + QStringList{"linkDown"}, 5000);
+        QCOMPARE(journalRows(journal).back().ifIndex, 1);
+        QCOMPARE(sim.command(QStringLiteral("notify topology")), QStringLiteral("ok"));
+        QCOMPARE(sim.command(QStringLiteral("notify rising")), QStringLiteral("ok"));
+        const QStringList all = before + QStringList{"linkDown", "topologyChange", "risingAlarm"};
+        QTRY_COMPARE_WITH_TIMEOUT(events(), all, 5000);
+        // Whatever was sent again has had its answer by now.
+        QTest::qWait(500);
+        QCOMPARE(events(), all);
+        if (options.contains(QLatin1String("--notify-inform")))
+            QTRY_VERIFY_WITH_TIMEOUT(sim.command(QStringLiteral("notify pending"))
+                                         .startsWith(QLatin1String("0 pending")),
+                                     3000);
+    }
+
+    // Hostile handler input: nothing crashes, every length stays bounded, and the event is kept
+    // or the handler says clearly why not.
+    void hostileInput_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("event");    // the journaled event; empty: none
+        QTest::addColumn<QString>("contains"); // in its bindings, or on standard error
+        const QByteArray big(1 << 20, 'A');
+        QTest::newRow("1 MB binding")
+            << notification(kLinkDown, ".1.3.6.1.2.1.1.5.0 \"" + big + "\"\n") << 0 << "linkDown"
+            << "[1044480 more bytes cut]";
+        QTest::newRow("NUL and invalid UTF-8")
+            << notification(kLinkDown, QByteArray(".1.3.6.1.2.1.1.5.0 a\0b\xff\xfe\xc0\x80z\n", 28))
+            << 0 << "linkDown" << QString::fromUtf8("a\uFFFDb\uFFFD\uFFFD\uFFFD\uFFFDz");
+        QTest::newRow("SQL in values")
+            << notification(kLinkDown, ".1.3.6.1.2.1.1.5.0 \"'); DROP TABLE events; --\"\n") << 0
+            << "linkDown"
+            << "'); DROP TABLE events; --";
+        QTest::newRow("markup in values")
+            << notification(kLinkDown, ".1.3.6.1.2.1.1.5.0 \"<b>x</b><img src=y>\"\n") << 0
+            << "linkDown"
+            << "<b>x</b><img src=y>";
+        QTest::newRow("a line inside a quoted value")
+            << notification(
+                   kLinkDown,
+                   ".1.3.6.1.2.1.1.5.0 \"x\n.1.3.6.1.6.3.1.1.4.1.0 .1.3.6.1.6.3.1.1.5.1\"\n")
+            << 0 << "linkDown"
+            << "x .1.3.6.1.6.3.1.1.4.1.0";
+        QByteArray many;
+        for (int i = 0; i < 10000; ++i)
+            many += ".1.3.6.1.2.1.2.2.1.10." + QByteArray::number(i) + " " + QByteArray::number(i) +
+                    "\n";
+        QTest::newRow("10 000 bindings") << notification(kLinkDown, many) << 0 << "linkDown"
+                                         << "[9002 more bindings not kept]";
+        QTest::newRow("no notification OID")
+            << QByteArray("localhost\nUDP: [127.0.0.1]:1->[127.0.0.1]:162\n.1.3.6.1.2.1.1.5.0 x\n")
+            << 0 << "(no notification OID)"
+            << "1.3.6.1.2.1.1.5.0 x";
+        QTest::newRow("no bindings")
+            << QByteArray("localhost\nUDP: [127.0.0.1]:1->[127.0.0.1]:162\n") << 0
+            << "(no notification OID)"
+            << "";
+        QTest::newRow("no transport line") << QByteArray("localhost\n") << 1 << ""
+                                           << "has no transport line and no bindings";
+        QTest::newRow("empty") << QByteArray() << 1 << ""
+                               << "no input";
+        QTest::newRow("no line ends") << QByteArray(70000, '.') << 1 << ""
+                                      << "has no transport line";
+    }
+    void hostileInput() {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, event);
+        QFETCH(QString, contains);
+        const QString journal = freshJournal();
+        const ToolRun run = handle(journal, input);
+        QTEST(run.exitCode, "exitCode");
+        const std::vector<events::Event> rows = journalRows(journal);
+        if (event.isEmpty()) {
+            QVERIFY(rows.empty());
+            QVERIFY2(run.errText().contains(contains), qPrintable(run.errText()));
+            return;
+        }
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(rows[0].event), event);
+        const QString bindings = bindingsOf(journal, rows[0].id);
+        QVERIFY2(bindings.contains(contains), qPrintable(bindings.left(300)));
+        QVERIFY(bindings.size() < 1000 * 4200);
+        QVERIFY(!bindings.contains(QChar(0)));
+    }
+
+    // A journal locked past the handler's first try is written once the lock goes; a path
+    // that cannot be a journal is given up within a bound, and what was lost is said.
+    void lockedOrUnusableJournal() {
+        const QString journal = freshJournal();
+        QCOMPARE(handle(journal, notification(kLinkDown)).exitCode, 0);
+        sqlite3* lock = nullptr;
+        QCOMPARE(sqlite3_open(journal.toUtf8().constData(), &lock), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(
+                     lock,
+                     "BEGIN EXCLUSIVE; UPDATE settings SET value = value WHERE name = 'ack_seq'",
+                     nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        QProcess p;
+        p.setProcessEnvironment(journalEnv(journal));
+        p.start(handler(), {});
+        p.write(notification(kLinkDown, ".1.3.6.1.2.1.2.2.1.1.5 5\n"));
+        p.closeWriteChannel();
+        // Longer than one try waits for the lock.
+        QTest::qWait(3000);
+        QCOMPARE(p.state(), QProcess::Running);
+        QCOMPARE(sqlite3_exec(lock, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(lock);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(journalRows(journal).size(), size_t(2));
+
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.sqlite"));
+        QCOMPARE(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        const ToolRun run = handle(fifo, notification(kLinkDown, ".1.3.6.1.2.1.2.2.1.1.9 9\n"));
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.errText().contains(QLatin1String("it is not a regular file")),
+                 qPrintable(run.errText()));
+        QVERIFY(run.errText().contains(QLatin1String("Link down on port 9")));
+        QVERIFY(run.errText().contains(QLatin1String("1.3.6.1.2.1.2.2.1.1.9 9")));
+    }
+
+    // Each device keeps the journal's bound of rows, dropping its oldest; other devices keep
+    // theirs.
+    void boundPerDevice() {
+        const QString journal = freshJournal();
+        QCOMPARE(handle(journal, notification(kLinkDown, {}, "127.0.0.2")).exitCode, 0);
+        {
+            events::Journal j;
+            QVERIFY(j.open(journal.toStdString(), false, nullptr));
+            QCOMPARE(j.maxPerDevice(), events::kDefaultMaxPerDevice);
+            QVERIFY(j.setMaxPerDevice(5));
+        }
+        for (int i = 1; i <= 8; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            QCOMPARE(handle(journal,
+                            notification(kLinkDown, ".1.3.6.1.2.1.2.2.1.1." + n + " " + n + "\n"))
+                         .exitCode,
+                     0);
+        }
+        const std::vector<events::Event> rows = journalRows(journal);
+        QCOMPARE(rows.size(), size_t(5));
+        QCOMPARE(rows.front().ifIndex, 4);
+        QCOMPARE(rows.back().ifIndex, 8);
+        QCOMPARE(journalRows(journal, QStringLiteral("127.0.0.2")).size(), size_t(1));
+    }
+
+    // An event belongs to the device that sent it and to the one its snmpTrapAddress.0 names.
+    void eventsBelongToTheirDevice() {
+        const QString journal = freshJournal();
+        const QByteArray named = ".1.3.6.1.6.3.18.1.3.0 ";
+        QCOMPARE(
+            handle(journal, notification(kLinkDown, named + "127.0.0.9\n", "127.0.0.1")).exitCode,
+            0);
+        QCOMPARE(
+            handle(journal, notification(kLinkDown, named + "127.0.0.1\n", "127.0.0.7")).exitCode,
+            0);
+        QCOMPARE(handle(journal, notification(kLinkDown, {}, "127.0.0.8")).exitCode, 0);
+        QCOMPARE(journalRows(journal, QStringLiteral("127.0.0.1")).size(), size_t(2));
+        QCOMPARE(journalRows(journal, QStringLiteral("127.0.0.9")).size(), size_t(1));
+        QCOMPARE(journalRows(journal, QStringLiteral("127.0.0.7")).size(), size_t(1));
+        QCOMPARE(journalRows(journal, QStringLiteral("127.0.0.8")).size(), size_t(1));
+    }
+
+    // The page: filters, copy, print, details as plain text, live following, acknowledging.
+    void eventsPage() {
+        const QString journal = freshJournal();
+        QCOMPARE(handle(journal, notification(QStringLiteral("1.3.6.1.6.3.1.1.5.1"))).exitCode, 0);
+        QCOMPARE(handle(journal,
+                        notification(kLinkDown,
+                                     ".1.3.6.1.2.1.2.2.1.1.2 2\n.1.3.6.1.2.1.1.5.0 \"<b>x</b>\"\n"))
+                     .exitCode,
+                 0);
+        CDeviceEventsDlg page(journal, QStringLiteral("127.0.0.1"));
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QTreeView* view = page.list();
+        QCOMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(viewRow(view, 0)[EventListModel::kEvent], QStringLiteral("linkDown"));
+
+        auto* combo = platform::Item<QComboBox>(&page, 2001);
+        combo->setCurrentIndex(2); // major and above
+        QCOMPARE(view->model()->rowCount(), 1);
+        combo->setCurrentIndex(0);
+        QTest::keyClicks(platform::Item<QLineEdit>(&page, 2002), QStringLiteral("COLD"));
+        QCOMPARE(view->model()->rowCount(), 1);
+        QCOMPARE(viewRow(view, 0)[EventListModel::kEvent], QStringLiteral("coldStart"));
+        platform::Item<QLineEdit>(&page, 2002)->clear();
+
+        // A new event shows within 2 s, on top.
+        QCOMPARE(handle(journal, notification(QStringLiteral("1.3.6.1.6.3.1.1.5.4"),
+                                              ".1.3.6.1.2.1.2.2.1.1.2 2\n"))
+                     .exitCode,
+                 0);
+        QTRY_COMPARE_WITH_TIMEOUT(view->model()->rowCount(), 3, 2000);
+        QCOMPARE(viewRow(view, 0)[EventListModel::kEvent], QStringLiteral("linkUp"));
+
+        // Ctrl+C: the selected rows under the headings, as the list pages copy them.
+        view->setFocus();
+        view->selectionModel()->select(view->model()->index(1, 0),
+                                       QItemSelectionModel::ClearAndSelect |
+                                           QItemSelectionModel::Rows);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        const QStringList copied = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
+        QCOMPARE(copied.value(0),
+                 QStringLiteral("Time\tSeverity\tEvent\tPort\tSummary\tAcknowledged"));
+        QCOMPARE(copied.value(1).section(QLatin1Char('\t'), 1, 4),
+                 QStringLiteral("Major\tlinkDown\t2\tLink down on port 2"));
+
+        // Details: every binding, as plain text.
+        QString details;
+        platform::SetRunModalHook([&](QDialog* d) {
+            if (auto* text = d->findChild<QPlainTextEdit*>()) details = text->toPlainText();
+            return 0;
+        });
+        const QRect r = view->visualRect(view->model()->index(1, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        platform::SetRunModalHook({});
+        QVERIFY2(details.contains(QLatin1String("1.3.6.1.2.1.1.5.0 <b>x</b>")),
+                 qPrintable(details));
+        QVERIFY(details.contains(QLatin1String("1.3.6.1.6.3.1.1.4.1.0 .1.3.6.1.6.3.1.1.5.3")));
+
+        // Ctrl+P: the list as a report, to PDF.
+        const QString pdf = m_dir.filePath(QStringLiteral("events.pdf"));
+        platform::SetPrintDialogHook([&](QPrintDialog* d) {
+            d->printer()->setOutputFormat(QPrinter::PdfFormat);
+            d->printer()->setOutputFileName(pdf);
+            return true;
+        });
+        QTest::keyClick(&page, Qt::Key_P, Qt::ControlModifier);
+        platform::SetPrintDialogHook({});
+        bool ok = false;
+        const QString text = RunTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}, &ok);
+        QVERIFY(ok);
+        QVERIFY2(text.contains(QLatin1String("Link down on port 2")), qPrintable(text));
+        QVERIFY(text.contains(QLatin1String("coldStart")));
+
+        // Acknowledged rows carry the operator's name and no longer count.
+        QCOMPARE(page.model()->unacknowledged(), 3);
+        click(&page, 2006);
+        QCOMPARE(page.model()->unacknowledged(), 2);
+        QVERIFY(viewRow(view, 1)[EventListModel::kAcknowledged].startsWith(OperatorName()));
+        click(&page, 2007);
+        QCOMPARE(page.model()->unacknowledged(), 0);
+        events::Journal j;
+        QVERIFY(j.open(journal.toStdString(), false, nullptr));
+        events::Journal::Unacked u;
+        QVERIFY(j.unacknowledged("127.0.0.1", u));
+        QCOMPARE(u.count, int64_t(0));
+    }
+
+    // Without a journal it can read, the page says where it looked, why, and where to read on;
+    // once one appears it shows it.
+    void pageWithoutJournal_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("missing") << "missing"
+                                 << "there is no journal there";
+        QTest::newRow("not a journal") << "text"
+                                       << "it is not an event journal";
+        QTest::newRow("a directory") << "dir"
+                                     << "it is not a regular file";
+    }
+    void pageWithoutJournal() {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        const QString path = freshJournal() + QStringLiteral("<b>");
+        if (kind == QLatin1String("text")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("<b>not</b> a journal\n");
+        } else if (kind == QLatin1String("dir")) {
+            QVERIFY(QDir().mkpath(path));
+        }
+        CDeviceEventsDlg page(path, QStringLiteral("127.0.0.1"));
+        page.show();
+        auto* label = platform::Item<QLabel>(&page, 2004);
+        QVERIFY(label->isVisible());
+        QVERIFY(!page.list()->isVisible());
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QVERIFY(label->text().contains(path));
+        QVERIFY2(label->text().contains(why), qPrintable(label->text()));
+        QVERIFY(label->text().contains(QLatin1String("talvex(1)")));
+        QVERIFY(!enabled(&page, 2006));
+        if (kind == QLatin1String("missing")) {
+            QCOMPARE(handle(path, notification(kLinkDown)).exitCode, 0);
+            QTRY_VERIFY_WITH_TIMEOUT(page.list()->isVisible(), 2000);
+            QCOMPARE(page.list()->model()->rowCount(), 1);
+        }
+    }
+
+    // The main window: the count of unacknowledged events in its title, the ALM lamp blinking
+    // in the alarm colour while one is major or worse; acknowledged on the page reached through
+    // the menu, both go back.
+    void almLampAndTitle() {
+        const QString journal = freshJournal();
+        qputenv("TALVEX_EVENTS", journal.toUtf8());
+        QCOMPARE(handle(journal, notification(QStringLiteral("1.3.6.1.6.3.1.1.5.1"))).exitCode, 0);
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        g_strReadCommunity = QStringLiteral("orchid");
+        g_strWriteCommunity = QStringLiteral("saffron");
+        qputenv("TALVEX_SYSTEM_DIR", QByteArray(TALVEX_SOURCE_DIR "/res/panel"));
+        CPanelDlg dlg;
+        QVERIFY(dlg.panelLoaded());
+        QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Talvex: 127.0.0.1 (1 unacknowledged event)"));
+        QTRY_VERIFY_WITH_TIMEOUT(!walked.isEmpty(), 40000);
+        PanelModel& model = dlg.panelModel();
+        QVERIFY(!model.alarm());
+        auto lampColour = [&] {
+            const QRect r = model.alarmLampRect();
+            return dlg.panelView()->grab().toImage().pixel(r.center()) | 0xFF000000;
+        };
+        QVERIFY(lampColour() != kLampAlarm);
+
+        QCOMPARE(
+            handle(journal,
+                   notification(kLinkDown,
+                                ".1.3.6.1.2.1.2.2.1.1.5 5\n.1.3.6.1.2.1.2.2.1.7.5 1\n"
+                                ".1.3.6.1.2.1.2.2.1.8.5 2\n.1.3.6.1.2.1.2.2.1.2.5 \"FE 1/3\"\n"))
+                .exitCode,
+            0);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            dlg.windowTitle(), QStringLiteral("Talvex: 127.0.0.1 (2 unacknowledged events)"), 3000);
+        QVERIFY(model.alarm());
+        // It blinks: the alarm colour, dark, the alarm colour again.
+        QTRY_COMPARE_WITH_TIMEOUT(lampColour(), kLampAlarm, 2000);
+        saveShot(&dlg, "alarm-lamp.png");
+        QTRY_COMPARE_WITH_TIMEOUT(lampColour(), kLampDark, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(lampColour(), kLampAlarm, 2000);
+
+        // More kinds for the page's picture.
+        QCOMPARE(handle(journal,
+                        notification(
+                            QStringLiteral("1.3.6.1.2.1.16.0.1"),
+                            ".1.3.6.1.2.1.16.3.1.1.1.2 2\n.1.3.6.1.2.1.16.3.1.1.3.2 "
+                            ".1.3.6.1.2.1.2.2.1.10.5\n.1.3.6.1.2.1.16.3.1.1.4.2 2\n"
+                            ".1.3.6.1.2.1.16.3.1.1.5.2 812345\n.1.3.6.1.2.1.16.3.1.1.7.2 500000\n"))
+                     .exitCode,
+                 0);
+        QCOMPARE(handle(journal, notification(QStringLiteral("1.3.6.1.2.1.17.0.2"))).exitCode, 0);
+        QAction* item = nullptr;
+        for (QAction* menu : dlg.menuBar()->actions())
+            if (menu->menu())
+                for (QAction* a : menu->menu()->actions())
+                    if (a->text() == QLatin1String("Device Events...")) item = a;
+        QVERIFY(item);
+        int shownRows = -1;
+        platform::SetRunModalHook([&](QDialog* d) {
+            auto* page = qobject_cast<CDeviceEventsDlg*>(d);
+            if (!page) return 0;
+            page->resize(1100, 300);
+            // One acknowledged, as an operator leaves them.
+            page->list()->selectionModel()->select(page->list()->model()->index(3, 0),
+                                                   QItemSelectionModel::Select |
+                                                       QItemSelectionModel::Rows);
+            click(page, 2006);
+            page->show();
+            if (!QTest::qWaitForWindowExposed(page)) return 0;
+            shownRows = page->list()->model()->rowCount();
+            saveShot(page, "events-page.png");
+            click(page, 2007);
+            return 0;
+        });
+        item->trigger();
+        platform::SetRunModalHook({});
+        QCOMPARE(shownRows, 4);
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.windowTitle(), QStringLiteral("Talvex: 127.0.0.1"), 3000);
+        QVERIFY(!model.alarm());
+        QTRY_VERIFY_WITH_TIMEOUT(lampColour() != kLampAlarm, 2000);
+        qunsetenv("TALVEX_SYSTEM_DIR");
+    }
+};
+
+QTEST_MAIN(TestEvents)
+#include "tst_events.moc"
