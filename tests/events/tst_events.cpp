@@ -508,7 +508,10 @@ private slots:
             d->printer()->setOutputFileName(pdf);
             return true;
         });
+        // Where no printer is installed, a box says that the report goes to a PDF file.
+        platform::SetMessageBoxHook([](QWidget*, const QString&, bool) { return platform::Answer::Ok; });
         QTest::keyClick(&page, Qt::Key_P, Qt::ControlModifier);
+        platform::SetMessageBoxHook({});
         platform::SetPrintDialogHook({});
         bool ok = false;
         const QString text = RunTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}, &ok);
