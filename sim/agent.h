@@ -2,14 +2,16 @@
 // switches tests use.
 #pragma once
 
+#include "qvsnmp/usm.h"
 #include "sim/chassis.h"
 #include "sim/mib.h"
-#include "qvsnmp/usm.h"
 
 #include <netinet/in.h>
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <istream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,15 +20,15 @@
 namespace sim {
 
 struct Faults {
-    bool drop = false;      // answer nothing
-    int delayMs = 0;        // answer this late (at most kMaxDelayMs); beyond kMaxDelayed answers
-                            // or kMaxDelayedBytes waiting, further ones are dropped
+    bool drop = false;       // answer nothing
+    int delayMs = 0;         // answer this late (at most kMaxDelayMs); beyond kMaxDelayed answers
+                             // or kMaxDelayedBytes waiting, further ones are dropped
     int32_t errorStatus = 0; // answer every request with this error status
-    bool wrongId = false;   // answer with a request id one higher
-    int truncate = -1;      // answer with at most this many bindings (-1: all)
-    bool stuck = false;     // get-next answers the asked instance itself: OIDs that never increase
-    bool serial = false;    // with a delay, one request at a time, as a busy device works: each
-                            // answer goes out the delay after the one before it
+    bool wrongId = false;    // answer with a request id one higher
+    int truncate = -1;       // answer with at most this many bindings (-1: all)
+    bool stuck = false;      // get-next answers the asked instance itself: OIDs that never increase
+    bool serial = false;     // with a delay, one request at a time, as a busy device works: each
+                             // answer goes out the delay after the one before it
 };
 
 inline constexpr int kMaxDelayMs = 600000;
@@ -69,6 +71,11 @@ public:
     bool handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
     // One command line; returns the reply text.
     std::string command(const std::string& line);
+    // Commands of another part of the simulator: given the verb and the rest of the line, the
+    // reply, or nullopt for a verb it does not know.
+    using Commands =
+        std::function<std::optional<std::string>(const std::string& verb, std::istream& rest)>;
+    void addCommands(Commands commands) { m_commands.push_back(std::move(commands)); }
 
     uint64_t requestsServed() const { return m_served; }
 
@@ -105,6 +112,7 @@ private:
     };
     std::deque<Delayed> m_delayed;
     size_t m_delayedBytes = 0;
+    std::vector<Commands> m_commands;
 };
 
 // "0A1b..." (pairs of hex digits, nothing else) as octets; false for anything else.

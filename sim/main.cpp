@@ -3,6 +3,7 @@
 #include "sim/fdb.h"
 #include "sim/iptables.h"
 #include "sim/rmon.h"
+#include "sim/traffic.h"
 
 #include <cctype>
 #include <cerrno>
@@ -50,6 +51,7 @@ void usage() {
         "                       del OID, delbelow OID, served, waiting (answers held\n"
         "                       back by the delay),\n"
         "                       engine BOOTS TIME (the SNMPv3 engine's clock), quit\n"
+        "  --no-ifxtable        no ifXTable: 32-bit counters only, no ifHighSpeed\n"
         "  --lifetime S         stop after S seconds (0: never)\n"
         "  --user \"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"\n"
         "                       an SNMPv3 user that reads, as snmpd's createUser gives it:\n"
@@ -72,17 +74,16 @@ std::string parseUser(const std::string& option, bool write, sim::SimUser& out) 
     out.write = write;
     out.user.name = name;
     out.user.level = usm::Level::NoAuthNoPriv;
-    if (!extra.empty() || (!auth.empty() && authPass.empty()) || (!priv.empty() && privPass.empty()))
+    if (!extra.empty() || (!auth.empty() && authPass.empty()) ||
+        (!priv.empty() && privPass.empty()))
         return "\"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"";
     if (!auth.empty()) {
-        if (!usm::parseAuth(auth, out.user.auth))
-            return "unknown authentication protocol " + auth;
+        if (!usm::parseAuth(auth, out.user.auth)) return "unknown authentication protocol " + auth;
         out.user.authPassphrase = crypto::Secret(authPass);
         out.user.level = usm::Level::AuthNoPriv;
     }
     if (!priv.empty()) {
-        if (!usm::parsePriv(priv, out.user.priv))
-            return "unknown privacy protocol " + priv;
+        if (!usm::parsePriv(priv, out.user.priv)) return "unknown privacy protocol " + priv;
         out.user.privPassphrase = crypto::Secret(privPass);
         out.user.level = usm::Level::AuthPriv;
     }
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
     sim::AgentOptions agent;
     sim::ChassisOptions chassis;
     sim::RmonOptions rmon;
+    sim::TrafficOptions traffic;
     bool commands = false;
     int fdbRows = -1;
     for (int i = 1; i < argc; ++i) {
@@ -150,6 +152,8 @@ int main(int argc, char** argv) {
             agent.faults.errorStatus = int32_t(number(0, INT32_MAX));
         else if (a == "--wrong-id")
             agent.faults.wrongId = true;
+        else if (a == "--no-ifxtable")
+            traffic.ifXTable = false;
         else if (a == "--commands")
             commands = true;
         else if (a == "--lifetime")
@@ -166,7 +170,8 @@ int main(int argc, char** argv) {
             const char* v = value();
             if (!sim::ParseHexOctets(v, agent.engineId) || agent.engineId.size() < 5 ||
                 agent.engineId.size() > 32) {
-                std::fprintf(stderr, "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
+                std::fprintf(stderr,
+                             "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
                 return 2;
             }
         } else if (a == "--engine-boots")
@@ -193,10 +198,14 @@ int main(int argc, char** argv) {
     fdb.publish(mib);
     rmon.live = chassis.live;
     sim::Rmon rmonGroups(model, mib, rmon);
+    sim::PortTraffic portTraffic(model, mib, traffic);
     sim::Agent server(agent, model, mib);
-    if (!server.open())
-        return 1;
-    std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(), unsigned(server.boundPort()));
+    server.addCommands([&portTraffic](const std::string& verb, std::istream& in) {
+        return portTraffic.command(verb, in);
+    });
+    if (!server.open()) return 1;
+    std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(),
+                unsigned(server.boundPort()));
     std::fflush(stdout);
     return server.run(commands);
 }
