@@ -5,6 +5,7 @@
 #include "panel/panelmodel.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 
@@ -13,6 +14,7 @@
 class CPanelDeviceThread;
 class PanelPoller;
 class PanelView;
+class QMenu;
 class QMenuBar;
 class QPushButton;
 
@@ -39,6 +41,11 @@ public:
     // found no panel to picture.
     int exitCode() const { return m_exitCode; }
 
+    // A live traffic graph of the interface, named as the panel names its port.
+    void openTrafficGraph(int ifIndex, const QString& portId);
+    // The menu of a right click on a module port, when one is up (it deletes itself on close).
+    QMenu* portMenu() const;
+
     // PanelSite
     void placePanel(int x, int y, int width, int height) override;
     QSize panelClientSize() const override;
@@ -59,6 +66,7 @@ private:
     void onTelnet();
     void onWeb();
     void onPanelClick(PanelModel::Hit hit, int ifIndex);
+    void onPortMenu(int ifIndex, const QString& portId, const QPoint& globalPos);
     void startPanel();
     // TALVEX_SNAPSHOT: the client area into that PNG, then the end of the run.
     void writeSnapshot();
@@ -72,6 +80,7 @@ private:
     QString m_snapshot;
     int m_exitCode = 0;
     int m_clickedInterface = 0; // the interface the page opened by a port click selects
+    QPointer<QMenu> m_portMenu;
 };
 
 // Refusal every command that changes the device or starts a tool shows without the right.

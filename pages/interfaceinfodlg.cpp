@@ -1,10 +1,13 @@
 #include "pages/interfaceinfodlg.h"
 
+#include "graphs/trafficgraph.h"
+
 #include <QTreeWidget>
 
 namespace {
 
-const _QvValueText kOperStatus[] = {{1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
+const _QvValueText kOperStatus[] = {
+    {1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
 
 QvTable<7> g_interfaceTable{{
     QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.1", "Group"),
@@ -19,17 +22,65 @@ QvTable<7> g_interfaceTable{{
 }};
 
 enum : int { kTypeRecord = 3, kSpeedRecord = 4, kHighSpeedRecord = 6 };
+enum : int { kDescrColumn = 2, kGraph = 1096 };
 
 // ifType 2 to 56; 27 has no name.
 const char* const kIfTypeNames[] = {
-    "regular1822", "hdh1822", "ddn-x25", "rfc877-x25", "ethernet-csmacd", "iso88023-csmacd",
-    "iso88024-tokenBus", "iso88025-tokenRing", "iso88026-man", "starLan", "proteon-10Mbit",
-    "proteon-80Mbit", "hyperchannel", "fddi", "lapb", "sdlc", "ds1", "e1", "basicISDN", "primaryISDN",
-    "propPointToPointSerial", "ppp", "softwareLoopback", "eon", "ethernet-3Mbit", nullptr, "slip",
-    "ultra", "ds3", "sip", "frame-relay", "rs-232", "parallel", "arcnet", "arcnet-plus", "atm",
-    "miox25", "sonet", "x25ple", "iso88022llc", "localTalk", "smds-dxi", "frame-relay-service",
-    "v35", "hssi", "hippi", "modem", "aal5", "sonetPath", "sonetVT", "smds-icip", "propVirtual",
-    "propMultiLink", "ieee80212", "fibre-channel",
+    "regular1822",
+    "hdh1822",
+    "ddn-x25",
+    "rfc877-x25",
+    "ethernet-csmacd",
+    "iso88023-csmacd",
+    "iso88024-tokenBus",
+    "iso88025-tokenRing",
+    "iso88026-man",
+    "starLan",
+    "proteon-10Mbit",
+    "proteon-80Mbit",
+    "hyperchannel",
+    "fddi",
+    "lapb",
+    "sdlc",
+    "ds1",
+    "e1",
+    "basicISDN",
+    "primaryISDN",
+    "propPointToPointSerial",
+    "ppp",
+    "softwareLoopback",
+    "eon",
+    "ethernet-3Mbit",
+    nullptr,
+    "slip",
+    "ultra",
+    "ds3",
+    "sip",
+    "frame-relay",
+    "rs-232",
+    "parallel",
+    "arcnet",
+    "arcnet-plus",
+    "atm",
+    "miox25",
+    "sonet",
+    "x25ple",
+    "iso88022llc",
+    "localTalk",
+    "smds-dxi",
+    "frame-relay-service",
+    "v35",
+    "hssi",
+    "hippi",
+    "modem",
+    "aal5",
+    "sonetPath",
+    "sonetVT",
+    "smds-icip",
+    "propVirtual",
+    "propMultiLink",
+    "ieee80212",
+    "fibre-channel",
 };
 
 } // namespace
@@ -56,8 +107,7 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
                       }));
     connect(m_walk, &ListWalk::rowAdded, this, [this](int row) {
         QTreeWidgetItem* item = list()->topLevelItem(row);
-        if (!m_select || item->text(0) != QString::number(m_select))
-            return;
+        if (!m_select || item->text(0) != QString::number(m_select)) return;
         m_select = 0;
         list()->setCurrentItem(item);
         list()->scrollToItem(item);
@@ -68,6 +118,31 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
     // The first walk starts once the page is on the screen, as a click of Refresh.
     ClickWhenFirstShown(this, 3);
     OnClicked(this, 2, [this] { reject(); });
+    OnClicked(this, kGraph, [this] { OnGraph(); });
+    auto enableGraph = [this] {
+        const qsizetype n = list()->selectedItems().size();
+        EnableItem(this, kGraph, n >= 1 && n <= graphs::kMaxGraphPorts);
+    };
+    connect(list(), &QTreeWidget::itemSelectionChanged, this, enableGraph);
+    enableGraph();
+}
+
+void CInterfaceInfoDlg::OnGraph() {
+    QList<graphs::GraphPort> ports;
+    for (int r = 0; r < list()->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* item = list()->topLevelItem(r);
+        bool ok = false;
+        const int ifIndex = item->text(0).toInt(&ok);
+        if (item->isSelected() && ok && ifIndex > 0 && ports.size() < graphs::kMaxGraphPorts)
+            ports << graphs::GraphPort{ifIndex, item->text(kDescrColumn).isEmpty()
+                                                    ? item->text(0)
+                                                    : item->text(kDescrColumn)};
+    }
+    if (ports.isEmpty()) return;
+    // The page runs modally: the window is its child so that it takes input, and it goes with
+    // the page.
+    auto* window = new graphs::CTrafficGraphWnd(ports, this);
+    window->show();
 }
 
 void CInterfaceInfoDlg::selectInterface(int ifIndex) {

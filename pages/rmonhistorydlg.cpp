@@ -1,7 +1,10 @@
 #include "pages/rmonhistorydlg.h"
 
+#include "graphs/historychart.h"
+
 #include "pages/tablereport.h"
 #include "platform/platform.h"
+#include "platform/stretch.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
@@ -21,7 +24,7 @@ QvTable<5> g_controlWalkTable{{
 
 // The sample columns; each walk starts below the selected control entry's index.
 constexpr const char* kSampleColumns[] = {
-    "1.3.6.1.2.1.16.2.2.1.3", "1.3.6.1.2.1.16.2.2.1.5", "1.3.6.1.2.1.16.2.2.1.6",
+    "1.3.6.1.2.1.16.2.2.1.3",  "1.3.6.1.2.1.16.2.2.1.5", "1.3.6.1.2.1.16.2.2.1.6",
     "1.3.6.1.2.1.16.2.2.1.15", "1.3.6.1.2.1.16.2.2.1.9",
 };
 
@@ -66,7 +69,13 @@ enum : int {
     kAddInterval = 1034,
 };
 
-enum : int { kSourceRecord = 1, kTimeRecord = 0, kUtilizationRecord = 3 };
+enum : int {
+    kSourceRecord = 1,
+    kTimeRecord = 0,
+    kPacketsRecord = 2,
+    kUtilizationRecord = 3,
+    kErrorsRecord = 4
+};
 enum : int { kIntervalListColumn = 4 };
 constexpr int kPerSecondRecords[] = {1, 2, 4};
 
@@ -77,16 +86,14 @@ constexpr int kSampleTimerMs = 20000; // timer 1017
 QString PerSecondText(const QString& total, int intervalSeconds) {
     bool ok = false;
     const quint64 value = total.toULongLong(&ok);
-    if (!ok || intervalSeconds <= 0)
-        return total;
+    if (!ok || intervalSeconds <= 0) return total;
     return QString::number((value + quint64(intervalSeconds) / 2) / quint64(intervalSeconds));
 }
 
 QString UtilizationText(const QString& hundredths) {
     bool ok = false;
     const qint64 value = hundredths.toLongLong(&ok);
-    if (!ok)
-        return hundredths;
+    if (!ok) return hundredths;
     return QString::number(double(value) / 100, 'f', 2);
 }
 
@@ -103,14 +110,24 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     // The samples shown are always the selected control's: a walk for another is forgotten.
     m_samples = new ListWalk(this, g_sampleWalkTable, kSampleList, {117, 118, 119, 120, 121}, 0,
                              {.restartWhileBusy = true});
-    m_samples->mapColumn(kTimeRecord, SampleTimeText);
+    // The chart takes each row as it came, before the list's texts round it.
+    m_samples->mapColumn(kTimeRecord,
+                         ListWalk::RowMapping([this](const QString& value, const QStringList& row) {
+                             m_sampleRows << row;
+                             return SampleTimeText(value);
+                         }));
+    connect(m_samples, &ListWalk::finished, this, &CRmonHistoryDlg::showChart);
+    m_chart = new graphs::HistoryChart;
+    platform::ExtendDialog(this, m_chart, Qt::BottomEdge, 220);
     m_samples->mapColumn(kUtilizationRecord, UtilizationText);
     for (int record : kPerSecondRecords)
-        m_samples->mapColumn(record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
+        m_samples->mapColumn(
+            record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
     connect(m_controls, &ListWalk::rowAdded, this, &CRmonHistoryDlg::OnControlAdded);
-    m_sets = new RmonEntrySets(this, g_historyCreateTable,
-                               {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},
-                               g_historyDeleteTable);
+    m_sets = new RmonEntrySets(
+        this, g_historyCreateTable,
+        {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},
+        g_historyDeleteTable);
 
     OnClicked(this, kAdd, [this] { OnAdd(); });
     OnClicked(this, kDelete, [this] { OnDelete(); });
@@ -133,8 +150,7 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
 // The samples grow by one every interval: each tick reads them again, unless a walk of them
 // is still out.
 void CRmonHistoryDlg::timerEvent(QTimerEvent*) {
-    if (!m_samples->busy())
-        walkSamples();
+    if (!m_samples->busy()) walkSamples();
 }
 
 void CRmonHistoryDlg::done(int result) {
@@ -151,13 +167,14 @@ void CRmonHistoryDlg::walkControls() {
 void CRmonHistoryDlg::walkSamples() {
     const int selected = SelectedRow(controls());
     QTreeWidgetItem* control = controls()->topLevelItem(std::max(0, selected));
-    if (g_bUserRight)
-        EnableItem(this, kAdd, true);
+    if (g_bUserRight) EnableItem(this, kAdd, true);
     EnableItem(this, kRefresh, true);
     // With no control row yet (the control walk is under way) the samples follow its first row.
     m_samplesWaiting = !control;
+    m_sampleRows.clear();
     if (!control) {
         m_samples->clear();
+        showChart();
         return;
     }
     const std::string index = control->text(0).toStdString();
@@ -168,9 +185,28 @@ void CRmonHistoryDlg::walkSamples() {
     });
 }
 
+void CRmonHistoryDlg::showChart() {
+    std::vector<graphs::HistoryBucket> buckets;
+    for (const QStringList& row : m_sampleRows) {
+        bool ok = false;
+        graphs::HistoryBucket b;
+        b.start = row.value(kTimeRecord).toUInt(&ok);
+        if (!ok) continue;
+        auto count = [&row](int record, auto& out) {
+            bool present = false;
+            const qint64 v = row.value(record).toLongLong(&present);
+            if (present && v >= 0) out = v;
+        };
+        count(kPacketsRecord, b.packets);
+        count(kErrorsRecord, b.errors);
+        count(kUtilizationRecord, b.utilisation);
+        buckets.push_back(b);
+    }
+    m_chart->setBuckets(std::move(buckets), m_sampleInterval);
+}
+
 void CRmonHistoryDlg::OnControlAdded(int row) {
-    if (row == 0 && m_samplesWaiting)
-        walkSamples();
+    if (row == 0 && m_samplesWaiting) walkSamples();
 }
 
 void CRmonHistoryDlg::OnClick() {
@@ -190,8 +226,7 @@ void CRmonHistoryDlg::OnRefresh() {
 
 void CRmonHistoryDlg::OnAdd() {
     CRmonHistoryAddDlg add(this);
-    if (platform::RunModal(&add) != QDialog::Accepted)
-        return;
+    if (platform::RunModal(&add) != QDialog::Accepted) return;
     m_sets->create(QString::number(add.m_index),
                    {RmonInterfaceSource(QString::number(add.m_sourcePort)), add.m_property,
                     QString::number(add.m_interval), QString::number(add.m_buckets)});
@@ -200,11 +235,11 @@ void CRmonHistoryDlg::OnAdd() {
 }
 
 void CRmonHistoryDlg::OnDelete() {
-    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
+    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) !=
+        platform::Answer::Ok)
         return;
     const int row = SelectedRow(controls());
-    if (row < 0)
-        return;
+    if (row < 0) return;
     m_sets->remove(controls()->topLevelItem(row)->text(0));
     walkControls();
     walkSamples();

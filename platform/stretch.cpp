@@ -19,8 +19,7 @@ struct Span {
 std::vector<Span> listSpans(const QList<PlacedControl>& controls, bool horizontal) {
     std::vector<Span> spans;
     for (const PlacedControl& c : controls) {
-        if (!c.list)
-            continue;
+        if (!c.list) continue;
         Span s = horizontal ? Span{c.geometry.left(), c.geometry.left() + c.geometry.width()}
                             : Span{c.geometry.top(), c.geometry.top() + c.geometry.height()};
         spans.push_back(s);
@@ -58,23 +57,44 @@ class ListStretch : public QObject {
 public:
     ListStretch(QDialog* dialog, const QList<PlacedControl>& controls)
         : QObject(dialog), m_dialog(dialog), m_base(dialog->size()) {
-        m_columns = listSpans(controls, true);
-        m_rows = listSpans(controls, false);
-        for (const PlacedControl& c : controls) {
-            const QRect& g = c.geometry;
-            m_controls.push_back({c.widget, g, axisRule(m_columns, g.left(), g.left() + g.width(), true),
-                                  axisRule(m_rows, g.top(), g.top() + g.height(), false)});
-        }
+        setObjectName(QString::fromLatin1(kName));
+        place(controls);
         dialog->installEventFilter(this);
     }
 
+    static constexpr const char* kName = "talvex-list-stretch";
+
+    void extend(const PlacedControl& control, QSize base) {
+        const QSize room = (m_dialog->size() - m_base).expandedTo(QSize(0, 0));
+        m_placed << control;
+        m_base = base;
+        m_controls.clear();
+        place(m_placed);
+        m_dialog->setMinimumSize(base);
+        m_dialog->resize(base + room);
+        relayout();
+    }
+
+    QSize base() const { return m_base; }
+
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_dialog && event->type() == QEvent::Resize)
-            relayout();
+        if (watched == m_dialog && event->type() == QEvent::Resize) relayout();
         return false;
     }
 
 private:
+    void place(const QList<PlacedControl>& controls) {
+        m_placed = controls;
+        m_columns = listSpans(controls, true);
+        m_rows = listSpans(controls, false);
+        for (const PlacedControl& c : controls) {
+            const QRect& g = c.geometry;
+            m_controls.push_back({c.widget, g,
+                                  axisRule(m_columns, g.left(), g.left() + g.width(), true),
+                                  axisRule(m_rows, g.top(), g.top() + g.height(), false)});
+        }
+    }
+
     struct Control {
         QPointer<QWidget> widget;
         QRect geometry;
@@ -85,8 +105,8 @@ private:
     static std::vector<int> shares(int room, size_t count) {
         std::vector<int> out;
         for (size_t i = 0; i < count; ++i)
-            out.push_back(int(room * qint64(i + 1) / qint64(count) -
-                              room * qint64(i) / qint64(count)));
+            out.push_back(
+                int(room * qint64(i + 1) / qint64(count) - room * qint64(i) / qint64(count)));
         return out;
     }
 
@@ -105,8 +125,7 @@ private:
         const std::vector<int> dx = shares(roomX, m_columns.size());
         const std::vector<int> dy = shares(roomY, m_rows.size());
         for (const Control& c : m_controls) {
-            if (!c.widget)
-                continue;
+            if (!c.widget) continue;
             const auto [moveX, growX] = moveAndGrow(c.x, dx);
             const auto [moveY, growY] = moveAndGrow(c.y, dy);
             c.widget->setGeometry(c.geometry.x() + moveX, c.geometry.y() + moveY,
@@ -116,6 +135,7 @@ private:
 
     QDialog* m_dialog;
     QSize m_base;
+    QList<PlacedControl> m_placed;
     std::vector<Span> m_columns, m_rows;
     std::vector<Control> m_controls;
 };
@@ -126,13 +146,30 @@ void StretchWithLists(QDialog* dialog, const QList<PlacedControl>& controls) {
     bool anyList = false;
     for (const PlacedControl& c : controls)
         anyList = anyList || c.list;
-    if (!anyList)
-        return;
+    if (!anyList) return;
     dialog->setMinimumSize(dialog->size());
     dialog->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     dialog->setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     dialog->setSizeGripEnabled(true);
     new ListStretch(dialog, controls);
+}
+
+void ExtendDialog(QDialog* dialog, QWidget* control, Qt::Edge side, int extent) {
+    auto* stretch = dynamic_cast<ListStretch*>(dialog->findChild<QObject*>(
+        QString::fromLatin1(ListStretch::kName), Qt::FindDirectChildrenOnly));
+    const QSize base = stretch ? stretch->base() : dialog->size();
+    const bool right = side == Qt::RightEdge;
+    const QRect geometry = right ? QRect(base.width(), 0, extent, base.height())
+                                 : QRect(0, base.height(), base.width(), extent);
+    const QSize grown = right ? QSize(base.width() + extent, base.height())
+                              : QSize(base.width(), base.height() + extent);
+    control->setParent(dialog);
+    control->setGeometry(geometry);
+    control->show();
+    if (stretch)
+        stretch->extend({control, geometry, true}, grown);
+    else
+        dialog->setFixedSize(grown);
 }
 
 } // namespace platform

@@ -94,9 +94,10 @@ const DlgItem kSystem[] = {
 
 const DlgItem kInterface[] = {
     {Ctl::Group, S, "Interface Table", 7, 5, 390, 212, None},
-    {Ctl::List, 1088, "", 14, 17, 376, 194, None},
+    {Ctl::List, 1088, "", 14, 17, 376, 194, MultiSelect},
     {Ctl::Static, S, "Number of entries:", 14, 227, 70, 10, None},
     {Ctl::Value, 1095, "", 86, 226, 40, 12, None},
+    {Ctl::Button, 1096, "&Graph", 205, 225, 55, 14, None},
     {Ctl::DefButton, 3, "&Refresh", 270, 225, 55, 14, None},
     {Ctl::Button, 2, "&Close", 335, 225, 55, 14, None},
 };
@@ -420,7 +421,8 @@ const DlgItem kRmonInterface[] = {
     {Ctl::DefButton, 2, "&Close", 140, 280, 55, 14, None},
 };
 
-#define TEMPLATE(id, caption, w, h, items) {id, caption, w, h, "Arial", 9, items, int(std::size(items))}
+#define TEMPLATE(id, caption, w, h, items)                                                         \
+    { id, caption, w, h, "Arial", 9, items, int(std::size(items)) }
 
 const DlgTemplate kTemplates[] = {
     TEMPLATE(100, "About Talvex Module", 240, 84, kAbout),
@@ -451,8 +453,7 @@ const DlgTemplate kTemplates[] = {
 
 const DlgTemplate* Dialog(int id) {
     for (const DlgTemplate& t : kTemplates)
-        if (t.id == id)
-            return &t;
+        if (t.id == id) return &t;
     return nullptr;
 }
 
