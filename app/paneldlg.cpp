@@ -1,27 +1,27 @@
 #include "app/paneldlg.h"
 
 #include "app/aboutdlg.h"
-#include "app/tools.h"
-#include "graphs/trafficgraph.h"
-#include "pages/alarmeventdlg.h"
 #include "pages/arptabledlg.h"
+#include "pages/alarmeventdlg.h"
 #include "pages/cpuutildlg.h"
 #include "pages/deviceinfodlg.h"
 #include "pages/forwardingtabledlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
+#include "pages/routetabledlg.h"
 #include "pages/rmonhistorydlg.h"
 #include "pages/rmonstatdlg.h"
-#include "pages/routetabledlg.h"
-#include "pages/stptabledlg.h"
-#include "pages/systeminfodlg.h"
+#include "res/menus.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
-#include "panel/portconfigdlg.h"
-#include "platform/platform.h"
-#include "res/menus.h"
-#include "res/stringtable.h"
 #include "snmp/params.h"
+#include "platform/platform.h"
+#include "panel/portconfigdlg.h"
+#include "res/stringtable.h"
+#include "pages/stptabledlg.h"
+#include "pages/systeminfodlg.h"
+#include "app/tools.h"
+#include "graphs/trafficgraph.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -83,10 +83,8 @@ CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
     r.moveCenter(c);
     if (QScreen* s = QGuiApplication::screenAt(c)) {
         QRect avail = s->availableGeometry();
-        r.moveLeft(
-            std::clamp(r.left(), avail.left(), std::max(avail.left(), avail.right() - r.width())));
-        r.moveTop(
-            std::clamp(r.top(), avail.top(), std::max(avail.top(), avail.bottom() - r.height())));
+        r.moveLeft(std::clamp(r.left(), avail.left(), std::max(avail.left(), avail.right() - r.width())));
+        r.moveTop(std::clamp(r.top(), avail.top(), std::max(avail.top(), avail.bottom() - r.height())));
     }
     move(r.topLeft());
 
@@ -95,7 +93,8 @@ CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
 
 CPanelDlg::~CPanelDlg() {
     // The worker stops before the window it drives goes; then the sessions, then the model.
-    if (m_thread) m_thread->stop();
+    if (m_thread)
+        m_thread->stop();
     m_thread.reset();
     m_poller.reset();
     // The view paints the model: it goes before the model does.
@@ -106,9 +105,9 @@ CPanelDlg::~CPanelDlg() {
 void CPanelDlg::startPanel() {
     m_snapshot = qEnvironmentVariable("TALVEX_SNAPSHOT");
     // A run that writes a snapshot is unattended: what it has to say goes to standard error.
-    if (!m_snapshot.isEmpty()) platform::SetUnattended(true);
-    const QString path =
-        QDir(platform::SystemDirectory()).filePath(QString::fromLatin1(kPanelFileName));
+    if (!m_snapshot.isEmpty())
+        platform::SetUnattended(true);
+    const QString path = QDir(platform::SystemDirectory()).filePath(QString::fromLatin1(kPanelFileName));
     if (!LoadPanel(path, m_model, *this)) {
         // There is no live panel to picture: the unattended run ends unsuccessfully.
         if (!m_snapshot.isEmpty()) {
@@ -125,13 +124,10 @@ void CPanelDlg::startPanel() {
     m_poller->start();
     if (!m_snapshot.isEmpty()) {
         // After the first port walk, paint what it found and write the picture.
-        connect(
-            m_poller.get(), &PanelPoller::portWalkEnded, this,
-            [this] {
-                m_model.refresh();
-                QTimer::singleShot(0, this, &CPanelDlg::writeSnapshot);
-            },
-            Qt::SingleShotConnection);
+        connect(m_poller.get(), &PanelPoller::portWalkEnded, this, [this] {
+            m_model.refresh();
+            QTimer::singleShot(0, this, &CPanelDlg::writeSnapshot);
+        }, Qt::SingleShotConnection);
         QTimer::singleShot(30000, this, &CPanelDlg::writeSnapshot);
     }
     m_thread = std::make_unique<CPanelDeviceThread>(m_poller.get());
@@ -139,11 +135,11 @@ void CPanelDlg::startPanel() {
 }
 
 void CPanelDlg::writeSnapshot() {
-    if (m_snapshot.isEmpty()) return;
+    if (m_snapshot.isEmpty())
+        return;
     // A picture that could not be written is a failed run, not a successful one.
     if (!m_view->grab().save(m_snapshot, "PNG")) {
-        std::fprintf(stderr, "talvex: the snapshot could not be written to %s\n",
-                     qPrintable(m_snapshot));
+        std::fprintf(stderr, "talvex: the snapshot could not be written to %s\n", qPrintable(m_snapshot));
         m_exitCode = 1;
     }
     m_snapshot.clear();
@@ -166,7 +162,8 @@ void CPanelDlg::onPanelClick(PanelModel::Hit hit, int ifIndex) {
     switch (hit) {
     case PanelModel::Hit::Console:
         // The panel's own question ends with "!", the menu's with "?".
-        if (haveRight() && confirm("Do you want to TELNET this device!")) LaunchTelnet(this);
+        if (haveRight() && confirm("Do you want to TELNET this device!"))
+            LaunchTelnet(this);
         break;
     case PanelModel::Hit::ChassisPort:
         haveRight();
@@ -216,8 +213,7 @@ void CPanelDlg::buildMenuBar() {
     connect(m_view, &PanelView::clicked, this, &CPanelDlg::onPanelClick);
     connect(m_view, &PanelView::portMenuRequested, this, &CPanelDlg::onPortMenu);
     QList<QMenu*> stack;
-    for (const res::MenuItem* it = res::kMenu175; !(it->kind == res::Item::End && stack.isEmpty());
-         ++it) {
+    for (const res::MenuItem* it = res::kMenu175; !(it->kind == res::Item::End && stack.isEmpty()); ++it) {
         const QString text = QString::fromUtf8(it->text);
         switch (it->kind) {
         case res::Item::Popup:
@@ -230,8 +226,7 @@ void CPanelDlg::buildMenuBar() {
             stack.last()->addSeparator();
             break;
         case res::Item::Command: {
-            QAction* a =
-                stack.isEmpty() ? m_menuBar->addAction(text) : stack.last()->addAction(text);
+            QAction* a = stack.isEmpty() ? m_menuBar->addAction(text) : stack.last()->addAction(text);
             a->setData(it->id);
             int id = it->id;
             connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -243,7 +238,8 @@ void CPanelDlg::buildMenuBar() {
 
 template <class Page> void CPanelDlg::runPage(const std::function<void(Page*)>& setup) {
     auto* page = new Page();
-    if (setup) setup(page);
+    if (setup)
+        setup(page);
     platform::RunModal(page);
     delete page;
 }
@@ -291,7 +287,8 @@ bool CPanelDlg::OnCommand(int id) {
         runPage<CDeviceInfoDlg>();
         return true;
     case kCmdPanelRefresh:
-        if (m_poller) m_poller->panelRefresh();
+        if (m_poller)
+            m_poller->panelRefresh();
         return true;
     case kCmdPortConfig:
         runPage<CPortConfigDlg>();
@@ -312,10 +309,8 @@ bool CPanelDlg::OnCommand(int id) {
         QDialog trunk;
         platform::BuildDialog(&trunk, 131);
         trunk.setWindowIcon(platform::Icon(447));
-        connect(platform::Item<QPushButton>(&trunk, 1), &QPushButton::clicked, &trunk,
-                &QDialog::accept);
-        connect(platform::Item<QPushButton>(&trunk, 2), &QPushButton::clicked, &trunk,
-                &QDialog::reject);
+        connect(platform::Item<QPushButton>(&trunk, 1), &QPushButton::clicked, &trunk, &QDialog::accept);
+        connect(platform::Item<QPushButton>(&trunk, 2), &QPushButton::clicked, &trunk, &QDialog::reject);
         platform::RunModal(&trunk);
         return true;
     }
@@ -328,13 +323,15 @@ bool CPanelDlg::OnCommand(int id) {
 }
 
 bool CPanelDlg::OnSysCommand(int id) {
-    if (!IsAboutSysCommand(id)) return false;
+    if (!IsAboutSysCommand(id))
+        return false;
     runPage<CAboutDlg>();
     return true;
 }
 
 bool CPanelDlg::haveRight() {
-    if (!g_bUserRight) platform::MessageBox(this, QString::fromUtf8(kNoRightText));
+    if (!g_bUserRight)
+        platform::MessageBox(this, QString::fromUtf8(kNoRightText));
     return g_bUserRight != 0;
 }
 
@@ -343,7 +340,8 @@ bool CPanelDlg::confirm(const char* question) {
 }
 
 void CPanelDlg::onTelnet() {
-    if (haveRight() && confirm("Do you want to TELNET this device?")) LaunchTelnet(this);
+    if (haveRight() && confirm("Do you want to TELNET this device?"))
+        LaunchTelnet(this);
 }
 
 void CPanelDlg::onWeb() {
@@ -370,8 +368,10 @@ void CPanelDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void CPanelDlg::showSystemMenu(const QPoint& globalPos) {
     const QString about = QString::fromUtf8(res::String(101));
-    if (about.isEmpty()) return;
+    if (about.isEmpty())
+        return;
     QMenu menu(this);
     QAction* a = menu.addAction(about);
-    if (menu.exec(globalPos) == a) OnSysCommand(16);
+    if (menu.exec(globalPos) == a)
+        OnSysCommand(16);
 }

@@ -23,6 +23,7 @@ public:
     QTreeWidget* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
 
+
 private:
     ListWalk* m_walk;
     int m_select = 0;

@@ -74,7 +74,8 @@ void CounterGet::read(const QString& oid) {
         m_rate = graphs::kGap;
     }
     m_wanted = oid;
-    if (oid.isEmpty() || busy() || !m_table.setOid(0, oid.toStdString())) return;
+    if (oid.isEmpty() || busy() || !m_table.setOid(0, oid.toStdString()))
+        return;
     m_asked = oid;
     m_snmp.request(this, m_table, &CounterGet::OnSnmpResponse, SNMP_PDU_GET);
 }
@@ -138,8 +139,7 @@ CRmonParamDlg::CRmonParamDlg(CRmonStatDlg* page, int groups)
     : CCounterDisplay(page, 476, 198, kParamRefresh), m_groups(groups) {
     m_counter = platform::Item<QComboBox>(this, kCounterCombo);
     for (int i = 0; i < CRmonStatDlg::kGroupSize; ++i)
-        m_items << new CounterGet(this, platform::Item<QLabel>(this, kFirstValue + i),
-                                  "Rmon1CntInfo");
+        m_items << new CounterGet(this, platform::Item<QLabel>(this, kFirstValue + i), "Rmon1CntInfo");
     if (m_groups <= 1) {
         platform::Item<QPushButton>(this, kPrev)->setEnabled(false);
         platform::Item<QPushButton>(this, kNext)->setEnabled(false);
@@ -169,9 +169,11 @@ void CRmonParamDlg::label() {
 
 // Only the last group (the first, when there are none) has items without a probe.
 void CRmonParamDlg::blank() {
-    if (m_group < m_groups) return;
+    if (m_group < m_groups)
+        return;
     for (int i = 0; i < m_items.size(); ++i) {
-        if ((m_group - 1) * CRmonStatDlg::kGroupSize + i < m_page->recordedRows()) continue;
+        if ((m_group - 1) * CRmonStatDlg::kGroupSize + i < m_page->recordedRows())
+            continue;
         for (int id : {kFirstItem + i, kFirstValue + i}) {
             SetItemText(this, id, QString());
             platform::DialogItem(this, id)->setEnabled(false);
@@ -200,9 +202,8 @@ void CRmonParamDlg::readValues() {
     const int first = (m_group - 1) * CRmonStatDlg::kGroupSize;
     const int count = std::clamp(m_page->recordedRows() - first, 0, int(m_items.size()));
     for (int i = 0; i < m_items.size(); ++i)
-        m_items[i]->read(
-            i < count ? CounterOid(kGroupColumns[position], m_page->recordedIndex(first + i + 1))
-                      : QString());
+        m_items[i]->read(i < count ? CounterOid(kGroupColumns[position], m_page->recordedIndex(first + i + 1))
+                                   : QString());
 }
 
 void CRmonParamDlg::step(int by) {
@@ -220,8 +221,7 @@ void CRmonParamDlg::step(int by) {
     readValues();
 }
 
-CRmonIntfDlg::CRmonIntfDlg(CRmonStatDlg* page, int position)
-    : CCounterDisplay(page, 477, 199, kIntfRefresh) {
+CRmonIntfDlg::CRmonIntfDlg(CRmonStatDlg* page, int position) : CCounterDisplay(page, 477, 199, kIntfRefresh) {
     QStringList probes;
     for (int slot = 1; slot <= page->recordedRows(); ++slot)
         probes << page->recordedIndex(slot);
@@ -231,8 +231,7 @@ CRmonIntfDlg::CRmonIntfDlg(CRmonStatDlg* page, int position)
         combo->setCurrentIndex(position < probes.size() ? position : -1);
         connect(combo, &QComboBox::currentIndexChanged, this, [this] { readValues(); });
         m_probes << combo;
-        m_items << new CounterGet(this, platform::Item<QLabel>(this, kFirstIntfValue + r),
-                                  "Rmon1IntfInfo");
+        m_items << new CounterGet(this, platform::Item<QLabel>(this, kFirstIntfValue + r), "Rmon1IntfInfo");
     }
     QStringList names;
     for (const char* name : kIntfNames)

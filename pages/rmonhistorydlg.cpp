@@ -24,7 +24,7 @@ QvTable<5> g_controlWalkTable{{
 
 // The sample columns; each walk starts below the selected control entry's index.
 constexpr const char* kSampleColumns[] = {
-    "1.3.6.1.2.1.16.2.2.1.3",  "1.3.6.1.2.1.16.2.2.1.5", "1.3.6.1.2.1.16.2.2.1.6",
+    "1.3.6.1.2.1.16.2.2.1.3", "1.3.6.1.2.1.16.2.2.1.5", "1.3.6.1.2.1.16.2.2.1.6",
     "1.3.6.1.2.1.16.2.2.1.15", "1.3.6.1.2.1.16.2.2.1.9",
 };
 
@@ -86,14 +86,16 @@ constexpr int kSampleTimerMs = 20000; // timer 1017
 QString PerSecondText(const QString& total, int intervalSeconds) {
     bool ok = false;
     const quint64 value = total.toULongLong(&ok);
-    if (!ok || intervalSeconds <= 0) return total;
+    if (!ok || intervalSeconds <= 0)
+        return total;
     return QString::number((value + quint64(intervalSeconds) / 2) / quint64(intervalSeconds));
 }
 
 QString UtilizationText(const QString& hundredths) {
     bool ok = false;
     const qint64 value = hundredths.toLongLong(&ok);
-    if (!ok) return hundredths;
+    if (!ok)
+        return hundredths;
     return QString::number(double(value) / 100, 'f', 2);
 }
 
@@ -121,13 +123,11 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     platform::ExtendDialog(this, m_chart, Qt::BottomEdge, 220);
     m_samples->mapColumn(kUtilizationRecord, UtilizationText);
     for (int record : kPerSecondRecords)
-        m_samples->mapColumn(
-            record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
+        m_samples->mapColumn(record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
     connect(m_controls, &ListWalk::rowAdded, this, &CRmonHistoryDlg::OnControlAdded);
-    m_sets = new RmonEntrySets(
-        this, g_historyCreateTable,
-        {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},
-        g_historyDeleteTable);
+    m_sets = new RmonEntrySets(this, g_historyCreateTable,
+                               {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},
+                               g_historyDeleteTable);
 
     OnClicked(this, kAdd, [this] { OnAdd(); });
     OnClicked(this, kDelete, [this] { OnDelete(); });
@@ -150,7 +150,8 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
 // The samples grow by one every interval: each tick reads them again, unless a walk of them
 // is still out.
 void CRmonHistoryDlg::timerEvent(QTimerEvent*) {
-    if (!m_samples->busy()) walkSamples();
+    if (!m_samples->busy())
+        walkSamples();
 }
 
 void CRmonHistoryDlg::done(int result) {
@@ -167,7 +168,8 @@ void CRmonHistoryDlg::walkControls() {
 void CRmonHistoryDlg::walkSamples() {
     const int selected = SelectedRow(controls());
     QTreeWidgetItem* control = controls()->topLevelItem(std::max(0, selected));
-    if (g_bUserRight) EnableItem(this, kAdd, true);
+    if (g_bUserRight)
+        EnableItem(this, kAdd, true);
     EnableItem(this, kRefresh, true);
     // With no control row yet (the control walk is under way) the samples follow its first row.
     m_samplesWaiting = !control;
@@ -206,7 +208,8 @@ void CRmonHistoryDlg::showChart() {
 }
 
 void CRmonHistoryDlg::OnControlAdded(int row) {
-    if (row == 0 && m_samplesWaiting) walkSamples();
+    if (row == 0 && m_samplesWaiting)
+        walkSamples();
 }
 
 void CRmonHistoryDlg::OnClick() {
@@ -226,7 +229,8 @@ void CRmonHistoryDlg::OnRefresh() {
 
 void CRmonHistoryDlg::OnAdd() {
     CRmonHistoryAddDlg add(this);
-    if (platform::RunModal(&add) != QDialog::Accepted) return;
+    if (platform::RunModal(&add) != QDialog::Accepted)
+        return;
     m_sets->create(QString::number(add.m_index),
                    {RmonInterfaceSource(QString::number(add.m_sourcePort)), add.m_property,
                     QString::number(add.m_interval), QString::number(add.m_buckets)});
@@ -235,11 +239,11 @@ void CRmonHistoryDlg::OnAdd() {
 }
 
 void CRmonHistoryDlg::OnDelete() {
-    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) !=
-        platform::Answer::Ok)
+    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
         return;
     const int row = SelectedRow(controls());
-    if (row < 0) return;
+    if (row < 0)
+        return;
     m_sets->remove(controls()->topLevelItem(row)->text(0));
     walkControls();
     walkSamples();

@@ -57,11 +57,11 @@ class CRmonHistoryAddDlg : public QDialog {
 public:
     explicit CRmonHistoryAddDlg(QWidget* parent = nullptr);
 
-    int m_index = 0;      // 1 to 200
-    int m_sourcePort = 0; // 1 to 200
+    int m_index = 0;       // 1 to 200
+    int m_sourcePort = 0;  // 1 to 200
     QString m_property = QStringLiteral("Orvane");
-    int m_buckets = 0;  // 1 to 50
-    int m_interval = 0; // seconds, 1 to 3600
+    int m_buckets = 0;     // 1 to 50
+    int m_interval = 0;    // seconds, 1 to 3600
 
 private:
     void OnOk();

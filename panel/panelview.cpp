@@ -35,10 +35,12 @@ void PanelView::mouseMoveEvent(QMouseEvent* event) {
 
 void PanelView::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
-    if (event->button() != Qt::LeftButton) return;
+    if (event->button() != Qt::LeftButton)
+        return;
     const Port* port = nullptr;
     const PanelModel::Hit hit = m_model.hitTest(event->position().toPoint(), &port);
-    if (hit != PanelModel::Hit::None) emit clicked(hit, port ? port->ifIndex : 0);
+    if (hit != PanelModel::Hit::None)
+        emit clicked(hit, port ? port->ifIndex : 0);
 }
 
 void PanelView::contextMenuEvent(QContextMenuEvent* event) {

@@ -49,10 +49,10 @@ SaveFileHook g_saveFileHook;
 } // namespace
 
 Answer MessageBox(QWidget* owner, const QString& text, bool okCancel) {
-    if (g_messageBoxHook) return g_messageBoxHook(owner, text, okCancel);
+    if (g_messageBoxHook)
+        return g_messageBoxHook(owner, text, okCancel);
     if (g_unattended) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(text));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(text));
         return Answer::Cancel;
     }
     QMessageBox box(okCancel ? QMessageBox::Question : QMessageBox::Information,
@@ -62,7 +62,8 @@ Answer MessageBox(QWidget* owner, const QString& text, bool okCancel) {
 }
 
 int RunModal(QDialog* dialog) {
-    if (g_runModalHook) return g_runModalHook(dialog);
+    if (g_runModalHook)
+        return g_runModalHook(dialog);
     return dialog->exec();
 }
 
@@ -84,7 +85,8 @@ bool PrintDialog(QWidget* owner, QPrinter& printer) {
     // PrintCollateCopies stays: the copies and their collation are the printer's to make.
     dialog.setOptions(QAbstractPrintDialog::PrintCollateCopies |
                       QAbstractPrintDialog::PrintShowPageSize);
-    if (g_printDialogHook) return g_printDialogHook(&dialog);
+    if (g_printDialogHook)
+        return g_printDialogHook(&dialog);
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -124,8 +126,7 @@ struct BaseUnits {
 BaseUnits baseUnits(const QString& family, int points) {
     QFont font(family, points);
     QFontMetrics fm(font);
-    static const QString alphabet =
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    static const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     int x = (fm.horizontalAdvance(alphabet) / 26 + 1) / 2;
     return {std::max(x, 1), std::max(fm.height(), 1)};
 }
@@ -133,7 +134,8 @@ BaseUnits baseUnits(const QString& family, int points) {
 } // namespace
 
 void BuildDialog(QDialog* dialog, int templateId) {
-    if (const res::DlgTemplate* t = res::Dialog(templateId)) BuildDialog(dialog, *t);
+    if (const res::DlgTemplate* t = res::Dialog(templateId))
+        BuildDialog(dialog, *t);
 }
 
 void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
@@ -179,8 +181,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             auto* edit = new QLineEdit(text, dialog);
             edit->setReadOnly(it.flags & res::ReadOnly);
             if (it.flags & res::Digits)
-                edit->setValidator(new QRegularExpressionValidator(
-                    QRegularExpression(QStringLiteral("[0-9]*")), edit));
+                edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
             w = edit;
             break;
         }
@@ -204,9 +205,8 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             list->setRootIsDecorated(false);
             list->setUniformRowHeights(true);
             list->setSelectionBehavior(QAbstractItemView::SelectRows);
-            list->setSelectionMode(it.flags & res::MultiSelect
-                                       ? QAbstractItemView::ExtendedSelection
-                                       : QAbstractItemView::SingleSelection);
+            list->setSelectionMode(it.flags & res::MultiSelect ? QAbstractItemView::ExtendedSelection
+                                                               : QAbstractItemView::SingleSelection);
             list->header()->setSectionsClickable(false);
             list->header()->setSectionsMovable(false);
             list->header()->setStretchLastSection(false);
@@ -224,9 +224,12 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             geometry.setHeight(std::min(geometry.height(), w->sizeHint().height()));
         w->setGeometry(geometry);
         placed.append({w, geometry, it.kind == res::Ctl::List});
-        if (it.id != -1) (named ? named : w)->setObjectName(QString::number(it.id));
-        if (it.flags & res::Hidden) w->hide();
-        if (it.flags & res::Disabled) w->setEnabled(false);
+        if (it.id != -1)
+            (named ? named : w)->setObjectName(QString::number(it.id));
+        if (it.flags & res::Hidden)
+            w->hide();
+        if (it.flags & res::Disabled)
+            w->setEnabled(false);
     }
     // Group boxes stand behind the controls drawn inside them.
     for (QGroupBox* g : dialog->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
@@ -249,7 +252,8 @@ void LimitTyping(QLineEdit* edit, int limit) {
 
 void SetEditText(QLineEdit* edit, const QString& text) {
     const QVariant limit = edit->property("typingLimit");
-    if (limit.isValid()) edit->setMaxLength(std::max(limit.toInt(), int(text.size())));
+    if (limit.isValid())
+        edit->setMaxLength(std::max(limit.toInt(), int(text.size())));
     edit->setText(text);
 }
 
@@ -264,12 +268,9 @@ bool ReadInteger(QLineEdit* edit, int min, int max, int& out) {
         out = value;
         return true;
     }
-    const bool bounded =
-        min != std::numeric_limits<int>::min() || max != std::numeric_limits<int>::max();
-    MessageBox(edit->window(),
-               bounded
-                   ? QStringLiteral("Please enter an integer between %1 and %2.").arg(min).arg(max)
-                   : QStringLiteral("Please enter an integer."));
+    const bool bounded = min != std::numeric_limits<int>::min() || max != std::numeric_limits<int>::max();
+    MessageBox(edit->window(), bounded ? QStringLiteral("Please enter an integer between %1 and %2.").arg(min).arg(max)
+                                       : QStringLiteral("Please enter an integer."));
     edit->setFocus();
     edit->selectAll();
     return false;
@@ -279,13 +280,15 @@ bool ReadInteger(QLineEdit* edit, int min, int max, int& out) {
 
 QString SystemDirectory() {
     QString dir = qEnvironmentVariable("TALVEX_SYSTEM_DIR");
-    if (!dir.isEmpty()) return dir;
+    if (!dir.isEmpty())
+        return dir;
     const QString programDir = QCoreApplication::applicationDirPath();
 #ifdef TALVEX_DATA_FROM_BIN
     // Relative to the program, so that an installed tree works wherever it was unpacked.
     const QString installed =
         QDir::cleanPath(programDir + QStringLiteral("/" TALVEX_DATA_FROM_BIN));
-    if (QFileInfo::exists(installed)) return installed;
+    if (QFileInfo::exists(installed))
+        return installed;
 #else
     const QString installed = programDir;
 #endif
@@ -301,19 +304,21 @@ QString SystemDirectory() {
 }
 
 QString FindProgram(const QString& name) {
-    if (name.isEmpty()) return {};
+    if (name.isEmpty())
+        return {};
     if (name.contains(QLatin1Char('/'))) {
         QFileInfo fi(name);
         return fi.isFile() ? fi.absoluteFilePath() : QString();
     }
     QString exact = QStandardPaths::findExecutable(name);
-    if (!exact.isEmpty()) return exact;
-    const QStringList path =
-        qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (!exact.isEmpty())
+        return exact;
+    const QStringList path = qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
     for (const QString& dir : path) {
         const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Executable);
         for (const QString& e : entries)
-            if (e.compare(name, Qt::CaseInsensitive) == 0) return QDir(dir).absoluteFilePath(e);
+            if (e.compare(name, Qt::CaseInsensitive) == 0)
+                return QDir(dir).absoluteFilePath(e);
     }
     return {};
 }
@@ -324,18 +329,23 @@ bool StartDetached(const QString& program, const QStringList& args) {
 
 bool StartCommandLine(const QString& commandLine, bool inTerminal, QString* missing) {
     auto notFound = [missing](const QString& name) {
-        if (missing) *missing = name;
+        if (missing)
+            *missing = name;
         return false;
     };
     QStringList words = commandLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (words.isEmpty()) return false;
+    if (words.isEmpty())
+        return false;
     const QString name = words.takeFirst();
     QString program = FindProgram(name);
-    if (program.isEmpty()) return notFound(name);
-    if (!inTerminal) return StartDetached(program, words);
+    if (program.isEmpty())
+        return notFound(name);
+    if (!inTerminal)
+        return StartDetached(program, words);
     const QString chosen = qEnvironmentVariable("TERMINAL");
     QString terminal = FindProgram(chosen);
-    if (terminal.isEmpty()) terminal = FindProgram(QStringLiteral("x-terminal-emulator"));
+    if (terminal.isEmpty())
+        terminal = FindProgram(QStringLiteral("x-terminal-emulator"));
     if (terminal.isEmpty())
         return notFound(chosen.isEmpty() ? QStringLiteral("x-terminal-emulator") : chosen);
     return StartDetached(terminal, QStringList{QStringLiteral("-e"), program} + words);
@@ -346,9 +356,11 @@ namespace {
 QStringList xdgDirs(const char* homeVar, const QString& homeDefault, const char* dirsVar,
                     const QString& dirsDefault) {
     QString home = qEnvironmentVariable(homeVar);
-    if (home.isEmpty()) home = QDir::homePath() + homeDefault;
+    if (home.isEmpty())
+        home = QDir::homePath() + homeDefault;
     QString dirs = qEnvironmentVariable(dirsVar);
-    if (dirs.isEmpty()) dirs = dirsDefault;
+    if (dirs.isEmpty())
+        dirs = dirsDefault;
     return QStringList{home} + dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts);
 }
 
@@ -356,9 +368,11 @@ QStringList xdgDirs(const char* homeVar, const QString& homeDefault, const char*
 // dropped), without QSettings' escaping rules. Only a regular file is read.
 QHash<QString, QString> desktopGroup(const QString& path, const QString& group) {
     QHash<QString, QString> values;
-    if (!QFileInfo(path).isFile()) return values;
+    if (!QFileInfo(path).isFile())
+        return values;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return values;
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return values;
     bool inGroup = false;
     while (!f.atEnd()) {
         const QString line = QString::fromUtf8(f.readLine()).trimmed();
@@ -367,9 +381,11 @@ QHash<QString, QString> desktopGroup(const QString& path, const QString& group) 
             continue;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (!inGroup || eq <= 0 || line.startsWith(QLatin1Char('#'))) continue;
+        if (!inGroup || eq <= 0 || line.startsWith(QLatin1Char('#')))
+            continue;
         const QString key = line.left(eq).trimmed();
-        if (!values.contains(key)) values.insert(key, line.mid(eq + 1).trimmed());
+        if (!values.contains(key))
+            values.insert(key, line.mid(eq + 1).trimmed());
     }
     return values;
 }
@@ -385,24 +401,12 @@ QString unescapeString(const QString& value) {
             continue;
         }
         switch (value[i + 1].unicode()) {
-        case 's':
-            out += QLatin1Char(' ');
-            break;
-        case 'n':
-            out += QLatin1Char('\n');
-            break;
-        case 't':
-            out += QLatin1Char('\t');
-            break;
-        case 'r':
-            out += QLatin1Char('\r');
-            break;
-        case '\\':
-            out += QLatin1Char('\\');
-            break;
-        default:
-            out += c;
-            continue;
+        case 's': out += QLatin1Char(' '); break;
+        case 'n': out += QLatin1Char('\n'); break;
+        case 't': out += QLatin1Char('\t'); break;
+        case 'r': out += QLatin1Char('\r'); break;
+        case '\\': out += QLatin1Char('\\'); break;
+        default: out += c; continue;
         }
         ++i;
     }
@@ -410,15 +414,13 @@ QString unescapeString(const QString& value) {
 }
 
 QStringList dataDirs() {
-    return xdgDirs("XDG_DATA_HOME", QStringLiteral("/.local/share"), "XDG_DATA_DIRS",
-                   QStringLiteral("/usr/local/share:/usr/share"));
+    return xdgDirs("XDG_DATA_HOME", QStringLiteral("/.local/share"), "XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
 }
 
 // The desktop id the mimeapps.list files give the http scheme, the user's first.
 QString mimeappsHttpId() {
     QStringList lists;
-    for (const QString& d : xdgDirs("XDG_CONFIG_HOME", QStringLiteral("/.config"),
-                                    "XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")))
+    for (const QString& d : xdgDirs("XDG_CONFIG_HOME", QStringLiteral("/.config"), "XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")))
         lists << d + QStringLiteral("/mimeapps.list");
     for (const QString& d : dataDirs())
         lists << d + QStringLiteral("/applications/mimeapps.list");
@@ -426,19 +428,21 @@ QString mimeappsHttpId() {
         const QString id = desktopGroup(list, QStringLiteral("Default Applications"))
                                .value(QStringLiteral("x-scheme-handler/http"))
                                .section(QLatin1Char(';'), 0, 0);
-        if (!id.isEmpty()) return id;
+        if (!id.isEmpty())
+            return id;
     }
     return {};
 }
 
 DesktopEntry entryById(const QString& id) {
-    if (id.isEmpty() || id.contains(QLatin1Char('/'))) return {};
+    if (id.isEmpty() || id.contains(QLatin1Char('/')))
+        return {};
     for (const QString& d : dataDirs()) {
         const QString file = d + QStringLiteral("/applications/") + id;
-        if (!QFileInfo(file).isFile()) continue;
+        if (!QFileInfo(file).isFile())
+            continue;
         const QHash<QString, QString> values = desktopGroup(file, QStringLiteral("Desktop Entry"));
-        return {file, values.value(QStringLiteral("Exec")),
-                unescapeString(values.value(QStringLiteral("Name"))),
+        return {file, values.value(QStringLiteral("Exec")), unescapeString(values.value(QStringLiteral("Name"))),
                 unescapeString(values.value(QStringLiteral("Icon")))};
     }
     return {};
@@ -466,7 +470,8 @@ bool splitExec(const QString& exec, QList<ExecWord>& words) {
                 word.text += c;
             }
         } else if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n')) {
-            if (inWord) words << word;
+            if (inWord)
+                words << word;
             word = {};
             inWord = false;
         } else if (c == QLatin1Char('"')) {
@@ -476,8 +481,10 @@ bool splitExec(const QString& exec, QList<ExecWord>& words) {
             inWord = true;
         }
     }
-    if (inQuotes) return false;
-    if (inWord) words << word;
+    if (inQuotes)
+        return false;
+    if (inWord)
+        words << word;
     return true;
 }
 
@@ -489,35 +496,32 @@ DesktopEntry HttpDesktopEntry() {
 
 void FindHttpDesktopEntry(std::function<void(const DesktopEntry&)> done) {
     const QString id = mimeappsHttpId();
-    const QString xdg =
-        id.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("xdg-settings")) : QString();
+    const QString xdg = id.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("xdg-settings")) : QString();
     if (!id.isEmpty() || xdg.isEmpty() || !QCoreApplication::instance()) {
         done(entryById(id));
         return;
     }
     // xdg-settings may take seconds: it answers through the event loop, never by waiting.
     auto* process = new QProcess(QCoreApplication::instance());
-    QObject::connect(
-        process, &QProcess::finished, process,
-        [process, done](int code, QProcess::ExitStatus status) {
-            const QString answer = QString::fromUtf8(process->readAllStandardOutput()).trimmed();
-            process->deleteLater();
-            done(status == QProcess::NormalExit && code == 0 ? entryById(answer) : DesktopEntry{});
-        });
-    QObject::connect(process, &QProcess::errorOccurred, process,
-                     [process, done](QProcess::ProcessError error) {
-                         if (error != QProcess::FailedToStart)
-                             return; // a crash or the kill below still ends in finished
-                         process->deleteLater();
-                         done({});
-                     });
+    QObject::connect(process, &QProcess::finished, process, [process, done](int code, QProcess::ExitStatus status) {
+        const QString answer = QString::fromUtf8(process->readAllStandardOutput()).trimmed();
+        process->deleteLater();
+        done(status == QProcess::NormalExit && code == 0 ? entryById(answer) : DesktopEntry{});
+    });
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, done](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return; // a crash or the kill below still ends in finished
+        process->deleteLater();
+        done({});
+    });
     QTimer::singleShot(3000, process, [process] { process->kill(); });
     process->start(xdg, {QStringLiteral("get"), QStringLiteral("default-web-browser")});
 }
 
 QStringList DesktopExecArguments(const DesktopEntry& entry, const QString& url) {
     QList<ExecWord> words;
-    if (!splitExec(unescapeString(entry.exec), words)) return {};
+    if (!splitExec(unescapeString(entry.exec), words))
+        return {};
     QStringList args;
     bool tookUrl = false;
     for (const ExecWord& w : words) {
@@ -526,11 +530,13 @@ QStringList DesktopExecArguments(const DesktopEntry& entry, const QString& url) 
             const char code = char(w.text[1].unicode());
             if (code == 'f' || code == 'F' || code == 'u' || code == 'U') {
                 tookUrl = true;
-                if (!url.isEmpty()) args << url;
+                if (!url.isEmpty())
+                    args << url;
                 continue;
             }
             if (code == 'i') {
-                if (!entry.icon.isEmpty()) args << QStringLiteral("--icon") << entry.icon;
+                if (!entry.icon.isEmpty())
+                    args << QStringLiteral("--icon") << entry.icon;
                 continue;
             }
         }
@@ -545,37 +551,27 @@ QStringList DesktopExecArguments(const DesktopEntry& entry, const QString& url) 
             if (++i == w.text.size())
                 break; // a lone percent sign at the end: dropped like an unknown code
             switch (w.text[i].unicode()) {
-            case '%':
-                text += QLatin1Char('%');
-                onlyCodes = false;
-                break;
-            case 'f':
-            case 'F':
-            case 'u':
-            case 'U':
-                text += url;
-                tookUrl = true;
-                break;
-            case 'c':
-                text += entry.name;
-                break;
-            case 'k':
-                text += entry.file;
-                break;
-            default:
-                break; // %i inside a word, %d %D %n %N %v %m and unknown codes
+            case '%': text += QLatin1Char('%'); onlyCodes = false; break;
+            case 'f': case 'F': case 'u': case 'U': text += url; tookUrl = true; break;
+            case 'c': text += entry.name; break;
+            case 'k': text += entry.file; break;
+            default: break; // %i inside a word, %d %D %n %N %v %m and unknown codes
             }
         }
-        if (!text.isEmpty() || !onlyCodes || w.quoted) args << text;
+        if (!text.isEmpty() || !onlyCodes || w.quoted)
+            args << text;
     }
-    if (args.isEmpty()) return {};
-    if (!tookUrl && !url.isEmpty()) args << url;
+    if (args.isEmpty())
+        return {};
+    if (!tookUrl && !url.isEmpty())
+        args << url;
     return args;
 }
 
 QIcon Icon(int id) {
     QIcon icon(QStringLiteral(":/images/icon%1.png").arg(id));
-    if (id == 447) icon.addFile(QStringLiteral(":/images/icon447-64.png"));
+    if (id == 447)
+        icon.addFile(QStringLiteral(":/images/icon447-64.png"));
     return icon;
 }
 
@@ -585,7 +581,8 @@ QCursor HandCursor() {
 
 bool SocketLayerAvailable() {
     int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     ::close(fd);
     return true;
 }

@@ -19,7 +19,8 @@ struct Span {
 std::vector<Span> listSpans(const QList<PlacedControl>& controls, bool horizontal) {
     std::vector<Span> spans;
     for (const PlacedControl& c : controls) {
-        if (!c.list) continue;
+        if (!c.list)
+            continue;
         Span s = horizontal ? Span{c.geometry.left(), c.geometry.left() + c.geometry.width()}
                             : Span{c.geometry.top(), c.geometry.top() + c.geometry.height()};
         spans.push_back(s);
@@ -78,7 +79,8 @@ public:
     QSize base() const { return m_base; }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_dialog && event->type() == QEvent::Resize) relayout();
+        if (watched == m_dialog && event->type() == QEvent::Resize)
+            relayout();
         return false;
     }
 
@@ -105,8 +107,8 @@ private:
     static std::vector<int> shares(int room, size_t count) {
         std::vector<int> out;
         for (size_t i = 0; i < count; ++i)
-            out.push_back(
-                int(room * qint64(i + 1) / qint64(count) - room * qint64(i) / qint64(count)));
+            out.push_back(int(room * qint64(i + 1) / qint64(count) -
+                              room * qint64(i) / qint64(count)));
         return out;
     }
 
@@ -125,7 +127,8 @@ private:
         const std::vector<int> dx = shares(roomX, m_columns.size());
         const std::vector<int> dy = shares(roomY, m_rows.size());
         for (const Control& c : m_controls) {
-            if (!c.widget) continue;
+            if (!c.widget)
+                continue;
             const auto [moveX, growX] = moveAndGrow(c.x, dx);
             const auto [moveY, growY] = moveAndGrow(c.y, dy);
             c.widget->setGeometry(c.geometry.x() + moveX, c.geometry.y() + moveY,
@@ -146,7 +149,8 @@ void StretchWithLists(QDialog* dialog, const QList<PlacedControl>& controls) {
     bool anyList = false;
     for (const PlacedControl& c : controls)
         anyList = anyList || c.list;
-    if (!anyList) return;
+    if (!anyList)
+        return;
     dialog->setMinimumSize(dialog->size());
     dialog->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     dialog->setWindowFlag(Qt::WindowMaximizeButtonHint, true);

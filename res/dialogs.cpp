@@ -421,8 +421,7 @@ const DlgItem kRmonInterface[] = {
     {Ctl::DefButton, 2, "&Close", 140, 280, 55, 14, None},
 };
 
-#define TEMPLATE(id, caption, w, h, items)                                                         \
-    { id, caption, w, h, "Arial", 9, items, int(std::size(items)) }
+#define TEMPLATE(id, caption, w, h, items) {id, caption, w, h, "Arial", 9, items, int(std::size(items))}
 
 const DlgTemplate kTemplates[] = {
     TEMPLATE(100, "About Talvex Module", 240, 84, kAbout),
@@ -453,7 +452,8 @@ const DlgTemplate kTemplates[] = {
 
 const DlgTemplate* Dialog(int id) {
     for (const DlgTemplate& t : kTemplates)
-        if (t.id == id) return &t;
+        if (t.id == id)
+            return &t;
     return nullptr;
 }
 

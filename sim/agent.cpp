@@ -65,7 +65,8 @@ int32_t toV1(int32_t status) {
 bool parseNumber(std::string_view text, int64_t lo, int64_t hi, int64_t& out) {
     int64_t v = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi) return false;
+    if (ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi)
+        return false;
     out = v;
     return true;
 }
@@ -99,15 +100,18 @@ std::string parseValue(const std::string& type, std::string text, ber::Value& ou
         out = ber::Value::makeUnsigned(tag, uint64_t(n));
     } else if (type == "x") {
         std::string bytes;
-        if (!ParseHexOctets(text, bytes)) return "hex octets are pairs of hex digits";
+        if (!ParseHexOctets(text, bytes))
+            return "hex octets are pairs of hex digits";
         out = ber::Value::makeOctets(std::move(bytes));
     } else if (type == "o") {
         ber::Oid oid;
-        if (!ber::parseOid(text, oid)) return "not an OBJECT IDENTIFIER";
+        if (!ber::parseOid(text, oid))
+            return "not an OBJECT IDENTIFIER";
         out = ber::Value::makeOid(std::move(oid));
     } else if (type == "a") {
         in_addr a;
-        if (inet_pton(AF_INET, text.c_str(), &a) != 1) return "an IpAddress is a dotted quad";
+        if (inet_pton(AF_INET, text.c_str(), &a) != 1)
+            return "an IpAddress is a dotted quad";
         out = ber::Value::makeOctets(std::string(reinterpret_cast<char*>(&a), 4), ber::IpAddress);
     } else {
         return "TYPE is one of i u c t s x o a";
@@ -119,7 +123,8 @@ std::string parseValue(const std::string& type, std::string text, ber::Value& ou
 
 bool ParseHexOctets(const std::string& text, std::string& out) {
     auto hex = [](char c) { return std::isxdigit(uint8_t(c)) != 0; };
-    if (text.size() % 2 || !std::all_of(text.begin(), text.end(), hex)) return false;
+    if (text.size() % 2 || !std::all_of(text.begin(), text.end(), hex))
+        return false;
     out.clear();
     for (size_t i = 0; i < text.size(); i += 2)
         out.push_back(char(std::stoi(text.substr(i, 2), nullptr, 16)));
@@ -133,7 +138,8 @@ Agent::Agent(AgentOptions opt, Chassis& chassis, Mib& mib)
 }
 
 Agent::~Agent() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 bool Agent::open() {
@@ -196,7 +202,8 @@ void Agent::bulk(const ber::Message& req, ber::Pdu& r) const {
     size_t room = fixed < ber::MaxMessage ? ber::MaxMessage - fixed : 0;
     auto add = [&](ber::VarBind& vb) {
         const size_t size = ber::encodedSize(vb);
-        if (size > room) return false;
+        if (size > room)
+            return false;
         room -= size;
         r.bindings.push_back(std::move(vb));
         return true;
@@ -204,21 +211,25 @@ void Agent::bulk(const ber::Message& req, ber::Pdu& r) const {
     for (size_t i = 0; i < n; ++i) {
         ber::VarBind vb;
         next(in[i].oid, vb);
-        if (!add(vb)) return;
+        if (!add(vb))
+            return;
     }
     std::vector<ber::Oid> last;
     for (size_t i = n; i < in.size(); ++i)
         last.push_back(in[i].oid);
-    if (last.empty()) return;
+    if (last.empty())
+        return;
     for (int32_t rep = 0; rep < m; ++rep) {
         bool allAtEnd = true;
         for (ber::Oid& oid : last) {
             ber::VarBind vb;
             allAtEnd = !next(oid, vb) && allAtEnd;
             oid = vb.oid;
-            if (!add(vb)) return;
+            if (!add(vb))
+                return;
         }
-        if (allAtEnd) return;
+        if (allAtEnd)
+            return;
     }
 }
 
@@ -243,8 +254,7 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
             } else if (v1) {
                 return fail(ber::NoSuchName, i);
             } else {
-                uint8_t ex =
-                    m_mib.objectExists(in[i].oid) ? ber::NoSuchInstance : ber::NoSuchObject;
+                uint8_t ex = m_mib.objectExists(in[i].oid) ? ber::NoSuchInstance : ber::NoSuchObject;
                 r.bindings.push_back({in[i].oid, ber::Value::exception(ex)});
             }
         }
@@ -252,7 +262,8 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
     case ber::GetNextRequest:
         for (size_t i = 0; i < in.size(); ++i) {
             ber::VarBind vb;
-            if (!next(in[i].oid, vb) && v1) return fail(ber::NoSuchName, i);
+            if (!next(in[i].oid, vb) && v1)
+                return fail(ber::NoSuchName, i);
             r.bindings.push_back(std::move(vb));
         }
         return r;
@@ -265,7 +276,8 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
             ~SetEnd() { mib.endSet(); }
         } setEnd{m_mib};
         // An empty set asks nothing, so nothing is refused.
-        if (!canWrite && !in.empty()) return fail(ber::NoAccess, 0);
+        if (!canWrite && !in.empty())
+            return fail(ber::NoAccess, 0);
         std::vector<const Node*> nodes;
         for (size_t i = 0; i < in.size(); ++i) {
             const Node* node = m_mib.find(in[i].oid);
@@ -274,12 +286,15 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
             if (!node)
                 return fail(
                     m_mib.writableObjectExists(in[i].oid) ? ber::NoCreation : ber::NotWritable, i);
-            if (!node->write) return fail(ber::NotWritable, i);
-            if (int32_t err = node->write(in[i].value, false)) return fail(err, i);
+            if (!node->write)
+                return fail(ber::NotWritable, i);
+            if (int32_t err = node->write(in[i].value, false))
+                return fail(err, i);
             nodes.push_back(node);
         }
         size_t blamed = 0;
-        if (int32_t err = m_mib.checkSet(in, blamed)) return fail(err, blamed);
+        if (int32_t err = m_mib.checkSet(in, blamed))
+            return fail(err, blamed);
         for (size_t i = 0; i < in.size(); ++i)
             nodes[i]->write(in[i].value, true);
         r.bindings = in;
@@ -291,7 +306,8 @@ ber::Pdu Agent::answer(const ber::Message& req, bool canWrite) {
 }
 
 bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
-    if (v3::messageVersion(data, size) == v3::Version3) return handleV3(data, size, out);
+    if (v3::messageVersion(data, size) == v3::Version3)
+        return handleV3(data, size, out);
     std::optional<ber::Message> req = ber::decode(data, size);
     // GETBULK does not exist in SNMPv1: such a message is malformed, and gets no answer.
     if (!req || req->pdu.type == ber::Response ||
@@ -301,7 +317,8 @@ bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) 
     if (!write && req->community != m_opt.readCommunity)
         return false; // a wrong community gets no answer at all
     std::optional<ber::Pdu> pdu = respond(*req, write);
-    if (!pdu) return false;
+    if (!pdu)
+        return false;
     ber::Message resp;
     resp.version = req->version;
     resp.community = req->community;
@@ -318,7 +335,8 @@ bool Agent::handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out) 
 
 std::optional<ber::Pdu> Agent::respond(const ber::Message& req, bool canWrite) {
     ++m_served;
-    if (m_opt.faults.drop) return std::nullopt;
+    if (m_opt.faults.drop)
+        return std::nullopt;
     ber::Pdu r;
     if (m_opt.faults.errorStatus) {
         r.type = ber::Response;
@@ -331,7 +349,8 @@ std::optional<ber::Pdu> Agent::respond(const ber::Message& req, bool canWrite) {
     }
     if (m_opt.faults.truncate >= 0 && r.bindings.size() > size_t(m_opt.faults.truncate))
         r.bindings.resize(size_t(m_opt.faults.truncate));
-    if (m_opt.faults.wrongId) r.requestId = int32_t(uint32_t(r.requestId) + 1);
+    if (m_opt.faults.wrongId)
+        r.requestId = int32_t(uint32_t(r.requestId) + 1);
     return r;
 }
 
@@ -341,7 +360,8 @@ std::string Agent::command(const std::string& line) {
     in >> verb;
     int64_t n = 0;
     auto flag = [&](bool& target) {
-        if (!readNumber(in, 0, 1, n)) return std::string("error: expected 0 or 1");
+        if (!readNumber(in, 0, 1, n))
+            return std::string("error: expected 0 or 1");
         target = n != 0;
         return std::string("ok");
     };
@@ -352,13 +372,20 @@ std::string Agent::command(const std::string& line) {
         target = decltype(+target)(n);
         return std::string("ok");
     };
-    if (verb == "drop") return flag(m_opt.faults.drop);
-    if (verb == "wrongid") return flag(m_opt.faults.wrongId);
-    if (verb == "stuck") return flag(m_opt.faults.stuck);
-    if (verb == "serial") return flag(m_opt.faults.serial);
-    if (verb == "delay") return number(m_opt.faults.delayMs, 0, kMaxDelayMs, "milliseconds");
-    if (verb == "error") return number(m_opt.faults.errorStatus, 0, INT32_MAX, "an error status");
-    if (verb == "truncate") return number(m_opt.faults.truncate, -1, INT32_MAX, "a binding count");
+    if (verb == "drop")
+        return flag(m_opt.faults.drop);
+    if (verb == "wrongid")
+        return flag(m_opt.faults.wrongId);
+    if (verb == "stuck")
+        return flag(m_opt.faults.stuck);
+    if (verb == "serial")
+        return flag(m_opt.faults.serial);
+    if (verb == "delay")
+        return number(m_opt.faults.delayMs, 0, kMaxDelayMs, "milliseconds");
+    if (verb == "error")
+        return number(m_opt.faults.errorStatus, 0, INT32_MAX, "an error status");
+    if (verb == "truncate")
+        return number(m_opt.faults.truncate, -1, INT32_MAX, "a binding count");
     if (verb == "faults") {
         m_opt.faults = Faults{};
         return "ok";
@@ -380,14 +407,16 @@ std::string Agent::command(const std::string& line) {
         if (!ber::parseOid(oidText, oid) || type.empty())
             return "error: put OID i|u|c|t|s|x|o|a VALUE";
         std::string why = parseValue(type, value, v);
-        if (!why.empty()) return "error: put " + oidText + ": " + why;
+        if (!why.empty())
+            return "error: put " + oidText + ": " + why;
         m_mib.add(oid, [v] { return v; });
         return "ok";
     }
     if (verb == "del" || verb == "delbelow") {
         std::string oidText;
         ber::Oid oid;
-        if (!(in >> oidText) || !ber::parseOid(oidText, oid)) return "error: expected an OID";
+        if (!(in >> oidText) || !ber::parseOid(oidText, oid))
+            return "error: expected an OID";
         if (verb == "del")
             m_mib.remove(oid);
         else
@@ -403,28 +432,33 @@ std::string Agent::command(const std::string& line) {
         m_engineStartMs = nowMs();
         return "ok";
     }
-    if (verb == "served") return std::to_string(m_served);
-    if (verb == "waiting") return std::to_string(m_delayed.size());
+    if (verb == "served")
+        return std::to_string(m_served);
+    if (verb == "waiting")
+        return std::to_string(m_delayed.size());
     if (verb == "quit") {
         g_stop = 1;
         return "ok";
     }
     for (const Commands& more : m_commands)
-        if (std::optional<std::string> reply = more(verb, in)) return *reply;
+        if (std::optional<std::string> reply = more(verb, in))
+            return *reply;
     return "error: unknown command";
 }
 
 void Agent::queue(const std::vector<uint8_t>& bytes, const sockaddr_storage& to, socklen_t toLen) {
     // A busy agent drops what it cannot hold, rather than hold it without end.
-    if (m_delayed.size() >= kMaxDelayed || m_delayedBytes + bytes.size() > kMaxDelayedBytes) return;
+    if (m_delayed.size() >= kMaxDelayed || m_delayedBytes + bytes.size() > kMaxDelayedBytes)
+        return;
     uint64_t start = nowMs();
-    if (m_opt.faults.serial && !m_delayed.empty()) start = std::max(start, m_delayed.back().dueMs);
+    if (m_opt.faults.serial && !m_delayed.empty())
+        start = std::max(start, m_delayed.back().dueMs);
     m_delayed.push_back({start + uint64_t(m_opt.faults.delayMs), bytes, to, toLen});
     m_delayedBytes += bytes.size();
 }
 
 int Agent::run(bool readCommands) {
-    struct sigaction sa {};
+    struct sigaction sa{};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
@@ -437,7 +471,8 @@ int Agent::run(bool readCommands) {
     const uint64_t end = m_opt.lifetimeSec ? nowMs() + uint64_t(m_opt.lifetimeSec) * 1000 : 0;
     while (!g_stop) {
         uint64_t now = nowMs();
-        if (end && now >= end) break;
+        if (end && now >= end)
+            break;
         while (!m_delayed.empty() && m_delayed.front().dueMs <= now) {
             Delayed& d = m_delayed.front();
             ::sendto(m_fd, d.bytes.data(), d.bytes.size(), 0,
@@ -450,11 +485,13 @@ int Agent::run(bool readCommands) {
             nextTick = now + 1000;
         }
         uint64_t wake = nextTick;
-        if (!m_delayed.empty()) wake = std::min(wake, m_delayed.front().dueMs);
+        if (!m_delayed.empty())
+            wake = std::min(wake, m_delayed.front().dueMs);
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
         int n = ::poll(fds, readCommands ? 2 : 1, int(wake > now ? wake - now : 0));
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             std::perror("talvex-sim: poll");
             return 1;
         }
@@ -465,27 +502,31 @@ int Agent::run(bool readCommands) {
                 socklen_t fromLen = sizeof from;
                 ssize_t got = ::recvfrom(m_fd, buf.data(), buf.size(), MSG_DONTWAIT,
                                          reinterpret_cast<sockaddr*>(&from), &fromLen);
-                if (got < 0) break;
-                if (!handle(buf.data(), size_t(got), out)) continue;
+                if (got < 0)
+                    break;
+                if (!handle(buf.data(), size_t(got), out))
+                    continue;
                 if (m_opt.faults.delayMs > 0) {
                     queue(out, from, fromLen);
                 } else {
-                    ::sendto(m_fd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from),
-                             fromLen);
+                    ::sendto(m_fd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLen);
                 }
             }
         }
         if (readCommands && (fds[1].revents & (POLLIN | POLLHUP))) {
             char chunk[4096];
             ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-            if (got <= 0) break; // whoever drove us is gone
+            if (got <= 0)
+                break; // whoever drove us is gone
             pendingInput.append(chunk, size_t(got));
             size_t nl;
             while ((nl = pendingInput.find('\n')) != std::string::npos) {
                 std::string line = pendingInput.substr(0, nl);
                 pendingInput.erase(0, nl + 1);
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                if (line.empty()) continue;
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (line.empty())
+                    continue;
                 std::cout << command(line) << std::endl;
             }
         }

@@ -2,9 +2,9 @@
 // switches tests use.
 #pragma once
 
-#include "qvsnmp/usm.h"
 #include "sim/chassis.h"
 #include "sim/mib.h"
+#include "qvsnmp/usm.h"
 
 #include <netinet/in.h>
 
@@ -20,15 +20,15 @@
 namespace sim {
 
 struct Faults {
-    bool drop = false;       // answer nothing
-    int delayMs = 0;         // answer this late (at most kMaxDelayMs); beyond kMaxDelayed answers
-                             // or kMaxDelayedBytes waiting, further ones are dropped
+    bool drop = false;      // answer nothing
+    int delayMs = 0;        // answer this late (at most kMaxDelayMs); beyond kMaxDelayed answers
+                            // or kMaxDelayedBytes waiting, further ones are dropped
     int32_t errorStatus = 0; // answer every request with this error status
-    bool wrongId = false;    // answer with a request id one higher
-    int truncate = -1;       // answer with at most this many bindings (-1: all)
-    bool stuck = false;      // get-next answers the asked instance itself: OIDs that never increase
-    bool serial = false;     // with a delay, one request at a time, as a busy device works: each
-                             // answer goes out the delay after the one before it
+    bool wrongId = false;   // answer with a request id one higher
+    int truncate = -1;      // answer with at most this many bindings (-1: all)
+    bool stuck = false;     // get-next answers the asked instance itself: OIDs that never increase
+    bool serial = false;    // with a delay, one request at a time, as a busy device works: each
+                            // answer goes out the delay after the one before it
 };
 
 inline constexpr int kMaxDelayMs = 600000;

@@ -12,7 +12,8 @@ namespace {
 
 ber::Oid O(const char* text) {
     ber::Oid oid;
-    if (!ber::parseOid(text, oid)) throw std::logic_error(text);
+    if (!ber::parseOid(text, oid))
+        throw std::logic_error(text);
     return oid;
 }
 
@@ -41,20 +42,17 @@ struct CardKind {
 
 // The nine module types the panel knows, with their port count and speed.
 const CardKind kCards[] = {
-    {"SUP-1", 2, 1000000000u, "Management", "MG"},
-    {"SUP-2", 2, 1000000000u, "Management", "MG"},
-    {"LC-A48", 48, 100000000u, "FastEthernet", "FE"},
-    {"LC-A48E", 48, 1000000000u, "GigabitEthernet", "GE"},
-    {"LC-A24", 24, 100000000u, "FastEthernet", "FE"},
-    {"LC-A24E", 24, 1000000000u, "GigabitEthernet", "GE"},
-    {"LC-F24", 24, 1000000000u, "GigabitFiber", "GF"},
-    {"LC-X2", 2, 4294967295u, "TenGigabit", "XE"},
+    {"SUP-1", 2, 1000000000u, "Management", "MG"},    {"SUP-2", 2, 1000000000u, "Management", "MG"},
+    {"LC-A48", 48, 100000000u, "FastEthernet", "FE"}, {"LC-A48E", 48, 1000000000u, "GigabitEthernet", "GE"},
+    {"LC-A24", 24, 100000000u, "FastEthernet", "FE"}, {"LC-A24E", 24, 1000000000u, "GigabitEthernet", "GE"},
+    {"LC-F24", 24, 1000000000u, "GigabitFiber", "GF"}, {"LC-X2", 2, 4294967295u, "TenGigabit", "XE"},
     {"LC-X4", 4, 4294967295u, "TenGigabit", "XE"},
 };
 
 const CardKind* card(const std::string& type) {
     for (const CardKind& c : kCards)
-        if (type == c.type) return &c;
+        if (type == c.type)
+            return &c;
     return nullptr;
 }
 
@@ -67,8 +65,7 @@ Chassis::Chassis(const ChassisOptions& opt) : m_opt(opt), m_rng(opt.seed), m_sta
     addPort("Management port A", 6, 1000000000u);
     addPort("Management port B", 6, 1000000000u);
     if (opt.full) {
-        const char* fill[] = {"LC-A48E", "LC-A48", "LC-A48E", "LC-A48",
-                              "LC-A48E", "LC-A48", "LC-A48E", "LC-A48"};
+        const char* fill[] = {"LC-A48E", "LC-A48", "LC-A48E", "LC-A48", "LC-A48E", "LC-A48", "LC-A48E", "LC-A48"};
         for (int slot = 1; slot <= 8; ++slot)
             addCard(slot, fill[slot - 1]);
     } else {
@@ -89,7 +86,8 @@ Chassis::Chassis(const ChassisOptions& opt) : m_opt(opt), m_rng(opt.seed), m_sta
 
     // A few ports start administratively down, most have a cable.
     for (Port& p : m_ports) {
-        if (p.ifIndex % 11 == 5) p.admin = 2;
+        if (p.ifIndex % 11 == 5)
+            p.admin = 2;
         bool cable = (m_rng() % 4) != 0 || p.type != 6;
         p.oper = p.admin == 1 && cable ? 1 : 2;
     }
@@ -97,13 +95,13 @@ Chassis::Chassis(const ChassisOptions& opt) : m_opt(opt), m_rng(opt.seed), m_sta
 
 void Chassis::addCard(int slot, const std::string& type) {
     const CardKind* k = card(type);
-    if (!k) return;
+    if (!k)
+        return;
     m_modules.push_back({slot, type});
     // The panel splits a description at its first blank and then at "/"; the port
     // configuration dialog lists the descriptions that say "Physical port".
-    const std::string prefix = m_opt.physicalDescr
-                                   ? std::string("Physical port ") + k->abbreviation + " "
-                                   : std::string(k->media) + " ";
+    const std::string prefix =
+        m_opt.physicalDescr ? std::string("Physical port ") + k->abbreviation + " " : std::string(k->media) + " ";
     for (int n = 1; n <= k->ports; ++n)
         addPort(prefix + std::to_string(slot) + "/" + std::to_string(n), 6, k->speed);
 }
@@ -115,9 +113,9 @@ void Chassis::addPort(const std::string& descr, int32_t type, uint32_t speed) {
     p.type = type;
     p.speed = speed;
     uint32_t i = uint32_t(p.ifIndex);
-    p.mac =
-        std::string{char(0x00), char(0x1A), char(0x2B), char(0x3C), char(i >> 8), char(i & 0xFF)};
-    if (type == 24) p.mac.clear();
+    p.mac = std::string{char(0x00), char(0x1A), char(0x2B), char(0x3C), char(i >> 8), char(i & 0xFF)};
+    if (type == 24)
+        p.mac.clear();
     m_ports.push_back(std::move(p));
 }
 
@@ -135,7 +133,8 @@ void Chassis::setLink(int ifIndex, bool up, uint32_t nowTicks) {
     for (Port& p : m_ports)
         if (p.ifIndex == ifIndex) {
             int32_t oper = up && p.admin == 1 ? 1 : 2;
-            if (oper != p.oper) p.lastChange = nowTicks;
+            if (oper != p.oper)
+                p.lastChange = nowTicks;
             p.oper = oper;
         }
 }
@@ -143,7 +142,8 @@ void Chassis::setLink(int ifIndex, bool up, uint32_t nowTicks) {
 void Chassis::tick(uint32_t nowTicks) {
     for (auto& follow : m_followers)
         follow(nowTicks);
-    if (!m_opt.live) return;
+    if (!m_opt.live)
+        return;
     auto walk = [this](int32_t& v, int lo, int hi) {
         v += int32_t(m_rng() % 7) - 3;
         v = std::clamp(v, lo, hi);
@@ -172,16 +172,14 @@ void Chassis::publish(Mib& mib) {
     const ber::Oid sys = O("1.3.6.1.2.1.1");
     mib.add(child(sys, {1, 0}), octets(m_sysDescr));
     mib.add(child(sys, {2, 0}), [] { return ber::Value::makeOid(O("1.3.6.1.4.1.58213.10.97.1")); });
-    mib.add(child(sys, {3, 0}),
-            [this] { return ber::Value::makeUnsigned(ber::TimeTicks, uptime()); });
+    mib.add(child(sys, {3, 0}), [this] { return ber::Value::makeUnsigned(ber::TimeTicks, uptime()); });
     mib.add(child(sys, {4, 0}), octets(m_sysContact), octetWriter(m_sysContact, 255));
     mib.add(child(sys, {5, 0}), octets(m_sysName), octetWriter(m_sysName, 255));
     mib.add(child(sys, {6, 0}), octets(m_sysLocation), octetWriter(m_sysLocation, 255));
     mib.add(child(sys, {7, 0}), integer(m_sysServices));
 
     // interfaces
-    mib.add(O("1.3.6.1.2.1.2.1.0"),
-            [this] { return ber::Value::makeInteger(int32_t(m_ports.size())); });
+    mib.add(O("1.3.6.1.2.1.2.1.0"), [this] { return ber::Value::makeInteger(int32_t(m_ports.size())); });
     const ber::Oid entry = O("1.3.6.1.2.1.2.2.1");
     for (Port& p : m_ports) {
         uint32_t i = uint32_t(p.ifIndex);
@@ -193,12 +191,15 @@ void Chassis::publish(Mib& mib) {
         mib.add(col(5), [&p] { return ber::Value::makeUnsigned(ber::Gauge32, p.speed); });
         mib.add(col(6), octets(p.mac));
         mib.add(col(7), integer(p.admin), [this, &p](const ber::Value& v, bool commit) -> int32_t {
-            if (v.type != ber::Integer) return ber::WrongType;
-            if (v.integer < 1 || v.integer > 3) return ber::WrongValue;
+            if (v.type != ber::Integer)
+                return ber::WrongType;
+            if (v.integer < 1 || v.integer > 3)
+                return ber::WrongValue;
             if (commit) {
                 p.admin = int32_t(v.integer);
                 int32_t oper = p.admin == 1 ? (p.type == 6 ? 1 : p.oper) : 2;
-                if (oper != p.oper) p.lastChange = uptime();
+                if (oper != p.oper)
+                    p.lastChange = uptime();
                 p.oper = oper;
             }
             return ber::NoError;
@@ -239,11 +240,9 @@ void Chassis::publish(Mib& mib) {
 
     // Private: device information
     const ber::Oid dev = O("1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1");
-    mib.add(child(dev, {2, 1}),
-            [] { return ber::Value::makeOctets("Talvex 8010 chassis switch"); });
+    mib.add(child(dev, {2, 1}), [] { return ber::Value::makeOctets("Talvex 8010 chassis switch"); });
     mib.add(child(dev, {5, 1}), [] {
-        return ber::Value::makeOctets(
-            std::string{char(0x00), char(0x1A), char(0x2B), char(0x3C), char(0x00), char(0x01)});
+        return ber::Value::makeOctets(std::string{char(0x00), char(0x1A), char(0x2B), char(0x3C), char(0x00), char(0x01)});
     });
     mib.add(child(dev, {8, 1}), [] { return ber::Value::makeOctets("3.2.7"); });
     mib.add(child(dev, {9, 1}), [] { return ber::Value::makeOctets("B.04"); });

@@ -15,28 +15,27 @@ namespace sim {
 struct Port {
     int ifIndex = 0;
     std::string descr;
-    int32_t type = 6;   // ethernetCsmacd
-    uint32_t speed = 0; // bit/s
-    std::string mac;    // 6 octets
-    int32_t admin = 1;  // 1 up, 2 down, 3 testing
-    int32_t oper = 2;   // 1 up, 2 down
+    int32_t type = 6;      // ethernetCsmacd
+    uint32_t speed = 0;    // bit/s
+    std::string mac;       // 6 octets
+    int32_t admin = 1;     // 1 up, 2 down, 3 testing
+    int32_t oper = 2;      // 1 up, 2 down
     uint32_t lastChange = 0;
     uint32_t inOctets = 0, outOctets = 0, inPkts = 0, outPkts = 0;
-    bool driven = false; // its traffic is set from outside (sim/traffic.h), not drawn at random
+    bool driven = false;   // its traffic is set from outside (sim/traffic.h), not drawn at random
 };
 
 struct Module {
-    int rowIndex;     // index of the module-type row (0 and 9: the supervisors)
-    std::string type; // "SUP-1", "LC-A48", ...
+    int rowIndex;       // index of the module-type row (0 and 9: the supervisors)
+    std::string type;   // "SUP-1", "LC-A48", ...
 };
 
 struct ChassisOptions {
-    bool live = true; // links flap, counters grow, load moves
+    bool live = true;        // links flap, counters grow, load moves
     uint32_t seed = 1;
-    int extraRows = 0; // interface rows beyond the chassis ports, for benchmarks
-    bool full = false; // every line-card slot populated
-    bool physicalDescr =
-        false; // port descriptions "Physical port FE 1/3" instead of "FastEthernet 1/3"
+    int extraRows = 0;       // interface rows beyond the chassis ports, for benchmarks
+    bool full = false;       // every line-card slot populated
+    bool physicalDescr = false; // port descriptions "Physical port FE 1/3" instead of "FastEthernet 1/3"
 };
 
 class Chassis {
@@ -49,9 +48,7 @@ public:
     void tick(uint32_t nowTicks);
     // Groups that follow the chassis (their counters grow with its traffic) see every tick,
     // before the chassis' own, whether the chassis is live or static.
-    void onTick(std::function<void(uint32_t nowTicks)> follower) {
-        m_followers.push_back(std::move(follower));
-    }
+    void onTick(std::function<void(uint32_t nowTicks)> follower) { m_followers.push_back(std::move(follower)); }
     uint32_t uptime() const; // hundredths of a second since start
     // The agent starts again: its uptime from zero.
     void restart();

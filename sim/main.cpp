@@ -50,7 +50,10 @@ void usage() {
         "                       c, t, s, x hex, o, a; a value that does not fit is refused),\n"
         "                       del OID, delbelow OID, served, waiting (answers held\n"
         "                       back by the delay),\n"
-        "                       engine BOOTS TIME (the SNMPv3 engine's clock), quit\n"
+        "                       engine BOOTS TIME (the SNMPv3 engine's clock),\n"
+        "                       traffic IFINDEX IN_BPS OUT_BPS [ERRORS_PER_S] (the port's\n"
+        "                       counters grow at these rates, frames of 1000 octets),\n"
+        "                       restart (uptime and counters from zero), quit\n"
         "  --no-ifxtable        no ifXTable: 32-bit counters only, no ifHighSpeed\n"
         "  --lifetime S         stop after S seconds (0: never)\n"
         "  --user \"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"\n"
@@ -74,16 +77,17 @@ std::string parseUser(const std::string& option, bool write, sim::SimUser& out) 
     out.write = write;
     out.user.name = name;
     out.user.level = usm::Level::NoAuthNoPriv;
-    if (!extra.empty() || (!auth.empty() && authPass.empty()) ||
-        (!priv.empty() && privPass.empty()))
+    if (!extra.empty() || (!auth.empty() && authPass.empty()) || (!priv.empty() && privPass.empty()))
         return "\"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"";
     if (!auth.empty()) {
-        if (!usm::parseAuth(auth, out.user.auth)) return "unknown authentication protocol " + auth;
+        if (!usm::parseAuth(auth, out.user.auth))
+            return "unknown authentication protocol " + auth;
         out.user.authPassphrase = crypto::Secret(authPass);
         out.user.level = usm::Level::AuthNoPriv;
     }
     if (!priv.empty()) {
-        if (!usm::parsePriv(priv, out.user.priv)) return "unknown privacy protocol " + priv;
+        if (!usm::parsePriv(priv, out.user.priv))
+            return "unknown privacy protocol " + priv;
         out.user.privPassphrase = crypto::Secret(privPass);
         out.user.level = usm::Level::AuthPriv;
     }
@@ -170,8 +174,7 @@ int main(int argc, char** argv) {
             const char* v = value();
             if (!sim::ParseHexOctets(v, agent.engineId) || agent.engineId.size() < 5 ||
                 agent.engineId.size() > 32) {
-                std::fprintf(stderr,
-                             "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
+                std::fprintf(stderr, "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
                 return 2;
             }
         } else if (a == "--engine-boots")
@@ -200,12 +203,10 @@ int main(int argc, char** argv) {
     sim::Rmon rmonGroups(model, mib, rmon);
     sim::PortTraffic portTraffic(model, mib, traffic);
     sim::Agent server(agent, model, mib);
-    server.addCommands([&portTraffic](const std::string& verb, std::istream& in) {
-        return portTraffic.command(verb, in);
-    });
-    if (!server.open()) return 1;
-    std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(),
-                unsigned(server.boundPort()));
+    server.addCommands([&portTraffic](const std::string& verb, std::istream& in) { return portTraffic.command(verb, in); });
+    if (!server.open())
+        return 1;
+    std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(), unsigned(server.boundPort()));
     std::fflush(stdout);
     return server.run(commands);
 }
