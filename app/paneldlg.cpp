@@ -177,15 +177,14 @@ void CPanelDlg::onPanelClick(PanelModel::Hit hit, int ifIndex) {
     }
 }
 
-void CPanelDlg::onPortMenu(int ifIndex, const QString& portId, const QPoint& globalPos) {
+void CPanelDlg::onPortMenu(int ifIndex, const QPoint& globalPos) {
     // Not run modally: the menu goes when chosen from or left, and the polling goes on.
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* graph = menu->addAction(tr("Traffic Graph..."));
     // A port the device has not reported yet has no counters to read.
     graph->setEnabled(ifIndex > 0);
-    connect(graph, &QAction::triggered, this,
-            [this, ifIndex, portId] { openTrafficGraph(ifIndex, portId); });
+    connect(graph, &QAction::triggered, this, [this, ifIndex] { openTrafficGraph(ifIndex); });
     m_portMenu = menu;
     menu->popup(globalPos);
 }
@@ -194,10 +193,8 @@ QMenu* CPanelDlg::portMenu() const {
     return m_portMenu;
 }
 
-void CPanelDlg::openTrafficGraph(int ifIndex, const QString& portId) {
-    const QString name =
-        portId.isEmpty() ? tr("Interface %1").arg(ifIndex) : tr("Port %1").arg(portId);
-    auto* window = new graphs::CTrafficGraphWnd({graphs::GraphPort{ifIndex, name}}, this);
+void CPanelDlg::openTrafficGraph(int ifIndex) {
+    auto* window = new graphs::CTrafficGraphWnd({graphs::GraphPort{ifIndex, tr("Interface %1").arg(ifIndex)}}, this);
     window->show();
 }
 

@@ -41,8 +41,8 @@ public:
     // found no panel to picture.
     int exitCode() const { return m_exitCode; }
 
-    // A live traffic graph of the interface, named as the panel names its port.
-    void openTrafficGraph(int ifIndex, const QString& portId);
+    // A live traffic graph of the interface.
+    void openTrafficGraph(int ifIndex);
     // The menu of a right click on a module port, when one is up (it deletes itself on close).
     QMenu* portMenu() const;
 
@@ -66,7 +66,7 @@ private:
     void onTelnet();
     void onWeb();
     void onPanelClick(PanelModel::Hit hit, int ifIndex);
-    void onPortMenu(int ifIndex, const QString& portId, const QPoint& globalPos);
+    void onPortMenu(int ifIndex, const QPoint& globalPos);
     void startPanel();
     // TALVEX_SNAPSHOT: the client area into that PNG, then the end of the run.
     void writeSnapshot();

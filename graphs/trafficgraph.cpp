@@ -138,6 +138,7 @@ void CounterPoller::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
         }
     }
     if (lostWide) buildTable();
+    m_lastPoll = poll;
     emit sampled(now, m_rates.add(poll));
 }
 

@@ -43,6 +43,8 @@ public:
     const QList<GraphPort>& ports() const { return m_ports; }
     // Whether port i is read from its 64-bit counters (until the agent shows it lacks them).
     bool wide(int i) const { return m_wide[size_t(i)]; }
+    // What the last poll read, as it read it.
+    const Poll& lastPoll() const { return m_lastPoll; }
 
 signals:
     // Every poll, answered or not: kPortSeries values a port, kGap where unknown.
@@ -57,6 +59,7 @@ private:
     std::vector<_QvOidTable> m_direct, m_proxied;
     SnmpChannel m_snmp;
     RateTracker m_rates;
+    Poll m_lastPoll;
 };
 
 // The window: the chart, the interval, back to live, and the exports.

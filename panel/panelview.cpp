@@ -49,5 +49,5 @@ void PanelView::contextMenuEvent(QContextMenuEvent* event) {
         event->ignore();
         return;
     }
-    emit portMenuRequested(port->ifIndex, port->id, event->globalPos());
+    emit portMenuRequested(port->ifIndex, event->globalPos());
 }

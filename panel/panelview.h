@@ -14,9 +14,9 @@ signals:
     // A left click on the console, a chassis port or a module port; ifIndex is the interface
     // the device reported the clicked port as (0 when it has not, or for the console).
     void clicked(PanelModel::Hit hit, int ifIndex);
-    // A right click on a module port (the panel's own id of it, and where the menu goes); any
-    // other right click goes on to the window.
-    void portMenuRequested(int ifIndex, const QString& portId, const QPoint& globalPos);
+    // A right click on a module port (ifIndex as for clicked, and where the menu goes); any other
+    // right click goes on to the window.
+    void portMenuRequested(int ifIndex, const QPoint& globalPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
