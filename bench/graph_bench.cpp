@@ -6,8 +6,12 @@
 #include "snmp/params.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSpinBox>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -87,9 +91,20 @@ int main(int argc, char** argv) {
         }
         store.append(start + qint64(s) * 1000, values.data());
     }
+    const double filled = residentMiB();
     window.chart()->setSpan(86400ll * 1000);
     const double dayMs = redraw(window);
+    std::vector<double> decimations;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer t;
+        t.start();
+        for (int s = 0; s < store.series(); ++s)
+            (void)Decimate(store, s, start, start + 86400ll * 1000, window.chart()->width());
+        decimations.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
     const double after = residentMiB();
+    malloc_trim(0);
+    const double trimmed = residentMiB();
     int points = 0;
     for (int s = 0; s < store.series(); ++s)
         points += window.chart()->drawnPoints(s);
@@ -100,10 +115,13 @@ int main(int argc, char** argv) {
                 store.size(), store.series());
     std::printf("  samples held             %8.1f MiB\n", double(store.bytes()) / (1024 * 1024));
     std::printf("  resident before window   %8.1f MiB\n", before);
+    std::printf("  resident, samples stored %8.1f MiB (+%.1f MiB)\n", filled, filled - before);
     std::printf("  resident with the day    %8.1f MiB (+%.1f MiB)\n", after, after - before);
+    std::printf("  ... after malloc_trim    %8.1f MiB (+%.1f MiB)\n", trimmed, trimmed - before);
     std::printf("  points handed the chart  %8d (whole day, %d series, %d px wide)\n", points,
                 store.series(), window.chart()->width());
     std::printf("  redraw, whole day        %8.1f ms (median of 15)\n", dayMs);
+    std::printf("  of which decimation      %8.1f ms\n", median(decimations));
     std::printf("  redraw, live 10 minutes  %8.1f ms (median of 15)\n", liveMs);
     return 0;
 }

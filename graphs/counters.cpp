@@ -62,24 +62,27 @@ SampleStore::SampleStore(int series, size_t capacity)
     : m_series(std::max(series, 1)), m_capacity(std::max<size_t>(capacity, 1)) {}
 
 void SampleStore::append(int64_t timeMs, const double* values) {
-    if (!m_times.empty()) timeMs = std::max(timeMs, time(size() - 1));
+    if (m_size) timeMs = std::max(timeMs, time(m_size - 1));
     size_t at;
-    if (m_times.size() < m_capacity) {
-        at = m_times.size();
-        m_times.push_back(timeMs);
-        m_values.resize(m_values.size() + size_t(m_series));
+    if (m_size < m_capacity) {
+        at = m_size++;
+        if ((at >> kBlockBits) >= m_blocks.size())
+            m_blocks.push_back({std::make_unique<int64_t[]>(kBlock),
+                                std::make_unique<float[]>(kBlock * size_t(m_series))});
     } else {
         at = m_head;
-        m_times[at] = timeMs;
-        m_head = (m_head + 1) % m_capacity;
+        m_head = m_head + 1 == m_capacity ? 0 : m_head + 1;
     }
+    Block& block = m_blocks[at >> kBlockBits];
+    block.times[at & kBlockMask] = timeMs;
+    float* out = &block.values[(at & kBlockMask) * size_t(m_series)];
     for (int s = 0; s < m_series; ++s)
-        m_values[at * size_t(m_series) + size_t(s)] = float(values[s]);
+        out[s] = float(values[s]);
 }
 
 void SampleStore::clear() {
-    m_times.clear();
-    m_values.clear();
+    m_blocks.clear();
+    m_size = 0;
     m_head = 0;
 }
 
@@ -105,6 +108,12 @@ std::vector<Point> Decimate(const SampleStore& store, int s, int64_t t0, int64_t
     auto add = [&out](double t, double v) {
         // One break is enough between two lines.
         if (std::isnan(v) && (out.empty() || std::isnan(out.back().v))) return;
+        // A level stretch is drawn from its ends alone: an idle counter costs two points.
+        const size_t n = out.size();
+        if (n >= 2 && out[n - 1].v == v && out[n - 2].v == v) {
+            out[n - 1].t = t;
+            return;
+        }
         out.push_back({t, v});
     };
     if (last - first <= size_t(columns) * 2) {
@@ -114,20 +123,28 @@ std::vector<Point> Decimate(const SampleStore& store, int s, int64_t t0, int64_t
         const double width = double(t1 - t0) / columns;
         size_t i = first;
         while (i < last) {
-            const int64_t column =
-                int64_t(std::floor((double(store.time(i)) - double(t0)) / width));
+            // The column of sample i, and the time its next column starts.
+            const double column = std::floor((double(store.time(i)) - double(t0)) / width);
+            const double end = double(t0) + (column + 1) * width;
             size_t lo = last, hi = last;
+            double low = 0, high = 0;
             bool gapBefore = false, gapAfter = false;
-            for (; i < last &&
-                   int64_t(std::floor((double(store.time(i)) - double(t0)) / width)) == column;
+            // The column's first sample is its own whatever the rounding: the walk always moves.
+            for (const size_t start = i; i < last && (i == start || double(store.time(i)) < end);
                  ++i) {
                 const double v = store.value(i, s);
                 if (std::isnan(v)) {
                     (lo == last ? gapBefore : gapAfter) = true;
                     continue;
                 }
-                if (lo == last || v < store.value(lo, s)) lo = i;
-                if (hi == last || v > store.value(hi, s)) hi = i;
+                if (lo == last || v < low) {
+                    lo = i;
+                    low = v;
+                }
+                if (hi == last || v > high) {
+                    hi = i;
+                    high = v;
+                }
             }
             if (gapBefore) add(kGap, kGap);
             if (lo != last) {

@@ -17,21 +17,24 @@ HistoryChart::HistoryChart(std::unique_ptr<SampleStore> store, QWidget* parent)
       m_store(std::move(store)) {}
 
 void HistoryChart::setBuckets(std::vector<HistoryBucket> buckets, int intervalSeconds) {
-    std::stable_sort(
-        buckets.begin(), buckets.end(),
-        [](const HistoryBucket& a, const HistoryBucket& b) { return a.start < b.start; });
     m_store->clear();
     const double seconds = std::max(intervalSeconds, 1);
     auto rate = [seconds](const std::optional<uint64_t>& total) {
         return total ? double(*total) / seconds : kGap;
     };
-    for (const HistoryBucket& b : buckets) {
+    // In sample order; buckets whose starts cannot be told apart (those an agent kept from
+    // before its clock started read 0) follow one another an interval apart.
+    qint64 first = 0, last = 0;
+    for (size_t k = 0; k < buckets.size(); ++k) {
+        const HistoryBucket& b = buckets[k];
+        qint64 t = qint64(b.start) * 10;
+        if (k > 0 && t <= last) t = last + qint64(seconds * 1000);
+        if (k == 0) first = t;
+        last = t;
         const double values[] = {b.utilisation ? double(*b.utilisation) / 100 : kGap,
                                  rate(b.packets), rate(b.errors)};
-        m_store->append(qint64(b.start) * 10, values);
+        m_store->append(t, values);
     }
-    const qint64 first = buckets.empty() ? 0 : qint64(buckets.front().start) * 10;
-    const qint64 last = buckets.empty() ? 0 : qint64(buckets.back().start) * 10;
     // A bucket's line reaches the end of its interval.
     setSpan(last - first + qint64(seconds * 1000) * 2);
     live();

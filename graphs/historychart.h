@@ -20,7 +20,7 @@ struct HistoryBucket {
 class HistoryChart : public RateChart {
 public:
     explicit HistoryChart(QWidget* parent = nullptr);
-    // The buckets in any order, each intervalSeconds long; the view shows them all.
+    // The buckets in sample order, each intervalSeconds long; the view shows them all.
     void setBuckets(std::vector<HistoryBucket> buckets, int intervalSeconds);
     const SampleStore& samples() const { return *m_store; }
 

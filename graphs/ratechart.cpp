@@ -41,17 +41,30 @@ Unit bitUnit(double max) {
     return {1, "bit/s"};
 }
 
+// The first of 1, 2, 2.5, 5 times a power of ten at or above v: axis ends a reader takes in.
+double niceCeiling(double v) {
+    if (!(v > 0)) return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(v)));
+    for (double m : {1.0, 2.0, 2.5, 5.0, 10.0})
+        if (m * power >= v * (1 - 1e-9)) return m * power;
+    return 10 * power;
+}
+
 QString csvField(const QString& text) {
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// Ten hues, then their lighter kin: twenty lines before a colour comes again.
 const QColor kPalette[] = {
     QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
     QColor(0xff, 0x7f, 0x0e), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
     QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
-    QColor(0x17, 0xbe, 0xcf),
+    QColor(0x17, 0xbe, 0xcf), QColor(0xae, 0xc7, 0xe8), QColor(0xff, 0x98, 0x96),
+    QColor(0x98, 0xdf, 0x8a), QColor(0xff, 0xbb, 0x78), QColor(0xc5, 0xb0, 0xd5),
+    QColor(0xc4, 0x9c, 0x94), QColor(0xf7, 0xb6, 0xd2), QColor(0xc7, 0xc7, 0xc7),
+    QColor(0xdb, 0xdb, 0x8d), QColor(0x9e, 0xda, 0xe5),
 };
 
 } // namespace
@@ -80,6 +93,7 @@ RateChart::RateChart(const SampleStore* store, const QList<SeriesSpec>& specs, T
         m_axes[a] = new QValueAxis;
         m_axes[a]->setTitleText(QString::fromLatin1(titles[a]));
         m_axes[a]->setLabelFormat(QStringLiteral("%.4g"));
+        m_axes[a]->setTickCount(6); // fifths of the 1, 2, 2.5 and 5 the ranges end at
         m_axes[a]->setRange(0, a == 2 ? 100 : 1);
         c->addAxis(m_axes[a], sides[a]);
     }
@@ -103,8 +117,11 @@ QLineSeries* RateChart::segment(int s, int k) {
         auto* line = new QLineSeries;
         line->setName(m_specs[s].name);
         QPen pen(kPalette[s % std::size(kPalette)]);
-        pen.setWidthF(1.5);
-        if (m_specs[s].scale != Scale::Bits)
+        pen.setWidthF(1);
+        pen.setCosmetic(true);
+        // Beside bit rates the other kinds are told apart by their strokes.
+        const bool mixed = m_axes[int(Scale::Bits)] != nullptr;
+        if (mixed && m_specs[s].scale != Scale::Bits)
             pen.setStyle(m_specs[s].scale == Scale::Percent ? Qt::DotLine : Qt::DashLine);
         line->setPen(pen);
         chart()->addSeries(line);
@@ -139,8 +156,10 @@ void RateChart::refresh() {
         qint64 newest = m_store->size() ? m_store->time(m_store->size() - 1) : 0;
         if (!m_store->size() && m_time == TimeKind::Clock)
             newest = QDateTime::currentMSecsSinceEpoch();
-        m_width = m_span;
-        m_start = newest - m_span;
+        // Until the samples cover the span, they fill the width.
+        const qint64 oldest = m_store->size() ? m_store->time(0) : newest;
+        m_width = std::min(m_span, std::max(newest - oldest, kMinWidthMs));
+        m_start = newest - m_width;
     }
     setView(m_start, m_width);
 }
@@ -169,6 +188,8 @@ void RateChart::draw() {
     const qint64 t0 = m_start, t1 = m_start + m_width;
     m_x->setRange(QDateTime::fromMSecsSinceEpoch(origin + t0),
                   QDateTime::fromMSecsSinceEpoch(origin + t1));
+    // As many time labels as the plot has room for.
+    m_x->setTickCount(std::clamp(columns / 110 + 1, 2, 6));
     m_x->setFormat(m_width > 2 * 24 * 3600 * 1000ll ? QStringLiteral("dd.MM hh:mm")
                                                     : QStringLiteral("hh:mm:ss"));
 
@@ -183,10 +204,13 @@ void RateChart::draw() {
     const Unit unit = bitUnit(max[0]);
     if (m_axes[0]) {
         m_axes[0]->setTitleText(QString::fromLatin1(unit.name));
-        m_axes[0]->setRange(0, max[0] > 0 ? max[0] * 1.1 / unit.divisor : 1);
+        m_axes[0]->setRange(0, niceCeiling(max[0] * 1.05 / unit.divisor));
     }
-    if (m_axes[1]) m_axes[1]->setRange(0, max[1] > 0 ? max[1] * 1.1 : 1);
-    if (m_axes[2]) m_axes[2]->setRange(0, std::max(100.0, max[2] * 1.05));
+    if (m_axes[1]) {
+        m_axes[1]->setRange(0, niceCeiling(max[1] * 1.05));
+        m_axes[1]->setLabelFormat(max[1] >= 20 ? QStringLiteral("%.0f") : QStringLiteral("%.2f"));
+    }
+    if (m_axes[2]) m_axes[2]->setRange(0, std::max(100.0, niceCeiling(max[2] * 1.05)));
 
     for (int s = 0; s < m_specs.size(); ++s) {
         const double divisor = m_specs[s].scale == Scale::Bits ? unit.divisor : 1;

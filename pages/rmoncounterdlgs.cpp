@@ -42,7 +42,7 @@ constexpr const char* kIntfNames[kIntfRows] = {
     "Pkts512to1023Octets",
     "Pkts1024to1518Octets",
 };
-constexpr int kChartWidth = 420;
+constexpr int kChartWidth = 520;
 // An hour of the displays' 2 s reads.
 constexpr size_t kRateCapacity = 1800;
 
@@ -111,6 +111,8 @@ void CCounterDisplay::start(const QStringList& names) {
     m_rates = std::make_unique<graphs::SampleStore>(int(specs.size()), kRateCapacity);
     m_chart = new graphs::RateChart(m_rates.get(), specs, graphs::TimeKind::Clock);
     m_chart->setSpan(5 * 60 * 1000);
+    // A name beside each line: the series are many and the chart is narrow.
+    m_chart->chart()->legend()->setAlignment(Qt::AlignRight);
     platform::ExtendDialog(this, m_chart, Qt::RightEdge, kChartWidth);
     readValues();
     m_timer = startTimer(kCounterTimerMs);

@@ -218,28 +218,34 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<double>("in");
         QTest::addColumn<double>("out");
+        QTest::addColumn<int>("errors");
         QTest::addColumn<int>("interval");
         QTest::addColumn<int>("polls");
         QTest::addColumn<bool>("wide");
         QTest::newRow("gigabit, 64-bit counters, every second")
-            << QStringList{} << kGigabitPort << 80e6 << 20e6 << 1 << 20 << true;
+            << QStringList{} << kGigabitPort << 80e6 << 20e6 << 600 << 1 << 20 << true;
         // 9 Gbit/s wraps ifInOctets every 3.8 s: four wraps or more in the run.
         QTest::newRow("ten gigabit, 32-bit counters only, every 2 s")
-            << QStringList{"--no-ifxtable"} << kTenGigabitPort << 9e9 << 3e9 << 2 << 9 << false;
+            << QStringList{"--no-ifxtable"} << kTenGigabitPort << 9e9 << 3e9 << 0 << 2 << 9
+            << false;
     }
     void ratesAgainstSim() {
         QFETCH(QStringList, options);
         QFETCH(int, port);
         QFETCH(double, in);
         QFETCH(double, out);
+        QFETCH(int, errors);
         QFETCH(int, interval);
         QFETCH(int, polls);
         QFETCH(bool, wide);
         SimProcess sim(options << "--static");
         QVERIFY(sim.started());
         agent(sim);
-        QCOMPARE(sim.command(
-                     QStringLiteral("traffic %1 %2 %3").arg(port).arg(qint64(in)).arg(qint64(out))),
+        QCOMPARE(sim.command(QStringLiteral("traffic %1 %2 %3 %4")
+                                 .arg(port)
+                                 .arg(qint64(in))
+                                 .arg(qint64(out))
+                                 .arg(errors)),
                  QStringLiteral("ok"));
         auto* window = new CTrafficGraphWnd({{port, QStringLiteral("port")}});
         window->interval()->setValue(interval);
@@ -254,6 +260,7 @@ private slots:
         for (qsizetype i = first; i < inRates.size(); ++i) {
             QVERIFY2(near(inRates[i], in, 0.01) && near(outRates[i], out, 0.01),
                      qPrintable(show(inRates) + " / " + show(outRates)));
+            QVERIFY(near(store.value(size_t(i), Errors), errors, 0.01));
             ++valid;
         }
         QVERIFY(valid >= polls - 1);
@@ -504,9 +511,9 @@ private slots:
         QVERIFY(display.chart()->geometry().left() >=
                 platform::DialogItem(&display, 1401)->geometry().right());
         // Octets: the second counter; the simulator's probes count as the chassis' ports do.
-        QTRY_VERIFY_WITH_TIMEOUT(display.rates()->size() >= 3 &&
+        QTRY_VERIFY_WITH_TIMEOUT(display.rates()->size() >= 6 &&
                                      display.rates()->value(display.rates()->size() - 1, 1) > 0,
-                                 12000);
+                                 20000);
         saveShot(&display, "rmon-counter-plot.png");
     }
 };
