@@ -62,6 +62,18 @@ enum : int {
     kCmdDeviceInfo = 32964,
     kCmdNothing2 = 32965,
     kCmdSmartTrunk = 32966,
+    kCmdTrafficGraph = 33001, // a port's menu only: no menu-bar item
+};
+
+// A module port's right-click menu: each item runs its command as the menu bar would, on the
+// port clicked.
+struct PortMenuItem {
+    const char* text;
+    int command;
+};
+constexpr PortMenuItem kPortMenu[] = {
+    {"Port Configuration...", kCmdPortConfig},
+    {"Traffic Graph...", kCmdTrafficGraph},
 };
 
 } // namespace
@@ -178,23 +190,19 @@ void CPanelDlg::onPanelClick(PanelModel::Hit hit, int ifIndex) {
 }
 
 void CPanelDlg::onPortMenu(int ifIndex, const QPoint& globalPos) {
-    // Not run modally: the menu goes when chosen from or left, and the polling goes on.
-    auto* menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* graph = menu->addAction(tr("Traffic Graph..."));
-    // A port the device has not reported yet has no counters to read.
-    graph->setEnabled(ifIndex > 0);
-    connect(graph, &QAction::triggered, this, [this, ifIndex] { openTrafficGraph(ifIndex); });
-    m_portMenu = menu;
-    menu->popup(globalPos);
-}
-
-QMenu* CPanelDlg::portMenu() const {
-    return m_portMenu;
+    QMenu menu(this);
+    for (const PortMenuItem& item : kPortMenu)
+        menu.addAction(QString::fromUtf8(item.text))->setData(item.command);
+    const QAction* chosen = menu.exec(globalPos);
+    if (!chosen) return;
+    m_clickedInterface = ifIndex;
+    OnCommand(chosen->data().toInt());
+    m_clickedInterface = 0;
 }
 
 void CPanelDlg::openTrafficGraph(int ifIndex) {
-    auto* window = new graphs::CTrafficGraphWnd({graphs::GraphPort{ifIndex, tr("Interface %1").arg(ifIndex)}}, this);
+    auto* window =
+        new graphs::CTrafficGraphWnd({graphs::GraphPort{ifIndex, tr("Interface %1").arg(ifIndex)}}, this);
     window->show();
 }
 
@@ -287,8 +295,17 @@ bool CPanelDlg::OnCommand(int id) {
         if (m_poller)
             m_poller->panelRefresh();
         return true;
-    case kCmdPortConfig:
-        runPage<CPortConfigDlg>();
+    case kCmdPortConfig: {
+        // From a port's menu the dialog shows that port; from the command, the first.
+        const int ifIndex = std::exchange(m_clickedInterface, 0);
+        runPage<CPortConfigDlg>(
+            [ifIndex](CPortConfigDlg* page) { page->selectInterface(ifIndex); });
+        return true;
+    }
+    case kCmdTrafficGraph:
+        // A port the device has not reported yet has no counters to read.
+        if (const int ifIndex = std::exchange(m_clickedInterface, 0); ifIndex > 0)
+            openTrafficGraph(ifIndex);
         return true;
     case kCmdTelnet:
         onTelnet();

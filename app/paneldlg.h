@@ -5,7 +5,6 @@
 #include "panel/panelmodel.h"
 
 #include <QDialog>
-#include <QPointer>
 
 #include <functional>
 
@@ -14,7 +13,6 @@
 class CPanelDeviceThread;
 class PanelPoller;
 class PanelView;
-class QMenu;
 class QMenuBar;
 class QPushButton;
 
@@ -41,10 +39,8 @@ public:
     // found no panel to picture.
     int exitCode() const { return m_exitCode; }
 
-    // A live traffic graph of the interface.
+    // A live traffic graph of the interface, a window of its own beside the panel.
     void openTrafficGraph(int ifIndex);
-    // The menu of a right click on a module port, when one is up (it deletes itself on close).
-    QMenu* portMenu() const;
 
     // PanelSite
     void placePanel(int x, int y, int width, int height) override;
@@ -79,8 +75,7 @@ private:
     std::unique_ptr<CPanelDeviceThread> m_thread;
     QString m_snapshot;
     int m_exitCode = 0;
-    int m_clickedInterface = 0; // the interface the page opened by a port click selects
-    QPointer<QMenu> m_portMenu;
+    int m_clickedInterface = 0; // the interface the page opened from a port selects
 };
 
 // Refusal every command that changes the device or starts a tool shows without the right.

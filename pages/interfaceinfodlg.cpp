@@ -15,9 +15,10 @@ QvTable<7> g_interfaceTable{{
     QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.3", "Type"),
     QvRecord(ber::Gauge32, 0x11, "1.3.6.1.2.1.2.2.1.5", "Speed"),
     QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.2.2.1.6", "MacAddress"),
-    // ifHighSpeed, read along for the speed column: ifXTable's, so no column of the walk, and an
-    // agent without it lists its interfaces all the same.
-    QvRecord(ber::Gauge32, 0x01, "1.3.6.1.2.1.31.1.1.1.15", "HighSpeed"),
+    // ifHighSpeed, for the speed column: a column of the walk, so that each cell lands on its own
+    // interface; it has no heading, so an interface only ifXTable has is no row of the list, and
+    // an agent without ifXTable lists its interfaces all the same.
+    QvRecord(ber::Gauge32, 0x11, "1.3.6.1.2.1.31.1.1.1.15", "HighSpeed"),
 }};
 
 enum : int { kTypeRecord = 3, kSpeedRecord = 4, kHighSpeedRecord = 6 };

@@ -72,6 +72,11 @@ void ListWalk::showEmptyCount() {
         SetItemText(m_page, m_countId, QString::fromLatin1(m_rules.emptyCount));
 }
 
+void ListWalk::showUnread() {
+    if (m_countId && rows() == 0)
+        SetItemText(m_page, m_countId, QString());
+}
+
 void ListWalk::showRows() {
     if (m_arrived == 0)
         return;
@@ -122,11 +127,13 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     switch (m_snmp.walkStep(status, msg, &instances, m_rules.stale)) {
     case WalkStep::Failed:
         showRows();
+        showUnread();
         emit finished();
         return;
     case WalkStep::Dropped:
         if (!busy()) { // an error status, or a stale answer that ends the walk
             showRows();
+            showUnread();
             emit finished();
         }
         return;
@@ -139,6 +146,20 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     case WalkStep::Row:
         break;
     }
+    // A row none of the listed columns has (an index only a column read along for a mapping
+    // has) is none of the table's.
+    bool listed = false;
+    for (int c = 0; c < m_columns; ++c)
+        listed = listed || !m_snmp.missing.value(c);
+    if (listed)
+        listRow(instances);
+    m_snmp.send(SNMP_PDU_GETNEXT);
+    ++m_arrived;
+    if (!m_listing.isActive())
+        showRows();
+}
+
+void ListWalk::listRow(const QStringList& instances) {
     // With the proxied table the proxy record's text has no column.
     QStringList values = m_snmp.values.mid(0, m_table.count);
     for (qsizetype c = m_columns; c < values.size(); ++c)
@@ -151,10 +172,6 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     for (qsizetype c = 0; c < row.size(); ++c)
         if (m_mappings[c] && !values[c].isEmpty())
             oids[c]->m_strValue = row[c] = m_mappings[c](values[c], values);
-    m_snmp.send(SNMP_PDU_GETNEXT);
-    ++m_arrived;
     if (!m_keep || m_keep(row))
         m_unshown.append(new QTreeWidgetItem(row));
-    if (!m_listing.isActive())
-        showRows();
 }

@@ -34,7 +34,8 @@ struct ListWalkRules {
     // template has it until the walk writes a count.
     bool emptyCountAtFirst = true;
     // Whether reaching the end of the table writes the count once more (it is written after
-    // every row, listed or filtered out). An error status or a failed request never touches it.
+    // every row, listed or filtered out). An error status or a failed request leaves the count
+    // of the rows listed, or an empty text when there are none.
     bool countAtEnd = true;
 };
 
@@ -46,7 +47,8 @@ public:
     // with the proxied table the proxy record has no column. Records beyond the headings have
     // no column either (their texts stay in the row's item): they are read along for the
     // mappings, such as a column of ifXTable beside ifTable, and count for a row only when their
-    // instance is the row's; otherwise the row holds an empty text for them.
+    // instance is the row's; otherwise the row holds an empty text for them. A row that only
+    // they have a cell in is not listed.
     ListWalk(QDialog* page, QvTableRef table, int listId, std::initializer_list<int> headingIds, int countId,
              ListWalkRules rules = {});
     ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
@@ -86,6 +88,12 @@ private:
     void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
     void showCount();
     void showEmptyCount();
+    // A walk that ended without reading the table: an empty list's count would say the device
+    // has no rows, so it says nothing.
+    void showUnread();
+    // The row of the response just collected, mapped, into the rows not listed yet (unless
+    // the filter drops it).
+    void listRow(const QStringList& instances);
     // Lists the rows that have come since the last listing and writes the count; nothing when
     // no row has come.
     void showRows();

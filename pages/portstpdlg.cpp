@@ -59,8 +59,6 @@ CPortStpDlg::CPortStpDlg(CStpTableDlg* page) : QDialog(page), m_page(page) {
     OnClicked(this, kApply, [this] { OnApply(); });
     OnClicked(this, kOk, [this] { OnOK(); });
     OnClicked(this, kCancel, [this] { reject(); });
-    SetItemText(this, kPriority, QStringLiteral("0"));
-    SetItemText(this, kPathCost, QStringLiteral("0"));
     if (g_bUserRight != 1)
         for (int id : {kEnable, kPriority, kPathCost, kApply, kOk})
             platform::DialogItem(this, id)->setEnabled(false);
@@ -85,8 +83,8 @@ bool CPortStpDlg::readEdits() {
 }
 
 void CPortStpDlg::step(int delta) {
-    if (!readEdits())
-        return;
+    // Boxes that hold what was read are checked as OK checks them; empty ones hold nothing.
+    if (!m_loadedPort.isEmpty() && m_loadedPort == m_port && !readEdits()) return;
     const int row = m_row + delta;
     if (row < 0 || row >= rowCount())
         return;
@@ -101,6 +99,10 @@ void CPortStpDlg::loadRow() {
         return; // an empty list: no port to show
     m_port = item->text(kStpPortColumn);
     SetItemText(this, kPortLabel, m_port);
+    // Until this port's values are in, the boxes show nothing rather than another port's.
+    SetItemText(this, kPriority, QString());
+    SetItemText(this, kPathCost, QString());
+    m_loadedPort.clear();
     for (int c = kStpStateColumn; c <= kStpTransitionsColumn; ++c)
         SetItemText(this, kRowLabels[c - kStpStateColumn], item->text(c));
     readPort();
@@ -126,8 +128,8 @@ void CPortStpDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
         return;
     }
     const QStringList& v = m_get.values;
-    // A port lacking one of the three keeps the boxes as they were and is not loaded, so
-    // Apply writes nothing to it.
+    // A port lacking one of the three leaves the boxes empty and is not loaded, so Apply
+    // writes nothing to it.
     if (v.size() < 3 || !m_get.arrived(0) || !m_get.arrived(1) || !m_get.arrived(2))
         return;
     m_priority = v[0].toInt();
@@ -139,10 +141,7 @@ void CPortStpDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
 }
 
 bool CPortStpDlg::OnApply() {
-    if (g_bUserRight != 1)
-        return true;
-    if (!readEdits())
-        return false;
+    if (g_bUserRight != 1 || m_port.isEmpty()) return true; // an empty list: no port to write
     // Values read for another port (or none yet) are not written to this one: the enable
     // box is hidden, and the operator could not see what it would write.
     if (m_loadedPort != m_port) {
@@ -151,6 +150,7 @@ bool CPortStpDlg::OnApply() {
                                                                                : "could not be read")));
         return false;
     }
+    if (!readEdits()) return false;
     if (!setPort(g_portSetTable, m_port))
         return true;
     m_page->setChannel().sendSetAwaited(

@@ -69,25 +69,22 @@ enum : int {
     kAddInterval = 1034,
 };
 
-enum : int {
-    kSourceRecord = 1,
-    kTimeRecord = 0,
-    kPacketsRecord = 2,
-    kUtilizationRecord = 3,
-    kErrorsRecord = 4
-};
+enum : int { kSourceRecord = 1, kTimeRecord = 0, kPacketsRecord = 2, kUtilizationRecord = 3 };
 enum : int { kIntervalListColumn = 4 };
-constexpr int kPerSecondRecords[] = {1, 2, 4};
+constexpr int kPerSecondRecords[] = {1, 2};
+// Errors come a few an interval: per second they need the decimals utilisation shows.
+constexpr int kErrorsRecord = 4;
 
 constexpr int kSampleTimerMs = 20000; // timer 1017
 
 } // namespace
 
-QString PerSecondText(const QString& total, int intervalSeconds) {
+QString PerSecondText(const QString& total, int intervalSeconds, int decimals) {
     bool ok = false;
     const quint64 value = total.toULongLong(&ok);
     if (!ok || intervalSeconds <= 0)
         return total;
+    if (decimals > 0) return QString::number(double(value) / intervalSeconds, 'f', decimals);
     return QString::number((value + quint64(intervalSeconds) / 2) / quint64(intervalSeconds));
 }
 
@@ -124,6 +121,8 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     m_samples->mapColumn(kUtilizationRecord, UtilizationText);
     for (int record : kPerSecondRecords)
         m_samples->mapColumn(record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
+    m_samples->mapColumn(
+        kErrorsRecord, [this](const QString& v) { return PerSecondText(v, m_sampleInterval, 2); });
     connect(m_controls, &ListWalk::rowAdded, this, &CRmonHistoryDlg::OnControlAdded);
     m_sets = new RmonEntrySets(this, g_historyCreateTable,
                                {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},

@@ -71,8 +71,8 @@ private:
 // an empty value stays empty.
 QString SampleTimeText(const QString& value);
 
-// A sample's total over its interval as a rate per second, rounded; a value that is no number,
-// or an interval of no seconds, stays as it came.
-QString PerSecondText(const QString& total, int intervalSeconds);
+// A sample's total over its interval as a rate per second, rounded to whole numbers or given
+// decimals; a value that is no number, or an interval of no seconds, stays as it came.
+QString PerSecondText(const QString& total, int intervalSeconds, int decimals = 0);
 // etherHistoryUtilization (hundredths of a percent) as a percentage with two decimals.
 QString UtilizationText(const QString& hundredths);

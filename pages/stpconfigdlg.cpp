@@ -22,6 +22,14 @@ QvTable<11> g_bridgeReadTable{{
     QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.11.0", "dot1dStpForwardDelay"),
 }};
 
+// In the order the values are written.
+QvTable<4> g_bridgeSetTable{{
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.12.0", "dot1dStpBridgeMaxAge"),
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.13.0", "dot1dStpBridgeHelloTime"),
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.14.0", "dot1dStpBridgeForwardDelay"),
+    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
+}};
+
 enum : int { kMaxAge = 1301, kPriority = 1302, kForwardDelay = 1303, kHelloTime = 1304, kOk = 1, kCancel = 2 };
 
 // The labels for the read table's records, 0 for the four edited values.
@@ -94,6 +102,7 @@ void CStpConfigDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
 }
 
 void CStpConfigDlg::OnOK() {
+    if (g_bUserRight != 1 || m_setting) return;
     StpBridgeValues values;
     for (size_t k = 0; k < std::size(kEdits); ++k) {
         const Edit& e = kEdits[k];
@@ -104,5 +113,24 @@ void CStpConfigDlg::OnOK() {
             return;
     }
     m_values = values;
-    accept();
+    const StpBridgeValues& v = m_values;
+    auto* ok = platform::Item<QPushButton>(this, kOk);
+    // Once the device has taken the values the dialog closes; a refusal has been told, and the
+    // boxes keep what was typed.
+    const bool sent = m_snmp.sendSetAwaited(
+        this, g_bridgeSetTable,
+        {QString::number(v.maxAge), QString::number(v.helloTime), QString::number(v.forwardDelay),
+         QString::number(v.priority)},
+        [this, ok](bool accepted) {
+            m_setting = false;
+            ok->setEnabled(true);
+            if (accepted) accept();
+        },
+        {v.writeMaxAge, v.writeHelloTime, v.writeForwardDelay, v.writePriority});
+    if (sent) {
+        m_setting = true;
+        ok->setEnabled(false);
+    } else if (!(v.writeMaxAge || v.writeHelloTime || v.writeForwardDelay || v.writePriority)) {
+        accept(); // nothing to write
+    }
 }

@@ -1,6 +1,6 @@
 // The bridge's spanning-tree settings: read once when the dialog opens; the four an operator may
-// change are checked against the bridge MIB's ranges on OK, and the page that runs the dialog
-// writes them.
+// change are checked against the bridge MIB's ranges on OK and written, the dialog staying open
+// until the device has answered: a refusal is told and leaves what was typed for another try.
 #pragma once
 
 #include "pages/pagecommon.h"
@@ -24,8 +24,9 @@ public:
     explicit CStpConfigDlg(QWidget* parent = nullptr);
 
     void OnOK();
-    // What the edit boxes held when OK accepted them.
+    // What the edit boxes held when OK last accepted them.
     const StpBridgeValues& values() const { return m_values; }
+    // The read, then the set OK sends.
     const SnmpChannel& channel() const { return m_snmp; }
 
 private:
@@ -35,4 +36,5 @@ private:
     StpBridgeValues m_values;
     SnmpChannel m_snmp;
     bool m_typed[4] = {}; // by edit box, in the order OK checks them
+    bool m_setting = false; // OK's set is out
 };

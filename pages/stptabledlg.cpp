@@ -24,14 +24,6 @@ QvTable<10> g_stpPortTable{{
     QvRecord(ber::Counter32, 0x11, "1.3.6.1.2.1.17.2.15.1.10", "dot1dStpPortForwardTransitions"),
 }};
 
-// In the order the bridge dialog's values are written.
-QvTable<4> g_bridgeSetTable{{
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.12.0", "dot1dStpBridgeMaxAge"),
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.13.0", "dot1dStpBridgeHelloTime"),
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.14.0", "dot1dStpBridgeForwardDelay"),
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
-}};
-
 enum : int { kList = 1088, kCount = 1095, kPortConfig = 1150, kBridgeConfig = 1151, kRefresh = 3, kClose = 2 };
 enum : int { kEnableColumn = 3 };
 
@@ -79,13 +71,8 @@ void CStpTableDlg::OnPortConfig() {
 }
 
 void CStpTableDlg::OnBridgeConfig() {
+    // The dialog writes the bridge's settings itself; the list shows ports and is not walked
+    // again.
     CStpConfigDlg dialog(this);
-    if (platform::RunModal(&dialog) != QDialog::Accepted || g_bUserRight != 1)
-        return;
-    const StpBridgeValues& v = dialog.values();
-    // The list shows ports and is not walked again.
-    m_set.sendSetAwaited(this, g_bridgeSetTable,
-                         {QString::number(v.maxAge), QString::number(v.helloTime),
-                          QString::number(v.forwardDelay), QString::number(v.priority)},
-                         {}, {v.writeMaxAge, v.writeHelloTime, v.writeForwardDelay, v.writePriority});
+    platform::RunModal(&dialog);
 }

@@ -18,8 +18,8 @@ public:
     // The port dialog reads its rows here.
     QTreeWidget* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
-    // The bridge's and the port dialog's sets: the page outlives the dialog that OK closes, and
-    // tells what the device refused.
+    // The port dialog's sets: the page outlives the dialog that OK closes, and tells what the
+    // device refused.
     SnmpChannel& setChannel() { return m_set; }
 
 private:

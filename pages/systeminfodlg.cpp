@@ -91,12 +91,16 @@ void CSystemInfoDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
         m_read[i] = m_get.arrived(kGetIndex[i]);
         m_typed[i] = false;
     }
+    // The boxes show this answer alone: one checked by an earlier answer is cleared, and an
+    // agent without sysServices leaves them all clear. They are the device's to say, never
+    // the operator's to tick.
+    for (const auto& s : kServiceBoxes)
+        if (s.box) {
+            platform::Item<QCheckBox>(this, s.box)->setChecked(false);
+            platform::Item<QCheckBox>(this, s.box)->setEnabled(false);
+        }
     const int services = v[6].toInt(&ok);
     if (ok) {
-        // The boxes show this answer alone: one checked by an earlier answer is cleared.
-        for (const auto& s : kServiceBoxes)
-            if (s.box)
-                platform::Item<QCheckBox>(this, s.box)->setChecked(false);
         for (int rest = services; rest > 0;) {
             for (const auto& s : kServiceBoxes)
                 if (s.bit <= rest) {
@@ -106,9 +110,6 @@ void CSystemInfoDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
                     break;
                 }
         }
-        for (const auto& s : kServiceBoxes)
-            if (s.box)
-                platform::Item<QCheckBox>(this, s.box)->setEnabled(false);
     }
     showValues();
     if (g_bUserRight == 0)

@@ -68,17 +68,49 @@ private:
     QTransform m_toDevice;
 };
 
-void DrawPage(TwipsPage& page, const TableReport& report, int number, int rows) {
+constexpr int kColumnGap = 360;
+
+// Where a tabulated report's columns stand: the first's left edge, the others' right edges.
+QList<int> ColumnEdges(const TwipsPage& page, const TableReport& report, int rows) {
+    QList<int> edges;
+    int x = report.rowX;
+    for (qsizetype i = 0; i < report.columns.size(); ++i) {
+        int width = page.width(report.headerArgs.value(i));
+        for (int r = 0; r < rows; ++r)
+            width =
+                std::max(width, page.width(report.list->topLevelItem(r)->text(report.columns[i])));
+        edges << (i == 0 ? x : x + width);
+        x += width + kColumnGap;
+    }
+    return edges;
+}
+
+// One line of a tabulated report, each text at its column's edge.
+void TabulatedLine(TwipsPage& page, const QList<int>& edges, int y, const QStringList& texts) {
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        const QString text = texts.value(i);
+        page.text(i == 0 ? edges[i] : edges[i] - page.width(text), y, text);
+    }
+}
+
+void DrawPage(TwipsPage& page, const TableReport& report, int number, int rows,
+              const QList<int>& edges) {
     page.text(kTitleX, kTitleY, report.title);
     page.line(kRuleLeft, kRuleY, kRuleRight, kRuleY);
-    page.text(report.headerX, kHeaderY, FormatPrintf(report.headerFormat, report.headerArgs));
+    if (report.tabulated)
+        TabulatedLine(page, edges, kHeaderY, report.headerArgs);
+    else
+        page.text(report.headerX, kHeaderY, FormatPrintf(report.headerFormat, report.headerArgs));
     for (int r = kRowsPerPage * (number - 1); r < kRowsPerPage * number && r < rows; ++r) {
         const QTreeWidgetItem* item = report.list->topLevelItem(r);
         QStringList texts;
         for (int c : report.columns)
             texts << item->text(c);
-        page.text(report.rowX, kFirstRowY - kRowStep * (r % kRowsPerPage),
-                  FormatPrintf(report.rowFormat, texts));
+        const int y = kFirstRowY - kRowStep * (r % kRowsPerPage);
+        if (report.tabulated)
+            TabulatedLine(page, edges, y, texts);
+        else
+            page.text(report.rowX, y, FormatPrintf(report.rowFormat, texts));
     }
     const QString footer = FormatPrintf(report.footerFormat, {QString::number(number)});
     page.text((kAssumedPageWidth - page.width(footer)) / 2, kFooterY, footer);
@@ -124,22 +156,24 @@ void Print(QWidget* page, const TableReport& report) {
     const int rows = report.list ? report.list->topLevelItemCount() : 0;
     if (rows < 1) return;
     QPrinter printer(QPrinter::HighResolution);
+    // Named before the dialog, which proposes the name for a PDF file.
+    printer.setDocName(report.title);
     if (!platform::PrintDialog(page, printer)) return;
     if (!HasPrintDevice(printer)) {
         if (report.reportFailures)
             platform::MessageBox(page, QStringLiteral("Can't get printer information!"));
         return;
     }
-    printer.setDocName(report.title);
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (report.reportFailures) platform::MessageBox(page, QStringLiteral("Print error!"));
         return;
     }
     TwipsPage twips(painter);
+    const QList<int> edges = report.tabulated ? ColumnEdges(twips, report, rows) : QList<int>();
     const int pages = rows / kRowsPerPage + 1;
     for (int number = 1; number <= pages; ++number) {
-        DrawPage(twips, report, number, rows);
+        DrawPage(twips, report, number, rows, edges);
         // Ending the last page is ending the job; every other page ends as the next begins.
         if (number < pages && !printer.newPage()) {
             printer.abort();
@@ -209,19 +243,20 @@ void PrintHistoryReport(QWidget* page, QTreeWidget* samples, QTreeWidget* contro
     }
     const QString title = QStringLiteral("RMON2:歷史記錄表 - ") + QStringLiteral(" 控制表項 ") +
                           (control ? control->text(0) : QString());
-    Print(page,
-          {samples,
-           title,
-           360,
-           360,
-           QStringLiteral("%25s    %10s   %10s  %10s  %10s"),
-           {QStringLiteral("時間     "), QStringLiteral("位元組/間隔"), QStringLiteral("包/間隔"),
-            QStringLiteral("利用率 %"), QStringLiteral("錯誤/間隔")},
-           QStringLiteral("%25s %10s %10s %10s %10s"),
-           {0, 1, 2, 3, 4},
-           kRmonFooter,
-           {},
-           false});
+    // The page shows rates per second, and so does the report.
+    Print(page, {samples,
+                 title,
+                 360,
+                 360,
+                 {},
+                 {QStringLiteral("時間"), QStringLiteral("位元組/秒"), QStringLiteral("包/秒"),
+                  QStringLiteral("利用率 %"), QStringLiteral("錯誤/秒")},
+                 {},
+                 {0, 1, 2, 3, 4},
+                 kRmonFooter,
+                 {},
+                 false,
+                 true});
 }
 
 void PrintAlarmOrEventReport(QWidget* page, QTreeWidget* alarms, QTreeWidget* events) {

@@ -31,6 +31,10 @@ struct TableReport {
     // With failures reported the page shows "Can't get printer information!" or "Print error!";
     // without, a failed report ends silently.
     bool reportFailures = false;
+    // Columns at measured places instead of the formats' blanks, which line up only in a font
+    // of fixed pitch: each column as wide as its widest text (header argument or cell) and a
+    // quarter inch from the next, from rowX; the first left-aligned, the others right-aligned.
+    bool tabulated = false;
 };
 
 // Prints the report under page (the owner of the print dialog and of the messages). An empty

@@ -45,9 +45,9 @@ void PanelView::mousePressEvent(QMouseEvent* event) {
 
 void PanelView::contextMenuEvent(QContextMenuEvent* event) {
     const Port* port = nullptr;
-    if (m_model.hitTest(event->pos(), &port) != PanelModel::Hit::ModulePort || !port) {
+    if (m_model.hitTest(event->pos(), &port) != PanelModel::Hit::ModulePort) {
         event->ignore();
         return;
     }
-    emit portMenuRequested(port->ifIndex, event->globalPos());
+    emit portMenuRequested(port ? port->ifIndex : 0, event->globalPos());
 }

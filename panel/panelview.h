@@ -14,8 +14,8 @@ signals:
     // A left click on the console, a chassis port or a module port; ifIndex is the interface
     // the device reported the clicked port as (0 when it has not, or for the console).
     void clicked(PanelModel::Hit hit, int ifIndex);
-    // A right click on a module port (ifIndex as for clicked, and where the menu goes); any other
-    // right click goes on to the window.
+    // A right click on a module port, at globalPos; a right click anywhere else is left to
+    // the window.
     void portMenuRequested(int ifIndex, const QPoint& globalPos);
 
 protected:

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace {
 
@@ -29,6 +30,15 @@ const char* const kStatusColumns[] = {"1.3.6.1.2.1.2.2.1.7", "1.3.6.1.2.1.2.2.1.
 QvTable<1> g_portSetTable{{QvRecord(ber::Integer, 0x2, kAdminState, "swPortCtrlAdminState")}};
 
 enum : int { kCombo = 1036, kPortLabel = 1223, kEnabled = 1224, kLink = 1226, kSpeed = 1227 };
+
+// The name a port is listed by: what follows "Physical port", or, on a device whose descriptions
+// do not say it, a description the front panel places on a module ("TenGigabit 4/1"). Empty
+// for anything else (management ports, loopback, VLANs).
+QString PortName(const QString& descr) {
+    static const QRegularExpression modulePort(QStringLiteral("^\\S+ \\d+/\\d+$"));
+    if (descr.contains(QLatin1String("Physical port"))) return descr.mid(14).trimmed();
+    return modulePort.match(descr).hasMatch() ? descr : QString();
+}
 
 } // namespace
 
@@ -61,16 +71,18 @@ CPortConfigDlg::CPortConfigDlg() {
 
 void CPortConfigDlg::OnListResponse(unsigned short status, CSnmpMsg* msg) {
     auto* combo = platform::Item<QComboBox>(this, kCombo);
-    switch (m_list.walkStep(status, msg)) {
+    QStringList instances;
+    switch (m_list.walkStep(status, msg, &instances)) {
     case WalkStep::Failed:
     case WalkStep::Dropped:
         return;
     case WalkStep::End:
-        if (m_selectIndex < combo->count()) {
+        if (combo->count() > 0) {
+            const int select = std::max(0, int(m_interfaces.indexOf(m_selectInterface)));
             // Selecting reads the status through the selection change; a list of one entry
             // is already selected, so read it here.
-            const bool changes = combo->currentIndex() != m_selectIndex;
-            combo->setCurrentIndex(m_selectIndex);
+            const bool changes = combo->currentIndex() != select;
+            combo->setCurrentIndex(select);
             if (!changes)
                 readStatus();
         }
@@ -78,24 +90,27 @@ void CPortConfigDlg::OnListResponse(unsigned short status, CSnmpMsg* msg) {
     case WalkStep::Row:
         break;
     }
-    for (const QString& descr : m_list.values)
-        if (descr.contains(QLatin1String("Physical port"))) {
-            const QString name = descr.mid(14).trimmed();
-            m_names.append(name);
-            const QSignalBlocker block(combo);
-            combo->addItem(name);
-        }
+    // The instance is the port's ifIndex (".99"): its state is read and set there.
+    const int ifIndex = instances.value(0).mid(1).toInt();
+    const QString name = PortName(m_list.values.value(0));
+    if (!name.isEmpty() && ifIndex > 0) {
+        m_names.append(name);
+        m_interfaces.append(ifIndex);
+        const QSignalBlocker block(combo);
+        combo->addItem(name);
+    }
     m_list.send(SNMP_PDU_GETNEXT);
 }
 
 void CPortConfigDlg::readStatus() {
-    const QString text = platform::Item<QComboBox>(this, kCombo)->currentText();
-    if (text.isEmpty())
-        return;
-    m_position = int(m_names.indexOf(text)) + 1;
+    const int row = platform::Item<QComboBox>(this, kCombo)->currentIndex();
+    if (row < 0 || row >= m_interfaces.size()) return;
+    m_interface = m_interfaces[row];
     m_stateKnown = false;
-    platform::Item<QLabel>(this, kPortLabel)->setText(text.mid(3));
-    const std::string instance = std::to_string(m_position);
+    const QString& name = m_names[row];
+    platform::Item<QLabel>(this, kPortLabel)
+        ->setText(name.mid(name.lastIndexOf(QLatin1Char(' ')) + 1));
+    const std::string instance = std::to_string(m_interface);
     for (int i = 0; i < int(std::size(kStatusColumns)); ++i)
         g_portStatusTable.setInstance(i, kStatusColumns[i], instance);
     m_status.open(this, g_portStatusTable, &CPortConfigDlg::OnStatusResponse);
@@ -129,9 +144,8 @@ void CPortConfigDlg::OnStatusResponse(unsigned short status, CSnmpMsg* msg) {
 }
 
 void CPortConfigDlg::OnSet() {
-    if (!g_bUserRight || m_list.busy() || m_position < 1 || !m_stateKnown)
-        return;
-    g_portSetTable.setInstance(0, kAdminState, std::to_string(m_position));
+    if (!g_bUserRight || m_list.busy() || m_interface < 1 || !m_stateKnown) return;
+    g_portSetTable.setInstance(0, kAdminState, std::to_string(m_interface));
     const bool enabled = platform::Item<QCheckBox>(this, kEnabled)->isChecked();
     m_list.sendSetAwaited(this, g_portSetTable, {QLatin1String(enabled ? "1" : "2")});
     readStatus();

@@ -1,5 +1,6 @@
 // The device's physical ports: the selected port's administrative state, link and speed, and
-// enabling or disabling it when the operator has the right.
+// enabling or disabling it when the operator has the right. Each listed port is read and written
+// at the ifIndex its description came with.
 #pragma once
 
 #include "snmp/session.h"
@@ -12,10 +13,15 @@ class CPortConfigDlg : public QDialog {
 public:
     CPortConfigDlg();
 
+    // The port to select once the list is in (a port clicked on the panel); 0 or an interface
+    // not listed selects the first.
+    void selectInterface(int ifIndex) { m_selectInterface = ifIndex; }
+
     void OnSet();
     void OnRefresh() { readStatus(); }
     const QStringList& portNames() const { return m_names; }
-    int selectedPosition() const { return m_position; }
+    // The ifIndex of the port shown; 0 before one is.
+    int selectedInterface() const { return m_interface; }
     // The port list walk and the set share one session and pending id; the status get has its own.
     const SnmpChannel& listChannel() const { return m_list; }
     const SnmpChannel& statusChannel() const { return m_status; }
@@ -26,8 +32,9 @@ private:
     void OnStatusResponse(unsigned short status, CSnmpMsg* msg);
 
     QStringList m_names;
-    int m_selectIndex = 0;
-    int m_position = 0;
+    QList<int> m_interfaces; // the ifIndex of each name
+    int m_selectInterface = 0;
+    int m_interface = 0;
     SnmpChannel m_list;
     SnmpChannel m_status;
     // Whether the box shows the selected port's state as read, or as the operator clicked it:

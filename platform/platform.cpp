@@ -21,6 +21,10 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
+#if !QT_CONFIG(printdialog)
+#include <QFileDialog>
+#endif
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -81,13 +85,37 @@ void SetRunModalHook(RunModalHook hook) {
 
 bool PrintDialog(QWidget* owner, QPrinter& printer) {
     printer.setPrintRange(QPrinter::AllPages);
+    // Without a printer a PDF file is the one place a report can go: the operator is told so,
+    // and the file is offered under the document's name in the home directory.
+    const bool noPrinter = QPrinterInfo::availablePrinterNames().isEmpty();
+    if (noPrinter) {
+        MessageBox(owner, QStringLiteral(
+                              "No printer is installed: the report can be printed to a PDF file."));
+        QString name = printer.docName().trimmed();
+        name.replace(QLatin1Char('/'), QLatin1Char('-'));
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QDir::home().filePath(
+            (name.isEmpty() ? QStringLiteral("report") : name) + QStringLiteral(".pdf")));
+    }
+#if QT_CONFIG(printdialog)
     QPrintDialog dialog(&printer, owner);
     // PrintCollateCopies stays: the copies and their collation are the printer's to make.
-    dialog.setOptions(QAbstractPrintDialog::PrintCollateCopies |
+    // PrintToFile puts "Print to File (PDF)" under the printers, and alone when there are none.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintCollateCopies |
                       QAbstractPrintDialog::PrintShowPageSize);
     if (g_printDialogHook)
         return g_printDialogHook(&dialog);
     return dialog.exec() == QDialog::Accepted;
+#else
+    // A Qt without its print dialog prints to PDF files only: the file is asked for instead.
+    const QString file =
+        QFileDialog::getSaveFileName(owner, QStringLiteral("Print to PDF file"),
+                                     printer.outputFileName(), QStringLiteral("PDF files (*.pdf)"));
+    if (file.isEmpty()) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    return true;
+#endif
 }
 
 void SetPrintDialogHook(PrintDialogHook hook) {

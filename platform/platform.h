@@ -42,7 +42,9 @@ void SetMessageBoxHook(MessageBoxHook hook); // empty: real boxes again
 void SetRunModalHook(RunModalHook hook);
 
 // The system's print dialog for printer, owned by owner: all pages, no page range, no
-// selection, no print to file; copies and collation are left to the printer. True when the
+// selection; copies and collation are left to the printer. Printing to a PDF file is always
+// offered; with no printer installed the operator is told so first (a plain box), and the file
+// is proposed as the printer's document name with ".pdf" in the home directory. True when the
 // operator prints, with printer set up as chosen; false when cancelled.
 bool PrintDialog(QWidget* owner, QPrinter& printer);
 // The hook receives the dialog, built with those options on the caller's printer, instead of

@@ -59,6 +59,17 @@ QStringList systemAddresses(const QString& name) {
     return found;
 }
 
+// The longest DNS name, without its trailing dot (RFC 1035: 255 octets on the wire).
+constexpr qsizetype kMaxHostName = 253;
+
+// text as a message quotes it: cut, so that a box can wrap the line around it.
+QString Quoted(const QString& text) {
+    constexpr qsizetype kShown = 48;
+    return QLatin1Char('"') +
+           (text.size() > kShown ? text.left(kShown) + QStringLiteral("...") : text) +
+           QLatin1Char('"');
+}
+
 } // namespace
 
 bool IsAgentLiteral(const QString& text) {
@@ -76,12 +87,19 @@ QString ResolveAgentAddress(const QString& text, QString* why) {
         return fail(QStringLiteral("no agent address was given"));
     if (IsAgentLiteral(text))
         return text;
-    // A host name: letters, digits, hyphens and dots (RFC 1123), at most 253 characters.
+    // A host name: letters, digits, hyphens and dots (RFC 1123).
     static const QRegularExpression hostName(
-        QStringLiteral("^(?=.{1,253}$)[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?"
+        QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?"
                        "(\\.[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?)*\\.?$"));
     if (!hostName.match(text).hasMatch())
-        return fail(QStringLiteral("\"%1\" is neither an IP address nor a host name").arg(text));
+        return fail(
+            QStringLiteral("%1 is neither an IP address nor a host name").arg(Quoted(text)));
+    const qsizetype length = text.size() - (text.endsWith(QLatin1Char('.')) ? 1 : 0);
+    if (length > kMaxHostName)
+        return fail(QStringLiteral("the host name %1 has %2 characters; a host name has at most %3")
+                        .arg(Quoted(text))
+                        .arg(length)
+                        .arg(kMaxHostName));
     const bool loopbackOnly = qEnvironmentVariableIntValue("TALVEX_LOOPBACK_ONLY") != 0;
     const QStringList found = loopbackOnly ? hostsFileAddresses(text) : systemAddresses(text);
     QString v6;
@@ -94,5 +112,5 @@ QString ResolveAgentAddress(const QString& text, QString* why) {
     }
     if (!v6.isEmpty())
         return v6;
-    return fail(QStringLiteral("the host name \"%1\" could not be resolved").arg(text));
+    return fail(QStringLiteral("the host name %1 could not be resolved").arg(Quoted(text)));
 }

@@ -76,6 +76,7 @@ struct CSnmpClass::Shared {
     qvsnmp::WalkCursor cursor; // where the walk stands, when one is under way
     QString lastError;
     QString lastFailure;
+    bool lastFailureSecurity = false;
     // Each record's OID as last parsed, with the text it was parsed from: a walk compares
     // every binding with its record, and the text changes only when the owner rewrites it.
     struct Parsed {
@@ -132,9 +133,25 @@ QString CSnmpClass::LastFailure() const {
     return m_shared->lastFailure;
 }
 
-void CSnmpClass::failed(const std::string& reason) {
+bool CSnmpClass::LastFailureIsSecurity() const {
     QMutexLocker lock(&m_shared->mutex);
-    m_shared->lastFailure = QString::fromStdString(reason);
+    return m_shared->lastFailureSecurity;
+}
+
+void CSnmpClass::SetFailureObserver(FailureObserver observer) {
+    m_failureObserver = std::move(observer);
+}
+
+void CSnmpClass::failed(const std::string& reason) {
+    const QString text = QString::fromStdString(reason);
+    const bool security = m_v3 && m_v3->lastFailureSecurity();
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        m_shared->lastFailure = text;
+        m_shared->lastFailureSecurity = security;
+    }
+    if (m_failureObserver)
+        m_failureObserver(text, security);
 }
 
 bool CSnmpClass::recordOid(int index, ber::Oid& out, QString* why) const {
@@ -220,6 +237,7 @@ bool CSnmpClass::encode(const ber::Message& msg, SnmpTransport::Request& out) co
     out.bytes = m_v3 ? m_v3->encode(msg.pdu.requestId, msg.pdu, nullptr) : ber::encode(msg);
     out.community = msg.community;
     out.kind = msg.pdu.type;
+    out.asked = msg.pdu.bindings.size();
     return !out.bytes.empty() && out.bytes.size() <= ber::MaxMessage;
 }
 
@@ -240,6 +258,8 @@ bool CSnmpClass::encodeWalk(unsigned short kind, uint32_t id, int repetitions,
     const bool fits = encode(msg, out);
     for (size_t i = 0; i < oids.size(); ++i)
         oids[i] = std::move(msg.pdu.bindings[i].oid);
+    if (kind == SNMP_PDU_GETBULK)
+        out.asked = oids.size() * size_t(std::max(repetitions, 1));
     return fits;
 }
 

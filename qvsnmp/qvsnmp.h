@@ -11,24 +11,30 @@
 // an IPv6 literal (a session toward anything else has no socket: each request fails at the
 // time-out, as one the agent never answers; names are resolved by ResolveAgentAddress in
 // qvsnmp/address.h before a session is built), agent port from TALVEX_AGENT_PORT (default 161)
-// or SetSnmpAgentPort. An unanswered request is sent again, with
-// the same request id, when its answer is overdue by the round trips measured on that agent so
-// far (as TCP times its retransmissions; each copy waits twice as long as the one before), and
-// fails once the time-out has passed since its first sending. Until an agent has answered once,
-// the first copy waits seven eighths of the time-out. A response counts only when it comes from
+// or SetSnmpAgentPort. What a request costs an agent is learned from its answers, as a fixed
+// part and a part per binding (qvsnmp/agentstate.h). An unanswered request is sent again, with
+// the same request id, when its answer is overdue by what a request of its size should cost
+// that agent (as TCP times its retransmissions; each copy waits twice as long as the one
+// before), and fails once the time-out, plus what its bindings beyond one should cost, has
+// passed since its first sending. Until an agent has answered once, the first copy waits seven
+// eighths of the time-out. A response counts only when it comes from
 // the agent's address and port, carries the community of its request and a request id
 // outstanding on this session. Everything else is dropped.
 //
 // Reading ahead (SetReadAhead, SNMPv2c): the first get-next of a walk sends a GETBULK of the
 // same records instead, and each get-next is answered with the next row received, under its
 // own request id and through the event loop, never from inside SendSnmp; the next GETBULK goes
-// out while half a block is left. Rows per GETBULK start at 10, double while answers come
-// whole (up to 50), and halve on tooBig or an answer the agent cut to its message size. An agent
-// that leaves a GETBULK unanswered or answers it with an error is walked with get-next for the
-// rest of the session (and, once it has answered get-next, by every session of the process). A
-// row read ahead waits at most as long as a copy of a request would; RestartWalk, a new session
-// and a deleted one drop what was read ahead, and nothing is read for a walk nobody asks rows
-// of.
+// out while half a block is left, one request of a walk at a time. Rows per GETBULK start at 10
+// (5 toward an agent that never answered), grow while answers come whole (up to 50), never
+// past what the agent should answer within half the time-out, and halve on tooBig or an answer
+// the agent cut to its message size. A GETBULK larger than any answer of the agent that goes
+// unanswered is asked again with fewer rows (a quarter, down to one); its answer, should it
+// still come, is taken as long as the walk stands where it asked. An agent that leaves a one-row
+// GETBULK (or one no larger than it has answered) unanswered or answers it with an error is
+// walked with get-next for the rest of the session (and, once it has answered get-next, by
+// every session of the process). A row read ahead waits at most as long as a copy of a request
+// would; RestartWalk, a new session and a deleted one drop what was read ahead, and nothing is
+// read for a walk nobody asks rows of.
 //
 // SetSecurity switches a session to SNMPv3 with the user-based security model (see
 // qvsnmp/v3session.h): the agent's engine is discovered once per agent for the process, a
@@ -272,9 +278,19 @@ public:
     // from the records.
     void RestartWalk();
     QString LastError() const;
-    // Why the last request that failed did: no answer, or the reason of an SNMPv3 report
-    // ("authentication failed, check the passphrase").
+    // Why the last request that failed did: no answer (and, for SNMPv3, what came instead), or
+    // the reason of an SNMPv3 report ("the agent reports authentication failed, check the
+    // passphrase").
     QString LastFailure() const;
+    // Whether it failed for a security reason: an SNMPv3 report of authentication, an unknown
+    // user or engine, a level the user lacks or decryption, or answers that failed
+    // authentication or decryption until the time-out.
+    bool LastFailureIsSecurity() const;
+    // Called on the owner's thread when a request fails, before the callback hears of it, with
+    // LastFailure and LastFailureIsSecurity: whoever builds sessions learns of every failure
+    // in one place, whatever callback a page gives. It must not delete the session.
+    using FailureObserver = std::function<void(const QString& reason, bool security)>;
+    void SetFailureObserver(FailureObserver observer);
 
     QString m_strInstance; // set by FormatValue: the binding's OID beyond the record's, ".1.5"
 
@@ -310,6 +326,7 @@ private:
     bool m_readAhead = false;
     SnmpTransport* m_transport;
     std::unique_ptr<v3::ManagerSession> m_v3;
+    FailureObserver m_failureObserver;
     struct Shared;
     std::unique_ptr<Shared> m_shared; // state SendSnmp reads from other threads
 };

@@ -1,7 +1,8 @@
 // The operator's SNMPv3 credentials file, ${XDG_CONFIG_HOME:-~/.config}/talvex/snmp.conf:
 // net-snmp's snmp.conf tokens, in blocks per agent.
 //
-//     agent 192.0.2.10            (or 192.0.2.10:1161 for one port only)
+//     agent 192.0.2.10            (192.0.2.10:1161 for one port only; IPv6 as 2001:db8::a,
+//                                  or [2001:db8::a]:1161 with a port)
 //         defVersion 3
 //         defSecurityName ops
 //         defSecurityLevel authPriv
@@ -12,10 +13,13 @@
 //         defContext
 //
 // Blank lines and lines starting with '#' are skipped. An agent without a block is managed
-// with SNMPv2c and its communities, as is one whose block says defVersion 1 or 2c. The file
-// holds passphrases: one that others may read, or that belongs to another user, is refused
-// whole, as ssh refuses a private key file. Passphrases go from the file into pages kept out
-// of core dumps and are never written anywhere. No Qt.
+// with SNMPv2c and its communities, as is one whose block says defVersion 1 or 2c, and so is
+// every agent when the file is plainly absent. Anything else at its place that cannot be read
+// (a FIFO, a folder, a symbolic link to nothing, a file where a folder should be) is refused,
+// never taken for "no file", and nothing is waited on to find out. The file holds
+// passphrases: one that others may read, or that belongs to another user, is refused whole,
+// as ssh refuses a private key file. Passphrases go from the file into pages kept out of core
+// dumps and are never written anywhere, error texts included. No Qt.
 #pragma once
 
 #include "qvsnmp/usm.h"
@@ -40,7 +44,7 @@ struct Entry {
     usm::User user;
 };
 
-// The block for agent (an address) at port in the file at path.
+// The block for agent (an IPv4 or IPv6 address) at port in the file at path.
 Status lookup(const std::string& path, const std::string& agent, uint16_t port, Entry& entry,
               std::string& why);
 

@@ -22,6 +22,11 @@ namespace {
 // The most rows one GETBULK asks for. Past about 50 rows a request the walk gains little (the
 // agent's work per row dominates), and a lost answer costs more.
 constexpr int kMostRepetitions = 50;
+// The rows of the first GETBULK toward an agent that has never answered: its answer tells what
+// the agent's rows cost before a block large enough to outlast the time-out goes out.
+constexpr int kFirstRepetitions = 5;
+// Late answers kept for: fewer rows are asked at most a few times before get-next.
+constexpr size_t kMostLate = 8;
 
 qint64 nowMs() {
     using namespace std::chrono;
@@ -135,10 +140,10 @@ SnmpTransport::~SnmpTransport() {
 void SnmpTransport::transmit(uint32_t id, Request req) {
     const qint64 now = nowMs();
     const int timeout = SnmpTimeout();
-    req.interval = m_state->retransmitAfter(timeout);
+    req.interval = m_state->retransmitAfter(timeout, req.asked);
     req.firstSent = now;
     req.nextSend = now + req.interval;
-    req.deadline = now + timeout;
+    req.deadline = now + m_state->giveUpAfter(timeout, req.asked);
     sendBytes(req.bytes);
     m_outstanding[id] = std::move(req);
     schedule();
@@ -181,6 +186,7 @@ void SnmpTransport::expire() {
             // Each copy waits twice as long as the one before: an agent that is merely slow
             // gets few of them.
             sendBytes(r.bytes);
+            r.sentAgain = true;
             r.interval *= 2;
             r.nextSend = now + r.interval;
         }
@@ -190,7 +196,7 @@ void SnmpTransport::expire() {
     QPointer<SnmpTransport> alive(this);
     for (auto& [id, r] : failed) {
         if (r.ahead) {
-            failAhead(id, r);
+            failAhead(id, std::move(r));
         } else {
             if (m_session->m_v3)
                 m_session->m_v3->forget(int32_t(id));
@@ -220,14 +226,20 @@ void SnmpTransport::readAll() {
         m_session->m_v3 ? v3Answer(buf, size_t(n)) : ber::decode(buf, size_t(n));
     if (!msg || msg->pdu.type != ber::Response || msg->version != m_session->m_version)
         return;
-    auto it = m_outstanding.find(uint32_t(msg->pdu.requestId));
-    if (it == m_outstanding.end() || it->second.community != msg->community)
+    const uint32_t id = uint32_t(msg->pdu.requestId);
+    auto it = m_outstanding.find(id);
+    Request req;
+    if (it != m_outstanding.end() && it->second.community == msg->community) {
+        req = std::move(it->second);
+        m_outstanding.erase(it);
+    } else if (!takeLate(id, msg->community, req)) {
         return;
-    const Request req = std::move(it->second);
-    m_outstanding.erase(it);
-    m_state->measured(nowMs() - req.firstSent);
+    }
+    // Only a request sent once times the agent: an answer after a copy may answer either.
+    if (!req.sentAgain)
+        m_state->measured(nowMs() - req.firstSent, msg->pdu.bindings.size());
     if (req.ahead)
-        return takeAhead(req, msg->pdu);
+        return takeAhead(id, req, msg->pdu);
     CSnmpMsg* out;
     if (req.kind == SNMP_PDU_GETNEXT || req.kind == SNMP_PDU_GETBULK) {
         const bool bulk = req.kind == SNMP_PDU_GETBULK;
@@ -333,9 +345,11 @@ void SnmpTransport::serveRows(bool asked) {
     Ahead& a = m_ahead;
     // A row read ahead is handed on only while it is younger than the time a copy of a request
     // would wait: a page that asks late gets what the agent has then, not an old row.
-    if (!a.rows.empty() && nowMs() - a.fetchedAt > m_state->retransmitAfter(SnmpTimeout())) {
+    if (!a.rows.empty() &&
+        nowMs() - a.fetchedAt > m_state->retransmitAfter(SnmpTimeout(), a.records->size())) {
         a.rows.clear();
         a.ends = false;
+        a.late.clear();
         if (a.inFlight)
             m_outstanding.erase(std::exchange(a.inFlight, 0u));
         // From the last row handed on: a hole's OID is its column's at the row's index.
@@ -378,7 +392,13 @@ void SnmpTransport::fetchAhead() {
     const uint32_t id = NextRequestId();
     Request req;
     req.walk = qvsnmp::nextWalkRequest(*a.records, a.fetch);
-    if (!m_session->encodeWalk(kind, id, a.repetitions, req)) {
+    // As many rows as the agent should answer within half the time-out, so that a slow agent's
+    // block is answered before any copy of it goes out.
+    int repetitions =
+        std::min(a.repetitions, m_state->rowsWithin(SnmpTimeout() / 2, req.walk.oids.size()));
+    if (!m_state->hasAnswered())
+        repetitions = std::min(repetitions, kFirstRepetitions);
+    if (!m_session->encodeWalk(kind, id, repetitions, req)) {
         // Nothing that fits a datagram can be asked: the walk fails as an unanswered one does.
         const size_t waiting = a.waiting.size();
         restartWalk();
@@ -389,18 +409,38 @@ void SnmpTransport::fetchAhead() {
     }
     req.records = a.records;
     req.from = a.fetch;
-    req.repetitions = a.repetitions;
+    req.repetitions = repetitions;
     req.ahead = true;
     a.inFlight = id;
     transmit(id, std::move(req));
 }
 
-void SnmpTransport::takeAhead(const Request& req, ber::Pdu& pdu) {
+bool SnmpTransport::takeLate(uint32_t id, const std::string& community, Request& out) {
+    for (auto& [lateId, req] : m_ahead.late)
+        if (lateId == id && req.community == community) {
+            out = std::move(req);
+            m_ahead.late.clear(); // the walk moves on from where they all asked
+            // What the walk asked since from the same place: its answer only repeats this one.
+            if (m_ahead.inFlight)
+                m_outstanding.erase(std::exchange(m_ahead.inFlight, 0u));
+            m_ahead.inFlight = id;
+            return true;
+        }
+    return false;
+}
+
+void SnmpTransport::takeAhead(uint32_t id, const Request& req, ber::Pdu& pdu) {
     Ahead& a = m_ahead;
-    if (uint32_t(pdu.requestId) != a.inFlight)
+    if (id != a.inFlight)
         return; // the walk was restarted since
     a.inFlight = 0;
+    a.late.clear();
     const bool bulk = req.kind == SNMP_PDU_GETBULK;
+    if (bulk && a.getNextOnly && m_state->bulk() != qvsnmp::AgentState::Bulk::Refused) {
+        // A GETBULK answered late, after get-next was asked instead: the agent answers it.
+        a.getNextOnly = false;
+        a.bulkUnanswered = false;
+    }
     if (bulk && pdu.errorStatus == ber::TooBig) {
         a.cutAt = req.repetitions;
         a.repetitions = std::max(1, req.repetitions / 2);
@@ -450,26 +490,40 @@ void SnmpTransport::takeAhead(const Request& req, ber::Pdu& pdu) {
             a.cutAt = req.repetitions;
             a.repetitions = std::max(1, req.repetitions / 2);
         } else if (pdu.bindings.size() >= asked) {
-            int grown = std::min(req.repetitions * 2, kMostRepetitions);
-            if (a.cutAt)
-                grown = std::min(grown, a.cutAt - 1);
-            a.repetitions = std::max(req.repetitions, grown);
+            // As many as the agent answers in time (fetchAhead asks no more than that), short
+            // of where an answer was cut or a request timed out.
+            a.repetitions =
+                a.cutAt ? std::max(1, std::min(kMostRepetitions, a.cutAt - 1)) : kMostRepetitions;
         }
     }
     serveRows(false);
 }
 
-void SnmpTransport::failAhead(uint32_t id, const Request& req) {
+void SnmpTransport::failAhead(uint32_t id, Request req) {
     Ahead& a = m_ahead;
     if (id != a.inFlight)
         return;
     a.inFlight = 0;
-    // A GETBULK that an agent not known to answer it leaves unanswered is asked again as
-    // get-next; should that be answered, the agent is walked with get-next from then on.
-    if (req.kind == SNMP_PDU_GETBULK && m_state->bulk() != qvsnmp::AgentState::Bulk::Works) {
-        a.getNextOnly = true;
-        a.bulkUnanswered = true;
-        return fetchAhead();
+    if (req.kind == SNMP_PDU_GETBULK) {
+        const int rows = req.repetitions;
+        const size_t columns = std::max<size_t>(req.walk.oids.size(), 1), asked = req.asked;
+        if (a.late.size() < kMostLate)
+            a.late.emplace_back(id, std::move(req));
+        // Larger than any answer the agent has given: too slow to answer, rather than lost.
+        // Fewer rows are asked, down to one.
+        if (rows > 1 && asked > m_state->mostAnswered()) {
+            a.cutAt = rows;
+            a.repetitions = std::max(1, std::min(rows / 4, int(m_state->mostAnswered() / columns)));
+            return fetchAhead();
+        }
+        // A one-row GETBULK that an agent not known to answer it leaves unanswered is asked
+        // again as get-next; should that be answered, the agent is walked with get-next from
+        // then on.
+        if (m_state->bulk() != qvsnmp::AgentState::Bulk::Works) {
+            a.getNextOnly = true;
+            a.bulkUnanswered = true;
+            return fetchAhead();
+        }
     }
     const std::deque<uint32_t> waiting = std::move(a.waiting);
     restartWalk();

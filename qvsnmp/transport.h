@@ -27,12 +27,15 @@ struct SnmpRequest {
     std::vector<uint8_t> bytes;
     std::string community;
     unsigned short kind = 0;
+    size_t asked = 0; // bindings the agent is asked for: what the request costs it
     // A walk's step: the records, where the walk stood when it was asked, what it asked
     Records records;
     qvsnmp::WalkCursor from;
     qvsnmp::WalkRequest walk;
     int repetitions = 0;
     bool ahead = false; // fetched for a session that reads ahead
+    // A copy went out: the answer may answer any copy, and times no round trip.
+    bool sentAgain = false;
     qint64 firstSent = 0;
     qint64 nextSend = 0;
     qint64 deadline = 0;
@@ -78,11 +81,14 @@ private:
         std::deque<uint32_t> waiting; // get-nexts waiting for a row
         uint32_t inFlight = 0;
         int repetitions = 10;
-        int cutAt = 0; // a number of rows an answer was cut short at (0: none)
+        int cutAt = 0; // rows an answer was cut short at, or a request timed out at (0: none)
         bool getNextOnly = false;
         bool bulkUnanswered = false; // a GETBULK went unanswered; get-next asked instead
         Row lastRow;                 // the last row handed on (none yet: empty),
         bool onItsWay = false;       // and not yet in the caller's hands
+        // GETBULKs from where the walk stands that timed out: a slow agent's answer to one of
+        // them still serves, whenever it comes.
+        std::vector<std::pair<uint32_t, SnmpRequest>> late;
     };
 
     void sendBytes(const std::vector<uint8_t>& bytes);
@@ -98,8 +104,12 @@ private:
 
     void fetchAhead();
     void serveRows(bool asked);
-    void takeAhead(const Request& req, ber::Pdu& pdu);
-    void failAhead(uint32_t id, const Request& req);
+    // An answer to a request of the walk: the one in flight, or one that timed out from where
+    // the walk still stands.
+    void takeAhead(uint32_t id, const Request& req, ber::Pdu& pdu);
+    void failAhead(uint32_t id, Request req);
+    // The late request under id with community, taken out of the walk's; false when none.
+    bool takeLate(uint32_t id, const std::string& community, Request& out);
     // first: the row's first delivery (others are copies for get-nexts asked at the same place)
     void deliverRow(uint32_t id, Row row, bool first);
     void deliverEnd(uint32_t id, qvsnmp::WalkStop stop, ber::Pdu pdu = {});

@@ -17,26 +17,17 @@ std::string folded(std::string_view text) {
     return s;
 }
 
-struct CacheEntry {
-    crypto::Auth auth;
-    crypto::Priv priv;
-    crypto::Secret authPassphrase;
-    crypto::Secret privPassphrase;
-    std::string engineId;
-    std::shared_ptr<const Keys> keys;
-};
-
 struct KuEntry {
     crypto::Auth auth;
     crypto::Secret passphrase;
     crypto::Secret ku;
 };
 
-std::mutex g_cacheMutex;
-std::vector<CacheEntry> g_cache;
+std::mutex g_kuMutex;
 std::vector<KuEntry> g_ku;
 
-// Ku of a passphrase, hashed once however many engines it is localised for.
+// Ku of a passphrase, hashed once however many engines it is localised for. Only passphrases
+// the operator gave reach it, so it stays as small as their number.
 const crypto::Secret& ku(crypto::Auth auth, const crypto::Secret& passphrase) {
     for (const KuEntry& e : g_ku)
         if (e.auth == auth && e.passphrase == passphrase) return e.ku;
@@ -111,26 +102,14 @@ std::string User::check() const {
 std::shared_ptr<const Keys> localizedKeys(const User& user, std::string_view engineId) {
     if (user.level == Level::NoAuthNoPriv || user.auth == crypto::Auth::None) return nullptr;
     const crypto::Priv priv = user.level == Level::AuthPriv ? user.priv : crypto::Priv::None;
-    std::lock_guard lock(g_cacheMutex);
-    for (const CacheEntry& e : g_cache)
-        if (e.auth == user.auth && e.priv == priv && e.engineId == engineId &&
-            e.authPassphrase == user.authPassphrase &&
-            (priv == crypto::Priv::None || e.privPassphrase == user.privPassphrase))
-            return e.keys;
     auto keys = std::make_shared<Keys>();
     keys->auth = user.auth;
     keys->priv = priv;
+    std::lock_guard lock(g_kuMutex);
     keys->authKey = crypto::localizeKey(user.auth, ku(user.auth, user.authPassphrase), engineId);
     if (priv != crypto::Priv::None)
         keys->privKey =
             crypto::localizeKey(user.auth, ku(user.auth, user.privPassphrase), engineId);
-    CacheEntry e{user.auth,
-                 priv,
-                 user.authPassphrase,
-                 priv == crypto::Priv::None ? crypto::Secret() : user.privPassphrase,
-                 std::string(engineId),
-                 keys};
-    g_cache.push_back(std::move(e));
     return keys;
 }
 

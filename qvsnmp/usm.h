@@ -1,8 +1,9 @@
 // The user-based security model's users and keys (RFC 3414, RFC 7860, RFC 3826).
 //
 // A user is configured with passphrases; what a message is signed and encrypted with are keys
-// localised to one engine. localizedKeys() computes them once per user and engine for the
-// whole process: the megabyte of hashing a passphrase takes is done once, not per request.
+// localised to one engine. The megabyte of hashing a passphrase takes is done once per
+// passphrase for the whole process; localising it to an engine is one short digest, and
+// whoever holds the keys decides how many engines it keeps them for.
 #pragma once
 
 #include "qvsnmp/crypto.h"
@@ -49,8 +50,7 @@ struct Keys {
     crypto::Secret privKey;
 };
 
-// The user's keys for engineId, computed on the first call for that user, passphrases and
-// engine and shared afterwards. Null when the user has no authentication (noAuthNoPriv).
+// The user's keys for engineId. Null when the user has no authentication (noAuthNoPriv).
 // Safe from any thread.
 std::shared_ptr<const Keys> localizedKeys(const User& user, std::string_view engineId);
 

@@ -50,6 +50,13 @@ void advanceEngine(const std::string& agent, const Message& m) {
         e = {m.engineId, m.boots, m.time, nowSeconds()};
 }
 
+// An OID an agent sent, for a person: its first 32 arcs.
+std::string shownOid(ber::Oid oid) {
+    const bool cut = oid.size() > 32;
+    if (cut) oid.resize(32);
+    return ber::oidToString(oid) + (cut ? "..." : "");
+}
+
 uint8_t levelFlags(usm::Level level) {
     switch (level) {
     case usm::Level::AuthPriv:
@@ -100,15 +107,36 @@ std::vector<uint8_t> ManagerSession::encodeLocked(int32_t msgId, Pending& p, std
     m.contextEngineId = engine.id;
     m.contextName = m_user.context;
     m.pdu = p.pdu;
-    const auto keys = usm::localizedKeys(m_user, engine.id);
+    const auto keys = keysFor(engine.id);
     return v3::encode(m, keys.get(), why);
+}
+
+std::shared_ptr<const usm::Keys> ManagerSession::keysFor(const std::string& engineId) {
+    for (auto it = m_keys.begin(); it != m_keys.end(); ++it)
+        if (it->engineId == engineId) {
+            m_keys.splice(m_keys.begin(), m_keys, it);
+            return it->keys;
+        }
+    if (!m_candidate.keys || m_candidate.engineId != engineId)
+        m_candidate = {engineId, usm::localizedKeys(m_user, engineId)};
+    return m_candidate.keys;
+}
+
+void ManagerSession::confirmKeys(const std::string& engineId) {
+    if (!m_candidate.keys || m_candidate.engineId != engineId) return;
+    m_keys.push_front(std::move(m_candidate));
+    m_candidate = {};
+    if (m_keys.size() > kKeptEngines) m_keys.pop_back();
 }
 
 ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size) {
     Outcome out;
     std::optional<Incoming> in = parse(data, size);
-    if (!in) return out;
     std::lock_guard lock(m_mutex);
+    if (!in) {
+        ++m_unreadable;
+        return out;
+    }
     auto it = m_pending.find(in->msg.msgId);
     if (it == m_pending.end()) return out;
     Pending& p = it->second;
@@ -117,17 +145,27 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
     // Only the engine discovered has keys here: a signed message from any other is not checked
     // (and localises no keys for an engine id an agent could vary without end).
     Engine engine;
-    if (authentic && (!knownEngine(m_agentKey, engine) || engine.id != in->msg.engineId))
+    if (authentic && (!knownEngine(m_agentKey, engine) || engine.id != in->msg.engineId)) {
+        ++p.unauthentic;
         return out;
-    const auto keys = authentic ? usm::localizedKeys(m_user, in->msg.engineId) : nullptr;
-    if (authentic && authenticate(*in, keys.get()) != Error::None) return out;
-    if (open(*in, keys.get()) != Error::None) return out;
+    }
+    const auto keys = authentic ? keysFor(in->msg.engineId) : nullptr;
+    if (authentic && authenticate(*in, keys.get()) != Error::None) {
+        ++p.unauthentic;
+        return out;
+    }
+    if (authentic) confirmKeys(in->msg.engineId);
+    if (open(*in, keys.get()) != Error::None) {
+        ++p.undecryptable;
+        return out;
+    }
     const ber::Pdu& pdu = in->msg.pdu;
     if (authentic) advanceEngine(m_agentKey, in->msg);
 
-    auto fail = [&](std::string reason) {
+    auto fail = [&](std::string reason, bool security = false) {
         out.verdict = Verdict::Fail;
         out.reason = std::move(reason);
+        m_securityFailure = security;
         m_pending.erase(it);
         return out;
     };
@@ -153,17 +191,27 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
             learnEngine(m_agentKey, in->msg);
             return resend();
         }
+        // A counter this library does not know is named by its OID, not taken for garbage.
+        if (e == Error::Parse)
+            return fail(pdu.bindings.empty()
+                            ? "the agent sent a report that names no counter"
+                            : "the agent reports " + shownOid(pdu.bindings[0].oid));
         std::string reason = v3::reason(e);
         if (e == Error::UnknownUserName)
             reason += " \"" + m_user.name + "\"";
         else if (e == Error::UnknownContext)
             reason += " \"" + m_user.context + "\"";
-        return fail("the agent reports " + reason);
+        const bool security = e == Error::WrongDigest || e == Error::UnknownUserName ||
+                              e == Error::UnknownEngineId || e == Error::UnsupportedSecLevel ||
+                              e == Error::DecryptionError;
+        return fail("the agent reports " + reason, security);
     }
     // An answer below the level asked (a forged or downgraded one) is not the answer.
-    if (pdu.type != ber::Response || p.probe ||
-        (in->msg.flags & (FlagAuth | FlagPriv)) != levelFlags(m_user.level))
+    if (pdu.type != ber::Response || p.probe) return out;
+    if ((in->msg.flags & (FlagAuth | FlagPriv)) != levelFlags(m_user.level)) {
+        ++p.belowLevel;
         return out;
+    }
     out.verdict = Verdict::Response;
     out.pdu = std::move(in->msg.pdu);
     m_pending.erase(it);
@@ -172,15 +220,38 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
 
 void ManagerSession::forget(int32_t msgId) {
     std::lock_guard lock(m_mutex);
-    m_pending.erase(msgId);
+    auto it = m_pending.find(msgId);
+    m_timedOut = it == m_pending.end() ? Pending{} : std::move(it->second);
+    if (it != m_pending.end()) m_pending.erase(it);
 }
 
-std::string ManagerSession::timeoutReason() const {
+std::string ManagerSession::timeoutReason() {
+    std::lock_guard lock(m_mutex);
+    const Pending& p = m_timedOut;
+    auto counted = [](int n, const char* what) {
+        return std::to_string(n) + (n == 1 ? " answer " : " answers ") + what;
+    };
+    std::string seen;
+    auto add = [&](std::string text) { seen += (seen.empty() ? "" : "; ") + std::move(text); };
+    if (p.unauthentic)
+        add(counted(p.unauthentic, "failed authentication (check the authentication "
+                                   "passphrase and protocol)"));
+    if (p.undecryptable)
+        add(counted(p.undecryptable,
+                    "could not be decrypted (check the privacy passphrase and protocol)"));
+    if (p.belowLevel) add(counted(p.belowLevel, "came below the security level asked"));
+    if (m_unreadable)
+        add(std::to_string(m_unreadable) +
+            (m_unreadable == 1 ? " datagram was" : " datagrams were") + " no SNMPv3 message");
+    m_unreadable = 0;
+    m_securityFailure = p.unauthentic || p.undecryptable;
+    if (!seen.empty()) return "no answer from the agent: " + seen;
     // snmpd answers nothing to a request it cannot decrypt, nor for a context it lacks
-    std::string hint = "context";
     if (m_user.level == usm::Level::AuthPriv)
-        hint = "privacy passphrase and protocol, and the context";
-    return "no answer from the agent (check the " + hint + ")";
+        return "no answer from the agent: nothing came back (check the address and port, the "
+               "privacy passphrase and protocol, and the context)";
+    return "no answer from the agent: nothing came back (check the address and port, and the "
+           "context)";
 }
 
 } // namespace v3

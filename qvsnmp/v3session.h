@@ -9,12 +9,19 @@
 // is sent once more; a second one ends it. Every other report ends the request with a reason.
 // Answers that fail their digest, do not match a request's message id or come at a lower
 // security level than asked are dropped as if never received. Safe from any thread.
+//
+// Keys are localised only for the engine the session's agent is known by. An engine learned
+// from a report, which nothing authenticates, gets keys held apart until an authentic answer
+// from it comes; only then do they join the few engines a session keeps keys for. A flood of
+// reports naming new engines therefore costs one set of keys, not one per report.
 #pragma once
 
 #include "qvsnmp/v3msg.h"
 
 #include <cstdint>
+#include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -46,12 +53,17 @@ public:
     };
     // An answer that came from the agent.
     Outcome receive(const uint8_t* data, size_t size);
-    // The request under msgId ended (answered, failed or timed out).
+    // The request under msgId timed out.
     void forget(int32_t msgId);
-    // What a time-out means at this session's level: "no answer", with the causes that are
-    // likely for SNMPv3 (snmpd answers nothing to a message it cannot decrypt, nor for a
+    // What the request forgotten last saw: nothing at all, or answers that failed
+    // authentication, could not be decrypted or came below the level asked (counted), and
+    // what that suggests (snmpd answers nothing to a message it cannot decrypt, nor for a
     // context it does not have).
-    std::string timeoutReason() const;
+    std::string timeoutReason();
+    // Whether the last request that failed did for a security reason: a report of
+    // authentication, user, engine, level or decryption, or answers that failed authentication
+    // or decryption before its time-out.
+    bool lastFailureSecurity() const { return m_securityFailure; }
 
     // Forgets every agent's engine (tests).
     static void forgetEngines();
@@ -62,13 +74,31 @@ private:
         bool probe = false; // the bytes out are the discovery probe
         bool rediscovered = false;
         bool resynced = false; // sent again once after notInTimeWindow
+        // answers dropped for it: a digest that failed (or an engine not known to sign
+        // them), a scoped PDU that could not be decrypted, a level below the one asked
+        int unauthentic = 0, undecryptable = 0, belowLevel = 0;
     };
     std::vector<uint8_t> encodeLocked(int32_t msgId, Pending& p, std::string* why);
+    // The keys for engineId: kept ones first, then the candidate, else new ones as candidate.
+    std::shared_ptr<const usm::Keys> keysFor(const std::string& engineId);
+    // An authentic message from engineId: its keys are kept (the least recently used go).
+    void confirmKeys(const std::string& engineId);
+
+    struct EngineKeys {
+        std::string engineId;
+        std::shared_ptr<const usm::Keys> keys;
+    };
+    static constexpr size_t kKeptEngines = 4;
 
     usm::User m_user;
     std::string m_agentKey;
     std::mutex m_mutex;
     std::map<int32_t, Pending> m_pending;
+    std::list<EngineKeys> m_keys; // most recently used first
+    EngineKeys m_candidate;
+    int m_unreadable = 0; // datagrams from the agent that were no SNMPv3 message
+    Pending m_timedOut;   // the last request forgotten
+    bool m_securityFailure = false;
 };
 
 } // namespace v3

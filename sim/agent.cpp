@@ -351,6 +351,7 @@ std::optional<ber::Pdu> Agent::respond(const ber::Message& req, bool canWrite) {
         r.bindings.resize(size_t(m_opt.faults.truncate));
     if (m_opt.faults.wrongId)
         r.requestId = int32_t(uint32_t(r.requestId) + 1);
+    m_answerBindings = r.bindings.size();
     return r;
 }
 
@@ -382,6 +383,8 @@ std::string Agent::command(const std::string& line) {
         return flag(m_opt.faults.serial);
     if (verb == "delay")
         return number(m_opt.faults.delayMs, 0, kMaxDelayMs, "milliseconds");
+    if (verb == "bindingdelay")
+        return number(m_opt.faults.bindingDelayMs, 0, kMaxDelayMs, "milliseconds");
     if (verb == "error")
         return number(m_opt.faults.errorStatus, 0, INT32_MAX, "an error status");
     if (verb == "truncate")
@@ -436,6 +439,8 @@ std::string Agent::command(const std::string& line) {
         return std::to_string(m_served);
     if (verb == "waiting")
         return std::to_string(m_delayed.size());
+    if (verb == "overlapped")
+        return std::to_string(m_overlapped);
     if (verb == "quit") {
         g_stop = 1;
         return "ok";
@@ -453,8 +458,19 @@ void Agent::queue(const std::vector<uint8_t>& bytes, const sockaddr_storage& to,
     uint64_t start = nowMs();
     if (m_opt.faults.serial && !m_delayed.empty())
         start = std::max(start, m_delayed.back().dueMs);
-    m_delayed.push_back({start + uint64_t(m_opt.faults.delayMs), bytes, to, toLen});
+    const uint64_t delay = std::min<uint64_t>(
+        uint64_t(m_opt.faults.delayMs) + uint64_t(m_opt.faults.bindingDelayMs) * m_answerBindings,
+        kMaxDelayMs);
+    m_delayed.push_back({start + delay, bytes, to, toLen});
     m_delayedBytes += bytes.size();
+}
+
+bool Agent::holdsAnswerFor(const sockaddr_storage& to, socklen_t toLen) const {
+    // An answer already due counts as sent: the loop sends it before it reads again.
+    const uint64_t now = nowMs();
+    return std::any_of(m_delayed.begin(), m_delayed.end(), [&](const Delayed& d) {
+        return d.dueMs > now && d.toLen == toLen && std::memcmp(&d.to, &to, toLen) == 0;
+    });
 }
 
 int Agent::run(bool readCommands) {
@@ -504,9 +520,13 @@ int Agent::run(bool readCommands) {
                                          reinterpret_cast<sockaddr*>(&from), &fromLen);
                 if (got < 0)
                     break;
+                if (holdsAnswerFor(from, fromLen))
+                    ++m_overlapped;
+                m_answerBindings = 0;
                 if (!handle(buf.data(), size_t(got), out))
                     continue;
-                if (m_opt.faults.delayMs > 0) {
+                if (m_opt.faults.delayMs > 0 ||
+                    (m_opt.faults.bindingDelayMs > 0 && m_answerBindings > 0)) {
                     queue(out, from, fromLen);
                 } else {
                     ::sendto(m_fd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLen);

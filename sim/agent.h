@@ -29,13 +29,16 @@ struct Faults {
     bool stuck = false;     // get-next answers the asked instance itself: OIDs that never increase
     bool serial = false;    // with a delay, one request at a time, as a busy device works: each
                             // answer goes out the delay after the one before it
+    int bindingDelayMs = 0; // each binding of an answer makes it this much later still, as a
+                            // device that looks up every object slowly answers
 };
 
 inline constexpr int kMaxDelayMs = 600000;
 inline constexpr size_t kMaxDelayed = 1024;
 inline constexpr size_t kMaxDelayedBytes = 4u << 20;
 
-// A user of the SNMPv3 user-based security model; it may use any level its keys allow.
+// A user of the SNMPv3 user-based security model. One with keys must use them (at least
+// authNoPriv), as snmpd's rouser and rwuser lines without a level ask; one without uses none.
 struct SimUser {
     usm::User user;
     bool write = false;
@@ -89,6 +92,7 @@ private:
     bool next(const ber::Oid& oid, ber::VarBind& out) const;
     void bulk(const ber::Message& req, ber::Pdu& r) const;
     void queue(const std::vector<uint8_t>& bytes, const sockaddr_storage& to, socklen_t toLen);
+    bool holdsAnswerFor(const sockaddr_storage& to, socklen_t toLen) const;
 
     AgentOptions m_opt;
     Chassis& m_chassis;
@@ -96,6 +100,8 @@ private:
     int m_fd = -1;
     uint16_t m_boundPort = 0;
     uint64_t m_served = 0;
+    uint64_t m_overlapped = 0; // requests that came while an answer to their sender was held back
+    size_t m_answerBindings = 0; // of the last answer respond() made
     uint64_t m_engineStartMs = 0; // when the engine's time was engineTime
     uint32_t m_reported[9] = {};  // the USM counters a report carries, by v3::Error
     struct Keyed {

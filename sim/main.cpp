@@ -40,11 +40,15 @@ void usage() {
         "                       or 4 MiB waiting, further ones are dropped\n"
         "  --serial             with --delay, one request at a time: each answer goes out\n"
         "                       MS after the one before it, as a busy device answers\n"
+        "  --binding-delay MS   each binding of an answer adds MS milliseconds to --delay\n"
+        "                       (0 to 600000), as a device that looks objects up slowly\n"
         "  --error N            answer every request with error status N (0 to 2147483647)\n"
         "  --wrong-id           answer with a wrong request id\n"
         "  --commands           read commands on standard input, end at its end:\n"
         "                       drop 0|1, delay MS, error N, wrongid 0|1, truncate N,\n"
         "                       stuck 0|1 (get-next answers the asked instance), serial 0|1,\n"
+        "                       bindingdelay MS, overlapped (requests that came while an\n"
+        "                       answer to their sender was held back),\n"
         "                       faults,\n"
         "                       link IFINDEX up|down, put OID TYPE VALUE (TYPE i, u or g,\n"
         "                       c, t, s, x hex, o, a; a value that does not fit is refused),\n"
@@ -57,7 +61,8 @@ void usage() {
         "  --no-ifxtable        no ifXTable: 32-bit counters only, no ifHighSpeed\n"
         "  --lifetime S         stop after S seconds (0: never)\n"
         "  --user \"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"\n"
-        "                       an SNMPv3 user that reads, as snmpd's createUser gives it:\n"
+        "                       an SNMPv3 user that reads, as snmpd's createUser and rouser\n"
+        "                       give it (one with keys must use them, authNoPriv at least):\n"
         "                       AUTH MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512; PRIV AES\n"
         "                       or DES; passphrases of at least 8 characters (repeatable)\n"
         "  --rwuser \"...\"       an SNMPv3 user that reads and writes\n"
@@ -150,6 +155,8 @@ int main(int argc, char** argv) {
             agent.faults.serial = true;
         else if (a == "--drop")
             agent.faults.drop = true;
+        else if (a == "--binding-delay")
+            agent.faults.bindingDelayMs = int(number(0, sim::kMaxDelayMs));
         else if (a == "--delay")
             agent.faults.delayMs = int(number(0, sim::kMaxDelayMs));
         else if (a == "--error")

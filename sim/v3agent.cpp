@@ -81,15 +81,25 @@ bool Agent::handleV3(const uint8_t* data, size_t size, std::vector<uint8_t>& out
         return false;
     if (req.pdu.type == ber::Response || req.pdu.type == ber::Report) return false;
 
+    resp.flags = req.flags & (v3::FlagAuth | v3::FlagPriv);
+    resp.contextEngineId = req.contextEngineId.empty() ? m_opt.engineId : req.contextEngineId;
+    resp.contextName = req.contextName;
+    // A user with keys must use them, as snmpd's rouser and rwuser lines without a level ask:
+    // snmpd answers with the request itself and authorizationError, whatever the request was.
+    if (has != usm::Level::NoAuthNoPriv && !(req.flags & v3::FlagAuth)) {
+        resp.pdu = std::move(in->msg.pdu);
+        resp.pdu.type = ber::Response;
+        resp.pdu.errorStatus = ber::AuthorizationError;
+        out = v3::encode(resp, keyed->keys.get());
+        return !out.empty();
+    }
+
     ber::Message asV2c;
     asV2c.version = ber::V2c;
     asV2c.community.assign(kV3Overhead, ' ');
     asV2c.pdu = std::move(in->msg.pdu);
     std::optional<ber::Pdu> pdu = respond(asV2c, keyed->user->write);
     if (!pdu) return false;
-    resp.flags = req.flags & (v3::FlagAuth | v3::FlagPriv);
-    resp.contextEngineId = req.contextEngineId.empty() ? m_opt.engineId : req.contextEngineId;
-    resp.contextName = req.contextName;
     resp.pdu = std::move(*pdu);
     out = v3::encode(resp, keyed->keys.get());
     const size_t limit = std::min(size_t(req.maxSize), ber::MaxMessage);

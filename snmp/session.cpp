@@ -3,22 +3,22 @@
 #include "platform/platform.h"
 #include "snmp/params.h"
 
+#include <QCoreApplication>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QWidget>
 
 #include <cstring>
 
 bool SetRecordOid(_QvOidTable& rec, std::string_view text) {
-    if (text.size() > sizeof rec.oid - 1)
-        return false;
+    if (text.size() > sizeof rec.oid - 1) return false;
     std::memcpy(rec.oid, text.data(), text.size());
     rec.oid[text.size()] = '\0';
     return true;
 }
 
 bool QvTableRef::setOid(int i, std::string_view text) const {
-    if (i < 0 || i >= count || text.size() > sizeof direct[0].oid - 1)
-        return false;
+    if (i < 0 || i >= count || text.size() > sizeof direct[0].oid - 1) return false;
     return SetRecordOid(direct[i], text) && SetRecordOid(proxied[i], text);
 }
 
@@ -28,6 +28,28 @@ bool QvTableRef::setInstance(int i, std::string_view column, std::string_view in
     text += instance;
     return setOid(i, text);
 }
+
+namespace {
+
+bool g_securityFailureTold = false;
+
+// The first request of the run that fails for a security reason is told, once: a page drops
+// failed answers silently, and the operator would otherwise see empty pages and dark lamps
+// with no word why. The box waits for the event loop: the library is in the middle of the
+// failure when it calls.
+void TellSecurityFailure(const QString& reason, bool security) {
+    if (!security || g_securityFailureTold) return;
+    g_securityFailureTold = true;
+    QMetaObject::invokeMethod(
+        qApp,
+        [reason] {
+            platform::MessageBox(
+                nullptr, QStringLiteral("SNMPv3 requests to the device fail: %1").arg(reason));
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
 
 CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef table) {
     delete session;
@@ -52,21 +74,20 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
     }
     // A page walks row by row; the library reads the rows ahead in blocks.
     session->SetReadAhead(true);
+    session->SetFailureObserver(TellSecurityFailure);
     return session;
 }
 
 int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
                       CSnmpClass* session, QStringList& values, QList<bool>* missing) {
-    if (status != 0 || !msg)
-        return -1;
+    if (status != 0 || !msg) return -1;
     CSnmpPdu* pdu = msg->GetPdu();
     if (pdu->RequestId() != pending) {
         msg->Release();
         return 0;
     }
     values.clear();
-    if (missing)
-        missing->clear();
+    if (missing) missing->clear();
     if (pdu->ErrorStatus() == 0 && session) {
         const QList<CSnmpOid*>& oids = session->GetOidList();
         const QList<CSnmpVarBind*>& binds = pdu->VarBinds();
@@ -74,8 +95,7 @@ int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pendin
             // Never the exception's own text: the operator sees an empty field.
             const bool absent = binds[i]->Value().isException();
             values.append(absent ? QString() : session->FormatValue(binds[i], oids[i]));
-            if (missing)
-                missing->append(absent);
+            if (missing) missing->append(absent);
         }
     }
     msg->Release();
@@ -104,15 +124,13 @@ void SnmpChannel::destroy() {
 
 bool SnmpChannel::send(unsigned short kind) {
     pending = 0;
-    if (!session)
-        return false;
+    if (!session) return false;
     pending = session->SendSnmp(kind);
     return pending != 0;
 }
 
 bool SnmpChannel::sendSet(const QStringList& texts) {
-    if (!session)
-        return false;
+    if (!session) return false;
     QList<CSnmpOid*>& oids = session->GetOidList();
     for (qsizetype i = 0; i < oids.size() && i < texts.size(); ++i)
         oids[i]->m_strValue = texts[i];
@@ -130,7 +148,8 @@ QStringList SetObjects(CSnmpClass* session, int count) {
     const QList<CSnmpOid*>& oids = session->GetOidList();
     for (qsizetype i = 0; i < count && i < oids.size(); ++i) {
         const QString oid = QString::fromLatin1(oids[i]->Record()->oid);
-        objects << QString::fromLatin1(oids[i]->Record()->name) + oid.mid(oid.lastIndexOf(QLatin1Char('.')));
+        objects << QString::fromLatin1(oids[i]->Record()->name) +
+                       oid.mid(oid.lastIndexOf(QLatin1Char('.')));
     }
     return objects;
 }
@@ -138,63 +157,73 @@ QStringList SetObjects(CSnmpClass* session, int count) {
 // The object the device blames (errorIndex 1 is the first binding); all of them when it names
 // none of them.
 QString BlamedObject(const QStringList& objects, quint32 errorIndex) {
-    if (errorIndex >= 1 && errorIndex <= quint32(objects.size()))
-        return objects[errorIndex - 1];
+    if (errorIndex >= 1 && errorIndex <= quint32(objects.size())) return objects[errorIndex - 1];
     return objects.join(QLatin1String(", "));
 }
 
 } // namespace
 
 bool SnmpChannel::sendSetAwaited(QWidget* owner, QvTableRef table, const QStringList& texts,
-                                 std::function<void(bool accepted)> done, const QList<bool>& write) {
+                                 std::function<void(bool accepted)> done,
+                                 const QList<bool>& write) {
     QStringList chosen = texts;
     if (!write.isEmpty()) {
         chosen.clear();
         table = chooseRecords(table, texts, write, chosen);
-        if (table.count == 0)
-            return false;
+        if (table.count == 0) return false;
     }
     NewSnmpSession(session, owner, table);
+    // The refusal's box says why, security included: no second box for it.
+    session->SetFailureObserver([](const QString&, bool security) {
+        if (security) g_securityFailureTold = true;
+    });
     const QStringList objects = SetObjects(session, table.count);
     const QPointer<QWidget> guard(owner);
     session->SetSnmpCallback([this, guard, objects, done](unsigned short status, CSnmpMsg* msg) {
         QString refusal;
-        if (status != 0 || !msg) {
-            refusal = QStringLiteral("The device did not answer the change of %1.").arg(BlamedObject(objects, 0));
+        if (status == SNMP_STATUS_REFUSED) {
+            refusal = QStringLiteral("The device refused the change of %1: %2")
+                          .arg(BlamedObject(objects, 0), session->LastFailure());
+        } else if (status != 0 || !msg) {
+            // What the library saw instead of an answer, when it saw more than silence
+            QString seen = session->LastFailure();
+            seen.remove(QRegularExpression(QStringLiteral("^no answer from the agent(: )?")));
+            refusal = seen.isEmpty()
+                          ? QStringLiteral("The device did not answer the change of %1.")
+                                .arg(BlamedObject(objects, 0))
+                          : QStringLiteral("The device did not answer the change of %1: %2")
+                                .arg(BlamedObject(objects, 0), seen);
         } else {
             CSnmpPdu* pdu = msg->GetPdu();
             const bool ours = pdu->RequestId() == pending;
             const quint32 error = pdu->ErrorStatus(), index = pdu->ErrorIndex();
             msg->Release();
-            if (!ours)
-                return;
+            if (!ours) return;
             if (error != 0)
                 refusal = QStringLiteral("The device refused the change of %1: %2")
-                              .arg(BlamedObject(objects, index), QLatin1String(ber::errorStatusName(int32_t(error))));
+                              .arg(BlamedObject(objects, index),
+                                   QLatin1String(ber::errorStatusName(int32_t(error))));
         }
         // Busy while the operator reads the box, so that nothing retires this channel then.
-        if (!refusal.isEmpty() && guard)
-            platform::MessageBox(guard, refusal);
+        if (!refusal.isEmpty() && guard) platform::MessageBox(guard, refusal);
         pending = 0;
-        if (done)
-            done(refusal.isEmpty());
+        if (done) done(refusal.isEmpty());
     });
-    if (sendSet(chosen))
-        return true;
+    if (sendSet(chosen)) return true;
     platform::MessageBox(owner, QStringLiteral("The change of %1 could not be sent: %2")
                                     .arg(BlamedObject(objects, 0), session->LastError()));
     return false;
 }
 
-WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances, StaleResponse stale) {
+WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances,
+                               StaleResponse stale) {
     if (status != 0 || !msg) {
         pending = 0;
         return WalkStep::Failed;
     }
     CSnmpPdu* pdu = msg->GetPdu();
     bool ours = pdu->RequestId() == pending && session;
-    if (ours || stale == StaleResponse::EndsWalk)
-        pending = 0;
+    if (ours || stale == StaleResponse::EndsWalk) pending = 0;
     if (!ours || pdu->ErrorStatus() != 0) {
         msg->Release();
         return WalkStep::Dropped;
@@ -204,6 +233,7 @@ WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList
         return WalkStep::End;
     }
     values.clear();
+    missing.clear();
     if (instances)
         instances->clear();
     QList<CSnmpOid*>& oids = session->GetOidList();
@@ -211,6 +241,7 @@ WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList
     for (qsizetype i = 0; i < oids.size() && i < binds.size(); ++i) {
         oids[i]->m_strValue = session->FormatValue(binds[i], oids[i]);
         values.append(oids[i]->m_strValue);
+        missing.append(binds[i]->IsHole() || binds[i]->Value().isException());
         if (instances)
             instances->append(session->m_strInstance);
     }

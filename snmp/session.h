@@ -17,6 +17,8 @@ class QWidget;
 // when the proxy address is "0.0.0.0", otherwise the proxied form toward the proxy, with the
 // proxy record naming the agent. Registers no handler. The direct form speaks SNMPv3 as
 // g_snmpV3User when the credentials file gave one (or the version it names), else SNMPv2c.
+// The first request of the run that fails for a security reason (SNMPv3 authentication, user,
+// engine, level, decryption) is told in one box, once; other failures stay silent.
 CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef table);
 
 // The shared response collector: -1 for a failed request, 0 for a response to another request
@@ -32,8 +34,8 @@ int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pendin
 enum class WalkStep {
     Failed,  // the request failed; the message is null
     Dropped, // a response to another request, or an error status: released
-    End,     // beyond the table (or an answer that cannot continue it): released, the walk is complete
-    Row,     // a row: formatted and released; the caller sends the next get-next
+    End, // beyond the table (or an answer that cannot continue it): released, the walk is complete
+    Row, // a row: formatted and released; the caller sends the next get-next
 };
 
 // What a response to another request does to a walk (or a get): end it (the pending id is
@@ -58,8 +60,7 @@ public:
     bool busy() const { return pending != 0; }
     // Forgets a walk under way: the next get-next starts from the table's first row.
     void restartWalk() {
-        if (session)
-            session->RestartWalk();
+        if (session) session->RestartWalk();
     }
     // Pending id 0, then the request; the returned id becomes the pending id. False when the
     // library sent nothing (then the pending id stays 0).
@@ -70,7 +71,8 @@ public:
     // A set the operator started, awaited on a new session of this channel over table (any set
     // still out on the channel is forgotten). When the device refuses it or does not answer,
     // or it cannot be sent, a plain OK box owned by owner says so once, naming the object and
-    // the reason ("The device refused the change of dot1dStpPortPriority.3: wrongValue"); an
+    // the reason ("The device refused the change of dot1dStpPortPriority.3: wrongValue", or the
+    // library's: "...: the agent reports authentication failed, check the passphrase"); an
     // accepted set says nothing. done, when given, learns whether the device took the set once
     // its answer (or the time-out) is in; false returned means nothing was sent, and done is
     // not called.
@@ -79,7 +81,8 @@ public:
     // rather than sent as whatever its field happened to hold; nothing is sent (false returned,
     // no box) when none is chosen.
     bool sendSetAwaited(QWidget* owner, QvTableRef table, const QStringList& texts,
-                        std::function<void(bool accepted)> done = {}, const QList<bool>& write = {});
+                        std::function<void(bool accepted)> done = {},
+                        const QList<bool>& write = {});
 
     int collect(unsigned short status, CSnmpMsg* msg) {
         return CollectSnmpValues(status, msg, pending, session, values, &missing);
@@ -92,24 +95,24 @@ public:
     template <class Owner>
     bool request(Owner* owner, QvTableRef table, void (Owner::*handler)(unsigned short, CSnmpMsg*),
                  unsigned short kind) {
-        if (busy())
-            return false;
+        if (busy()) return false;
         open(owner, table, handler);
         return send(kind);
     }
     // Its response: values emptied and collected, the pending id cleared whatever came (but a
     // response to another request under StaleResponse::Ignored); returns how many values
     // arrived.
-    qsizetype takeResponse(unsigned short status, CSnmpMsg* msg, StaleResponse stale = StaleResponse::EndsWalk) {
+    qsizetype takeResponse(unsigned short status, CSnmpMsg* msg,
+                           StaleResponse stale = StaleResponse::EndsWalk) {
         values.clear();
-        if (collect(status, msg) != 0 || stale == StaleResponse::EndsWalk)
-            pending = 0;
+        if (collect(status, msg) != 0 || stale == StaleResponse::EndsWalk) pending = 0;
         return values.size();
     }
 
     // Handles one walk response: clears the pending id in every case but a response to another
     // request under StaleResponse::Ignored; for a row, values gets one text per binding (also
-    // kept in the OID list entry's m_strValue) and instances the instance suffix of each (".5").
+    // kept in the OID list entry's m_strValue), missing whether the row lacks that cell, and
+    // instances the instance suffix of each (".5").
     WalkStep walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances = nullptr,
                       StaleResponse stale = StaleResponse::EndsWalk);
 

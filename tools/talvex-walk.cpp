@@ -14,19 +14,21 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 constexpr size_t kMaxOidText = sizeof(_QvOidTable::oid) - 1;
 
-void usage() {
+void usage(std::FILE* out = stderr) {
     std::fputs(
         "usage: talvex-walk [-1] [-v 1|2c|3] [-c READ] [-w WRITE] [-p PORT] [-t MS] [-r N] [-q]\n"
         "                   [-u USER] [-l LEVEL] [-a AUTH] [-A PASS] [-x PRIV] [-X PASS]\n"
         "                   [-n CONTEXT] AGENT get OID...\n"
         "       talvex-walk ... AGENT walk OID...  (get-next walk of the columns together)\n"
-        "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c, v3)\n"
+        "       talvex-walk ... AGENT bulk OID...  (GETBULK walk of the columns together, v2c, "
+        "v3)\n"
         "       talvex-walk ... AGENT set OID TYPE VALUE ...\n"
         "AGENT: a dotted IPv4 address, an IPv6 address or a host name (looked up once).\n"
         "  TYPE: i INTEGER, s OCTET STRING, o OID, a IpAddress, c Counter32, g Gauge32,\n"
@@ -42,9 +44,10 @@ void usage() {
         "     -n context. What is not given comes from the agent's block in\n"
         "     ${XDG_CONFIG_HOME:-~/.config}/talvex/snmp.conf; an agent with a block there is\n"
         "     managed with its version without -v.\n"
+        "  --help, -h print this and end\n"
         "  --version print the program's name and version\n"
         "Exit status: 0 done, 1 no answer or an error from the agent, 2 bad arguments.\n",
-        stderr);
+        out);
 }
 
 [[noreturn]] void refuse(const std::string& why, bool withUsage = false) {
@@ -52,6 +55,19 @@ void usage() {
     if (withUsage)
         usage();
     std::exit(2);
+}
+
+// An argument as an error may show it: control characters and bytes beyond ASCII escaped, at
+// most 40 of them.
+std::string shown(std::string_view text) {
+    std::string out;
+    for (size_t k = 0; k < text.size() && k < 40; ++k) {
+        const auto c = uint8_t(text[k]);
+        char esc[5];
+        std::snprintf(esc, sizeof esc, "\\x%02x", c);
+        out += c >= 0x20 && c < 0x7f && c != '\\' ? std::string(1, char(c)) : std::string(esc);
+    }
+    return text.size() > 40 ? out + "..." : out;
 }
 
 long long number(const char* option, const char* text, long long lo, long long hi) {
@@ -159,12 +175,18 @@ int main(int argc, char** argv) {
             repetitions = int(number("-r", next(), 1, 2147483647));
         else if (a == "-q")
             quiet = true;
-        else if (a == "--version") {
+        else if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "--version") {
             std::printf("talvex-walk %s\n", TALVEX_VERSION);
             return 0;
-        }
-        else
-            refuse("unknown option " + a, true);
+        } else if (a.size() > 2 && (a.compare(0, 2, "-A") == 0 || a.compare(0, 2, "-X") == 0)) {
+            // net-snmp's tools take "-Apassphrase"; here the rest is a passphrase, never shown.
+            std::memset(argv[i] + 2, 0, a.size() - 2);
+            refuse(a.substr(0, 2) + " takes its passphrase as the next argument", true);
+        } else
+            refuse("unknown option " + shown(a), true);
     }
     if (argc - i < 3)
         refuse("expected AGENT, a command and at least one OID", true);

@@ -502,6 +502,16 @@ private slots:
         QTest::newRow("empty address") << "/Nx /I /Rr" << true << "" << "no agent address";
         QTest::newRow("address too long") << "/Nx /I" + QString(256, 'a') << true << ""
                                           << "longer than 255 characters";
+        // DNS names end at 253 characters: labels of 63 and dots.
+        const QString label(63, 'h');
+        const QString name253 = QStringList{label, label, label, QString(61, 'h')}.join('.');
+        QTest::newRow("host name of 253 characters")
+            << "/Nx /I" + name253 << true << name253
+            << "\"" + name253.left(48) + "...\" could not be resolved";
+        QTest::newRow("host name of 255 characters")
+            << "/Nx /I" + name253 + ".h" << true << name253 + ".h"
+            << "the host name \"" + name253.left(48) +
+                   "...\" has 255 characters; a host name has at most 253";
         QTest::newRow("read community at capacity") << "/Nx /I127.0.0.9 /R" + c49 << true << "127.0.0.9" << "";
         QTest::newRow("read community too long") << "/Nx /I127.0.0.9 /R" + c50 + " /Ww" << false << ""
                                                  << "The read community given on the command line is longer than 49";
@@ -520,6 +530,9 @@ private slots:
         if (!box.isEmpty()) {
             QVERIFY2(m_asked[0].text.contains(box), qPrintable(m_asked[0].text));
             QVERIFY(!m_asked[0].okCancel);
+            // The box wraps its text at blanks: no run without one may outgrow it.
+            for (const QString& word : m_asked[0].text.split(' '))
+                QVERIFY2(word.size() <= 64, qPrintable(word));
         }
         if (!runs) {
             // Nothing of the refused line is taken, least of all a community in place of the

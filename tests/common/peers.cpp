@@ -9,6 +9,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,19 +21,26 @@ QString BuildPath(const QString& relative) {
     return QStringLiteral(TALVEX_BUILD_DIR) + QLatin1Char('/') + relative;
 }
 
-int LoopbackUdpSocket(quint16* port) {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+int LoopbackUdpSocket(quint16* port, bool ipv6) {
+    int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM, 0);
+    sockaddr_storage s{};
+    auto* a4 = reinterpret_cast<sockaddr_in*>(&s);
+    auto* a6 = reinterpret_cast<sockaddr_in6*>(&s);
+    if (ipv6) {
+        a6->sin6_family = AF_INET6;
+        a6->sin6_addr = in6addr_loopback;
+    } else {
+        a4->sin_family = AF_INET;
+        a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    socklen_t len = ipv6 ? sizeof *a6 : sizeof *a4;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&s), len) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&s), &len) != 0) {
         if (fd >= 0)
             ::close(fd);
         return -1;
     }
-    *port = ntohs(a.sin_port);
+    *port = ntohs(ipv6 ? a6->sin6_port : a4->sin_port);
     return fd;
 }
 
@@ -42,6 +50,34 @@ quint16 FreeUdpPort() {
     if (fd >= 0)
         ::close(fd);
     return port;
+}
+
+ScriptedPeer::ScriptedPeer(Answer answer) : m_answer(std::move(answer)) {
+    m_fd = LoopbackUdpSocket(&m_port);
+    if (m_fd < 0) return;
+    m_thread = std::thread([this] {
+        std::vector<uint8_t> buf(65536);
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            const ssize_t n = ::recvfrom(m_fd, buf.data(), buf.size(), 0,
+                                         reinterpret_cast<sockaddr*>(&from), &len);
+            if (n > 0) m_answer(*this, std::vector<uint8_t>(buf.begin(), buf.begin() + n), from);
+        }
+    });
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+void ScriptedPeer::send(const std::vector<uint8_t>& bytes, const sockaddr_in& to) {
+    ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+             sizeof to);
 }
 
 QString WriteCredentialsFile(const QString& xdgHome, const QByteArray& text,

@@ -8,6 +8,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <netinet/in.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <vector>
+
 class SimProcess {
 public:
     // Extra talvex-sim options, e.g. {"--static"}; the build tree's talvex-sim unless a program
@@ -46,10 +53,32 @@ private:
     QString m_error;
 };
 
+// An agent a test plays itself, on a free port of 127.0.0.1: a thread of its own hands each
+// datagram to answer, which replies through send (or does not). Stops with the object.
+class ScriptedPeer {
+public:
+    using Answer = std::function<void(ScriptedPeer&, const std::vector<uint8_t>& datagram,
+                                      const sockaddr_in& from)>;
+    explicit ScriptedPeer(Answer answer);
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+    bool started() const { return m_fd >= 0; }
+    quint16 port() const { return m_port; }
+    void send(const std::vector<uint8_t>& bytes, const sockaddr_in& to);
+
+private:
+    Answer m_answer;
+    int m_fd = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
 quint16 FreeUdpPort();
-// A UDP socket bound to a free port of 127.0.0.1 (the port in *port), for an agent a test plays
-// itself; -1 when none could be had.
-int LoopbackUdpSocket(quint16* port);
+// A UDP socket bound to a free port of 127.0.0.1 (or ::1) (the port in *port), for an agent a
+// test plays itself; -1 when none could be had.
+int LoopbackUdpSocket(quint16* port, bool ipv6 = false);
 // Writes the credentials file below xdgHome (as XDG_CONFIG_HOME names it) with the given
 // permissions; its path, or an empty text when it could not be written.
 QString WriteCredentialsFile(const QString& xdgHome, const QByteArray& text,

@@ -60,6 +60,8 @@ private slots:
     void version();
     void manPage_data();
     void manPage();
+    void manPageOptions_data();
+    void manPageOptions();
     void libraryFromPackage_data();
     void libraryFromPackage();
     void walkAgainstSim_data();
@@ -188,6 +190,50 @@ void TstInstall::manPage() {
     // Every line fits the terminal it was formatted for.
     for (const QString& line : text.split(QLatin1Char('\n')))
         QVERIFY2(line.size() <= 80, qPrintable(line));
+}
+
+void TstInstall::manPageOptions_data() {
+    programRows({"talvex-walk", "talvex-sim"});
+}
+
+// Every option the installed program's --help lists is an item of its manual page's OPTIONS,
+// so that an option added to a program is missed here until its page says it.
+void TstInstall::manPageOptions() {
+    QFETCH(QString, program);
+    const ToolRun help =
+        RunToolIn(usr(QStringLiteral("bin/") + program), {QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    QStringList listed;
+    static const QRegularExpression option(QStringLiteral("(?<![\\w-])(--?[A-Za-z0-9][\\w-]*)"));
+    for (auto m = option.globalMatch(help.outText()); m.hasNext();)
+        if (const QString o = m.next().captured(1); !listed.contains(o)) listed << o;
+    QVERIFY2(listed.size() > 10, qPrintable(listed.join(' ')));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MANWIDTH"), QStringLiteral("80"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    const ToolRun man = RunToolIn(
+        QStringLiteral("man"),
+        {QStringLiteral("-l"), usr(QStringLiteral("share/man/man1/%1.1.gz").arg(program))}, env);
+    QCOMPARE(man.exitCode, 0);
+    // The formatter may print a hyphen or a minus sign for "-".
+    QString text = man.outText();
+    text.replace(QChar(0x2010), QLatin1Char('-')).replace(QChar(0x2212), QLatin1Char('-'));
+    static const QRegularExpression section(QStringLiteral("^OPTIONS$(.*?)^[A-Z][A-Z ]+$"),
+                                            QRegularExpression::MultilineOption |
+                                                QRegularExpression::DotMatchesEverythingOption);
+    const QString options = section.match(text).captured(1);
+    QVERIFY2(!options.isEmpty(), "no OPTIONS section");
+    QStringList missing;
+    for (const QString& o : listed) {
+        // An item's tag line: the option first, or after others of the same item ("--help, -h").
+        const QRegularExpression item(
+            QStringLiteral("^ +(\\S+, )*%1(?![\\w-])").arg(QRegularExpression::escape(o)),
+            QRegularExpression::MultilineOption);
+        if (!item.match(options).hasMatch()) missing << o;
+    }
+    QVERIFY2(missing.isEmpty(),
+             qPrintable(program + ": not in the manual page: " + missing.join(' ')));
 }
 
 void TstInstall::libraryFromPackage_data() {

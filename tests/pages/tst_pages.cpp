@@ -630,6 +630,48 @@ private slots:
         QCOMPARE(overV3, overV2c);
     }
 
+    // A wrong passphrase: reads stay silent but for one box, the first time a request fails
+    // for it; a write's refusal says the library's reason.
+    void v3SecurityFailureIsTold() {
+        SnmpdProcess snmpd(true, "createUser pages SHA-256 maplesyrup AES pancakemix\nrouser pages priv\n");
+        QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
+        SetSnmpAgentPort(snmpd.port());
+        QTemporaryDir xdg;
+        QVERIFY(!WriteCredentialsFile(
+                     xdg.path(), QStringLiteral("agent 127.0.0.1:%1\n  defSecurityName pages\n"
+                                                "  defSecurityLevel authPriv\n  defAuthType SHA-256\n"
+                                                "  defAuthPassphrase maplesyrupX\n  defPrivType AES\n"
+                                                "  defPrivPassphrase pancakemix\n")
+                                     .arg(snmpd.port())
+                                     .toUtf8())
+                     .isEmpty());
+        qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
+        QString why;
+        const bool loaded = LoadSnmpCredentials(&why);
+        qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY2(loaded, qPrintable(why));
+        const QString reason = QStringLiteral("the agent reports authentication failed, check the passphrase");
+        {
+            CSystemInfoDlg page;
+            QTRY_COMPARE(m_messages, QStringList{"SNMPv3 requests to the device fail: " + reason});
+            QTRY_VERIFY(!page.getChannel().busy());
+            CInterfaceInfoDlg interfaces;
+            interfaces.show();
+            QTRY_VERIFY(!interfaces.channel().busy());
+            QTest::qWait(100);
+            QCOMPARE(m_messages.size(), 1);
+
+            m_messages.clear();
+            QTest::keyClicks(platform::Item<QLineEdit>(&page, 1312), QStringLiteral("noc desk"));
+            click(&page, 1145);
+            QTRY_VERIFY(!page.setChannel().busy());
+            QTest::qWait(100);
+            QCOMPARE(m_messages, QStringList{"The device refused the change of System Contact.0: " + reason});
+        }
+        g_snmpV3User.reset();
+        useSim();
+    }
+
     // The window dispatches the five commands to their pages.
     void panelOpensPages() {
         QStringList titles;

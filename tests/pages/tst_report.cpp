@@ -5,10 +5,13 @@
 #include "platform/platform.h"
 #include "tests/common/peers.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QFontDatabase>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -16,6 +19,9 @@
 #include <QtTest>
 
 namespace {
+
+const QString kNoPrinter =
+    QStringLiteral("No printer is installed: the report can be printed to a PDF file.");
 
 struct Word {
     QString text;
@@ -132,6 +138,7 @@ private:
     QPointF m_origin; // the printable area's top-left on the PDF page, in points
     QStringList m_messages;
     QWidget* m_messageOwner = nullptr;
+    QStringList m_notices; // that no printer is installed, apart from the messages above
 
     // The next dialog is answered with outcome; an accepted job writes to a fresh file in the
     // test's directory, whose path is returned.
@@ -197,6 +204,10 @@ private slots:
         QVERIFY(m_dir.isValid());
         platform::SetPrintDialogHook([this](QPrintDialog* d) { return onPrintDialog(d); });
         platform::SetMessageBoxHook([this](QWidget* owner, const QString& text, bool) {
+            if (text == kNoPrinter) {
+                m_notices << text;
+                return platform::Answer::Ok;
+            }
             m_messages << text;
             m_messageOwner = owner;
             return platform::Answer::Ok;
@@ -212,6 +223,51 @@ private slots:
         m_dialogs = 0;
         m_messages.clear();
         m_messageOwner = nullptr;
+        m_notices.clear();
+    }
+
+    // The real dialog offers a PDF file, under the printers or alone; with no printer the
+    // operator is told so, and the file proposed is the report's title in the home directory.
+    // Printing to it writes the report there.
+    void printsToPdf() {
+        const bool printers = !QPrinterInfo::availablePrinterNames().isEmpty();
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        QStringList entries;
+        QString proposed, chosen = home.filePath(QStringLiteral("chosen.pdf"));
+        platform::SetPrintDialogHook([&](QPrintDialog* dialog) {
+            dialog->show();
+            auto* devices = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+            auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+            if (!devices || !file) return false;
+            for (int i = 0; i < devices->count(); ++i)
+                entries << devices->itemText(i);
+            devices->setCurrentIndex(devices->findText(QStringLiteral("Print to File (PDF)")));
+            proposed = file->text();
+            if (printers) file->setText(chosen);
+            dialog->accept();
+            return dialog->result() == QDialog::Accepted;
+        });
+        QWidget page;
+        QTreeWidget list;
+        FillArp(&list, 3);
+        PrintArpReport(&page, &list);
+        platform::SetPrintDialogHook([this](QPrintDialog* d) { return onPrintDialog(d); });
+        qputenv("HOME", oldHome);
+        QVERIFY(entries.contains(QStringLiteral("Print to File (PDF)")));
+        if (!printers) {
+            QCOMPARE(entries.size(), 1);
+            QCOMPARE(m_notices, QStringList{kNoPrinter});
+            QCOMPARE(proposed, home.filePath(QStringLiteral("ARP Information.pdf")));
+            chosen = proposed;
+        } else {
+            QVERIFY(m_notices.isEmpty());
+        }
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(PdfInfo(chosen, "Title"), QStringLiteral("ARP Information"));
+        QCOMPARE(PdfLines(chosen, 1).value(2),
+                 QStringLiteral("1 192.168.0.2 00:1A:2B:3C:00:00 Static"));
     }
 
     void pageCount_data() {
@@ -317,6 +373,51 @@ private slots:
         QCOMPARE(lines.value(2), QStringLiteral("1 Hours 0 Minutes 0 0 0 0"));
     }
 
+    // The history report's columns line up under their headings whatever the digits' widths:
+    // the time's left edges, the rates' right edges.
+    void historyColumnsAlign() {
+        QWidget page;
+        QTreeWidget controls, samples;
+        controls.setColumnCount(5);
+        AddRow(&controls, {"1"});
+        samples.setColumnCount(5);
+        AddRow(&samples, {"0 Hours 0 Minutes ", "1", "1", "0.00", "0.03"});
+        AddRow(&samples, {"12 Hours 41 Minutes ", "1234567", "98765", "100.00", "1111.11"});
+        AddRow(&samples, {"123 Hours 7 Minutes ", "42", "7000", "9.99", "4.10"});
+        const QString pdf = answer(Pdf);
+        PrintHistoryReport(&page, &samples, &controls);
+        const QList<Word> words = PdfWords(pdf).value(0);
+        auto wordsOnLine = [&](const Word* first) {
+            QList<Word> line;
+            for (const Word& w : words)
+                if (qAbs(w.yMin - first->yMin) < 0.5) line << w;
+            std::sort(line.begin(), line.end(),
+                      [](const Word& a, const Word& b) { return a.xMin < b.xMin; });
+            return line;
+        };
+        const Word* time = Find(words, "時間");
+        QVERIFY(time);
+        const QList<Word> header = wordsOnLine(time);
+        QCOMPARE(header.size(), 6); // "利用率 %" is two words
+        const double left = header[0].xMin;
+        const QList<double> rights = {header[1].xMax, header[2].xMax, header[4].xMax,
+                                      header[5].xMax};
+        for (const char* first : {"0", "12", "123"}) {
+            const Word* w = nullptr;
+            for (const Word& x : words)
+                if (x.text == first && qAbs(x.xMin - left) < 0.1) w = &x;
+            QVERIFY2(w, first);
+            const QList<Word> row = wordsOnLine(w);
+            QCOMPARE(row.size(), 8); // four words of time, four rates
+            for (int c = 0; c < 4; ++c)
+                QVERIFY2(qAbs(row[4 + c].xMax - rights[c]) < 0.1,
+                         qPrintable(QStringLiteral("%1: %2 against %3")
+                                        .arg(row[4 + c].text)
+                                        .arg(row[4 + c].xMax)
+                                        .arg(rights[c])));
+        }
+    }
+
     void alarmColumns() {
         QWidget page;
         page.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
@@ -355,7 +456,7 @@ private slots:
         QTest::newRow("event") << int(Event) << "Alarm & Event Information - 事件表"
                                << "索引 描述 類型 團體字串 上次發送時間 屬主";
         QTest::newRow("history") << int(History) << "RMON2:歷史記錄表 - 控制表項 7"
-                                 << "時間 位元組/間隔 包/間隔 利用率 % 錯誤/間隔";
+                                 << "時間 位元組/秒 包/秒 利用率 % 錯誤/秒";
     }
 
     void chineseTexts() {
@@ -418,8 +519,9 @@ private slots:
         // The dialog the operator saw: the page's, all pages, nothing else to choose.
         QCOMPARE(m_dialogOwner, &page);
         QCOMPARE(m_range, QPrinter::AllPages);
-        for (auto option : {QPrintDialog::PrintToFile, QPrintDialog::PrintSelection,
-                            QPrintDialog::PrintPageRange, QPrintDialog::PrintCurrentPage})
+        QVERIFY(m_options.testFlag(QPrintDialog::PrintToFile));
+        for (auto option : {QPrintDialog::PrintSelection, QPrintDialog::PrintPageRange,
+                            QPrintDialog::PrintCurrentPage})
             QVERIFY(!m_options.testFlag(option));
     }
 

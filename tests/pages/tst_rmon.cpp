@@ -677,7 +677,8 @@ private slots:
         QTRY_VERIFY(!page.sampleWalk().busy());
         // Control entry 2 has the one sample put there, not entry 1's.
         QCOMPARE(rows(page.samples()).size(), 1);
-        QCOMPARE(rows(page.samples())[0], (QStringList{"0 Hours 59 Minutes ", "69", "5", "2.86", "1"}));
+        QCOMPARE(rows(page.samples())[0],
+                 (QStringList{"0 Hours 59 Minutes ", "69", "5", "2.86", "1.00"}));
         // The 20 s timer reads the samples again.
         putSample(8, 720000, 1);
         QTRY_COMPARE_WITH_TIMEOUT(page.samples()->topLevelItemCount(), 2, 23000);
@@ -691,21 +692,44 @@ private slots:
         QTest::addColumn<int>("interval");
         QTest::addColumn<QString>("perSecond");
         QTest::addColumn<QString>("utilization");
-        QTest::newRow("286 over 30 s") << "286" << 30 << "10" << "2.86";
-        QTest::newRow("rounded up") << "45" << 30 << "2" << "0.45";
-        QTest::newRow("10000, 1 s") << "10000" << 1 << "10000" << "100.00";
-        QTest::newRow("0") << "0" << 1800 << "0" << "0.00";
-        QTest::newRow("largest counter") << "4294967295" << 3600 << "1193046" << "42949672.95";
-        QTest::newRow("no interval") << "77" << 0 << "77" << "0.77";
-        QTest::newRow("no number") << "" << 30 << "" << "";
+        QTest::addColumn<QString>("errorsPerSecond");
+        QTest::newRow("286 over 30 s") << "286" << 30 << "10"
+                                       << "2.86"
+                                       << "9.53";
+        QTest::newRow("rounded up") << "45" << 30 << "2"
+                                    << "0.45"
+                                    << "1.50";
+        QTest::newRow("1 error in 30 s") << "1" << 30 << "0"
+                                         << "0.01"
+                                         << "0.03";
+        QTest::newRow("3 errors in 30 s") << "3" << 30 << "0"
+                                          << "0.03"
+                                          << "0.10";
+        QTest::newRow("10000, 1 s") << "10000" << 1 << "10000"
+                                    << "100.00"
+                                    << "10000.00";
+        QTest::newRow("0") << "0" << 1800 << "0"
+                           << "0.00"
+                           << "0.00";
+        QTest::newRow("largest counter") << "4294967295" << 3600 << "1193046"
+                                         << "42949672.95"
+                                         << "1193046.47";
+        QTest::newRow("no interval") << "77" << 0 << "77"
+                                     << "0.77"
+                                     << "77";
+        QTest::newRow("no number") << "" << 30 << ""
+                                   << ""
+                                   << "";
     }
     void sampleRates() {
         QFETCH(QString, value);
         QFETCH(int, interval);
         QFETCH(QString, perSecond);
         QFETCH(QString, utilization);
+        QFETCH(QString, errorsPerSecond);
         QCOMPARE(PerSecondText(value, interval), perSecond);
         QCOMPARE(UtilizationText(value), utilization);
+        QCOMPARE(PerSecondText(value, interval, 2), errorsPerSecond);
     }
 
     // The samples shown are the selected control's: a click on another control while a walk

@@ -319,6 +319,9 @@ private slots:
                 d->show();
                 QVERIFY(!enabled(d, kPrev) && !enabled(d, kNext));
                 QCOMPARE(ItemText(d, kPortLabel), QString());
+                // Nothing was read, so nothing shows as if it had been.
+                QCOMPARE(ItemText(d, kPortPriority), QString());
+                QCOMPARE(ItemText(d, kPathCost), QString());
                 click(d, kApply);
                 click(d, kOk);
             }();
@@ -349,7 +352,8 @@ private slots:
         QVERIFY2(served() - before <= 6, qPrintable(QString::number(served() - before))); // one walk
     }
 
-    // The bridge dialog reads the device once and the page writes the four values in one set.
+    // The bridge dialog reads the device once and writes the four values in one set, closing
+    // once the device has taken them.
     void bridgeDialog() {
         QVERIFY(!snmpset({kStp + ".12.0", "i", "2400", kStp + ".13.0", "i", "300", kStp + ".14.0", "i", "1800",
                           kStp + ".2.0", "i", "36864"})
@@ -386,12 +390,14 @@ private slots:
                 setText(d, kFwdDelay, QStringLiteral("2000"));
                 setText(d, kHello, QStringLiteral("400"));
                 click(d, kOk);
+                QVERIFY(!enabled(d, kOk)); // while the set is out
+                QTRY_COMPARE(d->result(), int(QDialog::Accepted));
             }();
             return d->result();
         });
         click(page.get(), kBridgeConfig);
         QTest::qWait(300);
-        QCOMPARE(served(), before + 2); // the dialog's get and the page's set; no walk
+        QCOMPARE(served(), before + 2); // the dialog's get and its set; no walk
         QCOMPARE(bridgeTimers(), (QStringList{"3000", "400", "2000", "8192"}));
     }
 
@@ -421,7 +427,7 @@ private slots:
     }
 
     // OK checks each edit's range, bounds included; a refusal keeps the dialog open and sends
-    // nothing. Values in range that the device refuses are told.
+    // nothing. Values in range that the device refuses are told, and the dialog stays open.
     void bridgeValidation() {
         QFETCH(int, edit);
         QFETCH(QString, value);
@@ -435,43 +441,55 @@ private slots:
             [&] { QTRY_VERIFY(!qobject_cast<CStpConfigDlg*>(d)->channel().busy()); }();
             setText(d, edit, value);
             click(d, kOk);
+            [&] { QTRY_VERIFY(!qobject_cast<CStpConfigDlg*>(d)->channel().busy()); }();
             open = d->isVisible();
+            d->reject();
             return d->result();
         });
         const int before = served();
         click(page.get(), kBridgeConfig);
         QTest::qWait(200);
-        QCOMPARE(open, !prompt.isEmpty());
-        QTRY_VERIFY(!page->setChannel().busy());
+        QCOMPARE(open, !prompt.isEmpty() || refused);
         const QString refusal = QStringLiteral("The device refused the change of dot1dStpBridgeMaxAge.0: inconsistentValue");
         QCOMPARE(prompts.texts, !prompt.isEmpty() ? QStringList{prompt} : refused ? QStringList{refusal} : QStringList{});
         QCOMPARE(served() - before, prompt.isEmpty() ? 2 : 1);
     }
 
-    // The device refuses the whole set, and the operator is told; the next opening shows what
-    // it holds, not what was typed.
+    // The device refuses the whole set: the operator is told, the dialog stays open with what
+    // was typed, and a corrected OK writes it; the next opening shows what the device holds.
     void bridgeSetRefused() {
         Prompts prompts;
         auto page = shownPage();
-        QStringList shown;
+        QStringList shown, kept;
+        bool openAfterRefusal = false;
         ModalDriver driver([&](QDialog* d) {
             d->show();
             [&] { QTRY_COMPARE(ItemText(d, kMaxAge), QStringLiteral("2000")); }();
             shown =
                 QStringList{ItemText(d, kMaxAge), ItemText(d, kPriority), ItemText(d, kFwdDelay), ItemText(d, kHello)};
+            if (!prompts.texts.isEmpty()) return int(QDialog::Rejected);
             setText(d, kPriority, QStringLiteral("4096"));
             setText(d, kHello, QStringLiteral("1000")); // 2000 < 2 * (1000 + 100)
             click(d, kOk);
+            [&] { QTRY_COMPARE(prompts.texts.size(), 1); }();
+            openAfterRefusal =
+                d->isVisible() && d->result() != QDialog::Accepted && enabled(d, kOk);
+            kept = QStringList{ItemText(d, kMaxAge), ItemText(d, kPriority), ItemText(d, kFwdDelay),
+                               ItemText(d, kHello)};
+            setText(d, kHello, QStringLiteral("300"));
+            click(d, kOk);
+            [&] { QTRY_COMPARE(d->result(), int(QDialog::Accepted)); }();
             return d->result();
         });
         click(page.get(), kBridgeConfig);
-        QTRY_VERIFY(!page->setChannel().busy());
         QCOMPARE(prompts.texts,
                  QStringList{"The device refused the change of dot1dStpBridgeMaxAge.0: inconsistentValue"});
-        QCOMPARE(bridgeTimers(), (QStringList{"2000", "200", "1500", "32768"}));
+        QVERIFY(openAfterRefusal);
+        QCOMPARE(kept, (QStringList{"2000", "4096", "1500", "1000"}));
+        QCOMPARE(bridgeTimers(), (QStringList{"2000", "300", "1500", "4096"}));
         shown.clear();
         click(page.get(), kBridgeConfig);
-        QCOMPARE(shown, (QStringList{"2000", "32768", "1500", "200"}));
+        QCOMPARE(shown, (QStringList{"2000", "4096", "1500", "300"}));
     }
 
     // Without the right nothing can be edited, and OK from either dialog writes nothing.
@@ -659,6 +677,8 @@ private slots:
                 auto* dialog = qobject_cast<CPortStpDlg*>(d);
                 QTRY_VERIFY_WITH_TIMEOUT(!dialog->getChannel().busy(), kTimeoutMs + 2000);
                 sim("drop 0");
+                QCOMPARE(ItemText(d, kPortPriority), QString());
+                QCOMPARE(ItemText(d, kPathCost), QString());
                 const int before = served();
                 setText(d, kPortPriority, QStringLiteral("16"));
                 click(d, kApply);

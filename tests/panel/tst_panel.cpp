@@ -17,10 +17,13 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtEndian>
 #include <QtTest>
@@ -168,6 +171,18 @@ QRgb pixel(const PanelModel& m, QSize size, QPoint at) {
     m.paint(p);
     p.end();
     return img.pixel(at) | 0xFF000000;
+}
+
+// The ifIndex of the interface whose ifDescr is descr, as snmpwalk reads the agent; 0 if none.
+int interfaceOf(const QString& agent, const QString& descr) {
+    const QString walk =
+        RunTool("snmpwalk", {"-v2c", "-c", "orchid", "-On", "-Oq", agent, "1.3.6.1.2.1.2.2.1.2"});
+    for (const QString& line : walk.split('\n')) {
+        const qsizetype blank = line.indexOf(' ');
+        if (blank > 0 && line.mid(blank + 1).remove('"') == descr)
+            return line.left(blank).section('.', -1).toInt();
+    }
+    return 0;
 }
 
 } // namespace
@@ -1124,13 +1139,180 @@ private slots:
         qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
+    // A right click on a module port offers its menu; Port Configuration opens the dialog on
+    // that port, and its Set writes that interface. Elsewhere the window's own menu comes.
+    void portMenuOpensPortConfig() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        const QString agent = "127.0.0.1:" + QString::number(sim.port());
+        const int ifIndex = interfaceOf(agent, "TenGigabit 4/1");
+        QVERIFY(ifIndex > 0);
+        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        CPanelDlg dlg;
+        QVERIFY(dlg.panelLoaded());
+        QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(walked.wait(10000));
+        PanelModel& m = dlg.panelModel();
+        PanelView* view = dlg.panelView();
+        QPoint at;
+        for (const Module& mod : m.pictures)
+            for (const Port& p : mod.ports)
+                if (p.ifIndex == ifIndex)
+                    at = QPoint(
+                        int(qint64(mod.left + p.left + p.width / 2) * view->width() / m.refWidth),
+                        int(qint64(mod.top + p.top + p.height / 2) * view->height() / m.refHeight));
+        QVERIFY2(!at.isNull(), "the panel shows no port for the ten-gigabit interface");
+
+        // The menu is a popup with its own loop: it is read and answered once it is up.
+        QStringList items;
+        auto choose = [&](const QString& text) {
+            QTimer::singleShot(0, [&, text] {
+                QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                items.clear();
+                QAction* wanted = nullptr;
+                for (QAction* a : menu->actions()) {
+                    items << a->text();
+                    if (a->text() == text) wanted = a;
+                }
+                if (wanted)
+                    QTest::mouseClick(menu, Qt::LeftButton, {},
+                                      menu->actionGeometry(wanted).center());
+                else
+                    menu->close();
+            });
+        };
+        auto rightClick = [&](QPoint p) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, p, view->mapToGlobal(p));
+            QApplication::sendEvent(view, &event);
+        };
+        QString shown, speed, label;
+        bool checked = false;
+        int selected = 0;
+        platform::SetRunModalHook([&](QDialog* d) {
+            auto* page = qobject_cast<CPortConfigDlg*>(d);
+            if (!page) return 0;
+            page->show();
+            (void)QTest::qWaitFor(
+                [&] {
+                    return !page->listChannel().busy() && !page->statusChannel().busy() &&
+                           page->selectedInterface();
+                },
+                10000);
+            (void)QTest::qWaitFor([&] { return !page->statusChannel().busy(); }, 5000);
+            shown = platform::Item<QComboBox>(page, 1036)->currentText();
+            label = platform::Item<QLabel>(page, 1223)->text();
+            speed = platform::Item<QLabel>(page, 1227)->text();
+            selected = page->selectedInterface();
+            checked = platform::Item<QCheckBox>(page, 1224)->isChecked();
+            if (const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR"); !dir.isEmpty())
+                page->grab().save(dir + "/port-config.png");
+            platform::Item<QCheckBox>(page, 1224)->click();
+            platform::Item<QPushButton>(page, 3)->click();
+            (void)QTest::qWaitFor(
+                [&] { return !page->listChannel().busy() && !page->statusChannel().busy(); }, 5000);
+            return 0;
+        });
+        const QString before =
+            RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, "1.3.6.1.2.1.2.2.1.7.97"})
+                .trimmed();
+        choose(QStringLiteral("Port Configuration..."));
+        rightClick(at);
+        platform::SetRunModalHook([this](QDialog* d) {
+            m_modal << d->windowTitle();
+            return 0;
+        });
+        QCOMPARE(items, (QStringList{"Port Configuration...", "Traffic Graph..."}));
+        QCOMPARE(shown, QStringLiteral("TenGigabit 4/1"));
+        QCOMPARE(label, QStringLiteral("4/1"));
+        QCOMPARE(selected, ifIndex);
+        QCOMPARE(speed, QStringLiteral("10000M"));
+        QVERIFY(checked);
+        QCOMPARE(RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent,
+                                     QStringLiteral("1.3.6.1.2.1.2.2.1.7.%1").arg(ifIndex)})
+                     .trimmed(),
+                 QStringLiteral("2"));
+        QCOMPARE(
+            RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, "1.3.6.1.2.1.2.2.1.7.97"})
+                .trimmed(),
+            before);
+        QVERIFY(m_asked.isEmpty());
+
+        // Off the ports the window's own menu (About) comes, not the port's.
+        choose(QString());
+        rightClick(QPoint(2, 2));
+        QVERIFY(!items.contains("Port Configuration..."));
+        QCOMPARE(items.size(), 1);
+        qunsetenv("TALVEX_SYSTEM_DIR");
+    }
+
+    // Each listed port is read and written at the ifIndex its description came with, as
+    // snmpwalk finds it, whatever its place in the list.
+    void portConfigurationWritesItsPort_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("speed");
+        QTest::newRow("first listed") << "FE 1/1"
+                                      << "100M";
+        QTest::newRow("fibre") << "GF 3/23"
+                               << "1000M";
+        QTest::newRow("ten-gigabit, past the fibre card") << "XE 4/1"
+                                                          << "10000M";
+        QTest::newRow("last card") << "XE 7/2"
+                                   << "10000M";
+    }
+
+    void portConfigurationWritesItsPort() {
+        QFETCH(QString, name);
+        QFETCH(QString, speed);
+        SimProcess sim({"--static", "--physical-descr"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        const QString agent = "127.0.0.1:" + QString::number(sim.port());
+        const int ifIndex = interfaceOf(agent, "Physical port " + name);
+        QVERIFY(ifIndex > 0);
+        auto admin = [&](int i) {
+            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent,
+                                       QStringLiteral("1.3.6.1.2.1.2.2.1.7.%1").arg(i)})
+                .trimmed();
+        };
+        CPortConfigDlg dlg;
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.listChannel().busy() && !dlg.statusChannel().busy() &&
+                                     !dlg.portNames().isEmpty(),
+                                 10000);
+        auto* combo = platform::Item<QComboBox>(&dlg, 1036);
+        const int row = combo->findText(name);
+        QVERIFY(row >= 0);
+        // Its place in the list names another interface, which must stay as it is.
+        const int other = row + 1;
+        QVERIFY(other != ifIndex);
+        const QString otherBefore = admin(other);
+        combo->setCurrentIndex(row);
+        QTRY_VERIFY(!dlg.statusChannel().busy());
+        QCOMPARE(dlg.selectedInterface(), ifIndex);
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1223)->text(), name.mid(3));
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), speed);
+        QCOMPARE(platform::Item<QCheckBox>(&dlg, 1224)->isChecked(), admin(ifIndex) == "1");
+        platform::Item<QCheckBox>(&dlg, 1224)->setChecked(admin(ifIndex) != "1");
+        const QString wanted = admin(ifIndex) == "1" ? "2" : "1";
+        dlg.OnSet();
+        QTRY_COMPARE(admin(ifIndex), wanted);
+        QTRY_VERIFY(!dlg.listChannel().busy() && !dlg.statusChannel().busy());
+        QCOMPARE(admin(other), otherBefore);
+        QVERIFY(m_asked.isEmpty());
+    }
+
     void portConfiguration() {
         SimProcess sim({"--static", "--physical-descr"});
         QVERIFY(sim.started());
         SetSnmpAgentPort(sim.port());
-        auto adminOf1 = [&] {
-            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(sim.port()),
-                                       "1.3.6.1.2.1.2.2.1.7.1"})
+        const QString agent = "127.0.0.1:" + QString::number(sim.port());
+        const int first = interfaceOf(agent, "Physical port FE 1/1");
+        auto adminOfFirst = [&] {
+            return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent,
+                                       QStringLiteral("1.3.6.1.2.1.2.2.1.7.%1").arg(first)})
                 .trimmed();
         };
         CPortConfigDlg dlg;
@@ -1139,37 +1321,30 @@ private slots:
         QCOMPARE(dlg.portNames().size(), 48 + 24 + 24 + 4 + 24 + 2);
         QCOMPARE(dlg.portNames()[0], QStringLiteral("FE 1/1"));
         QCOMPARE(platform::Item<QLabel>(&dlg, 1223)->text(), QStringLiteral("1/1"));
-        // The first listed port is read at instance 1, whatever interface that is.
-        QCOMPARE(dlg.selectedPosition(), 1);
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("1000M"));
-        const QString oper = RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(sim.port()),
-                                                 "1.3.6.1.2.1.2.2.1.8.1"})
-                                 .trimmed();
+        QCOMPARE(dlg.selectedInterface(), first);
+        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("100M"));
+        const QString oper =
+            RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent,
+                                QStringLiteral("1.3.6.1.2.1.2.2.1.8.%1").arg(first)})
+                .trimmed();
         QCOMPARE(platform::Item<QLabel>(&dlg, 1226)->text(), oper == "1" ? QStringLiteral("连通") : QStringLiteral("断开"));
         QVERIFY(platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
-        if (const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR"); !dir.isEmpty())
-            dlg.grab().save(dir + "/port-config.png");
 
         m_asked.clear();
         platform::Item<QCheckBox>(&dlg, 1224)->setChecked(false);
         dlg.OnSet();
-        QTRY_COMPARE(adminOf1(), QStringLiteral("2"));
+        QTRY_COMPARE(adminOfFirst(), QStringLiteral("2"));
         QTRY_VERIFY(!dlg.listChannel().busy());
         QVERIFY(m_asked.isEmpty()); // an accepted set says nothing
         QTRY_VERIFY(!dlg.statusChannel().busy());
         QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
         QCOMPARE(platform::Item<QLabel>(&dlg, 1226)->text(), QStringLiteral("断开"));
 
+        // The first port of the ten-gigabit card: ifSpeed stops at 4294967295, ifHighSpeed
+        // says 10000 Mbit/s.
         auto* combo = platform::Item<QComboBox>(&dlg, 1036);
-        combo->setCurrentIndex(2);
+        combo->setCurrentIndex(combo->findText(QStringLiteral("XE 4/1")));
         QTRY_VERIFY(!dlg.statusChannel().busy());
-        QCOMPARE(dlg.selectedPosition(), 3);
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("100M"));
-        // Interface 99 is the first port of the ten-gigabit card: ifSpeed stops at 4294967295,
-        // ifHighSpeed says 10000 Mbit/s.
-        combo->setCurrentIndex(98);
-        QTRY_VERIFY(!dlg.statusChannel().busy());
-        QCOMPARE(dlg.selectedPosition(), 99);
         QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("10000M"));
         // Without ifXTable the three other values still show, the speed as ifSpeed has it.
         QCOMPARE(sim.command("delbelow 1.3.6.1.2.1.31"), QString("ok"));
@@ -1184,7 +1359,7 @@ private slots:
         QTRY_VERIFY(!dlg.listChannel().busy());
         QCOMPARE(m_asked, QStringList{QStringLiteral("The device refused the change of "
                                                      "swPortCtrlAdminState.%1: genErr")
-                                          .arg(dlg.selectedPosition())});
+                                          .arg(dlg.selectedInterface())});
         sim.command("error 0");
 
         // A failed get empties the texts and the box.
@@ -1197,7 +1372,8 @@ private slots:
         // the port off). A click on the box is the operator's own choice, which Set writes.
         auto adminOfShown = [&] {
             const QString agent = "127.0.0.1:" + QString::number(sim.port());
-            const QString admin = QStringLiteral("1.3.6.1.2.1.2.2.1.7.%1").arg(dlg.selectedPosition());
+            const QString admin =
+                QStringLiteral("1.3.6.1.2.1.2.2.1.7.%1").arg(dlg.selectedInterface());
             return RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, admin}).trimmed();
         };
         QCOMPARE(adminOfShown(), QStringLiteral("1"));

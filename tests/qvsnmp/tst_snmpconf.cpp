@@ -1,9 +1,17 @@
 // The credentials file: its blocks per agent, its tokens, and the files it refuses.
 #include "qvsnmp/snmpconf.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 class TestSnmpConf : public QObject {
     Q_OBJECT
@@ -21,12 +29,22 @@ class TestSnmpConf : public QObject {
         return path;
     }
 
+    // A lookup that blocks (on a FIFO nobody writes) is let go by a writer and fails the test.
     snmpconf::Status lookup(const QString& path, uint16_t port, snmpconf::Entry& e, QString& why,
                             const char* agent = "127.0.0.1") {
         std::string w;
-        auto s = snmpconf::lookup(path.toStdString(), agent, port, e, w);
+        const std::string p = path.toStdString();
+        auto run =
+            std::async(std::launch::async, [&] { return snmpconf::lookup(p, agent, port, e, w); });
+        if (run.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+            const int writer = ::open(p.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) ::close(writer);
+            run.wait();
+            why = QStringLiteral("blocked");
+            return snmpconf::Status(-1);
+        }
         why = QString::fromStdString(w);
-        return s;
+        return run.get();
     }
 
 private slots:
@@ -101,8 +119,8 @@ private slots:
         QTest::newRow("readable by others")
             << QByteArray("agent 127.0.0.1\n") << int(owner | QFile::ReadOther)
             << "permissions 0604 are too open";
-        QTest::newRow("unknown token") << QByteArray("agent 127.0.0.1\n defPassword x\n") << owner
-                                       << "snmp.conf:2: unknown token defPassword";
+        QTest::newRow("unknown token") << QByteArray("agent 127.0.0.1\n defSecName x\n") << owner
+                                       << "snmp.conf:2: unknown token defSecName";
         QTest::newRow("token outside a block")
             << QByteArray("defSecurityName ops\n") << owner
             << "snmp.conf:1: defSecurityName before the first agent line";
@@ -128,11 +146,143 @@ private slots:
         QVERIFY2(got.contains(why), qPrintable(got));
     }
 
-    void directoryRefused() {
+    // What lies at the file's place, or on the way to it. Only a path that is plainly absent
+    // means "no file"; anything else there that cannot be used is refused at once.
+    void fileKinds_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("why");
+        const int found = int(snmpconf::Status::Found), none = int(snmpconf::Status::NoEntry),
+                  refused = int(snmpconf::Status::Refused);
+        QTest::newRow("regular file") << "file" << found << "";
+        QTest::newRow("link to a regular file") << "link" << found << "";
+        QTest::newRow("absent") << "absent" << none << "";
+        QTest::newRow("folder absent") << "no folder" << none << "";
+        QTest::newRow("FIFO") << "fifo" << refused << "snmp.conf: a FIFO, not a regular file";
+        QTest::newRow("folder") << "folder" << refused << "snmp.conf: a folder, not a regular file";
+        QTest::newRow("device") << "device" << refused << "snmp.conf: a device, not a regular file";
+        QTest::newRow("dangling link")
+            << "dangling" << refused << "snmp.conf: a symbolic link to nothing";
+        QTest::newRow("folder is a file") << "folder file" << refused << "talvex: not a folder";
+        QTest::newRow("folder is a dangling link")
+            << "folder dangling" << refused << "talvex: a symbolic link to nothing";
+    }
+    void fileKinds() {
+        QFETCH(QString, kind);
+        QFETCH(int, status);
+        QFETCH(QString, why);
+        QTemporaryDir home;
+        const QString folder = home.filePath("talvex"), path = folder + "/snmp.conf";
+        const QByteArray text = "agent 127.0.0.1\n defVersion 2c\n";
+        auto writeAt = [&](const QString& at) {
+            QFile f(at);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(text);
+            f.close();
+            f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        };
+        if (kind != "no folder" && kind != "folder file" && kind != "folder dangling")
+            QVERIFY(QDir().mkpath(folder));
+        const QByteArray p = path.toLocal8Bit();
+        if (kind == "file") writeAt(path);
+        if (kind == "link") {
+            writeAt(home.filePath("real.conf"));
+            QVERIFY(QFile::link(home.filePath("real.conf"), path));
+        }
+        if (kind == "fifo") QCOMPARE(::mkfifo(p.constData(), 0600), 0);
+        if (kind == "folder") QVERIFY(QDir().mkpath(path));
+        if (kind == "device") QVERIFY(QFile::link("/dev/null", path));
+        if (kind == "dangling") QVERIFY(QFile::link(home.filePath("gone.conf"), path));
+        if (kind == "folder file") writeAt(folder);
+        if (kind == "folder dangling") QVERIFY(QFile::link(home.filePath("gone"), folder));
         snmpconf::Entry e;
-        QString why;
-        QCOMPARE(lookup(m_dir.path(), 161, e, why), snmpconf::Status::Refused);
-        QVERIFY(why.contains("not a regular file"));
+        QString got;
+        QCOMPARE(int(lookup(path, 161, e, got)), status);
+        QVERIFY2(got.contains(why), qPrintable(got));
+        QCOMPARE(got.isEmpty(), why.isEmpty());
+    }
+
+    // Agent blocks name an address, IPv6 in brackets when a port follows, as net-snmp writes
+    // them; a block that cannot be read as one is refused with its line.
+    void agentBlocks_data() {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QString>("agent");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("why");
+        const int found = int(snmpconf::Status::Found), none = int(snmpconf::Status::NoEntry),
+                  refused = int(snmpconf::Status::Refused);
+        QTest::newRow("IPv6 in brackets with its port")
+            << QByteArray("[::1]:1161") << "::1" << 1161 << found << "";
+        QTest::newRow("IPv6 in brackets, another port")
+            << QByteArray("[::1]:1161") << "::1" << 161 << none << "";
+        QTest::newRow("IPv6 in brackets") << QByteArray("[::1]") << "::1" << 1161 << found << "";
+        QTest::newRow("IPv6") << QByteArray("::1") << "::1" << 1161 << found << "";
+        QTest::newRow("IPv6 written longer")
+            << QByteArray("0:0:0:0:0:0:0:1") << "::1" << 161 << found << "";
+        QTest::newRow("IPv6 agent written longer")
+            << QByteArray("[::1]:161") << "0::1" << 161 << found << "";
+        QTest::newRow("IPv4 with its port")
+            << QByteArray("127.0.0.1:1161") << "127.0.0.1" << 1161 << found << "";
+        QTest::newRow("IPv4 is not IPv6")
+            << QByteArray("127.0.0.1") << "::ffff:127.0.0.1" << 161 << none << "";
+        QTest::newRow("IPv6 with a port, unbracketed")
+            << QByteArray("::1:1161") << "::1" << 1161 << refused
+            << "snmp.conf:1: agent ::1:1161 is ambiguous: write [::1]:1161 for port 1161 of ::1, "
+               "or [::1:1161] for that address";
+        QTest::newRow("bracket not closed") << QByteArray("[::1:1161") << "::1" << 1161 << refused
+                                            << "snmp.conf:1: agent [::1:1161 is not ADDRESS";
+        QTest::newRow("port out of range")
+            << QByteArray("127.0.0.1:65536") << "127.0.0.1" << 161 << refused
+            << "snmp.conf:1: agent 127.0.0.1:65536 is not";
+        QTest::newRow("port zero")
+            << QByteArray("[::1]:0") << "::1" << 161 << refused << "snmp.conf:1:";
+        QTest::newRow("host name") << QByteArray("switch.example") << "127.0.0.1" << 161 << refused
+                                   << "snmp.conf:1: agent switch.example is not ADDRESS";
+    }
+    void agentBlocks() {
+        QFETCH(QByteArray, block);
+        QFETCH(QString, agent);
+        QFETCH(int, port);
+        QFETCH(int, status);
+        QFETCH(QString, why);
+        snmpconf::Entry e;
+        QString got;
+        const QByteArray a = agent.toLatin1();
+        QCOMPARE(int(lookup(write("agent " + block + "\n defSecurityName ops\n"), uint16_t(port), e,
+                            got, a.constData())),
+                 status);
+        QVERIFY2(got.contains(why), qPrintable(got));
+        if (status == int(snmpconf::Status::Found)) QCOMPARE(e.user.name, std::string("ops"));
+    }
+
+    // Errors never show a passphrase, and show other bad bytes escaped and cut.
+    void errorsShowNoSecret_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("passphrase token glued to its value")
+            << QByteArray("defAuthPassphrase=s3cretphrase")
+            << "snmp.conf:2: a passphrase line that cannot be read";
+        QTest::newRow("misspelt passphrase token")
+            << QByteArray("defAuthPassPhrase s3cretphrase")
+            << "snmp.conf:2: a passphrase line that cannot be read";
+        QTest::newRow("privacy passphrase, quote unclosed")
+            << QByteArray("defPrivPassphrase \"s3cretphrase")
+            << "snmp.conf:2: a passphrase line that cannot be read";
+        QTest::newRow("control characters")
+            << QByteArray("def\x1b[2Jx\x7f") << "snmp.conf:2: unknown token def\\x1b[2Jx\\x7f";
+        QTest::newRow("very long token")
+            << QByteArray(100000, 'k') << "snmp.conf:2: unknown token " + QString(40, 'k') + "...";
+    }
+    void errorsShowNoSecret() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, why);
+        snmpconf::Entry e;
+        QString got;
+        QCOMPARE(lookup(write("agent 127.0.0.1\n" + line + "\n"), 161, e, got),
+                 snmpconf::Status::Refused);
+        QVERIFY2(got.endsWith(why), qPrintable(got.left(300)));
+        QVERIFY(!got.contains("s3cret"));
     }
 };
 

@@ -75,9 +75,7 @@ private slots:
         usm::User u = user(a, crypto::Priv::None);
         auto keys = usm::localizedKeys(u, bytes("000000000000000000000002"));
         QCOMPARE(QString::fromStdString(hex(keys->authKey)), kul);
-        // once per user and engine
-        QCOMPARE(usm::localizedKeys(u, bytes("000000000000000000000002")).get(), keys.get());
-        QVERIFY(usm::localizedKeys(u, bytes("000000000000000000000003")).get() != keys.get());
+        QVERIFY(usm::localizedKeys(u, bytes("000000000000000000000003"))->authKey != keys->authKey);
     }
 
     void names_data() {

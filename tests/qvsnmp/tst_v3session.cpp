@@ -4,6 +4,7 @@
 #include "qvsnmp/v3session.h"
 #include "tests/common/peers.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -94,6 +96,64 @@ public:
 private:
     std::vector<_QvOidTable> m_table;
     unsigned short m_kind = 0;
+};
+
+// An agent a test plays: discovery is answered as an agent does, every other request as
+// script says (no answer when it returns false).
+class ScriptedAgent {
+public:
+    using Script = std::function<bool(const v3::Incoming& in, v3::Message& reply,
+                                      std::shared_ptr<const usm::Keys>& keys)>;
+    explicit ScriptedAgent(Script script) : m_script(std::move(script)) {
+        m_fd = LoopbackUdpSocket(&port);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~ScriptedAgent() {
+        m_stop = true;
+        m_thread.join();
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    quint16 port = 0;
+    std::atomic<int> scripted{0};
+    static inline const std::string kEngine = std::string("\x80\x00\xE3\x65\x04scripted", 13);
+
+private:
+    void run() {
+        uint8_t buf[65536];
+        while (!m_stop && m_fd >= 0) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            sockaddr_in from{};
+            socklen_t fl = sizeof from;
+            ssize_t n =
+                ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fl);
+            auto in = n > 0 ? v3::parse(buf, size_t(n)) : std::nullopt;
+            if (!in) continue;
+            v3::Message r;
+            r.msgId = in->msg.msgId;
+            r.engineId = kEngine;
+            r.boots = 1;
+            r.time = 10;
+            r.userName = in->msg.userName;
+            r.pdu.requestId = in->msg.pdu.requestId;
+            std::shared_ptr<const usm::Keys> keys;
+            if (in->msg.engineId.empty()) {
+                r.pdu.type = ber::Report;
+                r.pdu.bindings.push_back({v3::reportOid(v3::Error::UnknownEngineId),
+                                          ber::Value::makeUnsigned(ber::Counter32, 1)});
+            } else if (!m_script(*in, r, keys)) {
+                continue;
+            } else {
+                ++scripted;
+            }
+            std::vector<uint8_t> out = v3::encode(r, keys.get());
+            ::sendto(m_fd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from), fl);
+        }
+    }
+    Script m_script;
+    int m_fd = -1;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 } // namespace
@@ -220,24 +280,26 @@ private slots:
         QTest::addColumn<QString>("context");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("security");
         const int authPriv = int(usm::Level::AuthPriv);
         QTest::newRow("wrong passphrase")
             << "cid" << authPriv << "maplesyrupX"
             << "" << int(SNMP_STATUS_REFUSED)
-            << "the agent reports authentication failed, check the passphrase";
-        QTest::newRow("unknown user")
-            << "zed" << authPriv << "maplesyrup"
-            << "" << int(SNMP_STATUS_REFUSED) << "the agent reports unknown user name \"zed\"";
+            << "the agent reports authentication failed, check the passphrase" << true;
+        QTest::newRow("unknown user") << "zed" << authPriv << "maplesyrup"
+                                      << "" << int(SNMP_STATUS_REFUSED)
+                                      << "the agent reports unknown user name \"zed\"" << true;
         QTest::newRow("level the user lacks")
             << "bob" << authPriv << "maplesyrup"
             << "" << int(SNMP_STATUS_REFUSED)
-            << "the agent reports unsupported security level for this user";
+            << "the agent reports unsupported security level for this user" << true;
         // talvex-sim, like snmpd, answers nothing for a context it lacks
         QTest::newRow("unknown context")
             << "cid" << authPriv << "maplesyrup"
             << "vlan7" << int(SNMP_STATUS_TIMEOUT)
-            << "no answer from the agent (check the privacy passphrase "
-               "and protocol, and the context)";
+            << "no answer from the agent: nothing came back (check the address and port, the "
+               "privacy passphrase and protocol, and the context)"
+            << false;
     }
     void failures() {
         QFETCH(QString, name);
@@ -246,6 +308,7 @@ private slots:
         QFETCH(QString, context);
         QFETCH(int, status);
         QFETCH(QString, reason);
+        QFETCH(bool, security);
         const QByteArray n = name.toUtf8(), p = authPass.toUtf8();
         usm::User u = user(n.constData(), usm::Level(level), crypto::Auth::SHA512,
                            crypto::Priv::AES128, p.constData());
@@ -254,63 +317,72 @@ private slots:
         QVERIFY(c.request(SNMP_PDU_GET));
         QCOMPARE(int(c.status), status);
         QCOMPARE(c.session->LastFailure(), reason);
+        QCOMPARE(c.session->LastFailureIsSecurity(), security);
         QVERIFY(c.values.isEmpty());
     }
 
-    // An agent that answers the discovery properly, then the authPriv request with a response
-    // that is neither signed nor encrypted: that answer is not the answer, and the request
-    // times out.
-    void downgradedAnswerDropped() {
-        quint16 port = 0;
-        const int fd = LoopbackUdpSocket(&port);
-        QVERIFY(fd >= 0);
-        std::atomic<bool> stop{false};
-        std::atomic<int> downgraded{0};
-        std::thread agent([&] {
-            uint8_t buf[65536];
-            while (!stop) {
-                pollfd p{fd, POLLIN, 0};
-                if (::poll(&p, 1, 50) <= 0) continue;
-                sockaddr_in from{};
-                socklen_t fl = sizeof from;
-                ssize_t n =
-                    ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fl);
-                auto in = n > 0 ? v3::parse(buf, size_t(n)) : std::nullopt;
-                if (!in) continue;
-                v3::Message r;
-                r.msgId = in->msg.msgId;
-                r.engineId = std::string("\x80\x00\xE3\x65\x04scripted", 13);
-                r.boots = 1;
-                r.time = 10;
-                r.userName = in->msg.userName;
-                r.pdu.requestId = in->msg.pdu.requestId;
-                if (in->msg.engineId.empty()) {
-                    r.pdu.type = ber::Report;
-                    r.pdu.bindings.push_back({v3::reportOid(v3::Error::UnknownEngineId),
-                                              ber::Value::makeUnsigned(ber::Counter32, 1)});
-                } else {
+    // A failure says what was seen: nothing at all, answers that failed authentication
+    // (counted), a report naming a counter this library does not know.
+    void whatWasSeen_data() {
+        QTest::addColumn<QString>("agent");
+        QTest::addColumn<QString>("reason"); // a pattern
+        QTest::addColumn<bool>("security");
+        QTest::newRow("nothing listens")
+            << "none"
+            << "^no answer from the agent: nothing came back \\(check the address and port, "
+               "the privacy passphrase and protocol, and the context\\)$"
+            << false;
+        QTest::newRow("answers signed with another key")
+            << "other key"
+            << "^no answer from the agent: [1-9][0-9]* answers? failed authentication \\(check "
+               "the authentication passphrase and protocol\\)$"
+            << true;
+        QTest::newRow("report of an unknown counter")
+            << "unknown report"
+            << "^the agent reports 1\\.3\\.6\\.1\\.6\\.3\\.15\\.1\\.1\\.99\\.0$" << false;
+        QTest::newRow("answers below the level asked")
+            << "downgraded"
+            << "^no answer from the agent: [1-9][0-9]* answers? came below the security level "
+               "asked$"
+            << false;
+    }
+    void whatWasSeen() {
+        QFETCH(QString, agent);
+        QFETCH(QString, reason);
+        QFETCH(bool, security);
+        usm::User u = user("cid", usm::Level::AuthPriv, crypto::Auth::SHA512, crypto::Priv::AES128);
+        usm::User other = u;
+        other.authPassphrase = crypto::Secret("not the same phrase");
+        std::unique_ptr<ScriptedAgent> scripted;
+        quint16 port = FreeUdpPort();
+        if (agent != "none") {
+            scripted = std::make_unique<ScriptedAgent>(
+                [&](const v3::Incoming&, v3::Message& r, std::shared_ptr<const usm::Keys>& keys) {
                     r.pdu.type = ber::Response;
                     r.pdu.bindings.push_back(
                         {{1, 3, 6, 1, 2, 1, 1, 5, 0}, ber::Value::makeOctets("forged")});
-                    ++downgraded;
-                }
-                std::vector<uint8_t> out = v3::encode(r, nullptr);
-                ::sendto(fd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from), fl);
-            }
-        });
+                    if (agent == "other key") {
+                        r.flags = v3::FlagAuth | v3::FlagPriv;
+                        keys = usm::localizedKeys(other, ScriptedAgent::kEngine);
+                    } else if (agent == "unknown report") {
+                        r.pdu.type = ber::Report;
+                        r.pdu.bindings = {{{1, 3, 6, 1, 6, 3, 15, 1, 1, 99, 0},
+                                           ber::Value::makeUnsigned(ber::Counter32, 1)}};
+                    }
+                    return true;
+                });
+            port = scripted->port;
+        }
         SetSnmpTimeout(600);
-        usm::User u = user("cid", usm::Level::AuthPriv, crypto::Auth::SHA512, crypto::Priv::AES128);
         Client c(port, &u, {record("1.3.6.1.2.1.1.5.0", 1)});
         const bool answered = c.request(SNMP_PDU_GET);
         SetSnmpTimeout(2000);
-        stop = true;
-        agent.join();
-        ::close(fd);
         QVERIFY(answered);
-        QCOMPARE(c.status, SNMP_STATUS_TIMEOUT);
-        QVERIFY(downgraded > 0);
+        QVERIFY(c.status != SNMP_STATUS_OK);
+        QVERIFY2(QRegularExpression(reason).match(c.session->LastFailure()).hasMatch(),
+                 qPrintable(c.session->LastFailure()));
+        QCOMPARE(c.session->LastFailureIsSecurity(), security);
         QVERIFY(c.values.isEmpty());
-        QVERIFY(c.session->LastFailure().startsWith("no answer from the agent"));
     }
 };
 

@@ -677,6 +677,13 @@ private slots:
         QTest::newRow("no such host") << QStringList{"notanaddress", "get", "1.3.6.1.2.1.1.5.0"} << "could not be resolved";
         QTest::newRow("no host name") << QStringList{"127.0.0.1:161", "get", "1.3.6.1.2.1.1.5.0"}
                                       << "neither an IP address nor a host name";
+        QTest::newRow("passphrase glued to its option")
+            << QStringList{"-v", "3", "-u", "ops", "-l", "authNoPriv", "-a", "SHA", "-Amaplesyrup",
+                           agent, "get", "1.3.6.1.2.1.1.5.0"}
+            << "-A takes its passphrase as the next argument";
+        QTest::newRow("unknown option with control characters")
+            << QStringList{"-\x1b[2J" + QString(100, 'o'), agent, "get", "1.3.6.1.2.1.1.5.0"}
+            << "unknown option -\\x1b[2J" + QString(35, 'o') + "...\n";
     }
     void talvexWalkRefusesBadArguments() {
         QFETCH(QStringList, args);
@@ -689,6 +696,7 @@ private slots:
         QCOMPARE(walk.readAllStandardOutput(), QByteArray());
         const QString err = QString::fromUtf8(walk.readAllStandardError());
         QVERIFY2(err.startsWith("talvex-walk: ") && err.contains(message), qPrintable(err));
+        QVERIFY(!err.contains("maplesyrup"));
         QCOMPARE(m_sim->command("served"), before);
     }
 

@@ -37,6 +37,8 @@ class TestSimV3 : public QObject {
     Q_OBJECT
     QTemporaryDir m_persist;
     std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<SnmpdProcess> m_levels;
+    std::unique_ptr<SimProcess> m_levelSim;
     bool m_des = false;
 
 private slots:
@@ -57,10 +59,10 @@ private slots:
         QVERIFY(m_sim->started());
         // net-snmp does DES through the same library: where it cannot, neither can we
         ToolRun probe = RunToolIn("snmpget", userArgs("MD5", "DES") << "-t"
-                                                                      << "1"
-                                                                      << "-r"
-                                                                      << "1" << agent(m_sim->port())
-                                                                      << "1.3.6.1.2.1.1.5.0");
+                                                                    << "1"
+                                                                    << "-r"
+                                                                    << "1" << agent(m_sim->port())
+                                                                    << "1.3.6.1.2.1.1.5.0");
         m_des = probe.exitCode == 0;
     }
 
@@ -89,8 +91,8 @@ private slots:
             RunToolIn("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
         QCOMPARE(get.errText(), QString());
         QCOMPARE(get.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.5.0 \"talvex-sim\""));
-        ToolRun walk = RunToolIn("snmpwalk",
-                                   args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.2.2.1.2"});
+        ToolRun walk =
+            RunToolIn("snmpwalk", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.2.2.1.2"});
         QCOMPARE(walk.exitCode, 0);
         QVERIFY2(walk.outText().count('\n') >= 10, qPrintable(walk.outText()));
         QVERIFY(walk.outText().startsWith(".1.3.6.1.2.1.2.2.1.2.1 "));
@@ -125,8 +127,8 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, message);
         SnmpdProcess snmpd(true, "createUser SHA_AES SHA maplesyrup AES pancakemix\n"
-                           "createUser SHA SHA maplesyrup\n"
-                           "rouser SHA_AES authpriv\nrouser SHA auth\n");
+                                 "createUser SHA SHA maplesyrup\n"
+                                 "rouser SHA_AES authpriv\nrouser SHA auth\n");
         QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
         args << "-t"
              << "1"
@@ -137,22 +139,74 @@ private slots:
         ToolRun ours =
             RunToolIn("snmpget", args + QStringList{agent(m_sim->port()), "1.3.6.1.2.1.1.5.0"});
         const QString port = QStringLiteral(":%1").arg(snmpd.port());
-        QVERIFY2(theirs.errText().startsWith("snmpget: " + message) || theirs.errText().startsWith(message),
+        QVERIFY2(theirs.errText().startsWith("snmpget: " + message) ||
+                     theirs.errText().startsWith(message),
                  qPrintable(theirs.errText()));
         QCOMPARE(ours.errText().trimmed().replace(QStringLiteral(":%1").arg(m_sim->port()), port),
                  theirs.errText().trimmed());
         QCOMPARE(ours.exitCode, theirs.exitCode);
     }
 
+    // Each user's level is enforced as snmpd's rouser and rwuser lines without a level do: a
+    // user with keys must use them, for reads and for writes.
+    void levelsAsSnmpd_data() {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("level");
+        for (const char* tool : {"snmpget", "snmpgetnext", "snmpbulkget", "snmpset"})
+            for (const char* name : {"ro", "rw", "plain", "rwplain"})
+                for (const char* level : {"noAuthNoPriv", "authNoPriv", "authPriv"}) {
+                    if (QByteArray(name).contains("plain") && QByteArray(level) != "noAuthNoPriv")
+                        continue;
+                    QTest::addRow("%s %s %s", tool, name, level) << tool << name << level;
+                }
+    }
+    void levelsAsSnmpd() {
+        QFETCH(QString, tool);
+        QFETCH(QString, name);
+        QFETCH(QString, level);
+        if (!m_levels) {
+            m_levels = std::make_unique<SnmpdProcess>(
+                true, "createUser ro SHA maplesyrup AES pancakemix\nrouser ro\n"
+                      "createUser rw SHA maplesyrup AES pancakemix\nrwuser rw\n"
+                      "createUser plain\nrouser plain noauth\n"
+                      "createUser rwplain\nrwuser rwplain noauth\n");
+            m_levelSim = std::make_unique<SimProcess>(QStringList{
+                "--static", "--user", "ro SHA maplesyrup AES pancakemix", "--rwuser",
+                "rw SHA maplesyrup AES pancakemix", "--user", "plain", "--rwuser", "rwplain"});
+        }
+        QVERIFY2(m_levels->started(), qPrintable(m_levels->error()));
+        QVERIFY(m_levelSim->started());
+        QStringList args{"-v3", "-u", name, "-l", level, "-t", "1", "-r", "0", "-On"};
+        if (level != "noAuthNoPriv")
+            args << "-a"
+                 << "SHA"
+                 << "-A"
+                 << "maplesyrup";
+        if (level == "authPriv")
+            args << "-x"
+                 << "AES"
+                 << "-X"
+                 << "pancakemix";
+        const QStringList what =
+            tool == "snmpset"
+                ? QStringList{"1.3.6.1.2.1.1.4.0", "s", "ops desk"}
+                : QStringList{tool == "snmpget" ? "1.3.6.1.2.1.1.5.0" : "1.3.6.1.2.1.1.5"};
+        ToolRun theirs = RunToolIn(tool, args + QStringList{agent(m_levels->port())} + what);
+        ToolRun ours = RunToolIn(tool, args + QStringList{agent(m_levelSim->port())} + what);
+        QCOMPARE(ours.errText(), theirs.errText());
+        QCOMPARE(ours.exitCode, theirs.exitCode);
+        QCOMPARE(ours.out.isEmpty(), theirs.out.isEmpty());
+    }
+
     void readOnlyUserCannotSet() {
-        ToolRun set =
-            RunToolIn("snmpset", userArgs("SHA-256", "AES")
-                                       << "-t"
-                                       << "1"
-                                       << "-r"
-                                       << "1" << agent(m_sim->port()) << "1.3.6.1.2.1.1.4.0"
-                                       << "s"
-                                       << "x");
+        ToolRun set = RunToolIn("snmpset", userArgs("SHA-256", "AES")
+                                               << "-t"
+                                               << "1"
+                                               << "-r"
+                                               << "1" << agent(m_sim->port()) << "1.3.6.1.2.1.1.4.0"
+                                               << "s"
+                                               << "x");
         QCOMPARE(set.exitCode, 2);
         QVERIFY2(set.errText().contains("Reason: noAccess"), qPrintable(set.errText()));
     }
@@ -170,8 +224,8 @@ private slots:
         ToolRun get = RunToolIn("snmpget", args + QStringList{"1.3.6.1.2.1.1.4.0"});
         QCOMPARE(get.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
         // its communities still work beside the users
-        ToolRun v2c = RunToolIn("snmpget", {"-v2c", "-c", "orchid", "-On", "-Oq",
-                                              agent(sim.port()), "1.3.6.1.2.1.1.4.0"});
+        ToolRun v2c = RunToolIn("snmpget", {"-v2c", "-c", "orchid", "-On", "-Oq", agent(sim.port()),
+                                            "1.3.6.1.2.1.1.4.0"});
         QCOMPARE(v2c.outText().trimmed(), QStringLiteral(".1.3.6.1.2.1.1.4.0 \"ops desk\""));
     }
 };
