@@ -257,13 +257,17 @@ private slots:
         // first answer, and the next poll starts the 32-bit counters afresh.
         const qsizetype first = wide ? 1 : 2;
         int valid = 0;
+        double worst = 0;
         for (qsizetype i = first; i < inRates.size(); ++i) {
+            worst =
+                std::max({worst, std::abs(inRates[i] / in - 1), std::abs(outRates[i] / out - 1)});
             QVERIFY2(near(inRates[i], in, 0.01) && near(outRates[i], out, 0.01),
                      qPrintable(show(inRates) + " / " + show(outRates)));
             QVERIFY(near(store.value(size_t(i), Errors), errors, 0.01));
             ++valid;
         }
         QVERIFY(valid >= polls - 1);
+        qInfo("%d rates, at most %.4f %% off the set rate", valid, worst * 100);
         QCOMPARE(window->poller()->wide(0), wide);
         if (wide) // ifHighSpeed gives the gigabit; the 32-bit agent's capped speed says nothing
             QVERIFY(near(store.value(store.size() - 1, Utilisation), 8.0, 0.01));
