@@ -3,6 +3,7 @@
 #include "app/aboutdlg.h"
 #include "app/tools.h"
 #include "events/journal.h"
+#include "graphs/trafficgraph.h"
 #include "pages/alarmeventdlg.h"
 #include "pages/arptabledlg.h"
 #include "pages/cpuutildlg.h"
@@ -65,6 +66,7 @@ enum : int {
     kCmdNothing2 = 32965,
     kCmdSmartTrunk = 32966,
     kCmdDeviceEvents = 32970,
+    kCmdTrafficGraph = 33001, // a port's menu only: no menu-bar item
 };
 
 // A module port's right-click menu: each item runs its command as the menu bar would, on the
@@ -75,6 +77,7 @@ struct PortMenuItem {
 };
 constexpr PortMenuItem kPortMenu[] = {
     {"Port Configuration...", kCmdPortConfig},
+    {"Traffic Graph...", kCmdTrafficGraph},
 };
 
 } // namespace
@@ -224,6 +227,12 @@ void CPanelDlg::onPortMenu(int ifIndex, const QPoint& globalPos) {
     m_clickedInterface = 0;
 }
 
+void CPanelDlg::openTrafficGraph(int ifIndex) {
+    auto* window =
+        new graphs::CTrafficGraphWnd({graphs::GraphPort{ifIndex, tr("Interface %1").arg(ifIndex)}}, this);
+    window->show();
+}
+
 void CPanelDlg::buildMenuBar() {
     m_menuBar = new QMenuBar(this);
     // The dialog's fixed size is its client area: the menu bar takes its height from it as a
@@ -325,6 +334,11 @@ bool CPanelDlg::OnCommand(int id) {
             [ifIndex](CPortConfigDlg* page) { page->selectInterface(ifIndex); });
         return true;
     }
+    case kCmdTrafficGraph:
+        // A port the device has not reported yet has no counters to read.
+        if (const int ifIndex = std::exchange(m_clickedInterface, 0); ifIndex > 0)
+            openTrafficGraph(ifIndex);
+        return true;
     case kCmdTelnet:
         onTelnet();
         return true;

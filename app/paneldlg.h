@@ -40,6 +40,9 @@ public:
     // found no panel to picture.
     int exitCode() const { return m_exitCode; }
 
+    // A live traffic graph of the interface, a window of its own beside the panel.
+    void openTrafficGraph(int ifIndex);
+
     // PanelSite
     void placePanel(int x, int y, int width, int height) override;
     QSize panelClientSize() const override;

@@ -1,5 +1,7 @@
 #include "pages/interfaceinfodlg.h"
 
+#include "graphs/trafficgraph.h"
+
 #include <QTreeWidget>
 
 namespace {
@@ -20,6 +22,7 @@ QvTable<7> g_interfaceTable{{
 }};
 
 enum : int { kTypeRecord = 3, kSpeedRecord = 4, kHighSpeedRecord = 6 };
+enum : int { kDescrColumn = 2, kGraph = 1096 };
 
 // ifType 2 to 56; 27 has no name.
 const char* const kIfTypeNames[] = {
@@ -69,6 +72,31 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
     // The first walk starts once the page is on the screen, as a click of Refresh.
     ClickWhenFirstShown(this, 3);
     OnClicked(this, 2, [this] { reject(); });
+    OnClicked(this, kGraph, [this] { OnGraph(); });
+    auto enableGraph = [this] {
+        const qsizetype n = list()->selectedItems().size();
+        EnableItem(this, kGraph, n >= 1 && n <= graphs::kMaxGraphPorts);
+    };
+    connect(list(), &QTreeWidget::itemSelectionChanged, this, enableGraph);
+    enableGraph();
+}
+
+void CInterfaceInfoDlg::OnGraph() {
+    QList<graphs::GraphPort> ports;
+    for (int r = 0; r < list()->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* item = list()->topLevelItem(r);
+        bool ok = false;
+        const int ifIndex = item->text(0).toInt(&ok);
+        if (item->isSelected() && ok && ifIndex > 0 && ports.size() < graphs::kMaxGraphPorts)
+            ports << graphs::GraphPort{ifIndex, item->text(kDescrColumn).isEmpty()
+                                                    ? item->text(0)
+                                                    : item->text(kDescrColumn)};
+    }
+    if (ports.isEmpty()) return;
+    // The page runs modally: the window is its child so that it takes input, and it goes with
+    // the page.
+    auto* window = new graphs::CTrafficGraphWnd(ports, this);
+    window->show();
 }
 
 void CInterfaceInfoDlg::selectInterface(int ifIndex) {

@@ -1,5 +1,6 @@
 // The interfaces table, one row per interface: index, link status, description, type, speed
-// and physical address. Read only; the walk starts when the page is shown.
+// and physical address. Read only; the walk starts when the page is shown. Graph opens a live
+// traffic graph of the selected interfaces.
 #pragma once
 
 #include "pages/listwalk.h"
@@ -14,6 +15,8 @@ public:
     CInterfaceInfoDlg();
 
     void OnRefresh();
+    // A live traffic graph of the selected rows (1 to 8 of them; Graph is disabled otherwise).
+    void OnGraph();
     // The row of interface ifIndex is selected and scrolled into view as the first walk lists
     // it (0: none).
     void selectInterface(int ifIndex);

@@ -1,10 +1,13 @@
 #include "pages/rmoncounterdlgs.h"
 
+#include "graphs/ratechart.h"
 #include "pages/rmonstatdlg.h"
 #include "platform/platform.h"
+#include "platform/stretch.h"
 #include "res/stringtable.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimerEvent>
@@ -19,6 +22,29 @@ constexpr const char* kStatsEntry = "1.3.6.1.2.1.16.1.1.1";
 constexpr int kGroupColumns[] = {4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18, 19};
 constexpr int kFirstIntfColumn = 3;
 constexpr int kIntfRows = 17;
+// The interface display's counters, etherStatsEntry columns 3 to 19.
+constexpr const char* kIntfNames[kIntfRows] = {
+    "DropEvents",
+    "Octets",
+    "Pkts",
+    "BroadcastPkts",
+    "MulticastPkts",
+    "CRCAlignErrors",
+    "UndersizePkts",
+    "OversizePkts",
+    "Fragments",
+    "Jabbers",
+    "Collisions",
+    "Pkts64Octets",
+    "Pkts65to127Octets",
+    "Pkts128to255Octets",
+    "Pkts256to511Octets",
+    "Pkts512to1023Octets",
+    "Pkts1024to1518Octets",
+};
+constexpr int kChartWidth = 520;
+// An hour of the displays' 2 s reads.
+constexpr size_t kRateCapacity = 1800;
 
 enum : int {
     kCounterCombo = 1060,
@@ -43,6 +69,10 @@ CounterGet::CounterGet(QObject* parent, QLabel* value, const char* name)
     : QObject(parent), m_value(value), m_table{{QvRecord(ber::Integer, 0x11, kStatsEntry, name)}} {}
 
 void CounterGet::read(const QString& oid) {
+    if (oid != m_wanted) {
+        m_last = {};
+        m_rate = graphs::kGap;
+    }
     m_wanted = oid;
     if (oid.isEmpty() || busy() || !m_table.setOid(0, oid.toStdString()))
         return;
@@ -51,8 +81,20 @@ void CounterGet::read(const QString& oid) {
 }
 
 void CounterGet::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_snmp.takeResponse(status, msg) >= 1 && m_asked == m_wanted)
-        m_value->setText(m_snmp.values[0]);
+    if (m_snmp.takeResponse(status, msg) < 1 || m_asked != m_wanted) return;
+    m_value->setText(m_snmp.values[0]);
+    if (!m_clock.isValid()) m_clock.start();
+    graphs::Reading now;
+    now.value = m_snmp.values[0].toULongLong(&now.present);
+    const qint64 ms = m_clock.elapsed();
+    if (const auto rate = graphs::CounterRate(m_last, now, double(ms - m_lastMs) / 1000, 0))
+        m_rate = *rate;
+    m_last = now;
+    m_lastMs = ms;
+}
+
+double CounterGet::takeRate() {
+    return std::exchange(m_rate, graphs::kGap);
 }
 
 CCounterDisplay::CCounterDisplay(CRmonStatDlg* page, int templateId, int titleId, int refreshId)
@@ -62,9 +104,27 @@ CCounterDisplay::CCounterDisplay(CRmonStatDlg* page, int templateId, int titleId
     OnClicked(this, kClose, [this] { reject(); });
 }
 
-void CCounterDisplay::start() {
+void CCounterDisplay::start(const QStringList& names) {
+    QList<graphs::SeriesSpec> specs;
+    for (const QString& name : names)
+        specs << graphs::SeriesSpec{name, graphs::Scale::PerSecond};
+    m_rates = std::make_unique<graphs::SampleStore>(int(specs.size()), kRateCapacity);
+    m_chart = new graphs::RateChart(m_rates.get(), specs, graphs::TimeKind::Clock);
+    m_chart->setSpan(5 * 60 * 1000);
+    // A name beside each line: the series are many and the chart is narrow.
+    m_chart->chart()->legend()->setAlignment(Qt::AlignRight);
+    platform::ExtendDialog(this, m_chart, Qt::RightEdge, kChartWidth);
     readValues();
     m_timer = startTimer(kCounterTimerMs);
+}
+
+// Each tick plots the rates the last reads gave, then reads again.
+void CCounterDisplay::plotRates() {
+    std::vector<double> values;
+    for (CounterGet* item : m_items)
+        values.push_back(item->takeRate());
+    m_rates->append(QDateTime::currentMSecsSinceEpoch(), values.data());
+    m_chart->refresh();
 }
 
 void CCounterDisplay::done(int result) {
@@ -73,6 +133,7 @@ void CCounterDisplay::done(int result) {
 }
 
 void CCounterDisplay::timerEvent(QTimerEvent*) {
+    plotRates();
     readValues();
 }
 
@@ -93,7 +154,10 @@ CRmonParamDlg::CRmonParamDlg(CRmonStatDlg* page, int groups)
     connect(m_counter, &QComboBox::currentIndexChanged, this, [this] { readValues(); });
     OnClicked(this, kPrev, [this] { step(-1); });
     OnClicked(this, kNext, [this] { step(+1); });
-    start();
+    QStringList names;
+    for (int i = 0; i < m_items.size(); ++i)
+        names << QStringLiteral("Item %1").arg(i + 1);
+    start(names);
 }
 
 void CRmonParamDlg::label() {
@@ -171,7 +235,10 @@ CRmonIntfDlg::CRmonIntfDlg(CRmonStatDlg* page, int position) : CCounterDisplay(p
         m_probes << combo;
         m_items << new CounterGet(this, platform::Item<QLabel>(this, kFirstIntfValue + r), "Rmon1IntfInfo");
     }
-    start();
+    QStringList names;
+    for (const char* name : kIntfNames)
+        names << QString::fromLatin1(name);
+    start(names);
 }
 
 void CRmonIntfDlg::readValues() {

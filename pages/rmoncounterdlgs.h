@@ -5,14 +5,21 @@
 // object whose get is still out is not asked again.
 #pragma once
 
+#include "graphs/counters.h"
 #include "pages/pagecommon.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QList>
+
+#include <memory>
 
 class CRmonStatDlg;
 class QComboBox;
 class QLabel;
+namespace graphs {
+class RateChart;
+}
 
 // One counter shown in a label: a get of one object on its own session.
 class CounterGet : public QObject {
@@ -24,6 +31,10 @@ public:
     // get is still out; an answer for an object the label no longer shows is dropped.
     void read(const QString& oid);
     bool busy() const { return m_snmp.busy(); }
+    // The counter's growth a second between its last two values (by the local clock: a get of
+    // one object carries no uptime), NaN when there is none since the last call; a new object
+    // starts afresh.
+    double takeRate();
 
 private:
     void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
@@ -33,20 +44,28 @@ private:
     SnmpChannel m_snmp;
     QString m_wanted; // what the label shows
     QString m_asked;  // what the outstanding get asks for
+    graphs::Reading m_last;
+    qint64 m_lastMs = 0;
+    double m_rate = graphs::kGap;
+    QElapsedTimer m_clock;
 };
 
-// What both displays share: the page they read the probes from, Refresh, Close, and a read of
-// every value when they open and every 2 seconds until they close.
+// What both displays share: the page they read the probes from, Refresh, Close, a read of
+// every value when they open and every 2 seconds until they close, and beside the values a
+// chart of their rates while the display is open.
 class CCounterDisplay : public QDialog {
     Q_OBJECT
 public:
     const QList<CounterGet*>& items() const { return m_items; }
+    graphs::RateChart* chart() const { return m_chart; }
+    const graphs::SampleStore* rates() const { return m_rates.get(); }
     void done(int result) override;
 
 protected:
     CCounterDisplay(CRmonStatDlg* page, int templateId, int titleId, int refreshId);
     // Reads the values now and starts the timer; the last step of a display's construction.
-    void start();
+    // names: a chart series for each item.
+    void start(const QStringList& names);
     virtual void readValues() = 0;
     void timerEvent(QTimerEvent* event) override;
 
@@ -54,7 +73,11 @@ protected:
     QList<CounterGet*> m_items;
 
 private:
+    void plotRates();
+
     int m_timer = 0;
+    std::unique_ptr<graphs::SampleStore> m_rates;
+    graphs::RateChart* m_chart = nullptr;
 };
 
 // One chosen counter for the probes of a group of 24, stepping from group to group.

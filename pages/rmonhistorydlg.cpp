@@ -1,7 +1,10 @@
 #include "pages/rmonhistorydlg.h"
 
+#include "graphs/historychart.h"
+
 #include "pages/tablereport.h"
 #include "platform/platform.h"
+#include "platform/stretch.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
@@ -66,7 +69,7 @@ enum : int {
     kAddInterval = 1034,
 };
 
-enum : int { kSourceRecord = 1, kTimeRecord = 0, kUtilizationRecord = 3 };
+enum : int { kSourceRecord = 1, kTimeRecord = 0, kPacketsRecord = 2, kUtilizationRecord = 3 };
 enum : int { kIntervalListColumn = 4 };
 constexpr int kPerSecondRecords[] = {1, 2};
 // Errors come a few an interval: per second they need the decimals utilisation shows.
@@ -106,7 +109,15 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     // The samples shown are always the selected control's: a walk for another is forgotten.
     m_samples = new ListWalk(this, g_sampleWalkTable, kSampleList, {117, 118, 119, 120, 121}, 0,
                              {.restartWhileBusy = true});
-    m_samples->mapColumn(kTimeRecord, SampleTimeText);
+    // The chart takes each row as it came, before the list's texts round it.
+    m_samples->mapColumn(kTimeRecord,
+                         ListWalk::RowMapping([this](const QString& value, const QStringList& row) {
+                             m_sampleRows << row;
+                             return SampleTimeText(value);
+                         }));
+    connect(m_samples, &ListWalk::finished, this, &CRmonHistoryDlg::showChart);
+    m_chart = new graphs::HistoryChart;
+    platform::ExtendDialog(this, m_chart, Qt::BottomEdge, 220);
     m_samples->mapColumn(kUtilizationRecord, UtilizationText);
     for (int record : kPerSecondRecords)
         m_samples->mapColumn(record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
@@ -161,8 +172,10 @@ void CRmonHistoryDlg::walkSamples() {
     EnableItem(this, kRefresh, true);
     // With no control row yet (the control walk is under way) the samples follow its first row.
     m_samplesWaiting = !control;
+    m_sampleRows.clear();
     if (!control) {
         m_samples->clear();
+        showChart();
         return;
     }
     const std::string index = control->text(0).toStdString();
@@ -171,6 +184,26 @@ void CRmonHistoryDlg::walkSamples() {
         for (int i = 0; i < g_sampleWalkTable.count; ++i)
             g_sampleWalkTable.setInstance(i, kSampleColumns[i], index);
     });
+}
+
+void CRmonHistoryDlg::showChart() {
+    std::vector<graphs::HistoryBucket> buckets;
+    for (const QStringList& row : m_sampleRows) {
+        bool ok = false;
+        graphs::HistoryBucket b;
+        b.start = row.value(kTimeRecord).toUInt(&ok);
+        if (!ok) continue;
+        auto count = [&row](int record, auto& out) {
+            bool present = false;
+            const qint64 v = row.value(record).toLongLong(&present);
+            if (present && v >= 0) out = v;
+        };
+        count(kPacketsRecord, b.packets);
+        count(kErrorsRecord, b.errors);
+        count(kUtilizationRecord, b.utilisation);
+        buckets.push_back(b);
+    }
+    m_chart->setBuckets(std::move(buckets), m_sampleInterval);
 }
 
 void CRmonHistoryDlg::OnControlAdded(int row) {

@@ -1,6 +1,6 @@
 // The RMON history control entries (which interface is sampled, how often, how many buckets)
 // and the samples recorded under the selected one; entries are added and deleted, the samples
-// re-read every 20 seconds and printed.
+// re-read every 20 seconds, charted and printed.
 #pragma once
 
 #include "pages/listwalk.h"
@@ -10,6 +10,9 @@
 #include <QDialog>
 
 class QTreeWidget;
+namespace graphs {
+class HistoryChart;
+}
 
 class CRmonHistoryDlg : public QDialog {
     Q_OBJECT
@@ -21,6 +24,7 @@ public:
     const ListWalk& controlWalk() const { return *m_controls; }
     const ListWalk& sampleWalk() const { return *m_samples; }
     const RmonEntrySets& entrySets() const { return *m_sets; }
+    graphs::HistoryChart* chart() const { return m_chart; }
     void done(int result) override;
 
 protected:
@@ -35,6 +39,7 @@ private:
     void OnDelete();
     void OnRefresh();
     void OnPrint();
+    void showChart();
 
     ListWalk* m_controls;
     ListWalk* m_samples;
@@ -42,6 +47,8 @@ private:
     bool m_samplesWaiting = false; // a sample walk found no control row yet
     int m_sampleInterval = 0;      // seconds, of the control whose samples are walked
     int m_timer = 0;
+    graphs::HistoryChart* m_chart;
+    QList<QStringList> m_sampleRows; // each sample row of the walk as it came, for the chart
 };
 
 // The history control entry to add; OK refuses integers out of their ranges.

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -47,6 +48,7 @@ MessageBoxHook g_messageBoxHook;
 bool g_unattended = false;
 RunModalHook g_runModalHook;
 PrintDialogHook g_printDialogHook;
+SaveFileHook g_saveFileHook;
 
 } // namespace
 
@@ -118,6 +120,17 @@ bool PrintDialog(QWidget* owner, QPrinter& printer) {
 
 void SetPrintDialogHook(PrintDialogHook hook) {
     g_printDialogHook = std::move(hook);
+}
+
+QString SaveFileName(QWidget* owner, const QString& caption, const QString& suggested,
+                     const QString& filter) {
+    if (g_saveFileHook) return g_saveFileHook(caption, suggested);
+    if (g_unattended) return {};
+    return QFileDialog::getSaveFileName(owner, caption, suggested, filter);
+}
+
+void SetSaveFileHook(SaveFileHook hook) {
+    g_saveFileHook = std::move(hook);
 }
 
 WaitCursor::WaitCursor() {

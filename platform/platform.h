@@ -52,6 +52,13 @@ bool PrintDialog(QWidget* owner, QPrinter& printer);
 using PrintDialogHook = std::function<bool(QPrintDialog* dialog)>;
 void SetPrintDialogHook(PrintDialogHook hook); // empty: the real dialog again
 
+// The file a person saves to, asked with the system's save dialog (caption, a suggested name,
+// a filter such as "CSV files (*.csv)"); empty when cancelled. Unattended: empty.
+QString SaveFileName(QWidget* owner, const QString& caption, const QString& suggested,
+                     const QString& filter);
+using SaveFileHook = std::function<QString(const QString& caption, const QString& suggested)>;
+void SetSaveFileHook(SaveFileHook hook); // empty: the real dialog again
+
 // Shows the wait cursor for its lifetime: put one around sending a request.
 class WaitCursor {
 public:

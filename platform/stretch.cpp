@@ -58,15 +58,25 @@ class ListStretch : public QObject {
 public:
     ListStretch(QDialog* dialog, const QList<PlacedControl>& controls)
         : QObject(dialog), m_dialog(dialog), m_base(dialog->size()) {
-        m_columns = listSpans(controls, true);
-        m_rows = listSpans(controls, false);
-        for (const PlacedControl& c : controls) {
-            const QRect& g = c.geometry;
-            m_controls.push_back({c.widget, g, axisRule(m_columns, g.left(), g.left() + g.width(), true),
-                                  axisRule(m_rows, g.top(), g.top() + g.height(), false)});
-        }
+        setObjectName(QString::fromLatin1(kName));
+        place(controls);
         dialog->installEventFilter(this);
     }
+
+    static constexpr const char* kName = "talvex-list-stretch";
+
+    void extend(const PlacedControl& control, QSize base) {
+        const QSize room = (m_dialog->size() - m_base).expandedTo(QSize(0, 0));
+        m_placed << control;
+        m_base = base;
+        m_controls.clear();
+        place(m_placed);
+        m_dialog->setMinimumSize(base);
+        m_dialog->resize(base + room);
+        relayout();
+    }
+
+    QSize base() const { return m_base; }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == m_dialog && event->type() == QEvent::Resize)
@@ -75,6 +85,18 @@ public:
     }
 
 private:
+    void place(const QList<PlacedControl>& controls) {
+        m_placed = controls;
+        m_columns = listSpans(controls, true);
+        m_rows = listSpans(controls, false);
+        for (const PlacedControl& c : controls) {
+            const QRect& g = c.geometry;
+            m_controls.push_back({c.widget, g,
+                                  axisRule(m_columns, g.left(), g.left() + g.width(), true),
+                                  axisRule(m_rows, g.top(), g.top() + g.height(), false)});
+        }
+    }
+
     struct Control {
         QPointer<QWidget> widget;
         QRect geometry;
@@ -116,6 +138,7 @@ private:
 
     QDialog* m_dialog;
     QSize m_base;
+    QList<PlacedControl> m_placed;
     std::vector<Span> m_columns, m_rows;
     std::vector<Control> m_controls;
 };
@@ -133,6 +156,24 @@ void StretchWithLists(QDialog* dialog, const QList<PlacedControl>& controls) {
     dialog->setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     dialog->setSizeGripEnabled(true);
     new ListStretch(dialog, controls);
+}
+
+void ExtendDialog(QDialog* dialog, QWidget* control, Qt::Edge side, int extent) {
+    auto* stretch = dynamic_cast<ListStretch*>(dialog->findChild<QObject*>(
+        QString::fromLatin1(ListStretch::kName), Qt::FindDirectChildrenOnly));
+    const QSize base = stretch ? stretch->base() : dialog->size();
+    const bool right = side == Qt::RightEdge;
+    const QRect geometry = right ? QRect(base.width(), 0, extent, base.height())
+                                 : QRect(0, base.height(), base.width(), extent);
+    const QSize grown = right ? QSize(base.width() + extent, base.height())
+                              : QSize(base.width(), base.height() + extent);
+    control->setParent(dialog);
+    control->setGeometry(geometry);
+    control->show();
+    if (stretch)
+        stretch->extend({control, geometry, true}, grown);
+    else
+        dialog->setFixedSize(grown);
 }
 
 } // namespace platform

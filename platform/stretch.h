@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QRect>
+#include <Qt>
 
 class QDialog;
 class QWidget;
@@ -23,5 +24,10 @@ struct PlacedControl {
 // beyond a list, or under it starting in its right half, moves by it; anything else keeps
 // its place and size. Column widths are left as they are.
 void StretchWithLists(QDialog* dialog, const QList<PlacedControl>& controls);
+
+// Gives a built dialog extent more pixels on side (Qt::RightEdge or Qt::BottomEdge) and puts
+// control there, as if the template had it: in a dialog with lists it takes a share of the
+// room as a list does; a dialog without lists stays of fixed size.
+void ExtendDialog(QDialog* dialog, QWidget* control, Qt::Edge side, int extent);
 
 } // namespace platform

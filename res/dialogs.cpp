@@ -94,9 +94,10 @@ const DlgItem kSystem[] = {
 
 const DlgItem kInterface[] = {
     {Ctl::Group, S, "Interface Table", 7, 5, 390, 212, None},
-    {Ctl::List, 1088, "", 14, 17, 376, 194, None},
+    {Ctl::List, 1088, "", 14, 17, 376, 194, MultiSelect},
     {Ctl::Static, S, "Number of entries:", 14, 227, 70, 10, None},
     {Ctl::Value, 1095, "", 86, 226, 40, 12, None},
+    {Ctl::Button, 1096, "&Graph", 205, 225, 55, 14, None},
     {Ctl::DefButton, 3, "&Refresh", 270, 225, 55, 14, None},
     {Ctl::Button, 2, "&Close", 335, 225, 55, 14, None},
 };

@@ -448,6 +448,9 @@ std::string Agent::command(const std::string& line) {
         return "ok";
     }
     if (std::string reply; m_companion && m_companion->command(line, reply)) return reply;
+    for (const Commands& more : m_commands)
+        if (std::optional<std::string> reply = more(verb, in))
+            return *reply;
     return "error: unknown command";
 }
 

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <istream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -74,6 +76,11 @@ public:
     bool handle(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
     // One command line; returns the reply text.
     std::string command(const std::string& line);
+    // Commands of another part of the simulator: given the verb and the rest of the line, the
+    // reply, or nullopt for a verb it does not know.
+    using Commands =
+        std::function<std::optional<std::string>(const std::string& verb, std::istream& rest)>;
+    void addCommands(Commands commands) { m_commands.push_back(std::move(commands)); }
 
     uint64_t requestsServed() const { return m_served; }
     // Runs companion in the loop beside the agent (sim/notify.h).
@@ -116,6 +123,7 @@ private:
     std::deque<Delayed> m_delayed;
     AgentCompanion* m_companion = nullptr;
     size_t m_delayedBytes = 0;
+    std::vector<Commands> m_commands;
 };
 
 // "0A1b..." (pairs of hex digits, nothing else) as octets; false for anything else.

@@ -125,6 +125,12 @@ uint32_t Chassis::uptime() const {
     return uint32_t((steadyMs() - m_startMs) / 10);
 }
 
+void Chassis::restart() {
+    m_startMs = steadyMs();
+    for (Port& p : m_ports)
+        p.lastChange = 0;
+}
+
 void Chassis::setLink(int ifIndex, bool up, uint32_t nowTicks) {
     for (Port& p : m_ports)
         if (p.ifIndex == ifIndex) {
@@ -154,7 +160,7 @@ void Chassis::tick(uint32_t nowTicks) {
     for (Port& p : m_ports) {
         if (p.type == 6 && p.admin == 1 && m_rng() % 200 == 0)
             setLink(p.ifIndex, p.oper != 1, nowTicks);
-        if (p.oper == 1) {
+        if (p.oper == 1 && !p.driven) {
             uint32_t octets = p.speed / 8 / 200 * (1 + m_rng() % 50) / 50;
             p.inOctets += octets;
             p.outOctets += octets / 2;

@@ -22,6 +22,7 @@ struct Port {
     int32_t oper = 2;      // 1 up, 2 down
     uint32_t lastChange = 0;
     uint32_t inOctets = 0, outOctets = 0, inPkts = 0, outPkts = 0;
+    bool driven = false;   // its traffic is set from outside (sim/traffic.h), not drawn at random
 };
 
 struct Module {
@@ -49,6 +50,8 @@ public:
     // before the chassis' own, whether the chassis is live or static.
     void onTick(std::function<void(uint32_t nowTicks)> follower) { m_followers.push_back(std::move(follower)); }
     uint32_t uptime() const; // hundredths of a second since start
+    // The agent starts again: its uptime from zero.
+    void restart();
 
     std::vector<Port>& ports() { return m_ports; }
     void setLink(int ifIndex, bool up, uint32_t nowTicks);

@@ -4,6 +4,7 @@
 #include "sim/iptables.h"
 #include "sim/notify.h"
 #include "sim/rmon.h"
+#include "sim/traffic.h"
 
 #include <cctype>
 #include <cerrno>
@@ -55,7 +56,11 @@ void usage() {
         "                       c, t, s, x hex, o, a; a value that does not fit is refused),\n"
         "                       del OID, delbelow OID, served, waiting (answers held\n"
         "                       back by the delay),\n"
-        "                       engine BOOTS TIME (the SNMPv3 engine's clock), quit\n"
+        "                       engine BOOTS TIME (the SNMPv3 engine's clock),\n"
+        "                       traffic IFINDEX IN_BPS OUT_BPS [ERRORS_PER_S] (the port's\n"
+        "                       counters grow at these rates, frames of 1000 octets),\n"
+        "                       restart (uptime and counters from zero), quit\n"
+        "  --no-ifxtable        no ifXTable: 32-bit counters only, no ifHighSpeed\n"
         "  --lifetime S         stop after S seconds (0: never)\n"
         "  --user \"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"\n"
         "                       an SNMPv3 user that reads, as snmpd's createUser and rouser\n"
@@ -109,6 +114,7 @@ int main(int argc, char** argv) {
     sim::AgentOptions agent;
     sim::ChassisOptions chassis;
     sim::RmonOptions rmon;
+    sim::TrafficOptions traffic;
     bool commands = false;
     sim::NotifyOptions notify;
     int fdbRows = -1;
@@ -167,6 +173,8 @@ int main(int argc, char** argv) {
             agent.faults.errorStatus = int32_t(number(0, INT32_MAX));
         else if (a == "--wrong-id")
             agent.faults.wrongId = true;
+        else if (a == "--no-ifxtable")
+            traffic.ifXTable = false;
         else if (a == "--commands")
             commands = true;
         else if (a == "--lifetime")
@@ -228,7 +236,9 @@ int main(int argc, char** argv) {
     fdb.publish(mib);
     rmon.live = chassis.live;
     sim::Rmon rmonGroups(model, mib, rmon);
+    sim::PortTraffic portTraffic(model, mib, traffic);
     sim::Agent server(agent, model, mib);
+    server.addCommands([&portTraffic](const std::string& verb, std::istream& in) { return portTraffic.command(verb, in); });
     if (!server.open())
         return 1;
     if (!notify.address.empty()) {

@@ -1225,7 +1225,7 @@ private slots:
             m_modal << d->windowTitle();
             return 0;
         });
-        QCOMPARE(items, QStringList{"Port Configuration..."});
+        QCOMPARE(items, (QStringList{"Port Configuration...", "Traffic Graph..."}));
         QCOMPARE(shown, QStringLiteral("TenGigabit 4/1"));
         QCOMPARE(label, QStringLiteral("4/1"));
         QCOMPARE(selected, ifIndex);

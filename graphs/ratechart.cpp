@@ -1,0 +1,366 @@
+#include "graphs/ratechart.h"
+
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace graphs {
+
+namespace {
+
+// Beyond this many lines a series, the rest of it is drawn as one: a view so full of gaps
+// shows the gaps' count in no readable way anyway, and every line is an item to paint.
+constexpr int kMaxSegments = 48;
+constexpr qint64 kMinWidthMs = 10 * 1000;
+constexpr qint64 kMaxWidthMs = 31ll * 24 * 3600 * 1000;
+
+// Uptimes are laid on a local midnight, so the time axis writes them as hours, minutes and
+// seconds since the agent started.
+qint64 uptimeOrigin() {
+    return QDateTime(QDate(2000, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
+}
+
+struct Unit {
+    double divisor;
+    const char* name;
+};
+
+Unit bitUnit(double max) {
+    if (max >= 1e9) return {1e9, "Gbit/s"};
+    if (max >= 1e6) return {1e6, "Mbit/s"};
+    if (max >= 1e3) return {1e3, "kbit/s"};
+    return {1, "bit/s"};
+}
+
+// The first of 1, 2, 2.5, 5 times a power of ten at or above v: axis ends a reader takes in.
+double niceCeiling(double v) {
+    if (!(v > 0)) return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(v)));
+    for (double m : {1.0, 2.0, 2.5, 5.0, 10.0})
+        if (m * power >= v * (1 - 1e-9)) return m * power;
+    return 10 * power;
+}
+
+QString csvField(const QString& text) {
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// Ten hues, then their lighter kin: twenty lines before a colour comes again.
+const QColor kPalette[] = {
+    QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
+    QColor(0xff, 0x7f, 0x0e), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
+    QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
+    QColor(0x17, 0xbe, 0xcf), QColor(0xae, 0xc7, 0xe8), QColor(0xff, 0x98, 0x96),
+    QColor(0x98, 0xdf, 0x8a), QColor(0xff, 0xbb, 0x78), QColor(0xc5, 0xb0, 0xd5),
+    QColor(0xc4, 0x9c, 0x94), QColor(0xf7, 0xb6, 0xd2), QColor(0xc7, 0xc7, 0xc7),
+    QColor(0xdb, 0xdb, 0x8d), QColor(0x9e, 0xda, 0xe5),
+};
+
+} // namespace
+
+RateChart::RateChart(const SampleStore* store, const QList<SeriesSpec>& specs, TimeKind time,
+                     QWidget* parent)
+    : QChartView(parent), m_store(store), m_specs(specs), m_time(time) {
+    auto* c = new QChart;
+    c->setMargins(QMargins(4, 4, 4, 4));
+    c->legend()->setAlignment(Qt::AlignBottom);
+    setChart(c);
+    setRenderHint(QPainter::Antialiasing, false);
+    setMouseTracking(true);
+
+    m_x = new QDateTimeAxis;
+    m_x->setFormat(QStringLiteral("hh:mm:ss"));
+    m_x->setTitleText(time == TimeKind::Clock ? tr("Time") : tr("Agent uptime"));
+    c->addAxis(m_x, Qt::AlignBottom);
+    const char* titles[] = {"bit/s", "per second", "%"};
+    const Qt::Alignment sides[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight};
+    for (int a = 0; a < 3; ++a) {
+        m_axes[a] = nullptr;
+        const bool used = std::any_of(specs.begin(), specs.end(),
+                                      [a](const SeriesSpec& s) { return int(s.scale) == a; });
+        if (!used) continue;
+        m_axes[a] = new QValueAxis;
+        m_axes[a]->setTitleText(QString::fromLatin1(titles[a]));
+        m_axes[a]->setLabelFormat(QStringLiteral("%.4g"));
+        m_axes[a]->setTickCount(6); // fifths of the 1, 2, 2.5 and 5 the ranges end at
+        m_axes[a]->setRange(0, a == 2 ? 100 : 1);
+        c->addAxis(m_axes[a], sides[a]);
+    }
+    m_segments.resize(specs.size());
+    for (int s = 0; s < specs.size(); ++s)
+        segment(s, 0);
+
+    m_scroll = new QScrollBar(Qt::Horizontal, this);
+    m_scroll->hide();
+    connect(m_scroll, &QScrollBar::valueChanged, this, [this](int seconds) {
+        if (m_scrolling) return;
+        setLive(false);
+        setView(qint64(seconds) * 1000, m_width);
+    });
+    live();
+}
+
+QLineSeries* RateChart::segment(int s, int k) {
+    QList<QLineSeries*>& lines = m_segments[s];
+    while (lines.size() <= k) {
+        auto* line = new QLineSeries;
+        line->setName(m_specs[s].name);
+        QPen pen(kPalette[s % std::size(kPalette)]);
+        pen.setWidthF(1);
+        pen.setCosmetic(true);
+        // Beside bit rates the other kinds are told apart by their strokes.
+        const bool mixed = m_axes[int(Scale::Bits)] != nullptr;
+        if (mixed && m_specs[s].scale != Scale::Bits)
+            pen.setStyle(m_specs[s].scale == Scale::Percent ? Qt::DotLine : Qt::DashLine);
+        line->setPen(pen);
+        chart()->addSeries(line);
+        line->attachAxis(m_x);
+        line->attachAxis(m_axes[int(m_specs[s].scale)]);
+        if (!lines.isEmpty())
+            for (QLegendMarker* marker : chart()->legend()->markers(line))
+                marker->setVisible(false);
+        lines << line;
+    }
+    return lines[k];
+}
+
+void RateChart::setSpan(qint64 ms) {
+    m_span = std::clamp(ms, kMinWidthMs, kMaxWidthMs);
+    if (m_live) live();
+}
+
+void RateChart::live() {
+    setLive(true);
+    refresh();
+}
+
+void RateChart::setLive(bool live) {
+    if (m_live == live) return;
+    m_live = live;
+    emit liveChanged(live);
+}
+
+void RateChart::refresh() {
+    if (m_live) {
+        qint64 newest = m_store->size() ? m_store->time(m_store->size() - 1) : 0;
+        if (!m_store->size() && m_time == TimeKind::Clock)
+            newest = QDateTime::currentMSecsSinceEpoch();
+        // Until the samples cover the span, they fill the width.
+        const qint64 oldest = m_store->size() ? m_store->time(0) : newest;
+        m_width = std::min(m_span, std::max(newest - oldest, kMinWidthMs));
+        m_start = newest - m_width;
+    }
+    setView(m_start, m_width);
+}
+
+void RateChart::setView(qint64 start, qint64 width) {
+    m_width = std::clamp(width, kMinWidthMs, kMaxWidthMs);
+    m_start = start;
+    draw();
+    updateScrollBar();
+}
+
+void RateChart::updateScrollBar() {
+    if (!m_store->size()) return;
+    const qint64 first = m_store->time(0), last = m_store->time(m_store->size() - 1);
+    m_scrolling = true;
+    m_scroll->setRange(int(std::min(first, m_start) / 1000),
+                       int(std::max(last - m_width, m_start) / 1000));
+    m_scroll->setPageStep(int(std::max<qint64>(1, m_width / 1000)));
+    m_scroll->setValue(int(m_start / 1000));
+    m_scrolling = false;
+}
+
+void RateChart::draw() {
+    const qint64 origin = m_time == TimeKind::Uptime ? uptimeOrigin() : 0;
+    const int columns = std::max(1, int(chart()->plotArea().width()));
+    const qint64 t0 = m_start, t1 = m_start + m_width;
+    m_x->setRange(QDateTime::fromMSecsSinceEpoch(origin + t0),
+                  QDateTime::fromMSecsSinceEpoch(origin + t1));
+    // As many time labels as the plot has room for.
+    m_x->setTickCount(std::clamp(columns / 110 + 1, 2, 6));
+    m_x->setFormat(m_width > 2 * 24 * 3600 * 1000ll ? QStringLiteral("dd.MM hh:mm")
+                                                    : QStringLiteral("hh:mm:ss"));
+
+    QList<std::vector<Point>> points;
+    double max[3] = {0, 0, 0};
+    for (int s = 0; s < m_specs.size(); ++s) {
+        points << Decimate(*m_store, s, t0, t1, columns);
+        for (const Point& p : points.back())
+            if (!std::isnan(p.v) && p.t >= double(t0) && p.t <= double(t1))
+                max[int(m_specs[s].scale)] = std::max(max[int(m_specs[s].scale)], p.v);
+    }
+    const Unit unit = bitUnit(max[0]);
+    if (m_axes[0]) {
+        m_axes[0]->setTitleText(QString::fromLatin1(unit.name));
+        m_axes[0]->setRange(0, niceCeiling(max[0] * 1.05 / unit.divisor));
+    }
+    if (m_axes[1]) {
+        m_axes[1]->setRange(0, niceCeiling(max[1] * 1.05));
+        m_axes[1]->setLabelFormat(max[1] >= 20 ? QStringLiteral("%.0f") : QStringLiteral("%.2f"));
+    }
+    if (m_axes[2]) m_axes[2]->setRange(0, std::max(100.0, niceCeiling(max[2] * 1.05)));
+
+    for (int s = 0; s < m_specs.size(); ++s) {
+        const double divisor = m_specs[s].scale == Scale::Bits ? unit.divisor : 1;
+        std::vector<std::vector<Point>> lines = Segments(points[s]);
+        if (int(lines.size()) > kMaxSegments) {
+            for (size_t k = kMaxSegments; k < lines.size(); ++k)
+                lines[kMaxSegments - 1].insert(lines[kMaxSegments - 1].end(), lines[k].begin(),
+                                               lines[k].end());
+            lines.resize(kMaxSegments);
+        }
+        for (int k = 0; k < std::max(int(lines.size()), int(m_segments[s].size())); ++k) {
+            QList<QPointF> xy;
+            if (k < int(lines.size())) {
+                xy.reserve(qsizetype(lines[size_t(k)].size()));
+                for (const Point& p : lines[size_t(k)])
+                    xy << QPointF(double(origin) + p.t, p.v / divisor);
+            }
+            // The first line of a series stays, empty or not: it carries the legend's entry.
+            if (xy.isEmpty() && k > 0)
+                segment(s, k)->clear();
+            else
+                segment(s, k)->replace(xy);
+        }
+    }
+}
+
+int RateChart::drawnPoints(int s) const {
+    int n = 0;
+    for (QLineSeries* line : m_segments.value(s))
+        n += int(line->count());
+    return n;
+}
+
+qint64 RateChart::timeAt(const QPoint& at) const {
+    const QPointF inChart = chart()->mapFromScene(mapToScene(at));
+    const QRectF plot = chart()->plotArea();
+    const double f = plot.width() > 0 ? (inChart.x() - plot.left()) / plot.width() : 0;
+    return m_start + qint64(f * double(m_width));
+}
+
+QString RateChart::timeText(qint64 t) const {
+    if (m_time == TimeKind::Clock)
+        return QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const qint64 s = t / 1000;
+    return tr("uptime %1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString RateChart::valueText(double v, Scale scale) {
+    if (std::isnan(v)) return tr("no value");
+    switch (scale) {
+    case Scale::Bits: {
+        const Unit u = bitUnit(v);
+        return QStringLiteral("%1 %2")
+            .arg(v / u.divisor, 0, 'f', u.divisor > 1 ? 2 : 0)
+            .arg(QLatin1String(u.name));
+    }
+    case Scale::PerSecond:
+        return QStringLiteral("%1/s").arg(v, 0, 'f', 2);
+    case Scale::Percent:
+        return QStringLiteral("%1 %").arg(v, 0, 'f', 2);
+    }
+    return {};
+}
+
+QString RateChart::hoverText(const QPoint& at) const {
+    if (!m_store->size() || !chart()->plotArea().contains(chart()->mapFromScene(mapToScene(at))))
+        return {};
+    const qint64 t = timeAt(at);
+    size_t i = m_store->lowerBound(t);
+    if (i == m_store->size() || (i > 0 && t - m_store->time(i - 1) < m_store->time(i) - t))
+        i = i > 0 ? i - 1 : 0;
+    QStringList lines{timeText(m_store->time(i))};
+    for (int s = 0; s < m_specs.size(); ++s)
+        lines << QStringLiteral("%1: %2").arg(m_specs[s].name,
+                                              valueText(m_store->value(i, s), m_specs[s].scale));
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString RateChart::csv() const {
+    QStringList header{m_time == TimeKind::Clock ? QStringLiteral("time")
+                                                 : QStringLiteral("uptime_s")};
+    for (const SeriesSpec& spec : m_specs)
+        header << csvField(spec.name);
+    QString out = header.join(QLatin1Char(',')) + QLatin1String("\r\n");
+    for (size_t i = 0; i < m_store->size(); ++i) {
+        const qint64 t = m_store->time(i);
+        QStringList row{m_time == TimeKind::Clock
+                            ? QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toString(Qt::ISODateWithMs)
+                            : QString::number(double(t) / 1000, 'f', 2)};
+        for (int s = 0; s < m_specs.size(); ++s) {
+            const double v = m_store->value(i, s);
+            row << (std::isnan(v)
+                        ? QString()
+                        : QString::number(v, 'f', m_specs[s].scale == Scale::Bits ? 0 : 3));
+        }
+        out += row.join(QLatin1Char(',')) + QLatin1String("\r\n");
+    }
+    return out;
+}
+
+void RateChart::wheelEvent(QWheelEvent* event) {
+    const int steps = event->angleDelta().y() / 120;
+    if (!steps) return;
+    const qint64 anchor = timeAt(event->position().toPoint());
+    const double factor = std::pow(0.8, steps);
+    const qint64 width = std::clamp(qint64(double(m_width) * factor), kMinWidthMs, kMaxWidthMs);
+    const double f = m_width ? double(anchor - m_start) / double(m_width) : 0.5;
+    setLive(false);
+    setView(anchor - qint64(f * double(width)), width);
+    event->accept();
+}
+
+void RateChart::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_dragging = true;
+        m_dragX = event->position().toPoint().x();
+        m_dragStart = m_start;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void RateChart::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (m_dragging) {
+        const double plotWidth = std::max(1.0, chart()->plotArea().width());
+        const qint64 moved = qint64(double(at.x() - m_dragX) / plotWidth * double(m_width));
+        if (moved) {
+            setLive(false);
+            setView(m_dragStart - moved, m_width);
+        }
+    }
+    const QString text = hoverText(at);
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPosition().toPoint(), text, this);
+    QChartView::mouseMoveEvent(event);
+}
+
+void RateChart::mouseReleaseEvent(QMouseEvent* event) {
+    m_dragging = false;
+    QChartView::mouseReleaseEvent(event);
+}
+
+void RateChart::resizeEvent(QResizeEvent* event) {
+    QChartView::resizeEvent(event);
+    draw();
+}
+
+} // namespace graphs

@@ -1,0 +1,538 @@
+// Traffic graphs: the counter rules as tables, then live graphs against talvex-sim traffic set
+// to known rates (wraps, restarts, dropped answers, holes), against snmpd beside snmpget, and
+// the openings and exports through the real controls.
+#include "app/paneldlg.h"
+#include "graphs/counters.h"
+#include "graphs/historychart.h"
+#include "graphs/trafficgraph.h"
+#include "pages/interfaceinfodlg.h"
+#include "pages/rmoncounterdlgs.h"
+#include "pages/rmonhistorydlg.h"
+#include "pages/rmonstatdlg.h"
+#include "panel/panelpoller.h"
+#include "panel/panelview.h"
+#include "platform/platform.h"
+#include "snmp/params.h"
+#include "tests/common/pagetest.h"
+#include "tests/common/peers.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cmath>
+
+using namespace graphs;
+
+namespace {
+
+constexpr int kGigabitPort = 51;    // GigabitEthernet 2/1
+constexpr int kTenGigabitPort = 99; // TenGigabit 4/1
+constexpr double k32 = 4294967296.0;
+
+Reading r32(uint64_t v) {
+    return {true, v, false};
+}
+Reading r64(uint64_t v) {
+    return {true, v, true};
+}
+
+bool near(double value, double expected, double tolerance) {
+    return std::abs(value - expected) <= expected * tolerance;
+}
+
+// Series s of the store as values, NaN for gaps.
+QList<double> seriesOf(const SampleStore& store, int s) {
+    QList<double> out;
+    for (size_t i = 0; i < store.size(); ++i)
+        out << store.value(i, s);
+    return out;
+}
+
+QString show(const QList<double>& values) {
+    QStringList texts;
+    for (double v : values)
+        texts << (std::isnan(v) ? QStringLiteral("-") : QString::number(v, 'g', 6));
+    return texts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class TestGraphs : public QObject {
+    Q_OBJECT
+
+    QString m_dir = QStringLiteral(TALVEX_SOURCE_DIR "/res/panel");
+    QPointer<CTrafficGraphWnd> m_window;
+    QTemporaryDir* m_saveDir = nullptr;
+
+    static void agent(SimProcess& sim) {
+        SetSnmpAgentPort(sim.port());
+        g_strReadCommunity = QStringLiteral("orchid");
+    }
+
+    // The interface page as the menu runs it: selecting rows, Graph, and the window it opens.
+    void driveInterfacePage(CInterfaceInfoDlg* page) {
+        page->show();
+        QTreeWidget* list = page->list();
+        (void)QTest::qWaitFor(
+            [&] { return list->topLevelItemCount() > 60 && !page->channel().busy(); }, 10000);
+        QVERIFY(!enabled(page, 1096));
+        list->selectAll();
+        QVERIFY(!enabled(page, 1096)); // more than eight
+        list->clearSelection();
+        list->topLevelItem(kGigabitPort - 1)->setSelected(true);
+        list->topLevelItem(kGigabitPort)->setSelected(true);
+        click(page, 1096);
+        m_window = page->findChild<CTrafficGraphWnd*>();
+        QVERIFY(m_window);
+        CTrafficGraphWnd* window = m_window;
+        QCOMPARE(window->poller()->ports().size(), 2);
+        QCOMPARE(window->poller()->ports()[0].ifIndex, kGigabitPort);
+        QCOMPARE(window->poller()->ports()[1].name, list->topLevelItem(kGigabitPort)->text(2));
+        QCOMPARE(window->interval()->value(), 5);
+        window->interval()->setValue(1);
+        QTRY_VERIFY_WITH_TIMEOUT(window->store().size() >= 3, 8000);
+
+        // Ctrl+C and the CSV file say the same: ISO 8601 times, one column a series.
+        QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+        const QString csv = QApplication::clipboard()->text();
+        const QStringList lines = csv.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), int(window->store().size()) + 1);
+        QCOMPARE(lines[0].count(QLatin1Char(',')), 2 * kPortSeries);
+        QVERIFY2(lines[0].startsWith(QLatin1String("time,\"GigabitEthernet 2/1 in\"")),
+                 qPrintable(lines[0]));
+        static const QRegularExpression iso(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,"));
+        QVERIFY2(iso.match(lines.last()).hasMatch(), qPrintable(lines.last()));
+        for (QPushButton* b : window->findChildren<QPushButton*>())
+            if (b->text().contains(QLatin1String("CSV")) ||
+                b->text().contains(QLatin1String("PNG")))
+                QTest::mouseClick(b, Qt::LeftButton);
+        QFile file(m_saveDir->filePath("out.csv"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(file.readAll()).startsWith(lines[0]));
+        QImage png(m_saveDir->filePath("out.png"));
+        QVERIFY(!png.isNull() && png.width() > 300);
+
+        // The wheel leaves live; the button comes back to it.
+        QVERIFY(!window->liveButton()->isEnabled());
+        const QPoint middle = window->chart()->rect().center();
+        QWheelEvent wheel(middle, window->chart()->mapToGlobal(middle), {}, {0, 120}, Qt::NoButton,
+                          {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(window->chart()->viewport(), &wheel);
+        QVERIFY(!window->chart()->isLive());
+        QVERIFY(window->chart()->hoverText(middle).contains(
+            QLatin1String("GigabitEthernet 2/1 out: ")));
+        QTest::mouseClick(window->liveButton(), Qt::LeftButton);
+        QVERIFY(window->chart()->isLive());
+    }
+
+private slots:
+    void initTestCase() {
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        g_strWriteCommunity = QStringLiteral("saffron");
+        g_strProxyAddress = QStringLiteral("0.0.0.0");
+        g_bUserRight = 1;
+        SetSnmpTimeout(1500);
+    }
+
+    void cleanupTestCase() { SetSnmpAgentPort(0); }
+
+    void counterRate_data() {
+        QTest::addColumn<Reading>("before");
+        QTest::addColumn<Reading>("after");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<double>("maxPerSecond");
+        QTest::addColumn<double>("rate"); // NaN: a gap
+        const double gap = kGap;
+        QTest::newRow("64-bit") << r64(1000) << r64(11000) << 2.0 << 0.0 << 5000.0;
+        QTest::newRow("64-bit past 2^32")
+            << r64(4294967000u) << r64(4294967296ull + 9704) << 1.0 << 0.0 << 10000.0;
+        QTest::newRow("64-bit went back") << r64(5000) << r64(4000) << 1.0 << 0.0 << gap;
+        QTest::newRow("32-bit") << r32(100) << r32(300) << 2.0 << 125e6 << 100.0;
+        QTest::newRow("32-bit one wrap") << r32(4294967000u) << r32(704) << 1.0 << 125e6 << 1000.0;
+        // 10 Gbit/s counts 2^32 octets in 3.4 s: at 4 s a delta may hide a whole wrap.
+        QTest::newRow("32-bit, interval too long for one wrap")
+            << r32(100) << r32(300) << 4.0 << 1.25e9 << gap;
+        QTest::newRow("32-bit, unknown speed, one wrap")
+            << r32(4294967295u) << r32(9) << 10.0 << 0.0 << 1.0;
+        QTest::newRow("hole before") << Reading{} << r32(10) << 1.0 << 0.0 << gap;
+        QTest::newRow("hole after") << r64(10) << Reading{} << 1.0 << 0.0 << gap;
+        QTest::newRow("64-bit, then 32-bit") << r64(10) << r32(20) << 1.0 << 0.0 << gap;
+        QTest::newRow("no time between") << r64(10) << r64(20) << 0.0 << 0.0 << gap;
+    }
+    void counterRate() {
+        QFETCH(Reading, before);
+        QFETCH(Reading, after);
+        QFETCH(double, seconds);
+        QFETCH(double, maxPerSecond);
+        QFETCH(double, rate);
+        const std::optional<double> got = CounterRate(before, after, seconds, maxPerSecond);
+        if (std::isnan(rate))
+            QVERIFY2(!got, qPrintable(QString::number(got.value_or(0))));
+        else
+            QCOMPARE(got.value_or(-1), rate);
+    }
+
+    // A day of 1 s samples drawn on 800 columns: at most two points a column, the one-second
+    // spike and the gap both still there.
+    void decimation() {
+        SampleStore store(1, 86400);
+        const qint64 t0 = 1'700'000'000'000;
+        for (int i = 0; i < 86400; ++i) {
+            double v = 1000 + i % 7;
+            if (i == 40000) v = 1e6;
+            if (i >= 60000 && i < 60003) v = kGap;
+            store.append(t0 + qint64(i) * 1000, &v);
+        }
+        const std::vector<Point> points = Decimate(store, 0, t0, t0 + 86399 * 1000ll, 800);
+        QVERIFY2(points.size() <= 2 * 800 + 4, qPrintable(QString::number(points.size())));
+        const auto spike =
+            std::find_if(points.begin(), points.end(), [](const Point& p) { return p.v == 1e6; });
+        QVERIFY(spike != points.end());
+        QCOMPARE(spike->t, double(t0 + 40000 * 1000ll));
+        QCOMPARE(Segments(points).size(), size_t(2));
+        for (const Point& p : points)
+            QVERIFY(std::isnan(p.v) || p.v >= 1000);
+        // The ring keeps the newest day.
+        double v = 5;
+        store.append(t0 + 86400 * 1000ll, &v);
+        QCOMPARE(store.size(), size_t(86400));
+        QCOMPARE(store.time(0), t0 + 1000);
+        QCOMPARE(store.value(86399, 0), 5.0);
+    }
+
+    // Known traffic on the simulator, read by a live graph: every rate within 1 %, across the
+    // 32-bit wraps of a ten-gigabit port without ifXTable.
+    void ratesAgainstSim_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<double>("in");
+        QTest::addColumn<double>("out");
+        QTest::addColumn<int>("errors");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("polls");
+        QTest::addColumn<bool>("wide");
+        QTest::newRow("gigabit, 64-bit counters, every second")
+            << QStringList{} << kGigabitPort << 80e6 << 20e6 << 600 << 1 << 20 << true;
+        // 9 Gbit/s wraps ifInOctets every 3.8 s: four wraps or more in the run.
+        QTest::newRow("ten gigabit, 32-bit counters only, every 2 s")
+            << QStringList{"--no-ifxtable"} << kTenGigabitPort << 9e9 << 3e9 << 0 << 2 << 9
+            << false;
+    }
+    void ratesAgainstSim() {
+        QFETCH(QStringList, options);
+        QFETCH(int, port);
+        QFETCH(double, in);
+        QFETCH(double, out);
+        QFETCH(int, errors);
+        QFETCH(int, interval);
+        QFETCH(int, polls);
+        QFETCH(bool, wide);
+        SimProcess sim(options << "--static");
+        QVERIFY(sim.started());
+        agent(sim);
+        QCOMPARE(sim.command(QStringLiteral("traffic %1 %2 %3 %4")
+                                 .arg(port)
+                                 .arg(qint64(in))
+                                 .arg(qint64(out))
+                                 .arg(errors)),
+                 QStringLiteral("ok"));
+        auto* window = new CTrafficGraphWnd({{port, QStringLiteral("port")}});
+        window->interval()->setValue(interval);
+        window->show();
+        const SampleStore& store = window->store();
+        QTRY_VERIFY_WITH_TIMEOUT(store.size() >= size_t(polls + 1), (polls + 4) * interval * 1000);
+        const QList<double> inRates = seriesOf(store, InBits), outRates = seriesOf(store, OutBits);
+        // The first poll has nothing to subtract; an agent without ifXTable shows it in the
+        // first answer, and the next poll starts the 32-bit counters afresh.
+        const qsizetype first = wide ? 1 : 2;
+        int valid = 0;
+        double worst = 0;
+        for (qsizetype i = first; i < inRates.size(); ++i) {
+            worst =
+                std::max({worst, std::abs(inRates[i] / in - 1), std::abs(outRates[i] / out - 1)});
+            QVERIFY2(near(inRates[i], in, 0.01) && near(outRates[i], out, 0.01),
+                     qPrintable(show(inRates) + " / " + show(outRates)));
+            QVERIFY(near(store.value(size_t(i), Errors), errors, 0.01));
+            ++valid;
+        }
+        QVERIFY(valid >= polls - 1);
+        qInfo("%d rates, at most %.4f %% off the set rate", valid, worst * 100);
+        QCOMPARE(window->poller()->wide(0), wide);
+        if (wide) // ifHighSpeed gives the gigabit; the 32-bit agent's capped speed says nothing
+            QVERIFY(near(store.value(store.size() - 1, Utilisation), 8.0, 0.01));
+        else
+            QVERIFY(std::isnan(store.value(store.size() - 1, Utilisation)));
+        if (wide) saveShot(window, "traffic-graph.png");
+        window->close();
+    }
+
+    // Each event that leaves a rate unknown is a gap in the line, never a spike or a zero, and
+    // the line goes on after it.
+    void gaps_data() {
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QString>("after");  // the command that ends it, if any
+        QTest::addColumn<bool>("outGoesOn"); // the other series keeps its value meanwhile
+        QTest::newRow("restart") << "restart"
+                                 << "" << false;
+        QTest::newRow("dropped answers") << "drop 1"
+                                         << "drop 0" << false;
+        QTest::newRow("hole") << "del 1.3.6.1.2.1.31.1.1.1.6.51"
+                              << "traffic 51 80000000 20000000" << true;
+        QTest::newRow("discontinuity") << "put 1.3.6.1.2.1.31.1.1.1.19.51 t 4242"
+                                       << "" << false;
+    }
+    void gaps() {
+        QFETCH(QString, event);
+        QFETCH(QString, after);
+        QFETCH(bool, outGoesOn);
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        agent(sim);
+        QCOMPARE(sim.command(QStringLiteral("traffic 51 80000000 20000000")), QStringLiteral("ok"));
+        auto* window = new CTrafficGraphWnd({{kGigabitPort, QStringLiteral("port")}});
+        window->interval()->setValue(1);
+        const SampleStore& store = window->store();
+        QTRY_VERIFY_WITH_TIMEOUT(store.size() >= 3, 8000);
+        const size_t before = store.size();
+        QCOMPARE(sim.command(event), QStringLiteral("ok"));
+        auto gapSince = [&] {
+            for (size_t i = before; i < store.size(); ++i)
+                if (std::isnan(store.value(i, InBits))) return int(i);
+            return -1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(gapSince() >= 0, 8000);
+        const int gap = gapSince();
+        if (!after.isEmpty()) QCOMPARE(sim.command(after), QStringLiteral("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(store.size() >= size_t(gap) + 4 &&
+                                     !std::isnan(store.value(store.size() - 1, InBits)),
+                                 10000);
+        const QList<double> inRates = seriesOf(store, InBits), outRates = seriesOf(store, OutBits);
+        for (qsizetype i = 0; i < inRates.size(); ++i)
+            QVERIFY2(std::isnan(inRates[i]) || near(inRates[i], 80e6, 0.01),
+                     qPrintable(show(inRates)));
+        for (qsizetype i = 0; i < outRates.size(); ++i)
+            QVERIFY2(std::isnan(outRates[i]) || near(outRates[i], 20e6, 0.01),
+                     qPrintable(show(outRates)));
+        QCOMPARE(!std::isnan(outRates[gap]), outGoesOn);
+        window->close();
+    }
+
+    // snmpd's loopback and veth interfaces, graphed while the test sends a steady stream on
+    // loopback: the graph reads what snmpget reads of the same counters.
+    void inStepWithSnmpget() {
+        if (qEnvironmentVariable("TALVEX_PEER_TABLES") != QLatin1String("1"))
+            QSKIP("run under scripts/loopback-only, whose namespace has the veth pair");
+        SnmpdProcess snmpd;
+        QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
+        SetSnmpAgentPort(snmpd.port());
+        g_strReadCommunity = QStringLiteral("public");
+        const QString at = QStringLiteral("127.0.0.1:%1").arg(snmpd.port());
+        QList<GraphPort> ports;
+        const QStringList descrs =
+            RunTool(QStringLiteral("snmpwalk"),
+                    {"-v2c", "-c", "public", "-On", "-Oq", at, "1.3.6.1.2.1.2.2.1.2"})
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        int lo = 0, loPort = 0;
+        for (const QString& line : descrs) {
+            const QString index =
+                line.section(QLatin1Char(' '), 0, 0).section(QLatin1Char('.'), -1);
+            const QString name = line.section(QLatin1Char(' '), 1).remove(QLatin1Char('"'));
+            if (name == QLatin1String("lo")) {
+                lo = index.toInt();
+                loPort = int(ports.size());
+            }
+            ports << GraphPort{index.toInt(), name}; // loopback and the namespace's veth pair
+        }
+        QVERIFY2(lo > 0 && ports.size() >= 3 && ports.size() <= kMaxGraphPorts,
+                 qPrintable(descrs.join(QLatin1Char('|'))));
+
+        // A steady stream to the discard port on loopback, nobody listening.
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        QVERIFY(fd >= 0);
+        sockaddr_in discard{};
+        discard.sin_family = AF_INET;
+        discard.sin_port = htons(9);
+        discard.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const QByteArray datagram(1000, 'x');
+        QTimer stream;
+        connect(&stream, &QTimer::timeout, this, [&] {
+            for (int i = 0; i < 10; ++i)
+                (void)::sendto(fd, datagram.constData(), size_t(datagram.size()), 0,
+                               reinterpret_cast<const sockaddr*>(&discard), sizeof discard);
+        });
+        stream.start(20);
+        auto* window = new CTrafficGraphWnd(ports);
+        window->interval()->setValue(1);
+        const SampleStore& store = window->store();
+        QTRY_VERIFY_WITH_TIMEOUT(store.size() >= 3, 8000);
+        // Right after each poll, snmpget of the same objects: the agent's counters have moved
+        // on by no more than the stream since (snmpd refreshes its interface data every few
+        // seconds, so often not at all).
+        const QString index = QString::number(lo);
+        for (int round = 0; round < 3; ++round) {
+            QSignalSpy polled(window->poller(), &CounterPoller::sampled);
+            QVERIFY(polled.wait(3000));
+            const QStringList v =
+                RunTool(QStringLiteral("snmpget"),
+                        {"-v2c", "-c", "public", "-Oqvt", at, "1.3.6.1.2.1.1.3.0",
+                         "1.3.6.1.2.1.31.1.1.1.6." + index, "1.3.6.1.2.1.31.1.1.1.10." + index})
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(v.size(), 3);
+            const Poll& poll = window->poller()->lastPoll();
+            QCOMPARE(poll.ports.size(), size_t(ports.size()));
+            const PortReading& graphed = poll.ports[size_t(loPort)];
+            QVERIFY(poll.answered && graphed.inOctets.wide);
+            const qint64 ticks = qint64(v[0].toULongLong()) - qint64(poll.uptime);
+            QVERIFY2(ticks >= 0 && ticks < 300, qPrintable(QString::number(ticks)));
+            for (const auto& [text, reading] :
+                 {std::pair{v[1], graphed.inOctets}, std::pair{v[2], graphed.outOctets}}) {
+                const qint64 ahead = qint64(text.toULongLong()) - qint64(reading.value);
+                QVERIFY2(ahead >= 0 && ahead <= 8'000'000,
+                         qPrintable(QStringLiteral("%1 against %2").arg(text).arg(reading.value)));
+            }
+        }
+        stream.stop();
+        ::close(fd);
+        // The stream's 4 Mbit/s shows on loopback.
+        const QList<double> loRates = seriesOf(store, loPort * kPortSeries + InBits);
+        QVERIFY2(std::any_of(loRates.begin(), loRates.end(), [](double r) { return r > 1e6; }),
+                 qPrintable(show(loRates)));
+        // Every port is read: the veth ones have rates too, not gaps.
+        for (int p = 0; p < ports.size(); ++p)
+            QVERIFY(!std::isnan(store.value(store.size() - 1, p * kPortSeries + InBits)));
+        window->close();
+    }
+
+    // The interface page's Graph button, through the menu: one to eight selected rows, a window
+    // of those ports; its interval, zoom, live button and exports.
+    void fromInterfacePage() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        agent(sim);
+        qputenv("TALVEX_SYSTEM_DIR", m_dir.toUtf8());
+        QTemporaryDir dir;
+        m_saveDir = &dir;
+        platform::SetSaveFileHook([&](const QString& caption, const QString&) {
+            return dir.filePath(caption.contains(QLatin1String("CSV")) ? "out.csv" : "out.png");
+        });
+        platform::SetRunModalHook([this](QDialog* d) {
+            if (auto* page = qobject_cast<CInterfaceInfoDlg*>(d)) driveInterfacePage(page);
+            return 0;
+        });
+        {
+            CPanelDlg panel;
+            QVERIFY(panel.OnCommand(32788));
+        }
+        platform::SetRunModalHook({});
+        platform::SetSaveFileHook({});
+        qunsetenv("TALVEX_SYSTEM_DIR");
+        QVERIFY(!m_window); // it goes with the page
+    }
+
+    // A right click on a panel port: "Traffic Graph..." opens the port's graph.
+    void fromPanelPort() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        agent(sim);
+        qputenv("TALVEX_SYSTEM_DIR", m_dir.toUtf8());
+        CPanelDlg dlg;
+        QVERIFY(dlg.panelLoaded());
+        QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(walked.wait(10000));
+        PanelModel& m = dlg.panelModel();
+        const Module* card = nullptr;
+        const Port* port = nullptr;
+        for (const Module& mod : m.pictures)
+            for (const Port& p : mod.ports)
+                if (!port && p.ifIndex > 2) {
+                    card = &mod;
+                    port = &p;
+                }
+        QVERIFY(port);
+        PanelView* view = dlg.panelView();
+        const QPoint at(
+            int(qint64(card->left + port->left + port->width / 2) * view->width() / m.refWidth),
+            int(qint64(card->top + port->top + port->height / 2) * view->height() / m.refHeight));
+        // The menu runs its own loop: it is answered once it is up.
+        QStringList items;
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* a : menu->actions())
+                items << a->text();
+            QAction* graph =
+                menu->actions().value(items.indexOf(QStringLiteral("Traffic Graph...")));
+            if (graph)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(graph).center());
+            else
+                menu->close();
+        });
+        QContextMenuEvent right(QContextMenuEvent::Mouse, at, view->mapToGlobal(at));
+        QApplication::sendEvent(view, &right);
+        QVERIFY2(items.contains(QStringLiteral("Traffic Graph...")),
+                 qPrintable(items.join(QLatin1Char('|'))));
+        auto* window = dlg.findChild<CTrafficGraphWnd*>();
+        QVERIFY(window);
+        QCOMPARE(window->poller()->ports()[0].ifIndex, port->ifIndex);
+        QTRY_VERIFY_WITH_TIMEOUT(window->store().size() >= 1, 8000);
+        qunsetenv("TALVEX_SYSTEM_DIR");
+    }
+
+    // The history page charts the samples its own walk read: the simulator's first control
+    // has eight buckets of known utilisation.
+    void historyChart() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        agent(sim);
+        CRmonHistoryDlg page;
+        page.show();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            page.samples()->topLevelItemCount() == 8 && !page.sampleWalk().busy(), 10000);
+        const SampleStore& chart = page.chart()->samples();
+        QTRY_COMPARE(chart.size(), size_t(8));
+        for (int r = 0; r < 8; ++r) {
+            const double listed = page.samples()->topLevelItem(r)->text(3).toDouble();
+            QVERIFY2(
+                std::abs(chart.value(size_t(r), 0) - listed) < 0.006,
+                qPrintable(
+                    QStringLiteral("%1 against %2").arg(chart.value(size_t(r), 0)).arg(listed)));
+        }
+        QVERIFY(page.chart()->drawnPoints(0) > 0);
+        saveShot(&page, "rmon-history-chart.png");
+    }
+
+    // The interface counter display plots its counters' rates beside the numbers.
+    void counterDisplayPlot() {
+        SimProcess sim;
+        QVERIFY(sim.started());
+        agent(sim);
+        CRmonStatDlg stat;
+        stat.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!stat.walk().busy() && stat.recordedRows() > 0, 10000);
+        CRmonIntfDlg display(&stat, 0);
+        display.show();
+        QVERIFY(display.chart()->geometry().left() >=
+                platform::DialogItem(&display, 1401)->geometry().right());
+        // Octets: the second counter; the simulator's probes count as the chassis' ports do.
+        QTRY_VERIFY_WITH_TIMEOUT(display.rates()->size() >= 6 &&
+                                     display.rates()->value(display.rates()->size() - 1, 1) > 0,
+                                 20000);
+        saveShot(&display, "rmon-counter-plot.png");
+    }
+};
+
+QTEST_MAIN(TestGraphs)
+#include "tst_graphs.moc"
