@@ -1,6 +1,6 @@
 #include "pages/interfaceinfodlg.h"
 
-#include <QTreeWidget>
+#include "platform/listview.h"
 
 namespace {
 
@@ -56,12 +56,9 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
                           return IfSpeedText(speed, row.value(kHighSpeedRecord));
                       }));
     connect(m_walk, &ListWalk::rowAdded, this, [this](int row) {
-        QTreeWidgetItem* item = list()->topLevelItem(row);
-        if (!m_select || item->text(0) != QString::number(m_select))
-            return;
+        if (!m_select || list()->text(row, 0) != QString::number(m_select)) return;
         m_select = 0;
-        list()->setCurrentItem(item);
-        list()->scrollToItem(item);
+        list()->setCurrentRow(row);
     });
     // A walk that ends without the row leaves nothing to select in later walks.
     connect(m_walk, &ListWalk::finished, this, [this] { m_select = 0; });

@@ -1,5 +1,6 @@
 #include "pages/pagecommon.h"
 
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "res/stringtable.h"
 
@@ -12,7 +13,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTimerEvent>
-#include <QTreeWidget>
 
 void InitPage(QDialog* page, int templateId, const QString& caption) {
     platform::BuildDialog(page, templateId);
@@ -58,9 +58,9 @@ void EnableItem(QWidget* page, int id, bool enabled) {
         w->setEnabled(enabled);
 }
 
-int SelectedRow(QTreeWidget* list) {
-    const QList<QTreeWidgetItem*> selected = list->selectedItems();
-    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.first());
+int SelectedRow(platform::ListView* list) {
+    const QList<int> selected = list->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first();
 }
 
 void SetItemText(QWidget* page, int id, const QString& text) {
@@ -85,7 +85,7 @@ namespace {
 // Ctrl+C in a list: the view's own copy would take only the current cell's text.
 class RowCopier : public QObject {
 public:
-    explicit RowCopier(QTreeWidget* list) : QObject(list), m_list(list) {
+    explicit RowCopier(platform::ListView* list) : QObject(list), m_list(list) {
         list->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
@@ -103,37 +103,33 @@ public:
     }
 
 private:
-    QTreeWidget* m_list;
+    platform::ListView* m_list;
 };
 
 } // namespace
 
-void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds) {
+void SetupListColumns(platform::ListView* list, std::initializer_list<int> headingIds) {
     QStringList headings;
     for (int id : headingIds)
         headings << QString::fromUtf8(res::String(id));
     SetupListColumns(list, headings);
 }
 
-void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
-    list->setColumnCount(int(headings.size()));
-    list->setHeaderLabels(headings);
+void SetupListColumns(platform::ListView* list, const QStringList& headings) {
+    list->setHeadings(headings);
     QHeaderView* header = list->header();
     header->setSectionsClickable(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const QFontMetrics fm(header->font());
     for (int c = 0; c < headings.size(); ++c)
         header->resizeSection(c, fm.horizontalAdvance(headings[c]) + 15);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setAllColumnsShowFocus(true);
-    list->setRootIsDecorated(false);
     if (!list->property("copiesRows").toBool()) {
         list->setProperty("copiesRows", true);
         new RowCopier(list);
     }
 }
 
-QString SelectedRowsText(QTreeWidget* list) {
+QString SelectedRowsText(platform::ListView* list) {
     // A tab or line break inside a value would split its cell or its row.
     auto cell = [](QString text) {
         for (QChar c : {QLatin1Char('\t'), QLatin1Char('\n'), QLatin1Char('\r')})
@@ -143,15 +139,12 @@ QString SelectedRowsText(QTreeWidget* list) {
     QStringList lines;
     QStringList headings;
     for (int c = 0; c < list->columnCount(); ++c)
-        headings << cell(list->headerItem()->text(c));
+        headings << cell(list->heading(c));
     lines << headings.join(QLatin1Char('\t'));
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* item = list->topLevelItem(r);
-        if (!item->isSelected())
-            continue;
+    for (int r : list->selectedRows()) {
         QStringList cells;
         for (int c = 0; c < list->columnCount(); ++c)
-            cells << cell(item->text(c));
+            cells << cell(list->text(r, c));
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

@@ -10,7 +10,9 @@
 #include <functional>
 #include <initializer_list>
 
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 
 // Builds the page from its template, sets icon 447 and the caption.
 void InitPage(QDialog* page, int templateId, const QString& caption);
@@ -22,7 +24,7 @@ void ClickWhenFirstShown(QDialog* page, int id);
 // Enables or disables the control with id.
 void EnableItem(QWidget* page, int id, bool enabled);
 // The row of list that is selected, -1 when none.
-int SelectedRow(QTreeWidget* list);
+int SelectedRow(platform::ListView* list);
 // The text of a static text or edit control.
 void SetItemText(QWidget* page, int id, const QString& text);
 QString ItemText(QWidget* page, int id);
@@ -30,12 +32,12 @@ QString ItemText(QWidget* page, int id);
 // The column convention of every list: headings from the string table, left-aligned, each
 // column as wide as its heading plus 15 pixels; report view, headers not clickable, full-row
 // selection. Ctrl+C in the list copies SelectedRowsText.
-void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds);
-void SetupListColumns(QTreeWidget* list, const QStringList& headings);
+void SetupListColumns(platform::ListView* list, std::initializer_list<int> headingIds);
+void SetupListColumns(platform::ListView* list, const QStringList& headings);
 // The selected rows in list order as spreadsheets take them: the headings, then one line per
 // row, cells separated by tabs (the blanks that widen a heading or pad a value dropped; a tab
 // or line break inside a value read as a blank).
-QString SelectedRowsText(QTreeWidget* list);
+QString SelectedRowsText(platform::ListView* list);
 
 // sysUpTime's hundredths of seconds as hours and minutes: "34 Hours 17 Minutes " for 12345678.
 // Negative values show as their absolute value; days are not split off, seconds dropped.

@@ -1,13 +1,13 @@
 #include "pages/rmonhistorydlg.h"
 
 #include "pages/tablereport.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -155,18 +155,17 @@ void CRmonHistoryDlg::walkControls() {
 
 void CRmonHistoryDlg::walkSamples() {
     const int selected = SelectedRow(controls());
-    QTreeWidgetItem* control = controls()->topLevelItem(std::max(0, selected));
-    if (g_bUserRight)
-        EnableItem(this, kAdd, true);
+    const int control = std::max(0, selected);
+    if (g_bUserRight) EnableItem(this, kAdd, true);
     EnableItem(this, kRefresh, true);
     // With no control row yet (the control walk is under way) the samples follow its first row.
-    m_samplesWaiting = !control;
-    if (!control) {
+    m_samplesWaiting = control >= controls()->rowCount();
+    if (m_samplesWaiting) {
         m_samples->clear();
         return;
     }
-    const std::string index = control->text(0).toStdString();
-    m_sampleInterval = control->text(kIntervalListColumn).toInt();
+    const std::string index = controls()->text(control, 0).toStdString();
+    m_sampleInterval = controls()->text(control, kIntervalListColumn).toInt();
     m_samples->start([&index] {
         for (int i = 0; i < g_sampleWalkTable.count; ++i)
             g_sampleWalkTable.setInstance(i, kSampleColumns[i], index);
@@ -208,9 +207,8 @@ void CRmonHistoryDlg::OnDelete() {
     if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
         return;
     const int row = SelectedRow(controls());
-    if (row < 0)
-        return;
-    m_sets->remove(controls()->topLevelItem(row)->text(0));
+    if (row < 0) return;
+    m_sets->remove(controls()->text(row, 0));
     walkControls();
     walkSamples();
     EnableItem(this, kDelete, false);

@@ -9,15 +9,17 @@
 
 #include <QDialog>
 
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 
 class CRmonHistoryDlg : public QDialog {
     Q_OBJECT
 public:
     CRmonHistoryDlg();
 
-    QTreeWidget* controls() const { return m_controls->list(); }
-    QTreeWidget* samples() const { return m_samples->list(); }
+    platform::ListView* controls() const { return m_controls->list(); }
+    platform::ListView* samples() const { return m_samples->list(); }
     const ListWalk& controlWalk() const { return *m_controls; }
     const ListWalk& sampleWalk() const { return *m_samples; }
     const RmonEntrySets& entrySets() const { return *m_sets; }

@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/listview.h"
+
 #include "platform/stretch.h"
 #include "res/dialogs.h"
 
@@ -31,7 +33,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <cstdio>
 #include <limits>
@@ -216,16 +217,10 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             w->lower();
             break;
         case res::Ctl::List: {
-            auto* list = new QTreeWidget(dialog);
-            list->setRootIsDecorated(false);
-            list->setUniformRowHeights(true);
-            list->setSelectionBehavior(QAbstractItemView::SelectRows);
-            list->setSelectionMode(it.flags & res::MultiSelect ? QAbstractItemView::ExtendedSelection
-                                                               : QAbstractItemView::SingleSelection);
-            list->header()->setSectionsClickable(false);
-            list->header()->setSectionsMovable(false);
-            list->header()->setStretchLastSection(false);
-            list->setAllColumnsShowFocus(true);
+            auto* list = new ListView(dialog);
+            list->setSelectionMode(it.flags & res::MultiSelect
+                                       ? QAbstractItemView::ExtendedSelection
+                                       : QAbstractItemView::SingleSelection);
             w = list;
             break;
         }
