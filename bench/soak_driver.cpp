@@ -7,6 +7,7 @@
 // end, must not have grown by more than 10 %. Prints its figures; exit status 0 when all held.
 // Usage: soak-driver SECONDS   (run through bench/soak)
 #include "pages/cpuutildlg.h"
+#include "platform/listview.h"
 #include "pages/interfaceinfodlg.h"
 #include "platform/platform.h"
 #include "snmp/params.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 
 #include <cstdio>
 #include <random>
@@ -42,8 +42,8 @@ void click(QWidget* page, int id) {
 }
 
 int rows(QWidget* page) {
-    QTreeWidget* list = page->findChild<QTreeWidget*>(QStringLiteral("1088"));
-    return list ? list->topLevelItemCount() : -1;
+    platform::ListView* list = page->findChild<platform::ListView*>(QStringLiteral("1088"));
+    return list ? list->rowCount() : -1;
 }
 
 double growth(long from, long to) {

@@ -1,12 +1,12 @@
 #include "pages/alarmeventdlg.h"
 
 #include "pages/tablereport.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -141,9 +141,9 @@ void CAlarmEventDlg::OnDelete(const Pane& pane) {
     if (platform::MessageBox(this, QString::fromLatin1(pane.question), true) != platform::Answer::Ok)
         return;
     const int row = SelectedRow(pane.walk->list());
-    if (row < 0)
-        return;
-    SendEntryStatus(this, m_delete, g_deleteTable, pane.statusColumn, pane.walk->list()->topLevelItem(row)->text(0), "4");
+    if (row < 0) return;
+    SendEntryStatus(this, m_delete, g_deleteTable, pane.statusColumn,
+                    pane.walk->list()->text(row, 0), "4");
     if (pane.walk == m_events)
         walkEvents();
     else

@@ -9,15 +9,17 @@
 
 #include <QDialog>
 
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 
 class CAlarmEventDlg : public QDialog {
     Q_OBJECT
 public:
     CAlarmEventDlg();
 
-    QTreeWidget* events() const { return m_events->list(); }
-    QTreeWidget* alarms() const { return m_alarms->list(); }
+    platform::ListView* events() const { return m_events->list(); }
+    platform::ListView* alarms() const { return m_alarms->list(); }
     const ListWalk& eventWalk() const { return *m_events; }
     const ListWalk& alarmWalk() const { return *m_alarms; }
 

@@ -13,7 +13,7 @@ public:
 
     void OnRefresh();
     void OnPrint();
-    QTreeWidget* list() const { return m_walk->list(); }
+    platform::ListView* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
 
 private:

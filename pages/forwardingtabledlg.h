@@ -13,7 +13,7 @@ public:
 
     // Walks the table again and re-reads the aging time.
     void OnRefresh();
-    QTreeWidget* list() const { return m_walk->list(); }
+    platform::ListView* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
     const SnmpChannel& agingChannel() const { return m_aging; }
 

@@ -1,8 +1,7 @@
 #include "pages/interfaceinfodlg.h"
 
 #include "graphs/trafficgraph.h"
-
-#include <QTreeWidget>
+#include "platform/listview.h"
 
 namespace {
 
@@ -59,12 +58,9 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
                           return IfSpeedText(speed, row.value(kHighSpeedRecord));
                       }));
     connect(m_walk, &ListWalk::rowAdded, this, [this](int row) {
-        QTreeWidgetItem* item = list()->topLevelItem(row);
-        if (!m_select || item->text(0) != QString::number(m_select))
-            return;
+        if (!m_select || list()->text(row, 0) != QString::number(m_select)) return;
         m_select = 0;
-        list()->setCurrentItem(item);
-        list()->scrollToItem(item);
+        list()->setCurrentRow(row);
     });
     // A walk that ends without the row leaves nothing to select in later walks.
     connect(m_walk, &ListWalk::finished, this, [this] { m_select = 0; });
@@ -74,23 +70,22 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
     OnClicked(this, 2, [this] { reject(); });
     OnClicked(this, kGraph, [this] { OnGraph(); });
     auto enableGraph = [this] {
-        const qsizetype n = list()->selectedItems().size();
+        const qsizetype n = list()->selectedRows().size();
         EnableItem(this, kGraph, n >= 1 && n <= graphs::kMaxGraphPorts);
     };
-    connect(list(), &QTreeWidget::itemSelectionChanged, this, enableGraph);
+    connect(list(), &platform::ListView::rowSelectionChanged, this, enableGraph);
     enableGraph();
 }
 
 void CInterfaceInfoDlg::OnGraph() {
     QList<graphs::GraphPort> ports;
-    for (int r = 0; r < list()->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* item = list()->topLevelItem(r);
+    for (int r : list()->selectedRows()) {
         bool ok = false;
-        const int ifIndex = item->text(0).toInt(&ok);
-        if (item->isSelected() && ok && ifIndex > 0 && ports.size() < graphs::kMaxGraphPorts)
-            ports << graphs::GraphPort{ifIndex, item->text(kDescrColumn).isEmpty()
-                                                    ? item->text(0)
-                                                    : item->text(kDescrColumn)};
+        const int ifIndex = list()->text(r, 0).toInt(&ok);
+        if (ok && ifIndex > 0 && ports.size() < graphs::kMaxGraphPorts)
+            ports << graphs::GraphPort{ifIndex, list()->text(r, kDescrColumn).isEmpty()
+                                                    ? list()->text(r, 0)
+                                                    : list()->text(r, kDescrColumn)};
     }
     if (ports.isEmpty()) return;
     // The page runs modally: the window is its child so that it takes input, and it goes with

@@ -7,7 +7,9 @@
 #include "pages/pagecommon.h"
 #include "snmp/valuetext.h"
 
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 
 class CInterfaceInfoDlg : public QDialog {
     Q_OBJECT
@@ -20,7 +22,7 @@ public:
     // The row of interface ifIndex is selected and scrolled into view as the first walk lists
     // it (0: none).
     void selectInterface(int ifIndex);
-    QTreeWidget* list() const { return m_walk->list(); }
+    platform::ListView* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
 
 

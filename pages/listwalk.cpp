@@ -1,17 +1,21 @@
 #include "pages/listwalk.h"
 
 #include "pages/pagecommon.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "res/stringtable.h"
 
 #include <QDialog>
-#include <QTreeWidget>
 
 namespace {
 
 // The least time between two listings: short enough that rows seem to come as they arrive,
 // long enough that a list of thousands is not laid out again for every row.
 constexpr int kListingMs = 50;
+// The view lays out all its rows again after each listing: a long list waits a little longer
+// between listings (a millisecond more for every so many rows), so that laying out costs each
+// row the same however many there are.
+constexpr int kRowsPerLaterMs = 500;
 
 QStringList headingTexts(std::initializer_list<int> ids) {
     QStringList headings;
@@ -26,22 +30,21 @@ ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, std::initializer
                    ListWalkRules rules)
     : ListWalk(page, table, listId, headingTexts(headingIds), countId, rules) {}
 
-ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings, int countId,
-                   ListWalkRules rules)
-    : QObject(page), m_page(page), m_table(table), m_list(platform::Item<QTreeWidget>(page, listId)),
-      m_countId(countId), m_rules(rules),
+ListWalk::ListWalk(QDialog* page, QvTableRef table, int listId, const QStringList& headings,
+                   int countId, ListWalkRules rules)
+    : QObject(page), m_page(page), m_table(table),
+      m_list(platform::Item<platform::ListView>(page, listId)), m_countId(countId), m_rules(rules),
       m_columns(std::min(int(headings.size()), table.count)) {
     Q_ASSERT(m_list);
     SetupListColumns(m_list, headings);
     m_mappings.resize(table.count);
     m_listing.setSingleShot(true);
-    m_listing.setInterval(kListingMs);
     connect(&m_listing, &QTimer::timeout, this, &ListWalk::showRows);
+    // Rows are appended in steps; a complete list gives back what the steps left over.
+    connect(this, &ListWalk::finished, m_list, &platform::ListView::squeeze);
 }
 
-ListWalk::~ListWalk() {
-    qDeleteAll(m_unshown);
-}
+ListWalk::~ListWalk() = default;
 
 void ListWalk::mapColumn(int column, Mapping mapping) {
     mapColumn(column, [mapping = std::move(mapping)](const QString& value, const QStringList&) {
@@ -59,7 +62,7 @@ void ListWalk::setRowFilter(std::function<bool(const QStringList& row)> keep) {
 }
 
 int ListWalk::rows() const {
-    return m_list->topLevelItemCount();
+    return m_list->rowCount();
 }
 
 void ListWalk::showCount() {
@@ -81,17 +84,16 @@ void ListWalk::showRows() {
     if (m_arrived == 0)
         return;
     const int first = rows();
-    m_list->addTopLevelItems(m_unshown);
+    m_list->appendRows(m_unshown);
     m_unshown.clear();
     m_arrived = 0;
     showCount();
     for (int row = first; row < rows(); ++row)
         emit rowAdded(row);
-    m_listing.start();
+    m_listing.start(kListingMs + rows() / kRowsPerLaterMs);
 }
 
 void ListWalk::dropUnshownRows() {
-    qDeleteAll(m_unshown);
     m_unshown.clear();
     m_arrived = 0;
     m_listing.stop();
@@ -172,6 +174,5 @@ void ListWalk::listRow(const QStringList& instances) {
     for (qsizetype c = 0; c < row.size(); ++c)
         if (m_mappings[c] && !values[c].isEmpty())
             oids[c]->m_strValue = row[c] = m_mappings[c](values[c], values);
-    if (!m_keep || m_keep(row))
-        m_unshown.append(new QTreeWidgetItem(row));
+    if (!m_keep || m_keep(row)) m_unshown.append(row);
 }

@@ -15,8 +15,9 @@
 #include <initializer_list>
 
 class QDialog;
-class QTreeWidget;
-class QTreeWidgetItem;
+namespace platform {
+class ListView;
+}
 
 struct ListWalkRules {
     // A response to another request: ignored while the walk waits for its own, or the end of
@@ -45,7 +46,7 @@ public:
     // listId and countId name controls of page (countId 0: the list has no count). The columns
     // show the table's records in order, under headings from the string table (or as given);
     // with the proxied table the proxy record has no column. Records beyond the headings have
-    // no column either (their texts stay in the row's item): they are read along for the
+    // no column either (their texts stay in the row, for list()->text): they are read along for the
     // mappings, such as a column of ifXTable beside ifTable, and count for a row only when their
     // instance is the row's; otherwise the row holds an empty text for them. A row that only
     // they have a cell in is not listed.
@@ -73,7 +74,7 @@ public:
     void clear();
 
     bool busy() const { return m_snmp.busy(); }
-    QTreeWidget* list() const { return m_list; }
+    platform::ListView* list() const { return m_list; }
     const SnmpChannel& channel() const { return m_snmp; }
     int rows() const; // rows listed
 
@@ -101,7 +102,7 @@ private:
 
     QDialog* m_page;
     QvTableRef m_table;
-    QTreeWidget* m_list;
+    platform::ListView* m_list;
     int m_countId;
     ListWalkRules m_rules;
     int m_columns; // records with a column
@@ -111,7 +112,7 @@ private:
     bool m_started = false; // a walk has been started
     // Rows that came but are not listed yet, and how many rows came (listed or filtered out)
     // since the last listing.
-    QList<QTreeWidgetItem*> m_unshown;
+    QList<QStringList> m_unshown;
     int m_arrived = 0;
     QTimer m_listing; // running: rows were listed a moment ago
 };

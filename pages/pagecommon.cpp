@@ -1,5 +1,6 @@
 #include "pages/pagecommon.h"
 
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "res/stringtable.h"
 
@@ -12,7 +13,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTimerEvent>
-#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -60,9 +60,9 @@ void EnableItem(QWidget* page, int id, bool enabled) {
         w->setEnabled(enabled);
 }
 
-int SelectedRow(QTreeWidget* list) {
-    const QList<QTreeWidgetItem*> selected = list->selectedItems();
-    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.first());
+int SelectedRow(platform::ListView* list) {
+    const QList<int> selected = list->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first();
 }
 
 void SetItemText(QWidget* page, int id, const QString& text) {
@@ -109,16 +109,15 @@ private:
 
 } // namespace
 
-void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds) {
+void SetupListColumns(platform::ListView* list, std::initializer_list<int> headingIds) {
     QStringList headings;
     for (int id : headingIds)
         headings << QString::fromUtf8(res::String(id));
     SetupListColumns(list, headings);
 }
 
-void SetupListColumns(QTreeWidget* list, const QStringList& headings) {
-    list->setColumnCount(int(headings.size()));
-    list->setHeaderLabels(headings);
+void SetupListColumns(platform::ListView* list, const QStringList& headings) {
+    list->setHeadings(headings);
     SetupListColumns(static_cast<QTreeView*>(list));
 }
 

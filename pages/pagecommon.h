@@ -11,7 +11,9 @@
 #include <initializer_list>
 
 class QTreeView;
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 
 // Builds the page from its template, sets icon 447 and the caption.
 void InitPage(QDialog* page, int templateId, const QString& caption);
@@ -23,7 +25,7 @@ void ClickWhenFirstShown(QDialog* page, int id);
 // Enables or disables the control with id.
 void EnableItem(QWidget* page, int id, bool enabled);
 // The row of list that is selected, -1 when none.
-int SelectedRow(QTreeWidget* list);
+int SelectedRow(platform::ListView* list);
 // The text of a static text or edit control.
 void SetItemText(QWidget* page, int id, const QString& text);
 QString ItemText(QWidget* page, int id);
@@ -31,9 +33,9 @@ QString ItemText(QWidget* page, int id);
 // The column convention of every list: headings from the string table, left-aligned, each
 // column as wide as its heading plus 15 pixels; report view, headers not clickable, full-row
 // selection. Ctrl+C in the list copies SelectedRowsText.
-void SetupListColumns(QTreeWidget* list, std::initializer_list<int> headingIds);
-void SetupListColumns(QTreeWidget* list, const QStringList& headings);
-// The same convention for a list on a model, which gives the headings.
+void SetupListColumns(platform::ListView* list, std::initializer_list<int> headingIds);
+void SetupListColumns(platform::ListView* list, const QStringList& headings);
+// The same convention for a list on a model of its own, which gives the headings.
 void SetupListColumns(QTreeView* list);
 // The selected rows in list order as spreadsheets take them: the headings, then one line per
 // row, cells separated by tabs (the blanks that widen a heading or pad a value dropped; a tab

@@ -1,13 +1,13 @@
 #include "pages/portstpdlg.h"
 
 #include "pages/stptabledlg.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "snmp/params.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -68,7 +68,7 @@ CPortStpDlg::CPortStpDlg(CStpTableDlg* page) : QDialog(page), m_page(page) {
 }
 
 int CPortStpDlg::rowCount() const {
-    return m_page->list()->topLevelItemCount();
+    return m_page->list()->rowCount();
 }
 
 void CPortStpDlg::updateStepButtons() {
@@ -94,17 +94,16 @@ void CPortStpDlg::step(int delta) {
 }
 
 void CPortStpDlg::loadRow() {
-    QTreeWidgetItem* item = m_page->list()->topLevelItem(m_row);
-    if (!item)
-        return; // an empty list: no port to show
-    m_port = item->text(kStpPortColumn);
+    const platform::ListView* list = m_page->list();
+    if (m_row >= list->rowCount()) return; // an empty list: no port to show
+    m_port = list->text(m_row, kStpPortColumn);
     SetItemText(this, kPortLabel, m_port);
     // Until this port's values are in, the boxes show nothing rather than another port's.
     SetItemText(this, kPriority, QString());
     SetItemText(this, kPathCost, QString());
     m_loadedPort.clear();
     for (int c = kStpStateColumn; c <= kStpTransitionsColumn; ++c)
-        SetItemText(this, kRowLabels[c - kStpStateColumn], item->text(c));
+        SetItemText(this, kRowLabels[c - kStpStateColumn], list->text(m_row, c));
     readPort();
 }
 

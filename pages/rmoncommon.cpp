@@ -1,7 +1,8 @@
 #include "pages/rmoncommon.h"
 
+#include "platform/listview.h"
+
 #include <QMouseEvent>
-#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -12,18 +13,18 @@ constexpr const char* kIfIndexColumn = "1.3.6.1.2.1.2.2.1.1";
 // A press beside the rows of a list's viewport.
 class EmptyAreaClicks : public QObject {
 public:
-    explicit EmptyAreaClicks(QTreeWidget* list) : QObject(list), m_list(list) {}
+    explicit EmptyAreaClicks(platform::ListView* list) : QObject(list), m_list(list) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::MouseButtonPress &&
-            !m_list->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
+            m_list->rowAt(static_cast<QMouseEvent*>(event)->position().toPoint()) < 0)
             m_list->clearSelection();
         return false;
     }
 
 private:
-    QTreeWidget* m_list;
+    platform::ListView* m_list;
 };
 
 } // namespace
@@ -40,11 +41,13 @@ QString RmonInterfaceSource(const QString& port) {
     return QLatin1String(kIfIndexColumn) + QLatin1Char('.') + port;
 }
 
-void OnListSelection(QTreeWidget* list, std::function<void()> changed, std::function<void()> doubleClick) {
+void OnListSelection(platform::ListView* list, std::function<void()> changed,
+                     std::function<void()> doubleClick) {
     list->viewport()->installEventFilter(new EmptyAreaClicks(list));
-    QObject::connect(list, &QTreeWidget::itemSelectionChanged, list, std::move(changed));
+    QObject::connect(list, &platform::ListView::rowSelectionChanged, list, std::move(changed));
     if (doubleClick)
-        QObject::connect(list, &QTreeWidget::itemDoubleClicked, list, [doubleClick] { doubleClick(); });
+        QObject::connect(list, &platform::ListView::rowDoubleClicked, list,
+                         [doubleClick] { doubleClick(); });
 }
 
 bool SendEntryStatus(QWidget* owner, SnmpChannel& channel, QvTable<1>& table, const char* column,

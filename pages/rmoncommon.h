@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 
 // A data source as the lists show it: "Interface #" and the text after the first "2.2.1.1." of
 // the OID (ifIndex.5 gives "Interface #5"); a source that names no interface shows as its OID.
@@ -28,7 +30,8 @@ QString RmonInterfaceSource(const QString& port);
 // Runs changed once per change of list's selection, as the list reports it, and doubleClick
 // after a double-click on a row. A click beside the rows empties the selection, as the
 // desktop's list does.
-void OnListSelection(QTreeWidget* list, std::function<void()> changed, std::function<void()> doubleClick = {});
+void OnListSelection(platform::ListView* list, std::function<void()> changed,
+                     std::function<void()> doubleClick = {});
 
 // One set of an entry's status, awaited on a new session of channel: table's one record becomes
 // column.index, carrying value; a refusal is told in owner's name. False, with nothing sent, when

@@ -2,6 +2,7 @@
 
 #include "graphs/ratechart.h"
 #include "pages/rmonstatdlg.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "platform/stretch.h"
 #include "res/stringtable.h"
@@ -11,7 +12,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimerEvent>
-#include <QTreeWidget>
 
 namespace {
 
@@ -161,12 +161,11 @@ CRmonParamDlg::CRmonParamDlg(CRmonStatDlg* page, int groups)
 }
 
 void CRmonParamDlg::label() {
-    QTreeWidget* list = m_page->list();
+    platform::ListView* list = m_page->list();
     const QString item = QString::fromUtf8(res::String(200));
-    for (int i = 0; i < m_items.size(); ++i) {
-        QTreeWidgetItem* row = list->topLevelItem((m_group - 1) * CRmonStatDlg::kGroupSize + i);
-        SetItemText(this, kFirstItem + i, row ? item + row->text(0) : item);
-    }
+    for (int i = 0; i < m_items.size(); ++i)
+        SetItemText(this, kFirstItem + i,
+                    item + list->text((m_group - 1) * CRmonStatDlg::kGroupSize + i, 0));
 }
 
 // Only the last group (the first, when there are none) has items without a probe.

@@ -3,6 +3,7 @@
 #include "graphs/historychart.h"
 
 #include "pages/tablereport.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "platform/stretch.h"
 #include "res/stringtable.h"
@@ -10,7 +11,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -166,20 +166,19 @@ void CRmonHistoryDlg::walkControls() {
 
 void CRmonHistoryDlg::walkSamples() {
     const int selected = SelectedRow(controls());
-    QTreeWidgetItem* control = controls()->topLevelItem(std::max(0, selected));
-    if (g_bUserRight)
-        EnableItem(this, kAdd, true);
+    const int control = std::max(0, selected);
+    if (g_bUserRight) EnableItem(this, kAdd, true);
     EnableItem(this, kRefresh, true);
     // With no control row yet (the control walk is under way) the samples follow its first row.
-    m_samplesWaiting = !control;
+    m_samplesWaiting = control >= controls()->rowCount();
     m_sampleRows.clear();
-    if (!control) {
+    if (m_samplesWaiting) {
         m_samples->clear();
         showChart();
         return;
     }
-    const std::string index = control->text(0).toStdString();
-    m_sampleInterval = control->text(kIntervalListColumn).toInt();
+    const std::string index = controls()->text(control, 0).toStdString();
+    m_sampleInterval = controls()->text(control, kIntervalListColumn).toInt();
     m_samples->start([&index] {
         for (int i = 0; i < g_sampleWalkTable.count; ++i)
             g_sampleWalkTable.setInstance(i, kSampleColumns[i], index);
@@ -241,9 +240,8 @@ void CRmonHistoryDlg::OnDelete() {
     if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
         return;
     const int row = SelectedRow(controls());
-    if (row < 0)
-        return;
-    m_sets->remove(controls()->topLevelItem(row)->text(0));
+    if (row < 0) return;
+    m_sets->remove(controls()->text(row, 0));
     walkControls();
     walkSamples();
     EnableItem(this, kDelete, false);

@@ -9,9 +9,11 @@
 
 #include <QDialog>
 
-class QTreeWidget;
 namespace graphs {
 class HistoryChart;
+}
+namespace platform {
+class ListView;
 }
 
 class CRmonHistoryDlg : public QDialog {
@@ -19,8 +21,8 @@ class CRmonHistoryDlg : public QDialog {
 public:
     CRmonHistoryDlg();
 
-    QTreeWidget* controls() const { return m_controls->list(); }
-    QTreeWidget* samples() const { return m_samples->list(); }
+    platform::ListView* controls() const { return m_controls->list(); }
+    platform::ListView* samples() const { return m_samples->list(); }
     const ListWalk& controlWalk() const { return *m_controls; }
     const ListWalk& sampleWalk() const { return *m_samples; }
     const RmonEntrySets& entrySets() const { return *m_sets; }

@@ -1,6 +1,7 @@
 #include "pages/rmonstatdlg.h"
 
 #include "pages/rmoncounterdlgs.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
@@ -8,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTreeWidget>
 
 namespace {
 
@@ -110,9 +110,8 @@ void CRmonStatDlg::startWalk() {
 }
 
 void CRmonStatDlg::OnRowAdded(int row) {
-    if (m_recorded >= kSlots)
-        return;
-    m_slots[size_t(++m_recorded)] = list()->topLevelItem(row)->text(0);
+    if (m_recorded >= kSlots) return;
+    m_slots[size_t(++m_recorded)] = list()->text(row, 0);
 }
 
 void CRmonStatDlg::OnClick() {
@@ -123,7 +122,7 @@ void CRmonStatDlg::OnClick() {
     }
     // A source that names no interface has no port: the title shows port 1, as for an
     // interface the device does not have.
-    const QString source = list()->topLevelItem(row)->text(kSourceRecord);
+    const QString source = list()->text(row, kSourceRecord);
     const QLatin1String prefix(kInterfaceSourcePrefix);
     int port = source.startsWith(prefix) ? LeadingNumber(source.mid(prefix.size())) : 1;
     if (!m_ifIndexes.contains(port))
@@ -151,9 +150,8 @@ void CRmonStatDlg::OnDelete() {
     if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
         return;
     const int row = SelectedRow(list());
-    if (row < 0)
-        return;
-    m_sets->remove(list()->topLevelItem(row)->text(0));
+    if (row < 0) return;
+    m_sets->remove(list()->text(row, 0));
     startWalk();
     EnableItem(this, kDelete, false);
 }

@@ -13,7 +13,9 @@
 
 #include <array>
 
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 
 class CRmonStatDlg : public QDialog {
     Q_OBJECT
@@ -30,7 +32,7 @@ public:
     // Groups of 24 probes the group display pages through: the recorded rows / 24 rounded up.
     int groupCount() const { return (m_recorded + kGroupSize - 1) / kGroupSize; }
 
-    QTreeWidget* list() const { return m_walk->list(); }
+    platform::ListView* list() const { return m_walk->list(); }
     const ListWalk& walk() const { return *m_walk; }
     const RmonEntrySets& entrySets() const { return *m_sets; }
     // The device's interface indexes as read so far.

@@ -11,7 +11,7 @@ public:
     CRouteTableDlg();
 
     void OnRefresh();
-    QTreeWidget* list() const { return m_walk->list(); }
+    platform::ListView* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
 
 private:

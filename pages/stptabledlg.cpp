@@ -2,10 +2,9 @@
 
 #include "pages/portstpdlg.h"
 #include "pages/stpconfigdlg.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "snmp/params.h"
-
-#include <QTreeWidget>
 
 namespace {
 
@@ -54,9 +53,8 @@ CStpTableDlg::CStpTableDlg() {
     // The first walk starts once the page is on the screen, as a click of Refresh.
     ClickWhenFirstShown(this, kRefresh);
     OnClicked(this, kClose, [this] { reject(); });
-    connect(list(), &QTreeWidget::itemDoubleClicked, this, [this] {
-        if (SelectedRow(list()) >= 0)
-            OnPortConfig();
+    connect(list(), &platform::ListView::rowDoubleClicked, this, [this] {
+        if (SelectedRow(list()) >= 0) OnPortConfig();
     });
 }
 

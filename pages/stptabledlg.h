@@ -5,7 +5,9 @@
 #include "pages/listwalk.h"
 #include "pages/pagecommon.h"
 
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 
 class CStpTableDlg : public QDialog {
     Q_OBJECT
@@ -16,7 +18,7 @@ public:
     void OnPortConfig();
     void OnBridgeConfig();
     // The port dialog reads its rows here.
-    QTreeWidget* list() const { return m_walk->list(); }
+    platform::ListView* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
     // The port dialog's sets: the page outlives the dialog that OK closes, and tells what the
     // device refused.

@@ -1,5 +1,6 @@
 #include "pages/tablereport.h"
 
+#include "platform/listview.h"
 #include "platform/platform.h"
 
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QPrinter>
 #include <QShortcut>
 #include <QTransform>
-#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -70,16 +70,20 @@ private:
 
 constexpr int kColumnGap = 360;
 
+// A cell of the report's rows: from its model when it has one, else from its list.
+QString CellText(const TableReport& report, int row, int column) {
+    return report.model ? report.model->index(row, column).data().toString()
+                        : report.list->text(row, column);
+}
+
 // Where a tabulated report's columns stand: the first's left edge, the others' right edges.
 QList<int> ColumnEdges(const TwipsPage& page, const TableReport& report, int rows) {
-    const QAbstractItemModel* model = report.model ? report.model : report.list->model();
     QList<int> edges;
     int x = report.rowX;
     for (qsizetype i = 0; i < report.columns.size(); ++i) {
         int width = page.width(report.headerArgs.value(i));
         for (int r = 0; r < rows; ++r)
-            width = std::max(width,
-                             page.width(model->index(r, report.columns[i]).data().toString()));
+            width = std::max(width, page.width(CellText(report, r, report.columns[i])));
         edges << (i == 0 ? x : x + width);
         x += width + kColumnGap;
     }
@@ -103,10 +107,9 @@ void DrawPage(TwipsPage& page, const TableReport& report, int number, int rows,
     else
         page.text(report.headerX, kHeaderY, FormatPrintf(report.headerFormat, report.headerArgs));
     for (int r = kRowsPerPage * (number - 1); r < kRowsPerPage * number && r < rows; ++r) {
-        const QAbstractItemModel* model = report.model ? report.model : report.list->model();
         QStringList texts;
         for (int c : report.columns)
-            texts << model->index(r, c).data().toString();
+            texts << CellText(report, r, c);
         const int y = kFirstRowY - kRowStep * (r % kRowsPerPage);
         if (report.tabulated)
             TabulatedLine(page, edges, y, texts);
@@ -155,7 +158,7 @@ QString FormatPrintf(QStringView format, const QStringList& args) {
 
 void Print(QWidget* page, const TableReport& report) {
     const int rows = report.model  ? report.model->rowCount()
-                     : report.list ? report.list->topLevelItemCount()
+                     : report.list ? report.list->rowCount()
                                    : 0;
     if (rows < 1) return;
     QPrinter printer(QPrinter::HighResolution);
@@ -186,7 +189,7 @@ void Print(QWidget* page, const TableReport& report) {
     painter.end();
 }
 
-void PrintArpReport(QWidget* page, QTreeWidget* list) {
+void PrintArpReport(QWidget* page, platform::ListView* list) {
     const QString title = QStringLiteral("ARP Information");
     page->setWindowTitle(title);
     Print(page, {list,
@@ -203,7 +206,7 @@ void PrintArpReport(QWidget* page, QTreeWidget* list) {
                  true});
 }
 
-void PrintAlarmReport(QWidget* page, QTreeWidget* alarms) {
+void PrintAlarmReport(QWidget* page, platform::ListView* alarms) {
     Print(page, {alarms,
                  page->windowTitle() + QStringLiteral(" - 控制表"),
                  90,
@@ -220,7 +223,7 @@ void PrintAlarmReport(QWidget* page, QTreeWidget* alarms) {
                  false});
 }
 
-void PrintEventReport(QWidget* page, QTreeWidget* events) {
+void PrintEventReport(QWidget* page, platform::ListView* events) {
     Print(page,
           {events,
            page->windowTitle() + QStringLiteral(" - 事件表"),
@@ -236,16 +239,11 @@ void PrintEventReport(QWidget* page, QTreeWidget* events) {
            false});
 }
 
-void PrintHistoryReport(QWidget* page, QTreeWidget* samples, QTreeWidget* controls) {
-    const QTreeWidgetItem* control = controls->topLevelItem(0);
-    for (int r = 0; r < controls->topLevelItemCount(); ++r) {
-        if (controls->topLevelItem(r)->isSelected()) {
-            control = controls->topLevelItem(r);
-            break;
-        }
-    }
+void PrintHistoryReport(QWidget* page, platform::ListView* samples, platform::ListView* controls) {
+    const QList<int> selected = controls->selectedRows();
+    const int control = selected.isEmpty() ? 0 : selected.first();
     const QString title = QStringLiteral("RMON2:歷史記錄表 - ") + QStringLiteral(" 控制表項 ") +
-                          (control ? control->text(0) : QString());
+                          controls->text(control, 0);
     // The page shows rates per second, and so does the report.
     Print(page, {samples,
                  title,
@@ -262,7 +260,8 @@ void PrintHistoryReport(QWidget* page, QTreeWidget* samples, QTreeWidget* contro
                  true});
 }
 
-void PrintAlarmOrEventReport(QWidget* page, QTreeWidget* alarms, QTreeWidget* events) {
+void PrintAlarmOrEventReport(QWidget* page, platform::ListView* alarms,
+                             platform::ListView* events) {
     const QWidget* focus = QApplication::focusWidget();
     if (focus && (focus == alarms || alarms->isAncestorOf(focus)))
         PrintAlarmReport(page, alarms);

@@ -11,14 +11,16 @@
 #include <functional>
 
 class QAbstractItemModel;
-class QTreeWidget;
+namespace platform {
+class ListView;
+}
 class QWidget;
 
 // What one report prints. Positions are twips (1/1440 inch) from the top-left corner of the
 // printable area, y growing upward, so everything on the page stands at negative y.
 struct TableReport {
-    QTreeWidget* list = nullptr; // read when printing, never changed
-    QString title;               // also the print job's document name
+    platform::ListView* list = nullptr; // read when printing, never changed
+    QString title;                      // also the print job's document name
     int headerX = 0;
     int rowX = 0;
     QString headerFormat; // formatted with headerArgs once per page
@@ -46,16 +48,16 @@ void Print(QWidget* page, const TableReport& report);
 
 // The four reports, each from its page's Print command.
 // The ARP list (Interface, IP, MAC, Type); sets the page's title to "ARP Information" first.
-void PrintArpReport(QWidget* page, QTreeWidget* list);
+void PrintArpReport(QWidget* page, platform::ListView* list);
 // The alarm list's eleven columns but the sample value (4); title: the page's title + " - 控制表".
-void PrintAlarmReport(QWidget* page, QTreeWidget* alarms);
+void PrintAlarmReport(QWidget* page, platform::ListView* alarms);
 // The event list's six columns; title: the page's title + " - 事件表".
-void PrintEventReport(QWidget* page, QTreeWidget* events);
+void PrintEventReport(QWidget* page, platform::ListView* events);
 // The sample list's five columns; the title names the selected control entry (column 0 of the
 // selected control row, of the first row when none is selected).
-void PrintHistoryReport(QWidget* page, QTreeWidget* samples, QTreeWidget* controls);
+void PrintHistoryReport(QWidget* page, platform::ListView* samples, platform::ListView* controls);
 // The alarm report while the alarm list has the keyboard focus, else the event report.
-void PrintAlarmOrEventReport(QWidget* page, QTreeWidget* alarms, QTreeWidget* events);
+void PrintAlarmOrEventReport(QWidget* page, platform::ListView* alarms, platform::ListView* events);
 
 // The Print buttons stay hidden; the standard print shortcut (Ctrl+P) anywhere in the page's
 // window runs print, the page's Print command.

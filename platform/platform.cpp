@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/listview.h"
+
 #include "platform/stretch.h"
 #include "res/dialogs.h"
 
@@ -32,7 +34,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <cstdio>
 #include <limits>
@@ -228,10 +229,17 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             w = new QGroupBox(text, dialog);
             w->lower();
             break;
-        case res::Ctl::List:
+        case res::Ctl::List: {
+            auto* list = new ListView(dialog);
+            list->setSelectionMode(it.flags & res::MultiSelect
+                                       ? QAbstractItemView::ExtendedSelection
+                                       : QAbstractItemView::SingleSelection);
+            w = list;
+            break;
+        }
         case res::Ctl::ModelList: {
-            QTreeView* list =
-                it.kind == res::Ctl::List ? new QTreeWidget(dialog) : new QTreeView(dialog);
+            // A list on a model of the page's own: the same look as the lists above.
+            auto* list = new QTreeView(dialog);
             list->setRootIsDecorated(false);
             list->setUniformRowHeights(true);
             list->setSelectionBehavior(QAbstractItemView::SelectRows);

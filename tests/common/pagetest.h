@@ -3,11 +3,11 @@
 #pragma once
 
 #include "pages/pagecommon.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 
 #include <initializer_list>
 
@@ -18,24 +18,21 @@ inline QStringList texts(QWidget* page, std::initializer_list<int> ids) {
     return out;
 }
 
-inline QStringList row(QTreeWidget* list, int r) {
-    QStringList out;
-    for (int c = 0; c < list->columnCount(); ++c)
-        out << list->topLevelItem(r)->text(c);
-    return out;
+inline QStringList row(platform::ListView* list, int r) {
+    return list->rowTexts(r);
 }
 
-inline QList<QStringList> rows(QTreeWidget* list) {
+inline QList<QStringList> rows(platform::ListView* list) {
     QList<QStringList> out;
-    for (int r = 0; r < list->topLevelItemCount(); ++r)
+    for (int r = 0; r < list->rowCount(); ++r)
         out << row(list, r);
     return out;
 }
 
-inline QStringList column(QTreeWidget* list, int c) {
+inline QStringList column(platform::ListView* list, int c) {
     QStringList out;
-    for (int r = 0; r < list->topLevelItemCount(); ++r)
-        out << list->topLevelItem(r)->text(c);
+    for (int r = 0; r < list->rowCount(); ++r)
+        out << list->text(r, c);
     return out;
 }
 
@@ -52,11 +49,10 @@ inline void click(QWidget* page, int id) {
 }
 
 // A click on a list row (and a double-click after it, as a person's double-click comes).
-inline void clickRow(QTreeWidget* list, int r, bool twice = false) {
-    QTreeWidgetItem* item = list->topLevelItem(r);
-    QVERIFY(item);
-    list->scrollToItem(item);
-    const QPoint at = list->visualItemRect(item).center();
+inline void clickRow(platform::ListView* list, int r, bool twice = false) {
+    QVERIFY(r >= 0 && r < list->rowCount());
+    list->scrollToRow(r);
+    const QPoint at = list->rowRect(r).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     if (twice) {
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);

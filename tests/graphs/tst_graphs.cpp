@@ -11,6 +11,7 @@
 #include "pages/rmonstatdlg.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
@@ -82,22 +83,22 @@ class TestGraphs : public QObject {
     // The interface page as the menu runs it: selecting rows, Graph, and the window it opens.
     void driveInterfacePage(CInterfaceInfoDlg* page) {
         page->show();
-        QTreeWidget* list = page->list();
+        platform::ListView* list = page->list();
         (void)QTest::qWaitFor(
-            [&] { return list->topLevelItemCount() > 60 && !page->channel().busy(); }, 10000);
+            [&] { return list->rowCount() > 60 && !page->channel().busy(); }, 10000);
         QVERIFY(!enabled(page, 1096));
         list->selectAll();
         QVERIFY(!enabled(page, 1096)); // more than eight
         list->clearSelection();
-        list->topLevelItem(kGigabitPort - 1)->setSelected(true);
-        list->topLevelItem(kGigabitPort)->setSelected(true);
+        list->setRowSelected(kGigabitPort - 1);
+        list->setRowSelected(kGigabitPort);
         click(page, 1096);
         m_window = page->findChild<CTrafficGraphWnd*>();
         QVERIFY(m_window);
         CTrafficGraphWnd* window = m_window;
         QCOMPARE(window->poller()->ports().size(), 2);
         QCOMPARE(window->poller()->ports()[0].ifIndex, kGigabitPort);
-        QCOMPARE(window->poller()->ports()[1].name, list->topLevelItem(kGigabitPort)->text(2));
+        QCOMPARE(window->poller()->ports()[1].name, list->text(kGigabitPort, 2));
         QCOMPARE(window->interval()->value(), 5);
         window->interval()->setValue(1);
         QTRY_VERIFY_WITH_TIMEOUT(window->store().size() >= 3, 8000);
@@ -500,11 +501,11 @@ private slots:
         CRmonHistoryDlg page;
         page.show();
         QTRY_VERIFY_WITH_TIMEOUT(
-            page.samples()->topLevelItemCount() == 8 && !page.sampleWalk().busy(), 10000);
+            page.samples()->rowCount() == 8 && !page.sampleWalk().busy(), 10000);
         const SampleStore& chart = page.chart()->samples();
         QTRY_COMPARE(chart.size(), size_t(8));
         for (int r = 0; r < 8; ++r) {
-            const double listed = page.samples()->topLevelItem(r)->text(3).toDouble();
+            const double listed = page.samples()->text(r, 3).toDouble();
             QVERIFY2(
                 std::abs(chart.value(size_t(r), 0) - listed) < 0.006,
                 qPrintable(

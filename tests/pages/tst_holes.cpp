@@ -3,6 +3,7 @@
 // ends early). Real dialogs under the offscreen platform, opened through the window's menu,
 // against talvex-sim with holes made on demand and against net-snmp's snmpd.
 #include "app/paneldlg.h"
+#include "platform/listview.h"
 #include "pages/listwalk.h"
 #include "pages/stpconfigdlg.h"
 #include "pages/stptabledlg.h"
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include <functional>
@@ -159,7 +159,7 @@ class TestHoles : public QObject {
         QList<QStringList> out;
         bool walked = false;
         throughMenu(p.command, [&](QDialog* page) {
-            QTreeWidget* list = platform::Item<QTreeWidget>(page, p.list);
+            platform::ListView* list = platform::Item<platform::ListView>(page, p.list);
             ListWalk* walk = nullptr;
             for (ListWalk* w : page->findChildren<ListWalk*>())
                 if (w->list() == list)

@@ -1,6 +1,7 @@
 // The first MIB pages, real dialogs under the offscreen platform, against talvex-sim (with its
 // fault switches) and against net-snmp's snmpd.
 #include "pages/cpuutildlg.h"
+#include "platform/listview.h"
 #include "pages/deviceinfodlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
@@ -21,7 +22,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QLabel>
-#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -400,7 +400,7 @@ private slots:
         CInterfaceInfoDlg page;
         page.show();
         const int count = snmpget("1.3.6.1.2.1.2.1.0").toInt();
-        QTRY_COMPARE_WITH_TIMEOUT(page.list()->topLevelItemCount(), count, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.list()->rowCount(), count, 10000);
         QTRY_VERIFY(!page.channel().busy());
         QCOMPARE(snmpget("1.3.6.1.2.1.2.2.1.5.99"), QStringLiteral("4294967295"));
         QCOMPARE(speedOf(page, "TenGigabit 4/1"), QStringLiteral("10000M"));
@@ -415,8 +415,8 @@ private slots:
         SetSnmpAgentPort(plain.port());
         CInterfaceInfoDlg withoutX;
         withoutX.show();
-        QTRY_VERIFY_WITH_TIMEOUT(withoutX.list()->topLevelItemCount() > 0 && !withoutX.channel().busy(), 10000);
-        QCOMPARE(withoutX.list()->topLevelItemCount(), count);
+        QTRY_VERIFY_WITH_TIMEOUT(withoutX.list()->rowCount() > 0 && !withoutX.channel().busy(), 10000);
+        QCOMPARE(withoutX.list()->rowCount(), count);
         QCOMPARE(speedOf(withoutX, "TenGigabit 4/1"), QStringLiteral("4294M"));
         QCOMPARE(speedOf(withoutX, "FastEthernet 1/1"), QStringLiteral("100M"));
     }
@@ -424,11 +424,11 @@ private slots:
     void interfacePage() {
         CInterfaceInfoDlg page;
         QCOMPARE(page.windowTitle(), QStringLiteral("Interface Information"));
-        QTreeWidget* list = page.list();
+        platform::ListView* list = page.list();
         QCOMPARE(list->columnCount(), 6);
-        QCOMPARE(list->headerItem()->text(2), QStringLiteral("Description             "));
+        QCOMPARE(list->heading(2), QStringLiteral("Description             "));
         const QFontMetrics fm(list->header()->font());
-        QCOMPARE(list->header()->sectionSize(3), fm.horizontalAdvance(list->headerItem()->text(3)) + 15);
+        QCOMPARE(list->header()->sectionSize(3), fm.horizontalAdvance(list->heading(3)) + 15);
         QVERIFY(!list->header()->sectionsClickable());
 
         const int count = snmpget("1.3.6.1.2.1.2.1.0").toInt();
@@ -460,14 +460,14 @@ private slots:
         const int before = served();
         click(&page, 3);
         click(&page, 3);
-        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(list->rowCount(), 0);
         QCOMPARE(ItemText(&page, 1095), QStringLiteral("0"));
-        QTRY_COMPARE(list->topLevelItemCount(), 2);
+        QTRY_COMPARE(list->rowCount(), 2);
         sim("delay 0");
         // A walk cut off by an error keeps the rows it has.
         sim("error 5");
         QTRY_VERIFY(!page.channel().busy());
-        const int kept = list->topLevelItemCount();
+        const int kept = list->rowCount();
         QVERIFY(kept >= 2 && kept < count);
         QCOMPARE(ItemText(&page, 1095), QString::number(kept));
         QVERIFY(served() >= before + 2);
@@ -491,7 +491,7 @@ private slots:
         QTRY_VERIFY(served() > before);
         QTRY_VERIFY(!page.channel().busy());
         QTest::qWait(300);
-        QCOMPARE(page.list()->topLevelItemCount(), rows);
+        QCOMPARE(page.list()->rowCount(), rows);
         QVERIFY(served() - before <= rows + 1);
     }
 
@@ -504,7 +504,7 @@ private slots:
         page.show();
         QTRY_COMPARE(empty.command("served"), QStringLiteral("1"));
         QTRY_VERIFY(!page.channel().busy());
-        QCOMPARE(page.list()->topLevelItemCount(), 0);
+        QCOMPARE(page.list()->rowCount(), 0);
         QCOMPARE(ItemText(&page, 1095), QStringLiteral("0"));
     }
 
@@ -555,11 +555,11 @@ private slots:
             QVERIFY(!indexes.isEmpty());
             CInterfaceInfoDlg page;
             page.show();
-            QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy() && page.list()->topLevelItemCount() > 0, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy() && page.list()->rowCount() > 0, 5000);
             QTRY_VERIFY(!page.channel().busy());
-            QCOMPARE(page.list()->topLevelItemCount(), indexes.size());
+            QCOMPARE(page.list()->rowCount(), indexes.size());
             for (int i = 0; i < indexes.size(); ++i)
-                QCOMPARE(page.list()->topLevelItem(i)->text(0), indexes[i].trimmed());
+                QCOMPARE(page.list()->text(i, 0), indexes[i].trimmed());
             // The loopback interface is there with its type name.
             bool loopback = false;
             for (const QStringList& row : rows(page.list()))
@@ -580,7 +580,7 @@ private slots:
                 const QString expected = speed == QLatin1String("4294967295") && i < high.size()
                                              ? high[i].trimmed() + QLatin1Char('M')
                                              : QString::number(speed.toULongLong() / 1000000) + QLatin1Char('M');
-                QCOMPARE(page.list()->topLevelItem(i)->text(4), expected);
+                QCOMPARE(page.list()->text(i, 4), expected);
             }
         }
     }
@@ -601,7 +601,7 @@ private slots:
             }
             CInterfaceInfoDlg page;
             page.show();
-            QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy() && page.list()->topLevelItemCount() > 0, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy() && page.list()->rowCount() > 0, 5000);
             QTRY_VERIFY(!page.channel().busy());
             seen << rows(page.list());
         };

@@ -1,6 +1,7 @@
 // The table reports through Qt's real printing path into PDF files, read back with poppler's
 // pdfinfo and pdftotext; the print dialog answered through its platform hook.
 #include "pages/pagecommon.h"
+#include "platform/listview.h"
 #include "pages/tablereport.h"
 #include "platform/platform.h"
 #include "tests/common/peers.h"
@@ -15,7 +16,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -74,14 +74,14 @@ QString PdfInfo(const QString& pdf, const QString& field) {
     return {};
 }
 
-void AddRow(QTreeWidget* list, const QStringList& texts) {
-    list->addTopLevelItem(new QTreeWidgetItem(texts));
+void AddRow(platform::ListView* list, const QStringList& texts) {
+    list->appendRow(texts);
 }
 
 // An ARP list as the page walks it; interface indexes of ten digits fill their field, so each
 // row starts at the row x.
-void FillArp(QTreeWidget* list, int rows, bool wideIndex = false) {
-    list->setColumnCount(4);
+void FillArp(platform::ListView* list, int rows, bool wideIndex = false) {
+    list->setHeadings(QStringList(4));
     for (int r = 0; r < rows; ++r)
         AddRow(list, {wideIndex ? QString::number(1000000000 + r) : QString::number(1 + r % 48),
                       QStringLiteral("192.168.%1.%2").arg(r / 200).arg(r % 200 + 2),
@@ -92,8 +92,8 @@ void FillArp(QTreeWidget* list, int rows, bool wideIndex = false) {
                       r % 7 == 0 ? QStringLiteral("Static") : QStringLiteral("Dynamic")});
 }
 
-void FillAlarms(QTreeWidget* list, int rows) {
-    list->setColumnCount(11);
+void FillAlarms(platform::ListView* list, int rows) {
+    list->setHeadings(QStringList(11));
     for (int r = 1; r <= rows; ++r)
         AddRow(list, {QString::number(r), QStringLiteral("30"),
                       QStringLiteral("1.3.6.1.2.1.16.1.1.1.5.%1").arg(r),
@@ -103,16 +103,16 @@ void FillAlarms(QTreeWidget* list, int rows) {
                       QStringLiteral("2"), QStringLiteral("Orvane")});
 }
 
-void FillEvents(QTreeWidget* list, int rows) {
-    list->setColumnCount(6);
+void FillEvents(platform::ListView* list, int rows) {
+    list->setHeadings(QStringList(6));
     for (int r = 1; r <= rows; ++r)
         AddRow(list,
                {QString::number(r), QStringLiteral("rising-%1").arg(r), QStringLiteral("Log"),
                 QStringLiteral("public"), QStringLiteral("0:01:02.03"), QStringLiteral("Orvane")});
 }
 
-void FillSamples(QTreeWidget* list, int rows) {
-    list->setColumnCount(5);
+void FillSamples(platform::ListView* list, int rows) {
+    list->setHeadings(QStringList(5));
     for (int r = 0; r < rows; ++r)
         AddRow(list, {UptimeText(qint64(r) * 3000 + 360000), QString::number(1500 * r),
                       QString::number(12 * r), QString::number(r % 100), QStringLiteral("0")});
@@ -172,8 +172,8 @@ private:
         return m_outcome != Cancel;
     }
 
-    static void print(Kind kind, QWidget* page, QTreeWidget* list,
-                      QTreeWidget* controls = nullptr) {
+    static void print(Kind kind, QWidget* page, platform::ListView* list,
+                      platform::ListView* controls = nullptr) {
         switch (kind) {
         case Arp:
             return PrintArpReport(page, list);
@@ -186,7 +186,7 @@ private:
         }
     }
 
-    static void fill(Kind kind, QTreeWidget* list, int rows) {
+    static void fill(Kind kind, platform::ListView* list, int rows) {
         switch (kind) {
         case Arp:
             return FillArp(list, rows);
@@ -250,7 +250,7 @@ private slots:
             return dialog->result() == QDialog::Accepted;
         });
         QWidget page;
-        QTreeWidget list;
+        platform::ListView list;
         FillArp(&list, 3);
         PrintArpReport(&page, &list);
         platform::SetPrintDialogHook([this](QPrintDialog* d) { return onPrintDialog(d); });
@@ -286,14 +286,14 @@ private slots:
         QFETCH(int, pages);
         QFETCH(int, lastPageRows);
         QWidget page;
-        QTreeWidget list;
+        platform::ListView list;
         FillArp(&list, rows);
         const QString pdf = answer(Pdf);
         PrintArpReport(&page, &list);
         QCOMPARE(page.windowTitle(), QStringLiteral("ARP Information"));
         QCOMPARE(PdfInfo(pdf, "Pages").toInt(), pages);
         QCOMPARE(PdfInfo(pdf, "Title"), QStringLiteral("ARP Information"));
-        QCOMPARE(list.topLevelItemCount(), rows);
+        QCOMPARE(list.rowCount(), rows);
         // Every page has title, header and number around its rows.
         for (int p = 1; p <= pages; ++p) {
             const QStringList lines = PdfLines(pdf, p);
@@ -303,9 +303,9 @@ private slots:
             QCOMPARE(lines[1], QStringLiteral("Interface IP MAC Type"));
             QCOMPARE(lines.last(), QStringLiteral("%1 Page").arg(p));
             if (onPage > 0) {
-                const QTreeWidgetItem* first = list.topLevelItem(35 * (p - 1));
-                QCOMPARE(lines[2], QStringList({first->text(0), first->text(1), first->text(2),
-                                                first->text(3)})
+                const int first = 35 * (p - 1);
+                QCOMPARE(lines[2], QStringList({list.text(first, 0), list.text(first, 1), list.text(first, 2),
+                                                list.text(first, 3)})
                                        .join(' '));
             }
         }
@@ -315,7 +315,7 @@ private slots:
     // Positions read back in points (20 twips) from the printable area's top-left.
     void positions() {
         QWidget page;
-        QTreeWidget list;
+        platform::ListView list;
         FillArp(&list, 36, true);
         const QString pdf = answer(Pdf);
         PrintArpReport(&page, &list);
@@ -359,11 +359,11 @@ private slots:
         QFETCH(int, selected);
         QFETCH(QString, index);
         QWidget page;
-        QTreeWidget controls, samples;
-        controls.setColumnCount(5);
+        platform::ListView controls, samples;
+        controls.setHeadings(QStringList(5));
         for (const char* i : {"3", "5", "9"})
             AddRow(&controls, {i, "Interface #1", "Orvane", "50", "30"});
-        if (selected >= 0) controls.topLevelItem(selected)->setSelected(true);
+        if (selected >= 0) controls.setRowSelected(selected);
         FillSamples(&samples, 4);
         const QString pdf = answer(Pdf);
         PrintHistoryReport(&page, &samples, &controls);
@@ -377,10 +377,10 @@ private slots:
     // the time's left edges, the rates' right edges.
     void historyColumnsAlign() {
         QWidget page;
-        QTreeWidget controls, samples;
-        controls.setColumnCount(5);
+        platform::ListView controls, samples;
+        controls.setHeadings(QStringList(5));
         AddRow(&controls, {"1"});
-        samples.setColumnCount(5);
+        samples.setHeadings(QStringList(5));
         AddRow(&samples, {"0 Hours 0 Minutes ", "1", "1", "0.00", "0.03"});
         AddRow(&samples, {"12 Hours 41 Minutes ", "1234567", "98765", "100.00", "1111.11"});
         AddRow(&samples, {"123 Hours 7 Minutes ", "42", "7000", "9.99", "4.10"});
@@ -421,8 +421,8 @@ private slots:
     void alarmColumns() {
         QWidget page;
         page.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
-        QTreeWidget alarms;
-        alarms.setColumnCount(11);
+        platform::ListView alarms;
+        alarms.setHeadings(QStringList(11));
         // Texts that fit their fields, so that each column stands apart.
         for (int r = 0; r < 3; ++r) {
             QStringList row;
@@ -465,9 +465,9 @@ private slots:
         QFETCH(QString, header);
         QWidget page;
         page.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
-        QTreeWidget list, controls;
+        platform::ListView list, controls;
         fill(Kind(kind), &list, 2);
-        controls.setColumnCount(5);
+        controls.setHeadings(QStringList(5));
         AddRow(&controls, {"7"});
         const QString pdf = answer(Pdf);
         print(Kind(kind), &page, &list, &controls);
@@ -508,7 +508,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(int, rows);
         QWidget page;
-        QTreeWidget list, controls;
+        platform::ListView list, controls;
         fill(Kind(kind), &list, rows);
         const QString pdf = answer(Cancel);
         print(Kind(kind), &page, &list, &controls);
@@ -546,7 +546,7 @@ private slots:
         QFETCH(int, outcome);
         QFETCH(QStringList, messages);
         QWidget page;
-        QTreeWidget list, controls;
+        platform::ListView list, controls;
         fill(Kind(kind), &list, 5);
         const QStringList before =
             QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -601,8 +601,8 @@ private slots:
         QFETCH(QString, title);
         QDialog page;
         page.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
-        auto* events = new QTreeWidget(&page);
-        auto* alarms = new QTreeWidget(&page);
+        auto* events = new platform::ListView(&page);
+        auto* alarms = new platform::ListView(&page);
         auto* close = new QPushButton(QStringLiteral("&Close"), &page);
         events->setObjectName("events");
         alarms->setObjectName("alarms");
@@ -626,7 +626,7 @@ private slots:
         const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR", m_dir.path());
         QWidget arpPage, alarmPage;
         alarmPage.setWindowTitle(QStringLiteral(" Alarm & Event Information"));
-        QTreeWidget arp, alarms;
+        platform::ListView arp, alarms;
         FillArp(&arp, 40);
         FillAlarms(&alarms, 12);
         for (auto [list, name] : {std::pair{&arp, "arp-report"}, {&alarms, "alarm-report"}}) {

@@ -1,6 +1,7 @@
 // The RMON pages and the counter displays, real dialogs under the offscreen platform, against
 // talvex-sim's RMON groups, reached through the menu commands and the buttons.
 #include "app/paneldlg.h"
+#include "platform/listview.h"
 #include "pages/alarmeventdlg.h"
 #include "pages/rmoncounterdlgs.h"
 #include "pages/rmonhistorydlg.h"
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -112,10 +112,10 @@ private slots:
             auto* page = qobject_cast<CRmonStatDlg*>(d);
             page->show();
             QCOMPARE(page->windowTitle(), QStringLiteral(" RMON 1 Group Statistic Info： Port - 1"));
-            QCOMPARE(page->list()->headerItem()->text(1), QStringLiteral("      Source       "));
+            QCOMPARE(page->list()->heading(1), QStringLiteral("      Source       "));
             const QFontMetrics fm(page->list()->header()->font());
             QCOMPARE(page->list()->header()->sectionSize(1), fm.horizontalAdvance("      Source       ") + 15);
-            QTRY_VERIFY(!page->walk().busy() && page->list()->topLevelItemCount() > 0);
+            QTRY_VERIFY(!page->walk().busy() && page->list()->rowCount() > 0);
             const QList<QStringList> r = rows(page->list());
             QCOMPARE(r.size(), 8);
             QCOMPARE(r[0][0], QStringLiteral("1"));
@@ -133,9 +133,9 @@ private slots:
             auto* page = qobject_cast<CRmonHistoryDlg*>(d);
             page->show();
             QCOMPARE(page->windowTitle(), QStringLiteral(" RMON 2 History Group Information"));
-            QCOMPARE(page->samples()->headerItem()->text(0), QStringLiteral("   Time                "));
+            QCOMPARE(page->samples()->heading(0), QStringLiteral("   Time                "));
             // The samples of the first control entry follow the control walk by themselves.
-            QTRY_COMPARE(page->samples()->topLevelItemCount(), 8);
+            QTRY_COMPARE(page->samples()->rowCount(), 8);
             QTRY_VERIFY(!page->controlWalk().busy() && !page->sampleWalk().busy());
             const QList<QStringList> controls = rows(page->controls());
             QCOMPARE(controls.size(), 2);
@@ -150,7 +150,7 @@ private slots:
             auto* page = qobject_cast<CAlarmEventDlg*>(d);
             page->show();
             QCOMPARE(page->windowTitle(), QStringLiteral(" Alarm & Event Information"));
-            QCOMPARE(page->alarms()->headerItem()->text(2), QStringLiteral("  OID  "));
+            QCOMPARE(page->alarms()->heading(2), QStringLiteral("  OID  "));
             QCOMPARE(page->alarms()->columnCount(), 11);
             QTRY_VERIFY(!page->eventWalk().busy() && !page->alarmWalk().busy());
             QCOMPARE(label(page, 1041), QStringLiteral("4"));
@@ -180,8 +180,8 @@ private slots:
         CRmonStatDlg stat;
         CAlarmEventDlg alarms;
         QTRY_VERIFY(!stat.walk().busy() && !alarms.alarmWalk().busy() && !alarms.eventWalk().busy());
-        for (QTreeWidget* list : {stat.list(), alarms.alarms(), alarms.events()}) {
-            QVERIFY(list->topLevelItemCount() > 0);
+        for (platform::ListView* list : {stat.list(), alarms.alarms(), alarms.events()}) {
+            QVERIFY(list->rowCount() > 0);
             for (const QStringList& row : rows(list))
                 QVERIFY(!row.last().isEmpty() && !row.first().isEmpty());
         }
@@ -213,9 +213,9 @@ private slots:
         sim(QStringLiteral("put %1.2.3 o %2").arg(kStats, source));
         CRmonStatDlg page;
         page.show();
-        QTRY_VERIFY(!page.walk().busy() && page.list()->topLevelItemCount() == 8 && page.interfacesRead());
+        QTRY_VERIFY(!page.walk().busy() && page.list()->rowCount() == 8 && page.interfacesRead());
         QVERIFY(page.interfaceIndexes().contains(10101));
-        QCOMPARE(page.list()->topLevelItem(2)->text(1), shown);
+        QCOMPARE(page.list()->text(2, 1), shown);
         clickRow(page.list(), 2);
         QCOMPARE(page.windowTitle(), QStringLiteral(" RMON 1 Group Statistic Info： Port - %1").arg(port));
         QVERIFY(enabled(&page, 1004));
@@ -235,9 +235,9 @@ private slots:
         sim("truncate 2"); // answers of one row: the walk takes a round trip a row
         const int before = served();
         click(&page, 1005);
-        QTRY_COMPARE(page.list()->topLevelItemCount(), 2);
+        QTRY_COMPARE(page.list()->rowCount(), 2);
         click(&page, 1005);
-        QCOMPARE(page.list()->topLevelItemCount(), 0);
+        QCOMPARE(page.list()->rowCount(), 0);
         QCOMPARE(label(&page, 1002), QStringLiteral("0"));
         QCOMPARE(page.recordedRows(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy(), 5000);
@@ -443,7 +443,7 @@ private slots:
         use(agent);
         CRmonStatDlg page;
         page.show();
-        QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy() && page.list()->topLevelItemCount() == 257 && page.interfacesRead(),
+        QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy() && page.list()->rowCount() == 257 && page.interfacesRead(),
                                  15000);
         QCOMPARE(label(&page, 1002), QStringLiteral("257"));
         QCOMPARE(page.recordedRows(), 256);
@@ -527,7 +527,7 @@ private slots:
             QCOMPARE(m_messages, QStringList{"The device refused the change of " + r.refusal});
             QCOMPARE(snmpget(QStringLiteral("%1.21.%2").arg(kStats, r.index)), status);
         }
-        QCOMPARE(page.list()->topLevelItemCount(), 9);
+        QCOMPARE(page.list()->rowCount(), 9);
         m_messages.clear();
 
         // Delete asks first; Cancel keeps the probe, OK deletes it.
@@ -541,7 +541,7 @@ private slots:
         click(&page, 1004);
         QTRY_VERIFY(snmpget(QStringLiteral("%1.21.40").arg(kStats)).contains(QStringLiteral("No Such Instance")));
         QTRY_VERIFY(!page.walk().busy());
-        QCOMPARE(page.list()->topLevelItemCount(), 8);
+        QCOMPARE(page.list()->rowCount(), 8);
         QVERIFY(!enabled(&page, 1004));
     }
 
@@ -624,14 +624,14 @@ private slots:
         else
             dialog = std::make_unique<CAlarmEventDlg>();
         dialog->show();
-        auto* list = platform::Item<QTreeWidget>(dialog.get(), listId);
-        QTRY_VERIFY(list->topLevelItemCount() > 1);
+        auto* list = platform::Item<platform::ListView>(dialog.get(), listId);
+        QTRY_VERIFY(list->rowCount() > 1);
         clickRow(list, 1);
         QVERIFY(enabled(dialog.get(), deleteId));
         const QPoint below(10, list->viewport()->height() - 3);
-        QVERIFY(!list->itemAt(below));
+        QVERIFY(list->rowAt(below) < 0);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
-        QVERIFY(list->selectedItems().isEmpty());
+        QVERIFY(list->selectedRows().isEmpty());
         QVERIFY(!enabled(dialog.get(), deleteId));
     }
 
@@ -668,7 +668,7 @@ private slots:
         sim("put 1.3.6.1.2.1.16.2.2.1.3.1.3 t 4567800");
         CRmonHistoryDlg page;
         page.show();
-        QTRY_COMPARE(page.samples()->topLevelItemCount(), 8);
+        QTRY_COMPARE(page.samples()->rowCount(), 8);
         QTRY_VERIFY(!page.controlWalk().busy() && !page.sampleWalk().busy());
         QCOMPARE(rows(page.samples())[2][0], QStringLiteral("12 Hours 41 Minutes "));
         QVERIFY(!enabled(&page, 1023));
@@ -681,10 +681,10 @@ private slots:
                  (QStringList{"0 Hours 59 Minutes ", "69", "5", "2.86", "1.00"}));
         // The 20 s timer reads the samples again.
         putSample(8, 720000, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(page.samples()->topLevelItemCount(), 2, 23000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.samples()->rowCount(), 2, 23000);
         QCOMPARE(rows(page.samples())[1][0], QStringLiteral("2 Hours 0 Minutes "));
         clickRow(page.controls(), 0);
-        QTRY_COMPARE(page.samples()->topLevelItemCount(), 8);
+        QTRY_COMPARE(page.samples()->rowCount(), 8);
     }
 
     void sampleRates_data() {
@@ -744,7 +744,7 @@ private slots:
         sim("put 1.3.6.1.2.1.16.2.2.1.15.2.1 i 1");
         CRmonHistoryDlg page;
         page.show();
-        QTRY_VERIFY(page.samples()->topLevelItemCount() == 8 && !page.controlWalk().busy() && !page.sampleWalk().busy());
+        QTRY_VERIFY(page.samples()->rowCount() == 8 && !page.controlWalk().busy() && !page.sampleWalk().busy());
         sim("delay 150");
         click(&page, 1024); // the samples of the first control again, slowly
         QVERIFY(page.sampleWalk().busy());
@@ -758,7 +758,7 @@ private slots:
         clickRow(page.controls(), 0);
         clickRow(page.controls(), 0, true);
         QTRY_VERIFY_WITH_TIMEOUT(!page.sampleWalk().busy(), 5000);
-        QCOMPARE(page.samples()->topLevelItemCount(), 8);
+        QCOMPARE(page.samples()->rowCount(), 8);
     }
 
     // The add dialog's integer fields and their inclusive ranges.
@@ -811,7 +811,7 @@ private slots:
         const QString port = portWithLink();
         CRmonHistoryDlg page;
         page.show();
-        QTRY_VERIFY(page.controls()->topLevelItemCount() == 2 && !page.controlWalk().busy());
+        QTRY_VERIFY(page.controls()->rowCount() == 2 && !page.controlWalk().busy());
         driver("CRmonHistoryAddDlg", [port](QDialog* d) {
             for (auto [id, text] : {std::pair{1030, "9"}, {1033, "5"}, {1034, "1"}})
                 platform::Item<QLineEdit>(d, id)->setText(QString::fromLatin1(text));
@@ -820,18 +820,18 @@ private slots:
         });
         click(&page, 1022);
         QTRY_COMPARE(snmpget("1.3.6.1.2.1.16.2.1.1.7.9"), QStringLiteral("1"));
-        QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->topLevelItemCount() == 3);
+        QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->rowCount() == 3);
         QCOMPARE(rows(page.controls())[2], (QStringList{"9", "Interface #" + port, "Orvane", "5", "1"}));
         // One sample a second, each with the port's traffic.
         QTRY_VERIFY_WITH_TIMEOUT(!snmpget("1.3.6.1.2.1.16.2.2.1.5.9.2").contains("No Such"), 5000);
         clickRow(page.controls(), 2);
-        QTRY_VERIFY(!page.sampleWalk().busy() && page.samples()->topLevelItemCount() >= 2);
+        QTRY_VERIFY(!page.sampleWalk().busy() && page.samples()->rowCount() >= 2);
         QVERIFY(rows(page.samples())[1][1].toULongLong() > 0);
 
         click(&page, 1023);
         QCOMPARE(m_messages, QStringList{"Do you want to delete this item?"});
         QTRY_VERIFY(snmpget("1.3.6.1.2.1.16.2.1.1.7.9").contains("No Such"));
-        QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->topLevelItemCount() == 2);
+        QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->rowCount() == 2);
         QVERIFY(!enabled(&page, 1023));
 
         // A source the device does not have is refused, and the operator is told.
@@ -851,7 +851,7 @@ private slots:
         g_bUserRight = 0;
         CRmonHistoryDlg page;
         page.show();
-        QTRY_VERIFY(page.controls()->topLevelItemCount() == 2 && !page.controlWalk().busy());
+        QTRY_VERIFY(page.controls()->rowCount() == 2 && !page.controlWalk().busy());
         clickRow(page.controls(), 0);
         QVERIFY(!enabled(&page, 1022) && !enabled(&page, 1023));
     }
@@ -888,7 +888,7 @@ private slots:
         sim("put 1.3.6.1.2.1.16.9.1.1.3.2 i 9");
         CAlarmEventDlg page;
         page.show();
-        QTRY_VERIFY(page.alarms()->topLevelItemCount() == 3 && !page.alarmWalk().busy() && !page.eventWalk().busy());
+        QTRY_VERIFY(page.alarms()->rowCount() == 3 && !page.alarmWalk().busy() && !page.eventWalk().busy());
         QCOMPARE(column(page.events(), 2), (QStringList{"Nothing", "Nothing", "Snmp_Trap", "Log And Snmp_Trap"}));
         QCOMPARE(rows(page.events())[0][4], QStringLiteral("0"));
 
@@ -897,7 +897,7 @@ private slots:
         QVERIFY(!enabled(&page, 1042));
         click(&page, 1043);
         QVERIFY(!enabled(&page, 1052));
-        QCOMPARE(page.alarms()->selectedItems().size(), 1);
+        QCOMPARE(page.alarms()->selectedRows().size(), 1);
         QTRY_VERIFY(!page.eventWalk().busy());
         // A click on the selected row enables it again; a double-click gives Close the focus.
         clickRow(page.alarms(), 1, true);
@@ -932,7 +932,7 @@ private slots:
         use(agent);
         CAlarmEventDlg page;
         page.show();
-        QTRY_VERIFY(page.events()->topLevelItemCount() == 4 && !page.alarmWalk().busy() && !page.eventWalk().busy());
+        QTRY_VERIFY(page.events()->rowCount() == 4 && !page.alarmWalk().busy() && !page.eventWalk().busy());
         clickRow(page.events(), 1);
         sim("error 17");
         click(&page, 1042);
@@ -950,7 +950,7 @@ private slots:
         sim("delbelow 1.3.6.1.2.1.16.9");
         CAlarmEventDlg page;
         QTRY_VERIFY(!page.alarmWalk().busy() && !page.eventWalk().busy());
-        QCOMPARE(page.alarms()->topLevelItemCount() + page.events()->topLevelItemCount(), 0);
+        QCOMPARE(page.alarms()->rowCount() + page.events()->rowCount(), 0);
         QCOMPARE(label(&page, 1041), QStringLiteral("0"));
         QCOMPARE(label(&page, 1051), QStringLiteral("0"));
     }
@@ -965,8 +965,8 @@ private slots:
         CRmonHistoryDlg history;
         CAlarmEventDlg alarms;
         history.show();
-        QTRY_VERIFY(!history.sampleWalk().busy() && history.samples()->topLevelItemCount() > 0);
-        QTRY_VERIFY(!alarms.alarmWalk().busy() && alarms.alarms()->topLevelItemCount() > 0);
+        QTRY_VERIFY(!history.sampleWalk().busy() && history.samples()->rowCount() > 0);
+        QTRY_VERIFY(!alarms.alarmWalk().busy() && alarms.alarms()->rowCount() > 0);
         platform::Item<QPushButton>(&history, 1025)->click();
         QCOMPARE(dialogs, 1);
         alarms.show();

@@ -2,6 +2,7 @@
 // platform, against talvex-sim (a fresh one for every test), and the simulator's bridge as
 // net-snmp's tools see it.
 #include "app/paneldlg.h"
+#include "platform/listview.h"
 #include "pages/portstpdlg.h"
 #include "pages/stpconfigdlg.h"
 #include "pages/stptabledlg.h"
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -99,13 +99,13 @@ class TestStp : public QObject {
         auto page = std::make_unique<CStpTableDlg>();
         page->show();
         if (!QTest::qWaitFor(
-                [&] { return page->list()->topLevelItemCount() == m_ports.size() && !page->channel().busy(); }, 10000))
+                [&] { return page->list()->rowCount() == m_ports.size() && !page->channel().busy(); }, 10000))
             qWarning("the first walk did not list every port");
         return page;
     }
-    QList<QStringList> rows(QTreeWidget* list) {
+    QList<QStringList> rows(platform::ListView* list) {
         QList<QStringList> out;
-        for (int r = 0; r < list->topLevelItemCount(); ++r)
+        for (int r = 0; r < list->rowCount(); ++r)
             out << row(list, r);
         return out;
     }
@@ -209,12 +209,12 @@ private slots:
             page->show();
             [&] {
                 QVERIFY(QTest::qWaitFor(
-                    [&] { return !page->channel().busy() && page->list()->topLevelItemCount() == m_ports.size(); },
+                    [&] { return !page->channel().busy() && page->list()->rowCount() == m_ports.size(); },
                     10000));
             }();
             listed = rows(page->list());
             for (int c = 0; c < page->list()->columnCount(); ++c)
-                headings << page->list()->headerItem()->text(c);
+                headings << page->list()->heading(c);
             count = ItemText(page, kCount);
             saveShot(page, "stp-page.png");
             return 0;
@@ -265,7 +265,7 @@ private slots:
         g_strProxyAddress = QStringLiteral("127.0.0.1");
         CStpTableDlg page;
         page.show();
-        QTRY_VERIFY(page.list()->topLevelItemCount() > 0 && !page.channel().busy());
+        QTRY_VERIFY(page.list()->rowCount() > 0 && !page.channel().busy());
         const QList<QStringList> proxied = rows(page.list());
         QCOMPARE(proxied, direct.mid(0, proxied.size()));
     }
@@ -299,7 +299,7 @@ private slots:
         QCOMPARE(sim(QStringLiteral("put %1.%2.%3 i %4").arg(kPortEntry, column, m_ports[2], value)),
                  QStringLiteral("ok"));
         auto page = shownPage();
-        QCOMPARE(page->list()->topLevelItem(2)->text(listColumn), shown);
+        QCOMPARE(page->list()->text(2, listColumn), shown);
     }
 
     // An empty table leaves an empty list and the count "0"; the port dialog then has no port
@@ -311,7 +311,7 @@ private slots:
         auto page = shownPage();
         QTRY_COMPARE(served(), before + 1);
         QTRY_VERIFY(!page->channel().busy());
-        QCOMPARE(page->list()->topLevelItemCount(), 0);
+        QCOMPARE(page->list()->rowCount(), 0);
         QCOMPARE(ItemText(page.get(), kCount), QStringLiteral("0"));
 
         ModalDriver driver([&](QDialog* d) {
@@ -343,13 +343,13 @@ private slots:
         sim("delay 300");
         click(page.get(), kRefresh);
         QCOMPARE(ItemText(page.get(), kCount), QStringLiteral("0"));
-        QTRY_VERIFY(page->list()->topLevelItemCount() >= 3);
-        const int listed = page->list()->topLevelItemCount();
+        QTRY_VERIFY(page->list()->rowCount() >= 3);
+        const int listed = page->list()->rowCount();
         click(page.get(), kRefresh);
-        QVERIFY(page->list()->topLevelItemCount() >= listed);
+        QVERIFY(page->list()->rowCount() >= listed);
         sim("delay 0");
         QTRY_VERIFY_WITH_TIMEOUT(!page->channel().busy(), 10000);
-        QCOMPARE(page->list()->topLevelItemCount(), m_ports.size());
+        QCOMPARE(page->list()->rowCount(), m_ports.size());
         QCOMPARE(ItemText(page.get(), kCount), QString::number(m_ports.size()));
         QVERIFY2(served() - before <= 6, qPrintable(QString::number(served() - before))); // one walk
     }
@@ -546,7 +546,7 @@ private slots:
                 QCOMPARE(ItemText(d, kPortLabel), m_ports[1]);
                 QVERIFY(enabled(d, kPrev) && enabled(d, kNext));
                 QTRY_COMPARE(ItemText(d, kPortPriority), QStringLiteral("32"));
-                QCOMPARE(ItemText(d, 1407), page->list()->topLevelItem(1)->text(4));
+                QCOMPARE(ItemText(d, 1407), page->list()->text(1, 4));
                 click(d, kPrev);
                 QVERIFY(!enabled(d, kPrev) && enabled(d, kNext));
                 QTRY_COMPARE(ItemText(d, kPortPriority), QStringLiteral("16"));
@@ -566,7 +566,7 @@ private slots:
         const int last = int(m_ports.size()) - 1;
         snmpset({kPortEntry + ".2." + m_ports[last - 1], "i", "32", kPortEntry + ".2." + m_ports[last - 2], "i", "48"});
         auto page = shownPage();
-        page->list()->topLevelItem(last)->setSelected(true);
+        page->list()->setRowSelected(last);
         ModalDriver driver([&](QDialog* d) {
             [&] {
                 d->show();
@@ -605,9 +605,9 @@ private slots:
         const QString p = m_ports[1];
         QVERIFY(!snmpset({kPortEntry + ".4." + p, "i", "2"}).contains(QLatin1String("Error")));
         auto page = shownPage();
-        QTreeWidget* list = page->list();
-        QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("N"));
-        QCOMPARE(list->topLevelItem(1)->text(4), QStringLiteral("Disable"));
+        platform::ListView* list = page->list();
+        QCOMPARE(list->text(1, 3), QStringLiteral("N"));
+        QCOMPARE(list->text(1, 4), QStringLiteral("Disable"));
         ModalDriver driver([&](QDialog* d) {
             [&] {
                 d->show();
@@ -626,10 +626,10 @@ private slots:
             return d->result();
         });
         // A person's double-click: the first press selects the row.
-        const QPoint at = list->visualItemRect(list->topLevelItem(1)).center();
+        const QPoint at = list->rowRect(1).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTRY_COMPARE(list->topLevelItemCount(), m_ports.size());
+        QTRY_COMPARE(list->rowCount(), m_ports.size());
         QTRY_VERIFY(!page->channel().busy());
         QCOMPARE(row(list, 1).mid(0, 4), (QStringList{p, "80", "100", "N"}));
         QCOMPARE(port("2", m_ports[0]), QStringLiteral("128"));
@@ -641,7 +641,7 @@ private slots:
         Prompts prompts;
         const QString p = m_ports[2];
         auto page = shownPage();
-        page->list()->topLevelItem(2)->setSelected(true);
+        page->list()->setRowSelected(2);
         const QString refusal = "The device refused the change of dot1dStpPortPriority." + p + ": wrongValue";
         ModalDriver driver([&](QDialog* d) {
             [&] {
@@ -664,7 +664,7 @@ private slots:
         QTRY_VERIFY(!page->setChannel().busy() && !page->channel().busy());
         QCOMPARE(prompts.texts, (QStringList{refusal, refusal}));
         QCOMPARE(port("2", p), QStringLiteral("255"));
-        QCOMPARE(page->list()->topLevelItem(2)->text(1), QStringLiteral("255"));
+        QCOMPARE(page->list()->text(2, 1), QStringLiteral("255"));
     }
 
     // When the port's values never came, Apply and OK write nothing, say so, and the dialog
@@ -715,7 +715,7 @@ private slots:
         QFETCH(QString, shown);
         QCOMPARE(sim(QStringLiteral("put %1.9.%2 x %3").arg(kPortEntry, m_ports[1], octets)), QStringLiteral("ok"));
         auto page = shownPage();
-        QCOMPARE(page->list()->topLevelItem(1)->text(8), shown);
+        QCOMPARE(page->list()->text(1, 8), shown);
     }
 };
 

@@ -1,6 +1,7 @@
 // The ARP, routing and forwarding table pages: real dialogs under the offscreen platform,
 // against talvex-sim (its tables, fault switches and delays) and against net-snmp's snmpd.
 #include "app/paneldlg.h"
+#include "platform/listview.h"
 #include "pages/alarmeventdlg.h"
 #include "pages/arptabledlg.h"
 #include "pages/forwardingtabledlg.h"
@@ -18,7 +19,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -66,8 +66,8 @@ const SnmpChannel& walkChannel(QDialog* page) {
     return qobject_cast<CForwardingTableDlg*>(page)->channel();
 }
 
-QTreeWidget* listOf(QDialog* page, int kind) {
-    return platform::Item<QTreeWidget>(page, kPages[kind].list);
+platform::ListView* listOf(QDialog* page, int kind) {
+    return platform::Item<platform::ListView>(page, kPages[kind].list);
 }
 
 // One column as net-snmp's snmpwalk reads it, in the page's texts for addresses: a physical
@@ -118,10 +118,10 @@ class TestTables : public QObject {
         QVERIFY(!page->parent());
         page->show();
         walked(page);
-        QTreeWidget* list = listOf(page, kind);
+        platform::ListView* list = listOf(page, kind);
         QCOMPARE(list->columnCount(), p.columns);
         QCOMPARE(column(list, p.keyColumn), keys(kind));
-        QCOMPARE(ItemText(page, p.count), QString::number(list->topLevelItemCount()));
+        QCOMPARE(ItemText(page, p.count), QString::number(list->rowCount()));
         saveShot(page, p.shot);
         click(page, p.close);
         QVERIFY(!page->isVisible());
@@ -180,20 +180,19 @@ private slots:
         page->show();
         QVERIFY(QTest::qWaitForWindowExposed(page.get()));
         walked(page.get());
-        QTreeWidget* list = listOf(page.get(), kind);
-        const int n = list->topLevelItemCount();
+        platform::ListView* list = listOf(page.get(), kind);
+        const int n = list->rowCount();
         QVERIFY(n >= 2);
         clickRow(list, 0);
         const bool multi = list->selectionMode() == QAbstractItemView::ExtendedSelection;
         if (multi) {
-            QTreeWidgetItem* last = list->topLevelItem(n - 1);
-            list->scrollToItem(last);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualItemRect(last).center());
+            list->scrollToRow(n - 1);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->rowRect(n - 1).center());
         }
         QStringList expected;
         QStringList headings;
         for (int c = 0; c < list->columnCount(); ++c)
-            headings << list->headerItem()->text(c).trimmed();
+            headings << list->heading(c).trimmed();
         expected << headings.join('\t');
         for (int r : multi ? QList<int>{0, n - 1} : QList<int>{0}) {
             QStringList cells = row(list, r);
@@ -249,14 +248,14 @@ private slots:
     // The routing headings: blanks around the first seven.
     void routeHeadings() {
         CRouteTableDlg route;
-        QTreeWidget* list = route.list();
-        QCOMPARE(list->headerItem()->text(0), QStringLiteral("  Dest IP     "));
-        QCOMPARE(list->headerItem()->text(3), QStringLiteral(" Interface "));
-        QCOMPARE(list->headerItem()->text(7), QStringLiteral(" Metric1 "));
+        platform::ListView* list = route.list();
+        QCOMPARE(list->heading(0), QStringLiteral("  Dest IP     "));
+        QCOMPARE(list->heading(3), QStringLiteral(" Interface "));
+        QCOMPARE(list->heading(7), QStringLiteral(" Metric1 "));
         const QFontMetrics fm(list->header()->font());
         for (int c = 0; c < 11; ++c)
             QCOMPARE(list->header()->sectionSize(c),
-                     fm.horizontalAdvance(list->headerItem()->text(c)) + 15);
+                     fm.horizontalAdvance(list->heading(c)) + 15);
     }
 
     // What each page shows for the simulator's rows: the value texts of types, protocols and
@@ -387,7 +386,7 @@ private slots:
         if (kind == Forwarding)
             QCOMPARE(ItemText(page.get(), kPages[kind].count), QStringLiteral(" 0"));
         walked(page.get());
-        QCOMPARE(listOf(page.get(), kind)->topLevelItemCount(), 0);
+        QCOMPARE(listOf(page.get(), kind)->rowCount(), 0);
         QCOMPARE(ItemText(page.get(), kPages[kind].count), opened);
         const int before = empty.command("served").toInt();
         click(page.get(), kPages[kind].refresh);
@@ -400,12 +399,12 @@ private slots:
             QCOMPARE(empty.command(put), QString("ok"));
         click(page.get(), kPages[kind].refresh);
         walked(page.get());
-        QCOMPARE(listOf(page.get(), kind)->topLevelItemCount(), 1);
+        QCOMPARE(listOf(page.get(), kind)->rowCount(), 1);
         QCOMPARE(ItemText(page.get(), kPages[kind].count), QStringLiteral("1"));
         empty.command("delbelow " + table);
         click(page.get(), kPages[kind].refresh);
         walked(page.get());
-        QCOMPARE(listOf(page.get(), kind)->topLevelItemCount(), 0);
+        QCOMPARE(listOf(page.get(), kind)->rowCount(), 0);
         QCOMPARE(ItemText(page.get(), kPages[kind].count), QStringLiteral("0"));
         QVERIFY(empty.command("served").toInt() >= before + 3); // three walks
     }
@@ -434,10 +433,10 @@ private slots:
         oneRowAnswers(kind);
         const int before = served();
         std::unique_ptr<QDialog> page(newPage(kind));
-        QTreeWidget* list = listOf(page.get(), kind);
-        QTRY_COMPARE(list->topLevelItemCount(), 2);
+        platform::ListView* list = listOf(page.get(), kind);
+        QTRY_COMPARE(list->rowCount(), 2);
         click(page.get(), kPages[kind].refresh);
-        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(list->rowCount(), 0);
         QCOMPARE(ItemText(page.get(), kPages[kind].count), emptied);
         sim("delay 0");
         walked(page.get());
@@ -467,8 +466,8 @@ private slots:
         sim("delay 100");
         oneRowAnswers(kind);
         std::unique_ptr<QDialog> page(newPage(kind));
-        QTreeWidget* list = listOf(page.get(), kind);
-        QTRY_VERIFY(list->topLevelItemCount() >= 2);
+        platform::ListView* list = listOf(page.get(), kind);
+        QTRY_VERIFY(list->rowCount() >= 2);
         sim(fault);
         walked(page.get(), kTimeoutMs + 3000);
         const QStringList kept = column(list, kPages[kind].keyColumn);
@@ -494,8 +493,8 @@ private slots:
         const QStringList all = keys(kind);
         sim("delay 50");
         std::unique_ptr<QDialog> page(newPage(kind));
-        QTreeWidget* list = listOf(page.get(), kind);
-        QTRY_VERIFY(list->topLevelItemCount() >= 1);
+        platform::ListView* list = listOf(page.get(), kind);
+        QTRY_VERIFY(list->rowCount() >= 1);
         // Asked while the walk's own request is out, answered right after it, in order.
         QVERIFY(walkChannel(page.get()).session->SendSnmp(SNMP_PDU_GETNEXT) != 0);
         walked(page.get(), 10000);
@@ -523,7 +522,7 @@ private slots:
         walked(&page);
         QCOMPARE(column(page.list(), 0), expect("5"));
         QVERIFY(column(page.list(), 2).contains("15") && column(page.list(), 2).contains("50"));
-        QCOMPARE(ItemText(&page, 1220), QString::number(page.list()->topLevelItemCount()));
+        QCOMPARE(ItemText(&page, 1220), QString::number(page.list()->rowCount()));
 
         // Letters do not go in; an empty filter shows all.
         QTest::keyClicks(filter, QStringLiteral("x"));
@@ -538,9 +537,9 @@ private slots:
         oneRowAnswers(Forwarding);
         const int before = served();
         QTest::keyClicks(filter, QStringLiteral("1"));
-        QTRY_VERIFY(page.list()->topLevelItemCount() >= 2);
+        QTRY_VERIFY(page.list()->rowCount() >= 2);
         QTest::keyClicks(filter, QStringLiteral("5"));
-        QCOMPARE(page.list()->topLevelItemCount(), 0);
+        QCOMPARE(page.list()->rowCount(), 0);
         QCOMPARE(ItemText(&page, 1220), QStringLiteral(" 0"));
         sim("delay 0");
         walked(&page);
@@ -570,7 +569,7 @@ private slots:
         click(&page, 20);
         QTRY_COMPARE(ItemText(&page, 1216), QStringLiteral("300"));
         walked(&page);
-        QCOMPARE(page.list()->topLevelItemCount(), keys(Forwarding).size());
+        QCOMPARE(page.list()->rowCount(), keys(Forwarding).size());
     }
 
     // The proxied form: the proxy record's answer has no column. (The proxy binding walks on
@@ -588,7 +587,7 @@ private slots:
         g_strProxyAddress = QStringLiteral("127.0.0.1");
         std::unique_ptr<QDialog> page(newPage(kind));
         walked(page.get());
-        QTreeWidget* list = listOf(page.get(), kind);
+        platform::ListView* list = listOf(page.get(), kind);
         QCOMPARE(list->columnCount(), kPages[kind].columns);
         QCOMPARE(walkChannel(page.get()).session->GetOidList().size(), kPages[kind].columns + 1);
         const QStringList shown = column(list, kPages[kind].keyColumn);

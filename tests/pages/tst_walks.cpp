@@ -2,6 +2,7 @@
 // and takes its time over every object, and tables whose columns do not line up. Each page is
 // opened through the window's menu, with no panel polling beside it.
 #include "app/paneldlg.h"
+#include "platform/listview.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/listwalk.h"
 #include "platform/platform.h"
@@ -12,7 +13,6 @@
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -47,7 +47,7 @@ class TestWalks : public QObject {
         QList<QStringList> out;
         platform::SetRunModalHook([&](QDialog* page) {
             page->show();
-            QTreeWidget* list = platform::Item<QTreeWidget>(page, p.list);
+            platform::ListView* list = platform::Item<platform::ListView>(page, p.list);
             for (ListWalk* walk : page->findChildren<ListWalk*>())
                 if (walk->list() == list) {
                     QSignalSpy ended(walk, &ListWalk::finished);

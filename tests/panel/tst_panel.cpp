@@ -1,6 +1,7 @@
 // The front panel: the description file reader and loader, PanelDib, the model's states,
 // drawing and hit tests, and polling against talvex-sim.
 #include "app/paneldlg.h"
+#include "platform/listview.h"
 #include "panel/paneldib.h"
 #include "panel/panelloader.h"
 #include "panel/panelpoller.h"
@@ -24,7 +25,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QtEndian>
 #include <QtTest>
 
@@ -1017,15 +1017,15 @@ private slots:
             if (!page)
                 return 0;
             page->show();
-            QTreeWidget* list = page->list();
-            (void)QTest::qWaitFor([&] { return !list->selectedItems().isEmpty() || (list->topLevelItemCount() && !page->channel().busy()); },
+            platform::ListView* list = page->list();
+            (void)QTest::qWaitFor([&] { return !list->selectedRows().isEmpty() || (list->rowCount() && !page->channel().busy()); },
                             10000);
-            if (QTreeWidgetItem* item = list->currentItem(); item && item->isSelected()) {
+            if (const int item = list->currentRow(); item >= 0 && list->isRowSelected(item)) {
                 for (int c = 0; c < list->columnCount(); ++c)
-                    selected << item->text(c);
+                    selected << list->text(item, c);
                 // The view scrolls once it has laid the rows out.
                 inView = QTest::qWaitFor([&] {
-                    const QRect r = list->visualItemRect(item);
+                    const QRect r = list->rowRect(item);
                     return r.top() >= 0 && r.bottom() < list->viewport()->height();
                 }, 2000);
             }
@@ -1048,9 +1048,9 @@ private slots:
         platform::SetRunModalHook([&](QDialog* d) {
             auto* page = qobject_cast<CInterfaceInfoDlg*>(d);
             page->show();
-            (void)QTest::qWaitFor([&] { return page->list()->topLevelItemCount() > 0 && !page->channel().busy(); }, 10000);
-            for (QTreeWidgetItem* item : page->list()->selectedItems())
-                selected << item->text(0);
+            (void)QTest::qWaitFor([&] { return page->list()->rowCount() > 0 && !page->channel().busy(); }, 10000);
+            for (int item : page->list()->selectedRows())
+                selected << page->list()->text(item, 0);
             return 0;
         });
         QVERIFY(dlg.OnCommand(32788));
