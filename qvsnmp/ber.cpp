@@ -1,5 +1,6 @@
 #include "qvsnmp/ber.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace ber {
@@ -181,6 +182,8 @@ Oid readOidContent(const Reader& r) {
     if (r.n == 0)
         throw Fail{"empty object identifier"};
     Oid oid;
+    // At most one arc an octet, and the first holds two: one allocation, not one a doubling.
+    oid.reserve(std::min(r.n + 1, MaxOidLength + 1));
     size_t i = 0;
     bool first = true;
     while (i < r.n) {

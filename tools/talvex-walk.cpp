@@ -280,7 +280,17 @@ int main(int argc, char** argv) {
             out.append(arc, std::to_chars(arc, arc + sizeof arc, v).ptr);
         }
         out += " = ";
-        out += session.FormatValue(binding, entry).toStdString();
+        // Nearly every value is ASCII: it goes straight into the output, the rest as UTF-8.
+        const QString text = session.FormatValue(binding, entry);
+        const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+        const qsizetype length = text.size();
+        qsizetype ascii = 0;
+        while (ascii < length && chars[ascii] < 0x80)
+            ++ascii;
+        if (ascii == length)
+            out.append(chars, chars + length);
+        else
+            out += text.toUtf8().toStdString();
         out += '\n';
         if (out.size() > 64 * 1024)
             flush();
