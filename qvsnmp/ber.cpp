@@ -57,7 +57,8 @@ void putSigned(std::vector<uint8_t>& out, uint8_t tag, int64_t v) {
     n = 8 - first;
     out.push_back(tag);
     putLength(out, size_t(n));
-    out.insert(out.end(), tmp + first, tmp + 8);
+    for (int i = first; i < 8; ++i) // a few octets: cheaper than a range insert
+        out.push_back(tmp[i]);
 }
 
 void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
@@ -70,7 +71,8 @@ void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
         ++first;
     out.push_back(tag);
     putLength(out, size_t(9 - first));
-    out.insert(out.end(), tmp + first, tmp + 9);
+    for (int i = first; i < 9; ++i)
+        out.push_back(tmp[i]);
 }
 
 void putBytes(std::vector<uint8_t>& out, uint8_t tag, std::string_view bytes) {

@@ -13,15 +13,17 @@ public:
         : m_version(version), m_read(std::move(read)), m_write(std::move(write)) {}
 
     std::vector<uint8_t> encode(ber::Pdu& pdu, std::string* tag) override {
-        ber::Message msg;
-        msg.version = m_version;
-        msg.community = pdu.type == ber::SetRequest ? m_write : m_read;
-        // Lent for the encoding: a walk encodes a request for every row.
-        msg.pdu = std::move(pdu);
-        std::vector<uint8_t> bytes = ber::encode(msg);
-        pdu = std::move(msg.pdu);
-        *tag = std::move(msg.community);
-        return bytes;
+        const std::string& community = pdu.type == ber::SetRequest ? m_write : m_read;
+        // As ber::encode writes a message, without a copy of the PDU for it.
+        std::vector<uint8_t> out;
+        out.reserve(64 + community.size() + pdu.bindings.size() * 32);
+        const size_t message = ber::openElement(out, ber::Sequence);
+        ber::appendInteger(out, m_version);
+        ber::appendOctets(out, community);
+        ber::appendPdu(out, pdu);
+        ber::closeElement(out, message);
+        *tag = community;
+        return out;
     }
 
     Received decode(const uint8_t* data, size_t size) override {
