@@ -237,8 +237,7 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
             onTransportThread([t, id, records = req.records] { t->nextRow(id, records); });
             return id;
         }
-        req.from = t->place().get();
-        req.walk = qvsnmp::nextWalkRequest(*req.records, req.from);
+        req.walk = t->place().request(*req.records, &req.from.ended);
         if (!qvsnmp::encodeWalk(*s.security, uint8_t(pduType), id, s.maxRepetitions, req))
             return refuse(QStringLiteral("request of %1 bytes does not fit a datagram")
                               .arg(req.bytes.size()));

@@ -124,7 +124,7 @@ void ReadAhead::fetch() {
         return;
     }
     req.records = a.records;
-    req.from = a.fetch;
+    req.from.ended = a.fetch.ended; // all an answer is read with
     req.repetitions = repetitions;
     req.ahead = true;
     a.inFlight = id;

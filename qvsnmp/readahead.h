@@ -13,13 +13,19 @@ namespace qvsnmp {
 // read by the session's sends on any thread.
 class WalkPlace {
 public:
-    WalkCursor get() const {
-        std::lock_guard lock(m_mutex);
-        return m_cursor;
-    }
     void set(WalkCursor cursor) {
         std::lock_guard lock(m_mutex);
         m_cursor = std::move(cursor);
+    }
+    // The next request of a walk over records from here, and in *ended which columns had ended
+    // (what an answer to it is read with), without a copy of the cursor.
+    WalkRequest request(const std::vector<WalkRecord>& records, std::vector<char>* ended) const {
+        std::lock_guard lock(m_mutex);
+        const bool resume = m_cursor.next.size() == records.size() &&
+                            m_cursor.ended.size() == records.size();
+        if (resume)
+            *ended = m_cursor.ended;
+        return nextWalkRequest(records, m_cursor);
     }
 
 private:

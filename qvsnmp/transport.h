@@ -102,7 +102,7 @@ struct Request {
     std::string tag; // what its answer must carry
     uint8_t kind = 0;
     size_t asked = 0; // bindings the agent is asked for: what the request costs it
-    // A walk's step: the records, where the walk stood when it was asked, what it asked
+    // A walk's step: the records, which columns had ended when it was asked, what it asked
     Records records;
     WalkCursor from;
     WalkRequest walk;
