@@ -21,10 +21,9 @@ public:
     // (what an answer to it is read with), without a copy of the cursor.
     WalkRequest request(const std::vector<WalkRecord>& records, std::vector<char>* ended) const {
         std::lock_guard lock(m_mutex);
-        const bool resume = m_cursor.next.size() == records.size() &&
-                            m_cursor.ended.size() == records.size();
-        if (resume)
-            *ended = m_cursor.ended;
+        const bool resume =
+            m_cursor.next.size() == records.size() && m_cursor.ended.size() == records.size();
+        if (resume) *ended = m_cursor.ended;
         return nextWalkRequest(records, m_cursor);
     }
 
