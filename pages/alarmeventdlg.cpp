@@ -11,31 +11,31 @@
 namespace {
 
 QvTable<11> g_alarmWalkTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.1", "Index"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.2", "Interval"),
-    QvRecord(ber::ObjectId, 0x11, "1.3.6.1.2.1.16.3.1.1.3", "OID"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.4", "Type"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.5", "Value"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.6", "Startup"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.7", "UpThreshhold"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.8", "DownThreshhold"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.9", "Upevent"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.3.1.1.10", "DownEvent"),
-    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.3.1.1.11", "Owner"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.1", "Index"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.2", "Interval"),
+    QvRecord(ber::ObjectId, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.3", "OID"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.4", "Type"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.5", "Value"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.6", "Startup"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.7", "UpThreshhold"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.8", "DownThreshhold"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.9", "Upevent"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.10", "DownEvent"),
+    QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.2.1.16.3.1.1.11", "Owner"),
 }};
 
 QvTable<6> g_eventWalkTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.9.1.1.1", "Index"),
-    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.9.1.1.2", "Description"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.9.1.1.3", "Type"),
-    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.9.1.1.4", "Community"),
-    QvRecord(ber::TimeTicks, 0x11, "1.3.6.1.2.1.16.9.1.1.5", "LastTime"),
-    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.9.1.1.6", "Owner"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.9.1.1.1", "Index"),
+    QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.2.1.16.9.1.1.2", "Description"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.9.1.1.3", "Type"),
+    QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.2.1.16.9.1.1.4", "Community"),
+    QvRecord(ber::TimeTicks, QV_COLUMN_READ, "1.3.6.1.2.1.16.9.1.1.5", "LastTime"),
+    QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.2.1.16.9.1.1.6", "Owner"),
 }};
 
 // Its one record names eventStatus or alarmStatus of the entry to delete.
 QvTable<1> g_deleteTable{{
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.16.9.1.1.7", "Status"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, "1.3.6.1.2.1.16.9.1.1.7", "Status"),
 }};
 
 enum : int {

@@ -8,10 +8,10 @@ const _QvValueText kArpType[] = {
     {1, "Unknown"}, {2, "Unnormal"}, {3, "Dynamic"}, {4, "Static"}, {0, nullptr}};
 
 QvTable<4> g_arpTable{{
-    QvRecord(ber::Integer, 0x15, "1.3.6.1.2.1.4.22.1.1", "PortIndex"),
-    QvRecord(ber::IpAddress, 0x11, "1.3.6.1.2.1.4.22.1.3", "IPAddress"),
-    QvRecord(QV_TYPE_PHYSADDRESS, 0x15, "1.3.6.1.2.1.4.22.1.2", "MACAddress"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.22.1.4", "Type", kArpType),
+    QvRecord(ber::Integer, QV_COLUMN_ADDRESS, "1.3.6.1.2.1.4.22.1.1", "PortIndex"),
+    QvRecord(ber::IpAddress, QV_COLUMN_READ, "1.3.6.1.2.1.4.22.1.3", "IPAddress"),
+    QvRecord(QV_TYPE_PHYSADDRESS, QV_COLUMN_ADDRESS, "1.3.6.1.2.1.4.22.1.2", "MACAddress"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.4.22.1.4", "Type", kArpType),
 }};
 
 } // namespace

@@ -6,10 +6,13 @@
 namespace {
 
 QvTable<4> g_deviceTable{{
-    QvRecord(ber::OctetString, 0x1, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.2.1", "Descr"),
-    QvRecord(QV_TYPE_PHYSADDRESS, 0x1, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.5.1", "MACAddress"),
-    QvRecord(ber::OctetString, 0x1, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.8.1", "SoftVersion"),
-    QvRecord(ber::OctetString, 0x1, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.9.1", "HardVersion"),
+    QvRecord(ber::OctetString, QV_SCALAR_READ, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.2.1", "Descr"),
+    QvRecord(QV_TYPE_PHYSADDRESS, QV_SCALAR_READ, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.5.1",
+             "MACAddress"),
+    QvRecord(ber::OctetString, QV_SCALAR_READ, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.8.1",
+             "SoftVersion"),
+    QvRecord(ber::OctetString, QV_SCALAR_READ, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.9.1",
+             "HardVersion"),
 }};
 
 } // namespace

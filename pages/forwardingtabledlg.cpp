@@ -11,13 +11,13 @@ const _QvValueText kFdbStatus[] = {{1, "Other"},  {2, "Invalid"}, {3, "Learned"}
                                    {4, "Inborn"}, {5, "Manage"},  {0, nullptr}};
 
 QvTable<3> g_fdbTable{{
-    QvRecord(QV_TYPE_PHYSADDRESS, 0x15, "1.3.6.1.2.1.17.4.3.1.1", "MACAddress"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.4.3.1.3", "Status", kFdbStatus),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.4.3.1.2", "DestPort"),
+    QvRecord(QV_TYPE_PHYSADDRESS, QV_COLUMN_ADDRESS, "1.3.6.1.2.1.17.4.3.1.1", "MACAddress"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.4.3.1.3", "Status", kFdbStatus),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.4.3.1.2", "DestPort"),
 }};
 
 QvTable<1> g_agingTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.4.2.0", "AgingTime"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.4.2.0", "AgingTime"),
 }};
 
 enum : int { kFilterId = 1213, kAgingId = 1216, kRefreshId = 20 };

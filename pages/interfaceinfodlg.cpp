@@ -8,16 +8,16 @@ namespace {
 const _QvValueText kOperStatus[] = {{1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
 
 QvTable<7> g_interfaceTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.1", "Group"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.8", "OperateState", kOperStatus),
-    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.2.2.1.2", "Describe"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.3", "Type"),
-    QvRecord(ber::Gauge32, 0x11, "1.3.6.1.2.1.2.2.1.5", "Speed"),
-    QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.2.2.1.6", "MacAddress"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.1", "Group"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.8", "OperateState", kOperStatus),
+    QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.2", "Describe"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.3", "Type"),
+    QvRecord(ber::Gauge32, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.5", "Speed"),
+    QvRecord(QV_TYPE_PHYSADDRESS, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.6", "MacAddress"),
     // ifHighSpeed, for the speed column: a column of the walk, so that each cell lands on its own
     // interface; it has no heading, so an interface only ifXTable has is no row of the list, and
     // an agent without ifXTable lists its interfaces all the same.
-    QvRecord(ber::Gauge32, 0x11, "1.3.6.1.2.1.31.1.1.1.15", "HighSpeed"),
+    QvRecord(ber::Gauge32, QV_COLUMN_READ, "1.3.6.1.2.1.31.1.1.1.15", "HighSpeed"),
 }};
 
 enum : int { kTypeRecord = 3, kSpeedRecord = 4, kHighSpeedRecord = 6 };

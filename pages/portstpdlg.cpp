@@ -14,15 +14,15 @@ namespace {
 const char* const kColumns[] = {"1.3.6.1.2.1.17.2.15.1.2", "1.3.6.1.2.1.17.2.15.1.5", "1.3.6.1.2.1.17.2.15.1.4"};
 
 QvTable<3> g_portGetTable{{
-    QvRecord(ber::Integer, 0x12, kColumns[0], "dot1dStpPortPriority"),
-    QvRecord(ber::Integer, 0x12, kColumns[1], "dot1dStpPortPathCost"),
-    QvRecord(ber::Integer, 0x12, kColumns[2], "dot1dStpPortEnable"),
+    QvRecord(ber::Integer, QV_COLUMN_WRITE, kColumns[0], "dot1dStpPortPriority"),
+    QvRecord(ber::Integer, QV_COLUMN_WRITE, kColumns[1], "dot1dStpPortPathCost"),
+    QvRecord(ber::Integer, QV_COLUMN_WRITE, kColumns[2], "dot1dStpPortEnable"),
 }};
 
 QvTable<3> g_portSetTable{{
-    QvRecord(ber::Integer, 0x2, kColumns[0], "dot1dStpPortPriority"),
-    QvRecord(ber::Integer, 0x2, kColumns[1], "dot1dStpPortPathCost"),
-    QvRecord(ber::Integer, 0x2, kColumns[2], "dot1dStpPortEnable"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kColumns[0], "dot1dStpPortPriority"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kColumns[1], "dot1dStpPortPathCost"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kColumns[2], "dot1dStpPortEnable"),
 }};
 
 enum : int {

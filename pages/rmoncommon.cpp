@@ -57,11 +57,12 @@ bool SendEntryStatus(QWidget* owner, SnmpChannel& channel, QvTable<1>& table, co
     return channel.sendSetAwaited(owner, table, {QString::fromLatin1(value)}, std::move(done));
 }
 
-RmonEntrySets::RmonEntrySets(QWidget* owner, QvTableRef creation, std::initializer_list<const char*> columns,
-                             QvTable<1>& deletion)
-    : QObject(owner), m_owner(owner), m_creationTable(creation), m_columns(columns.begin(), columns.end()),
-      m_deletionTable(deletion),
-      m_validTable{{QvRecord(ber::Integer, 0x2, m_columns.front(), "EntryStatus")}} {
+RmonEntrySets::RmonEntrySets(QWidget* owner, QvTableRef creation,
+                             std::initializer_list<const char*> columns, QvTable<1>& deletion)
+    : QObject(owner), m_owner(owner), m_creationTable(creation),
+      m_columns(columns.begin(), columns.end()),
+      m_deletionTable(deletion), m_validTable{{QvRecord(ber::Integer, QV_SCALAR_WRITE,
+                                                        m_columns.front(), "EntryStatus")}} {
     Q_ASSERT(int(m_columns.size()) == creation.count);
 }
 

@@ -66,7 +66,8 @@ QString CounterOid(int column, const QString& index) {
 } // namespace
 
 CounterGet::CounterGet(QObject* parent, QLabel* value, const char* name)
-    : QObject(parent), m_value(value), m_table{{QvRecord(ber::Integer, 0x11, kStatsEntry, name)}} {}
+    : QObject(parent),
+      m_value(value), m_table{{QvRecord(ber::Integer, QV_COLUMN_READ, kStatsEntry, name)}} {}
 
 void CounterGet::read(const QString& oid) {
     if (oid != m_wanted) {

@@ -15,11 +15,11 @@
 namespace {
 
 QvTable<5> g_controlWalkTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.2.1.1.1", "Index"),
-    QvRecord(ber::ObjectId, 0x12, "1.3.6.1.2.1.16.2.1.1.2", "PortSource"),
-    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.16.2.1.1.6", "Owner"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.2.1.1.4", "Buckets"),
-    QvRecord(ber::Integer, 0x12, "1.3.6.1.2.1.16.2.1.1.5", "Interval"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.2.1.1.1", "Index"),
+    QvRecord(ber::ObjectId, QV_COLUMN_WRITE, "1.3.6.1.2.1.16.2.1.1.2", "PortSource"),
+    QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.2.1.16.2.1.1.6", "Owner"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.2.1.1.4", "Buckets"),
+    QvRecord(ber::Integer, QV_COLUMN_WRITE, "1.3.6.1.2.1.16.2.1.1.5", "Interval"),
 }};
 
 // The sample columns; each walk starts below the selected control entry's index.
@@ -29,11 +29,11 @@ constexpr const char* kSampleColumns[] = {
 };
 
 QvTable<5> g_sampleWalkTable{{
-    QvRecord(ber::TimeTicks, 0x12, kSampleColumns[0], "Time"),
-    QvRecord(ber::Counter32, 0x11, kSampleColumns[1], "Byte/Interval"),
-    QvRecord(ber::Counter32, 0x11, kSampleColumns[2], "Packet/Interval"),
-    QvRecord(ber::Integer, 0x12, kSampleColumns[3], "Utility"),
-    QvRecord(ber::Counter32, 0x12, kSampleColumns[4], "Error/Interval"),
+    QvRecord(ber::TimeTicks, QV_COLUMN_WRITE, kSampleColumns[0], "Time"),
+    QvRecord(ber::Counter32, QV_COLUMN_READ, kSampleColumns[1], "Byte/Interval"),
+    QvRecord(ber::Counter32, QV_COLUMN_READ, kSampleColumns[2], "Packet/Interval"),
+    QvRecord(ber::Integer, QV_COLUMN_WRITE, kSampleColumns[3], "Utility"),
+    QvRecord(ber::Counter32, QV_COLUMN_WRITE, kSampleColumns[4], "Error/Interval"),
 }};
 
 constexpr const char* kStatusColumn = "1.3.6.1.2.1.16.2.1.1.7";
@@ -43,15 +43,15 @@ constexpr const char* kIntervalColumn = "1.3.6.1.2.1.16.2.1.1.5";
 constexpr const char* kRequestedColumn = "1.3.6.1.2.1.16.2.1.1.3";
 
 QvTable<5> g_historyCreateTable{{
-    QvRecord(ber::Integer, 0x2, kStatusColumn, "Rmon2Status"),
-    QvRecord(ber::ObjectId, 0x2, kSourceColumn, "PortSource"),
-    QvRecord(ber::OctetString, 0x2, kOwnerColumn, "Owner"),
-    QvRecord(ber::Integer, 0x2, kIntervalColumn, "Interval"),
-    QvRecord(ber::Integer, 0x2, kRequestedColumn, "Buckets"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kStatusColumn, "Rmon2Status"),
+    QvRecord(ber::ObjectId, QV_SCALAR_WRITE, kSourceColumn, "PortSource"),
+    QvRecord(ber::OctetString, QV_SCALAR_WRITE, kOwnerColumn, "Owner"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kIntervalColumn, "Interval"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kRequestedColumn, "Buckets"),
 }};
 
 QvTable<1> g_historyDeleteTable{{
-    QvRecord(ber::Integer, 0x2, kStatusColumn, "Rmon2StatsStatus"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kStatusColumn, "Rmon2StatsStatus"),
 }};
 
 enum : int {

@@ -14,12 +14,12 @@ namespace {
 
 // Interface indexes need not run from 1 to ifNumber: the title's port is looked up among them.
 QvTable<1> g_interfaceIndexTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.1", "ifIndex"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.1", "ifIndex"),
 }};
 
 QvTable<2> g_statWalkTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.16.1.1.1.1", "PortIndex"),
-    QvRecord(ber::ObjectId, 0x12, "1.3.6.1.2.1.16.1.1.1.2", "PortIndex"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.16.1.1.1.1", "PortIndex"),
+    QvRecord(ber::ObjectId, QV_COLUMN_WRITE, "1.3.6.1.2.1.16.1.1.1.2", "PortIndex"),
 }};
 
 constexpr const char* kStatusColumn = "1.3.6.1.2.1.16.1.1.1.21";
@@ -27,13 +27,13 @@ constexpr const char* kSourceColumn = "1.3.6.1.2.1.16.1.1.1.2";
 constexpr const char* kOwnerColumn = "1.3.6.1.2.1.16.1.1.1.20";
 
 QvTable<3> g_statCreateTable{{
-    QvRecord(ber::Integer, 0x2, kStatusColumn, "etherStatsStatus"),
-    QvRecord(ber::ObjectId, 0x2, kSourceColumn, "etherStatsDataSource"),
-    QvRecord(ber::OctetString, 0x2, kOwnerColumn, "etherStatsOwner"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kStatusColumn, "etherStatsStatus"),
+    QvRecord(ber::ObjectId, QV_SCALAR_WRITE, kSourceColumn, "etherStatsDataSource"),
+    QvRecord(ber::OctetString, QV_SCALAR_WRITE, kOwnerColumn, "etherStatsOwner"),
 }};
 
 QvTable<1> g_statDeleteTable{{
-    QvRecord(ber::Integer, 0x2, kStatusColumn, "etherStatsStatus"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, kStatusColumn, "etherStatsStatus"),
 }};
 
 enum : int {

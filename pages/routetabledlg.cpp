@@ -10,17 +10,17 @@ const _QvValueText kRouteType[] = {
     {1, "Unknown"}, {2, "Unnormal"}, {3, "Direct"}, {4, "Indirect"}, {0, nullptr}};
 
 QvTable<11> g_routeTable{{
-    QvRecord(ber::IpAddress, 0x11, "1.3.6.1.2.1.4.21.1.1", "ipRouteDest"),
-    QvRecord(ber::IpAddress, 0x11, "1.3.6.1.2.1.4.21.1.7", "ipRouteNextHop"),
-    QvRecord(ber::IpAddress, 0x11, "1.3.6.1.2.1.4.21.1.11", "ipRouteMask"),
-    QvRecord(ber::Integer, 0x15, "1.3.6.1.2.1.4.21.1.2", "ipRouteIfIndex"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.21.1.8", "ipRouteType", kRouteType),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.21.1.9", "ipRouteProto"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.21.1.10", "ipRouteAge"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.21.1.3", "ipRouteMetric1"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.21.1.4", "ipRouteMetric2"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.21.1.5", "ipRouteMetric3"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.4.21.1.6", "ipRouteMetric4"),
+    QvRecord(ber::IpAddress, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.1", "ipRouteDest"),
+    QvRecord(ber::IpAddress, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.7", "ipRouteNextHop"),
+    QvRecord(ber::IpAddress, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.11", "ipRouteMask"),
+    QvRecord(ber::Integer, QV_COLUMN_ADDRESS, "1.3.6.1.2.1.4.21.1.2", "ipRouteIfIndex"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.8", "ipRouteType", kRouteType),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.9", "ipRouteProto"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.10", "ipRouteAge"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.3", "ipRouteMetric1"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.4", "ipRouteMetric2"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.5", "ipRouteMetric3"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.4.21.1.6", "ipRouteMetric4"),
 }};
 
 enum : int { kProtocolRecord = 5 };

@@ -9,25 +9,26 @@
 namespace {
 
 QvTable<11> g_bridgeReadTable{{
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
-    QvRecord(ber::TimeTicks, 0x1, "1.3.6.1.2.1.17.2.3.0", "dot1dStpTimeSinceTopologyChange"),
-    QvRecord(ber::Counter32, 0x1, "1.3.6.1.2.1.17.2.4.0", "dot1dStpTopChanges"),
-    QvRecord(QV_TYPE_PHYSADDRESS, 0x1, "1.3.6.1.2.1.17.2.5.0", "dot1dStpDesignatedRoot"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.7.0", "dot1dStpRootPort"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.12.0", "dot1dStpBridgeMaxAge"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.13.0", "dot1dStpBridgeHelloTime"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.14.0", "dot1dStpBridgeForwardDelay"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.9.0", "dot1dStpHelloTime"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.10.0", "dot1dStpHoldTime"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.17.2.11.0", "dot1dStpForwardDelay"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
+    QvRecord(ber::TimeTicks, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.3.0",
+             "dot1dStpTimeSinceTopologyChange"),
+    QvRecord(ber::Counter32, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.4.0", "dot1dStpTopChanges"),
+    QvRecord(QV_TYPE_PHYSADDRESS, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.5.0", "dot1dStpDesignatedRoot"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.7.0", "dot1dStpRootPort"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.12.0", "dot1dStpBridgeMaxAge"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.13.0", "dot1dStpBridgeHelloTime"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.14.0", "dot1dStpBridgeForwardDelay"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.9.0", "dot1dStpHelloTime"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.10.0", "dot1dStpHoldTime"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.17.2.11.0", "dot1dStpForwardDelay"),
 }};
 
 // In the order the values are written.
 QvTable<4> g_bridgeSetTable{{
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.12.0", "dot1dStpBridgeMaxAge"),
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.13.0", "dot1dStpBridgeHelloTime"),
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.14.0", "dot1dStpBridgeForwardDelay"),
-    QvRecord(ber::Integer, 0x2, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, "1.3.6.1.2.1.17.2.12.0", "dot1dStpBridgeMaxAge"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, "1.3.6.1.2.1.17.2.13.0", "dot1dStpBridgeHelloTime"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, "1.3.6.1.2.1.17.2.14.0", "dot1dStpBridgeForwardDelay"),
+    QvRecord(ber::Integer, QV_SCALAR_WRITE, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
 }};
 
 enum : int { kMaxAge = 1301, kPriority = 1302, kForwardDelay = 1303, kHelloTime = 1304, kOk = 1, kCancel = 2 };

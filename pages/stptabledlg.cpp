@@ -10,17 +10,21 @@ namespace {
 
 // The list's column order, not the MIB's.
 QvTable<10> g_stpPortTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.1", "dot1dStpPort"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.2", "dot1dStpPortPriority"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.5", "dot1dStpPortPathCost"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.4", "dot1dStpPortEnable"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.3", "dot1dStpPortState"),
-    QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.17.2.15.1.6", "dot1dStpPortDesignatedRoot"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.17.2.15.1.7", "dot1dStpPortDesignatedCost"),
-    QvRecord(QV_TYPE_PHYSADDRESS, 0x11, "1.3.6.1.2.1.17.2.15.1.8", "dot1dStpPortDesignatedBridge"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.1", "dot1dStpPort"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.2", "dot1dStpPortPriority"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.5", "dot1dStpPortPathCost"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.4", "dot1dStpPortEnable"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.3", "dot1dStpPortState"),
+    QvRecord(QV_TYPE_PHYSADDRESS, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.6",
+             "dot1dStpPortDesignatedRoot"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.7", "dot1dStpPortDesignatedCost"),
+    QvRecord(QV_TYPE_PHYSADDRESS, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.8",
+             "dot1dStpPortDesignatedBridge"),
     // Two octets, priority and port number: hex, even where they would read as text.
-    QvRecord(ber::Opaque, 0x15, "1.3.6.1.2.1.17.2.15.1.9", "dot1dStpPortDesignatedPort"),
-    QvRecord(ber::Counter32, 0x11, "1.3.6.1.2.1.17.2.15.1.10", "dot1dStpPortForwardTransitions"),
+    QvRecord(ber::Opaque, QV_COLUMN_ADDRESS, "1.3.6.1.2.1.17.2.15.1.9",
+             "dot1dStpPortDesignatedPort"),
+    QvRecord(ber::Counter32, QV_COLUMN_READ, "1.3.6.1.2.1.17.2.15.1.10",
+             "dot1dStpPortForwardTransitions"),
 }};
 
 enum : int { kList = 1088, kCount = 1095, kPortConfig = 1150, kBridgeConfig = 1151, kRefresh = 3, kClose = 2 };

@@ -10,19 +10,19 @@
 namespace {
 
 QvTable<7> g_systemGetTable{{
-    QvRecord(ber::OctetString, 0x1, "1.3.6.1.2.1.1.1.0", "System Description"),
-    QvRecord(ber::ObjectId, 0x1, "1.3.6.1.2.1.1.2.0", "System Object ID"),
-    QvRecord(ber::TimeTicks, 0x1, "1.3.6.1.2.1.1.3.0", "System Uptime"),
-    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.4.0", "System Contact"),
-    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.5.0", "System Name"),
-    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.6.0", "System Location"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.1.7.0", "System Service"),
+    QvRecord(ber::OctetString, QV_SCALAR_READ, "1.3.6.1.2.1.1.1.0", "System Description"),
+    QvRecord(ber::ObjectId, QV_SCALAR_READ, "1.3.6.1.2.1.1.2.0", "System Object ID"),
+    QvRecord(ber::TimeTicks, QV_SCALAR_READ, "1.3.6.1.2.1.1.3.0", "System Uptime"),
+    QvRecord(ber::OctetString, QV_SCALAR_WRITE, "1.3.6.1.2.1.1.4.0", "System Contact"),
+    QvRecord(ber::OctetString, QV_SCALAR_WRITE, "1.3.6.1.2.1.1.5.0", "System Name"),
+    QvRecord(ber::OctetString, QV_SCALAR_WRITE, "1.3.6.1.2.1.1.6.0", "System Location"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.1.7.0", "System Service"),
 }};
 
 QvTable<3> g_systemSetTable{{
-    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.4.0", "System Contact"),
-    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.5.0", "System Name"),
-    QvRecord(ber::OctetString, 0x2, "1.3.6.1.2.1.1.6.0", "System Location"),
+    QvRecord(ber::OctetString, QV_SCALAR_WRITE, "1.3.6.1.2.1.1.4.0", "System Contact"),
+    QvRecord(ber::OctetString, QV_SCALAR_WRITE, "1.3.6.1.2.1.1.5.0", "System Name"),
+    QvRecord(ber::OctetString, QV_SCALAR_WRITE, "1.3.6.1.2.1.1.6.0", "System Location"),
 }};
 
 enum : int { kName = 1310, kContact = 1312, kLocation = 1313, kApply = 1145 };

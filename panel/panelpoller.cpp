@@ -7,18 +7,20 @@
 namespace {
 
 QvTable<4> g_portTable{{
-    QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.2.2.1.2", "ifDescr"),
-    QvRecord(ber::Gauge32, 0x11, "1.3.6.1.2.1.2.2.1.5", "ifSpeed"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.7", "ifAdminStatus"),
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.2.1.2.2.1.8", "ifOperStatus"),
+    QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.2", "ifDescr"),
+    QvRecord(ber::Gauge32, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.5", "ifSpeed"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.7", "ifAdminStatus"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.8", "ifOperStatus"),
 }};
 
 QvTable<1> g_moduleTable{{
-    QvRecord(ber::OctetString, 0x11, "1.3.6.1.4.1.58213.10.97.2.21.1.3.1.3", "swStructModuleType"),
+    QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.4.1.58213.10.97.2.21.1.3.1.3",
+             "swStructModuleType"),
 }};
 
 QvTable<1> g_powerTable{{
-    QvRecord(ber::Integer, 0x11, "1.3.6.1.4.1.58213.10.97.2.21.1.5.1.3", "swPowerModuleType"),
+    QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.4.1.58213.10.97.2.21.1.5.1.3",
+             "swPowerModuleType"),
 }};
 
 constexpr int kModuleRowSlot[10] = {4, 0, 1, 2, 3, 6, 7, 8, 9, 5};

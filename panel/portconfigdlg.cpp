@@ -14,20 +14,22 @@ namespace {
 
 constexpr const char* kAdminState = "1.3.6.1.2.1.2.2.1.7";
 
-QvTable<1> g_portListTable{{QvRecord(ber::OctetString, 0x11, "1.3.6.1.2.1.2.2.1.2", "ifDescr")}};
+QvTable<1> g_portListTable{
+    {QvRecord(ber::OctetString, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.2", "ifDescr")}};
 
 // ifHighSpeed last: an agent without it answers noSuchInstance there, which ends the values
 // after the three the dialog always shows.
 QvTable<4> g_portStatusTable{{
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.2.2.1.7", "swPortCtrlAdminState"),
-    QvRecord(ber::Integer, 0x1, "1.3.6.1.2.1.2.2.1.8", "swPortInfoLinkStatus"),
-    QvRecord(ber::Gauge32, 0x1, "1.3.6.1.2.1.2.2.1.5", "swPortInfoNwayStatus"),
-    QvRecord(ber::Gauge32, 0x1, "1.3.6.1.2.1.31.1.1.1.15", "ifHighSpeed"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.2.2.1.7", "swPortCtrlAdminState"),
+    QvRecord(ber::Integer, QV_SCALAR_READ, "1.3.6.1.2.1.2.2.1.8", "swPortInfoLinkStatus"),
+    QvRecord(ber::Gauge32, QV_SCALAR_READ, "1.3.6.1.2.1.2.2.1.5", "swPortInfoNwayStatus"),
+    QvRecord(ber::Gauge32, QV_SCALAR_READ, "1.3.6.1.2.1.31.1.1.1.15", "ifHighSpeed"),
 }};
 const char* const kStatusColumns[] = {"1.3.6.1.2.1.2.2.1.7", "1.3.6.1.2.1.2.2.1.8",
                                       "1.3.6.1.2.1.2.2.1.5", "1.3.6.1.2.1.31.1.1.1.15"};
 
-QvTable<1> g_portSetTable{{QvRecord(ber::Integer, 0x2, kAdminState, "swPortCtrlAdminState")}};
+QvTable<1> g_portSetTable{
+    {QvRecord(ber::Integer, QV_SCALAR_WRITE, kAdminState, "swPortCtrlAdminState")}};
 
 enum : int { kCombo = 1036, kPortLabel = 1223, kEnabled = 1224, kLink = 1226, kSpeed = 1227 };
 

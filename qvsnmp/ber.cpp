@@ -1,5 +1,6 @@
 #include "qvsnmp/ber.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace ber {
@@ -56,7 +57,8 @@ void putSigned(std::vector<uint8_t>& out, uint8_t tag, int64_t v) {
     n = 8 - first;
     out.push_back(tag);
     putLength(out, size_t(n));
-    out.insert(out.end(), tmp + first, tmp + 8);
+    for (int i = first; i < 8; ++i) // a few octets: cheaper than a range insert
+        out.push_back(tmp[i]);
 }
 
 void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
@@ -69,7 +71,8 @@ void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
         ++first;
     out.push_back(tag);
     putLength(out, size_t(9 - first));
-    out.insert(out.end(), tmp + first, tmp + 9);
+    for (int i = first; i < 9; ++i)
+        out.push_back(tmp[i]);
 }
 
 void putBytes(std::vector<uint8_t>& out, uint8_t tag, std::string_view bytes) {
@@ -181,6 +184,8 @@ Oid readOidContent(const Reader& r) {
     if (r.n == 0)
         throw Fail{"empty object identifier"};
     Oid oid;
+    // At most one arc an octet, and the first holds two: one allocation, not one a doubling.
+    oid.reserve(std::min(r.n + 1, MaxOidLength + 1));
     size_t i = 0;
     bool first = true;
     while (i < r.n) {

@@ -1,34 +1,23 @@
 #include "qvsnmp/qvsnmp.h"
 
+#include "qvsnmp/readahead.h"
 #include "qvsnmp/transport.h"
-#include "qvsnmp/v3session.h"
+#include "qvsnmp/v3msg.h"
 
 #include <QCoreApplication>
 #include <QMutex>
-#include <QSocketNotifier>
 #include <QThread>
-#include <QTimer>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <charconv>
-#include <chrono>
 #include <cstring>
-#include <map>
-#include <random>
 
 namespace {
 
-std::atomic<int> g_timeoutMs{4000};
 std::atomic<int> g_portOverride{0};
 
 quint16 agentPort() {
-    if (int p = g_portOverride.load())
-        return quint16(p);
+    if (int p = g_portOverride.load()) return quint16(p);
     bool ok = false;
     uint v = qEnvironmentVariable("TALVEX_AGENT_PORT").toUInt(&ok);
     return ok && v > 0 && v < 65536 ? quint16(v) : quint16(161);
@@ -41,11 +30,11 @@ bool SnmpInit(QCoreApplication*) {
 }
 
 void SetSnmpTimeout(int milliseconds) {
-    g_timeoutMs = milliseconds > 0 ? milliseconds : 1;
+    qvsnmp::setTimeoutMs(milliseconds);
 }
 
 int SnmpTimeout() {
-    return g_timeoutMs;
+    return qvsnmp::timeoutMs();
 }
 
 void SetSnmpAgentPort(quint16 port) {
@@ -58,11 +47,13 @@ quint16 SnmpAgentPort() {
 
 // ---- PDU ---------------------------------------------------------------------------------
 
-CSnmpPdu::CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes)
-    : m_requestId(pdu.requestId), m_errorStatus(pdu.errorStatus), m_errorIndex(pdu.errorIndex) {
+CSnmpPdu::CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes, const WalkAnswer& walk)
+    : m_requestId(pdu.requestId), m_errorStatus(pdu.errorStatus), m_errorIndex(pdu.errorIndex),
+      m_walk(walk) {
     m_bindings.reserve(qsizetype(pdu.bindings.size()));
     for (size_t i = 0; i < pdu.bindings.size(); ++i)
-        m_bindings.append(new CSnmpVarBind(std::move(pdu.bindings[i]), i < holes.size() && holes[i]));
+        m_bindings.append(
+            new CSnmpVarBind(std::move(pdu.bindings[i]), i < holes.size() && holes[i]));
 }
 
 CSnmpPdu::~CSnmpPdu() {
@@ -71,9 +62,26 @@ CSnmpPdu::~CSnmpPdu() {
 
 // ---- session -----------------------------------------------------------------------------
 
-struct CSnmpClass::Shared {
+// What a session keeps beyond its records: its wire, its message security, and what other
+// threads read.
+struct CSnmpClass::Impl final : qvsnmp::TransportSite {
+    Impl(const _QvOidTable* table, int count, std::string suffix)
+        : table(table), count(count), suffix(std::move(suffix)) {}
+
+    const _QvOidTable* table;
+    int count;
+    std::string suffix;
+    std::string readCommunity;
+    std::string writeCommunity;
+    int version = ber::V2c;
+    int maxRepetitions = 10;
+    bool readAhead = false;
+    std::unique_ptr<qvsnmp::MessageSecurity> security;
+    std::unique_ptr<qvsnmp::Transport> transport; // goes before the security it uses
+    Callback callback;
+    FailureObserver failureObserver;
+
     QMutex mutex;
-    qvsnmp::WalkCursor cursor; // where the walk stands, when one is under way
     QString lastError;
     QString lastFailure;
     bool lastFailureSecurity = false;
@@ -86,80 +94,107 @@ struct CSnmpClass::Shared {
     };
     QMutex parsedMutex; // taken alone, or inside mutex
     std::vector<Parsed> parsed;
-    std::shared_ptr<const std::vector<qvsnmp::WalkRecord>> walkRecords; // as parsed
+    qvsnmp::Records walkRecords; // as parsed
+
+    void useSecurity(std::unique_ptr<qvsnmp::MessageSecurity> s) {
+        transport->setSecurity(s.get());
+        security = std::move(s);
+    }
+    bool recordOid(int index, ber::Oid& out, QString* why) const;
+    // Record index's parse, brought up to date; false when its text is no OID.
+    bool parse(int index, QString* why);
+    // The records as a walk sees them; null (with *why) when one is no OID.
+    qvsnmp::Records records(QString* why);
+    // The length of record index's OID when oid starts with it, else -1.
+    int matchRecord(int index, const ber::Oid& oid);
+
+    void failureSeen(const std::string& reason) override {
+        const QString text = QString::fromStdString(reason);
+        const bool isSecurity = security->failureIsSecurity();
+        {
+            QMutexLocker lock(&mutex);
+            lastFailure = text;
+            lastFailureSecurity = isSecurity;
+        }
+        if (failureObserver) failureObserver(text, isSecurity);
+    }
+    void answered(qvsnmp::Answer&& a) override {
+        CSnmpPdu::WalkAnswer walk{a.walk, a.ends, a.stop, a.bulkRows};
+        auto* msg = new CSnmpMsg(std::move(a.pdu), a.holes, walk);
+        if (callback)
+            callback(SNMP_STATUS_OK, msg);
+        else
+            msg->Release();
+    }
+    void failedRequest(Failure failure) override {
+        if (callback)
+            callback(failure == Failure::Refused ? SNMP_STATUS_REFUSED : SNMP_STATUS_TIMEOUT,
+                     nullptr);
+    }
 };
 
 CSnmpClass::CSnmpClass(QObject* owner, const QString& agentAddress, const QString& readCommunity,
                        const QString& writeCommunity, int count, _QvOidTable* table,
                        const QString& suffix)
     : m_owner(owner), m_table(table), m_count(table ? std::max(count, 0) : 0),
-      m_suffix(suffix.toStdString()), m_readCommunity(readCommunity.toStdString()),
-      m_writeCommunity(writeCommunity.toStdString()), m_shared(std::make_unique<Shared>()) {
+      m_impl(std::make_unique<Impl>(table, m_count, suffix.toStdString())) {
     for (int i = 0; i < m_count; ++i)
         m_oids.append(new CSnmpOid(&m_table[i]));
-    m_transport = new SnmpTransport(this, agentAddress, agentPort());
+    m_impl->readCommunity = readCommunity.toStdString();
+    m_impl->writeCommunity = writeCommunity.toStdString();
+    m_impl->transport = std::make_unique<qvsnmp::Transport>(*m_impl, agentAddress, agentPort());
+    m_impl->useSecurity(
+        qvsnmp::communitySecurity(ber::V2c, m_impl->readCommunity, m_impl->writeCommunity));
 }
 
 CSnmpClass::~CSnmpClass() {
-    delete m_transport;
+    m_impl->transport.reset();
     qDeleteAll(m_oids);
 }
 
 void CSnmpClass::SetSnmpCallback(Callback callback) {
-    m_transport->callback = std::move(callback);
+    m_impl->callback = std::move(callback);
 }
 
 void CSnmpClass::SetVersion(int version) {
-    m_version = version == ber::V1 ? ber::V1 : ber::V2c;
-    m_v3.reset();
+    m_impl->version = version == ber::V1 ? ber::V1 : ber::V2c;
+    m_impl->useSecurity(
+        qvsnmp::communitySecurity(m_impl->version, m_impl->readCommunity, m_impl->writeCommunity));
 }
 
 void CSnmpClass::SetSecurity(const usm::User& user) {
-    m_v3 = std::make_unique<v3::ManagerSession>(user, m_transport->agentKey().toStdString());
-    m_version = v3::Version3;
+    m_impl->useSecurity(qvsnmp::usmSecurity(user, m_impl->transport->agentKey()));
+    m_impl->version = v3::Version3;
 }
 
 void CSnmpClass::SetBulk(int maxRepetitions) {
-    m_maxRepetitions = std::max(maxRepetitions, 1);
+    m_impl->maxRepetitions = std::max(maxRepetitions, 1);
 }
 
 QString CSnmpClass::LastError() const {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->lastError;
+    QMutexLocker lock(&m_impl->mutex);
+    return m_impl->lastError;
 }
 
 QString CSnmpClass::LastFailure() const {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->lastFailure;
+    QMutexLocker lock(&m_impl->mutex);
+    return m_impl->lastFailure;
 }
 
 bool CSnmpClass::LastFailureIsSecurity() const {
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->lastFailureSecurity;
+    QMutexLocker lock(&m_impl->mutex);
+    return m_impl->lastFailureSecurity;
 }
 
 void CSnmpClass::SetFailureObserver(FailureObserver observer) {
-    m_failureObserver = std::move(observer);
+    m_impl->failureObserver = std::move(observer);
 }
 
-void CSnmpClass::failed(const std::string& reason) {
-    const QString text = QString::fromStdString(reason);
-    const bool security = m_v3 && m_v3->lastFailureSecurity();
-    {
-        QMutexLocker lock(&m_shared->mutex);
-        m_shared->lastFailure = text;
-        m_shared->lastFailureSecurity = security;
-    }
-    if (m_failureObserver)
-        m_failureObserver(text, security);
-}
-
-bool CSnmpClass::recordOid(int index, ber::Oid& out, QString* why) const {
-    const _QvOidTable& rec = m_table[index];
+bool CSnmpClass::Impl::recordOid(int index, ber::Oid& out, QString* why) const {
+    const _QvOidTable& rec = table[index];
     std::string text(rec.oid, strnlen(rec.oid, sizeof rec.oid));
-    text += m_suffix;
-    if (ber::parseOid(text, out))
-        return true;
+    text += suffix;
+    if (ber::parseOid(text, out)) return true;
     if (why)
         *why = QStringLiteral("record %1 (%2): \"%3\" is not an OID")
                    .arg(index + 1)
@@ -169,209 +204,138 @@ bool CSnmpClass::recordOid(int index, ber::Oid& out, QString* why) const {
 }
 
 unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
-    QMutexLocker lock(&m_shared->mutex);
+    Impl& s = *m_impl;
+    QMutexLocker lock(&s.mutex);
     auto refuse = [&](const QString& why) {
-        m_shared->lastError = why;
+        s.lastError = why;
         return 0ul;
     };
     if (pduType != SNMP_PDU_GET && pduType != SNMP_PDU_GETNEXT && pduType != SNMP_PDU_SET &&
         pduType != SNMP_PDU_GETBULK)
         return refuse(
             QStringLiteral("PDU type %1 is not get, get-next, set or GETBULK").arg(pduType));
-    if (pduType == SNMP_PDU_GETBULK && m_version == ber::V1)
+    if (pduType == SNMP_PDU_GETBULK && s.version == ber::V1)
         return refuse(QStringLiteral("GETBULK needs SNMPv2c"));
 
-    const uint32_t id = NextRequestId();
-    SnmpTransport* t = m_transport;
+    const uint32_t id = qvsnmp::nextRequestId();
+    qvsnmp::Transport* t = s.transport.get();
     auto onTransportThread = [t](auto work) {
         if (QThread::currentThread() == t->thread())
             work();
         else
             QMetaObject::invokeMethod(t, std::move(work), Qt::QueuedConnection);
     };
-    SnmpTransport::Request req;
+    qvsnmp::Request req;
     const bool walk = pduType == SNMP_PDU_GETNEXT || pduType == SNMP_PDU_GETBULK;
     if (walk) {
         QString why;
-        req.records = walkRecords(&why);
-        if (!req.records)
-            return refuse(why);
-        if (pduType == SNMP_PDU_GETNEXT && m_readAhead && m_version == ber::V2c) {
-            m_shared->lastError.clear();
+        req.records = s.records(&why);
+        if (!req.records) return refuse(why);
+        if (pduType == SNMP_PDU_GETNEXT && s.readAhead && s.security->readsAhead()) {
+            s.lastError.clear();
             lock.unlock();
             onTransportThread([t, id, records = req.records] { t->nextRow(id, records); });
             return id;
         }
-        req.from = m_shared->cursor;
-        req.walk = qvsnmp::nextWalkRequest(*req.records, req.from);
-        if (!encodeWalk(pduType, id, m_maxRepetitions, req))
-            return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
+        req.walk = t->place().request(*req.records, &req.from.ended);
+        if (!qvsnmp::encodeWalk(*s.security, uint8_t(pduType), id, s.maxRepetitions, req))
+            return refuse(QStringLiteral("request of %1 bytes does not fit a datagram")
+                              .arg(req.bytes.size()));
     } else {
-        ber::Message msg;
-        msg.version = m_version;
-        msg.community = pduType == SNMP_PDU_SET ? m_writeCommunity : m_readCommunity;
-        msg.pdu.type = uint8_t(pduType);
-        msg.pdu.requestId = int32_t(id);
-        msg.pdu.bindings.resize(size_t(m_count));
+        ber::Pdu pdu;
+        pdu.type = uint8_t(pduType);
+        pdu.requestId = int32_t(id);
+        pdu.bindings.resize(size_t(m_count));
         for (int i = 0; i < m_count; ++i) {
-            ber::VarBind& vb = msg.pdu.bindings[size_t(i)];
+            ber::VarBind& vb = pdu.bindings[size_t(i)];
             QString why;
-            if (!recordOid(i, vb.oid, &why))
-                return refuse(why);
+            if (!s.recordOid(i, vb.oid, &why)) return refuse(why);
             if (pduType == SNMP_PDU_SET) {
                 const _QvOidTable& rec = m_table[i];
-                if (!ConvertSnmpValue(m_oids[i]->m_strValue, rec.typeCode, rec.valueText, vb.value, &why))
+                if (!ConvertSnmpValue(m_oids[i]->m_strValue, rec.typeCode, rec.valueText, vb.value,
+                                      &why))
                     return refuse(QStringLiteral("record %1: %2").arg(i + 1).arg(why));
             }
         }
-        if (!encode(msg, req))
-            return refuse(QStringLiteral("request of %1 bytes does not fit a datagram").arg(req.bytes.size()));
+        if (!qvsnmp::encodeRequest(*s.security, pdu, req))
+            return refuse(QStringLiteral("request of %1 bytes does not fit a datagram")
+                              .arg(req.bytes.size()));
     }
-    m_shared->lastError.clear();
+    s.lastError.clear();
     lock.unlock();
     onTransportThread([t, id, req = std::move(req)]() mutable { t->transmit(id, std::move(req)); });
     return id;
 }
 
-bool CSnmpClass::encode(const ber::Message& msg, SnmpTransport::Request& out) const {
-    out.bytes = m_v3 ? m_v3->encode(msg.pdu.requestId, msg.pdu, nullptr) : ber::encode(msg);
-    out.community = msg.community;
-    out.kind = msg.pdu.type;
-    out.asked = msg.pdu.bindings.size();
-    return !out.bytes.empty() && out.bytes.size() <= ber::MaxMessage;
-}
-
-bool CSnmpClass::encodeWalk(unsigned short kind, uint32_t id, int repetitions,
-                            SnmpTransport::Request& out) const {
-    ber::Message msg;
-    msg.version = m_version;
-    msg.community = m_readCommunity;
-    msg.pdu.type = uint8_t(kind);
-    msg.pdu.requestId = int32_t(id);
-    if (kind == SNMP_PDU_GETBULK)
-        msg.pdu.errorIndex = repetitions; // no non-repeaters: every record is walked
-    // Lent to the message for its encoding, and taken back: a walk sends one request a row.
-    std::vector<ber::Oid>& oids = out.walk.oids;
-    msg.pdu.bindings.resize(oids.size());
-    for (size_t i = 0; i < oids.size(); ++i)
-        msg.pdu.bindings[i].oid = std::move(oids[i]);
-    const bool fits = encode(msg, out);
-    for (size_t i = 0; i < oids.size(); ++i)
-        oids[i] = std::move(msg.pdu.bindings[i].oid);
-    if (kind == SNMP_PDU_GETBULK)
-        out.asked = oids.size() * size_t(std::max(repetitions, 1));
-    return fits;
-}
-
 void CSnmpClass::SetReadAhead(bool on) {
-    QMutexLocker lock(&m_shared->mutex);
-    m_readAhead = on;
+    QMutexLocker lock(&m_impl->mutex);
+    m_impl->readAhead = on;
 }
 
 void CSnmpClass::RestartWalk() {
-    QMutexLocker lock(&m_shared->mutex);
-    m_shared->cursor = {};
-    SnmpTransport* t = m_transport;
+    QMutexLocker lock(&m_impl->mutex);
+    qvsnmp::Transport* t = m_impl->transport.get();
+    t->place().set({});
     if (QThread::currentThread() == t->thread())
         t->restartWalk();
     else
-        QMetaObject::invokeMethod(t, [t] { t->restartWalk(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            t, [t] { t->restartWalk(); }, Qt::QueuedConnection);
 }
 
-void CSnmpClass::walkGoesOn(qvsnmp::WalkCursor cursor) {
-    QMutexLocker lock(&m_shared->mutex);
-    m_shared->cursor = std::move(cursor);
+bool CSnmpClass::Impl::parse(int index, QString* why) {
+    Parsed& p = parsed[size_t(index)];
+    if (p.valid && std::memcmp(p.text, table[index].oid, sizeof p.text) == 0) return true;
+    std::memcpy(p.text, table[index].oid, sizeof p.text);
+    ber::Oid oid;
+    p.valid = recordOid(index, oid, why);
+    p.oid = std::move(oid);
+    walkRecords.reset();
+    return p.valid;
 }
 
-std::shared_ptr<const std::vector<qvsnmp::WalkRecord>> CSnmpClass::walkRecords(QString* why) const {
-    QMutexLocker lock(&m_shared->parsedMutex);
-    std::shared_ptr<const std::vector<qvsnmp::WalkRecord>>& cached = m_shared->walkRecords;
-    if (m_shared->parsed.size() != size_t(m_count))
-        m_shared->parsed.resize(size_t(m_count));
-    bool changed = !cached;
-    for (int i = 0; i < m_count; ++i) {
-        Shared::Parsed& p = m_shared->parsed[size_t(i)];
-        if (!p.valid || std::memcmp(p.text, m_table[i].oid, sizeof p.text) != 0) {
-            std::memcpy(p.text, m_table[i].oid, sizeof p.text);
-            ber::Oid parsed;
-            p.valid = recordOid(i, parsed, why);
-            p.oid = std::move(parsed);
-            if (!p.valid)
-                return nullptr;
-            changed = true;
-        }
+qvsnmp::Records CSnmpClass::Impl::records(QString* why) {
+    QMutexLocker lock(&parsedMutex);
+    if (parsed.size() != size_t(count)) parsed.resize(size_t(count));
+    for (int i = 0; i < count; ++i)
+        if (!parse(i, why)) return nullptr;
+    if (!walkRecords) {
+        auto r = std::make_shared<std::vector<qvsnmp::WalkRecord>>(size_t(count));
+        for (int i = 0; i < count; ++i)
+            (*r)[size_t(i)] = {parsed[size_t(i)].oid, (table[i].flags & QV_FLAG_COLUMN) != 0};
+        walkRecords = std::move(r);
     }
-    if (changed) {
-        auto records = std::make_shared<std::vector<qvsnmp::WalkRecord>>(size_t(m_count));
-        for (int i = 0; i < m_count; ++i)
-            (*records)[size_t(i)] = {m_shared->parsed[size_t(i)].oid, (m_table[i].flags & QV_FLAG_COLUMN) != 0};
-        cached = std::move(records);
-    }
-    return cached;
+    return walkRecords;
 }
 
-int CSnmpClass::matchRecord(int index, const ber::Oid& oid) const {
-    QMutexLocker lock(&m_shared->parsedMutex);
-    if (m_shared->parsed.size() != size_t(m_count))
-        m_shared->parsed.resize(size_t(m_count));
-    Shared::Parsed& p = m_shared->parsed[size_t(index)];
-    const char* text = m_table[index].oid;
-    if (!p.valid || std::memcmp(p.text, text, sizeof p.text) != 0) {
-        std::memcpy(p.text, text, sizeof p.text);
-        p.valid = false;
-        ber::Oid parsed;
-        p.valid = recordOid(index, parsed, nullptr);
-        p.oid = std::move(parsed);
-        m_shared->walkRecords.reset();
-    }
-    if (!p.valid || !ber::oidStartsWith(oid, p.oid))
-        return -1;
-    return int(p.oid.size());
-}
-
-bool CSnmpClass::beyondColumn(int index, const ber::Oid& oid) const {
-    const int length = matchRecord(index, oid);
-    return length < 0 || size_t(length) == oid.size();
-}
-
-bool CSnmpClass::beyondTable(const ber::Pdu& pdu) const {
-    if (pdu.bindings.empty())
-        return true;
-    bool anyColumn = false;
-    for (int i = 0; i < m_count; ++i)
-        anyColumn = anyColumn || (m_table[i].flags & QV_FLAG_COLUMN);
-    for (size_t i = 0; i < pdu.bindings.size(); ++i) {
-        const ber::VarBind& vb = pdu.bindings[i];
-        // Only the columns say where the table ends: the proxy record's binding (not a column)
-        // may run off the end of the agent's view while the columns go on.
-        if (i >= size_t(m_count) || (anyColumn && !(m_table[i].flags & QV_FLAG_COLUMN)))
-            continue;
-        if (vb.value.isException() || beyondColumn(int(i), vb.oid))
-            return true;
-    }
-    return false;
+int CSnmpClass::Impl::matchRecord(int index, const ber::Oid& oid) {
+    QMutexLocker lock(&parsedMutex);
+    if (parsed.size() != size_t(count)) parsed.resize(size_t(count));
+    if (!parse(index, nullptr) || !ber::oidStartsWith(oid, parsed[size_t(index)].oid)) return -1;
+    return int(parsed[size_t(index)].oid.size());
 }
 
 int CSnmpClass::IsEndOfTable(CSnmpPdu* pdu) {
-    if (!pdu || pdu->m_stop != CSnmpPdu::WalkStop::None)
-        return 1;
-    if (pdu->m_walk) // decided when the answer came, by the same rules
-        return pdu->m_walkEnds ? 1 : 0;
-    ber::Pdu plain;
+    if (!pdu || pdu->Stop() != CSnmpPdu::WalkStop::None) return 1;
+    if (pdu->Walk().answered) // decided when the answer came, by the same rule
+        return pdu->Walk().ends ? 1 : 0;
+    const qvsnmp::Records records = m_impl->records(nullptr);
+    if (!records) return 1;
+    std::vector<ber::VarBind> bindings;
+    bindings.reserve(size_t(pdu->VarBinds().size()));
     for (CSnmpVarBind* vb : pdu->VarBinds())
-        plain.bindings.push_back({vb->Oid(), vb->Value()});
-    return beyondTable(plain) ? 1 : 0;
+        bindings.push_back({vb->Oid(), vb->Value()});
+    return qvsnmp::leavesTable(*records, bindings) ? 1 : 0;
 }
 
 QString CSnmpClass::FormatValue(CSnmpVarBind* binding, CSnmpOid* entry) {
     m_strInstance.clear();
-    if (!binding)
-        return {};
+    if (!binding) return {};
     const _QvOidTable* rec = entry ? entry->Record() : nullptr;
     if (rec) {
         const int index = int(rec - m_table);
         const ber::Oid& oid = binding->Oid();
-        const int column = index >= 0 && index < m_count ? matchRecord(index, oid) : -1;
+        const int column = index >= 0 && index < m_count ? m_impl->matchRecord(index, oid) : -1;
         if (column >= 0 && oid.size() > size_t(column)) {
             char text[12 * ber::MaxOidLength];
             char* end = text;
@@ -382,7 +346,7 @@ QString CSnmpClass::FormatValue(CSnmpVarBind* binding, CSnmpOid* entry) {
             m_strInstance = QString::fromLatin1(text, end - text);
         }
     }
-    if (binding->IsHole())
-        return {};
-    return FormatSnmpValue(binding->Value(), rec ? rec->typeCode : 0, rec ? rec->valueText : nullptr);
+    if (binding->IsHole()) return {};
+    return FormatSnmpValue(binding->Value(), rec ? rec->typeCode : 0,
+                           rec ? rec->valueText : nullptr);
 }

@@ -73,9 +73,9 @@
 // OID text is not a valid OID, SendSnmp sends nothing and returns 0; LastError() then says which
 // record and why.
 //
-// Record flags: bit 0x10 marks a table column (all records are columns when none is marked).
-// A get-next or GETBULK walk follows the row rules of qvsnmp/walk.h: the columns advance
-// together by row index, a cell a column lacks arrives as a hole (a binding with no value,
+// Record flags (qvsnmp/format.h): QV_FLAG_COLUMN marks a table column (all records are columns when
+// none is marked). A get-next or GETBULK walk follows the row rules of qvsnmp/walk.h: the columns
+// advance together by row index, a cell a column lacks arrives as a hole (a binding with no value,
 // IsHole(), formatted as an empty text, its OID the column's with the row's index), a column
 // past its end gives holes from then on and is no longer asked, and the walk ends when every
 // column has ended. A get-next answer then holds one binding per record: one row. IsEndOfTable
@@ -90,6 +90,7 @@
 #pragma once
 
 #include "qvsnmp/ber.h"
+#include "qvsnmp/format.h"
 #include "qvsnmp/walk.h"
 
 #include <QList>
@@ -101,36 +102,7 @@
 #include <functional>
 #include <memory>
 
-#if defined(QVSNMP_LIBRARY)
-#define QVSNMP_EXPORT Q_DECL_EXPORT
-#else
-#define QVSNMP_EXPORT Q_DECL_IMPORT
-#endif
-
 class QCoreApplication;
-
-// One {value, text} pair of a value-text map; a map ends with {0, nullptr}.
-struct _QvValueText {
-    int32_t value;
-    const char* text;
-};
-
-// The OID record. Field order and the two 128-byte texts are those of the 32-bit record of 268
-// bytes; on a 64-bit build the map pointer is 8 bytes and aligned, so the record is 280 bytes:
-//   0 typeCode (2)  2 flags (2)  4 oid (128)  132 name (128)  260 padding (4)
-//   264 valueText (8)  272 reserved (4)  276 padding (4)
-struct _QvOidTable {
-    uint16_t typeCode;
-    uint16_t flags;
-    char oid[128];
-    char name[128];
-    const _QvValueText* valueText;
-    uint32_t reserved;
-};
-
-// Record type codes beyond the ASN.1 tags.
-enum : uint16_t { QV_TYPE_PHYSADDRESS = 79 };
-enum : uint16_t { QV_FLAG_COLUMN = 0x10 };
 
 // Callback status values; 0 means the message holds a response. SNMP_STATUS_REFUSED: an
 // SNMPv3 agent's report ended the request (LastFailure says why).
@@ -151,25 +123,18 @@ QVSNMP_EXPORT void SetSnmpAgentPort(quint16 port);
 // The agent port sessions created now use.
 QVSNMP_EXPORT quint16 SnmpAgentPort();
 
-class CSnmpClass;
-class SnmpTransport;
-struct SnmpRequest;
 namespace usm {
 struct User;
-}
-namespace v3 {
-class ManagerSession;
 }
 
 class QVSNMP_EXPORT CSnmpOid {
 public:
     QString m_strValue; // value text a set sends; table pages may keep display text here
 
+    explicit CSnmpOid(_QvOidTable* rec) : m_record(rec) {}
     const _QvOidTable* Record() const { return m_record; }
 
 private:
-    friend class CSnmpClass;
-    explicit CSnmpOid(_QvOidTable* rec) : m_record(rec) {}
     _QvOidTable* m_record;
 };
 
@@ -189,8 +154,11 @@ private:
 
 class QVSNMP_EXPORT CSnmpPdu {
 public:
+    using WalkStop = qvsnmp::WalkStop;
+    using WalkAnswer = qvsnmp::WalkAnswer;
     // holes, when not empty, marks each binding that is a hole.
-    explicit CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes = {});
+    explicit CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes = {},
+                      const WalkAnswer& walk = {});
     ~CSnmpPdu();
     CSnmpPdu(const CSnmpPdu&) = delete;
     CSnmpPdu& operator=(const CSnmpPdu&) = delete;
@@ -200,27 +168,24 @@ public:
     quint32 ErrorIndex() const { return quint32(m_errorIndex); }
     const QList<CSnmpVarBind*>& VarBinds() const { return m_bindings; }
     // Why a get-next or GETBULK answer cannot continue a walk (IsEndOfTable is then true).
-    using WalkStop = qvsnmp::WalkStop;
-    WalkStop Stop() const { return m_stop; }
+    WalkStop Stop() const { return m_walk.stop; }
     // An answer to GETBULK: how many rows of it belong to the walk (see above); 0 otherwise.
-    int BulkRows() const { return m_bulkRows; }
+    int BulkRows() const { return m_walk.bulkRows; }
+    const WalkAnswer& Walk() const { return m_walk; }
 
 private:
-    friend class SnmpTransport;
-    friend class CSnmpClass;
     int32_t m_requestId;
     int32_t m_errorStatus;
     int32_t m_errorIndex;
     QList<CSnmpVarBind*> m_bindings;
-    WalkStop m_stop = WalkStop::None;
-    bool m_walk = false; // an answer to get-next or GETBULK: m_walkEnds was decided on arrival
-    bool m_walkEnds = false;
-    int m_bulkRows = 0;
+    WalkAnswer m_walk;
 };
 
 class QVSNMP_EXPORT CSnmpMsg {
 public:
-    explicit CSnmpMsg(ber::Pdu pdu, const std::vector<char>& holes = {}) : m_pdu(std::move(pdu), holes) {}
+    explicit CSnmpMsg(ber::Pdu pdu, const std::vector<char>& holes = {},
+                      const CSnmpPdu::WalkAnswer& walk = {})
+        : m_pdu(std::move(pdu), holes, walk) {}
     CSnmpPdu* GetPdu() { return &m_pdu; }
     // The receiver of a status-0 message calls this once, when it is done with it.
     void Release() { delete this; }
@@ -237,8 +202,7 @@ public:
     // The table's records stay valid and writable for the session's life: the session reads
     // them at every send. The suffix is appended to every record's OID.
     CSnmpClass(QObject* owner, const QString& agentAddress, const QString& readCommunity,
-               const QString& writeCommunity, int count, _QvOidTable* table,
-               const QString& suffix);
+               const QString& writeCommunity, int count, _QvOidTable* table, const QString& suffix);
     virtual ~CSnmpClass();
     CSnmpClass(const CSnmpClass&) = delete;
     CSnmpClass& operator=(const CSnmpClass&) = delete;
@@ -295,45 +259,10 @@ public:
     QString m_strInstance; // set by FormatValue: the binding's OID beyond the record's, ".1.5"
 
 private:
-    friend class SnmpTransport;
-    // Why a request failed, for LastFailure; from the transport.
-    void failed(const std::string& reason);
-    bool recordOid(int index, ber::Oid& out, QString* why) const;
-    // The message's octets into out (with its community and kind); false when they do not
-    // fit a datagram.
-    bool encode(const ber::Message& msg, SnmpRequest& out) const;
-    // out.walk's OIDs as a get-next or GETBULK request into out (see encode).
-    bool encodeWalk(unsigned short kind, uint32_t id, int repetitions, SnmpRequest& out) const;
-    bool beyondTable(const ber::Pdu& pdu) const;
-    // The length of record index's OID when oid starts with it, else -1.
-    int matchRecord(int index, const ber::Oid& oid) const;
-    bool beyondColumn(int index, const ber::Oid& oid) const;
-    // The records as a walk sees them, parsed again only when their texts change; null (with
-    // *why) when one is no OID.
-    std::shared_ptr<const std::vector<qvsnmp::WalkRecord>> walkRecords(QString* why) const;
-    // Where the walk goes on after an answer (or a failure: an empty cursor, start over).
-    void walkGoesOn(qvsnmp::WalkCursor cursor);
-
     QPointer<QObject> m_owner;
     QList<CSnmpOid*> m_oids;
     _QvOidTable* m_table;
     int m_count;
-    std::string m_suffix;
-    std::string m_readCommunity;
-    std::string m_writeCommunity;
-    int m_version = ber::V2c;
-    int m_maxRepetitions = 10;
-    bool m_readAhead = false;
-    SnmpTransport* m_transport;
-    std::unique_ptr<v3::ManagerSession> m_v3;
-    FailureObserver m_failureObserver;
-    struct Shared;
-    std::unique_ptr<Shared> m_shared; // state SendSnmp reads from other threads
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
-
-// Shared by the library and its tests: the display text of one value by the record's rules.
-QVSNMP_EXPORT QString FormatSnmpValue(const ber::Value& value, uint16_t typeCode,
-                                      const _QvValueText* map);
-// Converts a set value text by a record's type code; false with *why on failure.
-QVSNMP_EXPORT bool ConvertSnmpValue(const QString& text, uint16_t typeCode,
-                                    const _QvValueText* map, ber::Value& out, QString* why);

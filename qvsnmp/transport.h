@@ -1,128 +1,169 @@
 // The wire side of one session, on the owner's thread: its socket, the requests outstanding and
-// their retransmission, and the rows a walk reads ahead. Private to the library.
+// their retransmission. Private to the library. It knows nothing of the session: it encodes
+// and decodes through the session's MessageSecurity and reports through TransportSite.
 #pragma once
 
+#include "qvsnmp/address.h"
 #include "qvsnmp/agentstate.h"
-#include "qvsnmp/qvsnmp.h"
 #include "qvsnmp/walk.h"
 
 #include <QObject>
 
-#include <netinet/in.h>
-
-#include <deque>
 #include <map>
 #include <memory>
-#include <optional>
+#include <string>
 
 class QSocketNotifier;
 class QTimer;
+namespace usm {
+struct User;
+}
 
-uint32_t NextRequestId();
+namespace qvsnmp {
 
-using Records = std::shared_ptr<const std::vector<qvsnmp::WalkRecord>>;
+class ReadAhead;
+class WalkPlace;
+
+uint32_t nextRequestId();
+int64_t nowMs();
+// The time-out of every request (SetSnmpTimeout).
+int timeoutMs();
+void setTimeoutMs(int ms);
+
+using Records = std::shared_ptr<const std::vector<WalkRecord>>;
+
+// How a PDU becomes the octets of a message and a message a PDU: SNMPv1/v2c's community, or
+// SNMPv3's user-based security model.
+class MessageSecurity {
+public:
+    virtual ~MessageSecurity() = default;
+    // The message for pdu under its request id, and in *tag what its answer must carry (the
+    // community); empty when it cannot be made. pdu is lent, and left as it came.
+    virtual std::vector<uint8_t> encode(ber::Pdu& pdu, std::string* tag) = 0;
+
+    struct Received {
+        enum class Verdict {
+            Ignore,   // not an answer of this agent to this session
+            Response, // pdu holds the answer; tag what it carried
+            Resend,   // bytes replace the request's, sent at once (SNMPv3 discovery)
+            Fail,     // the request ends; reason says why
+        } verdict = Verdict::Ignore;
+        int32_t id = 0;
+        ber::Pdu pdu;
+        std::string tag;
+        std::vector<uint8_t> bytes;
+        std::string reason;
+    };
+    virtual Received decode(const uint8_t* data, size_t size) = 0;
+    // The request under id timed out.
+    virtual void forget(int32_t id) { (void)id; }
+    // Why a request that timed out did.
+    virtual std::string timeoutReason() { return "no answer from the agent"; }
+    // Whether the last failure was for a security reason.
+    virtual bool failureIsSecurity() const { return false; }
+    // Whether a walk may be read ahead by GETBULK.
+    virtual bool readsAhead() const = 0;
+};
+
+// A community's security: SNMPv1 or SNMPv2c (ber::V1, ber::V2c); sets go with write.
+std::unique_ptr<MessageSecurity> communitySecurity(int version, std::string read,
+                                                   std::string write);
+// The user-based security model toward the agent of agentKey (SNMPv3).
+std::unique_ptr<MessageSecurity> usmSecurity(const usm::User& user, const std::string& agentKey);
+
+// An answer as the transport hands it on.
+struct Answer {
+    ber::Pdu pdu;
+    std::vector<char> holes; // which bindings are holes; empty for none
+    bool walk = false;       // an answer to get-next or GETBULK: ends decided on arrival
+    bool ends = false;
+    WalkStop stop = WalkStop::None;
+    int bulkRows = 0;
+};
+
+// What the transport needs of whoever owns it.
+class TransportSite {
+public:
+    enum class Failure { Timeout, Refused };
+    // A request failed for reason (before failedRequest is called for it).
+    virtual void failureSeen(const std::string& reason) = 0;
+    // An answer, on the owner's thread; the site takes it.
+    virtual void answered(Answer&& answer) = 0;
+    // A request ended without an answer. The site may delete the transport.
+    virtual void failedRequest(Failure failure) = 0;
+
+protected:
+    ~TransportSite() = default;
+};
 
 // One request on the wire, kept until its answer or its time-out.
-struct SnmpRequest {
+struct Request {
     std::vector<uint8_t> bytes;
-    std::string community;
-    unsigned short kind = 0;
+    std::string tag; // what its answer must carry
+    uint8_t kind = 0;
     size_t asked = 0; // bindings the agent is asked for: what the request costs it
-    // A walk's step: the records, where the walk stood when it was asked, what it asked
+    // A walk's step: the records, which columns had ended when it was asked, what it asked
     Records records;
-    qvsnmp::WalkCursor from;
-    qvsnmp::WalkRequest walk;
+    WalkCursor from;
+    WalkRequest walk;
     int repetitions = 0;
     bool ahead = false; // fetched for a session that reads ahead
     // A copy went out: the answer may answer any copy, and times no round trip.
     bool sentAgain = false;
-    qint64 firstSent = 0;
-    qint64 nextSend = 0;
-    qint64 deadline = 0;
-    qint64 interval = 0;
+    int64_t firstSent = 0;
+    int64_t nextSend = 0;
+    int64_t deadline = 0;
+    int64_t interval = 0;
 };
 
-class SnmpTransport : public QObject {
+// A request's message into out (with its tag, kind and cost); false when it cannot be made or
+// does not fit a datagram.
+bool encodeRequest(MessageSecurity& security, ber::Pdu& pdu, Request& out);
+// out.walk's OIDs as a get-next or GETBULK request (see encodeRequest).
+bool encodeWalk(MessageSecurity& security, uint8_t kind, uint32_t id, int repetitions,
+                Request& out);
+
+class Transport : public QObject {
 public:
-    SnmpTransport(CSnmpClass* session, const QString& address, quint16 port);
-    ~SnmpTransport() override;
+    Transport(TransportSite& site, const QString& address, quint16 port);
+    ~Transport() override;
 
     bool valid() const { return m_fd >= 0; }
-    // The agent's address and port, by which SNMPv3 sessions toward it share what they learn.
-    QString agentKey() const;
-
-    using Request = SnmpRequest;
+    // The agent's one key, by which sessions toward it share what they learn.
+    const std::string& agentKey() const { return m_agent.key; }
+    void setSecurity(MessageSecurity* security) { m_security = security; }
+    MessageSecurity& security() const { return *m_security; }
+    WalkPlace& place() { return *m_place; }
+    AgentState& state() const { return *m_state; }
+    TransportSite& site() const { return m_site; }
 
     void transmit(uint32_t id, Request req);
+    // Drops the request under id: its answer, should it come, is ignored.
+    void cancel(uint32_t id) { m_outstanding.erase(id); }
 
-    // A get-next of a session that reads ahead: answered, through the event loop and under id,
-    // with the next row of the walk, read ahead by GETBULK (or get-next, from an agent that
-    // does not answer GETBULK).
+    // A get-next of a session that reads ahead (see ReadAhead::nextRow).
     void nextRow(uint32_t id, Records records);
-    // Forgets the walk under way and whatever was read ahead for it.
     void restartWalk();
 
-    CSnmpClass::Callback callback;
-
 private:
-    struct Row {
-        std::vector<ber::VarBind> bindings;
-        std::vector<char> holes;
-    };
-    // The walk of a session that reads ahead.
-    struct Ahead {
-        bool walking = false;
-        Records records;
-        qvsnmp::WalkCursor fetch; // where the next request continues
-        std::deque<Row> rows;     // read, not handed on yet
-        qint64 fetchedAt = 0;
-        bool ends = false; // the walk ends after rows
-        qvsnmp::WalkStop stop = qvsnmp::WalkStop::None;
-        std::deque<uint32_t> waiting; // get-nexts waiting for a row
-        uint32_t inFlight = 0;
-        int repetitions = 10;
-        int cutAt = 0; // rows an answer was cut short at, or a request timed out at (0: none)
-        bool getNextOnly = false;
-        bool bulkUnanswered = false; // a GETBULK went unanswered; get-next asked instead
-        Row lastRow;                 // the last row handed on (none yet: empty),
-        bool onItsWay = false;       // and not yet in the caller's hands
-        // GETBULKs from where the walk stands that timed out: a slow agent's answer to one of
-        // them still serves, whenever it comes.
-        std::vector<std::pair<uint32_t, SnmpRequest>> late;
-    };
-
     void sendBytes(const std::vector<uint8_t>& bytes);
     void schedule();
     void expire();
-    void readAll();
-    void deliver(CSnmpMsg* msg);
-    // A request that ends without an answer: the walk starts over, the callback hears status.
-    void fail(const Request& req, unsigned short status, const std::string& reason);
-    // An SNMPv3 answer: the response it holds, as a v2c one would come; or nothing, when it
-    // only moved the exchange on (discovery, time window) or ended the request.
-    std::optional<ber::Message> v3Answer(const uint8_t* data, size_t size);
+    void readOne();
+    // A request that ends without an answer: the walk starts over, the site hears of it.
+    void fail(const Request& req, TransportSite::Failure failure, const std::string& reason);
 
-    void fetchAhead();
-    void serveRows(bool asked);
-    // An answer to a request of the walk: the one in flight, or one that timed out from where
-    // the walk still stands.
-    void takeAhead(uint32_t id, const Request& req, ber::Pdu& pdu);
-    void failAhead(uint32_t id, Request req);
-    // The late request under id with community, taken out of the walk's; false when none.
-    bool takeLate(uint32_t id, const std::string& community, Request& out);
-    // first: the row's first delivery (others are copies for get-nexts asked at the same place)
-    void deliverRow(uint32_t id, Row row, bool first);
-    void deliverEnd(uint32_t id, qvsnmp::WalkStop stop, ber::Pdu pdu = {});
-
-    CSnmpClass* m_session;
-    sockaddr_storage m_agent;
-    socklen_t m_agentLength = 0;
-    std::shared_ptr<qvsnmp::AgentState> m_state;
+    TransportSite& m_site;
+    MessageSecurity* m_security = nullptr;
+    AgentAddress m_agent;
+    std::shared_ptr<AgentState> m_state;
+    std::unique_ptr<WalkPlace> m_place;
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_timer = nullptr;
-    qint64 m_timerDue = 0;
+    int64_t m_timerDue = 0;
     std::map<uint32_t, Request> m_outstanding;
-    Ahead m_ahead;
-    uint64_t m_generation = 0; // counts restarts of the walk
+    std::unique_ptr<ReadAhead> m_ahead;
 };
+
+} // namespace qvsnmp

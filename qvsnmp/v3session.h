@@ -30,7 +30,7 @@ namespace v3 {
 
 class ManagerSession {
 public:
-    // agentKey names the agent for the shared engine knowledge ("127.0.0.1:161").
+    // agentKey names the agent for the shared engine knowledge ("[127.0.0.1]:161").
     ManagerSession(usm::User user, std::string agentKey);
 
     const usm::User& user() const { return m_user; }

@@ -26,14 +26,34 @@ std::strong_ordering compareIndex(const ber::Oid& a, size_t pa, const ber::Oid& 
                                                   b.begin() + std::ptrdiff_t(pb), b.end());
 }
 
+bool anyColumn(const std::vector<WalkRecord>& records) {
+    return std::any_of(records.begin(), records.end(),
+                       [](const WalkRecord& r) { return r.column; });
+}
+
 } // namespace
+
+bool leavesColumn(const WalkRecord& record, const ber::VarBind& binding) {
+    return binding.value.isException() || !insideColumn(binding.oid, record.oid);
+}
+
+bool leavesTable(const std::vector<WalkRecord>& records,
+                 const std::vector<ber::VarBind>& bindings) {
+    if (bindings.empty()) return true;
+    const bool columns = anyColumn(records);
+    for (size_t i = 0; i < bindings.size() && i < records.size(); ++i)
+        if ((!columns || records[i].column) && leavesColumn(records[i], bindings[i])) return true;
+    return false;
+}
 
 WalkRequest nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& cursor) {
     WalkRequest request;
-    const bool resume = cursor.next.size() == records.size() && cursor.ended.size() == records.size();
+    request.records.reserve(records.size());
+    request.oids.reserve(records.size());
+    const bool resume =
+        cursor.next.size() == records.size() && cursor.ended.size() == records.size();
     for (size_t i = 0; i < records.size(); ++i) {
-        if (resume && cursor.ended[i])
-            continue;
+        if (resume && cursor.ended[i]) continue;
         request.records.push_back(int(i));
         request.oids.push_back(resume ? cursor.next[i] : records[i].oid);
     }
@@ -44,26 +64,29 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
                         const WalkRequest& request, ber::Pdu& answer, bool bulk) {
     WalkRows out;
     const size_t n = request.records.size();
-    if (answer.errorStatus != 0 || n == 0)
-        return out;
+    if (answer.errorStatus != 0 || n == 0) return out;
     if (answer.bindings.size() < n) {
         out.stop = WalkStop::Short;
         return out;
     }
     const size_t repetitions = bulk ? answer.bindings.size() / n : 1;
+    out.bindings.reserve(records.size() * repetitions);
+    out.holes.reserve(records.size() * repetitions);
     auto entry = [&](size_t track, size_t repetition) -> ber::VarBind& {
         return answer.bindings[repetition * n + track];
     };
-    const bool anyColumn = std::any_of(records.begin(), records.end(),
-                                       [](const WalkRecord& r) { return r.column; });
-    std::vector<Track> tracks(n);
-    std::vector<int> trackOf(records.size(), -1);
+    const bool columns = anyColumn(records);
+    // Kept between answers: a walk reads one answer a row, and these are the same size each time.
+    thread_local std::vector<Track> tracks;
+    thread_local std::vector<int> trackOf;
+    tracks.assign(n, Track{});
+    trackOf.assign(records.size(), -1);
     for (size_t j = 0; j < n; ++j) {
         Track& t = tracks[j];
         t.record = request.records[j];
         trackOf[size_t(t.record)] = int(j);
         const WalkRecord& rec = records[size_t(t.record)];
-        t.column = !anyColumn || rec.column;
+        t.column = !columns || rec.column;
         t.prefix = rec.oid.size();
         const ber::Oid* last = &request.oids[j];
         for (; t.count < repetitions; ++t.count) {
@@ -72,7 +95,7 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
                 out.stop = WalkStop::NotIncreasing;
                 break;
             }
-            if (t.column && (vb.value.isException() || !insideColumn(vb.oid, rec.oid))) {
+            if (t.column && leavesColumn(rec, vb)) {
                 t.ended = true;
                 break;
             }
@@ -83,36 +106,39 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
     auto endedBefore = [&](size_t record) { return resumed && cursor.ended[record]; };
 
     // Rows, smallest index first, for as long as every live column has answered far enough.
-    std::vector<uint32_t> rowIndex; // the last row's index
+    thread_local std::vector<uint32_t> rowIndex; // the last row's index
+    rowIndex.clear();
     for (;;) {
         const Track* least = nullptr;
         bool undecided = false;
         for (const Track& t : tracks) {
-            if (!t.column)
-                continue;
+            if (!t.column) continue;
             if (t.head == t.count) {
                 undecided = undecided || !t.ended;
                 continue;
             }
             const ber::VarBind& vb = entry(size_t(&t - tracks.data()), t.head);
-            if (!least || compareIndex(vb.oid, t.prefix, entry(size_t(least - tracks.data()), least->head).oid,
+            if (!least || compareIndex(vb.oid, t.prefix,
+                                       entry(size_t(least - tracks.data()), least->head).oid,
                                        least->prefix) < 0)
                 least = &t;
         }
-        if (undecided || !least || (!bulk && out.rows == 1))
-            break;
+        if (undecided || !least || (!bulk && out.rows == 1)) break;
         const ber::Oid& smallest = entry(size_t(least - tracks.data()), least->head).oid;
         rowIndex.assign(smallest.begin() + std::ptrdiff_t(least->prefix), smallest.end());
         auto atRow = [&](const ber::Oid& oid, size_t prefix) {
             return oid.size() - prefix == rowIndex.size() &&
-                   std::equal(rowIndex.begin(), rowIndex.end(), oid.begin() + std::ptrdiff_t(prefix));
+                   std::equal(rowIndex.begin(), rowIndex.end(),
+                              oid.begin() + std::ptrdiff_t(prefix));
         };
         for (size_t i = 0; i < records.size(); ++i) {
             const int j = trackOf[i];
             Track* t = j < 0 ? nullptr : &tracks[size_t(j)];
             if (t && !t->column) {
-                // carried as it came (a first answer that did not increase stops the walk after this row)
-                out.bindings.push_back(entry(size_t(j), std::min(size_t(out.rows), std::max<size_t>(t->count, 1) - 1)));
+                // carried as it came (a first answer that did not increase stops the walk after
+                // this row)
+                out.bindings.push_back(entry(
+                    size_t(j), std::min(size_t(out.rows), std::max<size_t>(t->count, 1) - 1)));
                 out.holes.push_back(0);
                 continue;
             }
@@ -125,6 +151,7 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
                 }
             }
             ber::VarBind hole;
+            hole.oid.reserve(records[i].oid.size() + rowIndex.size());
             hole.oid = records[i].oid;
             hole.oid.insert(hole.oid.end(), rowIndex.begin(), rowIndex.end());
             out.bindings.push_back(std::move(hole));
@@ -141,14 +168,14 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
     bool live = false;
     for (size_t i = 0; i < records.size(); ++i) {
         const int j = trackOf[i];
-        const bool column = !anyColumn || records[i].column;
-        const bool ended = j < 0 ? endedBefore(i) : tracks[size_t(j)].column && tracks[size_t(j)].ended &&
-                                                        tracks[size_t(j)].head == tracks[size_t(j)].count;
+        const bool column = !columns || records[i].column;
+        const bool ended = j < 0 ? endedBefore(i)
+                                 : tracks[size_t(j)].column && tracks[size_t(j)].ended &&
+                                       tracks[size_t(j)].head == tracks[size_t(j)].count;
         live = live || (column && !ended);
     }
     out.ends = out.stop != WalkStop::None || !live || out.rows == 0;
-    if (out.ends)
-        return out;
+    if (out.ends) return out;
     out.cursor.next.resize(records.size());
     out.cursor.ended.resize(records.size());
     for (size_t i = 0; i < records.size(); ++i) {
@@ -164,6 +191,7 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
             out.cursor.ended[i] = 1;
         } else {
             ber::Oid& next = out.cursor.next[i];
+            next.reserve(records[i].oid.size() + rowIndex.size());
             next = records[i].oid;
             next.insert(next.end(), rowIndex.begin(), rowIndex.end());
         }

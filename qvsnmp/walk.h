@@ -24,6 +24,14 @@ namespace qvsnmp {
 
 enum class WalkStop { None, Short, NotIncreasing };
 
+// What was decided of a get-next or GETBULK answer when it came.
+struct WalkAnswer {
+    bool answered = false; // an answer of a walk: ends holds
+    bool ends = false;
+    WalkStop stop = WalkStop::None;
+    int bulkRows = 0; // of a GETBULK answer, the rows that belong to the walk
+};
+
 // One record of a walk: its OID and whether it is a table column.
 struct WalkRecord {
     ber::Oid oid;
@@ -53,6 +61,14 @@ struct WalkRows {
     WalkStop stop = WalkStop::None;
     WalkCursor cursor; // where the walk goes on, when it does not end
 };
+
+// Whether a binding of a column's walk leaves the column: an exception, or an OID that does
+// not lie inside it.
+bool leavesColumn(const WalkRecord& record, const ber::VarBind& binding);
+// Whether an answer of one binding per record, in record order, holds no row: no binding at
+// all, or a column's binding leaves its column (when the records mark columns, only they count:
+// the proxy record's binding may run off the end of the agent's view while the columns go on).
+bool leavesTable(const std::vector<WalkRecord>& records, const std::vector<ber::VarBind>& bindings);
 
 // The request for the next step of the walk over records from cursor (from the records when
 // the cursor is empty or was made for another number of records).

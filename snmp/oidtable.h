@@ -20,7 +20,8 @@ constexpr _QvOidTable QvRecord(uint16_t type, uint16_t flags, std::string_view o
     return r;
 }
 
-inline constexpr _QvOidTable kProxyRecord = QvRecord(ber::IpAddress, 0x2, kProxyOidPrefix, "snmp_proxy_ip");
+inline constexpr _QvOidTable kProxyRecord =
+    QvRecord(ber::IpAddress, QV_SCALAR_WRITE, kProxyOidPrefix, "snmp_proxy_ip");
 
 // What a session is built from: both forms and the page's record count n.
 struct QvTableRef {

@@ -271,16 +271,29 @@ int main(int argc, char** argv) {
         out.clear();
     };
     auto print = [&](CSnmpVarBind* binding, CSnmpOid* entry) {
-        char arc[12];
-        bool first = true;
+        // The OID into one buffer, appended once.
+        char oid[12 * ber::MaxOidLength + 4];
+        char* end = oid;
         for (uint32_t v : binding->Oid()) {
-            if (!first)
-                out += '.';
-            first = false;
-            out.append(arc, std::to_chars(arc, arc + sizeof arc, v).ptr);
+            if (end != oid)
+                *end++ = '.';
+            end = std::to_chars(end, oid + sizeof oid, v).ptr;
         }
-        out += " = ";
-        out += session.FormatValue(binding, entry).toStdString();
+        *end++ = ' ';
+        *end++ = '=';
+        *end++ = ' ';
+        out.append(oid, size_t(end - oid));
+        // Nearly every value is ASCII: it goes straight into the output, the rest as UTF-8.
+        const QString text = session.FormatValue(binding, entry);
+        const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+        const qsizetype length = text.size();
+        qsizetype ascii = 0;
+        while (ascii < length && chars[ascii] < 0x80)
+            ++ascii;
+        if (ascii == length)
+            out.append(chars, chars + length);
+        else
+            out += text.toUtf8().toStdString();
         out += '\n';
         if (out.size() > 64 * 1024)
             flush();
