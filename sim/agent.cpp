@@ -447,7 +447,6 @@ std::string Agent::command(const std::string& line) {
         g_stop = 1;
         return "ok";
     }
-    if (std::string reply; m_companion && m_companion->command(line, reply)) return reply;
     for (const Commands& more : m_commands)
         if (std::optional<std::string> reply = more(verb, in))
             return *reply;

@@ -238,7 +238,8 @@ int main(int argc, char** argv) {
     sim::Rmon rmonGroups(model, mib, rmon);
     sim::PortTraffic portTraffic(model, mib, traffic);
     sim::Agent server(agent, model, mib);
-    server.addCommands([&portTraffic](const std::string& verb, std::istream& in) { return portTraffic.command(verb, in); });
+    server.addCommands(
+        [&portTraffic](const std::string& verb, std::istream& in) { return portTraffic.command(verb, in); });
     if (!server.open())
         return 1;
     if (!notify.address.empty()) {
@@ -251,6 +252,9 @@ int main(int argc, char** argv) {
         }
         sim::SetNotifier(notifier.get());
         server.setCompanion(notifier.get());
+        server.addCommands([n = notifier.get()](const std::string& verb, std::istream& in) {
+            return n->command(verb, in);
+        });
         notifier->send({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}, {}); // coldStart
     }
     std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(), unsigned(server.boundPort()));

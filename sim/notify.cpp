@@ -252,11 +252,10 @@ void Notifier::onReadable() {
     }
 }
 
-bool Notifier::command(const std::string& line, std::string& reply) {
-    std::istringstream in(line);
-    std::string verb, what;
-    in >> verb >> what;
-    if (verb != "notify") return false;
+std::optional<std::string> Notifier::command(const std::string& verb, std::istream& in) {
+    if (verb != "notify") return std::nullopt;
+    std::string what;
+    in >> what;
     long long ifIndex = 0;
     auto port = [&]() -> const Port* {
         if (!(in >> ifIndex)) return nullptr;
@@ -280,24 +279,20 @@ bool Notifier::command(const std::string& line, std::string& reply) {
     else if (what == "linkdown" || what == "linkup") {
         const Port* p = port();
         if (!p) {
-            reply = "error: notify linkdown|linkup IFINDEX";
-            return true;
+            return "error: notify linkdown|linkup IFINDEX";
         }
         Port copy = *p;
         copy.oper = what == "linkup" ? 1 : 2;
         linkChanged(copy);
     } else if (what == "pending") {
-        reply = std::to_string(m_pending.size()) + " pending, " + std::to_string(m_givenUp) +
-                " given up";
-        return true;
+        return std::to_string(m_pending.size()) + " pending, " + std::to_string(m_givenUp) +
+               " given up";
     } else {
-        reply = "error: notify coldstart|warmstart|linkdown N|linkup "
-                "N|authfail|rising|falling|newroot|topology|"
-                "pending";
-        return true;
+        return "error: notify coldstart|warmstart|linkdown N|linkup "
+               "N|authfail|rising|falling|newroot|topology|"
+               "pending";
     }
-    reply = m_fd < 0 ? "error: no --notify address" : "ok";
-    return true;
+    return m_fd < 0 ? "error: no --notify address" : "ok";
 }
 
 } // namespace sim

@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <istream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -28,8 +29,8 @@ struct NotifyOptions {
     int retries = 5;               // times an inform is sent again
 };
 
-// Something that runs in the agent's loop beside it: its socket watched, its time kept, its
-// commands heard (sim/agent.h calls it; nothing else does).
+// Something that runs in the agent's loop beside it: its socket watched, its time kept
+// (sim/agent.h calls it; nothing else does).
 class AgentCompanion {
 public:
     virtual ~AgentCompanion() = default;
@@ -37,8 +38,6 @@ public:
     virtual uint64_t nextDueMs() const = 0; // 0: nothing due
     virtual void onReadable() = 0;
     virtual void onTime(uint64_t nowMs) = 0;
-    // False when line is not its command.
-    virtual bool command(const std::string& line, std::string& reply) = 0;
 };
 
 class Notifier : public AgentCompanion {
@@ -64,7 +63,8 @@ public:
     uint64_t nextDueMs() const override;
     void onReadable() override;
     void onTime(uint64_t nowMs) override;
-    bool command(const std::string& line, std::string& reply) override;
+    // The notify command (Agent::Commands): the reply, or nullopt for another verb.
+    std::optional<std::string> command(const std::string& verb, std::istream& in);
 
 private:
     struct Pending {
