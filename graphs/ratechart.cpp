@@ -69,9 +69,9 @@ const QColor kPalette[] = {
 
 } // namespace
 
-RateChart::RateChart(const SampleStore* store, const QList<SeriesSpec>& specs, TimeKind time,
+RateChart::RateChart(const SampleStore* store, const QList<SeriesLine>& lines, TimeKind time,
                      QWidget* parent)
-    : QChartView(parent), m_store(store), m_specs(specs), m_time(time) {
+    : QChartView(parent), m_store(store), m_lines(lines), m_time(time) {
     auto* c = new QChart;
     c->setMargins(QMargins(4, 4, 4, 4));
     c->legend()->setAlignment(Qt::AlignBottom);
@@ -87,8 +87,8 @@ RateChart::RateChart(const SampleStore* store, const QList<SeriesSpec>& specs, T
     const Qt::Alignment sides[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight};
     for (int a = 0; a < 3; ++a) {
         m_axes[a] = nullptr;
-        const bool used = std::any_of(specs.begin(), specs.end(),
-                                      [a](const SeriesSpec& s) { return int(s.scale) == a; });
+        const bool used = std::any_of(lines.begin(), lines.end(),
+                                      [a](const SeriesLine& s) { return int(s.scale) == a; });
         if (!used) continue;
         m_axes[a] = new QValueAxis;
         m_axes[a]->setTitleText(QString::fromLatin1(titles[a]));
@@ -97,8 +97,8 @@ RateChart::RateChart(const SampleStore* store, const QList<SeriesSpec>& specs, T
         m_axes[a]->setRange(0, a == 2 ? 100 : 1);
         c->addAxis(m_axes[a], sides[a]);
     }
-    m_segments.resize(specs.size());
-    for (int s = 0; s < specs.size(); ++s)
+    m_segments.resize(lines.size());
+    for (int s = 0; s < lines.size(); ++s)
         segment(s, 0);
 
     m_scroll = new QScrollBar(Qt::Horizontal, this);
@@ -115,18 +115,18 @@ QLineSeries* RateChart::segment(int s, int k) {
     QList<QLineSeries*>& lines = m_segments[s];
     while (lines.size() <= k) {
         auto* line = new QLineSeries;
-        line->setName(m_specs[s].name);
+        line->setName(m_lines[s].name);
         QPen pen(kPalette[s % std::size(kPalette)]);
         pen.setWidthF(1);
         pen.setCosmetic(true);
         // Beside bit rates the other kinds are told apart by their strokes.
         const bool mixed = m_axes[int(Scale::Bits)] != nullptr;
-        if (mixed && m_specs[s].scale != Scale::Bits)
-            pen.setStyle(m_specs[s].scale == Scale::Percent ? Qt::DotLine : Qt::DashLine);
+        if (mixed && m_lines[s].scale != Scale::Bits)
+            pen.setStyle(m_lines[s].scale == Scale::Percent ? Qt::DotLine : Qt::DashLine);
         line->setPen(pen);
         chart()->addSeries(line);
         line->attachAxis(m_x);
-        line->attachAxis(m_axes[int(m_specs[s].scale)]);
+        line->attachAxis(m_axes[int(m_lines[s].scale)]);
         if (!lines.isEmpty())
             for (QLegendMarker* marker : chart()->legend()->markers(line))
                 marker->setVisible(false);
@@ -195,11 +195,11 @@ void RateChart::draw() {
 
     QList<std::vector<Point>> points;
     double max[3] = {0, 0, 0};
-    for (int s = 0; s < m_specs.size(); ++s) {
+    for (int s = 0; s < m_lines.size(); ++s) {
         points << Decimate(*m_store, s, t0, t1, columns);
         for (const Point& p : points.back())
             if (!std::isnan(p.v) && p.t >= double(t0) && p.t <= double(t1))
-                max[int(m_specs[s].scale)] = std::max(max[int(m_specs[s].scale)], p.v);
+                max[int(m_lines[s].scale)] = std::max(max[int(m_lines[s].scale)], p.v);
     }
     const Unit unit = bitUnit(max[0]);
     if (m_axes[0]) {
@@ -212,8 +212,8 @@ void RateChart::draw() {
     }
     if (m_axes[2]) m_axes[2]->setRange(0, std::max(100.0, niceCeiling(max[2] * 1.05)));
 
-    for (int s = 0; s < m_specs.size(); ++s) {
-        const double divisor = m_specs[s].scale == Scale::Bits ? unit.divisor : 1;
+    for (int s = 0; s < m_lines.size(); ++s) {
+        const double divisor = m_lines[s].scale == Scale::Bits ? unit.divisor : 1;
         std::vector<std::vector<Point>> lines = Segments(points[s]);
         if (int(lines.size()) > kMaxSegments) {
             for (size_t k = kMaxSegments; k < lines.size(); ++k)
@@ -286,28 +286,28 @@ QString RateChart::hoverText(const QPoint& at) const {
     if (i == m_store->size() || (i > 0 && t - m_store->time(i - 1) < m_store->time(i) - t))
         i = i > 0 ? i - 1 : 0;
     QStringList lines{timeText(m_store->time(i))};
-    for (int s = 0; s < m_specs.size(); ++s)
-        lines << QStringLiteral("%1: %2").arg(m_specs[s].name,
-                                              valueText(m_store->value(i, s), m_specs[s].scale));
+    for (int s = 0; s < m_lines.size(); ++s)
+        lines << QStringLiteral("%1: %2").arg(m_lines[s].name,
+                                              valueText(m_store->value(i, s), m_lines[s].scale));
     return lines.join(QLatin1Char('\n'));
 }
 
 QString RateChart::csv() const {
     QStringList header{m_time == TimeKind::Clock ? QStringLiteral("time")
                                                  : QStringLiteral("uptime_s")};
-    for (const SeriesSpec& spec : m_specs)
-        header << csvField(spec.name);
+    for (const SeriesLine& line : m_lines)
+        header << csvField(line.name);
     QString out = header.join(QLatin1Char(',')) + QLatin1String("\r\n");
     for (size_t i = 0; i < m_store->size(); ++i) {
         const qint64 t = m_store->time(i);
         QStringList row{m_time == TimeKind::Clock
                             ? QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toString(Qt::ISODateWithMs)
                             : QString::number(double(t) / 1000, 'f', 2)};
-        for (int s = 0; s < m_specs.size(); ++s) {
+        for (int s = 0; s < m_lines.size(); ++s) {
             const double v = m_store->value(i, s);
             row << (std::isnan(v)
                         ? QString()
-                        : QString::number(v, 'f', m_specs[s].scale == Scale::Bits ? 0 : 3));
+                        : QString::number(v, 'f', m_lines[s].scale == Scale::Bits ? 0 : 3));
         }
         out += row.join(QLatin1Char(',')) + QLatin1String("\r\n");
     }

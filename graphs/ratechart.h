@@ -19,7 +19,7 @@ namespace graphs {
 
 enum class Scale { Bits, PerSecond, Percent };
 
-struct SeriesSpec {
+struct SeriesLine {
     QString name;
     Scale scale;
 };
@@ -31,7 +31,7 @@ enum class TimeKind { Clock, Uptime };
 class RateChart : public QChartView {
     Q_OBJECT
 public:
-    RateChart(const SampleStore* store, const QList<SeriesSpec>& specs, TimeKind time,
+    RateChart(const SampleStore* store, const QList<SeriesLine>& lines, TimeKind time,
               QWidget* parent = nullptr);
 
     // The width of the view while it follows the newest samples, in milliseconds.
@@ -78,7 +78,7 @@ private:
     qint64 timeAt(const QPoint& at) const;
 
     const SampleStore* m_store;
-    QList<SeriesSpec> m_specs;
+    QList<SeriesLine> m_lines;
     TimeKind m_time;
     QDateTimeAxis* m_x;
     QValueAxis* m_axes[3];

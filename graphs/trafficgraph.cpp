@@ -48,16 +48,16 @@ constexpr uint32_t kCappedSpeed = 4294967295u;
 
 } // namespace
 
-QList<SeriesSpec> PortSeriesSpecs(const QList<GraphPort>& ports) {
-    QList<SeriesSpec> specs;
+QList<SeriesLine> PortSeriesLines(const QList<GraphPort>& ports) {
+    QList<SeriesLine> lines;
     for (const GraphPort& p : ports) {
-        specs << SeriesSpec{p.name + QStringLiteral(" in"), Scale::Bits}
-              << SeriesSpec{p.name + QStringLiteral(" out"), Scale::Bits}
-              << SeriesSpec{p.name + QStringLiteral(" errors"), Scale::PerSecond}
-              << SeriesSpec{p.name + QStringLiteral(" discards"), Scale::PerSecond}
-              << SeriesSpec{p.name + QStringLiteral(" utilisation"), Scale::Percent};
+        lines << SeriesLine{p.name + QStringLiteral(" in"), Scale::Bits}
+              << SeriesLine{p.name + QStringLiteral(" out"), Scale::Bits}
+              << SeriesLine{p.name + QStringLiteral(" errors"), Scale::PerSecond}
+              << SeriesLine{p.name + QStringLiteral(" discards"), Scale::PerSecond}
+              << SeriesLine{p.name + QStringLiteral(" utilisation"), Scale::Percent};
     }
-    return specs;
+    return lines;
 }
 
 CounterPoller::CounterPoller(QObject* parent, const QList<GraphPort>& ports)
@@ -154,7 +154,7 @@ CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* paren
     setWindowIcon(platform::Icon(447));
 
     m_store = std::make_unique<SampleStore>(int(taken.size()) * kPortSeries, kGraphCapacity);
-    m_chart = new RateChart(m_store.get(), PortSeriesSpecs(taken), TimeKind::Clock, this);
+    m_chart = new RateChart(m_store.get(), PortSeriesLines(taken), TimeKind::Clock, this);
 
     m_interval = new QSpinBox(this);
     m_interval->setRange(kMinIntervalS, kMaxIntervalS);

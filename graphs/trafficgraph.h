@@ -96,6 +96,6 @@ private:
 };
 
 // The series' names for the ports, kPortSeries a port, in sample order.
-QList<SeriesSpec> PortSeriesSpecs(const QList<GraphPort>& ports);
+QList<SeriesLine> PortSeriesLines(const QList<GraphPort>& ports);
 
 } // namespace graphs

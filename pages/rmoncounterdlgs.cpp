@@ -106,11 +106,11 @@ CCounterDisplay::CCounterDisplay(CRmonStatDlg* page, int templateId, int titleId
 }
 
 void CCounterDisplay::start(const QStringList& names) {
-    QList<graphs::SeriesSpec> specs;
+    QList<graphs::SeriesLine> lines;
     for (const QString& name : names)
-        specs << graphs::SeriesSpec{name, graphs::Scale::PerSecond};
-    m_rates = std::make_unique<graphs::SampleStore>(int(specs.size()), kRateCapacity);
-    m_chart = new graphs::RateChart(m_rates.get(), specs, graphs::TimeKind::Clock);
+        lines << graphs::SeriesLine{name, graphs::Scale::PerSecond};
+    m_rates = std::make_unique<graphs::SampleStore>(int(lines.size()), kRateCapacity);
+    m_chart = new graphs::RateChart(m_rates.get(), lines, graphs::TimeKind::Clock);
     m_chart->setSpan(5 * 60 * 1000);
     // A name beside each line: the series are many and the chart is narrow.
     m_chart->chart()->legend()->setAlignment(Qt::AlignRight);
