@@ -17,6 +17,15 @@ namespace events {
 
 namespace {
 
+// A stored severity or ifIndex as the journal's readers take it: the file may have been written
+// by anyone in the group, so a value out of range reads as the harmless one.
+Severity SeverityOf(int64_t stored) {
+    return stored >= 1 && stored <= 4 ? Severity(stored) : Severity::Information;
+}
+int IfIndexOf(int64_t stored) {
+    return int(std::clamp<int64_t>(stored, 0, INT32_MAX));
+}
+
 const char* const kSeverityNames[] = {"critical", "major", "minor", "information"};
 
 const char* const kSchema = R"sql(
@@ -300,9 +309,8 @@ bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
     auto row = [](Stmt& s, Event& e) {
         e.id = s.integer(0);
         e.receivedMs = s.integer(1);
-        const int64_t sev = s.integer(2);
-        e.severity = sev >= 1 && sev <= 4 ? Severity(sev) : Severity::Information;
-        e.ifIndex = int(std::clamp<int64_t>(s.integer(3), 0, INT32_MAX));
+        e.severity = SeverityOf(s.integer(2));
+        e.ifIndex = IfIndexOf(s.integer(3));
         e.port = s.text(4);
         e.event = s.text(5);
         e.summary = s.text(6);
@@ -338,9 +346,8 @@ bool Journal::read(int64_t id, Event& e) {
     e.device = s.text(3);
     e.uptime = s.isNull(4) ? -1 : s.integer(4);
     e.oid = s.text(5);
-    const int64_t sev = s.integer(6);
-    e.severity = sev >= 1 && sev <= 4 ? Severity(sev) : Severity::Information;
-    e.ifIndex = int(std::clamp<int64_t>(s.integer(7), 0, INT32_MAX));
+    e.severity = SeverityOf(s.integer(6));
+    e.ifIndex = IfIndexOf(s.integer(7));
     e.port = s.text(8);
     e.event = s.text(9);
     e.summary = s.text(10);
