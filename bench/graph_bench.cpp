@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     std::printf("  resident, samples stored %8.1f MiB (+%.1f MiB)\n", filled, filled - before);
     std::printf("  resident with the day    %8.1f MiB (+%.1f MiB)\n", after, after - before);
     std::printf("  ... after malloc_trim    %8.1f MiB (+%.1f MiB)\n", trimmed, trimmed - before);
-    std::printf("  points handed the chart  %8d (whole day, %d series, %d px wide)\n", points,
+    std::printf("  points drawn             %8d (whole day, %d series, %d px wide)\n", points,
                 store.series(), window.chart()->width());
     std::printf("  redraw, whole day        %8.1f ms (median of 15)\n", dayMs);
     std::printf("  of which decimation      %8.1f ms\n", median(decimations));

@@ -2,9 +2,10 @@
 
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QLegendMarker>
+#include <QGraphicsItem>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QValueAxis>
@@ -17,9 +18,6 @@ namespace graphs {
 
 namespace {
 
-// Beyond this many lines a series, the rest of it is drawn as one: a view so full of gaps
-// shows the gaps' count in no readable way anyway, and every line is an item to paint.
-constexpr int kMaxSegments = 48;
 constexpr qint64 kMinWidthMs = 10 * 1000;
 constexpr qint64 kMaxWidthMs = 31ll * 24 * 3600 * 1000;
 
@@ -69,6 +67,68 @@ const QColor kPalette[] = {
 
 } // namespace
 
+// The series' lines, painted over the plot area. A line series of the chart would keep, beside
+// its points, an outline of itself for hit-testing (about 330 bytes a point) and an item and a
+// legend entry of some 37 KiB for every line between two gaps: a day of 8 ports spent more on
+// that than on its samples. The chart keeps one empty series a line for the legend and the
+// axes; hovering is the view's own.
+class PlotLines : public QGraphicsItem {
+public:
+    struct Line {
+        QPen pen;
+        const QValueAxis* axis = nullptr;     // its values' axis, the unit's divisor applied
+        std::vector<std::vector<Point>> runs; // between gaps: (milliseconds, value)
+    };
+
+    explicit PlotLines(QGraphicsItem* chart) : QGraphicsItem(chart) {
+        setAcceptedMouseButtons(Qt::NoButton);
+        setZValue(5); // over the grid, as the chart's own series
+    }
+    QRectF boundingRect() const override { return m_area; }
+    void setArea(const QRectF& area) {
+        prepareGeometryChange();
+        m_area = area;
+    }
+    // The times at the plot's left and right edges.
+    void setTimes(qint64 t0, qint64 t1) {
+        m_t0 = t0;
+        m_t1 = t1;
+        update();
+    }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
+        if (m_area.isEmpty() || m_t1 <= m_t0) return;
+        painter->save();
+        // A line along the bottom or right edge (a rate of 0, a full scale) stays in.
+        painter->setClipRect(m_area.adjusted(0, 0, 1, 1));
+        const double sx = m_area.width() / double(m_t1 - m_t0);
+        QPolygonF polyline;
+        for (const Line& line : lines) {
+            const double low = line.axis->min(), high = line.axis->max();
+            if (!(high > low)) continue;
+            const double sy = m_area.height() / (high - low);
+            painter->setPen(line.pen);
+            for (const std::vector<Point>& run : line.runs) {
+                polyline.resize(qsizetype(run.size()));
+                for (size_t i = 0; i < run.size(); ++i)
+                    polyline[qsizetype(i)] = QPointF(m_area.left() + (run[i].t - double(m_t0)) * sx,
+                                                     m_area.bottom() - (run[i].v - low) * sy);
+                // A sample alone between two gaps is still seen.
+                if (run.size() == 1)
+                    painter->drawPoint(polyline[0]);
+                else
+                    painter->drawPolyline(polyline);
+            }
+        }
+        painter->restore();
+    }
+
+    std::vector<Line> lines; // by series
+
+private:
+    QRectF m_area;
+    qint64 m_t0 = 0, m_t1 = 0;
+};
+
 RateChart::RateChart(const SampleStore* store, const QList<SeriesLine>& lines, TimeKind time,
                      QWidget* parent)
     : QChartView(parent), m_store(store), m_lines(lines), m_time(time) {
@@ -97,9 +157,28 @@ RateChart::RateChart(const SampleStore* store, const QList<SeriesLine>& lines, T
         m_axes[a]->setRange(0, a == 2 ? 100 : 1);
         c->addAxis(m_axes[a], sides[a]);
     }
-    m_segments.resize(lines.size());
-    for (int s = 0; s < lines.size(); ++s)
-        segment(s, 0);
+    m_plot = new PlotLines(c);
+    m_plot->setArea(c->plotArea());
+    connect(c, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        m_plot->setArea(area);
+        m_plot->update();
+    });
+    // Beside bit rates the other kinds are told apart by their strokes.
+    const bool mixed = m_axes[int(Scale::Bits)] != nullptr;
+    for (int s = 0; s < lines.size(); ++s) {
+        QPen pen(kPalette[s % std::size(kPalette)]);
+        pen.setWidthF(1);
+        pen.setCosmetic(true);
+        if (mixed && lines[s].scale != Scale::Bits)
+            pen.setStyle(lines[s].scale == Scale::Percent ? Qt::DotLine : Qt::DashLine);
+        m_plot->lines.push_back({pen, m_axes[int(lines[s].scale)], {}});
+        auto* legend = new QLineSeries;
+        legend->setName(lines[s].name);
+        legend->setPen(pen);
+        c->addSeries(legend);
+        legend->attachAxis(m_x);
+        legend->attachAxis(m_axes[int(lines[s].scale)]);
+    }
 
     m_scroll = new QScrollBar(Qt::Horizontal, this);
     m_scroll->hide();
@@ -109,30 +188,6 @@ RateChart::RateChart(const SampleStore* store, const QList<SeriesLine>& lines, T
         setView(qint64(seconds) * 1000, m_width);
     });
     live();
-}
-
-QLineSeries* RateChart::segment(int s, int k) {
-    QList<QLineSeries*>& lines = m_segments[s];
-    while (lines.size() <= k) {
-        auto* line = new QLineSeries;
-        line->setName(m_lines[s].name);
-        QPen pen(kPalette[s % std::size(kPalette)]);
-        pen.setWidthF(1);
-        pen.setCosmetic(true);
-        // Beside bit rates the other kinds are told apart by their strokes.
-        const bool mixed = m_axes[int(Scale::Bits)] != nullptr;
-        if (mixed && m_lines[s].scale != Scale::Bits)
-            pen.setStyle(m_lines[s].scale == Scale::Percent ? Qt::DotLine : Qt::DashLine);
-        line->setPen(pen);
-        chart()->addSeries(line);
-        line->attachAxis(m_x);
-        line->attachAxis(m_axes[int(m_lines[s].scale)]);
-        if (!lines.isEmpty())
-            for (QLegendMarker* marker : chart()->legend()->markers(line))
-                marker->setVisible(false);
-        lines << line;
-    }
-    return lines[k];
 }
 
 void RateChart::setSpan(qint64 ms) {
@@ -214,34 +269,21 @@ void RateChart::draw() {
 
     for (int s = 0; s < m_lines.size(); ++s) {
         const double divisor = m_lines[s].scale == Scale::Bits ? unit.divisor : 1;
-        std::vector<std::vector<Point>> lines = Segments(points[s]);
-        if (int(lines.size()) > kMaxSegments) {
-            for (size_t k = kMaxSegments; k < lines.size(); ++k)
-                lines[kMaxSegments - 1].insert(lines[kMaxSegments - 1].end(), lines[k].begin(),
-                                               lines[k].end());
-            lines.resize(kMaxSegments);
-        }
-        for (int k = 0; k < std::max(int(lines.size()), int(m_segments[s].size())); ++k) {
-            QList<QPointF> xy;
-            if (k < int(lines.size())) {
-                xy.reserve(qsizetype(lines[size_t(k)].size()));
-                for (const Point& p : lines[size_t(k)])
-                    xy << QPointF(double(origin) + p.t, p.v / divisor);
-            }
-            // The first line of a series stays, empty or not: it carries the legend's entry.
-            if (xy.isEmpty() && k > 0)
-                segment(s, k)->clear();
-            else
-                segment(s, k)->replace(xy);
-        }
+        std::vector<std::vector<Point>>& runs = m_plot->lines[size_t(s)].runs;
+        runs = Segments(points[s]);
+        for (std::vector<Point>& run : runs)
+            for (Point& p : run)
+                p.v /= divisor;
     }
+    m_plot->setTimes(t0, t1);
 }
 
 int RateChart::drawnPoints(int s) const {
-    int n = 0;
-    for (QLineSeries* line : m_segments.value(s))
-        n += int(line->count());
-    return n;
+    size_t n = 0;
+    if (s >= 0 && s < m_lines.size())
+        for (const std::vector<Point>& run : m_plot->lines[size_t(s)].runs)
+            n += run.size();
+    return int(n);
 }
 
 qint64 RateChart::timeAt(const QPoint& at) const {

@@ -11,11 +11,12 @@
 #include <QString>
 
 class QDateTimeAxis;
-class QLineSeries;
 class QScrollBar;
 class QValueAxis;
 
 namespace graphs {
+
+class PlotLines;
 
 enum class Scale { Bits, PerSecond, Percent };
 
@@ -53,7 +54,7 @@ public:
     // The store as CSV: a time column (ISO 8601; seconds since the agent started for uptimes)
     // and one column a series, an empty cell for a gap.
     QString csv() const;
-    // Points the chart holds now, over every line of series s (the decimation's result).
+    // Points drawn now of series s, over all its lines (the decimation's result).
     int drawnPoints(int s) const;
 
     static QString valueText(double v, Scale scale);
@@ -74,7 +75,6 @@ private:
     void setView(qint64 start, qint64 width);
     void draw();
     void updateScrollBar();
-    QLineSeries* segment(int s, int k);
     qint64 timeAt(const QPoint& at) const;
 
     const SampleStore* m_store;
@@ -82,7 +82,7 @@ private:
     TimeKind m_time;
     QDateTimeAxis* m_x;
     QValueAxis* m_axes[3];
-    QList<QList<QLineSeries*>> m_segments; // by series: its lines, the first in the legend
+    PlotLines* m_plot;
     QScrollBar* m_scroll;
     qint64 m_span = 10 * 60 * 1000;
     qint64 m_start = 0, m_width = 10 * 60 * 1000;

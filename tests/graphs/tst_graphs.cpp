@@ -212,6 +212,43 @@ private slots:
         QCOMPARE(store.value(86399, 0), 5.0);
     }
 
+    // The painted picture: a line at its value's height, broken at each of 30 gaps (more lines
+    // than a series once had room for), drawn on between them.
+    void linesBreakAtGaps() {
+        SampleStore store(1, 1000);
+        const qint64 t0 = 1'700'000'000'000;
+        for (int i = 0; i < 600; ++i) {
+            const double v = i % 20 >= 8 && i % 20 <= 10 ? kGap : 500;
+            store.append(t0 + i * 1000ll, &v);
+        }
+        RateChart chart(&store, {{QStringLiteral("line"), Scale::PerSecond}}, TimeKind::Clock);
+        chart.resize(800, 400);
+        chart.setSpan(599 * 1000);
+        chart.live();
+        const QImage image = chart.grab().toImage();
+        const QRectF plot = QRectF(
+            chart.mapFromScene(chart.chart()->mapToScene(chart.chart()->plotArea().topLeft())),
+            chart.chart()->plotArea().size());
+        const QRgb colour = qRgb(0x1f, 0x77, 0xb4);
+        auto rowsAt = [&](qint64 t) {
+            const int x =
+                int(plot.left() + double(t - chart.viewStart()) /
+                                      double(chart.viewEnd() - chart.viewStart()) * plot.width());
+            QList<int> rows;
+            for (int y = int(plot.top()); y <= int(plot.bottom()); ++y)
+                if (image.pixel(x, y) == colour) rows << y;
+            return rows;
+        };
+        const int middle = int(plot.top() + plot.height() / 2); // 500 on an axis to 1000
+        for (int k = 0; k < 30; ++k) {
+            const qint64 run = t0 + (k * 20 + 3) * 1000ll, gap = t0 + (k * 20 + 9) * 1000ll;
+            const QList<int> rows = rowsAt(run);
+            QVERIFY2(rows.size() == 1 && std::abs(rows[0] - middle) <= 1,
+                     qPrintable(QStringLiteral("run %1").arg(k)));
+            QVERIFY2(rowsAt(gap).isEmpty(), qPrintable(QStringLiteral("gap %1").arg(k)));
+        }
+    }
+
     // Known traffic on the simulator, read by a live graph: every rate within 1 %, across the
     // 32-bit wraps of a ten-gigabit port without ifXTable.
     void ratesAgainstSim_data() {
