@@ -107,10 +107,11 @@ Transport::~Transport() {
 void Transport::transmit(uint32_t id, Request req) {
     const int64_t now = nowMs();
     const int timeout = timeoutMs();
-    req.interval = m_state->retransmitAfter(timeout, req.asked);
+    const AgentState::Waits waits = m_state->waits(timeout, req.asked);
+    req.interval = waits.retransmit;
     req.firstSent = now;
     req.nextSend = now + req.interval;
-    req.deadline = now + m_state->giveUpAfter(timeout, req.asked);
+    req.deadline = now + waits.giveUp;
     sendBytes(req.bytes);
     m_outstanding[id] = std::move(req);
     schedule();
