@@ -59,12 +59,12 @@ bool encodeRequest(MessageSecurity& security, ber::Pdu& pdu, Request& out) {
 
 bool encodeWalk(MessageSecurity& security, uint8_t kind, uint32_t id, int repetitions,
                 Request& out) {
-    ber::Pdu pdu;
+    // Kept between requests, its bindings without their OIDs: a walk sends one request a row.
+    thread_local ber::Pdu pdu;
     pdu.type = kind;
     pdu.requestId = int32_t(id);
-    if (kind == ber::GetBulkRequest)
-        pdu.errorIndex = repetitions; // no non-repeaters: every record is walked
-    // Lent to the PDU for its encoding, and taken back: a walk sends one request a row.
+    pdu.errorIndex = kind == ber::GetBulkRequest ? repetitions : 0; // no non-repeaters
+    // Lent to the PDU for its encoding, and taken back.
     std::vector<ber::Oid>& oids = out.walk.oids;
     pdu.bindings.resize(oids.size());
     for (size_t i = 0; i < oids.size(); ++i)
