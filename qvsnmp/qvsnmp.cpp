@@ -275,7 +275,7 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
             onTransportThread([t, id, records = req.records] { t->nextRow(id, records); });
             return id;
         }
-        req.walk = t->place().request(*req.records, &req.from.ended);
+        t->place().request(*req.records, req);
         if (!qvsnmp::encodeWalk(*s.security, uint8_t(pduType), id, s.maxRepetitions, req))
             return refuse(QStringLiteral("request of %1 bytes does not fit a datagram")
                               .arg(req.bytes.size()));

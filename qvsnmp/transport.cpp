@@ -51,7 +51,7 @@ uint32_t nextRequestId() {
 }
 
 bool encodeRequest(MessageSecurity& security, ber::Pdu& pdu, Request& out) {
-    out.bytes = security.encode(pdu, &out.tag);
+    security.encode(pdu, out.bytes, &out.tag);
     out.kind = pdu.type;
     out.asked = pdu.bindings.size();
     return !out.bytes.empty() && out.bytes.size() <= ber::MaxMessage;
@@ -113,8 +113,20 @@ void Transport::transmit(uint32_t id, Request req) {
     req.nextSend = now + req.interval;
     req.deadline = now + waits.giveUp;
     sendBytes(req.bytes);
-    m_outstanding[id] = std::move(req);
+    if (auto it = outstanding(id); it != m_outstanding.end())
+        it->second = std::move(req);
+    else
+        m_outstanding.emplace_back(id, std::move(req));
     schedule();
+}
+
+std::vector<std::pair<uint32_t, Request>>::iterator Transport::outstanding(uint32_t id) {
+    return std::find_if(m_outstanding.begin(), m_outstanding.end(),
+                        [id](const auto& entry) { return entry.first == id; });
+}
+
+void Transport::cancel(uint32_t id) {
+    if (auto it = outstanding(id); it != m_outstanding.end()) m_outstanding.erase(it);
 }
 
 void Transport::sendBytes(const std::vector<uint8_t>& bytes) {
@@ -184,7 +196,7 @@ void Transport::readOne() {
     if (!m_agent.is(from, fromLen)) return;
     MessageSecurity::Received in = m_security->decode(buf, size_t(n));
     using Verdict = MessageSecurity::Received::Verdict;
-    auto it = m_outstanding.find(uint32_t(in.id));
+    auto it = outstanding(uint32_t(in.id));
     if (in.verdict == Verdict::Resend) {
         if (it != m_outstanding.end()) {
             it->second.bytes = std::move(in.bytes);
@@ -217,6 +229,7 @@ void Transport::readOne() {
         const bool bulk = req.kind == ber::GetBulkRequest;
         WalkRows rows = takeWalkAnswer(*req.records, req.from, req.walk, in.pdu, bulk);
         m_place->set(rows.ends ? WalkCursor{} : std::move(rows.cursor));
+        m_place->keep(std::move(req)); // before the answer, which may ask the next
         if (rows.rows > 0) {
             out.pdu.type = in.pdu.type;
             out.pdu.requestId = in.pdu.requestId;

@@ -48,16 +48,23 @@ bool leavesTable(const std::vector<WalkRecord>& records,
 
 WalkRequest nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& cursor) {
     WalkRequest request;
-    request.records.reserve(records.size());
-    request.oids.reserve(records.size());
+    nextWalkRequest(records, cursor, request);
+    return request;
+}
+
+void nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
+                     WalkRequest& request) {
     const bool resume =
         cursor.next.size() == records.size() && cursor.ended.size() == records.size();
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (resume && cursor.ended[i]) continue;
-        request.records.push_back(int(i));
-        request.oids.push_back(resume ? cursor.next[i] : records[i].oid);
+    request.records.clear();
+    for (size_t i = 0; i < records.size(); ++i)
+        if (!resume || !cursor.ended[i]) request.records.push_back(int(i));
+    // Assigned, not rebuilt: each OID keeps the storage it had.
+    request.oids.resize(request.records.size());
+    for (size_t j = 0; j < request.records.size(); ++j) {
+        const size_t i = size_t(request.records[j]);
+        request.oids[j] = resume ? cursor.next[i] : records[i].oid;
     }
-    return request;
 }
 
 WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
