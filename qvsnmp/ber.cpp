@@ -192,33 +192,44 @@ int64_t readSigned(const Reader& r, size_t maxLen) {
 }
 
 Oid readOidContent(const Reader& r) {
-    if (r.n == 0) throw Fail{"empty object identifier"};
-    Oid oid;
-    // At most one arc an octet, and the first holds two: one allocation, not one a doubling.
-    oid.reserve(std::min(r.n + 1, MaxOidLength + 1));
+    if (r.n == 0)
+        throw Fail{"empty object identifier"};
+    // At most one arc an octet, and the first holds two: room for all of them at once, cut to
+    // what was read at the end.
+    Oid oid(std::min(r.n + 1, MaxOidLength + 1));
+    size_t k = 0;
     size_t i = 0;
-    bool first = true;
     while (i < r.n) {
-        if (r.p[i] == 0x80) throw Fail{"non-minimal sub-identifier"};
-        uint64_t v = 0;
-        int bytes = 0;
-        while (true) {
-            if (i >= r.n) throw Fail{"truncated sub-identifier"};
-            uint8_t b = r.p[i++];
-            v = (v << 7) | (b & 0x7F);
-            if (++bytes > 5 || v > 0xFFFFFFFFull) throw Fail{"sub-identifier too large"};
-            if (!(b & 0x80)) break;
-        }
-        if (first) {
-            uint32_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
-            oid.push_back(a);
-            oid.push_back(uint32_t(v - 40ull * a));
-            first = false;
+        uint64_t v = r.p[i];
+        if (v < 0x80) { // one octet, as nearly every arc is
+            ++i;
         } else {
-            oid.push_back(uint32_t(v));
+            if (v == 0x80)
+                throw Fail{"non-minimal sub-identifier"};
+            v = 0;
+            int bytes = 0;
+            while (true) {
+                if (i >= r.n)
+                    throw Fail{"truncated sub-identifier"};
+                uint8_t b = r.p[i++];
+                v = (v << 7) | (b & 0x7F);
+                if (++bytes > 5 || v > 0xFFFFFFFFull)
+                    throw Fail{"sub-identifier too large"};
+                if (!(b & 0x80))
+                    break;
+            }
         }
-        if (oid.size() > MaxOidLength) throw Fail{"object identifier too long"};
+        if (k == 0) {
+            uint32_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
+            oid[k++] = a;
+            oid[k++] = uint32_t(v - 40ull * a);
+        } else {
+            if (k == MaxOidLength)
+                throw Fail{"object identifier too long"};
+            oid[k++] = uint32_t(v);
+        }
     }
+    oid.resize(k);
     return oid;
 }
 
@@ -267,18 +278,23 @@ uint8_t Reader::byte() {
 }
 
 Reader Reader::element(uint8_t& tag) {
-    tag = byte();
+    if (n == 0) throw Fail{"truncated"};
+    tag = p[0];
     if ((tag & 0x1F) == 0x1F) throw Fail{"multi-byte tag"};
-    uint8_t first = byte();
-    size_t len = 0;
-    if (first < 0x80) {
-        len = first;
-    } else {
-        int count = first & 0x7F;
+    if (n == 1) throw Fail{"truncated"};
+    size_t len = p[1];
+    p += 2;
+    n -= 2;
+    if (len >= 0x80) {
+        const size_t count = len & 0x7F;
         if (count == 0) throw Fail{"indefinite length"};
         if (count > 4) throw Fail{"length field too long"};
-        for (int i = 0; i < count; ++i)
-            len = (len << 8) | byte();
+        if (count > n) throw Fail{"truncated"};
+        len = 0;
+        for (size_t i = 0; i < count; ++i)
+            len = (len << 8) | p[i];
+        p += count;
+        n -= count;
     }
     if (len > n) throw Fail{"length beyond input"};
     Reader inner{p, len, depth + 1};
@@ -320,12 +336,11 @@ Pdu Reader::pdu() {
     if (!pdu.atEnd()) throw Fail{"trailing bytes after bindings"};
     while (!list.atEnd()) {
         Reader vb = list.expect(Sequence);
-        VarBind b;
+        VarBind& b = m.bindings.emplace_back();
         Reader oid = vb.expect(ObjectId);
         b.oid = readOidContent(oid);
         b.value = readValue(vb);
         if (!vb.atEnd()) throw Fail{"trailing bytes in binding"};
-        m.bindings.push_back(std::move(b));
     }
     return m;
 }
