@@ -17,6 +17,11 @@ public:
         std::lock_guard lock(m_mutex);
         m_cursor = std::move(cursor);
     }
+    // The walk goes on from cursor, which gets the storage of where it stood.
+    void swap(WalkCursor& cursor) {
+        std::lock_guard lock(m_mutex);
+        std::swap(m_cursor, cursor);
+    }
     // The next request of a walk over records from here into req: its walk, and in from.ended
     // which columns had ended (what an answer to it is read with), without a copy of the
     // cursor, in the storage the last request answered left (see keep).

@@ -227,14 +227,19 @@ void Transport::readOne() {
     Answer out;
     if (req.kind == ber::GetNextRequest || req.kind == ber::GetBulkRequest) {
         const bool bulk = req.kind == ber::GetBulkRequest;
-        WalkRows rows = takeWalkAnswer(*req.records, req.from, req.walk, in.pdu, bulk);
-        m_place->set(rows.ends ? WalkCursor{} : std::move(rows.cursor));
+        WalkRows& rows = m_rows;
+        takeWalkAnswer(*req.records, req.from, req.walk, in.pdu, bulk, rows);
+        if (rows.ends)
+            m_place->set({});
+        else
+            m_place->swap(rows.cursor);
         m_place->keep(std::move(req)); // before the answer, which may ask the next
         if (rows.rows > 0) {
             out.pdu.type = in.pdu.type;
             out.pdu.requestId = in.pdu.requestId;
             out.pdu.bindings = std::move(rows.bindings);
-            out.holes = std::move(rows.holes);
+            if (std::find(rows.holes.begin(), rows.holes.end(), 1) != rows.holes.end())
+                out.holes = rows.holes; // else none, as a full row has
         } else {
             out.pdu = std::move(in.pdu);
         }

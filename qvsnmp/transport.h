@@ -166,6 +166,7 @@ private:
     std::vector<std::pair<uint32_t, Request>> m_outstanding;
     std::vector<std::pair<uint32_t, Request>>::iterator outstanding(uint32_t id);
     std::unique_ptr<ReadAhead> m_ahead;
+    WalkRows m_rows; // the last answer's rows, kept for the storage of the next
 };
 
 } // namespace qvsnmp

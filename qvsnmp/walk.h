@@ -83,5 +83,8 @@ void nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& c
 // moved out of answer (which is left as it came when no row was taken).
 WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
                         const WalkRequest& request, ber::Pdu& answer, bool bulk);
+// The same into out, in the storage it has; out.cursor is written only when the walk goes on.
+void takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
+                    const WalkRequest& request, ber::Pdu& answer, bool bulk, WalkRows& out);
 
 } // namespace qvsnmp
