@@ -51,22 +51,16 @@ uint8_t* grow(std::vector<uint8_t>& out, size_t n) {
     return out.data() + at;
 }
 
-// A length of content below 128 octets: one octet, as nearly every element has.
-uint8_t* putShortLength(uint8_t* p, size_t len) {
-    *p++ = uint8_t(len);
-    return p;
-}
-
 void putSigned(std::vector<uint8_t>& out, uint8_t tag, int64_t v) {
     // Minimal two's complement: the fewest octets that hold v with its sign.
     int n = 1;
     while (n < 8 && (v < -(int64_t(1) << (8 * n - 1)) || v >= (int64_t(1) << (8 * n - 1))))
         ++n;
-    uint8_t* p = grow(out, size_t(n) + 2);
-    *p++ = tag;
-    p = putShortLength(p, size_t(n));
+    // A few octets: pushed one by one, cheaper than making room for them.
+    out.push_back(tag);
+    out.push_back(uint8_t(n));
     for (int i = n - 1; i >= 0; --i)
-        *p++ = uint8_t(uint64_t(v) >> (8 * i));
+        out.push_back(uint8_t(uint64_t(v) >> (8 * i)));
 }
 
 void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
@@ -77,11 +71,10 @@ void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
     int first = 0;
     while (first < 8 && tmp[first] == 0 && !(tmp[first + 1] & 0x80))
         ++first;
-    uint8_t* p = grow(out, size_t(9 - first) + 2);
-    *p++ = tag;
-    p = putShortLength(p, size_t(9 - first));
+    out.push_back(tag);
+    out.push_back(uint8_t(9 - first));
     for (int i = first; i < 9; ++i)
-        *p++ = tmp[i];
+        out.push_back(tmp[i]);
 }
 
 void putBytes(std::vector<uint8_t>& out, uint8_t tag, std::string_view bytes) {
@@ -192,8 +185,7 @@ int64_t readSigned(const Reader& r, size_t maxLen) {
 }
 
 Oid readOidContent(const Reader& r) {
-    if (r.n == 0)
-        throw Fail{"empty object identifier"};
+    if (r.n == 0) throw Fail{"empty object identifier"};
     // At most one arc an octet, and the first holds two: room for all of them at once, cut to
     // what was read at the end.
     Oid oid(std::min(r.n + 1, MaxOidLength + 1));
@@ -204,19 +196,15 @@ Oid readOidContent(const Reader& r) {
         if (v < 0x80) { // one octet, as nearly every arc is
             ++i;
         } else {
-            if (v == 0x80)
-                throw Fail{"non-minimal sub-identifier"};
+            if (v == 0x80) throw Fail{"non-minimal sub-identifier"};
             v = 0;
             int bytes = 0;
             while (true) {
-                if (i >= r.n)
-                    throw Fail{"truncated sub-identifier"};
+                if (i >= r.n) throw Fail{"truncated sub-identifier"};
                 uint8_t b = r.p[i++];
                 v = (v << 7) | (b & 0x7F);
-                if (++bytes > 5 || v > 0xFFFFFFFFull)
-                    throw Fail{"sub-identifier too large"};
-                if (!(b & 0x80))
-                    break;
+                if (++bytes > 5 || v > 0xFFFFFFFFull) throw Fail{"sub-identifier too large"};
+                if (!(b & 0x80)) break;
             }
         }
         if (k == 0) {
@@ -224,8 +212,7 @@ Oid readOidContent(const Reader& r) {
             oid[k++] = a;
             oid[k++] = uint32_t(v - 40ull * a);
         } else {
-            if (k == MaxOidLength)
-                throw Fail{"object identifier too long"};
+            if (k == MaxOidLength) throw Fail{"object identifier too long"};
             oid[k++] = uint32_t(v);
         }
     }
