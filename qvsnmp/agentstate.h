@@ -31,6 +31,12 @@ public:
     // How long after its first sending such a request is given up: the time-out, plus what the
     // bindings beyond one should cost (at most a second time-out).
     int64_t giveUpAfter(int64_t timeoutMs, size_t bindings) const;
+    // Both at once, as a request going out needs them.
+    struct Waits {
+        int64_t retransmit;
+        int64_t giveUp;
+    };
+    Waits waits(int64_t timeoutMs, size_t bindings) const;
     // The most rows of `columns` bindings each a GETBULK may ask so that it should be answered
     // within budgetMs (at least 1); unlimited (INT32_MAX) while nothing is known.
     int rowsWithin(int64_t budgetMs, size_t columns) const;
@@ -57,6 +63,8 @@ private:
     // two parts are not told apart), never below the cheapest cost per binding seen times b;
     // -1 before any sample.
     double cost(double b) const;
+    int64_t retransmitLocked(int64_t timeoutMs, size_t bindings, int64_t giveUp) const;
+    int64_t giveUpLocked(int64_t timeoutMs, size_t bindings) const;
     void add(Sample s);
     void fit();
 

@@ -44,21 +44,23 @@ void finish(std::vector<uint8_t>& out, size_t start) {
     out.insert(out.begin() + std::ptrdiff_t(start), lenBytes.begin() + 1, lenBytes.end());
 }
 
+// n octets more at the end of out, to be written.
+uint8_t* grow(std::vector<uint8_t>& out, size_t n) {
+    const size_t at = out.size();
+    out.resize(at + n);
+    return out.data() + at;
+}
+
 void putSigned(std::vector<uint8_t>& out, uint8_t tag, int64_t v) {
-    uint8_t tmp[8];
-    int n = 0;
-    // Minimal two's complement: drop leading bytes while the next byte carries the sign.
-    for (int i = 7; i >= 0; --i)
-        tmp[7 - i] = uint8_t(uint64_t(v) >> (i * 8));
-    int first = 0;
-    while (first < 7 && ((tmp[first] == 0x00 && !(tmp[first + 1] & 0x80)) ||
-                         (tmp[first] == 0xFF && (tmp[first + 1] & 0x80))))
-        ++first;
-    n = 8 - first;
+    // Minimal two's complement: the fewest octets that hold v with its sign.
+    int n = 1;
+    while (n < 8 && (v < -(int64_t(1) << (8 * n - 1)) || v >= (int64_t(1) << (8 * n - 1))))
+        ++n;
+    // A few octets: pushed one by one, cheaper than making room for them.
     out.push_back(tag);
-    putLength(out, size_t(n));
-    for (int i = first; i < 8; ++i) // a few octets: cheaper than a range insert
-        out.push_back(tmp[i]);
+    out.push_back(uint8_t(n));
+    for (int i = n - 1; i >= 0; --i)
+        out.push_back(uint8_t(uint64_t(v) >> (8 * i)));
 }
 
 void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
@@ -70,7 +72,7 @@ void putUnsigned(std::vector<uint8_t>& out, uint8_t tag, uint64_t v) {
     while (first < 8 && tmp[first] == 0 && !(tmp[first + 1] & 0x80))
         ++first;
     out.push_back(tag);
-    putLength(out, size_t(9 - first));
+    out.push_back(uint8_t(9 - first));
     for (int i = first; i < 9; ++i)
         out.push_back(tmp[i]);
 }
@@ -81,29 +83,35 @@ void putBytes(std::vector<uint8_t>& out, uint8_t tag, std::string_view bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-void putSubId(std::vector<uint8_t>& out, uint32_t v) {
-    uint8_t tmp[5];
-    int n = 0;
-    do {
-        tmp[n++] = uint8_t(v & 0x7F);
-        v >>= 7;
-    } while (v > 0);
-    while (n > 1)
-        out.push_back(uint8_t(tmp[--n] | 0x80));
-    out.push_back(tmp[0]);
+size_t subIdSize(uint32_t v) {
+    return v < (1u << 7) ? 1 : v < (1u << 14) ? 2 : v < (1u << 21) ? 3 : v < (1u << 28) ? 4 : 5;
+}
+
+uint8_t* putSubId(uint8_t* p, uint32_t v) {
+    for (size_t k = subIdSize(v) - 1; k > 0; --k)
+        *p++ = uint8_t(((v >> (7 * k)) & 0x7F) | 0x80);
+    *p++ = uint8_t(v & 0x7F);
+    return p;
 }
 
 void putOid(std::vector<uint8_t>& out, const Oid& oid) {
-    size_t s = open(out, ObjectId);
-    if (oid.size() >= 2 && oid[0] <= 2) {
-        putSubId(out, oid[0] * 40 + oid[1]);
-        for (size_t i = 2; i < oid.size(); ++i)
-            putSubId(out, oid[i]);
-    } else {
+    if (oid.size() < 2 || oid[0] > 2) {
         // Not a valid OID; encode as 0.0 so that the peer sees something harmless.
-        out.push_back(0);
+        uint8_t* p = grow(out, 3);
+        p[0] = ObjectId;
+        p[1] = 1;
+        p[2] = 0;
+        return;
     }
-    finish(out, s);
+    const uint32_t first = oid[0] * 40 + oid[1];
+    size_t len = subIdSize(first);
+    for (size_t i = 2; i < oid.size(); ++i)
+        len += subIdSize(oid[i]);
+    out.push_back(ObjectId);
+    putLength(out, len);
+    uint8_t* p = putSubId(grow(out, len), first);
+    for (size_t i = 2; i < oid.size(); ++i)
+        p = putSubId(p, oid[i]);
 }
 
 void putValue(std::vector<uint8_t>& out, const Value& v) {
@@ -150,8 +158,7 @@ void putBinding(std::vector<uint8_t>& out, const VarBind& vb) {
 // the binding and the rest of the message survive. Leading octets that only repeat the sign are
 // dropped first, so a padded small number still reads as a number.
 bool keepRaw(const Reader& r, Value& v, bool isSigned) {
-    if (r.n == 0)
-        throw Fail{"empty integer"};
+    if (r.n == 0) throw Fail{"empty integer"};
     size_t first = 0;
     while (first + 1 < r.n && ((r.p[first] == 0x00 && !(r.p[first + 1] & 0x80)) ||
                                (isSigned && r.p[first] == 0xFF && (r.p[first + 1] & 0x80))))
@@ -170,50 +177,46 @@ bool keepRaw(const Reader& r, Value& v, bool isSigned) {
 }
 
 int64_t readSigned(const Reader& r, size_t maxLen) {
-    if (r.n == 0 || r.n > maxLen)
-        throw Fail{"bad integer length"};
+    if (r.n == 0 || r.n > maxLen) throw Fail{"bad integer length"};
     int64_t v = (r.p[0] & 0x80) ? -1 : 0;
     for (size_t i = 0; i < r.n; ++i)
         v = int64_t((uint64_t(v) << 8) | r.p[i]);
     return v;
 }
 
-
-
 Oid readOidContent(const Reader& r) {
-    if (r.n == 0)
-        throw Fail{"empty object identifier"};
-    Oid oid;
-    // At most one arc an octet, and the first holds two: one allocation, not one a doubling.
-    oid.reserve(std::min(r.n + 1, MaxOidLength + 1));
+    if (r.n == 0) throw Fail{"empty object identifier"};
+    // At most one arc an octet, and the first holds two: room for all of them at once, cut to
+    // what was read at the end.
+    Oid oid(std::min(r.n + 1, MaxOidLength + 1));
+    size_t k = 0;
     size_t i = 0;
-    bool first = true;
     while (i < r.n) {
-        if (r.p[i] == 0x80)
-            throw Fail{"non-minimal sub-identifier"};
-        uint64_t v = 0;
-        int bytes = 0;
-        while (true) {
-            if (i >= r.n)
-                throw Fail{"truncated sub-identifier"};
-            uint8_t b = r.p[i++];
-            v = (v << 7) | (b & 0x7F);
-            if (++bytes > 5 || v > 0xFFFFFFFFull)
-                throw Fail{"sub-identifier too large"};
-            if (!(b & 0x80))
-                break;
-        }
-        if (first) {
-            uint32_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
-            oid.push_back(a);
-            oid.push_back(uint32_t(v - 40ull * a));
-            first = false;
+        uint64_t v = r.p[i];
+        if (v < 0x80) { // one octet, as nearly every arc is
+            ++i;
         } else {
-            oid.push_back(uint32_t(v));
+            if (v == 0x80) throw Fail{"non-minimal sub-identifier"};
+            v = 0;
+            int bytes = 0;
+            while (true) {
+                if (i >= r.n) throw Fail{"truncated sub-identifier"};
+                uint8_t b = r.p[i++];
+                v = (v << 7) | (b & 0x7F);
+                if (++bytes > 5 || v > 0xFFFFFFFFull) throw Fail{"sub-identifier too large"};
+                if (!(b & 0x80)) break;
+            }
         }
-        if (oid.size() > MaxOidLength)
-            throw Fail{"object identifier too long"};
+        if (k == 0) {
+            uint32_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
+            oid[k++] = a;
+            oid[k++] = uint32_t(v - 40ull * a);
+        } else {
+            if (k == MaxOidLength) throw Fail{"object identifier too long"};
+            oid[k++] = uint32_t(v);
+        }
     }
+    oid.resize(k);
     return oid;
 }
 
@@ -241,52 +244,48 @@ Value readValue(Reader& parent) {
     case NoSuchObject:
     case NoSuchInstance:
     case EndOfMibView:
-        if (r.n != 0)
-            throw Fail{"null value with content"};
+        if (r.n != 0) throw Fail{"null value with content"};
         break;
     default:
         // OCTET STRING, IpAddress of any length, Opaque, NsapAddress, and any type this codec
         // does not know: the octets as they came, under their own tag.
-        if (tag & 0x20)
-            throw Fail{"constructed value"};
+        if (tag & 0x20) throw Fail{"constructed value"};
         v.octets.assign(reinterpret_cast<const char*>(r.p), r.n);
         break;
     }
     return v;
 }
 
-
 } // namespace
 
 uint8_t Reader::byte() {
-    if (n == 0)
-        throw Fail{"truncated"};
+    if (n == 0) throw Fail{"truncated"};
     --n;
     return *p++;
 }
 
 Reader Reader::element(uint8_t& tag) {
-    tag = byte();
-    if ((tag & 0x1F) == 0x1F)
-        throw Fail{"multi-byte tag"};
-    uint8_t first = byte();
-    size_t len = 0;
-    if (first < 0x80) {
-        len = first;
-    } else {
-        int count = first & 0x7F;
-        if (count == 0)
-            throw Fail{"indefinite length"};
-        if (count > 4)
-            throw Fail{"length field too long"};
-        for (int i = 0; i < count; ++i)
-            len = (len << 8) | byte();
+    if (n == 0) throw Fail{"truncated"};
+    tag = p[0];
+    if ((tag & 0x1F) == 0x1F) throw Fail{"multi-byte tag"};
+    if (n == 1) throw Fail{"truncated"};
+    size_t len = p[1];
+    p += 2;
+    n -= 2;
+    if (len >= 0x80) {
+        const size_t count = len & 0x7F;
+        if (count == 0) throw Fail{"indefinite length"};
+        if (count > 4) throw Fail{"length field too long"};
+        if (count > n) throw Fail{"truncated"};
+        len = 0;
+        for (size_t i = 0; i < count; ++i)
+            len = (len << 8) | p[i];
+        p += count;
+        n -= count;
     }
-    if (len > n)
-        throw Fail{"length beyond input"};
+    if (len > n) throw Fail{"length beyond input"};
     Reader inner{p, len, depth + 1};
-    if (inner.depth > MaxDepth)
-        throw Fail{"nested too deep"};
+    if (inner.depth > MaxDepth) throw Fail{"nested too deep"};
     p += len;
     n -= len;
     return inner;
@@ -295,8 +294,7 @@ Reader Reader::element(uint8_t& tag) {
 Reader Reader::expect(uint8_t want) {
     uint8_t tag;
     Reader r = element(tag);
-    if (tag != want)
-        throw Fail{"unexpected tag"};
+    if (tag != want) throw Fail{"unexpected tag"};
     return r;
 }
 
@@ -322,17 +320,14 @@ Pdu Reader::pdu() {
     m.errorStatus = pdu.int32();
     m.errorIndex = pdu.int32();
     Reader list = pdu.expect(Sequence);
-    if (!pdu.atEnd())
-        throw Fail{"trailing bytes after bindings"};
+    if (!pdu.atEnd()) throw Fail{"trailing bytes after bindings"};
     while (!list.atEnd()) {
         Reader vb = list.expect(Sequence);
-        VarBind b;
+        VarBind& b = m.bindings.emplace_back();
         Reader oid = vb.expect(ObjectId);
         b.oid = readOidContent(oid);
         b.value = readValue(vb);
-        if (!vb.atEnd())
-            throw Fail{"trailing bytes in binding"};
-        m.bindings.push_back(std::move(b));
+        if (!vb.atEnd()) throw Fail{"trailing bytes in binding"};
     }
     return m;
 }
@@ -367,29 +362,25 @@ void closeElement(std::vector<uint8_t>& out, size_t start) {
 
 bool parseOid(std::string_view text, Oid& out) {
     out.clear();
-    if (!text.empty() && text.front() == '.')
-        text.remove_prefix(1);
-    if (text.empty())
-        return false;
+    if (!text.empty() && text.front() == '.') text.remove_prefix(1);
+    if (text.empty()) return false;
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t dot = text.find('.', pos);
-        std::string_view part = text.substr(pos, dot == std::string_view::npos ? text.npos : dot - pos);
-        if (part.empty())
-            return false;
+        std::string_view part =
+            text.substr(pos, dot == std::string_view::npos ? text.npos : dot - pos);
+        if (part.empty()) return false;
         uint32_t v = 0;
         auto res = std::from_chars(part.data(), part.data() + part.size(), v);
-        if (res.ec != std::errc() || res.ptr != part.data() + part.size())
-            return false;
+        if (res.ec != std::errc() || res.ptr != part.data() + part.size()) return false;
         out.push_back(v);
-        if (out.size() > MaxOidLength)
-            return false;
-        if (dot == std::string_view::npos)
-            break;
+        if (out.size() > MaxOidLength) return false;
+        if (dot == std::string_view::npos) break;
         pos = dot + 1;
     }
     // The first two arcs share one sub-identifier of 32 bits: 2.x only up to x = 2^32 - 81.
-    if (out.size() < 2 || out[0] > 2 || (out[0] < 2 && out[1] >= 40) || (out[0] == 2 && out[1] > 0xFFFFFFFFu - 80))
+    if (out.size() < 2 || out[0] > 2 || (out[0] < 2 && out[1] >= 40) ||
+        (out[0] == 2 && out[1] > 0xFFFFFFFFu - 80))
         return false;
     return true;
 }
@@ -399,8 +390,7 @@ std::string oidToString(const Oid& oid) {
     s.reserve(oid.size() * 4);
     char buf[12];
     for (size_t i = 0; i < oid.size(); ++i) {
-        if (i)
-            s.push_back('.');
+        if (i) s.push_back('.');
         auto r = std::to_chars(buf, buf + sizeof buf, oid[i]);
         s.append(buf, r.ptr);
     }
@@ -431,39 +421,45 @@ std::vector<uint8_t> encode(const Message& msg) {
 
 std::optional<Message> decode(const uint8_t* data, size_t size, std::string* why) {
     try {
-        if (size > MaxMessage)
-            throw Fail{"message too large"};
+        if (size > MaxMessage) throw Fail{"message too large"};
         Reader top{data, size, 0};
         Reader msg = top.expect(Sequence);
-        if (!top.atEnd())
-            throw Fail{"trailing bytes after message"};
+        if (!top.atEnd()) throw Fail{"trailing bytes after message"};
         Message m;
         m.version = msg.int32();
-        if (m.version != V1 && m.version != V2c)
-            throw Fail{"unsupported version"};
+        if (m.version != V1 && m.version != V2c) throw Fail{"unsupported version"};
         m.community = msg.octets();
         m.pdu = msg.pdu();
-        if (m.pdu.type == Report)
-            throw Fail{"unsupported PDU type"};
-        if (!msg.atEnd())
-            throw Fail{"trailing bytes after PDU"};
+        if (m.pdu.type == Report) throw Fail{"unsupported PDU type"};
+        if (!msg.atEnd()) throw Fail{"trailing bytes after PDU"};
         return m;
     } catch (const Fail& f) {
-        if (why)
-            *why = f.why;
+        if (why) *why = f.why;
         return std::nullopt;
     }
 }
 
 const char* errorStatusName(int32_t status) {
-    static const char* const names[] = {
-        "noError",         "tooBig",        "noSuchName",          "badValue",
-        "readOnly",        "genErr",        "noAccess",            "wrongType",
-        "wrongLength",     "wrongEncoding", "wrongValue",          "noCreation",
-        "inconsistentValue", "resourceUnavailable", "commitFailed", "undoFailed",
-        "authorizationError", "notWritable", "inconsistentName"};
-    if (status >= 0 && status < int32_t(sizeof names / sizeof names[0]))
-        return names[status];
+    static const char* const names[] = {"noError",
+                                        "tooBig",
+                                        "noSuchName",
+                                        "badValue",
+                                        "readOnly",
+                                        "genErr",
+                                        "noAccess",
+                                        "wrongType",
+                                        "wrongLength",
+                                        "wrongEncoding",
+                                        "wrongValue",
+                                        "noCreation",
+                                        "inconsistentValue",
+                                        "resourceUnavailable",
+                                        "commitFailed",
+                                        "undoFailed",
+                                        "authorizationError",
+                                        "notWritable",
+                                        "inconsistentName"};
+    if (status >= 0 && status < int32_t(sizeof names / sizeof names[0])) return names[status];
     return "unknownError";
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 
 #if defined(QVSNMP_LIBRARY)
 #define QVSNMP_EXPORT Q_DECL_EXPORT
@@ -57,6 +58,9 @@ enum : uint16_t {
 // The display text of one value by the record's rules.
 QVSNMP_EXPORT QString FormatSnmpValue(const ber::Value& value, uint16_t typeCode,
                                       const _QvValueText* map);
+// The same text in UTF-8, appended to out: for output that is bytes, without a QString between.
+QVSNMP_EXPORT void AppendSnmpValue(std::string& out, const ber::Value& value, uint16_t typeCode,
+                                   const _QvValueText* map);
 // Converts a set value text by a record's type code; false with *why on failure.
 QVSNMP_EXPORT bool ConvertSnmpValue(const QString& text, uint16_t typeCode, const _QvValueText* map,
                                     ber::Value& out, QString* why);

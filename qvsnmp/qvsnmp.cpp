@@ -47,17 +47,55 @@ quint16 SnmpAgentPort() {
 
 // ---- PDU ---------------------------------------------------------------------------------
 
-CSnmpPdu::CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes, const WalkAnswer& walk)
-    : m_requestId(pdu.requestId), m_errorStatus(pdu.errorStatus), m_errorIndex(pdu.errorIndex),
-      m_walk(walk) {
-    m_bindings.reserve(qsizetype(pdu.bindings.size()));
-    for (size_t i = 0; i < pdu.bindings.size(); ++i)
-        m_bindings.append(
-            new CSnmpVarBind(std::move(pdu.bindings[i]), i < holes.size() && holes[i]));
+CSnmpPdu::CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes, const WalkAnswer& walk) {
+    assign(std::move(pdu), holes, walk);
 }
 
-CSnmpPdu::~CSnmpPdu() {
-    qDeleteAll(m_bindings);
+CSnmpPdu::~CSnmpPdu() = default;
+
+void CSnmpPdu::assign(ber::Pdu&& pdu, const std::vector<char>& holes, const WalkAnswer& walk) {
+    m_requestId = pdu.requestId;
+    m_errorStatus = pdu.errorStatus;
+    m_errorIndex = pdu.errorIndex;
+    m_walk = walk;
+    const size_t n = pdu.bindings.size();
+    m_storage.clear();
+    m_storage.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        m_storage.emplace_back(std::move(pdu.bindings[i]), i < holes.size() && holes[i]);
+    m_bindings.resize(qsizetype(n));
+    for (size_t i = 0; i < n; ++i)
+        m_bindings[qsizetype(i)] = &m_storage[i];
+}
+
+// One message kept per thread for the next answer, up to this many bindings: a walk's answers
+// come one at a time, and a large one is not worth holding on to.
+struct CSnmpMsg::Spare {
+    static constexpr size_t kMostBindings = 64;
+    CSnmpMsg* msg = nullptr;
+    ~Spare() { delete msg; }
+};
+
+CSnmpMsg::Spare& CSnmpMsg::spare() {
+    thread_local Spare kept;
+    return kept;
+}
+
+void CSnmpMsg::Release() {
+    Spare& kept = spare();
+    if (kept.msg || m_pdu.m_storage.capacity() > Spare::kMostBindings) {
+        delete this;
+        return;
+    }
+    kept.msg = this;
+}
+
+CSnmpMsg* CSnmpMsg::Make(ber::Pdu&& pdu, const std::vector<char>& holes,
+                         const CSnmpPdu::WalkAnswer& walk) {
+    CSnmpMsg* msg = std::exchange(spare().msg, nullptr);
+    if (!msg) return new CSnmpMsg(std::move(pdu), holes, walk);
+    msg->m_pdu.assign(std::move(pdu), holes, walk);
+    return msg;
 }
 
 // ---- session -----------------------------------------------------------------------------
@@ -120,7 +158,7 @@ struct CSnmpClass::Impl final : qvsnmp::TransportSite {
     }
     void answered(qvsnmp::Answer&& a) override {
         CSnmpPdu::WalkAnswer walk{a.walk, a.ends, a.stop, a.bulkRows};
-        auto* msg = new CSnmpMsg(std::move(a.pdu), a.holes, walk);
+        CSnmpMsg* msg = CSnmpMsg::Make(std::move(a.pdu), a.holes, walk);
         if (callback)
             callback(SNMP_STATUS_OK, msg);
         else
@@ -237,7 +275,7 @@ unsigned long CSnmpClass::SendSnmp(unsigned short pduType) {
             onTransportThread([t, id, records = req.records] { t->nextRow(id, records); });
             return id;
         }
-        req.walk = t->place().request(*req.records, &req.from.ended);
+        t->place().request(*req.records, req);
         if (!qvsnmp::encodeWalk(*s.security, uint8_t(pduType), id, s.maxRepetitions, req))
             return refuse(QStringLiteral("request of %1 bytes does not fit a datagram")
                               .arg(req.bytes.size()));

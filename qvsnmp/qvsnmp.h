@@ -174,9 +174,14 @@ public:
     const WalkAnswer& Walk() const { return m_walk; }
 
 private:
+    friend class CSnmpMsg;
+    // The PDU becomes pdu, in the storage it has.
+    void assign(ber::Pdu&& pdu, const std::vector<char>& holes, const WalkAnswer& walk);
+
     int32_t m_requestId;
     int32_t m_errorStatus;
     int32_t m_errorIndex;
+    std::vector<CSnmpVarBind> m_storage; // what m_bindings points into
     QList<CSnmpVarBind*> m_bindings;
     WalkAnswer m_walk;
 };
@@ -188,9 +193,15 @@ public:
         : m_pdu(std::move(pdu), holes, walk) {}
     CSnmpPdu* GetPdu() { return &m_pdu; }
     // The receiver of a status-0 message calls this once, when it is done with it.
-    void Release() { delete this; }
+    void Release();
+    // A message holding pdu: the last one released on this thread, when there is one, with the
+    // storage it had (a walk releases each answer before the next comes), else a new one.
+    static CSnmpMsg* Make(ber::Pdu&& pdu, const std::vector<char>& holes,
+                          const CSnmpPdu::WalkAnswer& walk);
 
 private:
+    struct Spare;
+    static Spare& spare();
     ~CSnmpMsg() = default;
     CSnmpPdu m_pdu;
 };

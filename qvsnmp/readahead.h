@@ -17,19 +17,43 @@ public:
         std::lock_guard lock(m_mutex);
         m_cursor = std::move(cursor);
     }
-    // The next request of a walk over records from here, and in *ended which columns had ended
-    // (what an answer to it is read with), without a copy of the cursor.
-    WalkRequest request(const std::vector<WalkRecord>& records, std::vector<char>* ended) const {
+    // The walk goes on from cursor, which gets the storage of where it stood.
+    void swap(WalkCursor& cursor) {
         std::lock_guard lock(m_mutex);
+        std::swap(m_cursor, cursor);
+    }
+    // The next request of a walk over records from here into req: its walk, and in from.ended
+    // which columns had ended (what an answer to it is read with), without a copy of the
+    // cursor, in the storage the last request answered left (see keep).
+    void request(const std::vector<WalkRecord>& records, Request& req) {
+        std::lock_guard lock(m_mutex);
+        req.walk = std::move(m_spare.walk);
+        req.bytes = std::move(m_spare.bytes);
+        req.from.ended = std::move(m_spare.ended);
         const bool resume =
             m_cursor.next.size() == records.size() && m_cursor.ended.size() == records.size();
-        if (resume) *ended = m_cursor.ended;
-        return nextWalkRequest(records, m_cursor);
+        if (resume)
+            req.from.ended = m_cursor.ended;
+        else
+            req.from.ended.clear();
+        nextWalkRequest(records, m_cursor, req.walk);
+    }
+    // A request of the walk that was answered: the next one is written in its storage.
+    void keep(Request&& req) {
+        std::lock_guard lock(m_mutex);
+        m_spare.walk = std::move(req.walk);
+        m_spare.bytes = std::move(req.bytes);
+        m_spare.ended = std::move(req.from.ended);
     }
 
 private:
     mutable std::mutex m_mutex;
     WalkCursor m_cursor;
+    struct {
+        WalkRequest walk;
+        std::vector<uint8_t> bytes;
+        std::vector<char> ended;
+    } m_spare;
 };
 
 // The walk of a session that reads ahead, on the transport's thread.

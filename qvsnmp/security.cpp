@@ -12,10 +12,10 @@ public:
     CommunitySecurity(int version, std::string read, std::string write)
         : m_version(version), m_read(std::move(read)), m_write(std::move(write)) {}
 
-    std::vector<uint8_t> encode(ber::Pdu& pdu, std::string* tag) override {
+    void encode(ber::Pdu& pdu, std::vector<uint8_t>& out, std::string* tag) override {
         const std::string& community = pdu.type == ber::SetRequest ? m_write : m_read;
         // As ber::encode writes a message, without a copy of the PDU for it.
-        std::vector<uint8_t> out;
+        out.clear();
         out.reserve(64 + community.size() + pdu.bindings.size() * 32);
         const size_t message = ber::openElement(out, ber::Sequence);
         ber::appendInteger(out, m_version);
@@ -23,7 +23,6 @@ public:
         ber::appendPdu(out, pdu);
         ber::closeElement(out, message);
         *tag = community;
-        return out;
     }
 
     Received decode(const uint8_t* data, size_t size) override {
@@ -48,9 +47,9 @@ class UsmSecurity final : public MessageSecurity {
 public:
     UsmSecurity(const usm::User& user, const std::string& agentKey) : m_session(user, agentKey) {}
 
-    std::vector<uint8_t> encode(ber::Pdu& pdu, std::string* tag) override {
+    void encode(ber::Pdu& pdu, std::vector<uint8_t>& out, std::string* tag) override {
         tag->clear();
-        return m_session.encode(pdu.requestId, pdu, nullptr);
+        out = m_session.encode(pdu.requestId, pdu, nullptr);
     }
 
     Received decode(const uint8_t* data, size_t size) override {

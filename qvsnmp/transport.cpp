@@ -51,7 +51,7 @@ uint32_t nextRequestId() {
 }
 
 bool encodeRequest(MessageSecurity& security, ber::Pdu& pdu, Request& out) {
-    out.bytes = security.encode(pdu, &out.tag);
+    security.encode(pdu, out.bytes, &out.tag);
     out.kind = pdu.type;
     out.asked = pdu.bindings.size();
     return !out.bytes.empty() && out.bytes.size() <= ber::MaxMessage;
@@ -59,12 +59,12 @@ bool encodeRequest(MessageSecurity& security, ber::Pdu& pdu, Request& out) {
 
 bool encodeWalk(MessageSecurity& security, uint8_t kind, uint32_t id, int repetitions,
                 Request& out) {
-    ber::Pdu pdu;
+    // Kept between requests, its bindings without their OIDs: a walk sends one request a row.
+    thread_local ber::Pdu pdu;
     pdu.type = kind;
     pdu.requestId = int32_t(id);
-    if (kind == ber::GetBulkRequest)
-        pdu.errorIndex = repetitions; // no non-repeaters: every record is walked
-    // Lent to the PDU for its encoding, and taken back: a walk sends one request a row.
+    pdu.errorIndex = kind == ber::GetBulkRequest ? repetitions : 0; // no non-repeaters
+    // Lent to the PDU for its encoding, and taken back.
     std::vector<ber::Oid>& oids = out.walk.oids;
     pdu.bindings.resize(oids.size());
     for (size_t i = 0; i < oids.size(); ++i)
@@ -107,13 +107,26 @@ Transport::~Transport() {
 void Transport::transmit(uint32_t id, Request req) {
     const int64_t now = nowMs();
     const int timeout = timeoutMs();
-    req.interval = m_state->retransmitAfter(timeout, req.asked);
+    const AgentState::Waits waits = m_state->waits(timeout, req.asked);
+    req.interval = waits.retransmit;
     req.firstSent = now;
     req.nextSend = now + req.interval;
-    req.deadline = now + m_state->giveUpAfter(timeout, req.asked);
+    req.deadline = now + waits.giveUp;
     sendBytes(req.bytes);
-    m_outstanding[id] = std::move(req);
+    if (auto it = outstanding(id); it != m_outstanding.end())
+        it->second = std::move(req);
+    else
+        m_outstanding.emplace_back(id, std::move(req));
     schedule();
+}
+
+std::vector<std::pair<uint32_t, Request>>::iterator Transport::outstanding(uint32_t id) {
+    return std::find_if(m_outstanding.begin(), m_outstanding.end(),
+                        [id](const auto& entry) { return entry.first == id; });
+}
+
+void Transport::cancel(uint32_t id) {
+    if (auto it = outstanding(id); it != m_outstanding.end()) m_outstanding.erase(it);
 }
 
 void Transport::sendBytes(const std::vector<uint8_t>& bytes) {
@@ -183,7 +196,7 @@ void Transport::readOne() {
     if (!m_agent.is(from, fromLen)) return;
     MessageSecurity::Received in = m_security->decode(buf, size_t(n));
     using Verdict = MessageSecurity::Received::Verdict;
-    auto it = m_outstanding.find(uint32_t(in.id));
+    auto it = outstanding(uint32_t(in.id));
     if (in.verdict == Verdict::Resend) {
         if (it != m_outstanding.end()) {
             it->second.bytes = std::move(in.bytes);
@@ -214,13 +227,19 @@ void Transport::readOne() {
     Answer out;
     if (req.kind == ber::GetNextRequest || req.kind == ber::GetBulkRequest) {
         const bool bulk = req.kind == ber::GetBulkRequest;
-        WalkRows rows = takeWalkAnswer(*req.records, req.from, req.walk, in.pdu, bulk);
-        m_place->set(rows.ends ? WalkCursor{} : std::move(rows.cursor));
+        WalkRows& rows = m_rows;
+        takeWalkAnswer(*req.records, req.from, req.walk, in.pdu, bulk, rows);
+        if (rows.ends)
+            m_place->set({});
+        else
+            m_place->swap(rows.cursor);
+        m_place->keep(std::move(req)); // before the answer, which may ask the next
         if (rows.rows > 0) {
             out.pdu.type = in.pdu.type;
             out.pdu.requestId = in.pdu.requestId;
             out.pdu.bindings = std::move(rows.bindings);
-            out.holes = std::move(rows.holes);
+            if (std::find(rows.holes.begin(), rows.holes.end(), 1) != rows.holes.end())
+                out.holes = rows.holes; // else none, as a full row has
         } else {
             out.pdu = std::move(in.pdu);
         }

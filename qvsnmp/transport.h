@@ -9,7 +9,6 @@
 
 #include <QObject>
 
-#include <map>
 #include <memory>
 #include <string>
 
@@ -37,9 +36,10 @@ using Records = std::shared_ptr<const std::vector<WalkRecord>>;
 class MessageSecurity {
 public:
     virtual ~MessageSecurity() = default;
-    // The message for pdu under its request id, and in *tag what its answer must carry (the
-    // community); empty when it cannot be made. pdu is lent, and left as it came.
-    virtual std::vector<uint8_t> encode(ber::Pdu& pdu, std::string* tag) = 0;
+    // The message for pdu under its request id into out (whatever it held replaced, its
+    // storage kept), and in *tag what its answer must carry (the community); out is empty when
+    // it cannot be made. pdu is lent, and left as it came.
+    virtual void encode(ber::Pdu& pdu, std::vector<uint8_t>& out, std::string* tag) = 0;
 
     struct Received {
         enum class Verdict {
@@ -139,7 +139,7 @@ public:
 
     void transmit(uint32_t id, Request req);
     // Drops the request under id: its answer, should it come, is ignored.
-    void cancel(uint32_t id) { m_outstanding.erase(id); }
+    void cancel(uint32_t id);
 
     // A get-next of a session that reads ahead (see ReadAhead::nextRow).
     void nextRow(uint32_t id, Records records);
@@ -162,8 +162,11 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_timer = nullptr;
     int64_t m_timerDue = 0;
-    std::map<uint32_t, Request> m_outstanding;
+    // A session has a request or two out at a time: a short list, searched in order.
+    std::vector<std::pair<uint32_t, Request>> m_outstanding;
+    std::vector<std::pair<uint32_t, Request>>::iterator outstanding(uint32_t id);
     std::unique_ptr<ReadAhead> m_ahead;
+    WalkRows m_rows; // the last answer's rows, kept for the storage of the next
 };
 
 } // namespace qvsnmp

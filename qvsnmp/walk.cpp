@@ -48,26 +48,44 @@ bool leavesTable(const std::vector<WalkRecord>& records,
 
 WalkRequest nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& cursor) {
     WalkRequest request;
-    request.records.reserve(records.size());
-    request.oids.reserve(records.size());
+    nextWalkRequest(records, cursor, request);
+    return request;
+}
+
+void nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
+                     WalkRequest& request) {
     const bool resume =
         cursor.next.size() == records.size() && cursor.ended.size() == records.size();
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (resume && cursor.ended[i]) continue;
-        request.records.push_back(int(i));
-        request.oids.push_back(resume ? cursor.next[i] : records[i].oid);
+    request.records.clear();
+    for (size_t i = 0; i < records.size(); ++i)
+        if (!resume || !cursor.ended[i]) request.records.push_back(int(i));
+    // Assigned, not rebuilt: each OID keeps the storage it had.
+    request.oids.resize(request.records.size());
+    for (size_t j = 0; j < request.records.size(); ++j) {
+        const size_t i = size_t(request.records[j]);
+        request.oids[j] = resume ? cursor.next[i] : records[i].oid;
     }
-    return request;
 }
 
 WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
                         const WalkRequest& request, ber::Pdu& answer, bool bulk) {
     WalkRows out;
+    takeWalkAnswer(records, cursor, request, answer, bulk, out);
+    return out;
+}
+
+void takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
+                    const WalkRequest& request, ber::Pdu& answer, bool bulk, WalkRows& out) {
+    out.bindings.clear();
+    out.holes.clear();
+    out.rows = 0;
+    out.ends = true;
+    out.stop = WalkStop::None;
     const size_t n = request.records.size();
-    if (answer.errorStatus != 0 || n == 0) return out;
+    if (answer.errorStatus != 0 || n == 0) return;
     if (answer.bindings.size() < n) {
         out.stop = WalkStop::Short;
-        return out;
+        return;
     }
     const size_t repetitions = bulk ? answer.bindings.size() / n : 1;
     out.bindings.reserve(records.size() * repetitions);
@@ -175,28 +193,30 @@ WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor
         live = live || (column && !ended);
     }
     out.ends = out.stop != WalkStop::None || !live || out.rows == 0;
-    if (out.ends) return out;
+    if (out.ends) return;
+    // Written over the cursor out held: each OID keeps its storage.
     out.cursor.next.resize(records.size());
-    out.cursor.ended.resize(records.size());
+    out.cursor.ended.assign(records.size(), 0);
     for (size_t i = 0; i < records.size(); ++i) {
         const int j = trackOf[i];
+        ber::Oid& next = out.cursor.next[i];
         if (j < 0) {
+            next.clear();
             out.cursor.ended[i] = 1;
             continue;
         }
         const Track& t = tracks[size_t(j)];
         if (!t.column) {
-            out.cursor.next[i] = entry(size_t(j), std::min(size_t(out.rows - 1), t.count - 1)).oid;
+            next = entry(size_t(j), std::min(size_t(out.rows - 1), t.count - 1)).oid;
         } else if (t.ended && t.head == t.count) {
+            next.clear();
             out.cursor.ended[i] = 1;
         } else {
-            ber::Oid& next = out.cursor.next[i];
             next.reserve(records[i].oid.size() + rowIndex.size());
             next = records[i].oid;
             next.insert(next.end(), rowIndex.begin(), rowIndex.end());
         }
     }
-    return out;
 }
 
 } // namespace qvsnmp

@@ -73,6 +73,9 @@ bool leavesTable(const std::vector<WalkRecord>& records, const std::vector<ber::
 // The request for the next step of the walk over records from cursor (from the records when
 // the cursor is empty or was made for another number of records).
 WalkRequest nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& cursor);
+// The same, into request, in the storage it has: a walk asks one request a row.
+void nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
+                     WalkRequest& request);
 
 // Reads the answer to request. A get-next answer gives at most one row; a GETBULK answer
 // (bindings in repetitions of the request's bindings) as many rows as it decides, stopping
@@ -80,5 +83,8 @@ WalkRequest nextWalkRequest(const std::vector<WalkRecord>& records, const WalkCu
 // moved out of answer (which is left as it came when no row was taken).
 WalkRows takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
                         const WalkRequest& request, ber::Pdu& answer, bool bulk);
+// The same into out, in the storage it has; out.cursor is written only when the walk goes on.
+void takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cursor,
+                    const WalkRequest& request, ber::Pdu& answer, bool bulk, WalkRows& out);
 
 } // namespace qvsnmp

@@ -52,8 +52,7 @@ void usage(std::FILE* out = stderr) {
 
 [[noreturn]] void refuse(const std::string& why, bool withUsage = false) {
     std::fprintf(stderr, "talvex-walk: %s\n", why.c_str());
-    if (withUsage)
-        usage();
+    if (withUsage) usage();
     std::exit(2);
 }
 
@@ -81,18 +80,26 @@ long long number(const char* option, const char* text, long long lo, long long h
 }
 
 uint16_t typeCode(const char* t) {
-    if (!t[0] || t[1])
-        return 0;
+    if (!t[0] || t[1]) return 0;
     switch (t[0]) {
-    case 'i': return ber::Integer;
-    case 's': return ber::OctetString;
-    case 'o': return ber::ObjectId;
-    case 'a': return ber::IpAddress;
-    case 'c': return ber::Counter32;
-    case 'g': return ber::Gauge32;
-    case 't': return ber::TimeTicks;
-    case 'm': return QV_TYPE_PHYSADDRESS;
-    default: return 0;
+    case 'i':
+        return ber::Integer;
+    case 's':
+        return ber::OctetString;
+    case 'o':
+        return ber::ObjectId;
+    case 'a':
+        return ber::IpAddress;
+    case 'c':
+        return ber::Counter32;
+    case 'g':
+        return ber::Gauge32;
+    case 't':
+        return ber::TimeTicks;
+    case 'm':
+        return QV_TYPE_PHYSADDRESS;
+    default:
+        return 0;
     }
 }
 
@@ -104,8 +111,7 @@ _QvOidTable record(const char* oid, uint16_t type, uint16_t flags) {
         refuse("an OID of " + std::to_string(len) + " characters is longer than " +
                std::to_string(kMaxOidText));
     ber::Oid parsed;
-    if (!ber::parseOid(oid, parsed))
-        refuse(std::string("\"") + oid + "\" is not an OID");
+    if (!ber::parseOid(oid, parsed)) refuse(std::string("\"") + oid + "\" is not an OID");
     _QvOidTable r{};
     r.typeCode = type;
     r.flags = flags;
@@ -129,8 +135,7 @@ int main(int argc, char** argv) {
     for (; i < argc && argv[i][0] == '-'; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> const char* {
-            if (i + 1 >= argc)
-                refuse(a + " needs a value");
+            if (i + 1 >= argc) refuse(a + " needs a value");
             return argv[++i];
         };
         // A passphrase is taken into memory kept out of core dumps, and wiped from the
@@ -145,8 +150,7 @@ int main(int argc, char** argv) {
             version = ber::V1, versionGiven = true;
         else if (a == "-v") {
             const std::string v = next();
-            if (v != "1" && v != "2c" && v != "3")
-                refuse("-v wants 1, 2c or 3, not \"" + v + "\"");
+            if (v != "1" && v != "2c" && v != "3") refuse("-v wants 1, 2c or 3, not \"" + v + "\"");
             version = v == "1" ? ber::V1 : v == "2c" ? ber::V2c : 3;
             versionGiven = true;
         } else if (a == "-u")
@@ -188,8 +192,7 @@ int main(int argc, char** argv) {
         } else
             refuse("unknown option " + shown(a), true);
     }
-    if (argc - i < 3)
-        refuse("expected AGENT, a command and at least one OID", true);
+    if (argc - i < 3) refuse("expected AGENT, a command and at least one OID", true);
     SetSnmpTimeout(timeout);
     const QString agentText = QString::fromLocal8Bit(argv[i]);
     const std::string verb = argv[i + 1];
@@ -198,37 +201,29 @@ int main(int argc, char** argv) {
     // A host name is looked up once, here; the session is built from the address it gave.
     QString why;
     const QString agent = ResolveAgentAddress(agentText, &why);
-    if (agent.isEmpty())
-        refuse(why.toStdString());
+    if (agent.isEmpty()) refuse(why.toStdString());
     // The credentials file names agents by address, as the module looks its agent up.
     snmpconf::Entry entry;
     std::string confWhy;
     const snmpconf::Status conf = snmpconf::lookup(snmpconf::defaultPath(), agent.toStdString(),
                                                    SnmpAgentPort(), entry, confWhy);
-    if (conf == snmpconf::Status::Refused)
-        refuse(confWhy);
-    if (!versionGiven && conf == snmpconf::Status::Found)
-        version = entry.version;
+    if (conf == snmpconf::Status::Refused) refuse(confWhy);
+    if (!versionGiven && conf == snmpconf::Status::Found) version = entry.version;
     usm::User v3user;
     if (version == 3) {
-        if (conf == snmpconf::Status::Found && entry.version == 3)
-            v3user = std::move(entry.user);
-        if (user)
-            v3user.name = *user;
-        if (authPass)
-            v3user.authPassphrase = std::move(*authPass);
-        if (privPass)
-            v3user.privPassphrase = std::move(*privPass);
-        if (context)
-            v3user.context = *context;
+        if (conf == snmpconf::Status::Found && entry.version == 3) v3user = std::move(entry.user);
+        if (user) v3user.name = *user;
+        if (authPass) v3user.authPassphrase = std::move(*authPass);
+        if (privPass) v3user.privPassphrase = std::move(*privPass);
+        if (context) v3user.context = *context;
         if (auth && !usm::parseAuth(*auth, v3user.auth))
-            refuse("-a wants MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512, not \"" + *auth + "\"");
+            refuse("-a wants MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512, not \"" + *auth +
+                   "\"");
         if (priv && !usm::parsePriv(*priv, v3user.priv))
             refuse("-x wants AES or DES, not \"" + *priv + "\"");
         if (level && !usm::parseLevel(*level, v3user.level))
             refuse("-l wants noAuthNoPriv, authNoPriv or authPriv, not \"" + *level + "\"");
-        if (const std::string problem = v3user.check(); !problem.empty())
-            refuse(problem);
+        if (const std::string problem = v3user.check(); !problem.empty()) refuse(problem);
     } else if (user || level || auth || priv || context || authPass || privPass) {
         refuse("-u, -l, -a, -A, -x, -X and -n are SNMPv3 options (-v 3)");
     }
@@ -249,7 +244,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    CSnmpClass session(nullptr, agent, readCommunity, writeCommunity, int(table.size()), table.data(), {});
+    CSnmpClass session(nullptr, agent, readCommunity, writeCommunity, int(table.size()),
+                       table.data(), {});
     if (version == 3)
         session.SetSecurity(v3user);
     else
@@ -275,28 +271,18 @@ int main(int argc, char** argv) {
         char oid[12 * ber::MaxOidLength + 4];
         char* end = oid;
         for (uint32_t v : binding->Oid()) {
-            if (end != oid)
-                *end++ = '.';
+            if (end != oid) *end++ = '.';
             end = std::to_chars(end, oid + sizeof oid, v).ptr;
         }
         *end++ = ' ';
         *end++ = '=';
         *end++ = ' ';
         out.append(oid, size_t(end - oid));
-        // Nearly every value is ASCII: it goes straight into the output, the rest as UTF-8.
-        const QString text = session.FormatValue(binding, entry);
-        const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
-        const qsizetype length = text.size();
-        qsizetype ascii = 0;
-        while (ascii < length && chars[ascii] < 0x80)
-            ++ascii;
-        if (ascii == length)
-            out.append(chars, chars + length);
-        else
-            out += text.toUtf8().toStdString();
+        // What FormatValue shows, written straight into the output as UTF-8.
+        const _QvOidTable* rec = entry->Record();
+        AppendSnmpValue(out, binding->Value(), rec->typeCode, rec->valueText);
         out += '\n';
-        if (out.size() > 64 * 1024)
-            flush();
+        if (out.size() > 64 * 1024) flush();
     };
     auto finish = [&](int code) {
         rc = code;
@@ -304,7 +290,8 @@ int main(int argc, char** argv) {
     };
     session.SetSnmpCallback([&](unsigned short status, CSnmpMsg* msg) {
         if (status == SNMP_STATUS_TIMEOUT && version != 3) {
-            std::fprintf(stderr, "talvex-walk: no response from %s within %d ms\n", qPrintable(agentText), timeout);
+            std::fprintf(stderr, "talvex-walk: no response from %s within %d ms\n",
+                         qPrintable(agentText), timeout);
             return finish(1);
         }
         if (status != 0) {
@@ -340,8 +327,7 @@ int main(int argc, char** argv) {
             ++rows;
         if (!quiet) // a hole is a cell the agent lacks: nothing to print, as snmpwalk of its column
             for (qsizetype k = 0; k < usable; ++k)
-                if (!binds[k]->IsHole())
-                    print(binds[k], entries[k % count]);
+                if (!binds[k]->IsHole()) print(binds[k], entries[k % count]);
         if (!walking) {
             msg->Release();
             return finish(0);
@@ -362,12 +348,12 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     pending = session.SendSnmp(kind);
-    if (!pending)
-        refuse(session.LastError().toStdString());
+    if (!pending) refuse(session.LastError().toStdString());
     app.exec();
     flush();
     std::fflush(stdout);
     double ms = double(clock.nsecsElapsed()) / 1e6;
-    std::fprintf(stderr, "%ld rows in %.1f ms (%.0f rows/s)\n", rows, ms, ms > 0 ? rows * 1000.0 / ms : 0.0);
+    std::fprintf(stderr, "%ld rows in %.1f ms (%.0f rows/s)\n", rows, ms,
+                 ms > 0 ? rows * 1000.0 / ms : 0.0);
     return rc;
 }

@@ -1,6 +1,6 @@
 // Sessions of the library against talvex-sim and against a scripted agent in this process.
-#include "tests/common/peers.h"
 #include "qvsnmp/qvsnmp.h"
+#include "tests/common/peers.h"
 
 #include <QEventLoop>
 #include <QMutex>
@@ -21,7 +21,8 @@
 
 namespace {
 
-_QvOidTable rec(const char* oid, uint16_t type, uint16_t flags = 0x1, const _QvValueText* map = nullptr) {
+_QvOidTable rec(const char* oid, uint16_t type, uint16_t flags = 0x1,
+                const _QvValueText* map = nullptr) {
     _QvOidTable r{};
     r.typeCode = type;
     r.flags = flags;
@@ -47,7 +48,8 @@ struct Delivery {
 // sent from the listening socket, or from a second socket for "foreign" datagrams.
 class ScriptedAgent {
 public:
-    using Reply = std::function<void(ScriptedAgent&, const ber::Message& req, const sockaddr_in& from)>;
+    using Reply =
+        std::function<void(ScriptedAgent&, const ber::Message& req, const sockaddr_in& from)>;
     explicit ScriptedAgent(Reply reply) : m_reply(std::move(reply)) {
         m_fd = socket(AF_INET, SOCK_DGRAM, 0);
         m_other = socket(AF_INET, SOCK_DGRAM, 0);
@@ -73,7 +75,8 @@ public:
         sendRaw(std::string(b.begin(), b.end()), to, foreign);
     }
     void sendRaw(const std::string& bytes, const sockaddr_in& to, bool foreign = false) {
-        sendto(foreign ? m_other : m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        sendto(foreign ? m_other : m_fd, bytes.data(), bytes.size(), 0,
+               reinterpret_cast<const sockaddr*>(&to), sizeof to);
     }
     static ber::Message response(const ber::Message& req) {
         ber::Message r = req;
@@ -91,12 +94,11 @@ private:
         while (!m_stop) {
             sockaddr_in from{};
             socklen_t len = sizeof from;
-            ssize_t n = recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
-            if (n <= 0)
-                continue;
+            ssize_t n =
+                recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            if (n <= 0) continue;
             auto req = ber::decode(buf, size_t(n));
-            if (!req)
-                continue;
+            if (!req) continue;
             ++requests;
             m_reply(*this, *req, from);
         }
@@ -127,15 +129,15 @@ public:
             const QList<CSnmpOid*>& entries = m_session->GetOidList();
             for (qsizetype i = 0; i < pdu->VarBinds().size(); ++i) {
                 // a GETBULK answer holds rows of one binding per record
-                CSnmpOid* entry = d.bulkRows > 0 ? entries.value(i % entries.size()) : entries.value(i);
+                CSnmpOid* entry =
+                    d.bulkRows > 0 ? entries.value(i % entries.size()) : entries.value(i);
                 d.values << m_session->FormatValue(pdu->VarBinds()[i], entry);
                 d.instances << m_session->m_strInstance;
             }
             msg->Release();
         }
         m_got.append(d);
-        if (m_waiting)
-            m_waiting->quit();
+        if (m_waiting) m_waiting->quit();
         if (m_deleteInCallback) {
             delete m_session;
             m_session = nullptr;
@@ -165,10 +167,12 @@ private:
         return m_got.size() >= n;
     }
 
-    CSnmpClass* open(std::vector<_QvOidTable>& table, quint16 port, const QString& read = "orchid") {
+    CSnmpClass* open(std::vector<_QvOidTable>& table, quint16 port,
+                     const QString& read = "orchid") {
         delete m_session;
         SetSnmpAgentPort(port);
-        m_session = new CSnmpClass(this, "127.0.0.1", read, "saffron", int(table.size()), table.data(), "");
+        m_session =
+            new CSnmpClass(this, "127.0.0.1", read, "saffron", int(table.size()), table.data(), "");
         m_session->SetSnmpCallback(&TestSession::onResponse);
         return m_session;
     }
@@ -190,7 +194,8 @@ private slots:
     }
 
     void getDeliversFormattedValuesOnOwnerThread() {
-        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4), rec("1.3.6.1.2.1.1.7.0", 2), rec("1.3.6.1.2.1.1.2.0", 6)};
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4), rec("1.3.6.1.2.1.1.7.0", 2),
+                                   rec("1.3.6.1.2.1.1.2.0", 6)};
         open(t, m_sim->port());
         unsigned long a = m_session->SendSnmp(SNMP_PDU_GET);
         QVERIFY(a != 0);
@@ -212,7 +217,8 @@ private slots:
         QTRY_COMPARE(m_got.size(), 1);
         QCOMPARE(m_got[0].errorStatus, 0u);
 
-        std::vector<_QvOidTable> bad{rec("1.3.6.1.2.1.1.6.0", 4, 0x2), rec("1.3.6.1.2.1.2.2.1.7.3", 2, 0x2)};
+        std::vector<_QvOidTable> bad{rec("1.3.6.1.2.1.1.6.0", 4, 0x2),
+                                     rec("1.3.6.1.2.1.2.2.1.7.3", 2, 0x2)};
         open(bad, m_sim->port());
         m_session->GetOidList()[0]->m_strValue = "elsewhere";
         m_session->GetOidList()[1]->m_strValue = "up";
@@ -343,24 +349,24 @@ private slots:
 
     void strayForeignDuplicateAndMalformedDatagramsAreDropped() {
         ScriptedAgent agent([](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
-            a.sendRaw(std::string("\x30\x03\x02\x01", 4), from);        // malformed
-            a.sendRaw(std::string(1000, '\xff'), from);                  // garbage
+            a.sendRaw(std::string("\x30\x03\x02\x01", 4), from); // malformed
+            a.sendRaw(std::string(1000, '\xff'), from);          // garbage
             ber::Message r = ScriptedAgent::response(req);
-            a.send(r, from, true);                                       // right id, wrong port
+            a.send(r, from, true); // right id, wrong port
             ber::Message other = r;
             other.community = "someone-else";
-            a.send(other, from);                                         // wrong community
+            a.send(other, from); // wrong community
             other = r;
             other.pdu.requestId ^= 0x40;
-            a.send(other, from);                                         // stray id
+            a.send(other, from); // stray id
             other = r;
             other.pdu.type = ber::GetRequest;
-            a.send(other, from);                                         // not a response
+            a.send(other, from); // not a response
             other = r;
             other.version = ber::V1;
-            a.send(other, from);                                         // other version
-            a.send(r, from);                                             // the answer
-            a.send(r, from);                                             // and its duplicate
+            a.send(other, from); // other version
+            a.send(r, from);     // the answer
+            a.send(r, from);     // and its duplicate
         });
         std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.1.5.0", 4)};
         open(t, agent.port);
@@ -389,7 +395,8 @@ private slots:
     }
 
     void walkInstancesEndAndRestart() {
-        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11), rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11),
+                                   rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
         open(t, m_sim->port());
         QVERIFY(m_session->SendSnmp(SNMP_PDU_GETNEXT));
         QTRY_COMPARE(m_got.size(), 1);
@@ -437,7 +444,8 @@ private slots:
     }
     void bulkWalkMatchesGetNextWalk() {
         QFETCH(int, repetitions);
-        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11), rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11),
+                                   rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
         auto walk = [&](unsigned short kind) {
             m_got.clear();
             QStringList rows;
@@ -448,8 +456,7 @@ private slots:
                 const int n = kind == SNMP_PDU_GETBULK ? d.bulkRows * 2 : (d.endOfTable ? 0 : 2);
                 for (int i = 0; i < n; ++i)
                     rows << d.instances[i] + " " + d.values[i];
-                if (d.endOfTable)
-                    break;
+                if (d.endOfTable) break;
             }
             QVERIFY(m_got.last().endOfTable);
             QCOMPARE(m_got.last().stop, CSnmpPdu::WalkStop::None);
@@ -477,7 +484,8 @@ private slots:
     // Answers from an agent that cuts, repeats or ends a GETBULK answer: the rows before the
     // fault count, nothing after it, and the walk goes on only where it can make progress.
     void bulkAnswersThatStopTheWalk_data() {
-        QTest::addColumn<QString>("answer"); // per row: "+" next instance, "=" same, "x" past the column, "!" endOfMibView
+        QTest::addColumn<QString>("answer"); // per row: "+" next instance, "=" same, "x" past the
+                                             // column, "!" endOfMibView
         QTest::addColumn<int>("rows");
         QTest::addColumn<bool>("ends");
         QTest::addColumn<int>("stop");
@@ -485,12 +493,14 @@ private slots:
         const QString start = "2 5";
         QTest::newRow("three whole rows") << "++ ++ ++" << 3 << false << 0 << "2.3 5.3";
         QTest::newRow("last row cut short") << "++ ++ +" << 2 << false << 0 << "2.2 5.2";
-        QTest::newRow("less than a row") << "+" << 0 << true << int(CSnmpPdu::WalkStop::Short) << start;
+        QTest::newRow("less than a row")
+            << "+" << 0 << true << int(CSnmpPdu::WalkStop::Short) << start;
         // a column that ends gives holes and is no longer asked; the walk ends with the last
         QTest::newRow("past a column") << "++ +x ++" << 3 << false << 0 << "2.3";
         QTest::newRow("end of the tree") << "++ !+" << 2 << false << 0 << "5.2";
         QTest::newRow("both columns end") << "++ xx" << 1 << true << 0 << start;
-        QTest::newRow("not increasing") << "++ +=" << 1 << true << int(CSnmpPdu::WalkStop::NotIncreasing) << start;
+        QTest::newRow("not increasing")
+            << "++ +=" << 1 << true << int(CSnmpPdu::WalkStop::NotIncreasing) << start;
         QTest::newRow("error status") << "E" << 0 << true << 0 << start;
     }
     void bulkAnswersThatStopTheWalk() {
@@ -501,42 +511,43 @@ private slots:
         QFETCH(QString, next);
         QList<ber::Message> asked;
         QMutex lock;
-        ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
-            {
-                QMutexLocker l(&lock);
-                asked.append(req);
-                if (asked.size() > 1)
-                    return; // only the first answer is scripted
-            }
-            ber::Message r = req;
-            r.pdu.type = ber::Response;
-            r.pdu.errorStatus = r.pdu.errorIndex = 0;
-            r.pdu.bindings.clear();
-            if (answer == "E") {
-                r.pdu.errorStatus = ber::GenErr;
-                r.pdu.errorIndex = 1;
-                r.pdu.bindings = req.pdu.bindings;
-            }
-            std::vector<ber::Oid> last{req.pdu.bindings[0].oid, req.pdu.bindings[1].oid};
-            for (const QString& row : answer.split(' ')) {
-                for (qsizetype c = 0; c < row.size() && answer != "E"; ++c) {
-                    ber::Oid oid = last[size_t(c)];
-                    ber::Value v = ber::Value::makeInteger(7);
-                    if (row[c] == '+' && oid.size() == 10)
-                        oid.push_back(1);
-                    else if (row[c] == '+')
-                        ++oid.back();
-                    else if (row[c] == 'x')
-                        oid = {1, 3, 6, 1, 2, 1, 2, 2, 1, 9, 1};
-                    else if (row[c] == '!')
-                        v = ber::Value::exception(ber::EndOfMibView);
-                    last[size_t(c)] = oid;
-                    r.pdu.bindings.push_back({oid, v});
+        ScriptedAgent agent(
+            [&](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
+                {
+                    QMutexLocker l(&lock);
+                    asked.append(req);
+                    if (asked.size() > 1) return; // only the first answer is scripted
                 }
-            }
-            a.send(r, from);
-        });
-        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 2, 0x11), rec("1.3.6.1.2.1.2.2.1.5", 2, 0x11)};
+                ber::Message r = req;
+                r.pdu.type = ber::Response;
+                r.pdu.errorStatus = r.pdu.errorIndex = 0;
+                r.pdu.bindings.clear();
+                if (answer == "E") {
+                    r.pdu.errorStatus = ber::GenErr;
+                    r.pdu.errorIndex = 1;
+                    r.pdu.bindings = req.pdu.bindings;
+                }
+                std::vector<ber::Oid> last{req.pdu.bindings[0].oid, req.pdu.bindings[1].oid};
+                for (const QString& row : answer.split(' ')) {
+                    for (qsizetype c = 0; c < row.size() && answer != "E"; ++c) {
+                        ber::Oid oid = last[size_t(c)];
+                        ber::Value v = ber::Value::makeInteger(7);
+                        if (row[c] == '+' && oid.size() == 10)
+                            oid.push_back(1);
+                        else if (row[c] == '+')
+                            ++oid.back();
+                        else if (row[c] == 'x')
+                            oid = {1, 3, 6, 1, 2, 1, 2, 2, 1, 9, 1};
+                        else if (row[c] == '!')
+                            v = ber::Value::exception(ber::EndOfMibView);
+                        last[size_t(c)] = oid;
+                        r.pdu.bindings.push_back({oid, v});
+                    }
+                }
+                a.send(r, from);
+            });
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 2, 0x11),
+                                   rec("1.3.6.1.2.1.2.2.1.5", 2, 0x11)};
         open(t, agent.port);
         m_session->SetBulk(3);
         QVERIFY(m_session->SendSnmp(SNMP_PDU_GETBULK));
@@ -544,8 +555,8 @@ private slots:
         QCOMPARE(m_got[0].bulkRows, rows);
         QCOMPARE(m_got[0].endOfTable, ends);
         QCOMPARE(int(m_got[0].stop), stop);
-        QCOMPARE(asked[0].pdu.errorStatus, 0);  // no non-repeaters
-        QCOMPARE(asked[0].pdu.errorIndex, 3);   // max-repetitions
+        QCOMPARE(asked[0].pdu.errorStatus, 0); // no non-repeaters
+        QCOMPARE(asked[0].pdu.errorIndex, 3);  // max-repetitions
 
         // The next GETBULK continues from the last whole row, or starts again after the end.
         QVERIFY(m_session->SendSnmp(SNMP_PDU_GETBULK));
@@ -553,7 +564,8 @@ private slots:
         QMutexLocker l(&lock);
         QStringList nextAsked;
         for (const ber::VarBind& vb : asked[1].pdu.bindings)
-            nextAsked << QString::fromStdString(ber::oidToString(vb.oid)).mid(QString("1.3.6.1.2.1.2.2.1.").size());
+            nextAsked << QString::fromStdString(ber::oidToString(vb.oid))
+                             .mid(QString("1.3.6.1.2.1.2.2.1.").size());
         QCOMPARE(nextAsked.join(' '), next);
     }
 
@@ -589,24 +601,29 @@ private slots:
                 }
                 cells << (present ? text : QString());
             }
-            if (std::any_of(columns.begin(), columns.end(), [&](const QString& col) { return col[qsizetype(r)] == 'x'; }))
+            if (std::any_of(columns.begin(), columns.end(),
+                            [&](const QString& col) { return col[qsizetype(r)] == 'x'; }))
                 expected << cells.join('|');
         }
-        objects[{1, 3, 6, 1, 4, 1, 99, 1, 1, 4, 1}] = ber::Value::makeInteger(4); // a column not walked
-        objects[{1, 3, 6, 1, 4, 1, 99, 2, 0}] = ber::Value::makeInteger(5);      // what follows the table
+        objects[{1, 3, 6, 1, 4, 1, 99, 1, 1, 4, 1}] =
+            ber::Value::makeInteger(4); // a column not walked
+        objects[{1, 3, 6, 1, 4, 1, 99, 2, 0}] =
+            ber::Value::makeInteger(5); // what follows the table
         auto next = [&](const ber::Oid& oid) -> ber::VarBind {
             auto it = objects.upper_bound(oid);
-            if (it == objects.end())
-                return {oid, ber::Value::exception(ber::EndOfMibView)};
+            if (it == objects.end()) return {oid, ber::Value::exception(ber::EndOfMibView)};
             return {it->first, it->second};
         };
-        std::atomic<int> most{1000}; // repetitions an answer holds at most, as a message size would cut
-        ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
+        std::atomic<int> most{
+            1000}; // repetitions an answer holds at most, as a message size would cut
+        ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req,
+                                const sockaddr_in& from) {
             ber::Message r = req;
             r.pdu.type = ber::Response;
             r.pdu.errorStatus = r.pdu.errorIndex = 0;
             r.pdu.bindings.clear();
-            const int repetitions = req.pdu.type == ber::GetBulkRequest ? std::min(req.pdu.errorIndex, most.load()) : 1;
+            const int repetitions =
+                req.pdu.type == ber::GetBulkRequest ? std::min(req.pdu.errorIndex, most.load()) : 1;
             std::vector<ber::Oid> last;
             for (const ber::VarBind& vb : req.pdu.bindings)
                 last.push_back(vb.oid);
@@ -617,7 +634,8 @@ private slots:
                 }
             a.send(r, from);
         });
-        std::vector<_QvOidTable> t{rec("1.3.6.1.4.1.99.1.1.1", 4, 0x11), rec("1.3.6.1.4.1.99.1.1.2", 4, 0x11),
+        std::vector<_QvOidTable> t{rec("1.3.6.1.4.1.99.1.1.1", 4, 0x11),
+                                   rec("1.3.6.1.4.1.99.1.1.2", 4, 0x11),
                                    rec("1.3.6.1.4.1.99.1.1.3", 4, 0x11)};
         // get-next; GETBULK of 1, 2, 3 and 50 rows; get-next read ahead, whole and cut to 2 rows
         for (int repetitions : {0, 1, 2, 3, 50, -1000, -2}) {
@@ -636,16 +654,13 @@ private slots:
                 const qsizetype n = kind == SNMP_PDU_GETBULK ? d.bulkRows : (d.endOfTable ? 0 : 1);
                 for (qsizetype k = 0; k < n; ++k)
                     rows << d.values.mid(k * 3, 3).join('|');
-                if (d.endOfTable)
-                    break;
+                if (d.endOfTable) break;
             }
             QVERIFY2(m_got.last().endOfTable, "the walk ended");
             QCOMPARE(m_got.last().stop, CSnmpPdu::WalkStop::None);
             QCOMPARE(rows, expected);
-            if (repetitions == 0)
-                QCOMPARE(agent.requests - before, int(expected.size()) + 1);
-            if (repetitions == -1000)
-                QCOMPARE(agent.requests - before, 1);
+            if (repetitions == 0) QCOMPARE(agent.requests - before, int(expected.size()) + 1);
+            if (repetitions == -1000) QCOMPARE(agent.requests - before, 1);
         }
     }
 
@@ -653,7 +668,8 @@ private slots:
     // returned, never delivered inside SendSnmp; the rows are those of a plain walk, with far
     // fewer requests; a restarted or new walk starts from the first row.
     void readAheadKeepsTheWalk() {
-        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11), rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 4, 0x11),
+                                   rec("1.3.6.1.2.1.2.2.1.5", 66, 0x11)};
         auto walk = [&](bool ahead) {
             open(t, m_sim->port());
             m_session->SetReadAhead(ahead);
@@ -661,12 +677,10 @@ private slots:
             QStringList rows;
             for (int i = 0; i < 1000; ++i) {
                 const unsigned long id = m_session->SendSnmp(SNMP_PDU_GETNEXT);
-                if (!id || m_got.size() != i)
-                    return QStringList{"delivered inside SendSnmp"};
+                if (!id || m_got.size() != i) return QStringList{"delivered inside SendSnmp"};
                 if (!waitForDeliveries(i + 1) || m_got.last().requestId != id)
                     return QStringList{"wrong or no answer"};
-                if (m_got.last().endOfTable)
-                    break;
+                if (m_got.last().endOfTable) break;
                 rows << m_got.last().instances.join(' ') + " " + m_got.last().values.join(' ');
             }
             return rows;
@@ -709,26 +723,28 @@ private slots:
     void readAheadFromAgentsWithoutBulk() {
         QFETCH(QString, bulk);
         std::atomic<int> bulks{0}, getNexts{0};
-        ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
+        ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req,
+                                const sockaddr_in& from) {
             ber::Message r = req;
             r.pdu.type = ber::Response;
             r.pdu.errorStatus = r.pdu.errorIndex = 0;
             const int repetitions = req.pdu.type == ber::GetBulkRequest ? req.pdu.errorIndex : 1;
             (req.pdu.type == ber::GetBulkRequest ? bulks : getNexts)++;
-            if (req.pdu.type == ber::GetBulkRequest && (bulk == "drop" || bulk == "genErr" || repetitions > 3)) {
-                if (bulk == "drop")
-                    return;
+            if (req.pdu.type == ber::GetBulkRequest &&
+                (bulk == "drop" || bulk == "genErr" || repetitions > 3)) {
+                if (bulk == "drop") return;
                 r.pdu.errorStatus = bulk == "genErr" ? ber::GenErr : ber::TooBig;
                 r.pdu.errorIndex = bulk == "genErr" ? 1 : 0;
                 return a.send(r, from);
             }
             r.pdu.bindings.clear();
-            uint32_t last = req.pdu.bindings[0].oid.size() > 10 ? req.pdu.bindings[0].oid.back() : 0;
+            uint32_t last =
+                req.pdu.bindings[0].oid.size() > 10 ? req.pdu.bindings[0].oid.back() : 0;
             for (int i = 0; i < repetitions; ++i) {
                 ++last;
-                ber::VarBind vb{{1, 3, 6, 1, 2, 1, 2, 2, 1, 2, last}, ber::Value::makeInteger(int32_t(last))};
-                if (last > 12)
-                    vb = {{1, 3, 6, 1, 2, 1, 2, 2, 1, 3, 1}, ber::Value::makeInteger(0)};
+                ber::VarBind vb{{1, 3, 6, 1, 2, 1, 2, 2, 1, 2, last},
+                                ber::Value::makeInteger(int32_t(last))};
+                if (last > 12) vb = {{1, 3, 6, 1, 2, 1, 2, 2, 1, 3, 1}, ber::Value::makeInteger(0)};
                 r.pdu.bindings.push_back(vb);
             }
             a.send(r, from);
@@ -748,8 +764,7 @@ private slots:
                 QVERIFY(m_session->SendSnmp(SNMP_PDU_GETNEXT));
                 QVERIFY(waitForDeliveries(i + 1));
                 QCOMPARE(m_got.last().status, SNMP_STATUS_OK);
-                if (m_got.last().endOfTable)
-                    break;
+                if (m_got.last().endOfTable) break;
                 values << m_got.last().values.join(' ');
             }
             QCOMPARE(values.size(), 12);
@@ -775,8 +790,7 @@ private slots:
             QVERIFY(m_session->SendSnmp(SNMP_PDU_GETNEXT));
             QVERIFY(waitForDeliveries(i + 1, 9000));
             QCOMPARE(m_got.last().status, SNMP_STATUS_OK);
-            if (m_got.last().endOfTable)
-                break;
+            if (m_got.last().endOfTable) break;
             ++rows;
         }
         QVERIFY(rows >= 2);
@@ -806,27 +820,45 @@ private slots:
         QTest::newRow("binary") << 4 << 4 << QByteArray("\x00\x1a\xff", 3) << 0ll << "00 1A FF";
         QTest::newRow("bad utf-8") << 4 << 4 << QByteArray("\xc3\x28") << 0ll << "C3 28";
         QTest::newRow("empty") << 4 << 4 << QByteArray() << 0ll << "";
-        QTest::newRow("mac") << 4 << 79 << QByteArray("\x00\x1a\x2b\x3c\x4d\x5e", 6) << 0ll << "00:1A:2B:3C:4D:5E";
-        QTest::newRow("bridge id") << 4 << 79 << QByteArray("\x80\x00\x00\x1a\x2b\x3c\x4d\x5e", 8) << 0ll
-                                   << "32768/00:1A:2B:3C:4D:5E";
+        QTest::newRow("mac") << 4 << 79 << QByteArray("\x00\x1a\x2b\x3c\x4d\x5e", 6) << 0ll
+                             << "00:1A:2B:3C:4D:5E";
+        QTest::newRow("bridge id") << 4 << 79 << QByteArray("\x80\x00\x00\x1a\x2b\x3c\x4d\x5e", 8)
+                                   << 0ll << "32768/00:1A:2B:3C:4D:5E";
         QTest::newRow("empty mac") << 4 << 79 << QByteArray() << 0ll << "";
-        QTest::newRow("ip") << 0x40 << 64 << QByteArray("\x0a\x00\x00\xfe", 4) << 0ll << "10.0.0.254";
+        QTest::newRow("ip") << 0x40 << 64 << QByteArray("\x0a\x00\x00\xfe", 4) << 0ll
+                            << "10.0.0.254";
         QTest::newRow("counter") << 0x41 << 65 << QByteArray() << 4294967295ll << "4294967295";
         QTest::newRow("timeticks") << 0x43 << 67 << QByteArray() << 12345678ll << "12345678";
         QTest::newRow("counter64") << 0x46 << 70 << QByteArray() << -1ll << "18446744073709551615";
         QTest::newRow("opaque") << 0x44 << 68 << QByteArray("\x9f\x78", 2) << 0ll << "9F 78";
-        QTest::newRow("ip of 3 octets") << 0x40 << 64 << QByteArray("\x0a\x00\x01", 3) << 0ll << "0A 00 01";
-        QTest::newRow("unknown type") << 0x47 << 4 << QByteArray("\x0a\x0b", 2) << 0ll << "<type 0x47> 0A 0B";
-        QTest::newRow("integer over 64 bits") << 2 << 2 << QByteArray("\x01\x00\x00\x00\x00\x00\x00\x00\x00", 9) << 0ll
-                                              << "01 00 00 00 00 00 00 00 00";
-        QTest::newRow("integer of 5 octets") << 2 << 2 << QByteArray() << 4294967295ll << "4294967295";
-        QTest::newRow("C1 control") << 4 << 4 << QByteArray("a\xc2\x9b" "31mb") << 0ll << "61 C2 9B 33 31 6D 62";
-        QTest::newRow("right-to-left override") << 4 << 4 << QByteArray("txt\xe2\x80\xaegpj.exe") << 0ll
-                                                << "74 78 74 E2 80 AE 67 70 6A 2E 65 78 65";
-        QTest::newRow("escape") << 4 << 4 << QByteArray("\x1b[31mred") << 0ll << "1B 5B 33 31 6D 72 65 64";
+        QTest::newRow("ip of 3 octets")
+            << 0x40 << 64 << QByteArray("\x0a\x00\x01", 3) << 0ll << "0A 00 01";
+        QTest::newRow("unknown type")
+            << 0x47 << 4 << QByteArray("\x0a\x0b", 2) << 0ll << "<type 0x47> 0A 0B";
+        QTest::newRow("integer over 64 bits")
+            << 2 << 2 << QByteArray("\x01\x00\x00\x00\x00\x00\x00\x00\x00", 9) << 0ll
+            << "01 00 00 00 00 00 00 00 00";
+        QTest::newRow("integer of 5 octets")
+            << 2 << 2 << QByteArray() << 4294967295ll << "4294967295";
+        QTest::newRow("C1 control") << 4 << 4
+                                    << QByteArray("a\xc2\x9b"
+                                                  "31mb")
+                                    << 0ll << "61 C2 9B 33 31 6D 62";
+        QTest::newRow("right-to-left override") << 4 << 4 << QByteArray("txt\xe2\x80\xaegpj.exe")
+                                                << 0ll << "74 78 74 E2 80 AE 67 70 6A 2E 65 78 65";
+        QTest::newRow("escape") << 4 << 4 << QByteArray("\x1b[31mred") << 0ll
+                                << "1B 5B 33 31 6D 72 65 64";
         QTest::newRow("noSuchObject") << 0x80 << 4 << QByteArray() << 0ll << "<noSuchObject>";
         QTest::newRow("noSuchInstance") << 0x81 << 2 << QByteArray() << 0ll << "<noSuchInstance>";
         QTest::newRow("endOfMibView") << 0x82 << 2 << QByteArray() << 0ll << "<endOfMibView>";
+        QTest::newRow("byte-order mark") << 4 << 4
+                                         << QByteArray("\xef\xbb\xbf"
+                                                       "caf\xc3\xa9")
+                                         << 0ll << "café";
+        QTest::newRow("two byte-order marks") << 4 << 4
+                                              << QByteArray("\xef\xbb\xbf\xef\xbb\xbf"
+                                                            "caf\xc3\xa9")
+                                              << 0ll << QChar(0xFEFF) + QString("café");
     }
     void formatValue() {
         QFETCH(int, type);
@@ -834,9 +866,14 @@ private slots:
         QFETCH(QByteArray, raw);
         QFETCH(qlonglong, number);
         QFETCH(QString, text);
-        static const _QvValueText map[] = {{1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
+        static const _QvValueText map[] = {
+            {1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
         ber::Value v{uint8_t(type), number, raw.toStdString(), {}};
         QCOMPARE(FormatSnmpValue(v, uint16_t(typeCode), map), text);
+        // talvex-walk's output: the same text in UTF-8
+        std::string utf8 = "x";
+        AppendSnmpValue(utf8, v, uint16_t(typeCode), map);
+        QCOMPARE(QByteArray::fromStdString(utf8), "x" + text.toUtf8());
     }
 
     void convertValue_data() {
@@ -861,7 +898,8 @@ private slots:
         QTest::newRow("mac colons") << 79 << "00:1a:2b:3c:4d:5e" << true << "00:1A:2B:3C:4D:5E";
         QTest::newRow("mac bare") << 79 << "001A2B3C4D5E" << true << "00:1A:2B:3C:4D:5E";
         QTest::newRow("mac bad digit") << 79 << "00:1g:2b:3c:4d:5e" << false << "";
-        QTest::newRow("bridge id") << 79 << "4096/00:1A:2B:3C:4D:5E" << true << "4096/00:1A:2B:3C:4D:5E";
+        QTest::newRow("bridge id")
+            << 79 << "4096/00:1A:2B:3C:4D:5E" << true << "4096/00:1A:2B:3C:4D:5E";
         QTest::newRow("bridge id bad priority") << 79 << "70000/00:1A:2B:3C:4D:5E" << false << "";
         QTest::newRow("unsupported type") << 99 << "1" << false << "";
     }
