@@ -48,12 +48,12 @@ quint16 SnmpAgentPort() {
 // ---- PDU ---------------------------------------------------------------------------------
 
 CSnmpPdu::CSnmpPdu(ber::Pdu pdu, const std::vector<char>& holes, const WalkAnswer& walk) {
-    assign(std::move(pdu), holes, walk);
+    Assign(std::move(pdu), holes, walk);
 }
 
 CSnmpPdu::~CSnmpPdu() = default;
 
-void CSnmpPdu::assign(ber::Pdu&& pdu, const std::vector<char>& holes, const WalkAnswer& walk) {
+void CSnmpPdu::Assign(ber::Pdu&& pdu, const std::vector<char>& holes, const WalkAnswer& walk) {
     m_requestId = pdu.requestId;
     m_errorStatus = pdu.errorStatus;
     m_errorIndex = pdu.errorIndex;
@@ -83,7 +83,8 @@ CSnmpMsg::Spare& CSnmpMsg::spare() {
 
 void CSnmpMsg::Release() {
     Spare& kept = spare();
-    if (kept.msg || m_pdu.m_storage.capacity() > Spare::kMostBindings) {
+    // A message is kept only while it holds few bindings, so the storage kept stays small.
+    if (kept.msg || size_t(m_pdu.VarBinds().size()) > Spare::kMostBindings) {
         delete this;
         return;
     }
@@ -94,7 +95,7 @@ CSnmpMsg* CSnmpMsg::Make(ber::Pdu&& pdu, const std::vector<char>& holes,
                          const CSnmpPdu::WalkAnswer& walk) {
     CSnmpMsg* msg = std::exchange(spare().msg, nullptr);
     if (!msg) return new CSnmpMsg(std::move(pdu), holes, walk);
-    msg->m_pdu.assign(std::move(pdu), holes, walk);
+    msg->m_pdu.Assign(std::move(pdu), holes, walk);
     return msg;
 }
 

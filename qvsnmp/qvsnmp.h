@@ -172,12 +172,10 @@ public:
     // An answer to GETBULK: how many rows of it belong to the walk (see above); 0 otherwise.
     int BulkRows() const { return m_walk.bulkRows; }
     const WalkAnswer& Walk() const { return m_walk; }
+    // Holds pdu instead, in the storage it has: what a message reused for the next answer does.
+    void Assign(ber::Pdu&& pdu, const std::vector<char>& holes, const WalkAnswer& walk);
 
 private:
-    friend class CSnmpMsg;
-    // The PDU becomes pdu, in the storage it has.
-    void assign(ber::Pdu&& pdu, const std::vector<char>& holes, const WalkAnswer& walk);
-
     int32_t m_requestId;
     int32_t m_errorStatus;
     int32_t m_errorIndex;
