@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
+#include "tests/common/paneltest.h"
 #include "tests/common/peers.h"
 
 #include <QApplication>
@@ -485,41 +486,18 @@ private slots:
         agent(sim);
         qputenv("TALVEX_SYSTEM_DIR", m_dir.toUtf8());
         CPanelDlg dlg;
-        QVERIFY(dlg.panelLoaded());
-        QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QVERIFY(walked.wait(10000));
-        PanelModel& m = dlg.panelModel();
+        QVERIFY(ShowPanelWalked(dlg));
         const Module* card = nullptr;
         const Port* port = nullptr;
-        for (const Module& mod : m.pictures)
+        for (const Module& mod : dlg.panelModel().pictures)
             for (const Port& p : mod.ports)
                 if (!port && p.ifIndex > 2) {
                     card = &mod;
                     port = &p;
                 }
         QVERIFY(port);
-        PanelView* view = dlg.panelView();
-        const QPoint at(
-            int(qint64(card->left + port->left + port->width / 2) * view->width() / m.refWidth),
-            int(qint64(card->top + port->top + port->height / 2) * view->height() / m.refHeight));
-        // The menu runs its own loop: it is answered once it is up.
-        QStringList items;
-        QTimer::singleShot(0, [&] {
-            QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            for (QAction* a : menu->actions())
-                items << a->text();
-            QAction* graph =
-                menu->actions().value(items.indexOf(QStringLiteral("Traffic Graph...")));
-            if (graph)
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(graph).center());
-            else
-                menu->close();
-        });
-        QContextMenuEvent right(QContextMenuEvent::Mouse, at, view->mapToGlobal(at));
-        QApplication::sendEvent(view, &right);
+        const QStringList items =
+            RightClickPanel(dlg, PortCentre(dlg, *card, *port), QStringLiteral("Traffic Graph..."));
         QVERIFY2(items.contains(QStringLiteral("Traffic Graph...")),
                  qPrintable(items.join(QLatin1Char('|'))));
         auto* window = dlg.findChild<CTrafficGraphWnd*>();

@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "snmp/params.h"
 #include "tests/common/columns.h"
+#include "tests/common/paneltest.h"
 #include "tests/common/peers.h"
 #include "pages/interfaceinfodlg.h"
 
@@ -991,15 +992,10 @@ private slots:
         SetSnmpAgentPort(sim.port());
         qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
         CPanelDlg dlg;
-        QVERIFY(dlg.panelLoaded());
-        QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QVERIFY(walked.wait(10000));
-        PanelModel& m = dlg.panelModel();
+        QVERIFY(ShowPanelWalked(dlg));
         const Module* card = nullptr;
         const Port* port = nullptr;
-        for (const Module& mod : m.pictures)
+        for (const Module& mod : dlg.panelModel().pictures)
             for (const Port& p : mod.ports)
                 if (p.ifIndex > (port ? port->ifIndex : 60)) {
                     card = &mod;
@@ -1008,8 +1004,7 @@ private slots:
         QVERIFY2(port, "no port the device reported beyond interface 60");
         const int ifIndex = port->ifIndex;
         PanelView* view = dlg.panelView();
-        const QPoint at(int(qint64(card->left + port->left + port->width / 2) * view->width() / m.refWidth),
-                        int(qint64(card->top + port->top + port->height / 2) * view->height() / m.refHeight));
+        const QPoint at = PortCentre(dlg, *card, *port);
         QStringList selected;
         bool inView = false;
         platform::SetRunModalHook([&](QDialog* d) {
@@ -1150,45 +1145,13 @@ private slots:
         QVERIFY(ifIndex > 0);
         qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
         CPanelDlg dlg;
-        QVERIFY(dlg.panelLoaded());
-        QSignalSpy walked(dlg.poller(), &PanelPoller::portWalkEnded);
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QVERIFY(walked.wait(10000));
-        PanelModel& m = dlg.panelModel();
-        PanelView* view = dlg.panelView();
+        QVERIFY(ShowPanelWalked(dlg));
         QPoint at;
-        for (const Module& mod : m.pictures)
+        for (const Module& mod : dlg.panelModel().pictures)
             for (const Port& p : mod.ports)
-                if (p.ifIndex == ifIndex)
-                    at = QPoint(
-                        int(qint64(mod.left + p.left + p.width / 2) * view->width() / m.refWidth),
-                        int(qint64(mod.top + p.top + p.height / 2) * view->height() / m.refHeight));
+                if (p.ifIndex == ifIndex) at = PortCentre(dlg, mod, p);
         QVERIFY2(!at.isNull(), "the panel shows no port for the ten-gigabit interface");
 
-        // The menu is a popup with its own loop: it is read and answered once it is up.
-        QStringList items;
-        auto choose = [&](const QString& text) {
-            QTimer::singleShot(0, [&, text] {
-                QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
-                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-                items.clear();
-                QAction* wanted = nullptr;
-                for (QAction* a : menu->actions()) {
-                    items << a->text();
-                    if (a->text() == text) wanted = a;
-                }
-                if (wanted)
-                    QTest::mouseClick(menu, Qt::LeftButton, {},
-                                      menu->actionGeometry(wanted).center());
-                else
-                    menu->close();
-            });
-        };
-        auto rightClick = [&](QPoint p) {
-            QContextMenuEvent event(QContextMenuEvent::Mouse, p, view->mapToGlobal(p));
-            QApplication::sendEvent(view, &event);
-        };
         QString shown, speed, label;
         bool checked = false;
         int selected = 0;
@@ -1219,8 +1182,7 @@ private slots:
         const QString before =
             RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent, "1.3.6.1.2.1.2.2.1.7.97"})
                 .trimmed();
-        choose(QStringLiteral("Port Configuration..."));
-        rightClick(at);
+        QStringList items = RightClickPanel(dlg, at, QStringLiteral("Port Configuration..."));
         platform::SetRunModalHook([this](QDialog* d) {
             m_modal << d->windowTitle();
             return 0;
@@ -1242,8 +1204,7 @@ private slots:
         QVERIFY(m_asked.isEmpty());
 
         // Off the ports the window's own menu (About) comes, not the port's.
-        choose(QString());
-        rightClick(QPoint(2, 2));
+        items = RightClickPanel(dlg, QPoint(2, 2), QString());
         QVERIFY(!items.contains("Port Configuration..."));
         QCOMPARE(items.size(), 1);
         qunsetenv("TALVEX_SYSTEM_DIR");
