@@ -36,6 +36,18 @@ QStringList checkedServices(QWidget* page) {
     return out;
 }
 
+// Loads, as the module does at start, a credentials file in the folder xdg: a block for the
+// agent at 127.0.0.1:port with these lines. Empty when it loaded, else why not.
+QString loadCredentials(const QTemporaryDir& xdg, quint16 port, const char* lines) {
+    const QByteArray text = QStringLiteral("agent 127.0.0.1:%1\n").arg(port).toUtf8() + lines;
+    if (WriteCredentialsFile(xdg.path(), text).isEmpty()) return QStringLiteral("not written");
+    qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
+    QString why;
+    const bool loaded = LoadSnmpCredentials(&why);
+    qunsetenv("XDG_CONFIG_HOME");
+    return loaded ? QString() : why.isEmpty() ? QStringLiteral("not loaded") : why;
+}
+
 } // namespace
 
 class TestPages : public QObject {
@@ -609,19 +621,12 @@ private slots:
         shown(overV2c);
 
         QTemporaryDir xdg;
-        QVERIFY(!WriteCredentialsFile(
-                     xdg.path(), QStringLiteral("agent 127.0.0.1:%1\n  defVersion 3\n  defSecurityName pages\n"
-                                                "  defSecurityLevel authPriv\n  defAuthType SHA-256\n"
-                                                "  defAuthPassphrase maplesyrup\n  defPrivType AES\n"
-                                                "  defPrivPassphrase pancakemix\n")
-                                     .arg(snmpd.port())
-                                     .toUtf8())
-                     .isEmpty());
-        qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
-        QString why;
-        const bool loaded = LoadSnmpCredentials(&why);
-        qunsetenv("XDG_CONFIG_HOME");
-        QVERIFY2(loaded, qPrintable(why));
+        const QString why = loadCredentials(xdg, snmpd.port(),
+                                            "  defVersion 3\n  defSecurityName pages\n"
+                                            "  defSecurityLevel authPriv\n  defAuthType SHA-256\n"
+                                            "  defAuthPassphrase maplesyrup\n  defPrivType AES\n"
+                                            "  defPrivPassphrase pancakemix\n");
+        QVERIFY2(why.isEmpty(), qPrintable(why));
         QVERIFY(g_snmpV3User);
         g_strReadCommunity = QStringLiteral("no community over v3");
         shown(overV3);
@@ -637,19 +642,12 @@ private slots:
         QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
         SetSnmpAgentPort(snmpd.port());
         QTemporaryDir xdg;
-        QVERIFY(!WriteCredentialsFile(
-                     xdg.path(), QStringLiteral("agent 127.0.0.1:%1\n  defSecurityName pages\n"
-                                                "  defSecurityLevel authPriv\n  defAuthType SHA-256\n"
-                                                "  defAuthPassphrase maplesyrupX\n  defPrivType AES\n"
-                                                "  defPrivPassphrase pancakemix\n")
-                                     .arg(snmpd.port())
-                                     .toUtf8())
-                     .isEmpty());
-        qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
-        QString why;
-        const bool loaded = LoadSnmpCredentials(&why);
-        qunsetenv("XDG_CONFIG_HOME");
-        QVERIFY2(loaded, qPrintable(why));
+        const QString why = loadCredentials(xdg, snmpd.port(),
+                                            "  defSecurityName pages\n"
+                                            "  defSecurityLevel authPriv\n  defAuthType SHA-256\n"
+                                            "  defAuthPassphrase maplesyrupX\n  defPrivType AES\n"
+                                            "  defPrivPassphrase pancakemix\n");
+        QVERIFY2(why.isEmpty(), qPrintable(why));
         const QString reason = QStringLiteral("the agent reports authentication failed, check the passphrase");
         {
             CSystemInfoDlg page;
