@@ -79,35 +79,29 @@ Figure walk(quint16 port, const QStringList& what, int rows) {
     return {m.captured(2).toDouble(), cpuMs(RUSAGE_CHILDREN) - before};
 }
 
-// An outside peer's walk of the whole table entry (the three columns), by wall time.
-Figure bulkWalk(quint16 port, int rows) {
+// An outside peer's walk of the table entry (the three columns), by wall time: program with
+// its options, given limitMs to end.
+Figure peerWalk(const QString& program, QStringList options, int limitMs, quint16 port, int rows) {
     QProcess walk;
     QElapsedTimer clock;
     clock.start();
-    walk.start(QStringLiteral("snmpbulkwalk"),
-               {"-v2c", "-c", "orchid", "-Cr50", "-t", "4", QStringLiteral("127.0.0.1:%1").arg(port),
-                "1.3.6.1.2.1.17.4.3.1"});
-    if (!walk.waitForFinished(300000) || walk.exitCode() != 0)
-        return {};
+    walk.start(program, options << QStringLiteral("127.0.0.1:%1").arg(port)
+                                << QStringLiteral("1.3.6.1.2.1.17.4.3.1"));
+    if (!walk.waitForFinished(limitMs) || walk.exitCode() != 0) return {};
     const double ms = double(clock.nsecsElapsed()) / 1e6;
-    if (walk.readAllStandardOutput().count('\n') != 3 * rows)
-        return {};
+    if (walk.readAllStandardOutput().count('\n') != 3 * rows) return {};
     return {ms, 0};
 }
 
-// An outside peer's get-next walk of the table entry, as an operator reads a slow device.
+Figure bulkWalk(quint16 port, int rows) {
+    return peerWalk(QStringLiteral("snmpbulkwalk"), {"-v2c", "-c", "orchid", "-Cr50", "-t", "4"},
+                    300000, port, rows);
+}
+
+// As an operator reads a slow device: get-next, one try.
 Figure plainWalk(quint16 port, int rows) {
-    QProcess walk;
-    QElapsedTimer clock;
-    clock.start();
-    walk.start(QStringLiteral("snmpwalk"), {"-v2c", "-c", "orchid", "-t", "4", "-r", "1",
-                                            QStringLiteral("127.0.0.1:%1").arg(port), "1.3.6.1.2.1.17.4.3.1"});
-    if (!walk.waitForFinished(600000) || walk.exitCode() != 0)
-        return {};
-    const double ms = double(clock.nsecsElapsed()) / 1e6;
-    if (walk.readAllStandardOutput().count('\n') != 3 * rows)
-        return {};
-    return {ms, 0};
+    return peerWalk(QStringLiteral("snmpwalk"), {"-v2c", "-c", "orchid", "-t", "4", "-r", "1"},
+                    600000, port, rows);
 }
 
 double median(QList<double> v) {

@@ -88,11 +88,6 @@ int64_t AgentState::retransmitAfter(int64_t timeoutMs, size_t bindings) const {
     return waits(timeoutMs, bindings).retransmit;
 }
 
-int64_t AgentState::giveUpAfter(int64_t timeoutMs, size_t bindings) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return giveUpLocked(timeoutMs, bindings);
-}
-
 AgentState::Waits AgentState::waits(int64_t timeoutMs, size_t bindings) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     const int64_t giveUp = giveUpLocked(timeoutMs, bindings);

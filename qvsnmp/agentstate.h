@@ -28,10 +28,9 @@ public:
     // nearly the whole time-out: a slow agent that works one request at a time must not get a
     // copy of a request while it is still on it.
     int64_t retransmitAfter(int64_t timeoutMs, size_t bindings) const;
-    // How long after its first sending such a request is given up: the time-out, plus what the
-    // bindings beyond one should cost (at most a second time-out).
-    int64_t giveUpAfter(int64_t timeoutMs, size_t bindings) const;
-    // Both at once, as a request going out needs them.
+    // Both waits at once, as a request going out needs them. giveUp: how long after its first
+    // sending such a request is given up: the time-out, plus what the bindings beyond one
+    // should cost (at most a second time-out).
     struct Waits {
         int64_t retransmit;
         int64_t giveUp;

@@ -30,12 +30,8 @@ public:
         req.walk = std::move(m_spare.walk);
         req.bytes = std::move(m_spare.bytes);
         req.from.ended = std::move(m_spare.ended);
-        const bool resume =
-            m_cursor.next.size() == records.size() && m_cursor.ended.size() == records.size();
-        if (resume)
-            req.from.ended = m_cursor.ended;
-        else
-            req.from.ended.clear();
+        // Read with the answer only when it was made for these records, as the request is.
+        req.from.ended = m_cursor.ended;
         nextWalkRequest(records, m_cursor, req.walk);
     }
     // A request of the walk that was answered: the next one is written in its storage.

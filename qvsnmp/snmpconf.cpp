@@ -17,6 +17,23 @@
 
 namespace snmpconf {
 
+std::string printable(std::string_view text) {
+    constexpr size_t kShown = 40;
+    std::string out;
+    for (size_t i = 0; i < text.size() && i < kShown; ++i) {
+        const uint8_t c = uint8_t(text[i]);
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            out += char(c);
+        } else {
+            char esc[5];
+            std::snprintf(esc, sizeof esc, "\\x%02x", c);
+            out += esc;
+        }
+    }
+    if (text.size() > kShown) out += "...";
+    return out;
+}
+
 namespace {
 
 constexpr size_t kMaxFile = 1 << 20;
@@ -33,25 +50,6 @@ std::string_view trimmed(std::string_view s) {
 std::string_view unquoted(std::string_view s) {
     if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
     return s;
-}
-
-// Bytes of the file as an error may show them: control characters and bytes beyond ASCII
-// escaped, at most 40 of them.
-std::string printable(std::string_view text) {
-    constexpr size_t kShown = 40;
-    std::string out;
-    for (size_t i = 0; i < text.size() && i < kShown; ++i) {
-        const uint8_t c = uint8_t(text[i]);
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            out += char(c);
-        } else {
-            char esc[5];
-            std::snprintf(esc, sizeof esc, "\\x%02x", c);
-            out += esc;
-        }
-    }
-    if (text.size() > kShown) out += "...";
-    return out;
 }
 
 // A line that looks like it carries a passphrase, whatever else is wrong with it: its value

@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace snmpconf {
 
@@ -43,6 +44,10 @@ struct Entry {
     int version = 3; // 0 (SNMPv1), 1 (SNMPv2c) or 3
     usm::User user;
 };
+
+// Text as an error may show it (a line of the file, an argument): control characters and
+// bytes beyond ASCII escaped, at most 40 of them.
+std::string printable(std::string_view text);
 
 // The block for agent (an IPv4 or IPv6 address) at port in the file at path.
 Status lookup(const std::string& path, const std::string& agent, uint16_t port, Entry& entry,

@@ -139,6 +139,15 @@ int main(int argc, char** argv) {
             }
             return n;
         };
+        auto user = [&](bool readWrite) {
+            sim::SimUser u;
+            const std::string why = parseUser(value(), readWrite, u);
+            if (!why.empty()) {
+                std::fprintf(stderr, "talvex-sim: %s: %s\n", a.c_str(), why.c_str());
+                std::exit(2);
+            }
+            return u;
+        };
         if (a == "--address")
             agent.address = value();
         else if (a == "--port")
@@ -179,15 +188,9 @@ int main(int argc, char** argv) {
             commands = true;
         else if (a == "--lifetime")
             agent.lifetimeSec = int(number(0, INT32_MAX));
-        else if (a == "--user" || a == "--rwuser") {
-            sim::SimUser user;
-            std::string why = parseUser(value(), a == "--rwuser", user);
-            if (!why.empty()) {
-                std::fprintf(stderr, "talvex-sim: %s: %s\n", a.c_str(), why.c_str());
-                return 2;
-            }
-            agent.users.push_back(std::move(user));
-        } else if (a == "--engine-id") {
+        else if (a == "--user" || a == "--rwuser")
+            agent.users.push_back(user(a == "--rwuser"));
+        else if (a == "--engine-id") {
             const char* v = value();
             if (!sim::ParseHexOctets(v, agent.engineId) || agent.engineId.size() < 5 ||
                 agent.engineId.size() > 32) {
@@ -206,15 +209,9 @@ int main(int argc, char** argv) {
             notify.inform = true;
         else if (a == "--notify-timeout")
             notify.timeoutMs = int(number(1, 600000));
-        else if (a == "--notify-user") {
-            sim::SimUser user;
-            std::string why = parseUser(value(), false, user);
-            if (!why.empty()) {
-                std::fprintf(stderr, "talvex-sim: %s: %s\n", a.c_str(), why.c_str());
-                return 2;
-            }
-            notify.user = std::move(user.user);
-        } else if (a == "--version") {
+        else if (a == "--notify-user")
+            notify.user = user(false).user;
+        else if (a == "--version") {
             std::printf("talvex-sim %s\n", TALVEX_VERSION);
             return 0;
         } else if (a == "--help" || a == "-h") {

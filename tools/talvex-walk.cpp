@@ -14,7 +14,6 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
@@ -54,19 +53,6 @@ void usage(std::FILE* out = stderr) {
     std::fprintf(stderr, "talvex-walk: %s\n", why.c_str());
     if (withUsage) usage();
     std::exit(2);
-}
-
-// An argument as an error may show it: control characters and bytes beyond ASCII escaped, at
-// most 40 of them.
-std::string shown(std::string_view text) {
-    std::string out;
-    for (size_t k = 0; k < text.size() && k < 40; ++k) {
-        const auto c = uint8_t(text[k]);
-        char esc[5];
-        std::snprintf(esc, sizeof esc, "\\x%02x", c);
-        out += c >= 0x20 && c < 0x7f && c != '\\' ? std::string(1, char(c)) : std::string(esc);
-    }
-    return text.size() > 40 ? out + "..." : out;
 }
 
 long long number(const char* option, const char* text, long long lo, long long hi) {
@@ -190,7 +176,7 @@ int main(int argc, char** argv) {
             std::memset(argv[i] + 2, 0, a.size() - 2);
             refuse(a.substr(0, 2) + " takes its passphrase as the next argument", true);
         } else
-            refuse("unknown option " + shown(a), true);
+            refuse("unknown option " + snmpconf::printable(a), true);
     }
     if (argc - i < 3) refuse("expected AGENT, a command and at least one OID", true);
     SetSnmpTimeout(timeout);

@@ -8,6 +8,7 @@
 #include "qvsnmp/snmpconf.h"
 #include "qvsnmp/v3msg.h"
 #include "qvsnmp/v3session.h"
+#include "tests/common/loopbacksession.h"
 #include "tests/common/peers.h"
 
 #include <QElapsedTimer>
@@ -46,12 +47,7 @@ class Client : public QObject {
 public:
     Client(quint16 port, std::vector<_QvOidTable> table, const usm::User* user = nullptr)
         : m_table(std::move(table)) {
-        SetSnmpAgentPort(port);
-        session = std::make_unique<CSnmpClass>(this, QStringLiteral("127.0.0.1"),
-                                               QStringLiteral("orchid"), QStringLiteral("saffron"),
-                                               int(m_table.size()), m_table.data(), QString());
-        SetSnmpAgentPort(0);
-        if (user) session->SetSecurity(*user);
+        session = LoopbackSession(this, port, m_table, user);
         session->SetSnmpCallback([this](unsigned short status, CSnmpMsg* msg) {
             Delivery d;
             d.status = status;

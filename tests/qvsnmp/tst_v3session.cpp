@@ -2,6 +2,7 @@
 // window, the failures a person must be able to read, and answers that must not count.
 #include "qvsnmp/qvsnmp.h"
 #include "qvsnmp/v3session.h"
+#include "tests/common/loopbacksession.h"
 #include "tests/common/peers.h"
 
 #include <QRegularExpression>
@@ -46,12 +47,7 @@ class Client : public QObject {
 public:
     Client(quint16 port, const usm::User* u, std::vector<_QvOidTable> table)
         : m_table(std::move(table)) {
-        SetSnmpAgentPort(port);
-        session = std::make_unique<CSnmpClass>(this, QStringLiteral("127.0.0.1"),
-                                               QStringLiteral("orchid"), QStringLiteral("saffron"),
-                                               int(m_table.size()), m_table.data(), QString());
-        SetSnmpAgentPort(0);
-        if (u) session->SetSecurity(*u);
+        session = LoopbackSession(this, port, m_table, u);
         session->SetSnmpCallback([this](unsigned short s, CSnmpMsg* msg) {
             status = s;
             ++answers;
