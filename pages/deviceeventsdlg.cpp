@@ -9,7 +9,6 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -47,7 +46,6 @@ CDeviceEventsDlg::CDeviceEventsDlg(const QString& path, const QString& device)
                      QStringLiteral("Major and above"), QStringLiteral("Minor and above")});
     QTreeView* view = list();
     view->setModel(m_model);
-    view->setUniformRowHeights(true);
     SetupListColumns(view);
     connect(combo, &QComboBox::currentIndexChanged, this, [this] { applyFilter(); });
     connect(platform::Item<QLineEdit>(this, kTextEdit), &QLineEdit::textChanged, this,
