@@ -125,15 +125,15 @@ void CDeviceEventsDlg::OnAcknowledge() {
     QList<int> rows;
     for (const QModelIndex& index : list()->selectionModel()->selectedRows())
         rows << index.row();
-    if (m_model->acknowledge(rows) < 0)
-        platform::MessageBox(this,
-                             QStringLiteral("The events could not be acknowledged: the journal %1 "
-                                            "is read-only or busy.")
-                                 .arg(m_path));
+    tellIfRefused(m_model->acknowledge(rows));
 }
 
 void CDeviceEventsDlg::OnAcknowledgeAll() {
-    if (m_model->acknowledgeAll() < 0)
+    tellIfRefused(m_model->acknowledgeAll());
+}
+
+void CDeviceEventsDlg::tellIfRefused(int changed) {
+    if (changed < 0)
         platform::MessageBox(this,
                              QStringLiteral("The events could not be acknowledged: the journal %1 "
                                             "is read-only or busy.")
