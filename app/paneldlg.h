@@ -83,8 +83,8 @@ private:
     int m_clickedInterface = 0; // the interface the page opened from a port selects
 };
 
-// Refusal every command that changes the device or starts a tool shows without the right.
 // Half the ALM lamp's blink: lit, then dark, as long.
 inline constexpr int kAlarmBlinkMs = 500;
 
+// Refusal every command that changes the device or starts a tool shows without the right.
 inline constexpr const char* kNoRightText = "You have no the right to do the operation!";
