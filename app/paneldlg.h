@@ -57,6 +57,8 @@ private:
     void showSystemMenu(const QPoint& globalPos);
     // Runs a page (or any dialog) without parent, modally, and destroys it.
     template <class Page> void runPage(const std::function<void(Page*)>& setup = {});
+    // runPage for a page that shows one port: the one a click or a port's menu chose, if any.
+    template <class Page> void runPortPage();
     // Shows the refusal when the operator has no right; true when he has it.
     bool haveRight();
     bool confirm(const char* question);
