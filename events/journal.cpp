@@ -369,11 +369,7 @@ int Journal::acknowledge(const std::vector<int64_t>& ids, const std::string& by,
         ok = s.step() == SQLITE_DONE;
         changed += sqlite3_changes(m_db);
     }
-    Stmt bump(m_db, "UPDATE settings SET value = ?1 WHERE name = 'ack_seq'");
-    bump.bind(1, seq);
-    if (ok && bump.step() == SQLITE_DONE && exec("COMMIT")) return changed;
-    exec("ROLLBACK");
-    return -1;
+    return endAcknowledging(ok, seq, changed);
 }
 
 int Journal::acknowledgeAll(const std::string& device, const std::string& by, int64_t whenMs) {
@@ -383,7 +379,10 @@ int Journal::acknowledgeAll(const std::string& device, const std::string& by, in
                      kMatch + " AND acked IS NULL");
     s.bind(1, device).bind(2, whenMs).bind(3, by).bind(4, seq);
     const bool ok = s.step() == SQLITE_DONE;
-    const int changed = sqlite3_changes(m_db);
+    return endAcknowledging(ok, seq, sqlite3_changes(m_db));
+}
+
+int Journal::endAcknowledging(bool ok, int64_t seq, int changed) {
     Stmt bump(m_db, "UPDATE settings SET value = ?1 WHERE name = 'ack_seq'");
     bump.bind(1, seq);
     if (ok && bump.step() == SQLITE_DONE && exec("COMMIT")) return changed;
