@@ -276,18 +276,20 @@ template <class Page> void CPanelDlg::runPage(const std::function<void(Page*)>& 
     delete page;
 }
 
+template <class Page> void CPanelDlg::runPortPage() {
+    const int ifIndex = std::exchange(m_clickedInterface, 0);
+    runPage<Page>([ifIndex](Page* page) { page->selectInterface(ifIndex); });
+}
+
 bool CPanelDlg::OnCommand(int id) {
     switch (id) {
     case kCmdSystemInfo:
         runPage<CSystemInfoDlg>();
         return true;
-    case kCmdInterfaceInfo: {
+    case kCmdInterfaceInfo:
         // Opened by a click on a port, the page shows that port's row; from the menu, none.
-        const int ifIndex = std::exchange(m_clickedInterface, 0);
-        runPage<CInterfaceInfoDlg>(
-            [ifIndex](CInterfaceInfoDlg* page) { page->selectInterface(ifIndex); });
+        runPortPage<CInterfaceInfoDlg>();
         return true;
-    }
     case kCmdStpInfo:
         runPage<CStpTableDlg>();
         return true;
@@ -327,13 +329,10 @@ bool CPanelDlg::OnCommand(int id) {
         if (m_poller)
             m_poller->panelRefresh();
         return true;
-    case kCmdPortConfig: {
+    case kCmdPortConfig:
         // From a port's menu the dialog shows that port; from the command, the first.
-        const int ifIndex = std::exchange(m_clickedInterface, 0);
-        runPage<CPortConfigDlg>(
-            [ifIndex](CPortConfigDlg* page) { page->selectInterface(ifIndex); });
+        runPortPage<CPortConfigDlg>();
         return true;
-    }
     case kCmdTrafficGraph:
         // A port the device has not reported yet has no counters to read.
         if (const int ifIndex = std::exchange(m_clickedInterface, 0); ifIndex > 0)

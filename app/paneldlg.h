@@ -57,6 +57,8 @@ private:
     void showSystemMenu(const QPoint& globalPos);
     // Runs a page (or any dialog) without parent, modally, and destroys it.
     template <class Page> void runPage(const std::function<void(Page*)>& setup = {});
+    // runPage for a page that shows one port: the one a click or a port's menu chose, if any.
+    template <class Page> void runPortPage();
     // Shows the refusal when the operator has no right; true when he has it.
     bool haveRight();
     bool confirm(const char* question);
@@ -83,8 +85,8 @@ private:
     int m_clickedInterface = 0; // the interface the page opened from a port selects
 };
 
-// Refusal every command that changes the device or starts a tool shows without the right.
 // Half the ALM lamp's blink: lit, then dark, as long.
 inline constexpr int kAlarmBlinkMs = 500;
 
+// Refusal every command that changes the device or starts a tool shows without the right.
 inline constexpr const char* kNoRightText = "You have no the right to do the operation!";

@@ -109,6 +109,22 @@ private:
     sqlite3_stmt* m_s = nullptr;
 };
 
+// What a list shows of a row, as the first columns of a query: readSince reads these, read()
+// these and the rest.
+const char* const kListColumns =
+    "SELECT id, received, severity, ifindex, port, event, summary, acked, acked_by";
+void ReadListColumns(const Stmt& s, Event& e) {
+    e.id = s.integer(0);
+    e.receivedMs = s.integer(1);
+    e.severity = SeverityOf(s.integer(2));
+    e.ifIndex = IfIndexOf(s.integer(3));
+    e.port = s.text(4);
+    e.event = s.text(5);
+    e.summary = s.text(6);
+    e.ackedMs = s.integer(7);
+    e.ackedBy = s.text(8);
+}
+
 int64_t Setting(sqlite3* db, const char* name, int64_t fallback) {
     Stmt s(db, "SELECT value FROM settings WHERE name = ?1");
     s.bind(1, std::string(name));
@@ -293,12 +309,9 @@ bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
                         std::vector<Event>& out, std::string* why) {
     // Two index ranges in id order, merged, rather than one query on both columns, which would
     // sort every row of the device.
-    const char* const columns =
-        "SELECT id, received, severity, ifindex, port, event, summary, acked, acked_by "
-        "FROM events WHERE ";
-    Stmt own(m_db, std::string(columns) + "device = ?1 AND id > ?2 ORDER BY id LIMIT ?3");
-    Stmt sent(m_db, std::string(columns) +
-                        "sender = ?1 AND device <> ?1 AND id > ?2 ORDER BY id LIMIT ?3");
+    const std::string columns = std::string(kListColumns) + " FROM events WHERE ";
+    Stmt own(m_db, columns + "device = ?1 AND id > ?2 ORDER BY id LIMIT ?3");
+    Stmt sent(m_db, columns + "sender = ?1 AND device <> ?1 AND id > ?2 ORDER BY id LIMIT ?3");
     if (!own || !sent) {
         if (why) *why = lastError();
         return false;
@@ -306,23 +319,12 @@ bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
     const int64_t limit = int64_t(std::min<size_t>(max, INT64_MAX));
     own.bind(1, device).bind(2, afterId).bind(3, limit);
     sent.bind(1, device).bind(2, afterId).bind(3, limit);
-    auto row = [](Stmt& s, Event& e) {
-        e.id = s.integer(0);
-        e.receivedMs = s.integer(1);
-        e.severity = SeverityOf(s.integer(2));
-        e.ifIndex = IfIndexOf(s.integer(3));
-        e.port = s.text(4);
-        e.event = s.text(5);
-        e.summary = s.text(6);
-        e.ackedMs = s.integer(7);
-        e.ackedBy = s.text(8);
-    };
     int a = own.step(), b = sent.step();
     size_t taken = 0;
     while ((a == SQLITE_ROW || b == SQLITE_ROW) && taken < max) {
         const bool fromOwn =
             b != SQLITE_ROW || (a == SQLITE_ROW && own.integer(0) < sent.integer(0));
-        row(fromOwn ? own : sent, out.emplace_back());
+        ReadListColumns(fromOwn ? own : sent, out.emplace_back());
         ++taken;
         if (fromOwn)
             a = own.step();
@@ -335,25 +337,16 @@ bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
 }
 
 bool Journal::read(int64_t id, Event& e) {
-    Stmt s(m_db, "SELECT id, received, sender, device, uptime, oid, severity, ifindex, port, "
-                 "event, summary, "
-                 "bindings, acked, acked_by FROM events WHERE id = ?1");
+    Stmt s(m_db, std::string(kListColumns) +
+                     ", sender, device, uptime, oid, bindings FROM events WHERE id = ?1");
     s.bind(1, id);
     if (s.step() != SQLITE_ROW) return false;
-    e.id = s.integer(0);
-    e.receivedMs = s.integer(1);
-    e.sender = s.text(2);
-    e.device = s.text(3);
-    e.uptime = s.isNull(4) ? -1 : s.integer(4);
-    e.oid = s.text(5);
-    e.severity = SeverityOf(s.integer(6));
-    e.ifIndex = IfIndexOf(s.integer(7));
-    e.port = s.text(8);
-    e.event = s.text(9);
-    e.summary = s.text(10);
-    e.bindings = s.text(11);
-    e.ackedMs = s.integer(12);
-    e.ackedBy = s.text(13);
+    ReadListColumns(s, e);
+    e.sender = s.text(9);
+    e.device = s.text(10);
+    e.uptime = s.isNull(11) ? -1 : s.integer(11);
+    e.oid = s.text(12);
+    e.bindings = s.text(13);
     return true;
 }
 
@@ -376,11 +369,7 @@ int Journal::acknowledge(const std::vector<int64_t>& ids, const std::string& by,
         ok = s.step() == SQLITE_DONE;
         changed += sqlite3_changes(m_db);
     }
-    Stmt bump(m_db, "UPDATE settings SET value = ?1 WHERE name = 'ack_seq'");
-    bump.bind(1, seq);
-    if (ok && bump.step() == SQLITE_DONE && exec("COMMIT")) return changed;
-    exec("ROLLBACK");
-    return -1;
+    return endAcknowledging(ok, seq, changed);
 }
 
 int Journal::acknowledgeAll(const std::string& device, const std::string& by, int64_t whenMs) {
@@ -390,7 +379,10 @@ int Journal::acknowledgeAll(const std::string& device, const std::string& by, in
                      kMatch + " AND acked IS NULL");
     s.bind(1, device).bind(2, whenMs).bind(3, by).bind(4, seq);
     const bool ok = s.step() == SQLITE_DONE;
-    const int changed = sqlite3_changes(m_db);
+    return endAcknowledging(ok, seq, sqlite3_changes(m_db));
+}
+
+int Journal::endAcknowledging(bool ok, int64_t seq, int changed) {
     Stmt bump(m_db, "UPDATE settings SET value = ?1 WHERE name = 'ack_seq'");
     bump.bind(1, seq);
     if (ok && bump.step() == SQLITE_DONE && exec("COMMIT")) return changed;
@@ -447,8 +439,7 @@ bool Journal::severityFor(const std::string& oid, Severity& out) {
     Stmt s(m_db, "SELECT severity FROM severities WHERE oid = ?1");
     s.bind(1, oid);
     if (s.step() != SQLITE_ROW) return false;
-    const int64_t v = s.integer(0);
-    out = v >= 1 && v <= 4 ? Severity(v) : Severity::Information;
+    out = SeverityOf(s.integer(0));
     return true;
 }
 

@@ -119,6 +119,9 @@ public:
 
 private:
     bool exec(const char* sql, std::string* why = nullptr);
+    // The end of an acknowledgement begun with BEGIN IMMEDIATE: when its updates went well (ok),
+    // ack_seq moves on to seq and it commits, giving changed; otherwise it rolls back, giving -1.
+    int endAcknowledging(bool ok, int64_t seq, int changed);
     std::string lastError() const;
 
     sqlite3* m_db = nullptr;

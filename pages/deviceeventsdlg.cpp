@@ -9,7 +9,6 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -47,7 +46,6 @@ CDeviceEventsDlg::CDeviceEventsDlg(const QString& path, const QString& device)
                      QStringLiteral("Major and above"), QStringLiteral("Minor and above")});
     QTreeView* view = list();
     view->setModel(m_model);
-    view->setUniformRowHeights(true);
     SetupListColumns(view);
     connect(combo, &QComboBox::currentIndexChanged, this, [this] { applyFilter(); });
     connect(platform::Item<QLineEdit>(this, kTextEdit), &QLineEdit::textChanged, this,
@@ -127,15 +125,15 @@ void CDeviceEventsDlg::OnAcknowledge() {
     QList<int> rows;
     for (const QModelIndex& index : list()->selectionModel()->selectedRows())
         rows << index.row();
-    if (m_model->acknowledge(rows) < 0)
-        platform::MessageBox(this,
-                             QStringLiteral("The events could not be acknowledged: the journal %1 "
-                                            "is read-only or busy.")
-                                 .arg(m_path));
+    tellIfRefused(m_model->acknowledge(rows));
 }
 
 void CDeviceEventsDlg::OnAcknowledgeAll() {
-    if (m_model->acknowledgeAll() < 0)
+    tellIfRefused(m_model->acknowledgeAll());
+}
+
+void CDeviceEventsDlg::tellIfRefused(int changed) {
+    if (changed < 0)
         platform::MessageBox(this,
                              QStringLiteral("The events could not be acknowledged: the journal %1 "
                                             "is read-only or busy.")

@@ -34,6 +34,8 @@ private:
     void tryOpen();
     void applyFilter();
     void showState();
+    // An acknowledgement the journal refused (changed -1) is told to the operator.
+    void tellIfRefused(int changed);
 
     EventListModel* m_model;
     QTimer* m_timer;

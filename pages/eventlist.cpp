@@ -1,7 +1,6 @@
 #include "pages/eventlist.h"
 
 #include <QDateTime>
-#include <QFont>
 #include <QTimer>
 
 #include <pwd.h>
@@ -26,7 +25,9 @@ QString OperatorName() {
     return qEnvironmentVariable("USER", QStringLiteral("uid %1").arg(getuid()));
 }
 
-EventListModel::EventListModel(QObject* parent) : QAbstractTableModel(parent) {}
+EventListModel::EventListModel(QObject* parent) : QAbstractTableModel(parent) {
+    m_bold.setBold(true);
+}
 
 bool EventListModel::open(const QString& path, const QString& device, QString* why) {
     std::string err;
@@ -200,11 +201,7 @@ QString EventListModel::PortText(const events::Event& e) {
 QVariant EventListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     const events::Event& e = event(index.row());
-    if (role == Qt::FontRole && e.ackedMs == 0) {
-        QFont bold;
-        bold.setBold(true);
-        return bold;
-    }
+    if (role == Qt::FontRole && e.ackedMs == 0) return m_bold;
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
     case kTime:

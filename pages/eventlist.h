@@ -7,6 +7,7 @@
 #include "events/journal.h"
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QString>
 
 #include <vector>
@@ -70,6 +71,7 @@ private:
     int m_unacked = 0;
     int m_worstShown = 4;
     QString m_text;
+    QFont m_bold; // an unacknowledged row's, made once rather than for each cell painted
 };
 
 // The operator's login name, as acknowledgements record it.

@@ -210,12 +210,8 @@ QRect PanelModel::portRect(const Port& port, const Module* module) const {
 }
 
 void PanelModel::fillLamp(QPainter& p, const Lamp& lamp) const {
-    const QRect r = lampRect(lamp);
-    if (m_alarm && &lamp == alarmLamp()) {
-        if (!r.isEmpty()) p.fillRect(r, QColor::fromRgb(m_alarmLit ? kLampAlarm : kLampDark));
-        return;
-    }
     if (lamp.state != 0 && lamp.state != 1) return;
+    const QRect r = lampRect(lamp);
     if (!r.isEmpty()) p.fillRect(r, QColor::fromRgb(lamp.state == 0 ? kLampLit : kLampDark));
 }
 
@@ -268,8 +264,15 @@ void PanelModel::paint(QPainter& p) const {
         drawPicture(p, port.picture, portRect(port, nullptr));
         fillLamps(p, port);
     }
-    for (const Lamp& l : lamps)
-        fillLamp(p, l);
+    // Only a stand-alone lamp can be the ALM lamp: it is looked up once a paint, not a lamp.
+    const Lamp* alarm = m_alarm ? alarmLamp() : nullptr;
+    for (const Lamp& l : lamps) {
+        if (&l != alarm) {
+            fillLamp(p, l);
+        } else if (const QRect r = lampRect(l); !r.isEmpty()) {
+            p.fillRect(r, QColor::fromRgb(m_alarmLit ? kLampAlarm : kLampDark));
+        }
+    }
 }
 
 bool PanelModel::portHit(const QRect& r, QPoint pt) const {

@@ -123,16 +123,20 @@ private:
     QList<qsizetype> m_starts; // where each row's texts begin
 };
 
+void SetListLook(QTreeView* view) {
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setAllColumnsShowFocus(true);
+    view->header()->setSectionsClickable(false);
+    view->header()->setSectionsMovable(false);
+    view->header()->setStretchLastSection(false);
+}
+
 ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ListModel(this)) {
     setModel(m_model);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setAllColumnsShowFocus(true);
-    header()->setSectionsClickable(false);
-    header()->setSectionsMovable(false);
-    header()->setStretchLastSection(false);
+    SetListLook(this);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ListView::rowSelectionChanged);
     connect(this, &QAbstractItemView::doubleClicked, this,

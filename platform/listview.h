@@ -11,6 +11,11 @@ namespace platform {
 
 class ListModel;
 
+// The look of every list, whoever holds its rows: a report view without tree decoration, whole
+// rows selected, headings that neither sort, move nor stretch. ListView has it; a list on a
+// model of a page's own is given it here.
+void SetListLook(QTreeView* view);
+
 class ListView : public QTreeView {
     Q_OBJECT
 public:

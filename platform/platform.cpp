@@ -17,16 +17,12 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHash>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#if !QT_CONFIG(printdialog)
-#include <QFileDialog>
-#endif
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -229,26 +225,19 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             w = new QGroupBox(text, dialog);
             w->lower();
             break;
-        case res::Ctl::List: {
-            auto* list = new ListView(dialog);
+        case res::Ctl::List:
+        case res::Ctl::ModelList: {
+            // A ModelList shows a model the page sets, with the same look as a ListView.
+            QTreeView* list = nullptr;
+            if (it.kind == res::Ctl::List) {
+                list = new ListView(dialog);
+            } else {
+                list = new QTreeView(dialog);
+                SetListLook(list);
+            }
             list->setSelectionMode(it.flags & res::MultiSelect
                                        ? QAbstractItemView::ExtendedSelection
                                        : QAbstractItemView::SingleSelection);
-            w = list;
-            break;
-        }
-        case res::Ctl::ModelList: {
-            // A list on a model of the page's own: the same look as the lists above.
-            auto* list = new QTreeView(dialog);
-            list->setRootIsDecorated(false);
-            list->setUniformRowHeights(true);
-            list->setSelectionBehavior(QAbstractItemView::SelectRows);
-            list->setSelectionMode(it.flags & res::MultiSelect ? QAbstractItemView::ExtendedSelection
-                                                               : QAbstractItemView::SingleSelection);
-            list->header()->setSectionsClickable(false);
-            list->header()->setSectionsMovable(false);
-            list->header()->setStretchLastSection(false);
-            list->setAllColumnsShowFocus(true);
             w = list;
             break;
         }
