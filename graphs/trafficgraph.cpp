@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
