@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -119,6 +120,10 @@ bool crypt(Priv priv, bool enc, const uint8_t* key, const uint8_t* iv, const uin
     const EVP_CIPHER* cipher = nullptr;
     if (priv == Priv::AES128)
         cipher = EVP_aes_128_cfb128();
+    else if (priv == Priv::AES192)
+        cipher = EVP_aes_192_cfb128();
+    else if (priv == Priv::AES256)
+        cipher = EVP_aes_256_cfb128();
     else if (priv == Priv::DES && size % 8 == 0)
         cipher = des().cipher;
     if (!cipher || size > size_t(INT32_MAX)) return false;
@@ -163,8 +168,13 @@ const char* authName(Auth auth) {
 }
 
 const char* privName(Priv priv) {
-    static const char* const names[] = {"none", "DES", "AES"};
+    static const char* const names[] = {"none", "DES", "AES", "AES-192", "AES-256"};
     return names[size_t(priv)];
+}
+
+size_t privKeyLength(Priv priv) {
+    static const size_t lengths[] = {0, 16, 16, 24, 32};
+    return lengths[size_t(priv)];
 }
 
 Secret passwordToKey(Auth auth, std::string_view passphrase) {
@@ -197,6 +207,25 @@ Secret localizeKey(Auth auth, const Secret& ku, std::string_view engineId) {
     unsigned int len = 0;
     if (EVP_DigestFinal_ex(ctx.get(), kul.data(), &len) != 1) return {};
     return kul;
+}
+
+Secret extendKey(Auth auth, const Secret& kul, size_t length) {
+    const EVP_MD* md = digest(auth);
+    if (!md || kul.empty()) return {};
+    Secret out = Secret::ofSize(length);
+    size_t done = std::min(length, kul.size());
+    std::memcpy(out.data(), kul.data(), done);
+    Secret block = kul;
+    while (done < length) {
+        Secret next = Secret::ofSize(digestLength(auth));
+        unsigned int len = 0;
+        if (EVP_Digest(block.data(), block.size(), next.data(), &len, md, nullptr) != 1) return {};
+        const size_t n = std::min(length - done, next.size());
+        std::memcpy(out.data() + done, next.data(), n);
+        done += n;
+        block = std::move(next);
+    }
+    return out;
 }
 
 bool hmac(Auth auth, const Secret& key, const uint8_t* data, size_t size, uint8_t* out) {

@@ -1,5 +1,6 @@
 // The cryptography SNMPv3's user-based security model needs, on OpenSSL's libcrypto: digests,
-// HMAC, AES-128 in CFB mode and DES in CBC mode. No Qt, so that the simulated agent links it.
+// HMAC, AES (128, 192 and 256-bit keys) in CFB mode and DES in CBC mode. No Qt, so that the
+// simulated agent links it.
 //
 // DES-CBC lives in OpenSSL 3's legacy provider; desAvailable() loads it on first use and says
 // why when it cannot, and the DES calls then fail rather than fall back to anything.
@@ -13,7 +14,7 @@
 namespace crypto {
 
 enum class Auth : uint8_t { None, MD5, SHA1, SHA224, SHA256, SHA384, SHA512 };
-enum class Priv : uint8_t { None, DES, AES128 };
+enum class Priv : uint8_t { None, DES, AES128, AES192, AES256 };
 
 // Bytes of a passphrase or a key. Kept in pages of their own that are left out of core dumps
 // and locked in memory where the platform allows, and wiped before they are given back.
@@ -45,12 +46,18 @@ private:
 size_t digestLength(Auth auth);
 size_t macLength(Auth auth);
 const char* authName(Auth auth); // "MD5", "SHA", "SHA-224" ... as net-snmp's tools write them
-const char* privName(Priv priv); // "DES", "AES"
+const char* privName(Priv priv); // "DES", "AES", "AES-192", "AES-256"
+// The octets of localised key a privacy protocol takes: DES its key and its pre-IV, AES its key.
+size_t privKeyLength(Priv priv);
 
 // RFC 3414 A.2: Ku, the digest of a megabyte of the passphrase repeated.
 Secret passwordToKey(Auth auth, std::string_view passphrase);
 // RFC 3414 A.2: Kul = H(Ku | engineID | Ku).
 Secret localizeKey(Auth auth, const Secret& ku, std::string_view engineId);
+// A localised key lengthened to length octets by hashing, as AES-192 and AES-256 need it under
+// a shorter digest: Kul | H(Kul) | H(H(Kul)) ..., cut to length (the default of net-snmp and of
+// the devices that follow it). A key already long enough is cut only.
+Secret extendKey(Auth auth, const Secret& kul, size_t length);
 
 constexpr size_t MaxDigest = 64; // SHA-512
 
@@ -60,8 +67,8 @@ bool hmac(Auth auth, const Secret& key, const uint8_t* data, size_t size, uint8_
 // Whether DES-CBC can be used; *why (when given) says why not.
 bool desAvailable(std::string* why = nullptr);
 
-// AES-128-CFB128 (key 16, iv 16 octets) keeps the length; DES-CBC (key 8, iv 8) needs a length
-// that is a multiple of 8. False when the cipher is unavailable or the sizes do not fit.
+// AES-CFB128 (key 16, 24 or 32, iv 16 octets) keeps the length; DES-CBC (key 8, iv 8) needs a
+// length that is a multiple of 8. False when the cipher is unavailable or the sizes do not fit.
 bool encrypt(Priv priv, const uint8_t* key, const uint8_t* iv, const uint8_t* in, size_t size,
              uint8_t* out);
 bool decrypt(Priv priv, const uint8_t* key, const uint8_t* iv, const uint8_t* in, size_t size,

@@ -71,6 +71,10 @@ bool parsePriv(std::string_view text, crypto::Priv& out) {
     const std::string s = folded(text);
     if (s == "AES" || s == "AES128")
         out = crypto::Priv::AES128;
+    else if (s == "AES192")
+        out = crypto::Priv::AES192;
+    else if (s == "AES256")
+        out = crypto::Priv::AES256;
     else if (s == "DES")
         out = crypto::Priv::DES;
     else
@@ -108,8 +112,9 @@ std::shared_ptr<const Keys> localizedKeys(const User& user, std::string_view eng
     std::lock_guard lock(g_kuMutex);
     keys->authKey = crypto::localizeKey(user.auth, ku(user.auth, user.authPassphrase), engineId);
     if (priv != crypto::Priv::None)
-        keys->privKey =
-            crypto::localizeKey(user.auth, ku(user.auth, user.privPassphrase), engineId);
+        keys->privKey = crypto::extendKey(
+            user.auth, crypto::localizeKey(user.auth, ku(user.auth, user.privPassphrase), engineId),
+            crypto::privKeyLength(priv));
     return keys;
 }
 

@@ -20,7 +20,8 @@ enum class Level : uint8_t { NoAuthNoPriv, AuthNoPriv, AuthPriv };
 // Names as net-snmp's tools take them: the security level "noAuthNoPriv", "authNoPriv",
 // "authPriv" (also "noauth", "auth", "priv"), any case; the authentication protocol "MD5",
 // "SHA" ("SHA1"), "SHA-224", "SHA-256", "SHA-384", "SHA-512" (with or without the dash); the
-// privacy protocol "AES" ("AES128", "AES-128") or "DES". False for anything else.
+// privacy protocol "AES" ("AES128", "AES-128"), "AES-192", "AES-256" or "DES". False for
+// anything else.
 bool parseLevel(std::string_view text, Level& out);
 bool parseAuth(std::string_view text, crypto::Auth& out);
 bool parsePriv(std::string_view text, crypto::Priv& out);

@@ -30,9 +30,10 @@ void putBE32(uint8_t* p, uint32_t v) {
     p[3] = uint8_t(v);
 }
 
-// The IV of RFC 3826 (AES: boots, time, salt) or RFC 3414 8.1.1.1 (DES: pre-IV xor salt).
+// The IV of RFC 3826 (AES, whatever its key length: boots, time, salt) or RFC 3414 8.1.1.1 (DES:
+// pre-IV xor salt).
 void makeIv(const usm::Keys& keys, int32_t boots, int32_t time, const uint8_t* salt, uint8_t* iv) {
-    if (keys.priv == crypto::Priv::AES128) {
+    if (keys.priv != crypto::Priv::DES) {
         putBE32(iv, uint32_t(boots));
         putBE32(iv + 4, uint32_t(time));
         std::memcpy(iv + 8, salt, 8);
@@ -43,8 +44,8 @@ void makeIv(const usm::Keys& keys, int32_t boots, int32_t time, const uint8_t* s
 }
 
 bool privKeyFits(const usm::Keys& keys) {
-    return (keys.priv == crypto::Priv::AES128 && keys.privKey.size() >= 16) ||
-           (keys.priv == crypto::Priv::DES && keys.privKey.size() >= 16);
+    return keys.priv != crypto::Priv::None &&
+           keys.privKey.size() >= crypto::privKeyLength(keys.priv);
 }
 
 constexpr uint32_t kUsmStats[] = {1, 3, 6, 1, 6, 3, 15, 1, 1};

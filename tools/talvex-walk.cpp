@@ -39,8 +39,9 @@ void usage(std::FILE* out = stderr) {
         "  -q print only the count and the time\n"
         "  -v 3 SNMPv3 with the user-based security model:\n"
         "     -u security name, -l noAuthNoPriv|authNoPriv|authPriv, -a MD5|SHA|SHA-224|SHA-256|\n"
-        "     SHA-384|SHA-512, -A authentication passphrase, -x AES|DES, -X privacy passphrase,\n"
-        "     -n context. What is not given comes from the agent's block in\n"
+        "     SHA-384|SHA-512, -A authentication passphrase, -x AES|AES-192|AES-256|DES, -X "
+        "privacy\n"
+        "     passphrase, -n context. What is not given comes from the agent's block in\n"
         "     ${XDG_CONFIG_HOME:-~/.config}/talvex/snmp.conf; an agent with a block there is\n"
         "     managed with its version without -v.\n"
         "  --help, -h print this and end\n"
@@ -203,10 +204,11 @@ int main(int argc, char** argv) {
         if (privPass) v3user.privPassphrase = std::move(*privPass);
         if (context) v3user.context = *context;
         if (auth && !usm::parseAuth(*auth, v3user.auth))
-            refuse("-a wants MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512, not \"" + *auth +
-                   "\"");
+            refuse("-a wants MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512, not \"" +
+                   snmpconf::printable(*auth) + "\"");
         if (priv && !usm::parsePriv(*priv, v3user.priv))
-            refuse("-x wants AES or DES, not \"" + *priv + "\"");
+            refuse("-x wants AES, AES-192, AES-256 or DES, not \"" + snmpconf::printable(*priv) +
+                   "\"");
         if (level && !usm::parseLevel(*level, v3user.level))
             refuse("-l wants noAuthNoPriv, authNoPriv or authPriv, not \"" + *level + "\"");
         if (const std::string problem = v3user.check(); !problem.empty()) refuse(problem);

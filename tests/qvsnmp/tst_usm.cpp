@@ -2,7 +2,10 @@
 // messages that go through encode and the two decoding steps, or are refused by them.
 #include "qvsnmp/v3msg.h"
 
+#include <QCryptographicHash>
 #include <QTest>
+
+#include <climits>
 
 namespace {
 
@@ -93,6 +96,68 @@ private slots:
         QCOMPARE(usm::parseAuth(text.toStdString(), a), valid);
     }
 
+    // net-snmp's names of the privacy protocols, and the name each is written back with.
+    void privNames_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name"); // empty: refused
+        QTest::newRow("AES") << "AES"
+                             << "AES";
+        QTest::newRow("AES-128") << "AES-128"
+                                 << "AES";
+        QTest::newRow("AES-192") << "AES-192"
+                                 << "AES-192";
+        QTest::newRow("aes256") << "aes256"
+                                << "AES-256";
+        QTest::newRow("DES") << "DES"
+                             << "DES";
+        QTest::newRow("AES-512") << "AES-512"
+                                 << "";
+        QTest::newRow("3DES") << "3DES"
+                              << "";
+    }
+    void privNames() {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        crypto::Priv p = crypto::Priv::None;
+        QCOMPARE(usm::parsePriv(text.toStdString(), p), !name.isEmpty());
+        if (!name.isEmpty()) QCOMPARE(QString::fromLatin1(crypto::privName(p)), name);
+    }
+
+    // AES-192 and AES-256 under a digest shorter than their key take the localised key
+    // lengthened by hashing it; a longer digest is cut. Each key is as long as its cipher's.
+    void privKeyLengths_data() {
+        QTest::addColumn<int>("auth");
+        QTest::addColumn<int>("priv");
+        QTest::addColumn<int>("length");
+        QTest::newRow("MD5/AES-256") << int(crypto::Auth::MD5) << int(crypto::Priv::AES256) << 32;
+        QTest::newRow("SHA/AES-192") << int(crypto::Auth::SHA1) << int(crypto::Priv::AES192) << 24;
+        QTest::newRow("SHA/AES-256") << int(crypto::Auth::SHA1) << int(crypto::Priv::AES256) << 32;
+        QTest::newRow("SHA-512/AES-256")
+            << int(crypto::Auth::SHA512) << int(crypto::Priv::AES256) << 32;
+        QTest::newRow("SHA-256/AES")
+            << int(crypto::Auth::SHA256) << int(crypto::Priv::AES128) << 16;
+    }
+    void privKeyLengths() {
+        QFETCH(int, auth);
+        QFETCH(int, priv);
+        QFETCH(int, length);
+        const auto a = crypto::Auth(auth);
+        const std::string engine = bytes("000000000000000000000002");
+        auto keys = usm::localizedKeys(user(a, crypto::Priv(priv)), engine);
+        QCOMPARE(keys->privKey.size(), size_t(length));
+        const crypto::Secret kul =
+            crypto::localizeKey(a, crypto::passwordToKey(a, "pancakemix"), engine);
+        const size_t head = std::min(kul.size(), size_t(length));
+        QCOMPARE(keys->privKey.view().substr(0, head), kul.view().substr(0, head));
+        if (kul.size() < size_t(length)) {
+            QByteArray next = QCryptographicHash::hash(
+                QByteArray(kul.view().data(), qsizetype(kul.size())),
+                a == crypto::Auth::MD5 ? QCryptographicHash::Md5 : QCryptographicHash::Sha1);
+            QCOMPARE(QByteArray(keys->privKey.view().data() + head, qsizetype(length - head)),
+                     next.left(length - qsizetype(head)));
+        }
+    }
+
     void roundTrip_data() {
         QTest::addColumn<int>("auth");
         QTest::addColumn<int>("priv");
@@ -101,6 +166,8 @@ private slots:
             const QByteArray name = crypto::authName(a);
             QTest::newRow(name + "/none") << int(a) << int(crypto::Priv::None);
             QTest::newRow(name + "/AES") << int(a) << int(crypto::Priv::AES128);
+            QTest::newRow(name + "/AES-192") << int(a) << int(crypto::Priv::AES192);
+            QTest::newRow(name + "/AES-256") << int(a) << int(crypto::Priv::AES256);
             if (crypto::desAvailable())
                 QTest::newRow(name + "/DES") << int(a) << int(crypto::Priv::DES);
         }

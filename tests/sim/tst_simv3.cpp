@@ -1,7 +1,8 @@
-// net-snmp's tools against talvex-sim over SNMPv3: every protocol pair, and the reports for
-// wrong keys compared with what snmpd answers to the same mistakes.
+// net-snmp's tools against talvex-sim over SNMPv3: every protocol pair, the reports for wrong
+// keys compared with what snmpd answers to the same mistakes, and the longer AES keys both ways.
 #include "tests/common/peers.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +40,7 @@ class TestSimV3 : public QObject {
     std::unique_ptr<SimProcess> m_sim;
     std::unique_ptr<SnmpdProcess> m_levels;
     std::unique_ptr<SimProcess> m_levelSim;
+    std::unique_ptr<SnmpdProcess> m_longKeys;
     bool m_des = false;
 
 private slots:
@@ -54,6 +56,9 @@ private slots:
             options << "--user" << QStringLiteral("%1 %1 maplesyrup").arg(a);
             options << "--user" << QStringLiteral("%1_AES %1 maplesyrup AES pancakemix").arg(a);
             options << "--user" << QStringLiteral("%1_DES %1 maplesyrup DES pancakemix").arg(a);
+            for (const char* p : {"AES-192", "AES-256"})
+                options << "--user"
+                        << QStringLiteral("%1_%2 %1 maplesyrup %2 pancakemix").arg(a, p);
         }
         m_sim = std::make_unique<SimProcess>(options);
         QVERIFY(m_sim->started());
@@ -75,6 +80,8 @@ private slots:
             QTest::newRow(a) << a << "";
             QTest::newRow(QByteArray(a) + "/AES") << a << "AES";
             QTest::newRow(QByteArray(a) + "/DES") << a << "DES";
+            QTest::newRow(QByteArray(a) + "/AES-192") << a << "AES-192";
+            QTest::newRow(QByteArray(a) + "/AES-256") << a << "AES-256";
         }
     }
     void everyProtocolPair() {
@@ -197,6 +204,58 @@ private slots:
         QCOMPARE(ours.errText(), theirs.errText());
         QCOMPARE(ours.exitCode, theirs.exitCode);
         QCOMPARE(ours.out.isEmpty(), theirs.out.isEmpty());
+    }
+
+    // AES-192 and AES-256 read what AES-128 reads, byte for byte, both ways: net-snmp's
+    // snmpwalk from talvex-sim, and talvex-walk from snmpd. Under MD5 and SHA the privacy key
+    // is lengthened, and only the same lengthening as snmpd's lets the two talk at all.
+    void longerKeys_data() {
+        QTest::addColumn<QString>("auth");
+        QTest::addColumn<QString>("priv");
+        for (const char* a : {"SHA-256", "SHA-512"})
+            for (const char* p : {"AES-192", "AES-256"})
+                QTest::addRow("%s/%s", a, p) << a << p;
+        // digests shorter than the key
+        QTest::newRow("MD5/AES-192") << "MD5"
+                                     << "AES-192";
+        QTest::newRow("SHA/AES-256") << "SHA"
+                                     << "AES-256";
+    }
+    void longerKeys() {
+        QFETCH(QString, auth);
+        QFETCH(QString, priv);
+        if (!m_longKeys) {
+            QByteArray users;
+            for (const char* a : kAuths)
+                for (const char* p : {"AES", "AES-192", "AES-256"})
+                    users += QStringLiteral("createUser %1_%2 %1 maplesyrup %2 pancakemix\n"
+                                            "rouser %1_%2 priv\n")
+                                 .arg(a, p)
+                                 .toUtf8();
+            m_longKeys = std::make_unique<SnmpdProcess>(true, users);
+        }
+        QVERIFY2(m_longKeys->started(), qPrintable(m_longKeys->error()));
+        const QString column = QStringLiteral("1.3.6.1.2.1.2.2.1.2");
+        const QStringList net{"-t", "1", "-r", "1", "-On", agent(m_sim->port()), column};
+        const ToolRun sim128 = RunToolIn("snmpwalk", userArgs(auth, "AES") + net);
+        const ToolRun sim = RunToolIn("snmpwalk", userArgs(auth, priv) + net);
+        QCOMPARE(sim.errText(), QString());
+        QVERIFY2(sim128.out.count('\n') >= 10, sim128.err.constData());
+        QCOMPARE(sim.out, sim128.out);
+        for (const char* verb : {"walk", "bulk"}) {
+            auto walk = [&](const QString& p) {
+                QStringList args = userArgs(auth, p);
+                args.replaceInStrings(QRegularExpression("^-v3$"), "3").prepend("-v");
+                return RunToolIn(BuildPath("tools/talvex-walk"),
+                                 args << "-p" << QString::number(m_longKeys->port()) << "-t"
+                                      << "2000"
+                                      << "127.0.0.1" << verb << column);
+            };
+            const ToolRun snmpd128 = walk("AES"), snmpd = walk(priv);
+            QVERIFY2(snmpd.exitCode == 0, snmpd.err.constData());
+            QVERIFY2(!snmpd128.out.isEmpty(), snmpd128.err.constData());
+            QCOMPARE(snmpd.out, snmpd128.out);
+        }
     }
 
     void readOnlyUserCannotSet() {
