@@ -1,6 +1,7 @@
 #include "qvsnmp/snmpconf.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace snmpconf {
 
@@ -52,17 +54,6 @@ std::string_view unquoted(std::string_view s) {
     return s;
 }
 
-// A line that looks like it carries a passphrase, whatever else is wrong with it: its value
-// is never shown.
-bool passphraseLine(std::string_view token) {
-    for (size_t i = 0; i + 4 <= token.size(); ++i)
-        if (std::tolower(uint8_t(token[i])) == 'p' && std::tolower(uint8_t(token[i + 1])) == 'a' &&
-            std::tolower(uint8_t(token[i + 2])) == 's' &&
-            std::tolower(uint8_t(token[i + 3])) == 's')
-            return true;
-    return false;
-}
-
 const char* kindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder";
     if (S_ISFIFO(mode)) return "a FIFO";
@@ -72,9 +63,10 @@ const char* kindOf(mode_t mode) {
 }
 
 // Why open() found nothing at path: NoEntry when the path is plainly absent (the file, and
-// perhaps folders above it, do not exist), Refused when something on the way is there but
-// cannot lead to a file: a symbolic link to nothing, or a file where a folder should be.
-Status whyAbsent(const std::string& path, std::string& why) {
+// perhaps folders above it, do not exist), with the nearest folder that is there in *folder;
+// Refused when something on the way is there but cannot lead to a file: a symbolic link to
+// nothing, or a file where a folder should be.
+Status whyAbsent(const std::string& path, std::string& folder, std::string& why) {
     std::string at = path;
     while (!at.empty()) {
         struct stat st {};
@@ -91,6 +83,7 @@ Status whyAbsent(const std::string& path, std::string& why) {
                 why = at + ": not a folder, and " + path + " lies below it";
                 return Status::Refused;
             }
+            folder = at;
             return Status::NoEntry;
         }
         if (errno != ENOENT && errno != ENOTDIR) {
@@ -98,10 +91,99 @@ Status whyAbsent(const std::string& path, std::string& why) {
             return Status::Refused;
         }
         const size_t slash = at.find_last_not_of('/', at.rfind('/'));
-        if (at.rfind('/') == std::string::npos) return Status::NoEntry;
+        if (at.rfind('/') == std::string::npos) {
+            folder = ".";
+            return Status::NoEntry;
+        }
         at.resize(slash == std::string::npos ? 1 : slash + 1);
     }
+    folder = ".";
     return Status::NoEntry;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The user's home as the system knows it, links resolved; empty when there is none.
+std::string homeFolder() {
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    std::vector<char> buf(16384);
+    if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &found) != 0 || !found || !pw.pw_dir)
+        return {};
+    char* real = ::realpath(pw.pw_dir, nullptr);
+    if (!real) return {};
+    std::string home(real);
+    std::free(real);
+    return home;
+}
+
+// The owner root's files show inside a user namespace that does not map root (as a user who is
+// not root gets one from unshare -r): the overflow id, taken there for root's, since nothing
+// inside can tell root from others. (uid_t)-1 where root is mapped, as outside any namespace.
+uid_t unmappedRoot() {
+    static const uid_t id = [] {
+        std::FILE* map = std::fopen("/proc/self/uid_map", "re");
+        if (!map) return uid_t(-1);
+        unsigned long inside = 0, outside = 0, count = 0;
+        bool rootMapped = false;
+        while (std::fscanf(map, "%lu %lu %lu", &inside, &outside, &count) == 3)
+            rootMapped = rootMapped || (outside == 0 && count > 0);
+        std::fclose(map);
+        if (rootMapped) return uid_t(-1);
+        unsigned long overflow = 65534;
+        if (std::FILE* f = std::fopen("/proc/sys/kernel/overflowuid", "re")) {
+            if (std::fscanf(f, "%lu", &overflow) != 1) overflow = 65534;
+            std::fclose(f);
+        }
+        return uid_t(overflow);
+    }();
+    return id;
+}
+
+// The folders above the file, from folder up to the home folder (up to / outside the home),
+// checked as ssh checks those of a private key: whoever may rename entries in one of them can
+// take the file away, and the module would then talk SNMPv2c with the community in clear.
+// Each must belong to the user or root and be writable by nobody else; a folder of root's with
+// the sticky bit (/tmp) lets nobody rename what is not theirs, and passes. Links are resolved
+// first, so that a folder that is a link to another user's is judged by where it leads.
+bool foldersSafe(const std::string& folder, std::string& why) {
+    char* real = ::realpath(folder.c_str(), nullptr);
+    if (!real) {
+        why = folder + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string at(real);
+    std::free(real);
+    const std::string home = homeFolder();
+    for (;;) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) != 0) {
+            why = at + ": " + std::strerror(errno);
+            return false;
+        }
+        const bool root = st.st_uid == 0 || st.st_uid == unmappedRoot();
+        const bool stickyRoot = root && (st.st_mode & S_ISVTX);
+        if (!root && st.st_uid != ::geteuid()) {
+            why = at + ": the folder belongs to another user, who could take the credentials "
+                       "file away; it must be the user's own or root's";
+            return false;
+        }
+        if ((st.st_mode & 022) && !stickyRoot) {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", unsigned(st.st_mode & 07777));
+            why = at + ": permissions " + mode +
+                  ": others could take the credentials file away from this folder; it must be "
+                  "writable by its owner only (chmod go-w " +
+                  at + ")";
+            return false;
+        }
+        if (at == home || at == "/") return true;
+        at = folderOf(at);
+    }
 }
 
 // What an agent line names: an address (IPv4, or IPv6 in binary form), and a port or 0.
@@ -132,10 +214,9 @@ bool parsePort(std::string_view text, uint16_t& port) {
 }
 
 // "[ADDRESS]:PORT", "[ADDRESS]", "ADDRESS" and IPv4 "ADDRESS:PORT", as net-snmp writes them;
-// why is set when the text is none of them.
+// why says what was expected when the text is none of them.
 bool parseAgent(std::string_view text, AgentName& out, std::string& why) {
-    const std::string shown = printable(text);
-    why = "agent " + shown + " is not ADDRESS, ADDRESS:PORT or [IPV6-ADDRESS]:PORT";
+    why = "agent: expected ADDRESS, ADDRESS:PORT or [IPV6-ADDRESS]:PORT";
     if (text.size() > 64) return false;
     if (text.front() == '[') {
         const size_t close = text.find(']');
@@ -154,9 +235,8 @@ bool parseAgent(std::string_view text, AgentName& out, std::string& why) {
         if (out.family == AF_INET6 && colon != std::string_view::npos &&
             parsePort(text.substr(colon + 1), port) && text.substr(0, colon) != "::" &&
             parseAddress(std::string(text.substr(0, colon)), head)) {
-            const std::string a(text.substr(0, colon)), p(text.substr(colon + 1));
-            why = "agent " + shown + " is ambiguous: write [" + a + "]:" + p + " for port " + p +
-                  " of " + a + ", or [" + shown + "] for that address";
+            why = "agent: an IPv6 address whose last group may be a port: expected "
+                  "[IPV6-ADDRESS]:PORT for a port, or [IPV6-ADDRESS] for the address alone";
             return false;
         }
         return true;
@@ -165,9 +245,31 @@ bool parseAgent(std::string_view text, AgentName& out, std::string& why) {
            parsePort(text.substr(colon + 1), out.port);
 }
 
+bool isToken(std::string_view token) {
+    for (const char* t : {"defVersion", "defSecurityName", "defSecurityLevel", "defAuthType",
+                          "defAuthPassphrase", "defPrivType", "defPrivPassphrase", "defContext"})
+        if (token == t) return true;
+    return false;
+}
+
 bool sameAddress(const AgentName& a, const AgentName& b) {
     return a.family == b.family &&
            std::memcmp(&a.address, &b.address, a.family == AF_INET ? 4 : 16) == 0;
+}
+
+// The folders of the file; one reached through a link lies in its target's folder as well.
+bool fileFoldersSafe(const std::string& path, std::string& why) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !foldersSafe(folderOf(path), why))
+        return false;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) {
+        why = path + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::string target(real);
+    std::free(real);
+    return foldersSafe(folderOf(target), why);
 }
 
 // The file's contents, read into memory kept out of core dumps.
@@ -175,9 +277,14 @@ Status readFile(const std::string& path, crypto::Secret& text, std::string& why)
     // Non-blocking, so that a FIFO or a device at the file's place is found out, not waited on.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return whyAbsent(path, why);
-        why = path + ": " + std::strerror(errno);
-        return Status::Refused;
+        if (errno != ENOENT && errno != ENOTDIR) {
+            why = path + ": " + std::strerror(errno);
+            return Status::Refused;
+        }
+        std::string folder;
+        const Status absent = whyAbsent(path, folder, why);
+        if (absent == Status::NoEntry && !foldersSafe(folder, why)) return Status::Refused;
+        return absent;
     }
     struct stat st {};
     Status status = Status::Found;
@@ -200,6 +307,8 @@ Status readFile(const std::string& path, crypto::Secret& text, std::string& why)
         status = Status::Refused;
     } else if (size_t(st.st_size) > kMaxFile) {
         why = path + ": larger than 1 MiB";
+        status = Status::Refused;
+    } else if (!fileFoldersSafe(path, why)) {
         status = Status::Refused;
     } else {
         text = crypto::Secret::ofSize(size_t(st.st_size));
@@ -242,19 +351,26 @@ Status lookup(const std::string& path, const std::string& agent, uint16_t port, 
         return Status::Refused;
     }
     // The first block that names the agent's port wins over the first that names the
-    // address alone.
+    // address alone. Every block's user must be one that can be used, chosen or not.
     bool inBlock = false, ours = false, oursExact = false, found = false, foundExact = false;
+    size_t lineNo = 0, blockLine = 0;
     Entry current;
     auto close = [&] {
+        if (inBlock && current.version == 3)
+            if (const std::string problem = current.user.check(); !problem.empty()) {
+                why = path + ":" + std::to_string(blockLine) + ": the user of this agent's block " +
+                      "cannot be used: " + problem;
+                return false;
+            }
         if (ours && (!found || (oursExact && !foundExact))) {
             entry = std::move(current);
             found = true;
             foundExact = oursExact;
         }
         current = Entry{};
+        return true;
     };
     const std::string_view all = text.view();
-    size_t lineNo = 0;
     for (size_t pos = 0; pos < all.size();) {
         size_t end = all.find('\n', pos);
         if (end == std::string_view::npos) end = all.size();
@@ -267,26 +383,33 @@ Status lookup(const std::string& path, const std::string& agent, uint16_t port, 
         const std::string_view raw =
             gap == std::string_view::npos ? std::string_view() : trimmed(line.substr(gap));
         const std::string_view value = unquoted(raw);
-        auto bad = [&](const std::string& what) {
-            why = path + ":" + std::to_string(lineNo) + ": " + what;
+        // A line that cannot be read may be a passphrase cut from its token, or a token
+        // misspelt before one: what is said of it is its number and what was expected, never
+        // any of its text.
+        auto bad = [&](const std::string& expected) {
+            why = path + ":" + std::to_string(lineNo) + ": " + expected;
             return Status::Refused;
         };
         const bool secret = token == "defAuthPassphrase" || token == "defPrivPassphrase";
-        if ((!secret && passphraseLine(token)) ||
-            (secret && !raw.empty() && raw.front() == '"' && (raw.size() < 2 || raw.back() != '"')))
-            return bad("a passphrase line that cannot be read");
+        if (secret && !raw.empty() && raw.front() == '"' && (raw.size() < 2 || raw.back() != '"'))
+            return bad(std::string(token) + ": expected the closing quote of the passphrase");
         if (token == "agent") {
-            close();
-            if (value.empty()) return bad("agent needs an address");
+            if (!close()) return Status::Refused;
+            if (value.empty()) return bad("agent: expected an address");
             AgentName named;
             std::string problem;
             if (!parseAgent(value, named, problem)) return bad(problem);
             inBlock = true;
+            blockLine = lineNo;
             ours = sameAddress(named, wanted) && (!named.port || named.port == port);
             oursExact = named.port != 0;
             continue;
         }
-        if (!inBlock) return bad(printable(token) + " before the first agent line");
+        if (!isToken(token))
+            return bad("expected a token (agent, defVersion, defSecurityName, defSecurityLevel, "
+                       "defAuthType, defAuthPassphrase, defPrivType, defPrivPassphrase, "
+                       "defContext), a comment or a blank line");
+        if (!inBlock) return bad("expected an agent line before the first token");
         usm::User& u = current.user;
         if (token == "defVersion") {
             if (value == "3")
@@ -296,35 +419,28 @@ Status lookup(const std::string& path, const std::string& agent, uint16_t port, 
             else if (value == "1")
                 current.version = 0;
             else
-                return bad("defVersion is 1, 2c or 3");
+                return bad("defVersion: expected 1, 2c or 3");
         } else if (token == "defSecurityName") {
             u.name = std::string(value);
         } else if (token == "defSecurityLevel") {
             if (!usm::parseLevel(value, u.level))
-                return bad("defSecurityLevel is noAuthNoPriv, authNoPriv or authPriv");
+                return bad("defSecurityLevel: expected noAuthNoPriv, authNoPriv or authPriv");
         } else if (token == "defAuthType") {
             if (!usm::parseAuth(value, u.auth))
-                return bad("defAuthType is MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512");
+                return bad("defAuthType: expected MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512");
         } else if (token == "defPrivType") {
-            if (!usm::parsePriv(value, u.priv)) return bad("defPrivType is AES or DES");
+            if (!usm::parsePriv(value, u.priv))
+                return bad("defPrivType: expected AES, AES-192, AES-256 or DES");
         } else if (token == "defAuthPassphrase") {
             u.authPassphrase = crypto::Secret(value);
         } else if (token == "defPrivPassphrase") {
             u.privPassphrase = crypto::Secret(value);
-        } else if (token == "defContext") {
-            u.context = std::string(value);
         } else {
-            return bad("unknown token " + printable(token));
+            u.context = std::string(value);
         }
     }
-    close();
-    if (!found) return Status::NoEntry;
-    if (entry.version != 3) return Status::Found;
-    if (std::string problem = entry.user.check(); !problem.empty()) {
-        why = path + ": agent " + printable(agent) + ": " + problem;
-        return Status::Refused;
-    }
-    return Status::Found;
+    if (!close()) return Status::Refused;
+    return found ? Status::Found : Status::NoEntry;
 }
 
 } // namespace snmpconf

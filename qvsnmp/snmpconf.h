@@ -14,12 +14,17 @@
 //
 // Blank lines and lines starting with '#' are skipped. An agent without a block is managed
 // with SNMPv2c and its communities, as is one whose block says defVersion 1 or 2c, and so is
-// every agent when the file is plainly absent. Anything else at its place that cannot be read
-// (a FIFO, a folder, a symbolic link to nothing, a file where a folder should be) is refused,
-// never taken for "no file", and nothing is waited on to find out. The file holds
-// passphrases: one that others may read, or that belongs to another user, is refused whole,
-// as ssh refuses a private key file. Passphrases go from the file into pages kept out of core
-// dumps and are never written anywhere, error texts included. No Qt.
+// every agent when the file is plainly absent from a folder that passes the check below.
+// Anything else at its place that cannot be read (a FIFO, a folder, a symbolic link to
+// nothing, a file where a folder should be) is refused, never taken for "no file", and nothing
+// is waited on to find out. The file holds passphrases: one that others may read, or that
+// belongs to another user, is refused whole, as ssh refuses a private key file; so is one whose
+// folders, from its own up to the home folder (links resolved), belong to another user or
+// are writable by others, who could otherwise take it away and leave SNMPv2c in its place.
+// Every block's user must be one that can be used, whichever agent is looked up. A line that
+// cannot be read is named by its number and what was expected, never by its text: it may be
+// a passphrase. Passphrases go from the file into pages kept out of core dumps and are never
+// written anywhere, error texts included. No Qt.
 #pragma once
 
 #include "qvsnmp/usm.h"
@@ -45,7 +50,7 @@ struct Entry {
     usm::User user;
 };
 
-// Text as an error may show it (a line of the file, an argument): control characters and
+// Text as an error may show it (an argument, a user or context name): control characters and
 // bytes beyond ASCII escaped, at most 40 of them.
 std::string printable(std::string_view text);
 
