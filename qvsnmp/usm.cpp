@@ -35,6 +35,23 @@ const crypto::Secret& ku(crypto::Auth auth, const crypto::Secret& passphrase) {
     return g_ku.back().ku;
 }
 
+// Characters of UTF-8 text; an octet that starts no well-formed sequence counts as one.
+size_t characters(std::string_view text) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++count) {
+        const uint8_t lead = uint8_t(text[i]);
+        const size_t tail = (lead & 0xe0) == 0xc0   ? 1
+                            : (lead & 0xf0) == 0xe0 ? 2
+                            : (lead & 0xf8) == 0xf0 ? 3
+                                                    : 0;
+        size_t k = 1;
+        while (k <= tail && i + k < text.size() && (uint8_t(text[i + k]) & 0xc0) == 0x80)
+            ++k;
+        i += k == tail + 1 ? k : 1;
+    }
+    return count;
+}
+
 } // namespace
 
 bool parseLevel(std::string_view text, Level& out) {
@@ -93,11 +110,12 @@ std::string User::check() const {
     if (level == Level::NoAuthNoPriv) return {};
     const std::string lvl = levelName(level);
     if (auth == crypto::Auth::None) return lvl + " needs an authentication protocol";
-    if (authPassphrase.size() < 8)
+    if (characters(authPassphrase.view()) < 8)
         return "the authentication passphrase must have at least 8 characters";
     if (level == Level::AuthNoPriv) return {};
     if (priv == crypto::Priv::None) return lvl + " needs a privacy protocol";
-    if (privPassphrase.size() < 8) return "the privacy passphrase must have at least 8 characters";
+    if (characters(privPassphrase.view()) < 8)
+        return "the privacy passphrase must have at least 8 characters";
     std::string why;
     if (priv == crypto::Priv::DES && !crypto::desAvailable(&why)) return why;
     return {};

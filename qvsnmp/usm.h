@@ -37,13 +37,14 @@ struct User {
     std::string context;
 
     // What is missing or wrong for the user's level ("authPriv needs a privacy passphrase"),
-    // empty when the user can be used. RFC 3414 asks passphrases of at least 8 characters.
+    // empty when the user can be used. RFC 3414 asks passphrases of at least 8 characters,
+    // counted as UTF-8 characters, not octets.
     std::string check() const;
 };
 
 // A user's keys localised to one engine. The privacy key is localised with the user's
-// authentication protocol, and is longer than the cipher needs (AES-128 takes its first 16
-// octets, DES its first 8 and the pre-IV from the next 8).
+// authentication protocol and holds crypto::privKeyLength octets: DES's key and pre-IV, or the
+// AES key, lengthened by crypto::extendKey where the digest is shorter than the key.
 struct Keys {
     crypto::Auth auth = crypto::Auth::None;
     crypto::Priv priv = crypto::Priv::None;

@@ -1,5 +1,6 @@
 #include "qvsnmp/v3msg.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -319,6 +320,17 @@ Error open(Incoming& in, const usm::Keys* keys) {
 bool inTimeWindow(int32_t boots, int32_t time, int32_t ourBoots, int32_t ourTime) {
     return ourBoots != INT32_MAX && boots == ourBoots && time >= ourTime - TimeWindow &&
            time <= ourTime + TimeWindow;
+}
+
+int32_t EngineClock::timeAt(int64_t now) const {
+    return int32_t(std::clamp<int64_t>(int64_t(latest) + now - latestAt, 0, INT32_MAX));
+}
+
+bool timely(EngineClock& clock, int32_t boots, int32_t time, int64_t now) {
+    if (boots > clock.boots || (boots == clock.boots && time > clock.latest))
+        clock = {boots, time, now};
+    return clock.boots != INT32_MAX && boots == clock.boots &&
+           int64_t(time) >= int64_t(clock.timeAt(now)) - TimeWindow;
 }
 
 } // namespace v3

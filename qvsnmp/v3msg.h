@@ -89,7 +89,22 @@ Error authenticate(const Incoming& in, const usm::Keys* keys);
 Error open(Incoming& in, const usm::Keys* keys);
 
 // Whether boots and time of a message lie within the window of an engine at ourBoots and
-// ourTime (RFC 3414 3.2.7).
+// ourTime (RFC 3414 3.2.7 a, the agent's side).
 bool inTimeWindow(int32_t boots, int32_t time, int32_t ourBoots, int32_t ourTime);
+
+// A manager's notion of an agent's engine clock: the boots and the latest time authentic
+// messages from it carried, and when (in the caller's seconds) that time came.
+struct EngineClock {
+    int32_t boots = 0;
+    int32_t latest = 0;
+    int64_t latestAt = 0;
+    // The agent's time now, as the clock has it.
+    int32_t timeAt(int64_t now) const;
+};
+// RFC 3414 3.2.7 b, the manager's side, for an authentic message of boots and time that came
+// at now: a message later than any before moves the clock on; one with older boots, a time
+// more than the window behind the clock, or any once the boots are exhausted is outside the
+// time window (false), a replay or an agent that lost its count of boots.
+bool timely(EngineClock& clock, int32_t boots, int32_t time, int64_t now);
 
 } // namespace v3

@@ -1,7 +1,8 @@
 #include "qvsnmp/v3session.h"
 
+#include "qvsnmp/snmpconf.h"
+
 #include <chrono>
-#include <climits>
 
 namespace v3 {
 
@@ -12,16 +13,15 @@ int64_t nowSeconds() {
     return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// What is known of an agent's engine: its id, and its boots and time when learned.
+// What is known of an agent's engine: its id, the boots and time requests carry, and the clock
+// authentic messages from it set. Reports, which nothing authenticates, may move what requests
+// carry, never the clock that answers are judged by.
 struct Engine {
     std::string id;
-    int32_t boots = 0;
-    int32_t time = 0;
-    int64_t learnedAt = 0;
-
-    int32_t timeNow() const {
-        return int32_t(std::min<int64_t>(int64_t(time) + nowSeconds() - learnedAt, INT32_MAX));
-    }
+    bool discovered = false; // false: the next request is the discovery probe again
+    v3::EngineClock sending;
+    bool clockSet = false; // an authentic message from this engine id came
+    v3::EngineClock clock;
 };
 
 std::mutex g_enginesMutex;
@@ -30,24 +30,43 @@ std::map<std::string, Engine> g_engines;
 bool knownEngine(const std::string& agent, Engine& out) {
     std::lock_guard lock(g_enginesMutex);
     auto it = g_engines.find(agent);
-    if (it == g_engines.end()) return false;
+    if (it == g_engines.end() || !it->second.discovered) return false;
     out = it->second;
     return true;
 }
 
+// The engine id, boots and time of a report: what requests carry from now on.
 void learnEngine(const std::string& agent, const Message& m) {
     std::lock_guard lock(g_enginesMutex);
-    g_engines[agent] = {m.engineId, m.boots, m.time, nowSeconds()};
+    Engine& e = g_engines[agent];
+    if (e.id != m.engineId) {
+        e = Engine{};
+        e.id = m.engineId;
+    }
+    e.discovered = true;
+    e.sending = {m.boots, m.time, nowSeconds()};
 }
 
-// RFC 3414 3.2.7 b: an authentic message that is later than what is known moves the clock.
-void advanceEngine(const std::string& agent, const Message& m) {
+void rediscoverEngine(const std::string& agent) {
+    std::lock_guard lock(g_enginesMutex);
+    if (auto it = g_engines.find(agent); it != g_engines.end()) it->second.discovered = false;
+}
+
+// RFC 3414 3.2.7 b for an authentic message: false when it lies outside the time window.
+bool timelyEngine(const std::string& agent, const Message& m) {
     std::lock_guard lock(g_enginesMutex);
     auto it = g_engines.find(agent);
-    if (it == g_engines.end() || it->second.id != m.engineId) return;
+    if (it == g_engines.end() || it->second.id != m.engineId) return false;
     Engine& e = it->second;
-    if (m.boots > e.boots || (m.boots == e.boots && m.time > e.timeNow()))
-        e = {m.engineId, m.boots, m.time, nowSeconds()};
+    const int64_t now = nowSeconds();
+    if (!e.clockSet) {
+        e.clock = {m.boots, m.time, now};
+        e.clockSet = true;
+    }
+    const v3::EngineClock before = e.clock;
+    if (!v3::timely(e.clock, m.boots, m.time, now)) return false;
+    if (e.clock.boots != before.boots || e.clock.latest != before.latest) e.sending = e.clock;
+    return true;
 }
 
 // An OID an agent sent, for a person: its first 32 arcs.
@@ -101,8 +120,8 @@ std::vector<uint8_t> ManagerSession::encodeLocked(int32_t msgId, Pending& p, std
     }
     m.flags |= levelFlags(m_user.level);
     m.engineId = engine.id;
-    m.boots = engine.boots;
-    m.time = engine.timeNow();
+    m.boots = engine.sending.boots;
+    m.time = engine.sending.timeAt(nowSeconds());
     m.userName = m_user.name;
     m.contextEngineId = engine.id;
     m.contextName = m_user.context;
@@ -155,12 +174,17 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
         return out;
     }
     if (authentic) confirmKeys(in->msg.engineId);
+    // An authentic message older than what the agent said before is a replay, or an agent that
+    // lost its count of boots; either way not taken.
+    if (authentic && !timelyEngine(m_agentKey, in->msg)) {
+        ++p.outsideWindow;
+        return out;
+    }
     if (open(*in, keys.get()) != Error::None) {
         ++p.undecryptable;
         return out;
     }
     const ber::Pdu& pdu = in->msg.pdu;
-    if (authentic) advanceEngine(m_agentKey, in->msg);
 
     auto fail = [&](std::string reason, bool security = false) {
         out.verdict = Verdict::Fail;
@@ -182,13 +206,24 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
         if (e == Error::UnknownEngineId && (p.probe || !p.rediscovered)) {
             // the probe's answer, or an agent that came back with another engine id
             if (in->msg.engineId.empty()) return fail("the agent's report names no engine id");
-            p.rediscovered = !p.probe;
+            p.rediscovered = p.rediscovered || !p.probe;
             learnEngine(m_agentKey, in->msg);
             return resend();
         }
         if (e == Error::NotInTimeWindow && authentic && !p.resynced) {
             p.resynced = true;
             learnEngine(m_agentKey, in->msg);
+            return resend();
+        }
+        // Anyone may send an unsigned report: it may have the engine discovered once more, but
+        // it does not end a request on its own word.
+        if (e == Error::NotInTimeWindow && !authentic) {
+            if (p.rediscovered || p.probe) {
+                ++p.unsignedReports;
+                return out;
+            }
+            p.rediscovered = true;
+            rediscoverEngine(m_agentKey);
             return resend();
         }
         // A counter this library does not know is named by its OID, not taken for garbage.
@@ -198,9 +233,9 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
                             : "the agent reports " + shownOid(pdu.bindings[0].oid));
         std::string reason = v3::reason(e);
         if (e == Error::UnknownUserName)
-            reason += " \"" + m_user.name + "\"";
+            reason += " \"" + snmpconf::printable(m_user.name) + "\"";
         else if (e == Error::UnknownContext)
-            reason += " \"" + m_user.context + "\"";
+            reason += " \"" + snmpconf::printable(m_user.context) + "\"";
         const bool security = e == Error::WrongDigest || e == Error::UnknownUserName ||
                               e == Error::UnknownEngineId || e == Error::UnsupportedSecLevel ||
                               e == Error::DecryptionError;
@@ -240,11 +275,19 @@ std::string ManagerSession::timeoutReason() {
         add(counted(p.undecryptable,
                     "could not be decrypted (check the privacy passphrase and protocol)"));
     if (p.belowLevel) add(counted(p.belowLevel, "came below the security level asked"));
+    if (p.outsideWindow)
+        add(counted(p.outsideWindow, "came outside the agent's time window, older than what it "
+                                     "sent before (replayed, or the agent lost its count of "
+                                     "boots)"));
+    if (p.unsignedReports)
+        add(std::to_string(p.unsignedReports) +
+            (p.unsignedReports == 1 ? " unsigned report" : " unsigned reports") +
+            " of the time window ignored");
     if (m_unreadable)
         add(std::to_string(m_unreadable) +
             (m_unreadable == 1 ? " datagram was" : " datagrams were") + " no SNMPv3 message");
     m_unreadable = 0;
-    m_securityFailure = p.unauthentic || p.undecryptable;
+    m_securityFailure = p.unauthentic || p.undecryptable || p.outsideWindow;
     if (!seen.empty()) return "no answer from the agent: " + seen;
     // snmpd answers nothing to a request it cannot decrypt, nor for a context it lacks
     if (m_user.level == usm::Level::AuthPriv)

@@ -6,9 +6,11 @@
 // engine id, no user, noAuthNoPriv, reportable); the agent's usmStatsUnknownEngineIDs report
 // brings the engine, and the request itself is sent in its place under the same message id. A
 // notInTimeWindow report (authenticated) brings the agent's boots and time, and the request
-// is sent once more; a second one ends it. Every other report ends the request with a reason.
-// Answers that fail their digest, do not match a request's message id or come at a lower
-// security level than asked are dropped as if never received. Safe from any thread.
+// is sent once more; a second one ends it. An unsigned one has the engine discovered once
+// more, and is otherwise ignored. Every other report ends the request with a reason.
+// Answers that fail their digest, do not match a request's message id, come at a lower
+// security level than asked, or are authentic but older than the agent's clock as authentic
+// messages set it (RFC 3414 3.2.7 b) are dropped as if never received. Safe from any thread.
 //
 // Keys are localised only for the engine the session's agent is known by. An engine learned
 // from a report, which nothing authenticates, gets keys held apart until an authentic answer
@@ -75,8 +77,10 @@ private:
         bool rediscovered = false;
         bool resynced = false; // sent again once after notInTimeWindow
         // answers dropped for it: a digest that failed (or an engine not known to sign
-        // them), a scoped PDU that could not be decrypted, a level below the one asked
-        int unauthentic = 0, undecryptable = 0, belowLevel = 0;
+        // them), a scoped PDU that could not be decrypted, a level below the one asked, an
+        // authentic one outside the time window, an unsigned notInTimeWindow report
+        int unauthentic = 0, undecryptable = 0, belowLevel = 0, outsideWindow = 0,
+            unsignedReports = 0;
     };
     std::vector<uint8_t> encodeLocked(int32_t msgId, Pending& p, std::string* why);
     // The keys for engineId: kept ones first, then the candidate, else new ones as candidate.

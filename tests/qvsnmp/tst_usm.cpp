@@ -293,6 +293,60 @@ private slots:
         QVERIFY(!v3::inTimeWindow(INT32_MAX, 1000, INT32_MAX, 1000)); // boots exhausted
     }
 
+    // The manager's side of the time window: authentic messages later than any before move
+    // the clock on; older boots, or a time more than 150 s behind it, are refused.
+    void managerTimeWindow_data() {
+        QTest::addColumn<int>("boots");
+        QTest::addColumn<int>("time");
+        QTest::addColumn<int>("elapsed"); // seconds since the clock's latest message
+        QTest::addColumn<bool>("timely");
+        QTest::addColumn<int>("clockTime"); // the clock's time after it
+        // the clock: boots 5, latest time 1000
+        QTest::newRow("the same message again") << 5 << 1000 << 0 << true << 1000;
+        QTest::newRow("later time") << 5 << 1200 << 10 << true << 1200;
+        QTest::newRow("later boots, earlier time") << 6 << 3 << 10 << true << 3;
+        QTest::newRow("older boots") << 4 << 999999 << 0 << false << 1000;
+        QTest::newRow("time 150 s behind the clock") << 5 << 1000 << 150 << true << 1150;
+        QTest::newRow("time 151 s behind the clock") << 5 << 1000 << 151 << false << 1151;
+        QTest::newRow("earlier, but within the window") << 5 << 900 << 30 << true << 1030;
+    }
+    void managerTimeWindow() {
+        QFETCH(int, boots);
+        QFETCH(int, time);
+        QFETCH(int, elapsed);
+        QFETCH(bool, timely);
+        QFETCH(int, clockTime);
+        v3::EngineClock clock{5, 1000, 100};
+        QCOMPARE(v3::timely(clock, boots, time, 100 + elapsed), timely);
+        QCOMPARE(clock.timeAt(100 + elapsed), clockTime);
+        v3::EngineClock exhausted{INT32_MAX, 1000, 100};
+        QVERIFY(!v3::timely(exhausted, INT32_MAX, 1001, 100));
+    }
+
+    // Passphrases of at least 8 characters: UTF-8 characters, not octets.
+    void passphraseCharacters_data() {
+        QTest::addColumn<QString>("passphrase");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("8 ASCII characters") << "maplesyr" << true;
+        QTest::newRow("7 ASCII characters") << "maplesy" << false;
+        QTest::newRow("5 characters in 8 octets")
+            << QString::fromUtf8("\u00e9t\u00e9\u00e9t") << false;
+        QTest::newRow("8 characters in 16 octets")
+            << QString::fromUtf8("\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9") << true;
+        QTest::newRow("2 characters in 8 octets")
+            << QString::fromUtf8("\U0001F341\U0001F95E") << false;
+    }
+    void passphraseCharacters() {
+        QFETCH(QString, passphrase);
+        QFETCH(bool, usable);
+        const QByteArray p = passphrase.toUtf8();
+        usm::User u = user(crypto::Auth::SHA256, crypto::Priv::None, p.constData());
+        QCOMPARE(QString::fromStdString(u.check()),
+                 usable ? QString()
+                        : QStringLiteral(
+                              "the authentication passphrase must have at least 8 characters"));
+    }
+
     void userCheck() {
         usm::User u = user(crypto::Auth::SHA256, crypto::Priv::AES128, "maplesyrup", "short");
         QCOMPARE(QString::fromStdString(u.check()),

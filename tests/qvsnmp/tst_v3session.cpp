@@ -248,6 +248,38 @@ private slots:
         QCOMPARE(m_sim->command("engine 1 0"), QStringLiteral("ok"));
     }
 
+    // RFC 3414 3.2.7 b: an authentic answer older than what the agent sent before (a replay, or
+    // an agent that lost its count of boots) is not taken, even as a report of the time window.
+    void olderClockRefused_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("older boots") << "engine 3 1000"
+                                     << "engine 2 1000";
+        QTest::newRow("time far behind") << "engine 3 5000"
+                                         << "engine 3 4000";
+    }
+    void olderClockRefused() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        usm::User u = user("bob", usm::Level::AuthNoPriv, crypto::Auth::SHA1);
+        QCOMPARE(m_sim->command(before), QStringLiteral("ok"));
+        Client c(m_sim->port(), &u, {record("1.3.6.1.2.1.1.5.0", 1)});
+        QVERIFY(c.request(SNMP_PDU_GET));
+        QCOMPARE(c.status, SNMP_STATUS_OK);
+        QCOMPARE(m_sim->command(after), QStringLiteral("ok"));
+        c.values.clear();
+        SetSnmpTimeout(600);
+        const bool answered = c.request(SNMP_PDU_GET);
+        SetSnmpTimeout(2000);
+        QCOMPARE(m_sim->command("engine 1 0"), QStringLiteral("ok"));
+        QVERIFY(answered);
+        QCOMPARE(c.status, SNMP_STATUS_TIMEOUT);
+        QVERIFY2(c.session->LastFailure().contains("came outside the agent's time window"),
+                 qPrintable(c.session->LastFailure()));
+        QVERIFY(c.session->LastFailureIsSecurity());
+        QVERIFY(c.values.isEmpty());
+    }
+
     // An agent that came back with another engine id reports the one the session knew as
     // unknown: the session learns the new one and sends the request again.
     void agentWithNewEngine() {
@@ -285,6 +317,10 @@ private slots:
         QTest::newRow("unknown user") << "zed" << authPriv << "maplesyrup"
                                       << "" << int(SNMP_STATUS_REFUSED)
                                       << "the agent reports unknown user name \"zed\"" << true;
+        QTest::newRow("unknown user with a terminal's escape")
+            << "z\x1b]0;owned\x07" << authPriv << "maplesyrup"
+            << "" << int(SNMP_STATUS_REFUSED)
+            << "the agent reports unknown user name \"z\\x1b]0;owned\\x07\"" << true;
         QTest::newRow("level the user lacks")
             << "bob" << authPriv << "maplesyrup"
             << "" << int(SNMP_STATUS_REFUSED)
@@ -341,12 +377,24 @@ private slots:
             << "^no answer from the agent: [1-9][0-9]* answers? came below the security level "
                "asked$"
             << false;
+        // an unsigned notInTimeWindow report has the engine discovered once more, and is then
+        // ignored: the request waits for its answer
+        QTest::newRow("unsigned time window reports")
+            << "unsigned window"
+            << "^no answer from the agent: [1-9][0-9]* unsigned reports? of the time window "
+               "ignored$"
+            << false;
+        QTest::newRow("unknown context with a terminal's escape")
+            << "unknown context"
+            << QRegularExpression::escape("the agent reports unknown context \"vlan\\x1b[2J\"")
+            << false;
     }
     void whatWasSeen() {
         QFETCH(QString, agent);
         QFETCH(QString, reason);
         QFETCH(bool, security);
         usm::User u = user("cid", usm::Level::AuthPriv, crypto::Auth::SHA512, crypto::Priv::AES128);
+        if (agent == "unknown context") u.context = "vlan\x1b[2J";
         usm::User other = u;
         other.authPassphrase = crypto::Secret("not the same phrase");
         std::unique_ptr<ScriptedAgent> scripted;
@@ -364,6 +412,12 @@ private slots:
                         r.pdu.type = ber::Report;
                         r.pdu.bindings = {{{1, 3, 6, 1, 6, 3, 15, 1, 1, 99, 0},
                                            ber::Value::makeUnsigned(ber::Counter32, 1)}};
+                    } else if (agent == "unsigned window" || agent == "unknown context") {
+                        r.pdu.type = ber::Report;
+                        r.pdu.bindings = {
+                            {v3::reportOid(agent == "unknown context" ? v3::Error::UnknownContext
+                                                                      : v3::Error::NotInTimeWindow),
+                             ber::Value::makeUnsigned(ber::Counter32, 1)}};
                     }
                     return true;
                 });
