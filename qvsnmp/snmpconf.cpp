@@ -54,6 +54,22 @@ std::string_view unquoted(std::string_view s) {
     return s;
 }
 
+// Permissions as chmod takes them: "0640".
+std::string modeText(mode_t mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", unsigned(mode & 07777));
+    return text;
+}
+
+// path with its links resolved; empty, with errno, when it cannot be.
+std::string resolved(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return {};
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
 const char* kindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder";
     if (S_ISFIFO(mode)) return "a FIFO";
@@ -114,11 +130,7 @@ std::string homeFolder() {
     std::vector<char> buf(16384);
     if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &found) != 0 || !found || !pw.pw_dir)
         return {};
-    char* real = ::realpath(pw.pw_dir, nullptr);
-    if (!real) return {};
-    std::string home(real);
-    std::free(real);
-    return home;
+    return resolved(pw.pw_dir);
 }
 
 // The owner root's files show inside a user namespace that does not map root (as a user who is
@@ -151,13 +163,11 @@ uid_t unmappedRoot() {
 // the sticky bit (/tmp) lets nobody rename what is not theirs, and passes. Links are resolved
 // first, so that a folder that is a link to another user's is judged by where it leads.
 bool foldersSafe(const std::string& folder, std::string& why) {
-    char* real = ::realpath(folder.c_str(), nullptr);
-    if (!real) {
+    std::string at = resolved(folder);
+    if (at.empty()) {
         why = folder + ": " + std::strerror(errno);
         return false;
     }
-    std::string at(real);
-    std::free(real);
     const std::string home = homeFolder();
     for (;;) {
         struct stat st {};
@@ -173,9 +183,7 @@ bool foldersSafe(const std::string& folder, std::string& why) {
             return false;
         }
         if ((st.st_mode & 022) && !stickyRoot) {
-            char mode[8];
-            std::snprintf(mode, sizeof mode, "%04o", unsigned(st.st_mode & 07777));
-            why = at + ": permissions " + mode +
+            why = at + ": permissions " + modeText(st.st_mode) +
                   ": others could take the credentials file away from this folder; it must be "
                   "writable by its owner only (chmod go-w " +
                   at + ")";
@@ -262,13 +270,11 @@ bool fileFoldersSafe(const std::string& path, std::string& why) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !foldersSafe(folderOf(path), why))
         return false;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) {
+    const std::string target = resolved(path);
+    if (target.empty()) {
         why = path + ": " + std::strerror(errno);
         return false;
     }
-    const std::string target(real);
-    std::free(real);
     return foldersSafe(folderOf(target), why);
 }
 
@@ -298,9 +304,7 @@ Status readFile(const std::string& path, crypto::Secret& text, std::string& why)
         why = path + ": belongs to another user; it holds passphrases and must be the user's own";
         status = Status::Refused;
     } else if (st.st_mode & 077) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", unsigned(st.st_mode & 07777));
-        why = path + ": permissions " + mode +
+        why = path + ": permissions " + modeText(st.st_mode) +
               " are too open: it holds passphrases and must be readable by its owner only "
               "(chmod 600 " +
               path + ")";

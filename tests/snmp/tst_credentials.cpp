@@ -120,6 +120,9 @@ private slots:
         QTest::newRow("folder") << "folder" << v4 << false << "refused";
         QTest::newRow("config folder is a file") << "config file" << v4 << false << "refused";
         QTest::newRow("readable by others") << "0644" << v4 << false << "refused";
+        // whoever may write the folder could have taken the file away: no fall back to v2c
+        QTest::newRow("file gone from a folder others may write")
+            << "open folder" << v4 << false << "refused";
         QTest::newRow("unknown token")
             << "file" << QByteArray(v4 + " defPasword x\n") << false << "refused";
         QTest::newRow("host name block")
@@ -153,6 +156,10 @@ private slots:
             QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
         }
         if (kind == "folder") QVERIFY(QDir().mkpath(path));
+        if (kind == "open folder") {
+            QVERIFY(QDir().mkpath(folder));
+            QCOMPARE(::chmod(folder.toLocal8Bit().constData(), 0777), 0);
+        }
         if (kind == "config file") {
             QFile f(folder);
             QVERIFY(f.open(QIODevice::WriteOnly));
