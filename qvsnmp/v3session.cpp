@@ -35,6 +35,13 @@ bool knownEngine(const std::string& agent, Engine& out) {
     return true;
 }
 
+// The engine id the agent is known by, also while it is being discovered once more.
+std::string engineIdOf(const std::string& agent) {
+    std::lock_guard lock(g_enginesMutex);
+    auto it = g_engines.find(agent);
+    return it == g_engines.end() ? std::string() : it->second.id;
+}
+
 // The engine id, boots and time of a report: what requests carry from now on.
 void learnEngine(const std::string& agent, const Message& m) {
     std::lock_guard lock(g_enginesMutex);
@@ -163,8 +170,7 @@ ManagerSession::Outcome ManagerSession::receive(const uint8_t* data, size_t size
     const bool authentic = in->msg.flags & FlagAuth;
     // Only the engine discovered has keys here: a signed message from any other is not checked
     // (and localises no keys for an engine id an agent could vary without end).
-    Engine engine;
-    if (authentic && (!knownEngine(m_agentKey, engine) || engine.id != in->msg.engineId)) {
+    if (authentic && (in->msg.engineId.empty() || engineIdOf(m_agentKey) != in->msg.engineId)) {
         ++p.unauthentic;
         return out;
     }
