@@ -96,33 +96,6 @@ private slots:
         QCOMPARE(usm::parseAuth(text.toStdString(), a), valid);
     }
 
-    // net-snmp's names of the privacy protocols, and the name each is written back with.
-    void privNames_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("name"); // empty: refused
-        QTest::newRow("AES") << "AES"
-                             << "AES";
-        QTest::newRow("AES-128") << "AES-128"
-                                 << "AES";
-        QTest::newRow("AES-192") << "AES-192"
-                                 << "AES-192";
-        QTest::newRow("aes256") << "aes256"
-                                << "AES-256";
-        QTest::newRow("DES") << "DES"
-                             << "DES";
-        QTest::newRow("AES-512") << "AES-512"
-                                 << "";
-        QTest::newRow("3DES") << "3DES"
-                              << "";
-    }
-    void privNames() {
-        QFETCH(QString, text);
-        QFETCH(QString, name);
-        crypto::Priv p = crypto::Priv::None;
-        QCOMPARE(usm::parsePriv(text.toStdString(), p), !name.isEmpty());
-        if (!name.isEmpty()) QCOMPARE(QString::fromLatin1(crypto::privName(p)), name);
-    }
-
     // AES-192 and AES-256 under a digest shorter than their key take the localised key
     // lengthened by hashing it; a longer digest is cut. Each key is as long as its cipher's.
     void privKeyLengths_data() {
