@@ -11,7 +11,8 @@
 // the requests the agent answered for it.
 //
 // With --binding-delay the agent is a busy one: it works one request at a time (--serial) and
-// each binding of an answer costs it MS milliseconds more on top of --delay. The page is then
+// each binding of an answer costs it MS milliseconds more on top of --delay (with MIN-MAX, drawn
+// for each answer: an agent whose cost varies from request to request). The page is then
 // timed against snmpwalk -t 4 -r 1 of the same columns, the median of the runs printed with
 // their ratio; the first run meets an agent the process knows nothing of yet.
 //
@@ -177,7 +178,8 @@ int scale(int runs) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    int arg = 1, delay = 0, bindingDelay = 0;
+    int arg = 1, delay = 0;
+    QString bindingDelay; // MS or MIN-MAX, as talvex-sim takes it
     bool atScale = false;
     for (; argc > arg; ++arg) {
         if (QByteArray(argv[arg]) == "--scale")
@@ -187,7 +189,7 @@ int main(int argc, char** argv) {
         else if (QByteArray(argv[arg]) == "--delay")
             delay = std::atoi(argv[++arg]);
         else if (QByteArray(argv[arg]) == "--binding-delay")
-            bindingDelay = std::atoi(argv[++arg]);
+            bindingDelay = QString::fromLocal8Bit(argv[++arg]);
         else
             break;
     }
@@ -201,8 +203,8 @@ int main(int argc, char** argv) {
     if (atScale) return scale(argc > arg ? std::atoi(argv[arg]) : 2);
     QStringList options{QStringLiteral("--static"), QStringLiteral("--fdb-rows"),
                         QString::number(rows), QStringLiteral("--delay"), QString::number(delay)};
-    if (bindingDelay > 0)
-        options << QStringLiteral("--serial") << QStringLiteral("--binding-delay") << QString::number(bindingDelay);
+    if (!bindingDelay.isEmpty())
+        options << QStringLiteral("--serial") << QStringLiteral("--binding-delay") << bindingDelay;
     SimProcess sim(options);
     if (!sim.started()) {
         std::fprintf(stderr, "page-bench: talvex-sim did not start\n");
@@ -212,33 +214,38 @@ int main(int argc, char** argv) {
     const QStringList columns{"walk", "1.3.6.1.2.1.17.4.3.1.1", "1.3.6.1.2.1.17.4.3.1.3",
                               "1.3.6.1.2.1.17.4.3.1.2"};
     auto served = [&] { return sim.command(QStringLiteral("served")).toInt(); };
-    if (bindingDelay > 0) {
-        std::printf("forwarding page, %d rows of talvex-sim --static --fdb-rows %d --delay %d --serial "
-                    "--binding-delay %d, against snmpwalk -t 4 -r 1\n",
-                    rows, rows, delay, bindingDelay);
+    if (!bindingDelay.isEmpty()) {
+        std::printf(
+            "forwarding page, %d rows of talvex-sim --static --fdb-rows %d --delay %d --serial "
+            "--binding-delay %s, against snmpwalk -t 4 -r 1\n",
+            rows, rows, delay, qPrintable(bindingDelay));
         QList<double> pages, walks;
         for (int run = 1; run <= runs; ++run) {
             int before = served();
             const int overlappedBefore = sim.command(QStringLiteral("overlapped")).toInt();
             const Figure p = page(rows);
             const int pageRequests = served() - before;
-            const int overlapped = sim.command(QStringLiteral("overlapped")).toInt() - overlappedBefore;
+            const int overlapped =
+                sim.command(QStringLiteral("overlapped")).toInt() - overlappedBefore;
             before = served();
             const Figure w = plainWalk(sim.port(), rows);
             const int walkRequests = served() - before;
             if (p.wallMs < 0 || w.wallMs < 0) {
-                std::fprintf(stderr, "page-bench: run %d: %s fell short\n", run, p.wallMs < 0 ? "the page" : "snmpwalk");
+                std::fprintf(stderr, "page-bench: run %d: %s fell short\n", run,
+                             p.wallMs < 0 ? "the page" : "snmpwalk");
                 return 1;
             }
-            std::printf("run %d: page %8.1f ms (%d requests, %d overlapping) | snmpwalk %8.1f ms (%d) | "
-                        "page/snmpwalk %.2f\n",
-                        run, p.wallMs, pageRequests, overlapped, w.wallMs, walkRequests, p.wallMs / w.wallMs);
+            std::printf(
+                "run %d: page %8.1f ms (%d requests, %d overlapping) | snmpwalk %8.1f ms (%d) | "
+                "page/snmpwalk %.2f\n",
+                run, p.wallMs, pageRequests, overlapped, w.wallMs, walkRequests,
+                p.wallMs / w.wallMs);
             std::fflush(stdout);
             pages << p.wallMs;
             walks << w.wallMs;
         }
-        std::printf("median of %d: page %.1f ms, snmpwalk %.1f ms, ratio %.2f\n", runs, median(pages), median(walks),
-                    median(pages) / median(walks));
+        std::printf("median of %d: page %.1f ms, snmpwalk %.1f ms, ratio %.2f\n", runs,
+                    median(pages), median(walks), median(pages) / median(walks));
         return 0;
     }
     if (delay > 0) {
@@ -259,10 +266,11 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "page-bench: run %d: a walk fell short\n", run);
                 return 1;
             }
-            std::printf("run %d: page %8.1f ms (%d requests) | snmpbulkwalk -Cr50 %8.1f ms (%d) | "
-                        "get-next walk %8.1f ms (%d) | page/snmpbulkwalk %.2f, get-next/page %.1f\n",
-                        run, p.wallMs, pageRequests, b.wallMs, bulkRequests, w.wallMs, walkRequests,
-                        p.wallMs / b.wallMs, w.wallMs / p.wallMs);
+            std::printf(
+                "run %d: page %8.1f ms (%d requests) | snmpbulkwalk -Cr50 %8.1f ms (%d) | "
+                "get-next walk %8.1f ms (%d) | page/snmpbulkwalk %.2f, get-next/page %.1f\n",
+                run, p.wallMs, pageRequests, b.wallMs, bulkRequests, w.wallMs, walkRequests,
+                p.wallMs / b.wallMs, w.wallMs / p.wallMs);
             std::fflush(stdout);
             ratios << p.wallMs / b.wallMs;
         }

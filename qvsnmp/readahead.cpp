@@ -14,8 +14,11 @@ constexpr int kMostRepetitions = 50;
 // The rows of the first GETBULK toward an agent that has never answered: its answer tells what
 // the agent's rows cost before a block large enough to outlast the time-out goes out.
 constexpr int kFirstRepetitions = 5;
-// Late answers kept for: fewer rows are asked at most a few times before get-next.
+// Late answers kept for: fewer rows are asked at most a few times before the walk gives up.
 constexpr size_t kMostLate = 8;
+// How often a get-next walk sends one request before it gives up (a try and a retry), each
+// sending waited on for the time-out.
+constexpr int kOneRowSendings = 2;
 
 } // namespace
 
@@ -40,10 +43,10 @@ void ReadAhead::restart() {
     if (m_state.inFlight) m_wire.cancel(m_state.inFlight); // its answer, should it come, is dropped
     ++m_generation; // rows on their way to the caller still arrive, but count for no walk
     State next;
-    // What the session learned of the agent holds for its next walk too.
+    // What the session learned of the agent holds for its next walk too; whether it answers
+    // GETBULK at all is the agent's state, not one walk's error.
     next.repetitions = m_state.repetitions;
     next.cutAt = m_state.cutAt;
-    next.getNextOnly = m_state.getNextOnly;
     m_state = std::move(next);
 }
 
@@ -150,6 +153,7 @@ void ReadAhead::answered(uint32_t id, const Request& req, ber::Pdu& pdu) {
     if (id != a.inFlight) return; // the walk was restarted since
     a.inFlight = 0;
     a.late.clear();
+    a.oneRowUnanswered = 0;
     const bool bulk = req.kind == ber::GetBulkRequest;
     if (bulk && a.getNextOnly && agent.bulk() != AgentState::Bulk::Refused) {
         // A GETBULK answered late, after get-next was asked instead: the agent answers it.
@@ -218,26 +222,30 @@ void ReadAhead::failed(uint32_t id, Request req) {
     AgentState& agent = m_wire.state();
     if (id != a.inFlight) return;
     a.inFlight = 0;
-    if (req.kind == ber::GetBulkRequest) {
-        const int rows = req.repetitions;
-        const size_t columns = std::max<size_t>(req.walk.oids.size(), 1), asked = req.asked;
-        if (a.late.size() < kMostLate) a.late.emplace_back(id, std::move(req));
-        // Larger than any answer the agent has given: too slow to answer, rather than lost.
-        // Fewer rows are asked, down to one.
-        if (rows > 1 && asked > agent.mostAnswered()) {
-            a.cutAt = rows;
-            a.repetitions = std::max(1, std::min(rows / 4, int(agent.mostAnswered() / columns)));
-            return fetch();
-        }
-        // A one-row GETBULK that an agent not known to answer it leaves unanswered is asked
-        // again as get-next; should that be answered, the agent is walked with get-next from
-        // then on.
-        if (agent.bulk() != AgentState::Bulk::Works) {
-            a.getNextOnly = true;
-            a.bulkUnanswered = true;
-            return fetch();
-        }
+    const bool bulk = req.kind == ber::GetBulkRequest;
+    const int rows = bulk ? req.repetitions : 1;
+    const size_t columns = std::max<size_t>(req.walk.oids.size(), 1), asked = req.asked;
+    if (a.late.size() < kMostLate) a.late.emplace_back(id, std::move(req));
+    if (rows > 1) {
+        // Larger than any answer the agent has given: too slow to answer, so a quarter of the
+        // rows at most. A size it has answered: this one was lost, or the agent was slower than
+        // before; one row goes on from here, and the next whole answer brings the rows back.
+        a.cutAt = rows;
+        a.repetitions = asked > agent.mostAnswered()
+                            ? std::max(1, std::min(rows / 4, int(agent.mostAnswered() / columns)))
+                            : 1;
+        return fetch();
     }
+    // A walk gives up only where a get-next walk would: when a request of one row has gone
+    // unanswered as often as that walk sends it, each time for a whole time-out.
+    const bool givesUp = ++a.oneRowUnanswered >= kOneRowSendings;
+    // A one-row GETBULK that an agent not known to answer it leaves unanswered is asked again
+    // as get-next; should that be answered, the agent is walked with get-next from then on.
+    if (bulk && agent.bulk() != AgentState::Bulk::Works) {
+        a.getNextOnly = true;
+        a.bulkUnanswered = true;
+    }
+    if (!givesUp) return fetch();
     const size_t waiting = a.waiting.size();
     restart();
     failWaiting(waiting, false);

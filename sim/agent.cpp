@@ -123,6 +123,18 @@ std::string parseValue(const std::string& type, std::string text, ber::Value& ou
 
 } // namespace
 
+bool ParseDelayRange(const std::string& text, int& least, int& most) {
+    const size_t dash = text.find('-');
+    int64_t lo = 0, hi = 0;
+    if (!parseNumber(text.substr(0, dash), 0, kMaxDelayMs, lo)) return false;
+    hi = lo;
+    if (dash != std::string::npos && !parseNumber(text.substr(dash + 1), lo, kMaxDelayMs, hi))
+        return false;
+    least = int(lo);
+    most = int(hi);
+    return true;
+}
+
 bool ParseHexOctets(const std::string& text, std::string& out) {
     auto hex = [](char c) { return std::isxdigit(uint8_t(c)) != 0; };
     if (text.size() % 2 || !std::all_of(text.begin(), text.end(), hex))
@@ -385,8 +397,14 @@ std::string Agent::command(const std::string& line) {
         return flag(m_opt.faults.serial);
     if (verb == "delay")
         return number(m_opt.faults.delayMs, 0, kMaxDelayMs, "milliseconds");
-    if (verb == "bindingdelay")
-        return number(m_opt.faults.bindingDelayMs, 0, kMaxDelayMs, "milliseconds");
+    if (verb == "bindingdelay") {
+        std::string range;
+        if (!(in >> range) ||
+            !ParseDelayRange(range, m_opt.faults.bindingDelayMs, m_opt.faults.bindingDelayMaxMs))
+            return "error: expected milliseconds, or MIN-MAX, from 0 to " +
+                   std::to_string(kMaxDelayMs);
+        return std::string("ok");
+    }
     if (verb == "error")
         return number(m_opt.faults.errorStatus, 0, INT32_MAX, "an error status");
     if (verb == "truncate")
@@ -460,9 +478,13 @@ void Agent::queue(const std::vector<uint8_t>& bytes, const sockaddr_storage& to,
     uint64_t start = nowMs();
     if (m_opt.faults.serial && !m_delayed.empty())
         start = std::max(start, m_delayed.back().dueMs);
+    const Faults& f = m_opt.faults;
+    const int perBinding =
+        f.bindingDelayMaxMs > f.bindingDelayMs
+            ? std::uniform_int_distribution<int>(f.bindingDelayMs, f.bindingDelayMaxMs)(m_spread)
+            : f.bindingDelayMs;
     const uint64_t delay = std::min<uint64_t>(
-        uint64_t(m_opt.faults.delayMs) + uint64_t(m_opt.faults.bindingDelayMs) * m_answerBindings,
-        kMaxDelayMs);
+        uint64_t(f.delayMs) + uint64_t(perBinding) * m_answerBindings, kMaxDelayMs);
     m_delayed.push_back({start + delay, bytes, to, toLen});
     m_delayedBytes += bytes.size();
 }

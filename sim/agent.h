@@ -14,6 +14,7 @@
 #include <istream>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ struct Faults {
                             // answer goes out the delay after the one before it
     int bindingDelayMs = 0; // each binding of an answer makes it this much later still, as a
                             // device that looks up every object slowly answers
+    int bindingDelayMaxMs = 0; // above bindingDelayMs: what a binding costs is drawn for each
+                               // answer from the two, as a device whose load comes and goes
 };
 
 inline constexpr int kMaxDelayMs = 600000;
@@ -121,10 +124,15 @@ private:
         socklen_t toLen;
     };
     std::deque<Delayed> m_delayed;
+    std::mt19937 m_spread{1}; // draws binding delays: the same run each time
     AgentCompanion* m_companion = nullptr;
     size_t m_delayedBytes = 0;
     std::vector<Commands> m_commands;
 };
+
+// "MS" or "MIN-MAX" (a binding delay), each from 0 to kMaxDelayMs, MIN not above MAX; false for
+// anything else.
+bool ParseDelayRange(const std::string& text, int& least, int& most);
 
 // "0A1b..." (pairs of hex digits, nothing else) as octets; false for anything else.
 bool ParseHexOctets(const std::string& text, std::string& out);

@@ -43,13 +43,15 @@ void usage() {
         "  --serial             with --delay, one request at a time: each answer goes out\n"
         "                       MS after the one before it, as a busy device answers\n"
         "  --binding-delay MS   each binding of an answer adds MS milliseconds to --delay\n"
-        "                       (0 to 600000), as a device that looks objects up slowly\n"
+        "                       (0 to 600000), as a device that looks objects up slowly;\n"
+        "                       MIN-MAX: drawn for each answer between the two, as a device\n"
+        "                       whose load comes and goes\n"
         "  --error N            answer every request with error status N (0 to 2147483647)\n"
         "  --wrong-id           answer with a wrong request id\n"
         "  --commands           read commands on standard input, end at its end:\n"
         "                       drop 0|1, delay MS, error N, wrongid 0|1, truncate N,\n"
         "                       stuck 0|1 (get-next answers the asked instance), serial 0|1,\n"
-        "                       bindingdelay MS, overlapped (requests that came while an\n"
+        "                       bindingdelay MS|MIN-MAX, overlapped (requests that came while an\n"
         "                       answer to their sender was held back),\n"
         "                       faults,\n"
         "                       link IFINDEX up|down, put OID TYPE VALUE (TYPE i, u or g,\n"
@@ -77,9 +79,11 @@ void usage() {
         "                       linkUp, RMON alarms whose event sends traps, topologyChange;\n"
         "                       command notify KIND [IFINDEX] sends one on demand\n"
         "  --notify-community C SNMPv2c traps with community C (public)\n"
-        "  --notify-inform      informs, sent again until answered (5 times, every second)\n"
+        "  --notify-inform      informs, sent again until answered (--notify-retries times,\n"
+        "                       every --notify-timeout)\n"
         "  --notify-user \"...\"  SNMPv3, as --user takes the user\n"
         "  --notify-timeout MS  before an inform is sent again (1000)\n"
+        "  --notify-retries N   times an unanswered inform is sent again, 0 to 100 (5)\n"
         "  --version            print the program's name and version\n"
         "Answers get, get-next, set (SNMPv1, v2c and v3) and GETBULK (v2c and v3).");
 }
@@ -175,9 +179,17 @@ int main(int argc, char** argv) {
             agent.faults.serial = true;
         else if (a == "--drop")
             agent.faults.drop = true;
-        else if (a == "--binding-delay")
-            agent.faults.bindingDelayMs = int(number(0, sim::kMaxDelayMs));
-        else if (a == "--delay")
+        else if (a == "--binding-delay") {
+            const char* v = value();
+            if (!sim::ParseDelayRange(v, agent.faults.bindingDelayMs,
+                                      agent.faults.bindingDelayMaxMs)) {
+                std::fprintf(stderr,
+                             "talvex-sim: --binding-delay wants milliseconds, or MIN-MAX, from 0 "
+                             "to %d, not %s\n",
+                             sim::kMaxDelayMs, v);
+                return 2;
+            }
+        } else if (a == "--delay")
             agent.faults.delayMs = int(number(0, sim::kMaxDelayMs));
         else if (a == "--error")
             agent.faults.errorStatus = int32_t(number(0, INT32_MAX));
@@ -210,6 +222,8 @@ int main(int argc, char** argv) {
             notify.inform = true;
         else if (a == "--notify-timeout")
             notify.timeoutMs = int(number(1, 600000));
+        else if (a == "--notify-retries")
+            notify.retries = int(number(0, 100));
         else if (a == "--notify-user")
             notify.user = user(false).user;
         else if (a == "--version") {

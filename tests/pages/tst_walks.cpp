@@ -2,9 +2,9 @@
 // and takes its time over every object, and tables whose columns do not line up. Each page is
 // opened through the window's menu, with no panel polling beside it.
 #include "app/paneldlg.h"
-#include "platform/listview.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/listwalk.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "snmp/params.h"
 #include "tests/common/columns.h"
@@ -149,6 +149,34 @@ private slots:
         // Blocks of several rows: far fewer requests than a row each.
         const int requests = slow.command("served").toInt() - before;
         QVERIFY2(requests <= kRows / 3, qPrintable(QString::number(requests)));
+    }
+
+    // A busy device whose load comes and goes: it has answered large blocks at 2 ms a binding,
+    // and now each binding costs it 2 to 6 ms, drawn anew for each answer, against a time-out of
+    // 160 ms. A block of a size it answered before outlasts the time-out when it is slow;
+    // the walk steps down and goes on, as a get-next walk would, and lists every row.
+    void agentOfVaryingCostListsEveryRow() {
+        SimProcess busy({"--static", "--fdb-rows", "80"});
+        QVERIFY(busy.started());
+        QStringList expected;
+        for (const ColumnCell& cell :
+             SnmpwalkColumn(busy.port(), QStringLiteral("orchid"), kForwarding.keyOid))
+            expected << cell.value;
+        QCOMPARE(expected.size(), 80);
+        SetSnmpTimeout(160);
+        SetSnmpAgentPort(busy.port());
+        for (const char* cost : {"2", "2-6"}) {
+            for (const QString& command : {QStringLiteral("serial 1"), QStringLiteral("delay 4"),
+                                           QStringLiteral("bindingdelay ") + cost})
+                QCOMPARE(busy.command(command), QStringLiteral("ok"));
+            QString label;
+            QStringList listedKeys;
+            for (const QStringList& r : listed(kForwarding, 60000, &label))
+                listedKeys << r[kForwarding.keyColumn];
+            QCOMPARE(listedKeys, expected);
+            QCOMPARE(label.trimmed(), QString::number(expected.size()));
+        }
+        SetSnmpAgentPort(m_sim->port());
     }
 
     // ifHighSpeed is a column of the walk: a port whose cell is missing shows its ifSpeed, and

@@ -13,7 +13,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -109,6 +111,32 @@ private:
     std::thread m_thread;
 };
 
+// An agent's answer from one column of `rows` rows (1.3.6.1.2.1.2.2.1.2.N, the value N) and the
+// next column after it: one row to a get-next, as many as asked to a GETBULK.
+ber::Message columnAnswer(const ber::Message& req, uint32_t rows) {
+    ber::Message r = req;
+    r.pdu.type = ber::Response;
+    r.pdu.errorStatus = r.pdu.errorIndex = 0;
+    r.pdu.bindings.clear();
+    const int repetitions = req.pdu.type == ber::GetBulkRequest ? req.pdu.errorIndex : 1;
+    uint32_t last = req.pdu.bindings[0].oid.size() > 10 ? req.pdu.bindings[0].oid.back() : 0;
+    for (int i = 0; i < repetitions; ++i) {
+        ++last;
+        ber::VarBind vb{{1, 3, 6, 1, 2, 1, 2, 2, 1, 2, last},
+                        ber::Value::makeInteger(int32_t(last))};
+        if (last > rows) vb = {{1, 3, 6, 1, 2, 1, 2, 2, 1, 3, 1}, ber::Value::makeInteger(0)};
+        r.pdu.bindings.push_back(vb);
+    }
+    return r;
+}
+
+QStringList numbers(int from, int to) {
+    QStringList out;
+    for (int i = from; i <= to; ++i)
+        out << QString::number(i);
+    return out;
+}
+
 } // namespace
 
 class TestSession : public QObject {
@@ -175,6 +203,21 @@ private:
             new CSnmpClass(this, "127.0.0.1", read, "saffron", int(table.size()), table.data(), "");
         m_session->SetSnmpCallback(&TestSession::onResponse);
         return m_session;
+    }
+
+    // The values of a walk of the open session, of at most `most` rows; ends with "no answer"
+    // where a get-next was not answered.
+    QStringList walked(int most = 1000) {
+        m_got.clear();
+        QStringList values;
+        for (int i = 0; i < most; ++i) {
+            if (!m_session->SendSnmp(SNMP_PDU_GETNEXT) || !waitForDeliveries(i + 1) ||
+                m_got.last().status != SNMP_STATUS_OK)
+                return values << QStringLiteral("no answer");
+            if (m_got.last().endOfTable) break;
+            values << m_got.last().values.join(' ');
+        }
+        return values;
     }
 
 private slots:
@@ -725,29 +768,18 @@ private slots:
         std::atomic<int> bulks{0}, getNexts{0};
         ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req,
                                 const sockaddr_in& from) {
-            ber::Message r = req;
-            r.pdu.type = ber::Response;
-            r.pdu.errorStatus = r.pdu.errorIndex = 0;
             const int repetitions = req.pdu.type == ber::GetBulkRequest ? req.pdu.errorIndex : 1;
             (req.pdu.type == ber::GetBulkRequest ? bulks : getNexts)++;
             if (req.pdu.type == ber::GetBulkRequest &&
                 (bulk == "drop" || bulk == "genErr" || repetitions > 3)) {
                 if (bulk == "drop") return;
+                ber::Message r = req;
+                r.pdu.type = ber::Response;
                 r.pdu.errorStatus = bulk == "genErr" ? ber::GenErr : ber::TooBig;
                 r.pdu.errorIndex = bulk == "genErr" ? 1 : 0;
                 return a.send(r, from);
             }
-            r.pdu.bindings.clear();
-            uint32_t last =
-                req.pdu.bindings[0].oid.size() > 10 ? req.pdu.bindings[0].oid.back() : 0;
-            for (int i = 0; i < repetitions; ++i) {
-                ++last;
-                ber::VarBind vb{{1, 3, 6, 1, 2, 1, 2, 2, 1, 2, last},
-                                ber::Value::makeInteger(int32_t(last))};
-                if (last > 12) vb = {{1, 3, 6, 1, 2, 1, 2, 2, 1, 3, 1}, ber::Value::makeInteger(0)};
-                r.pdu.bindings.push_back(vb);
-            }
-            a.send(r, from);
+            a.send(columnAnswer(req, 12), from);
         });
         SetSnmpTimeout(400);
         std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 2, 0x11)};
@@ -756,19 +788,9 @@ private slots:
             bulksOfFirstWalk = bulks;
             open(t, agent.port);
             m_session->SetReadAhead(true);
-            m_got.clear();
             QElapsedTimer clock;
             clock.start();
-            QStringList values;
-            for (int i = 0; i < 20; ++i) {
-                QVERIFY(m_session->SendSnmp(SNMP_PDU_GETNEXT));
-                QVERIFY(waitForDeliveries(i + 1));
-                QCOMPARE(m_got.last().status, SNMP_STATUS_OK);
-                if (m_got.last().endOfTable) break;
-                values << m_got.last().values.join(' ');
-            }
-            QCOMPARE(values.size(), 12);
-            QCOMPARE(values.last(), QString("12"));
+            QCOMPARE(walked(20), numbers(1, 12));
             if (walkNo == 1 && bulk != "tooBig")
                 QVERIFY2(clock.elapsed() < 350, "no second time-out");
         }
@@ -776,6 +798,58 @@ private slots:
             QCOMPARE(getNexts.load(), 0);
         else
             QCOMPARE(bulks.load(), bulksOfFirstWalk); // the second walk sent none
+    }
+
+    // One error answered to a GETBULK by an agent that answers GETBULK: that walk goes on with
+    // get-next, and the next reads ahead by GETBULK again.
+    void oneBulkErrorKeepsBulk() {
+        std::atomic<int> bulks{0};
+        ScriptedAgent agent(
+            [&](ScriptedAgent& a, const ber::Message& req, const sockaddr_in& from) {
+                if (req.pdu.type == ber::GetBulkRequest && ++bulks == 2) {
+                    ber::Message r = req;
+                    r.pdu.type = ber::Response;
+                    r.pdu.errorStatus = ber::GenErr;
+                    r.pdu.errorIndex = 1;
+                    return a.send(r, from);
+                }
+                a.send(columnAnswer(req, 30), from);
+            });
+        SetSnmpTimeout(400);
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 2, 0x11)};
+        open(t, agent.port);
+        m_session->SetReadAhead(true);
+        QCOMPARE(walked(), numbers(1, 30));
+        QCOMPARE(bulks.load(), 2);
+        QCOMPARE(walked(), numbers(1, 30));
+        QVERIFY2(bulks > 2, "the second walk sent no GETBULK");
+    }
+
+    // A busy agent that spends 320 ms on any request and 4 ms on each binding. With the
+    // time-out at 4 s it answers blocks of 50 rows within half of it; with the time-out at
+    // 800 ms, a block asks no more rows than it answers within 400 ms, its fixed cost counted:
+    // 20, not the 38 that its cost per binding in the large blocks would allow.
+    void blocksFitHalfTheTimeoutWithTheFixedCost() {
+        std::atomic<int> mostRows{0};
+        ScriptedAgent agent([&](ScriptedAgent& a, const ber::Message& req,
+                                const sockaddr_in& from) {
+            if (req.pdu.type == ber::GetBulkRequest)
+                mostRows = std::max(mostRows.load(), int(req.pdu.errorIndex));
+            const ber::Message r = columnAnswer(req, 120);
+            std::this_thread::sleep_for(std::chrono::milliseconds(320 + 4 * r.pdu.bindings.size()));
+            a.send(r, from);
+        });
+        std::vector<_QvOidTable> t{rec("1.3.6.1.2.1.2.2.1.2", 2, 0x11)};
+        open(t, agent.port);
+        m_session->SetReadAhead(true);
+        QCOMPARE(walked().size(), 120);
+        QVERIFY2(mostRows > 40, qPrintable(QString::number(mostRows)));
+        SetSnmpTimeout(800);
+        mostRows = 0;
+        open(t, agent.port);
+        m_session->SetReadAhead(true);
+        QCOMPARE(walked(60), numbers(1, 60));
+        QVERIFY2(mostRows >= 10 && mostRows <= 24, qPrintable(QString::number(mostRows)));
     }
 
     // An agent that works one request at a time, slowly: a request is sent again only when

@@ -6,11 +6,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QMap>
-#include <QThread>
 #include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -494,6 +495,11 @@ private slots:
         QTest::newRow("port not a number") << QStringList{"--port", "abc"} << "--port wants a number";
         QTest::newRow("too many rows") << QStringList{"--if-rows", "99999999999"} << "--if-rows wants a number from 0 to 65000";
         QTest::newRow("negative delay") << QStringList{"--delay", "-1"} << "--delay wants a number from 0 to 600000";
+        QTest::newRow("binding delays the wrong way round")
+            << QStringList{"--binding-delay", "20-10"}
+            << "--binding-delay wants milliseconds, or MIN-MAX, from 0 to 600000";
+        QTest::newRow("too many inform retries") << QStringList{"--notify-retries", "101"}
+                                                 << "--notify-retries wants a number from 0 to 100";
         QTest::newRow("seed over 32 bits") << QStringList{"--seed", "4294967296"} << "--seed wants a number";
         QTest::newRow("no value") << QStringList{"--lifetime"} << "--lifetime needs a value";
         QTest::newRow("unknown option") << QStringList{"--frob"} << "unknown option --frob";
@@ -527,6 +533,8 @@ private slots:
         QTest::newRow("bad OID") << at + "o 1..3" << false << 0ll;
         QTest::newRow("unknown type") << at + "q 1" << false << 0ll;
         QTest::newRow("negative delay") << "delay -5" << false << 0ll;
+        QTest::newRow("binding delays the wrong way round") << "bindingdelay 9-3" << false << 0ll;
+        QTest::newRow("binding delay range") << "bindingdelay 3-9" << true << 0ll;
         QTest::newRow("flag of 2") << "drop 2" << false << 0ll;
         QTest::newRow("count with junk") << "truncate 3x" << false << 0ll;
     }
@@ -544,6 +552,57 @@ private slots:
         QCOMPARE(v.isException(), !ok || !line.startsWith("put"));
         if (ok && line.startsWith("put"))
             QCOMPARE(qlonglong(v.integer), stored);
+    }
+
+    // An inform nobody answers is sent once, then again as often as --notify-retries says, and
+    // then given up.
+    void unansweredInformIsSentAgainAsOftenAsAsked_data() {
+        QTest::addColumn<int>("retries");
+        QTest::newRow("no retry") << 0;
+        QTest::newRow("two retries") << 2;
+    }
+    void unansweredInformIsSentAgainAsOftenAsAsked() {
+        QFETCH(int, retries);
+        quint16 port = 0;
+        const int fd = LoopbackUdpSocket(&port);
+        QVERIFY(fd >= 0);
+        int copies = 0;
+        QSet<QByteArray> sent;
+        {
+            SimProcess sim({"--static", "--notify", QStringLiteral("127.0.0.1:%1").arg(port),
+                            "--notify-inform", "--notify-timeout", "50", "--notify-retries",
+                            QString::number(retries)});
+            // The coldStart sent at start, until it is given up.
+            QTRY_COMPARE_WITH_TIMEOUT(sim.command("notify pending"),
+                                      QStringLiteral("0 pending, 1 given up"), 5000);
+            // Copies of one inform are the same datagram.
+            std::vector<char> buf(65536);
+            for (ssize_t n; (n = ::recv(fd, buf.data(), buf.size(), MSG_DONTWAIT)) > 0; ++copies)
+                sent.insert(QByteArray(buf.data(), n));
+        }
+        ::close(fd);
+        QCOMPARE(copies, retries + 1);
+        QCOMPARE(sent.size(), 1);
+    }
+
+    // A new traffic rate goes on from where the port's counters stand: they never go back.
+    void newTrafficRateContinuesTheCounters() {
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        auto inOctets = [&] {
+            return bindings(tool("snmpget", snmpArgs("v2c", "orchid", sim.port()),
+                                 {"1.3.6.1.2.1.31.1.1.1.6.3"}),
+                            true)
+                .value("1.3.6.1.2.1.31.1.1.1.6.3")
+                .toULongLong();
+        };
+        QCOMPARE(sim.command("traffic 3 80000000 0"), QStringLiteral("ok"));
+        QTest::qWait(300); // megabytes on the counter
+        const quint64 before = inOctets();
+        QVERIFY(before > 1000000);
+        QCOMPARE(sim.command("traffic 3 8000 0"), QStringLiteral("ok"));
+        const quint64 after = inOctets();
+        QVERIFY2(after >= before, qPrintable(QStringLiteral("%1 after %2").arg(after).arg(before)));
     }
 
     // talvex-walk bulk prints what snmpbulkwalk -On prints, in the same order, for the same
