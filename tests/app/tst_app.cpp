@@ -611,20 +611,12 @@ private slots:
     void helpAndVersion_data() {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QStringList>("printed");
-        const QStringList help{"/N",
-                               "/I",
-                               "/R",
-                               "/W",
-                               "/U",
-                               "TALVEX_AGENT_PORT",
-                               "TALVEX_SYSTEM_DIR",
-                               "TALVEX_SNAPSHOT",
-                               "TALVEX_EVENTS",
-                               "RRDCACHED_ADDRESS",
-                               "TALVEX_COLLECT_CONF",
-                               "XDG_CONFIG_HOME",
-                               "TALVEX_LOOPBACK_ONLY",
-                               "man talvex"};
+        const QStringList help =
+            QStringLiteral("/N /I /R /W /U TALVEX_AGENT_PORT TALVEX_SYSTEM_DIR TALVEX_SNAPSHOT "
+                           "TALVEX_EVENTS RRDCACHED_ADDRESS TALVEX_COLLECT_CONF XDG_CONFIG_HOME "
+                           "TALVEX_LOOPBACK_ONLY")
+                .split(QLatin1Char(' ')) +
+            QStringList{"man talvex"};
         QTest::newRow("--help") << "--help" << help;
         QTest::newRow("-h") << "-h" << help;
         QTest::newRow("--version") << "--version" << QStringList{"talvex " TALVEX_VERSION "\n"};
