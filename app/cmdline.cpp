@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 // Reads the value at p up to the next slash or the end, dropping blanks; p is left on that
@@ -54,4 +57,43 @@ void ParseCommandLine(const QString& s, SessionParams& out) {
 
 QString ParameterString(const QStringList& arguments) {
     return arguments.mid(1).join(QLatin1Char(' '));
+}
+
+const char* HelpText() {
+    return "usage: talvex [/Nname] [/Iaddress [/Rread-community [/Wwrite-community [/Uright]]]]\n"
+           "       talvex --help | -h | --version\n"
+           "The management suite starts one module per device. The fields are read by position:\n"
+           "  /N  the device's name, handed on to the OSPF tool (at most 19 characters)\n"
+           "  /I  the agent: IPv4 or IPv6 address or host name (127.0.0.1); without /I nothing\n"
+           "      after /N is read\n"
+           "  /R  the read community (orchid; at most 49 characters)\n"
+           "  /W  the write community (saffron; at most 49 characters)\n"
+           "  /U  TRUE or true: the right to change the device; anything else: look only\n"
+           "      (granted when the field is absent)\n"
+           "Environment:\n"
+           "  TALVEX_AGENT_PORT     the agent's UDP port (161)\n"
+           "  TALVEX_SYSTEM_DIR     the panel description file Talvex.properties and its bitmaps\n"
+           "                        (../share/talvex beside the program)\n"
+           "  TALVEX_SNAPSHOT       a PNG file: write the live panel there and end, unattended\n"
+           "  TALVEX_EVENTS         the event journal (/var/lib/talvex/events.sqlite)\n"
+           "  RRDCACHED_ADDRESS     where the traffic history is read through rrdcached\n"
+           "  TALVEX_COLLECT_CONF   the collector's configuration (/etc/talvex/collect.conf),\n"
+           "                        which says where the traffic history lies\n"
+           "  XDG_CONFIG_HOME       holds talvex/snmp.conf, the SNMPv3 credentials (~/.config)\n"
+           "  TALVEX_LOOPBACK_ONLY  1: end rather than talk to an address outside loopback\n"
+           "The manual: man talvex (talvex(1)).\n";
+}
+
+int EarlyExit(int argc, char** argv) {
+    if (argc < 2) return -1;
+    const char* first = argv[1];
+    if (!std::strcmp(first, "--help") || !std::strcmp(first, "-h")) {
+        std::fputs(HelpText(), stdout);
+        return 0;
+    }
+    if (!std::strcmp(first, "--version")) {
+        std::printf("talvex %s\n", TALVEX_VERSION);
+        return 0;
+    }
+    return -1;
 }

@@ -26,3 +26,12 @@ void ParseCommandLine(const QString& params, SessionParams& p);
 
 // The parameter string of the process: its arguments after the program name, joined by blanks.
 QString ParameterString(const QStringList& arguments);
+
+// What --help (or -h) prints: the host's command line, the environment the module reads and
+// where its manual is.
+const char* HelpText();
+
+// What the module does with its first argument before anything else: --help and -h print
+// HelpText, --version the name and version, both to standard output, and the program ends with
+// status 0 without opening a window or a session. Anything else is the host's line (-1).
+int EarlyExit(int argc, char** argv);

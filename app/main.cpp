@@ -11,6 +11,8 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Before the application object: help needs no display, and opens nothing.
+    if (const int status = EarlyExit(argc, argv); status >= 0) return status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvex"));
 

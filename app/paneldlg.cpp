@@ -26,6 +26,7 @@
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDir>
@@ -79,6 +80,12 @@ constexpr PortMenuItem kPortMenu[] = {
     {"Port Configuration...", kCmdPortConfig},
     {"Traffic Graph...", kCmdTrafficGraph},
 };
+
+// "1 sample", "2 samples".
+QString counted(qint64 n, const char* noun) {
+    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(noun),
+                                                QLatin1String(n == 1 ? "" : "s"));
+}
 
 } // namespace
 
@@ -392,6 +399,32 @@ void CPanelDlg::onTelnet() {
 void CPanelDlg::onWeb() {
     if (haveRight() && confirm("Do you want to access this device with browser?"))
         LaunchBrowser(this);
+}
+
+void CPanelDlg::reject() {
+    // Graph windows may outlive the page that opened them: they are found wherever they are.
+    QStringList graphs;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        const auto* graph = qobject_cast<graphs::CTrafficGraphWnd*>(w);
+        if (graph && graph->isVisible())
+            graphs << QStringLiteral("%1 (%2)").arg(graph->windowTitle(),
+                                                    counted(graph->store().size(), "sample"));
+    }
+    if (!graphs.isEmpty()) {
+        graphs.sort();
+        constexpr qsizetype kNamed = 8;
+        const qsizetype count = graphs.size();
+        if (count > kNamed) {
+            graphs.resize(kNamed);
+            graphs << QStringLiteral("and %1 more").arg(count - kNamed);
+        }
+        const QString question =
+            QStringLiteral("Closing the module also closes %1, and the "
+                           "samples they hold are lost:\n%2\nClose the module?")
+                .arg(counted(count, "traffic graph window"), graphs.join(QLatin1Char('\n')));
+        if (platform::MessageBox(this, question, true) != platform::Answer::Ok) return;
+    }
+    QDialog::reject();
 }
 
 void CPanelDlg::keyPressEvent(QKeyEvent* event) {

@@ -48,6 +48,10 @@ public:
     QSize panelClientSize() const override;
     QWidget* panelOwner() override { return this; }
 
+    // Escape and the close box end the program; while traffic graph windows are open, which end
+    // with it, the operator is asked first.
+    void reject() override;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

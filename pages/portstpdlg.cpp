@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "snmp/params.h"
 
+#include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -59,22 +60,30 @@ CPortStpDlg::CPortStpDlg(CStpTableDlg* page) : QDialog(page), m_page(page) {
     OnClicked(this, kApply, [this] { OnApply(); });
     OnClicked(this, kOk, [this] { OnOK(); });
     OnClicked(this, kCancel, [this] { reject(); });
-    if (g_bUserRight != 1)
-        for (int id : {kEnable, kPriority, kPathCost, kApply, kOk})
-            platform::DialogItem(this, id)->setEnabled(false);
     m_row = std::max(0, SelectedRow(m_page->list()));
-    updateStepButtons();
     loadRow();
+    updateButtons();
+    // Opened while the page is still walking (or on a table that has no row yet), the dialog
+    // shows the first row once it is listed, and steps as far as rows have come.
+    connect(m_page->list()->model(), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_port.isEmpty()) loadRow();
+        updateButtons();
+    });
 }
 
 int CPortStpDlg::rowCount() const {
     return m_page->list()->rowCount();
 }
 
-void CPortStpDlg::updateStepButtons() {
+void CPortStpDlg::updateButtons() {
     // Both ends at once: a list of one row (or none) has nowhere to step.
     platform::Item<QPushButton>(this, kPrev)->setEnabled(m_row > 0);
     platform::Item<QPushButton>(this, kNext)->setEnabled(m_row < rowCount() - 1);
+    // Nothing can be written before a port is shown: until the page has listed one, only
+    // Cancel is offered.
+    const bool writable = g_bUserRight == 1 && !m_port.isEmpty();
+    for (int id : {kEnable, kPriority, kPathCost, kApply, kOk})
+        platform::DialogItem(this, id)->setEnabled(writable);
 }
 
 bool CPortStpDlg::readEdits() {
@@ -89,8 +98,8 @@ void CPortStpDlg::step(int delta) {
     if (row < 0 || row >= rowCount())
         return;
     m_row = row;
-    updateStepButtons();
     loadRow();
+    updateButtons();
 }
 
 void CPortStpDlg::loadRow() {
@@ -140,7 +149,11 @@ void CPortStpDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
 }
 
 bool CPortStpDlg::OnApply() {
-    if (g_bUserRight != 1 || m_port.isEmpty()) return true; // an empty list: no port to write
+    if (g_bUserRight != 1) return true;
+    if (m_port.isEmpty()) {
+        platform::MessageBox(this, QStringLiteral("No port is listed yet; nothing was written."));
+        return false;
+    }
     // Values read for another port (or none yet) are not written to this one: the enable
     // box is hidden, and the operator could not see what it would write.
     if (m_loadedPort != m_port) {

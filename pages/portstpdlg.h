@@ -24,7 +24,7 @@ public:
 private:
     void step(int delta);
     void loadRow();
-    void updateStepButtons();
+    void updateButtons();
     void readPort();
     void OnGetResponse(unsigned short status, CSnmpMsg* msg);
     bool readEdits();

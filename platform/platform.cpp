@@ -173,6 +173,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
     dialog->setWindowTitle(QString::fromUtf8(t.caption));
     dialog->setFixedSize(px(0, 0, t.w, t.h).size());
     QList<PlacedControl> placed;
+    QLabel* caption = nullptr; // a label's text names the control that follows it
     for (int i = 0; i < t.count; ++i) {
         const res::DlgItem& it = t.items[i];
         const QString text = QString::fromUtf8(it.text);
@@ -204,6 +205,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
         }
         case res::Ctl::Edit: {
             auto* edit = new QLineEdit(text, dialog);
+            if (caption) caption->setBuddy(edit);
             edit->setReadOnly(it.flags & res::ReadOnly);
             if (it.flags & res::Digits)
                 edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
@@ -245,6 +247,7 @@ void BuildDialog(QDialog* dialog, const res::DlgTemplate& t) {
             w = new QComboBox(dialog);
             break;
         }
+        caption = it.kind == res::Ctl::Static ? qobject_cast<QLabel*>(w) : nullptr;
         QRect geometry = px(it.x, it.y, it.w, it.h);
         // A drop-down list's template height includes its opened list; closed it is one line.
         if (it.kind == res::Ctl::Combo)
@@ -284,6 +287,18 @@ void SetEditText(QLineEdit* edit, const QString& text) {
     edit->setText(text);
 }
 
+QString FieldName(const QWidget* control) {
+    for (const QLabel* label : control->window()->findChildren<QLabel*>())
+        if (label->buddy() == control) {
+            QString name = label->text();
+            name.remove(QLatin1Char('&'));
+            while (!name.isEmpty() && (name.back() == QLatin1Char(':') || name.back().isSpace()))
+                name.chop(1);
+            return name.trimmed();
+        }
+    return {};
+}
+
 bool ReadInteger(QLineEdit* edit, int& out) {
     return ReadInteger(edit, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), out);
 }
@@ -296,8 +311,14 @@ bool ReadInteger(QLineEdit* edit, int min, int max, int& out) {
         return true;
     }
     const bool bounded = min != std::numeric_limits<int>::min() || max != std::numeric_limits<int>::max();
-    MessageBox(edit->window(), bounded ? QStringLiteral("Please enter an integer between %1 and %2.").arg(min).arg(max)
-                                       : QStringLiteral("Please enter an integer."));
+    QString prompt =
+        bounded ? QStringLiteral("Please enter an integer between %1 and %2.").arg(min).arg(max)
+                : QStringLiteral("Please enter an integer.");
+    // The framework's sentence stands; the box names the field by its caption in the dialog, as
+    // the other boxes name what they are about before a colon.
+    if (const QString name = FieldName(edit); !name.isEmpty())
+        prompt = name + QStringLiteral(": ") + prompt;
+    MessageBox(edit->window(), prompt);
     edit->setFocus();
     edit->selectAll();
     return false;

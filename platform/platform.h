@@ -84,11 +84,16 @@ template <class T> T* Item(QWidget* dialog, int id) {
 void LimitTyping(QLineEdit* edit, int limit);
 void SetEditText(QLineEdit* edit, const QString& text);
 
+// The name of a dialog's control: the text of the label the template puts right before it
+// ("MaxAgingTime:" gives "MaxAgingTime"), without its colon; empty when it has none.
+QString FieldName(const QWidget* control);
+
 // The framework's integer data exchange for a dialog's OK: reads edit as a decimal integer into
 // out. A text that is not one ("Please enter an integer.") or lies outside min..max, bounds
 // included ("Please enter an integer between 600 and 4000."), is refused: the operator is told
-// in a plain message box owned by the edit's dialog, the focus goes back to the edit with its
-// text selected, and the result is false (the dialog stays open).
+// in a plain message box owned by the edit's dialog, the sentence after the field's name
+// ("MaxAgingTime: Please enter ..."), the focus goes back to the edit with its text selected,
+// and the result is false (the dialog stays open).
 bool ReadInteger(QLineEdit* edit, int& out);
 bool ReadInteger(QLineEdit* edit, int min, int max, int& out);
 

@@ -10,8 +10,10 @@ constexpr int S = -1; // unaddressed label
 
 const DlgItem kAbout[] = {
     {Ctl::Static, S, "The information for development:", 40, 12, 180, 10, None},
-    // The module's own version, as talvex-walk and talvex-sim print it with --version.
-    {Ctl::Static, S, "Firmware version: " TALVEX_VERSION, 40, 28, 180, 10, None},
+    // This program's version, as talvex --version prints it: the device's firmware is on the
+    // device information page, and the two must not be taken for each other.
+    {Ctl::Static, S, "Module version: " TALVEX_VERSION " (this program, not the device)", 40, 28,
+     196, 10, None},
     {Ctl::Static, S, "Hardware version: B.04", 40, 42, 180, 10, None},
     {Ctl::DefButton, 1, "OK", 178, 62, 50, 14, None},
 };

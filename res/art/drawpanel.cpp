@@ -353,9 +353,12 @@ QImage background(const std::vector<ModuleType>& types) {
             p.fillRect(QRect(kBoardLeft + int(i % 12) * 6 - 1, y + int(i / 12) * 6 - 1, 6, 5), kHole);
         y += rows * 6 + 6;
     }
-    p.setFont(font(7));
-    p.drawText(QRect(kBoardLeft, kBoardTop + kSlotPitch * 10 - 14, kBoardWidth, 10), Qt::AlignCenter,
-               QStringLiteral("LINK >= 1G"));
+    // Unsmoothed glyphs this small run together ("LI" reads as "U"): a pixel between letters.
+    QFont legend = font(9);
+    legend.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+    p.setFont(legend);
+    p.drawText(QRect(kBoardLeft, kBoardTop + kSlotPitch * 10 - 15, kBoardWidth, 12),
+               Qt::AlignCenter, QStringLiteral("LINK >= 1G"));
     // Fan tray beside the power supplies.
     const QRect fan(kBoardLeft - 4, kPowerTop, kBoardWidth + 8, kPowerHeight);
     faceplate(p, fan);

@@ -3,11 +3,12 @@
 #include "app/cmdline.h"
 #include "app/paneldlg.h"
 #include "app/startup.h"
+#include "app/tools.h"
+#include "graphs/trafficgraph.h"
+#include "platform/platform.h"
+#include "qvsnmp/qvsnmp.h"
 #include "snmp/params.h"
 #include "tests/common/peers.h"
-#include "qvsnmp/qvsnmp.h"
-#include "platform/platform.h"
-#include "app/tools.h"
 
 #include <QAction>
 #include <QDir>
@@ -218,7 +219,7 @@ private slots:
     }
 
     // The About box, from the menu and from the system menu, shows the version the programs
-    // print with --version.
+    // print with --version, as the module's own: the device's firmware is another number.
     void aboutShowsVersion_data() {
         QTest::addColumn<bool>("systemMenu");
         QTest::newRow("menu") << false;
@@ -230,8 +231,11 @@ private slots:
         CPanelDlg dlg;
         QVERIFY(systemMenu ? dlg.OnSysCommand(16) : dlg.OnCommand(32814));
         QCOMPARE(m_modal, QStringList{"About Talvex Module"});
-        QVERIFY2(m_labels.contains(QStringLiteral("Firmware version: " TALVEX_VERSION)),
+        QVERIFY2(m_labels.contains(QStringLiteral("Module version: " TALVEX_VERSION
+                                                  " (this program, not the device)")),
                  qPrintable(m_labels.join(QLatin1Char('|'))));
+        for (const QString& label : m_labels)
+            QVERIFY2(!label.contains(QLatin1String("irmware")), qPrintable(label));
     }
 
     void systemCommands() {
@@ -600,6 +604,95 @@ private slots:
         QVERIFY(!QFile::exists(unused));
         qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ':' + m_oldPath);
         qunsetenv("TERMINAL");
+    }
+
+    // --help and --version print and end before anything else: no display is needed (the
+    // platform named here does not exist), no window opens and nothing is sent.
+    void helpAndVersion_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QStringList>("printed");
+        const QStringList help =
+            QStringLiteral("/N /I /R /W /U TALVEX_AGENT_PORT TALVEX_SYSTEM_DIR TALVEX_SNAPSHOT "
+                           "TALVEX_EVENTS RRDCACHED_ADDRESS TALVEX_COLLECT_CONF XDG_CONFIG_HOME "
+                           "TALVEX_LOOPBACK_ONLY")
+                .split(QLatin1Char(' ')) +
+            QStringList{"man talvex"};
+        QTest::newRow("--help") << "--help" << help;
+        QTest::newRow("-h") << "-h" << help;
+        QTest::newRow("--version") << "--version" << QStringList{"talvex " TALVEX_VERSION "\n"};
+    }
+    void helpAndVersion() {
+        QFETCH(QString, argument);
+        QFETCH(QStringList, printed);
+        QProcess module;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("talvex-no-such-platform"));
+        module.setProcessEnvironment(env);
+        module.start(BuildPath(QStringLiteral("app/talvex")), {argument});
+        if (!module.waitForFinished(5000)) {
+            module.kill();
+            module.waitForFinished();
+            QFAIL("the module did not end");
+        }
+        QCOMPARE(module.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(module.exitCode(), 0);
+        const QString out = QString::fromUtf8(module.readAllStandardOutput());
+        for (const QString& text : printed)
+            QVERIFY2(out.contains(text), qPrintable(text + QLatin1String(" not in: ") + out));
+        QCOMPARE(module.readAllStandardError(), QByteArray());
+    }
+
+    // Escape or the close box ends the program at once, unless traffic graph windows are open
+    // (beside the window, or on their own): then the operator is asked, told what is lost, and
+    // Cancel keeps everything open.
+    void closingWithGraphsAsks_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Escape") << false;
+        QTest::newRow("close box") << true;
+    }
+    void closingWithGraphsAsks() {
+        QFETCH(bool, closeBox);
+        CPanelDlg dlg;
+        dlg.show();
+        auto close = [&] {
+            if (closeBox)
+                dlg.close();
+            else
+                QTest::keyClick(&dlg, Qt::Key_Escape);
+        };
+        dlg.openTrafficGraph(3);
+        auto* beside = dlg.findChild<graphs::CTrafficGraphWnd*>();
+        QVERIFY(beside);
+        auto* own =
+            new graphs::CTrafficGraphWnd({graphs::GraphPort{5, QStringLiteral("Interface 5")}});
+        own->show();
+        // A poll that failed at once is a sample (a gap) too.
+        auto samples = [](const graphs::CTrafficGraphWnd* w) {
+            const size_t n = w->store().size();
+            return QStringLiteral("%1 sample%2").arg(n).arg(QLatin1String(n == 1 ? "" : "s"));
+        };
+
+        m_answer = platform::Answer::Cancel;
+        close();
+        QVERIFY(dlg.isVisible() && own->isVisible() && beside->isVisible());
+        QCOMPARE(m_asked.size(), 1);
+        QVERIFY(m_asked[0].okCancel);
+        QCOMPARE(m_asked[0].text,
+                 QStringLiteral(
+                     "Closing the module also closes 2 traffic graph windows, and the samples "
+                     "they hold are lost:\nTraffic Graph - Interface 3 (%1)\nTraffic "
+                     "Graph - Interface 5 (%2)\nClose the module?")
+                     .arg(samples(beside), samples(own)));
+
+        own->close(); // deletes itself
+        m_asked.clear();
+        m_answer = platform::Answer::Ok;
+        close();
+        QCOMPARE(m_asked.size(), 1);
+        QVERIFY(m_asked[0].text.startsWith(
+            QLatin1String("Closing the module also closes 1 traffic graph window,")));
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
     }
 
     void closingEndsTheRun() {

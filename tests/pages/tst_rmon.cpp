@@ -761,24 +761,53 @@ private slots:
         QCOMPARE(page.samples()->rowCount(), 8);
     }
 
+    // With no control row selected the samples are the first control's, whether the device
+    // has one control or more; the second control's one sample is never shown instead.
+    void historyFirstControlWhenNoneSelected_data() {
+        QTest::addColumn<bool>("single");
+        QTest::newRow("two controls") << false;
+        QTest::newRow("one control") << true;
+    }
+    void historyFirstControlWhenNoneSelected() {
+        QFETCH(bool, single);
+        SimProcess agent({"--static"});
+        QVERIFY(agent.started());
+        use(agent);
+        if (single)
+            for (int c = 1; c <= 7; ++c)
+                sim(QStringLiteral("del 1.3.6.1.2.1.16.2.1.1.%1.2").arg(c));
+        else
+            sim("put 1.3.6.1.2.1.16.2.2.1.3.2.1 t 100");
+        CRmonHistoryDlg page;
+        page.show();
+        QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->rowCount() == (single ? 1 : 2));
+        QTRY_VERIFY(!page.sampleWalk().busy() && page.samples()->rowCount() > 0);
+        QCOMPARE(page.controls()->selectedRows(), QList<int>{});
+        QCOMPARE(page.samples()->rowCount(), 8);
+    }
+
     // The add dialog's integer fields and their inclusive ranges.
     void historyAddBounds_data() {
         QTest::addColumn<int>("edit");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("refusal"); // empty: accepted
-        const QString index = "Please enter an integer between 1 and 200.";
+        // Each box names its field as the dialog does.
+        const QString index = "Index: Please enter an integer between 1 and 200.";
+        const QString source = "Source Port: Please enter an integer between 1 and 200.";
+        const QString bucket = "Bucket: Please enter an integer between 1 and 50.";
+        const QString interval = "Interval(S): Please enter an integer between 1 and 3600.";
         QTest::newRow("index 0") << 1030 << "0" << index;
         QTest::newRow("index 1") << 1030 << "1" << "";
         QTest::newRow("index 200") << 1030 << "200" << "";
         QTest::newRow("index 201") << 1030 << "201" << index;
-        QTest::newRow("source 0") << 1031 << "0" << index;
-        QTest::newRow("source 201") << 1031 << "201" << index;
+        QTest::newRow("source 0") << 1031 << "0" << source;
+        QTest::newRow("source 201") << 1031 << "201" << source;
         QTest::newRow("bucket 50") << 1033 << "50" << "";
-        QTest::newRow("bucket 51") << 1033 << "51" << "Please enter an integer between 1 and 50.";
-        QTest::newRow("bucket 0") << 1033 << "0" << "Please enter an integer between 1 and 50.";
+        QTest::newRow("bucket 51") << 1033 << "51" << bucket;
+        QTest::newRow("bucket 0") << 1033 << "0" << bucket;
         QTest::newRow("interval 3600") << 1034 << "3600" << "";
-        QTest::newRow("interval 3601") << 1034 << "3601" << "Please enter an integer between 1 and 3600.";
-        QTest::newRow("interval text") << 1034 << "ten" << "Please enter an integer between 1 and 3600.";
+        QTest::newRow("interval 3601") << 1034 << "3601" << interval;
+        QTest::newRow("interval text") << 1034 << "ten" << interval;
     }
     void historyAddBounds() {
         QFETCH(int, edit);

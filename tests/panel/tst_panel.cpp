@@ -1400,6 +1400,28 @@ private slots:
         qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
+    // The link board's legend "LINK >= 1G" reads whole: its eight glyphs stand apart (an "L"
+    // run into the "I" reads as "U"), and none is cut at the board's edges.
+    void shippedLegendReadsWhole() {
+        PanelModel model;
+        TestSite site({960, 596});
+        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        const QImage img = drawn(model.background);
+        const QRect board(848, 458, 84, 20); // below the last card type's lamps
+        QList<bool> ink;
+        for (int x = board.left(); x <= board.right(); ++x) {
+            bool any = false;
+            for (int y = board.top(); y <= board.bottom(); ++y)
+                any = any || qGray(img.pixel(x, y)) > 150;
+            ink << any;
+        }
+        int glyphs = 0;
+        for (int i = 0; i < ink.size(); ++i)
+            glyphs += ink[i] && (i == 0 || !ink[i - 1]);
+        QCOMPARE(glyphs, 8);
+        QVERIFY(!ink.first() && !ink.last());
+    }
+
     // Nothing polls the cards' and supplies' own lamps: the shipped pictures show them unlit, so
     // that a device that does not answer shows no green "OK".
     void shippedModulesShowNoLitLamp() {
