@@ -213,7 +213,7 @@ std::string ObjectName(const std::string& oid) {
 std::string NamedBindings(const std::string& lines) {
     // Wide enough for the longest name with an instance of a few numbers; the OID column after
     // it starts at one place on every line in a font of fixed pitch.
-    constexpr size_t kNameWidth = 34;
+    constexpr size_t kNameWidth = 26;
     std::string out;
     for (size_t start = 0; start < lines.size();) {
         size_t end = lines.find('\n', start);

@@ -276,7 +276,7 @@ QVariant EventListModel::headerData(int section, Qt::Orientation orientation, in
     // Trailing blanks widen a column, as on the other list pages: a time, a summary in full.
     static const char* const kHeadings[] = {
         "Time                                  ",
-        "Sender                        ",
+        "Sender                  ",
         "Severity          ",
         "Event                   ",
         "Port              ",

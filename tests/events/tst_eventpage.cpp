@@ -8,7 +8,9 @@
 #include "pages/eventlist.h"
 #include "tests/common/pagetest.h"
 
+#include <QFontInfo>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -266,6 +268,41 @@ private slots:
         QVERIFY(simplified.contains(
             QStringLiteral("snmpTrapOID.0 1.3.6.1.6.3.1.1.4.1.0 .1.3.6.1.6.3.1.1.5.3 (linkDown)")));
         QVERIFY(simplified.contains(QStringLiteral("sysUpTime.0 1.3.6.1.2.1.1.3.0 100")));
+    }
+
+    // The details window: the names in a column of their own, the OIDs after them at one
+    // place on every line, in a font of fixed pitch.
+    void detailsWindow() {
+        events::Journal journal;
+        const QString path = create(journal);
+        Append(journal, Notification("127.0.0.1", kLinkDown,
+                                     {{"1.3.6.1.2.1.2.2.1.1.5", "5"},
+                                      {"1.3.6.1.2.1.2.2.1.7.5", "1"},
+                                      {"1.3.6.1.2.1.2.2.1.8.5", "2"},
+                                      {"1.3.6.1.2.1.2.2.1.2.5", "FE 1/5"},
+                                      {"1.3.6.1.4.1.58213.1.1.0", "fan tray"}}));
+        CDeviceEventsDlg page(path, QStringLiteral("127.0.0.1"));
+        QString text;
+        bool fixed = false;
+        platform::SetRunModalHook([&](QDialog* d) {
+            auto* edit = d->findChild<QPlainTextEdit*>();
+            if (!edit) return 0;
+            text = edit->toPlainText();
+            fixed = QFontInfo(edit->font()).fixedPitch();
+            d->show();
+            if (QTest::qWaitForWindowExposed(d)) saveShot(d, "event-details.png");
+            return 0;
+        });
+        page.OnDetails(0);
+        platform::SetRunModalHook({});
+        QVERIFY(fixed);
+        const QStringList lines = text.section(QStringLiteral("Bindings:\n"), 1).split('\n');
+        QCOMPARE(lines.size(), 8); // seven bindings and the end
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(lines[i].indexOf(QLatin1String(" 1.3.6.1.")) + 1,
+                     lines[0].indexOf(QLatin1String("1.3.6.1.")));
+        QVERIFY(lines[3].startsWith(QLatin1String("ifAdminStatus.5 ")));
+        QVERIFY(lines[6].startsWith(QLatin1String(" ")));
     }
 
     // The page of a device lists its own events and those it sent for another device (named by
