@@ -1,5 +1,7 @@
 #include "events/decode.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace events {
@@ -23,6 +25,101 @@ const Known kKnown[] = {
     {"1.3.6.1.2.1.17.0.1", "newRoot", Severity::Minor},
     {"1.3.6.1.2.1.17.0.2", "topologyChange", Severity::Information},
 };
+
+// Objects the bindings of these notifications carry, by the OID of the object (a column or a
+// scalar, without its instance).
+struct Object {
+    const char* oid;
+    const char* name;
+};
+
+const Object kObjects[] = {
+    {"1.3.6.1.2.1.1.1", "sysDescr"},
+    {"1.3.6.1.2.1.1.2", "sysObjectID"},
+    {"1.3.6.1.2.1.1.3", "sysUpTime"},
+    {"1.3.6.1.2.1.1.4", "sysContact"},
+    {"1.3.6.1.2.1.1.5", "sysName"},
+    {"1.3.6.1.2.1.1.6", "sysLocation"},
+    {"1.3.6.1.2.1.2.2.1.1", "ifIndex"},
+    {"1.3.6.1.2.1.2.2.1.2", "ifDescr"},
+    {"1.3.6.1.2.1.2.2.1.3", "ifType"},
+    {"1.3.6.1.2.1.2.2.1.4", "ifMtu"},
+    {"1.3.6.1.2.1.2.2.1.5", "ifSpeed"},
+    {"1.3.6.1.2.1.2.2.1.6", "ifPhysAddress"},
+    {"1.3.6.1.2.1.2.2.1.7", "ifAdminStatus"},
+    {"1.3.6.1.2.1.2.2.1.8", "ifOperStatus"},
+    {"1.3.6.1.2.1.2.2.1.9", "ifLastChange"},
+    {"1.3.6.1.2.1.2.2.1.10", "ifInOctets"},
+    {"1.3.6.1.2.1.2.2.1.11", "ifInUcastPkts"},
+    {"1.3.6.1.2.1.2.2.1.12", "ifInNUcastPkts"},
+    {"1.3.6.1.2.1.2.2.1.13", "ifInDiscards"},
+    {"1.3.6.1.2.1.2.2.1.14", "ifInErrors"},
+    {"1.3.6.1.2.1.2.2.1.15", "ifInUnknownProtos"},
+    {"1.3.6.1.2.1.2.2.1.16", "ifOutOctets"},
+    {"1.3.6.1.2.1.2.2.1.17", "ifOutUcastPkts"},
+    {"1.3.6.1.2.1.2.2.1.18", "ifOutNUcastPkts"},
+    {"1.3.6.1.2.1.2.2.1.19", "ifOutDiscards"},
+    {"1.3.6.1.2.1.2.2.1.20", "ifOutErrors"},
+    {"1.3.6.1.2.1.2.2.1.21", "ifOutQLen"},
+    {"1.3.6.1.2.1.31.1.1.1.1", "ifName"},
+    {"1.3.6.1.2.1.31.1.1.1.15", "ifHighSpeed"},
+    {"1.3.6.1.2.1.31.1.1.1.18", "ifAlias"},
+    {"1.3.6.1.6.3.1.1.4.1", "snmpTrapOID"},
+    {"1.3.6.1.6.3.1.1.4.3", "snmpTrapEnterprise"},
+    {"1.3.6.1.6.3.18.1.3", "snmpTrapAddress"},
+    {"1.3.6.1.6.3.18.1.4", "snmpTrapCommunity"},
+    {"1.3.6.1.2.1.16.1.1.1.1", "etherStatsIndex"},
+    {"1.3.6.1.2.1.16.1.1.1.2", "etherStatsDataSource"},
+    {"1.3.6.1.2.1.16.1.1.1.3", "etherStatsDropEvents"},
+    {"1.3.6.1.2.1.16.1.1.1.4", "etherStatsOctets"},
+    {"1.3.6.1.2.1.16.1.1.1.5", "etherStatsPkts"},
+    {"1.3.6.1.2.1.16.1.1.1.6", "etherStatsBroadcastPkts"},
+    {"1.3.6.1.2.1.16.1.1.1.7", "etherStatsMulticastPkts"},
+    {"1.3.6.1.2.1.16.1.1.1.8", "etherStatsCRCAlignErrors"},
+    {"1.3.6.1.2.1.16.1.1.1.9", "etherStatsUndersizePkts"},
+    {"1.3.6.1.2.1.16.1.1.1.10", "etherStatsOversizePkts"},
+    {"1.3.6.1.2.1.16.1.1.1.11", "etherStatsFragments"},
+    {"1.3.6.1.2.1.16.1.1.1.12", "etherStatsJabbers"},
+    {"1.3.6.1.2.1.16.1.1.1.13", "etherStatsCollisions"},
+    {"1.3.6.1.2.1.16.3.1.1.1", "alarmIndex"},
+    {"1.3.6.1.2.1.16.3.1.1.2", "alarmInterval"},
+    {"1.3.6.1.2.1.16.3.1.1.3", "alarmVariable"},
+    {"1.3.6.1.2.1.16.3.1.1.4", "alarmSampleType"},
+    {"1.3.6.1.2.1.16.3.1.1.5", "alarmValue"},
+    {"1.3.6.1.2.1.16.3.1.1.6", "alarmStartupAlarm"},
+    {"1.3.6.1.2.1.16.3.1.1.7", "alarmRisingThreshold"},
+    {"1.3.6.1.2.1.16.3.1.1.8", "alarmFallingThreshold"},
+    {"1.3.6.1.2.1.16.3.1.1.9", "alarmRisingEventIndex"},
+    {"1.3.6.1.2.1.16.3.1.1.10", "alarmFallingEventIndex"},
+    {"1.3.6.1.2.1.16.3.1.1.11", "alarmOwner"},
+    {"1.3.6.1.2.1.16.3.1.1.12", "alarmStatus"},
+    {"1.3.6.1.2.1.17.1.1", "dot1dBaseBridgeAddress"},
+    {"1.3.6.1.2.1.17.1.2", "dot1dBaseNumPorts"},
+    {"1.3.6.1.2.1.17.2.2", "dot1dStpPriority"},
+    {"1.3.6.1.2.1.17.2.3", "dot1dStpTimeSinceTopologyChange"},
+    {"1.3.6.1.2.1.17.2.4", "dot1dStpTopChanges"},
+    {"1.3.6.1.2.1.17.2.5", "dot1dStpDesignatedRoot"},
+    {"1.3.6.1.2.1.17.2.6", "dot1dStpRootCost"},
+    {"1.3.6.1.2.1.17.2.7", "dot1dStpRootPort"},
+    {"1.3.6.1.2.1.17.2.15.1.1", "dot1dStpPort"},
+    {"1.3.6.1.2.1.17.2.15.1.2", "dot1dStpPortPriority"},
+    {"1.3.6.1.2.1.17.2.15.1.3", "dot1dStpPortState"},
+    {"1.3.6.1.2.1.17.2.15.1.4", "dot1dStpPortEnable"},
+    {"1.3.6.1.2.1.17.2.15.1.5", "dot1dStpPortPathCost"},
+    {"1.3.6.1.2.1.17.2.15.1.6", "dot1dStpPortDesignatedRoot"},
+    {"1.3.6.1.2.1.17.2.15.1.8", "dot1dStpPortDesignatedBridge"},
+    {"1.3.6.1.2.1.17.2.15.1.10", "dot1dStpPortForwardTransitions"},
+};
+
+// Format characters a renderer acts on without showing them: the bidirectional marks, embeddings,
+// overrides and isolates, the zero-width characters, the line and paragraph separators, the
+// byte order mark, the interlinear annotations and the tags.
+bool IsFormatCharacter(uint32_t cp) {
+    return cp == 0xAD || cp == 0x61C || cp == 0x180E || (cp >= 0x200B && cp <= 0x200F) ||
+           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x2064) ||
+           (cp >= 0x2066 && cp <= 0x206F) || cp == 0xFEFF || (cp >= 0xFFF9 && cp <= 0xFFFB) ||
+           cp == 0xE0001 || (cp >= 0xE0020 && cp <= 0xE007F);
+}
 
 const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
 const std::string kTrapOid = "1.3.6.1.6.3.1.1.4.1.0";
@@ -69,6 +166,13 @@ std::string Short(std::string v, size_t max = 64) {
     return v;
 }
 
+bool IsOid(const std::string& s) {
+    return s.size() >= 3 && s.size() <= kMaxOid && std::isdigit(static_cast<unsigned char>(s[0])) &&
+           std::isdigit(static_cast<unsigned char>(s.back())) && s.find('.') != std::string::npos &&
+           s.find_first_not_of("0123456789.") == std::string::npos &&
+           s.find("..") == std::string::npos;
+}
+
 std::string StatusWord(const std::string& v) {
     if (v == "1" || v.find("up") == 0) return "up";
     if (v == "2" || v.find("down") == 0) return "down";
@@ -90,6 +194,89 @@ Severity DefaultSeverity(const std::string& oid) {
     for (const Known& k : kKnown)
         if (oid == k.oid) return k.severity;
     return Severity::Information;
+}
+
+std::string ObjectName(const std::string& oid) {
+    const Object* best = nullptr;
+    size_t bestLength = 0;
+    for (const Object& o : kObjects) {
+        const size_t n = std::char_traits<char>::length(o.oid);
+        if (n > bestLength && oid.size() > n + 1 && oid[n] == '.' &&
+            oid.compare(0, n, o.oid) == 0) {
+            best = &o;
+            bestLength = n;
+        }
+    }
+    return best ? best->name + oid.substr(bestLength) : std::string();
+}
+
+std::string NamedBindings(const std::string& lines) {
+    // Wide enough for the longest name with an instance of a few numbers; the OID column after
+    // it starts at one place on every line in a font of fixed pitch.
+    constexpr size_t kNameWidth = 26;
+    std::string out;
+    for (size_t start = 0; start < lines.size();) {
+        size_t end = lines.find('\n', start);
+        if (end == std::string::npos) end = lines.size();
+        const std::string line = lines.substr(start, end - start);
+        start = end + 1;
+        const size_t blank = line.find(' ');
+        const std::string oid = line.substr(0, blank);
+        if (!IsOid(oid)) {
+            out += std::string(kNameWidth, ' ') + line + "\n";
+            continue;
+        }
+        const std::string value =
+            blank == std::string::npos ? std::string() : line.substr(blank + 1);
+        std::string name = ObjectName(oid);
+        name.resize(std::max(name.size() + 1, kNameWidth), ' ');
+        // A value that is an OID is printed with a leading dot.
+        const std::string valueOid = value.size() > 1 && value[0] == '.' ? value.substr(1) : value;
+        std::string valueName =
+            IsOid(valueOid) ? (NotificationName(valueOid).empty() ? ObjectName(valueOid)
+                                                                  : NotificationName(valueOid))
+                            : std::string();
+        const std::string object = ObjectName(oid);
+        if (valueName.empty() &&
+            (object.rfind("ifAdminStatus.", 0) == 0 || object.rfind("ifOperStatus.", 0) == 0)) {
+            const std::string word = StatusWord(value);
+            if (word != value) valueName = word;
+        }
+        out += name + line + (valueName.empty() ? std::string() : " (" + valueName + ")") + "\n";
+    }
+    return out;
+}
+
+std::string EscapeFormatCharacters(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        uint32_t cp = len == 1 ? b : len == 2 ? b & 0x1F : len == 3 ? b & 0x0F : b & 0x07;
+        bool whole = i + len <= text.size();
+        for (size_t k = 1; whole && k < len; ++k) {
+            const auto cb = static_cast<unsigned char>(text[i + k]);
+            whole = (cb & 0xC0) == 0x80;
+            cp = (cp << 6) | (cb & 0x3F);
+        }
+        if (len > 1 && whole && IsFormatCharacter(cp)) {
+            out += "<U+";
+            for (int shift = cp > 0xFFFF ? 16 : 12; shift >= 0; shift -= 4)
+                out += kHex[(cp >> shift) & 0xF];
+            out += '>';
+            i += len;
+        } else {
+            // Anything else, a broken sequence too, goes through as it is, a byte at a time.
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+std::string CleanText(std::string_view text) {
+    return EscapeFormatCharacters(SanitizeText(text));
 }
 
 int64_t ParseUptime(const std::string& text) {
@@ -137,7 +324,7 @@ int64_t ParseUptime(const std::string& text) {
 Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
     Event e;
     e.receivedMs = receivedMs;
-    e.sender = in.sender.empty() ? SanitizeText(Short(in.host, 64)) : in.sender;
+    e.sender = in.sender.empty() ? CleanText(Short(in.host, 64)) : in.sender;
     e.device = e.sender;
 
     std::string ifDescr, ifName, admin, oper, enterprise;
@@ -145,7 +332,7 @@ Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
     std::string firstPayload;
     std::string lines;
     for (const Binding& b : in.bindings) {
-        std::string value = SanitizeText(b.value);
+        std::string value = CleanText(b.value);
         if (b.cutBytes) value += " [" + std::to_string(b.cutBytes) + " more bytes cut]";
         std::string line = (b.oid.empty() ? std::string() : b.oid + " ") + value;
         for (char& c : line)
@@ -190,7 +377,7 @@ Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
     if (in.droppedBindings)
         lines += "[" + std::to_string(in.droppedBindings) + " more bindings not kept]\n";
     e.bindings = lines;
-    e.oid = SanitizeText(Short(e.oid, kMaxOid));
+    e.oid = CleanText(Short(e.oid, kMaxOid));
     e.port = Short(!ifDescr.empty() ? ifDescr : ifName, 64);
 
     const std::string name = NotificationName(e.oid);
@@ -242,7 +429,7 @@ Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
     else
         e.summary = "Notification " + Short(e.oid, 64) +
                     (firstPayload.empty() ? std::string() : ": " + firstPayload);
-    e.summary = Short(SanitizeText(e.summary), 240);
+    e.summary = Short(CleanText(e.summary), 240);
     return e;
 }
 

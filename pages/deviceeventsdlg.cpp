@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -62,10 +63,9 @@ CDeviceEventsDlg::CDeviceEventsDlg(const QString& path, const QString& device)
     OnClicked(this, kClose, [this] { reject(); });
     InstallPrintShortcut(this, [this] { OnPrint(); });
     connect(m_timer, &QTimer::timeout, this, [this] {
-        if (m_model->isOpen())
-            m_model->follow();
-        else
-            tryOpen();
+        if (m_model->isOpen()) m_model->follow();
+        // Not open, or closed just now because the journal went from its path.
+        if (!m_model->isOpen()) tryOpen();
     });
     m_timer->start(kEventFollowMs);
     tryOpen();
@@ -86,7 +86,7 @@ void CDeviceEventsDlg::tryOpen() {
                 "No device events can be shown.\n\n"
                 "The event journal was looked for at %1: %2.\n\n"
                 "Notifications reach the journal through snmptrapd, which hands each one to "
-                "talvex-traphandle; the section NOTIFICATIONS of talvex(1) says what to add to "
+                "talvex-eventd; the section NOTIFICATIONS of talvex(1) says what to add to "
                 "snmptrapd.conf. Operators read the journal as members of the group talvex; "
                 "TALVEX_EVENTS names another journal.\n\n"
                 "This page keeps looking; the rest of the module works as before.")
@@ -150,6 +150,8 @@ void CDeviceEventsDlg::OnDetails(int row) {
     text->setObjectName(QStringLiteral("details"));
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The bindings' names, OIDs and values stand in columns.
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text->setPlainText(m_model->details(row));
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &details);
@@ -165,13 +167,16 @@ void CDeviceEventsDlg::OnPrint() {
     report.title = windowTitle();
     report.headerX = 90;
     report.rowX = 90;
-    report.headerFormat = QStringLiteral("%-20s%-12s%-22s%-10s%s");
-    report.headerArgs = {QStringLiteral("Time"), QStringLiteral("Severity"),
-                         QStringLiteral("Event"), QStringLiteral("Port"),
-                         QStringLiteral("Summary")};
-    report.rowFormat = QStringLiteral("%-20s%-12s%-22s%-10s%s");
-    report.columns = {EventListModel::kTime, EventListModel::kSeverity, EventListModel::kEvent,
-                      EventListModel::kPort, EventListModel::kSummary};
+    report.headerArgs = {QStringLiteral("Time"),     QStringLiteral("Sender"),
+                         QStringLiteral("Severity"), QStringLiteral("Event"),
+                         QStringLiteral("Port"),     QStringLiteral("Summary")};
+    report.columns = {EventListModel::kTime,  EventListModel::kSender, EventListModel::kSeverity,
+                      EventListModel::kEvent, EventListModel::kPort,   EventListModel::kSummary};
+    report.tabulated = true;
+    report.leftAligned = {true, true, true, true, true, true};
+    // In twips: an IPv6 sender or an unknown notification's OID must not push the summary off
+    // the page; what is cut is whole on the screen and in the details.
+    report.maxWidths = {0, 1800, 0, 1400, 1300, 0};
     report.footerFormat = QStringLiteral(" %d Page");
     report.reportFailures = true;
     report.model = m_model;

@@ -1,9 +1,12 @@
 #include "pages/eventlist.h"
 
+#include "events/decode.h"
+
 #include <QDateTime>
 #include <QTimer>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,66 +32,109 @@ EventListModel::EventListModel(QObject* parent) : QAbstractTableModel(parent) {
     m_bold.setBold(true);
 }
 
+void JournalFile::note(const std::string& path) {
+    m_path = path;
+    struct stat st {};
+    m_present = ::lstat(path.c_str(), &st) == 0;
+    m_dev = m_present ? st.st_dev : 0;
+    m_ino = m_present ? st.st_ino : 0;
+}
+
+bool JournalFile::stillThere() const {
+    struct stat st {};
+    const bool present = ::lstat(m_path.c_str(), &st) == 0;
+    return present == m_present && (!present || (st.st_dev == m_dev && st.st_ino == m_ino));
+}
+
 bool EventListModel::open(const QString& path, const QString& device, QString* why) {
+    clear();
+    m_device = events::CanonicalAddress(device.toStdString());
+    m_file.note(path.toStdString());
     std::string err;
-    if (!m_journal.open(path.toStdString(), false, &err)) {
+    if (!m_journal.open(m_file.path(), false, &err)) {
         if (why) *why = Text(err);
+        emit changed();
         return false;
     }
     m_journal.setBusyTimeout(500);
-    m_device = events::CanonicalAddress(device.toStdString());
     m_max = std::clamp<int64_t>(m_journal.maxPerDevice(), 1, kMaxRows);
-    beginResetModel();
-    m_all.clear();
-    m_visible.clear();
-    m_lastId = 0;
-    m_version = -1;
     m_ackSeq = m_journal.ackSeq();
-    endResetModel();
     follow();
     return true;
 }
 
+void EventListModel::clear() {
+    beginResetModel();
+    m_journal.close();
+    m_all.clear();
+    m_visible.clear();
+    m_dropped = 0;
+    m_lastId = 0;
+    m_version = -1;
+    m_unacked = 0;
+    endResetModel();
+}
+
 void EventListModel::follow() {
     if (!m_journal.isOpen()) return;
+    if (!m_file.stillThere()) {
+        open(Text(m_file.path()), Text(m_device), nullptr);
+        return;
+    }
     const int64_t version = m_journal.dataVersion();
     if (version == m_version) return;
     m_version = version;
     std::vector<events::Journal::Ack> acks;
     m_journal.acksSince(m_device, m_ackSeq, acks);
-    std::vector<events::Event> added;
-    m_journal.readSince(m_device, m_lastId, size_t(m_max), added);
-    if (!added.empty()) {
-        m_lastId = added.back().id;
-        const size_t keep = size_t(m_max);
-        if (m_all.size() + added.size() > keep) {
-            // The journal dropped its oldest rows as it took these; the list does the same.
-            const size_t drop = std::min(m_all.size(), m_all.size() + added.size() - keep);
-            beginResetModel();
-            m_all.erase(m_all.begin(), m_all.begin() + std::ptrdiff_t(drop));
-            for (events::Event& e : added)
-                m_all.push_back(std::move(e));
-            m_visible.clear();
-            rebuild();
-            endResetModel();
-        } else {
-            const size_t first = m_all.size();
-            for (events::Event& e : added)
-                m_all.push_back(std::move(e));
-            std::vector<int> fresh;
-            for (size_t i = m_all.size(); i-- > first;)
-                if (shown(m_all[i])) fresh.push_back(int(i));
-            if (!fresh.empty()) {
-                beginInsertRows({}, 0, int(fresh.size()) - 1);
-                m_visible.insert(m_visible.begin(), fresh.begin(), fresh.end());
-                endInsertRows();
-            }
-        }
+    // More than the bound may have come since the last look; what the journal still holds of
+    // it is read to the end, a bound's worth at a time.
+    for (;;) {
+        std::vector<events::Event> added;
+        m_journal.readSince(m_device, m_lastId, size_t(m_max), added);
+        if (added.empty()) break;
+        const bool more = added.size() >= size_t(m_max);
+        take(added);
+        if (!more) break;
     }
     applyAcks(acks);
     m_unacked = int(std::count_if(m_all.begin(), m_all.end(),
                                   [](const events::Event& e) { return e.ackedMs == 0; }));
     emit changed();
+}
+
+void EventListModel::take(std::vector<events::Event>& added) {
+    m_lastId = added.back().id;
+    // The journal dropped its oldest rows as it took these; the list drops those beyond the
+    // bound, from the view's end, and leaves the rest of the view as it was.
+    const size_t keep = size_t(m_max);
+    const size_t drop = std::min(m_all.size(), m_all.size() + added.size() > keep
+                                                   ? m_all.size() + added.size() - keep
+                                                   : size_t(0));
+    if (drop > 0) {
+        const int64_t firstKept = m_dropped + int64_t(drop);
+        const auto gone = std::lower_bound(m_visible.begin(), m_visible.end(), firstKept);
+        const int n = int(gone - m_visible.begin());
+        if (n > 0) {
+            const int rows = int(m_visible.size());
+            beginRemoveRows({}, rows - n, rows - 1);
+            m_visible.erase(m_visible.begin(), gone);
+            endRemoveRows();
+        }
+        m_all.erase(m_all.begin(), m_all.begin() + std::ptrdiff_t(drop));
+        m_dropped = firstKept;
+    }
+    std::vector<int64_t> fresh;
+    for (events::Event& e : added) {
+        for (std::string* text : {&e.sender, &e.port, &e.event, &e.summary, &e.ackedBy})
+            *text = events::CleanText(*text);
+        m_all.push_back(std::move(e));
+        if (shown(m_all.back())) fresh.push_back(m_dropped + int64_t(m_all.size()) - 1);
+    }
+    if (!fresh.empty()) {
+        beginInsertRows({}, 0, int(fresh.size()) - 1);
+        m_visible.insert(m_visible.end(), fresh.begin(), fresh.end());
+        endInsertRows();
+    }
 }
 
 int EventListModel::indexOfId(int64_t id) const {
@@ -112,15 +158,15 @@ void EventListModel::applyAcks(const std::vector<events::Journal::Ack>& acks) {
 bool EventListModel::shown(const events::Event& e) const {
     if (int(e.severity) > m_worstShown) return false;
     if (m_text.isEmpty()) return true;
-    for (const std::string* s : {&e.event, &e.port, &e.summary})
+    for (const std::string* s : {&e.sender, &e.event, &e.port, &e.summary})
         if (Text(*s).contains(m_text, Qt::CaseInsensitive)) return true;
     return false;
 }
 
 void EventListModel::rebuild() {
     m_visible.clear();
-    for (size_t i = m_all.size(); i-- > 0;)
-        if (shown(m_all[i])) m_visible.push_back(int(i));
+    for (size_t i = 0; i < m_all.size(); ++i)
+        if (shown(m_all[i])) m_visible.push_back(m_dropped + int64_t(i));
 }
 
 void EventListModel::setFilter(int worstShown, const QString& text) {
@@ -136,6 +182,9 @@ QString EventListModel::details(int row) {
     events::Event e;
     if (!m_journal.read(event(row).id, e))
         return QStringLiteral("The event is no longer in the journal.\n");
+    for (std::string* text :
+         {&e.sender, &e.device, &e.oid, &e.port, &e.event, &e.summary, &e.ackedBy, &e.bindings})
+        *text = events::CleanText(*text);
     QString out;
     out += QStringLiteral("Time: %1\n").arg(TimeText(e.receivedMs));
     out += QStringLiteral("From: %1\n").arg(Text(e.sender));
@@ -149,7 +198,7 @@ QString EventListModel::details(int row) {
     out += QStringLiteral("Summary: %1\n").arg(Text(e.summary));
     if (e.ackedMs)
         out += QStringLiteral("Acknowledged: %1 by %2\n").arg(TimeText(e.ackedMs), Text(e.ackedBy));
-    out += QStringLiteral("\nBindings:\n") + Text(e.bindings);
+    out += QStringLiteral("\nBindings:\n") + Text(events::NamedBindings(e.bindings));
     return out;
 }
 
@@ -206,6 +255,8 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
     case kTime:
         return TimeText(e.receivedMs);
+    case kSender:
+        return Text(e.sender);
     case kSeverity:
         return SeverityText(e.severity);
     case kEvent:
@@ -225,6 +276,7 @@ QVariant EventListModel::headerData(int section, Qt::Orientation orientation, in
     // Trailing blanks widen a column, as on the other list pages: a time, a summary in full.
     static const char* const kHeadings[] = {
         "Time                                  ",
+        "Sender                  ",
         "Severity          ",
         "Event                   ",
         "Port              ",
@@ -247,8 +299,13 @@ EventAlarmWatch::EventAlarmWatch(const QString& path, const QString& device, QOb
 }
 
 void EventAlarmWatch::check() {
+    if (m_journal.isOpen() && !m_file.stillThere()) m_journal.close();
     if (!m_journal.isOpen()) {
-        if (!m_journal.open(m_path, false, nullptr)) return;
+        m_file.note(m_path);
+        if (!m_journal.open(m_path, false, nullptr)) {
+            tell({0, 0});
+            return;
+        }
         m_journal.setBusyTimeout(200);
         m_version = -1;
     }
@@ -258,6 +315,10 @@ void EventAlarmWatch::check() {
     events::Journal::Unacked now;
     if (!m_journal.unacknowledged(m_device, now)) return;
     m_version = version;
+    tell(now);
+}
+
+void EventAlarmWatch::tell(events::Journal::Unacked now) {
     if (now.count == m_last.count && now.serious == m_last.serious) return;
     m_last = now;
     emit changed(now.count, now.serious);

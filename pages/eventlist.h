@@ -1,7 +1,8 @@
 // The device's events as a list model: every row the journal holds for the device, newest
 // first, filtered by severity and text, following the journal as it grows and as operators
 // acknowledge. Rows are plain records read in one query, so that 100 000 of them open in well
-// under a second; a view shows only what is on the screen.
+// under a second; a view shows only what is on the screen. A journal replaced at its path is
+// opened again; one deleted closes the model (isOpen() false, no rows).
 #pragma once
 
 #include "events/journal.h"
@@ -10,27 +11,53 @@
 #include <QFont>
 #include <QString>
 
+#include <sys/types.h>
+
+#include <deque>
+#include <string>
 #include <vector>
+
+// Which file stands at a journal's path, so that a reader notices when it is replaced or
+// deleted (an administrator's rotation, a restore) and does not go on reading the old one.
+class JournalFile {
+public:
+    // Notes the file at path now, before it is opened.
+    void note(const std::string& path);
+    // Whether the file noted is still the one at the path (a link there is never taken for it).
+    bool stillThere() const;
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    bool m_present = false;
+    dev_t m_dev = 0;
+    ino_t m_ino = 0;
+};
 
 class EventListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { kTime, kSeverity, kEvent, kPort, kSummary, kAcknowledged, kColumns };
+    // The sender stands beside the event: a notification that names this device but came from
+    // elsewhere, or one this device sent for another, shows as such.
+    enum Column { kTime, kSender, kSeverity, kEvent, kPort, kSummary, kAcknowledged, kColumns };
 
     explicit EventListModel(QObject* parent = nullptr);
 
     // Opens the journal at path for the device (its address); false with *why when it cannot
-    // be read.
+    // be read (the model is empty and closed then).
     bool open(const QString& path, const QString& device, QString* why);
     bool isOpen() const { return m_journal.isOpen(); }
-    // Reads what the journal gained since the last call: new rows and acknowledgements.
+    // Reads what the journal gained since the last call: new rows and acknowledgements; opens
+    // the file again when another stands at the path, and closes when none does.
     void follow();
 
     // Rows of this severity or above (Critical 1 ... Information 4, which shows all) whose
-    // event, port or summary contains text (any case).
+    // sender, event, port or summary contains text (any case).
     void setFilter(int worstShown, const QString& text);
 
-    const events::Event& event(int row) const { return m_all[size_t(m_visible[size_t(row)])]; }
+    const events::Event& event(int row) const {
+        return m_all[size_t(m_visible[m_visible.size() - 1 - size_t(row)] - m_dropped)];
+    }
     // The row's bindings and particulars as lines of plain text.
     QString details(int row);
     // Acknowledges the rows (view rows) or every row of the device, as the operator who runs
@@ -57,13 +84,20 @@ signals:
 private:
     bool shown(const events::Event& e) const;
     void rebuild();
+    void clear();
+    // Rows read since m_lastId, oldest first, taken in; the oldest beyond the bound dropped.
+    void take(std::vector<events::Event>& added);
     void applyAcks(const std::vector<events::Journal::Ack>& acks);
     int indexOfId(int64_t id) const;
 
     events::Journal m_journal;
+    JournalFile m_file;
     std::string m_device;
-    std::vector<events::Event> m_all; // oldest first
-    std::vector<int> m_visible;       // indexes into m_all, newest first
+    std::deque<events::Event> m_all; // oldest first
+    // Rows dropped from m_all's front since the journal was opened: a position counts them, so
+    // that dropping old rows leaves the positions of the others as they were.
+    int64_t m_dropped = 0;
+    std::deque<int64_t> m_visible; // positions of the rows shown, oldest first (the view's last)
     int64_t m_lastId = 0;
     int64_t m_ackSeq = 0;
     int64_t m_version = -1;
@@ -79,7 +113,8 @@ QString OperatorName();
 
 // What the main window shows of the journal: how many of the device's events are
 // unacknowledged and how many of those are major or worse, looked at every second and told
-// when it changes. A journal that is not there yet is looked for again each time.
+// when either changes. A journal that is not there (yet, or any more) counts as none and is
+// looked for again each time; one replaced at its path is opened again.
 class EventAlarmWatch : public QObject {
     Q_OBJECT
 public:
@@ -92,7 +127,10 @@ signals:
     void changed(qint64 unacknowledged, qint64 serious);
 
 private:
+    void tell(events::Journal::Unacked now);
+
     events::Journal m_journal;
+    JournalFile m_file;
     std::string m_path;
     std::string m_device;
     int64_t m_version = -1;

@@ -61,6 +61,12 @@ public:
     int width(const QString& s) const {
         return int(m_metrics.horizontalAdvance(s) / m_toDevice.m11());
     }
+    // The text cut to at most twips wide, an ellipsis at its end.
+    QString elided(const QString& s, int twips) const {
+        return m_metrics.elidedText(s, Qt::ElideRight, twips * m_toDevice.m11());
+    }
+    // The printable area's width in twips.
+    int pageWidth() const { return int(m_painter.device()->width() / m_toDevice.m11()); }
 
 private:
     QPainter& m_painter;
@@ -76,30 +82,43 @@ QString CellText(const TableReport& report, int row, int column) {
                         : report.list->text(row, column);
 }
 
-// Where a tabulated report's columns stand: the first's left edge, the others' right edges.
-QList<int> ColumnEdges(const TwipsPage& page, const TableReport& report, int rows) {
-    QList<int> edges;
+struct Column {
+    int left;
+    int width;
+    bool leftAligned;
+};
+
+// Where a tabulated report's columns stand: each as wide as its widest text within its bound,
+// the last ending at the page's right edge at the latest.
+QList<Column> TabulatedColumns(const TwipsPage& page, const TableReport& report, int rows) {
+    QList<Column> out;
     int x = report.rowX;
     for (qsizetype i = 0; i < report.columns.size(); ++i) {
         int width = page.width(report.headerArgs.value(i));
         for (int r = 0; r < rows; ++r)
             width = std::max(width, page.width(CellText(report, r, report.columns[i])));
-        edges << (i == 0 ? x : x + width);
+        if (const int most = report.maxWidths.value(i); most > 0) width = std::min(width, most);
+        width = std::max(0, std::min(width, page.pageWidth() - x));
+        out << Column{x, width,
+                      report.leftAligned.isEmpty() ? i == 0 : report.leftAligned.value(i)};
         x += width + kColumnGap;
     }
-    return edges;
+    return out;
 }
 
 // One line of a tabulated report, each text at its column's edge.
-void TabulatedLine(TwipsPage& page, const QList<int>& edges, int y, const QStringList& texts) {
-    for (qsizetype i = 0; i < edges.size(); ++i) {
-        const QString text = texts.value(i);
-        page.text(i == 0 ? edges[i] : edges[i] - page.width(text), y, text);
+void TabulatedLine(TwipsPage& page, const QList<Column>& columns, int y, const QStringList& texts) {
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        const Column& c = columns[i];
+        const QString text = page.width(texts.value(i)) > c.width
+                                 ? page.elided(texts.value(i), c.width)
+                                 : texts.value(i);
+        page.text(c.leftAligned ? c.left : c.left + c.width - page.width(text), y, text);
     }
 }
 
 void DrawPage(TwipsPage& page, const TableReport& report, int number, int rows,
-              const QList<int>& edges) {
+              const QList<Column>& edges) {
     page.text(kTitleX, kTitleY, report.title);
     page.line(kRuleLeft, kRuleY, kRuleRight, kRuleY);
     if (report.tabulated)
@@ -176,7 +195,8 @@ void Print(QWidget* page, const TableReport& report) {
         return;
     }
     TwipsPage twips(painter);
-    const QList<int> edges = report.tabulated ? ColumnEdges(twips, report, rows) : QList<int>();
+    const QList<Column> edges =
+        report.tabulated ? TabulatedColumns(twips, report, rows) : QList<Column>();
     const int pages = rows / kRowsPerPage + 1;
     for (int number = 1; number <= pages; ++number) {
         DrawPage(twips, report, number, rows, edges);

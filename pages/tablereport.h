@@ -39,6 +39,13 @@ struct TableReport {
     // quarter inch from the next, from rowX; the first left-aligned, the others right-aligned.
     bool tabulated = false;
     const QAbstractItemModel* model = nullptr; // read instead of list when given
+    // Tabulated only: the columns (by their place in columns) that stand at their left edge, as
+    // text reads, rather than at their right edge, as numbers do; empty: the first alone.
+    QList<bool> leftAligned = {};
+    // Tabulated only: the most twips a column may take (0 or none given: as wide as its widest
+    // text). A longer text is cut with an ellipsis, and so is what would run past the
+    // printable area's right edge.
+    QList<int> maxWidths = {};
 };
 
 // Prints the report under page (the owner of the print dialog and of the messages). An empty

@@ -483,8 +483,8 @@ private slots:
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
         const QStringList copied = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
         QCOMPARE(copied.value(0),
-                 QStringLiteral("Time\tSeverity\tEvent\tPort\tSummary\tAcknowledged"));
-        QCOMPARE(copied.value(1).section(QLatin1Char('\t'), 1, 4),
+                 QStringLiteral("Time\tSender\tSeverity\tEvent\tPort\tSummary\tAcknowledged"));
+        QCOMPARE(copied.value(1).section(QLatin1Char('\t'), 2, 5),
                  QStringLiteral("Major\tlinkDown\t2\tLink down on port 2"));
 
         // Details: every binding, as plain text.

@@ -1,5 +1,9 @@
 // The table reports through Qt's real printing path into PDF files, read back with poppler's
 // pdfinfo and pdftotext; the print dialog answered through its platform hook.
+#include "events/decode.h"
+#include "events/journal.h"
+#include "pages/deviceeventsdlg.h"
+#include "pages/eventlist.h"
 #include "pages/pagecommon.h"
 #include "platform/listview.h"
 #include "pages/tablereport.h"
@@ -640,6 +644,80 @@ private slots:
             QVERIFY(ok);
             QVERIFY(QImage(dir + '/' + name + ".png").width() > 500);
         }
+    }
+
+    // The Device Events report stands in columns at measured edges, each text at its heading's
+    // left edge, and nothing runs past the page's printable edge, however long a summary or an
+    // unknown notification's OID.
+    void deviceEventsColumns() {
+        const QString path = m_dir.filePath(QStringLiteral("events.sqlite"));
+        {
+            events::Journal journal;
+            QVERIFY(journal.open(path.toStdString(), true, nullptr));
+            auto add = [&](int uptime, const char* oid, const char* summary, const char* port) {
+                events::Event e;
+                e.receivedMs = 1700000000000 + uptime * 1000;
+                e.sender = e.device = "127.0.0.1";
+                e.uptime = uptime;
+                e.oid = oid;
+                e.event =
+                    events::NotificationName(oid).empty() ? oid : events::NotificationName(oid);
+                e.severity = events::DefaultSeverity(oid);
+                e.summary = summary;
+                e.ifIndex = *port ? 5 : 0;
+                e.port = port;
+                QVERIFY(journal.append(e, nullptr));
+            };
+            add(1, "1.3.6.1.6.3.1.1.5.1", "The device restarted (cold start)", "");
+            add(2, "1.3.6.1.6.3.1.1.5.3",
+                "Link down on port FastEthernet 1/5 uplink to the distribution switch in room 2 "
+                "(ifIndex 5) (admin up, oper down)",
+                "FastEthernet 1/5 uplink to the distribution switch");
+            add(3, "1.3.6.1.4.1.58213.4.1.2.3.4.5.6.7.8.9.10.11.12.13.14.15",
+                "Notification 1.3.6.1.4.1.58213.4.1.2.3.4.5.6.7.8.9.10.11.12.13.14.15: "
+                "1.3.6.1.2.1.1.5.0 x",
+                "");
+            add(4, "1.3.6.1.6.3.1.1.5.4", "Link up on port 5", "FE 1/5");
+        }
+        CDeviceEventsDlg page(path, QStringLiteral("127.0.0.1"));
+        QCOMPARE(page.model()->rowCount(), 4);
+        const QString pdf = answer(Pdf);
+        page.OnPrint();
+        const QList<Word> words = PdfWords(pdf).value(0);
+        QVERIFY(!words.isEmpty());
+        const QStringList headings = {"Time", "Sender", "Severity", "Event", "Port", "Summary"};
+        QList<double> lefts;
+        for (const QString& h : headings) {
+            const Word* w = Find(words, h);
+            QVERIFY2(w, qPrintable(h));
+            if (!lefts.isEmpty()) QVERIFY(w->xMin > lefts.last());
+            lefts << w->xMin;
+        }
+        auto startsAt = [&](const QString& text, int column) {
+            for (const Word& w : words)
+                if (w.text == text && qAbs(w.xMin - lefts[column]) < 0.5) return true;
+            return false;
+        };
+        for (const char* severity : {"Minor", "Major", "Information"})
+            QVERIFY2(startsAt(severity, 2), severity);
+        for (const char* event : {"coldStart", "linkDown", "linkUp"})
+            QVERIFY2(startsAt(event, 3), event);
+        QVERIFY(startsAt("Link", 5));
+        QVERIFY(startsAt("The", 5));
+        const QRegularExpressionMatch size =
+            QRegularExpression(QStringLiteral("Page size: *([\\d.]+) x"))
+                .match(RunTool(QStringLiteral("pdfinfo"), {pdf}));
+        const double right = size.captured(1).toDouble() - m_origin.x();
+        QVERIFY(right > 300);
+        for (const Word& w : words)
+            QVERIFY2(w.xMax <= right + 0.5,
+                     qPrintable(
+                         QStringLiteral("%1 ends at %2 of %3").arg(w.text).arg(w.xMax).arg(right)));
+        const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
+        if (!dir.isEmpty())
+            RunTool(QStringLiteral("pdftoppm"),
+                    {"-png", "-r", "80", "-f", "1", "-l", "1", "-singlefile", pdf,
+                     dir + QStringLiteral("/events-report")});
     }
 };
 
