@@ -3,6 +3,7 @@
 #include "pages/tablereport.h"
 #include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
@@ -38,19 +39,7 @@ QvTable<1> g_deleteTable{{
     QvRecord(ber::Integer, QV_SCALAR_WRITE, "1.3.6.1.2.1.16.9.1.1.7", "Status"),
 }};
 
-enum : int {
-    kEventList = 1040,
-    kEventCount = 1041,
-    kEventDelete = 1042,
-    kEventRefresh = 1043,
-    kEventPrint = 1044,
-    kAlarmList = 1050,
-    kAlarmCount = 1051,
-    kAlarmDelete = 1052,
-    kAlarmRefresh = 1053,
-    kAlarmPrint = 1054,
-    kClose = 2,
-};
+using namespace res::alarmEvent;
 
 enum : int { kEventType = 2, kAlarmSampleType = 3, kAlarmStartup = 5 };
 
@@ -89,7 +78,7 @@ QString StartupText(const QString& value) {
 }
 
 CAlarmEventDlg::CAlarmEventDlg() {
-    InitPage(this, 475, QString::fromUtf8(res::String(172)));
+    InitPage(this, res::kDlgAlarmEvent, QString::fromUtf8(res::String(172)));
     m_events = new ListWalk(this, g_eventWalkTable, kEventList, {183, 184, 185, 186, 187, 188}, kEventCount);
     m_events->mapColumn(kEventType, EventTypeText);
     m_alarms = new ListWalk(this, g_alarmWalkTable, kAlarmList, AlarmHeadings(), kAlarmCount);
@@ -104,7 +93,7 @@ CAlarmEventDlg::CAlarmEventDlg() {
     OnClicked(this, kAlarmDelete, [this] { OnDelete(m_alarmPane); });
     OnClicked(this, kEventPrint, [this] { PrintEventReport(this, events()); });
     OnClicked(this, kAlarmPrint, [this] { PrintAlarmReport(this, alarms()); });
-    OnClicked(this, kClose, [this] { reject(); });
+    OnClicked(this, res::kClose, [this] { reject(); });
     InstallPrintShortcut(this, [this] { PrintAlarmOrEventReport(this, alarms(), events()); });
     for (const Pane* pane : {&m_eventPane, &m_alarmPane})
         OnListSelection(pane->walk->list(), [this, pane] { OnClick(*pane); }, [this, pane] { OnDoubleClick(*pane); });
@@ -133,8 +122,7 @@ void CAlarmEventDlg::OnDoubleClick(const Pane& pane) {
         return;
     const bool selected = SelectedRow(pane.walk->list()) >= 0;
     EnableItem(this, pane.deleteId, selected);
-    if (selected)
-        platform::DialogItem(this, kClose)->setFocus();
+    if (selected) platform::DialogItem(this, res::kClose)->setFocus();
 }
 
 void CAlarmEventDlg::OnDelete(const Pane& pane) {

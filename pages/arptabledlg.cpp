@@ -1,8 +1,11 @@
 #include "pages/arptabledlg.h"
 
 #include "pages/tablereport.h"
+#include "res/ids.h"
 
 namespace {
+
+using namespace res::arp;
 
 const _QvValueText kArpType[] = {
     {1, "Unknown"}, {2, "Unnormal"}, {3, "Dynamic"}, {4, "Static"}, {0, nullptr}};
@@ -17,16 +20,16 @@ QvTable<4> g_arpTable{{
 } // namespace
 
 CArpTableDlg::CArpTableDlg() {
-    InitPage(this, 81, QStringLiteral("ARP Information"));
+    InitPage(this, res::kDlgArp, QStringLiteral("ARP Information"));
     // The count is written with each row only. The opening walk leaves the label empty until a
     // row comes; a Refresh writes "0" as it empties the list, so that a table read again as
     // empty does not show the rows of the walk before.
     m_walk = new ListWalk(
-        this, g_arpTable, 1144, {105, 106, 107, 108}, 1143,
+        this, g_arpTable, kList, {105, 106, 107, 108}, kCount,
         {.stale = StaleResponse::Ignored, .emptyCountAtFirst = false, .countAtEnd = false});
-    OnClicked(this, 103, [this] { OnRefresh(); });
-    OnClicked(this, 12, [this] { OnPrint(); });
-    OnClicked(this, 2, [this] { accept(); });
+    OnClicked(this, kRefresh, [this] { OnRefresh(); });
+    OnClicked(this, kPrint, [this] { OnPrint(); });
+    OnClicked(this, res::kClose, [this] { accept(); });
     InstallPrintShortcut(this, [this] { OnPrint(); });
     m_walk->start();
 }

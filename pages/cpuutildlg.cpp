@@ -1,5 +1,7 @@
 #include "pages/cpuutildlg.h"
 
+#include "res/ids.h"
+
 namespace {
 
 // The private MIB's record names are labels for the library only.
@@ -14,5 +16,5 @@ QvTable<3> g_cpuTable{{
 } // namespace
 
 CCpuUtilDlg::CCpuUtilDlg()
-    : CTimedGetPage(413, QStringLiteral("CPU Utilization"), g_cpuTable, {1310, 1312, 1313}) {
-}
+    : CTimedGetPage(res::kDlgCpu, QStringLiteral("CPU Utilization"), g_cpuTable,
+                    {res::cpu::k5Sec, res::cpu::k1Min, res::cpu::k5Min}) {}

@@ -1,9 +1,12 @@
 #include "pages/deviceinfodlg.h"
 
-#include "snmp/params.h"
 #include "platform/platform.h"
+#include "res/ids.h"
+#include "snmp/params.h"
 
 namespace {
+
+using namespace res::device;
 
 QvTable<4> g_deviceTable{{
     QvRecord(ber::OctetString, QV_SCALAR_READ, "1.3.6.1.4.1.62740.1.1.10.2.21.1.2.1.2.1", "Descr"),
@@ -18,10 +21,10 @@ QvTable<4> g_deviceTable{{
 } // namespace
 
 CDeviceInfoDlg::CDeviceInfoDlg() {
-    InitPage(this, 356, QStringLiteral("Device Information"));
+    InitPage(this, res::kDlgDevice, QStringLiteral("Device Information"));
     // The hidden Refresh button (3) has no handler: the page reads once.
-    OnClicked(this, 2, [this] { reject(); });
-    SetItemText(this, 1224, g_strAgentAddress);
+    OnClicked(this, res::kClose, [this] { reject(); });
+    SetItemText(this, kAddress, g_strAgentAddress);
     platform::WaitCursor wait;
     request();
 }
@@ -42,7 +45,7 @@ void CDeviceInfoDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     // The pending id stays: the page sends no second request.
     if (m_snmp.values.size() != 4)
         return;
-    const int fields[] = {1223, 1225, 1226, 1227};
+    const int fields[] = {kType, kMac, kFirmware, kHardware};
     for (int i = 0; i < 4; ++i)
         SetItemText(this, fields[i], m_snmp.values[i]);
 }

@@ -1,6 +1,7 @@
 #include "pages/forwardingtabledlg.h"
 
 #include "platform/platform.h"
+#include "res/ids.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,16 +21,16 @@ QvTable<1> g_agingTable{{
     QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.17.4.2.0", "AgingTime"),
 }};
 
-enum : int { kFilterId = 1213, kAgingId = 1216, kRefreshId = 20 };
+using namespace res::forwarding;
 
 } // namespace
 
 CForwardingTableDlg::CForwardingTableDlg() {
-    InitPage(this, 278, QStringLiteral("Forwarding Table"));
+    InitPage(this, res::kDlgForwarding, QStringLiteral("Forwarding Table"));
     // " 0" while a walk starts; the count follows every answer and the end of the table.
-    m_walk = new ListWalk(this, g_fdbTable, 1205, {148, 149, 150}, 1220,
+    m_walk = new ListWalk(this, g_fdbTable, kList, {148, 149, 150}, kCount,
                           {.stale = StaleResponse::Ignored, .emptyCount = " 0"});
-    auto* filter = platform::Item<QLineEdit>(this, kFilterId);
+    auto* filter = platform::Item<QLineEdit>(this, kFilter);
     // The filter hides a row whose port (or status) text is the filter's text exactly; it is
     // read as each row comes, so a walk already running filters its remaining rows by what
     // the operator typed since.
@@ -37,12 +38,12 @@ CForwardingTableDlg::CForwardingTableDlg() {
         const QString port = filter->text();
         return port.isEmpty() || !row.mid(1).contains(port);
     });
-    auto* refresh = platform::Item<QPushButton>(this, kRefreshId);
+    auto* refresh = platform::Item<QPushButton>(this, kRefresh);
     filter->setEnabled(true);
     refresh->setEnabled(true);
     refresh->setFocus();
-    OnClicked(this, kRefreshId, [this] { OnRefresh(); });
-    OnClicked(this, 1217, [this] { accept(); });
+    OnClicked(this, kRefresh, [this] { OnRefresh(); });
+    OnClicked(this, kClose, [this] { accept(); });
     connect(filter, &QLineEdit::textChanged, this, [this] { m_walk->start(); });
     OnRefresh();
 }
@@ -59,5 +60,5 @@ void CForwardingTableDlg::readAgingTime() {
 
 void CForwardingTableDlg::OnAgingResponse(unsigned short status, CSnmpMsg* msg) {
     if (m_aging.takeResponse(status, msg, StaleResponse::Ignored) > 0)
-        SetItemText(this, kAgingId, m_aging.values.first());
+        SetItemText(this, kAging, m_aging.values.first());
 }

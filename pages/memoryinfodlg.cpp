@@ -1,6 +1,10 @@
 #include "pages/memoryinfodlg.h"
 
+#include "res/ids.h"
+
 namespace {
+
+using namespace res::memory;
 
 // Read only, whatever the flags of the last two records say.
 QvTable<5> g_memoryTable{{
@@ -19,5 +23,5 @@ QvTable<5> g_memoryTable{{
 } // namespace
 
 CMemoryInfoDlg::CMemoryInfoDlg()
-    : CTimedGetPage(414, QStringLiteral("Memory Information"), g_memoryTable, {1305, 1306, 1307, 1304, 1303}) {
-}
+    : CTimedGetPage(res::kDlgMemory, QStringLiteral("Memory Information"), g_memoryTable,
+                    {kIndex, kName, kCurrent, kLowest, kLargest}) {}

@@ -2,6 +2,7 @@
 
 #include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "res/stringtable.h"
 
 #include <QClipboard>
@@ -174,8 +175,8 @@ CTimedGetPage::CTimedGetPage(int templateId, const QString& caption, QvTableRef 
                              std::initializer_list<int> fields)
     : m_table(table), m_fields(fields) {
     InitPage(this, templateId, caption);
-    OnClicked(this, 103, [this] { OnRefresh(); });
-    OnClicked(this, 1146, [this] { reject(); });
+    OnClicked(this, res::timed::kRefresh, [this] { OnRefresh(); });
+    OnClicked(this, res::timed::kClose, [this] { reject(); });
     {
         platform::WaitCursor wait;
         request();

@@ -1,10 +1,13 @@
 #include "pages/routetabledlg.h"
 
+#include "res/ids.h"
 #include "res/stringtable.h"
 
 #include <iterator>
 
 namespace {
+
+using namespace res::route;
 
 const _QvValueText kRouteType[] = {
     {1, "Unknown"}, {2, "Unnormal"}, {3, "Direct"}, {4, "Indirect"}, {0, nullptr}};
@@ -53,13 +56,13 @@ QString RouteProtocolName(const QString& value) {
 }
 
 CRouteTableDlg::CRouteTableDlg() {
-    InitPage(this, 411, QStringLiteral("Router Table"));
+    InitPage(this, res::kDlgRoute, QStringLiteral("Router Table"));
     // The count follows every row and the end of the table; an error leaves it.
-    m_walk = new ListWalk(this, g_routeTable, 1194, headings(), 1195,
+    m_walk = new ListWalk(this, g_routeTable, kList, headings(), kCount,
                           {.stale = StaleResponse::Ignored, .emptyCount = nullptr});
     m_walk->mapColumn(kProtocolRecord, RouteProtocolName);
-    OnClicked(this, 3, [this] { OnRefresh(); });
-    OnClicked(this, 2, [this] { reject(); });
+    OnClicked(this, kRefresh, [this] { OnRefresh(); });
+    OnClicked(this, res::kClose, [this] { reject(); });
     m_walk->start();
 }
 

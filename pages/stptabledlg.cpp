@@ -4,6 +4,7 @@
 #include "pages/stpconfigdlg.h"
 #include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 
 namespace {
@@ -27,7 +28,7 @@ QvTable<10> g_stpPortTable{{
              "dot1dStpPortForwardTransitions"),
 }};
 
-enum : int { kList = 1088, kCount = 1095, kPortConfig = 1150, kBridgeConfig = 1151, kRefresh = 3, kClose = 2 };
+using namespace res::stpTable;
 enum : int { kEnableColumn = 3 };
 
 const char* const kStates[] = {"Disable", "Blocking", "Monitor", "Learning", "Forwarding", "Other"};
@@ -43,7 +44,7 @@ QString StpPortStateText(const QString& value) {
 }
 
 CStpTableDlg::CStpTableDlg() {
-    InitPage(this, 460, QStringLiteral("Spanning Tree Table"));
+    InitPage(this, res::kDlgStpTable, QStringLiteral("Spanning Tree Table"));
     // Refresh while walking is ignored, and so is an answer to another request; the end of the
     // table leaves the count as the last row wrote it.
     m_walk = new ListWalk(this, g_stpPortTable, kList, {151, 152, 153, 154, 155, 156, 157, 158, 159, 160}, kCount,
@@ -56,7 +57,7 @@ CStpTableDlg::CStpTableDlg() {
     OnClicked(this, kRefresh, [this] { OnRefresh(); });
     // The first walk starts once the page is on the screen, as a click of Refresh.
     ClickWhenFirstShown(this, kRefresh);
-    OnClicked(this, kClose, [this] { reject(); });
+    OnClicked(this, res::kClose, [this] { reject(); });
     connect(list(), &platform::ListView::rowDoubleClicked, this, [this] {
         if (SelectedRow(list()) >= 0) OnPortConfig();
     });

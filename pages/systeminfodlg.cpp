@@ -1,7 +1,8 @@
 #include "pages/systeminfodlg.h"
 
-#include "snmp/params.h"
 #include "platform/platform.h"
+#include "res/ids.h"
+#include "snmp/params.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -25,7 +26,7 @@ QvTable<3> g_systemSetTable{{
     QvRecord(ber::OctetString, QV_SCALAR_WRITE, "1.3.6.1.2.1.1.6.0", "System Location"),
 }};
 
-enum : int { kName = 1310, kContact = 1312, kLocation = 1313, kApply = 1145 };
+using namespace res::system;
 
 // The edit boxes and how many characters the operator may type into each.
 struct EditLimit {
@@ -41,15 +42,18 @@ constexpr int kSetIndex[] = {1, 0, 2};
 constexpr struct {
     int bit;
     int box;
-} kServiceBoxes[] = {{64, 1102}, {32, 0}, {16, 0}, {8, 1099}, {4, 1098}, {2, 1009}, {1, 1008}};
+} kServiceBoxes[] = {
+    {64, kApplication}, {32, 0},    {16, 0},        {8, kTransport},
+    {4, kNetwork},      {2, kLink}, {1, kPhysical},
+};
 
 } // namespace
 
 CSystemInfoDlg::CSystemInfoDlg() {
-    InitPage(this, 80, QStringLiteral("System Information"));
-    OnClicked(this, 103, [this] { OnRefresh(); });
+    InitPage(this, res::kDlgSystem, QStringLiteral("System Information"));
+    OnClicked(this, kRefresh, [this] { OnRefresh(); });
     OnClicked(this, kApply, [this] { OnApply(); });
-    OnClicked(this, 1146, [this] { reject(); });
+    OnClicked(this, kClose, [this] { reject(); });
     for (int i = 0; i < 3; ++i) {
         auto* edit = platform::Item<QLineEdit>(this, kEdits[i].id);
         platform::LimitTyping(edit, kEdits[i].limit);
@@ -77,12 +81,11 @@ void CSystemInfoDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
     if (m_get.takeResponse(status, msg) < 7)
         return;
     const QStringList& v = m_get.values;
-    SetItemText(this, 1302, v[0]);
-    SetItemText(this, 1303, v[1]);
+    SetItemText(this, kDescr, v[0]);
+    SetItemText(this, kObjectId, v[1]);
     bool ok = false;
     const qint64 ticks = v[2].toLongLong(&ok);
-    if (ok)
-        SetItemText(this, 1304, UptimeText(ticks));
+    if (ok) SetItemText(this, kUptime, UptimeText(ticks));
     m_strContact = v[3];
     m_strName = v[4];
     m_strLocation = v[5];

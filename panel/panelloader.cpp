@@ -103,59 +103,28 @@ bool failWithDefaultBackground(PanelModel& model, const PanelSite& site) {
     return false;
 }
 
-} // namespace
-
-QSize PanelSite::panelFrameExtra() {
-    const QWidget* window = panelOwner();
-    if (!window)
-        return QSize(0, 0);
-    const QSize client = panelClientSize();
-    return QSize(std::max(0, window->width() - client.width()), std::max(0, window->height() - client.height()));
+// Panel1 of the Panel section: the background and the window's size, the window centred on
+// the screen. False for an entry that names no background.
+bool placeWindow(const Context& c, const QMap<QString, QString>& panel1, PanelModel& model,
+                 PanelSite& site) {
+    if (!panel1.contains(QStringLiteral("background"))) return false;
+    model.background.loadFile(c.bitmap(panel1, "background"));
+    // No larger than a picture PanelDib would take: the window's backing store is one.
+    const int width = panelSide(panel1, "width", kDefaultWidth, PanelDib::kMaxSide);
+    const int height = panelSide(panel1, "height", kDefaultHeight, PanelDib::maxHeight(width, 24));
+    (void)number(panel1, "left"); // read, and of no effect: the window is centred
+    (void)number(panel1, "top");
+    const QSize extra = site.panelFrameExtra();
+    const QSize window(width + extra.width(), height + extra.height());
+    QSize screen = window;
+    if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
+    site.placePanel((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 2,
+                    window.width(), window.height());
+    return true;
 }
 
-QString PanelBitmapPath(const QString& panelDir, const QString& value) {
-    if (value.isEmpty() || value.size() > kMaxPath)
-        return {};
-    QString path = value;
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (QDir::isRelativePath(path))
-        path = QDir(panelDir).filePath(path);
-    return path;
-}
-
-bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
-    // The file is read once; every section below is taken from that reading.
-    Context c;
-    if (!c.file.read(path)) {
-        platform::MessageBox(site.panelOwner(), QStringLiteral("Can't open the panel file : ") + path);
-        return failWithDefaultBackground(model, site);
-    }
-    c.dir = QFileInfo(path).absolutePath();
-
-    const PanelSection panel = c.read(QStringLiteral("Panel"));
-    auto panel1 = panel.find(QStringLiteral("Panel1"));
-    if (panel1 != panel.end()) {
-        if (!panel1->contains(QStringLiteral("background")))
-            return failWithDefaultBackground(model, site);
-        model.background.loadFile(c.bitmap(*panel1, "background"));
-        // No larger than a picture PanelDib would take: the window's backing store is one.
-        const int width = panelSide(*panel1, "width", kDefaultWidth, PanelDib::kMaxSide);
-        const int height = panelSide(*panel1, "height", kDefaultHeight, PanelDib::maxHeight(width, 24));
-        (void)number(*panel1, "left"); // read, and of no effect: the window is centred
-        (void)number(*panel1, "top");
-        const QSize extra = site.panelFrameExtra();
-        const QSize window(width + extra.width(), height + extra.height());
-        QSize screen = window;
-        if (QScreen* s = QGuiApplication::primaryScreen())
-            screen = s->size();
-        site.placePanel((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 2, window.width(),
-                        window.height());
-    }
-
-    const QSize client = site.panelClientSize();
-    model.refWidth = client.width();
-    model.refHeight = client.height();
-
+// The Panel1 section: the console, the chassis's lamps and its ports with their lamps.
+void readChassis(const Context& c, PanelModel& model) {
     const PanelSection chassis = c.read(QStringLiteral("Panel1"));
     if (auto console = chassis.find(QStringLiteral("Console")); console != chassis.end()) {
         model.consoleLeft = number(*console, "left");
@@ -173,7 +142,10 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         model.applyPortState(p);
         model.chassisPorts.push_back(std::move(p));
     }
+}
 
+// The module templates: the Module section's entries, each with its ports and their lamps.
+void readModules(const Context& c, PanelModel& model) {
     const PanelSection modules = c.read(QStringLiteral("Module"));
     for (int m = 1; m <= modules.size(); ++m) {
         Module t;
@@ -198,7 +170,12 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
     }
     for (Module& t : model.templates)
         model.loadModule(t);
+}
 
+// The slots' rectangles, and the covers they show until polling reports the modules: template 1
+// in positions 0 to 9, 11 beyond. A position whose template the file lacks starts without a
+// picture.
+void readSlots(const Context& c, PanelModel& model) {
     const PanelSection slotSection = c.read(QStringLiteral("Slot"));
     for (int s = 1; s <= slotSection.size(); ++s) {
         auto it = slotSection.find(QStringLiteral("Slot%1").arg(s));
@@ -208,9 +185,6 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         model.slotRects.push_back(
             {left, top, SaturatedSum(left, number(*it, "width")), SaturatedSum(top, number(*it, "height"))});
     }
-
-    // Covers until polling reports the modules: template 1 in positions 0 to 9, 11 beyond. A
-    // position whose template the file lacks starts without a picture.
     for (size_t k = 0; k < model.slotRects.size(); ++k) {
         const size_t t = k < 10 ? 1 : 11;
         Module m;
@@ -222,5 +196,45 @@ bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
         }
         model.pictures.push_back(std::move(m));
     }
+}
+
+} // namespace
+
+QSize PanelSite::panelFrameExtra() {
+    const QWidget* window = panelOwner();
+    if (!window) return QSize(0, 0);
+    const QSize client = panelClientSize();
+    return QSize(std::max(0, window->width() - client.width()),
+                 std::max(0, window->height() - client.height()));
+}
+
+QString PanelBitmapPath(const QString& panelDir, const QString& value) {
+    if (value.isEmpty() || value.size() > kMaxPath) return {};
+    QString path = value;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (QDir::isRelativePath(path)) path = QDir(panelDir).filePath(path);
+    return path;
+}
+
+bool LoadPanel(const QString& path, PanelModel& model, PanelSite& site) {
+    // The file is read once; every section below is taken from that reading.
+    Context c;
+    if (!c.file.read(path)) {
+        platform::MessageBox(site.panelOwner(),
+                             QStringLiteral("Can't open the panel file : ") + path);
+        return failWithDefaultBackground(model, site);
+    }
+    c.dir = QFileInfo(path).absolutePath();
+
+    const PanelSection panel = c.read(QStringLiteral("Panel"));
+    if (auto panel1 = panel.find(QStringLiteral("Panel1")); panel1 != panel.end())
+        if (!placeWindow(c, *panel1, model, site)) return failWithDefaultBackground(model, site);
+
+    const QSize client = site.panelClientSize();
+    model.refWidth = client.width();
+    model.refHeight = client.height();
+    readChassis(c, model);
+    readModules(c, model);
+    readSlots(c, model);
     return true;
 }

@@ -1,7 +1,8 @@
 #include "panel/portconfigdlg.h"
 
-#include "snmp/params.h"
 #include "platform/platform.h"
+#include "res/ids.h"
+#include "snmp/params.h"
 #include "snmp/valuetext.h"
 
 #include <QCheckBox>
@@ -31,7 +32,7 @@ const char* const kStatusColumns[] = {"1.3.6.1.2.1.2.2.1.7", "1.3.6.1.2.1.2.2.1.
 QvTable<1> g_portSetTable{
     {QvRecord(ber::Integer, QV_SCALAR_WRITE, kAdminState, "swPortCtrlAdminState")}};
 
-enum : int { kCombo = 1036, kPortLabel = 1223, kEnabled = 1224, kLink = 1226, kSpeed = 1227 };
+using namespace res::portConfig;
 
 // The name a port is listed by: what follows "Physical port", or, on a device whose descriptions
 // do not say it, a description the front panel places on a module ("TenGigabit 4/1"). Empty
@@ -45,28 +46,31 @@ QString PortName(const QString& descr) {
 } // namespace
 
 CPortConfigDlg::CPortConfigDlg() {
-    platform::BuildDialog(this, kPortConfigTemplate);
+    platform::BuildDialog(this, res::kDlgPortConfig);
     setWindowIcon(platform::Icon(447));
     setWindowTitle(QStringLiteral(" Port Configuration"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     if (!g_bUserRight) {
         platform::Item<QCheckBox>(this, kEnabled)->setEnabled(false);
-        platform::Item<QPushButton>(this, 3)->setEnabled(false);
+        platform::Item<QPushButton>(this, kSet)->setEnabled(false);
     }
     auto* combo = platform::Item<QComboBox>(this, kCombo);
     combo->clear();
     connect(combo, &QComboBox::currentIndexChanged, this, [this] { readStatus(); });
-    const std::pair<int, int> icons[] = {{3, 153}, {4, 145}, {2, 147}};
+    const std::pair<int, int> icons[] = {{kSet, 153}, {kRefresh, 145}, {res::kClose, 147}};
     for (auto [id, icon] : icons) {
         auto* b = platform::Item<QPushButton>(this, id);
         b->setIcon(platform::Icon(icon));
         b->setIconSize(QSize(16, 16));
     }
-    connect(platform::Item<QPushButton>(this, 3), &QPushButton::clicked, this, [this] { OnSet(); });
+    connect(platform::Item<QPushButton>(this, kSet), &QPushButton::clicked, this,
+            [this] { OnSet(); });
     connect(platform::Item<QCheckBox>(this, kEnabled), &QCheckBox::clicked, this,
             [this] { m_stateKnown = true; });
-    connect(platform::Item<QPushButton>(this, 4), &QPushButton::clicked, this, [this] { readStatus(); });
-    connect(platform::Item<QPushButton>(this, 2), &QPushButton::clicked, this, &QDialog::reject);
+    connect(platform::Item<QPushButton>(this, kRefresh), &QPushButton::clicked, this,
+            [this] { readStatus(); });
+    connect(platform::Item<QPushButton>(this, res::kClose), &QPushButton::clicked, this,
+            &QDialog::reject);
     m_list.open(this, g_portListTable, &CPortConfigDlg::OnListResponse);
     m_list.send(SNMP_PDU_GETNEXT);
 }

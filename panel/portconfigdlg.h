@@ -41,5 +41,3 @@ private:
     // Set writes nothing else, so that a port whose state never arrived is not switched off.
     bool m_stateKnown = false;
 };
-
-inline constexpr int kPortConfigTemplate = 156;

@@ -1,35 +1,37 @@
 #include "res/menus.h"
 
+#include "res/ids.h"
+
 namespace res {
 
 // Texts as they stand, trailing blanks included.
 const MenuItem kMenu175[] = {
     {Item::Popup, "Public MIB  ", 0},
-    {Item::Command, "System Info...", 32787},
-    {Item::Command, "Interface Info...", 32788},
-    {Item::Command, "ARP Info...", 32789},
-    {Item::Command, "Router Info...", 32790},
-    {Item::Command, "Forwarding Table...", 32791},
+    {Item::Command, "System Info...", kCmdSystemInfo},
+    {Item::Command, "Interface Info...", kCmdInterfaceInfo},
+    {Item::Command, "ARP Info...", kCmdArp},
+    {Item::Command, "Router Info...", kCmdRoute},
+    {Item::Command, "Forwarding Table...", kCmdForwarding},
     {Item::Popup, "RMON", 0},
-    {Item::Command, "RMON 1...", 32804},
-    {Item::Command, "RMON 2...", 32805},
-    {Item::Command, "RMON 3 6...", 32806},
+    {Item::Command, "RMON 1...", kCmdRmonStat},
+    {Item::Command, "RMON 2...", kCmdRmonHistory},
+    {Item::Command, "RMON 3 6...", kCmdAlarmEvent},
     {Item::End, nullptr, 0},
-    {Item::Command, "STP Info...", 32796},
+    {Item::Command, "STP Info...", kCmdStpInfo},
     {Item::Separator, nullptr, 0},
-    {Item::Command, "Device Info...", 32964},
-    {Item::Command, "Device Events...", 32970},
-    {Item::Command, "Panel Refresh", 32808},
+    {Item::Command, "Device Info...", kCmdDeviceInfo},
+    {Item::Command, "Device Events...", kCmdDeviceEvents},
+    {Item::Command, "Panel Refresh", kCmdPanelRefresh},
     {Item::End, nullptr, 0},
     {Item::Popup, "Private MIB  ", 0},
-    {Item::Command, "CPU Utilization...", 32809},
-    {Item::Command, "Memory Info...", 32811},
+    {Item::Command, "CPU Utilization...", kCmdCpu},
+    {Item::Command, "Memory Info...", kCmdMemory},
     {Item::End, nullptr, 0},
     {Item::Popup, "Tool  ", 0},
-    {Item::Command, "Telnet...", 32800},
-    {Item::Command, "Web...", 32813},
+    {Item::Command, "Telnet...", kCmdTelnet},
+    {Item::Command, "Web...", kCmdWeb},
     {Item::End, nullptr, 0},
-    {Item::Command, "About", 32814},
+    {Item::Command, "About", kCmdAbout},
     {Item::End, nullptr, 0},
 };
 

@@ -3,12 +3,13 @@
 // ends early). Real dialogs under the offscreen platform, opened through the window's menu,
 // against talvex-sim with holes made on demand and against net-snmp's snmpd.
 #include "app/paneldlg.h"
-#include "platform/listview.h"
 #include "pages/listwalk.h"
 #include "pages/stpconfigdlg.h"
 #include "pages/stptabledlg.h"
 #include "pages/systeminfodlg.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/columns.h"
 #include "tests/common/pagetest.h"
@@ -26,28 +27,13 @@
 namespace {
 
 constexpr int kTimeoutMs = 2000;
-constexpr int kCmdSystemInfo = 32787;
 const QString kSystem = QStringLiteral("1.3.6.1.2.1.1");
 const QString kStp = QStringLiteral("1.3.6.1.2.1.17.2");
 
-enum : int {
-    kDescr = 1302,
-    kObjectId = 1303,
-    kUptime = 1304,
-    kName = 1310,
-    kContact = 1312,
-    kLocation = 1313
-};
-enum : int { kApply = 1145, kRefresh = 103 };
-constexpr int kServiceBoxes[] = {1008, 1009, 1098, 1099, 1102};
-enum : int {
-    kMaxAge = 1301,
-    kPriority = 1302,
-    kFwdDelay = 1303,
-    kHello = 1304,
-    kOk = 1,
-    kBridgeConfig = 1151
-};
+namespace sys = res::system;
+namespace stp = res::stpConfig;
+constexpr int kServiceBoxes[] = {sys::kPhysical, sys::kLink, sys::kNetwork, sys::kTransport,
+                                 sys::kApplication};
 
 // A list page, and the column of its table in which the holes are made (a column the page
 // maps to words where it has one, so that a hole shows that it stays empty).
@@ -60,16 +46,24 @@ struct ListPage {
 };
 
 const ListPage kListPages[] = {
-    {"ARP", 32789, 1144, 1143, "1.3.6.1.2.1.4.22.1.4", 3},
-    {"routing", 32790, 1194, 1195, "1.3.6.1.2.1.4.21.1.7", 1},
-    {"forwarding", 32791, 1205, 1220, "1.3.6.1.2.1.17.4.3.1.3", 1},
-    {"interfaces", 32788, 1088, 1095, "1.3.6.1.2.1.2.2.1.3", 3},
-    {"spanning tree", 32796, 1088, 1095, "1.3.6.1.2.1.17.2.15.1.10", 9},
-    {"RMON statistics", 32804, 1001, 1002, "1.3.6.1.2.1.16.1.1.1.2", 1},
-    {"history controls", 32805, 1020, 0, "1.3.6.1.2.1.16.2.1.1.2", 1},
-    {"history samples", 32805, 1021, 0, "1.3.6.1.2.1.16.2.2.1.15.1", 3},
-    {"alarms", 32806, 1050, 1051, "1.3.6.1.2.1.16.3.1.1.11", 10},
-    {"events", 32806, 1040, 1041, "1.3.6.1.2.1.16.9.1.1.3", 2},
+    {"ARP", res::kCmdArp, res::arp::kList, res::arp::kCount, "1.3.6.1.2.1.4.22.1.4", 3},
+    {"routing", res::kCmdRoute, res::route::kList, res::route::kCount, "1.3.6.1.2.1.4.21.1.7", 1},
+    {"forwarding", res::kCmdForwarding, res::forwarding::kList, res::forwarding::kCount,
+     "1.3.6.1.2.1.17.4.3.1.3", 1},
+    {"interfaces", res::kCmdInterfaceInfo, res::interface::kList, res::interface::kCount,
+     "1.3.6.1.2.1.2.2.1.3", 3},
+    {"spanning tree", res::kCmdStpInfo, res::stpTable::kList, res::stpTable::kCount,
+     "1.3.6.1.2.1.17.2.15.1.10", 9},
+    {"RMON statistics", res::kCmdRmonStat, res::rmonStat::kList, res::rmonStat::kCount,
+     "1.3.6.1.2.1.16.1.1.1.2", 1},
+    {"history controls", res::kCmdRmonHistory, res::rmonHistory::kControlList, 0,
+     "1.3.6.1.2.1.16.2.1.1.2", 1},
+    {"history samples", res::kCmdRmonHistory, res::rmonHistory::kSampleList, 0,
+     "1.3.6.1.2.1.16.2.2.1.15.1", 3},
+    {"alarms", res::kCmdAlarmEvent, res::alarmEvent::kAlarmList, res::alarmEvent::kAlarmCount,
+     "1.3.6.1.2.1.16.3.1.1.11", 10},
+    {"events", res::kCmdAlarmEvent, res::alarmEvent::kEventList, res::alarmEvent::kEventCount,
+     "1.3.6.1.2.1.16.9.1.1.3", 2},
 };
 
 const struct {
@@ -203,21 +197,20 @@ private slots:
         g_strReadCommunity = QStringLiteral("public");
         g_strWriteCommunity = QStringLiteral("private");
         QVERIFY(snmpget(kSystem + ".7.0").startsWith(QLatin1String("No Such")));
-        throughMenu(kCmdSystemInfo, [&](QDialog* page) {
+        throughMenu(res::kCmdSystemInfo, [&](QDialog* page) {
             for (int round = 0; round < 2; ++round) { // the opening's get, then Refresh
-                if (round == 1)
-                    click(page, kRefresh);
-                QTRY_VERIFY_WITH_TIMEOUT(!ItemText(page, kUptime).isEmpty(), 5000);
-                QTRY_COMPARE(ItemText(page, kContact), QStringLiteral("tester@localhost"));
-                QCOMPARE(ItemText(page, kDescr), snmpget(kSystem + ".1.0"));
-                QCOMPARE(QLatin1Char('.') + ItemText(page, kObjectId),
+                if (round == 1) click(page, sys::kRefresh);
+                QTRY_VERIFY_WITH_TIMEOUT(!ItemText(page, sys::kUptime).isEmpty(), 5000);
+                QTRY_COMPARE(ItemText(page, sys::kContact), QStringLiteral("tester@localhost"));
+                QCOMPARE(ItemText(page, sys::kDescr), snmpget(kSystem + ".1.0"));
+                QCOMPARE(QLatin1Char('.') + ItemText(page, sys::kObjectId),
                          snmpget(kSystem + ".2.0", {"-On"}));
                 QVERIFY2(QRegularExpression(QStringLiteral("^\\d+ Hours \\d+ Minutes $"))
-                             .match(ItemText(page, kUptime))
+                             .match(ItemText(page, sys::kUptime))
                              .hasMatch(),
-                         qPrintable(ItemText(page, kUptime)));
-                QCOMPARE(ItemText(page, kName), snmpget(kSystem + ".5.0"));
-                QCOMPARE(ItemText(page, kLocation), QStringLiteral("Test bench"));
+                         qPrintable(ItemText(page, sys::kUptime)));
+                QCOMPARE(ItemText(page, sys::kName), snmpget(kSystem + ".5.0"));
+                QCOMPARE(ItemText(page, sys::kLocation), QStringLiteral("Test bench"));
                 for (int id : kServiceBoxes) {
                     QVERIFY(!platform::Item<QCheckBox>(page, id)->isChecked());
                     QVERIFY(!platform::Item<QCheckBox>(page, id)->isEnabled());
@@ -234,12 +227,12 @@ private slots:
         useSim();
         const QString contact = snmpget(kSystem + ".4.0");
         QCOMPARE(sim("del " + kSystem + ".6.0"), QStringLiteral("ok"));
-        throughMenu(kCmdSystemInfo, [&](QDialog* page) {
-            QTRY_COMPARE(ItemText(page, kContact), contact);
-            QCOMPARE(ItemText(page, kLocation), QString());
+        throughMenu(res::kCmdSystemInfo, [&](QDialog* page) {
+            QTRY_COMPARE(ItemText(page, sys::kContact), contact);
+            QCOMPARE(ItemText(page, sys::kLocation), QString());
             QVERIFY(!showsException(page));
-            type(page, kName, QStringLiteral("edge-3"));
-            click(page, kApply);
+            type(page, sys::kName, QStringLiteral("edge-3"));
+            click(page, sys::kApply);
             QTRY_COMPARE(snmpget(kSystem + ".5.0"), QStringLiteral("edge-3"));
             QCOMPARE(snmpget(kSystem + ".4.0"), contact);
         });
@@ -253,19 +246,20 @@ private slots:
         const QString location = snmpget(kSystem + ".6.0");
         QVERIFY(!contact.isEmpty() && !location.isEmpty());
         QCOMPARE(sim("drop 1"), QStringLiteral("ok"));
-        throughMenu(kCmdSystemInfo, [&](QDialog* page) {
+        throughMenu(res::kCmdSystemInfo, [&](QDialog* page) {
             auto* system = qobject_cast<CSystemInfoDlg*>(page);
             QVERIFY(system);
             QTRY_VERIFY_WITH_TIMEOUT(!system->getChannel().busy(), kTimeoutMs + 3000); // given up
             QCOMPARE(sim("drop 0"), QStringLiteral("ok"));
-            QCOMPARE(texts(page, {kName, kContact, kLocation}), (QStringList{"", "", ""}));
-            type(page, kName, QStringLiteral("edge-4"));
-            click(page, kApply);
+            QCOMPARE(texts(page, {sys::kName, sys::kContact, sys::kLocation}),
+                     (QStringList{"", "", ""}));
+            type(page, sys::kName, QStringLiteral("edge-4"));
+            click(page, sys::kApply);
             QTRY_COMPARE(snmpget(kSystem + ".5.0"), QStringLiteral("edge-4"));
             QCOMPARE(snmpget(kSystem + ".4.0"), contact);
             QCOMPARE(snmpget(kSystem + ".6.0"), location);
             // The set's answer reads the page again: the device's values fill the boxes.
-            QTRY_COMPARE(ItemText(page, kLocation), location);
+            QTRY_COMPARE(ItemText(page, sys::kLocation), location);
         });
     }
 
@@ -288,28 +282,30 @@ private slots:
             return d->result();
         });
         drive = [&](QDialog* d) {
-            QTRY_COMPARE(ItemText(d, kMaxAge), QStringLiteral("2000"));
-            QCOMPARE(texts(d, {kPriority, kFwdDelay, kHello}),
+            QTRY_COMPARE(ItemText(d, stp::kMaxAge), QStringLiteral("2000"));
+            QCOMPARE(texts(d, {stp::kPriority, stp::kForwardDelay, stp::kHelloTime}),
                      (QStringList{"32768", "1500", "200"}));
-            QCOMPARE(texts(d, {1305, 1308, 1309, 1310, 1311}),
+            QCOMPARE(texts(d, {stp::kRootPort, stp::kTopChanges, stp::kCurrentForwardDelay,
+                               stp::kCurrentHelloTime, stp::kHoldTime}),
                      (QStringList{rootPort, topChanges, forwardDelay, helloTime, ""}));
-            QCOMPARE(ItemText(d, 1306), QStringLiteral("4096/00:1A:2B:5D:00:01"));
-            QVERIFY(!ItemText(d, 1307).isEmpty());
+            QCOMPARE(ItemText(d, stp::kDesignatedRoot), QStringLiteral("4096/00:1A:2B:5D:00:01"));
+            QVERIFY(!ItemText(d, stp::kTimeSinceChange).isEmpty());
             QVERIFY(!showsException(d));
             d->reject();
         };
-        click(&page, kBridgeConfig);
+        click(&page, res::stpTable::kBridgeConfig);
         QCOMPARE(runs, 1);
 
         QCOMPARE(sim("del " + kStp + ".12.0"), QStringLiteral("ok")); // the bridge's max age
         drive = [&](QDialog* d) {
-            QTRY_COMPARE(ItemText(d, kPriority), QStringLiteral("32768"));
-            QCOMPARE(texts(d, {kMaxAge, kFwdDelay, kHello}), (QStringList{"", "1500", "200"}));
-            type(d, kPriority, QStringLiteral("8192"));
-            click(d, kOk); // the empty box is not checked: it is not written
+            QTRY_COMPARE(ItemText(d, stp::kPriority), QStringLiteral("32768"));
+            QCOMPARE(texts(d, {stp::kMaxAge, stp::kForwardDelay, stp::kHelloTime}),
+                     (QStringList{"", "1500", "200"}));
+            type(d, stp::kPriority, QStringLiteral("8192"));
+            click(d, res::kOk); // the empty box is not checked: it is not written
             QTRY_COMPARE(d->result(), int(QDialog::Accepted)); // once the device took it
         };
-        click(&page, kBridgeConfig);
+        click(&page, res::stpTable::kBridgeConfig);
         QCOMPARE(runs, 2);
         QTRY_COMPARE(snmpget(kStp + ".2.0"), QStringLiteral("8192"));
         QCOMPARE(snmpget(kStp + ".13.0"), QStringLiteral("200"));

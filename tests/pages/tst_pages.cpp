@@ -1,16 +1,17 @@
 // The first MIB pages, real dialogs under the offscreen platform, against talvex-sim (with its
 // fault switches) and against net-snmp's snmpd.
+#include "app/paneldlg.h"
 #include "pages/cpuutildlg.h"
-#include "platform/listview.h"
 #include "pages/deviceinfodlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
-#include "app/paneldlg.h"
+#include "pages/systeminfodlg.h"
+#include "platform/listview.h"
+#include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
-#include "platform/platform.h"
-#include "pages/systeminfodlg.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -30,7 +31,8 @@ constexpr int kTimeoutMs = 2000; // retries every 500 ms
 
 QStringList checkedServices(QWidget* page) {
     QStringList out;
-    for (int id : {1008, 1009, 1098, 1099, 1102})
+    for (int id : {res::system::kPhysical, res::system::kLink, res::system::kNetwork,
+                   res::system::kTransport, res::system::kApplication})
         if (platform::Item<QCheckBox>(page, id)->isChecked())
             out << platform::Item<QCheckBox>(page, id)->text();
     return out;
@@ -97,7 +99,8 @@ private slots:
             sim(QStringLiteral("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.%1.0 i %2").arg(k).arg(v));
         CCpuUtilDlg page;
         QCOMPARE(page.windowTitle(), QStringLiteral("CPU Utilization"));
-        QTRY_COMPARE(texts(&page, {1310, 1312, 1313}), (QStringList{"42", "37", "20"}));
+        QTRY_COMPARE(texts(&page, {res::cpu::k5Sec, res::cpu::k1Min, res::cpu::k5Min}),
+                     (QStringList{"42", "37", "20"}));
         saveShot(&page, "cpu-page.png");
         QVERIFY(!page.channel().busy());
 
@@ -106,7 +109,7 @@ private slots:
         const int before = served();
         page.OnTimer();
         QVERIFY(page.channel().busy());
-        click(&page, 103);
+        click(&page, res::cpu::kRefresh);
         page.OnTimer();
         QTRY_VERIFY(!page.channel().busy());
         QCOMPARE(served(), before + 1);
@@ -119,28 +122,30 @@ private slots:
             page.OnTimer();
             QVERIFY(page.channel().busy());
             QTRY_VERIFY_WITH_TIMEOUT(!page.channel().busy(), kTimeoutMs + 2000);
-            QVERIFY2(ItemText(&page, 1310) == QStringLiteral("42"), fault);
+            QVERIFY2(ItemText(&page, res::cpu::k5Sec) == QStringLiteral("42"), fault);
             sim("faults");
         }
         page.OnTimer();
-        QTRY_COMPARE(ItemText(&page, 1310), QStringLiteral("99"));
+        QTRY_COMPARE(ItemText(&page, res::cpu::k5Sec), QStringLiteral("99"));
 
         // An object the agent lacks empties its own field only, never shows the exception.
         sim("del 1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0");
         sim("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.3.0 i 21");
         const int asked = served();
-        click(&page, 103);
+        click(&page, res::cpu::kRefresh);
         QTRY_VERIFY(!page.channel().busy());
         QCOMPARE(served(), asked + 1);
-        QCOMPARE(texts(&page, {1310, 1312, 1313}), (QStringList{"99", "", "21"}));
+        QCOMPARE(texts(&page, {res::cpu::k5Sec, res::cpu::k1Min, res::cpu::k5Min}),
+                 (QStringList{"99", "", "21"}));
         sim("put 1.3.6.1.4.1.58213.10.97.2.36.1.1.2.0 i 38");
 
         // The page's own timer re-reads without anyone asking.
-        QTRY_COMPARE_WITH_TIMEOUT(ItemText(&page, 1312), QStringLiteral("38"), kPageTimerMs + 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(ItemText(&page, res::cpu::k1Min), QStringLiteral("38"),
+                                  kPageTimerMs + 3000);
 
         // Close ends the page.
         page.show();
-        click(&page, 1146);
+        click(&page, res::cpu::kClose);
         QVERIFY(!page.isVisible());
     }
 
@@ -148,21 +153,21 @@ private slots:
         sim("put 1.3.6.1.4.1.58213.10.97.2.35.1.1.1.3.0 i 61");
         CMemoryInfoDlg page;
         QCOMPARE(page.windowTitle(), QStringLiteral("Memory Information"));
-        QTRY_VERIFY(!ItemText(&page, 1303).isEmpty());
-        QCOMPARE(ItemText(&page, 1305), QStringLiteral("1"));
-        QCOMPARE(ItemText(&page, 1306), QStringLiteral("DRAM"));
-        QCOMPARE(ItemText(&page, 1307), QStringLiteral("61"));
+        QTRY_VERIFY(!ItemText(&page, res::memory::kLargest).isEmpty());
+        QCOMPARE(ItemText(&page, res::memory::kIndex), QStringLiteral("1"));
+        QCOMPARE(ItemText(&page, res::memory::kName), QStringLiteral("DRAM"));
+        QCOMPARE(ItemText(&page, res::memory::kCurrent), QStringLiteral("61"));
         saveShot(&page, "memory-page.png");
         sim("put 1.3.6.1.4.1.58213.10.97.2.35.1.1.1.3.0 i 62");
         sim("truncate 4");
-        click(&page, 103);
+        click(&page, res::memory::kRefresh);
         QTRY_VERIFY(!page.channel().busy());
-        QCOMPARE(ItemText(&page, 1307), QStringLiteral("61"));
+        QCOMPARE(ItemText(&page, res::memory::kCurrent), QStringLiteral("61"));
     }
 
     void devicePage_data() {
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<QStringList>("shown"); // 1223, 1224, 1225, 1226, 1227
+        QTest::addColumn<QStringList>("shown"); // type, address, MAC, firmware, hardware
         QTest::newRow("answer") << "" << QStringList{"Talvex 8010 chassis switch", "127.0.0.1", "00:1A:2B:3C:00:01", "3.2.7", "B.04"};
         QTest::newRow("error status") << "error 2" << QStringList{"", "127.0.0.1", "", "", ""};
         QTest::newRow("three bindings") << "truncate 3" << QStringList{"", "127.0.0.1", "", "", ""};
@@ -176,10 +181,12 @@ private slots:
         const int before = served();
         CDeviceInfoDlg page;
         QCOMPARE(page.windowTitle(), QStringLiteral("Device Information"));
-        QVERIFY(platform::Item<QPushButton>(&page, 3)->isHidden());
+        QVERIFY(platform::Item<QPushButton>(&page, res::device::kRefresh)->isHidden());
         QTRY_COMPARE(served(), before + 1);
         QTest::qWait(200);
-        QCOMPARE(texts(&page, {1223, 1224, 1225, 1226, 1227}), shown);
+        QCOMPARE(texts(&page, {res::device::kType, res::device::kAddress, res::device::kMac,
+                               res::device::kFirmware, res::device::kHardware}),
+                 shown);
         if (fault.isEmpty())
             saveShot(&page, "device-page.png");
         // The page reads once: the pending id is never cleared.
@@ -223,11 +230,12 @@ private slots:
         // A later answer shows its own services alone.
         sim(QStringLiteral("put 1.3.6.1.2.1.1.7.0 i %1").arg(services));
         sim("put 1.3.6.1.2.1.1.3.0 t 12345678");
-        click(&page, 103);
+        click(&page, res::system::kRefresh);
         QTRY_VERIFY(!page.getChannel().busy());
-        QCOMPARE(ItemText(&page, 1304), QStringLiteral("34 Hours 17 Minutes "));
+        QCOMPARE(ItemText(&page, res::system::kUptime), QStringLiteral("34 Hours 17 Minutes "));
         QCOMPARE(checkedServices(&page), checked);
-        for (int id : {1008, 1009, 1098, 1099, 1102})
+        for (int id : {res::system::kPhysical, res::system::kLink, res::system::kNetwork,
+                       res::system::kTransport, res::system::kApplication})
             QVERIFY(!platform::Item<QCheckBox>(&page, id)->isEnabled());
     }
 
@@ -235,37 +243,39 @@ private slots:
         sim("put 1.3.6.1.2.1.1.3.0 t 8640000");
         CSystemInfoDlg page;
         QCOMPARE(page.windowTitle(), QStringLiteral("System Information"));
-        auto* apply = platform::Item<QPushButton>(&page, 1145);
+        auto* apply = platform::Item<QPushButton>(&page, res::system::kApply);
         QVERIFY(!apply->isEnabled());
-        QTRY_COMPARE(ItemText(&page, 1310), snmpget("1.3.6.1.2.1.1.5.0"));
-        QCOMPARE(ItemText(&page, 1304), QStringLiteral("24 Hours 0 Minutes "));
-        QCOMPARE(ItemText(&page, 1303), QStringLiteral("1.3.6.1.4.1.58213.10.97.1"));
-        QCOMPARE(ItemText(&page, 1302), snmpget("1.3.6.1.2.1.1.1.0"));
+        QTRY_COMPARE(ItemText(&page, res::system::kName), snmpget("1.3.6.1.2.1.1.5.0"));
+        QCOMPARE(ItemText(&page, res::system::kUptime), QStringLiteral("24 Hours 0 Minutes "));
+        QCOMPARE(ItemText(&page, res::system::kObjectId),
+                 QStringLiteral("1.3.6.1.4.1.58213.10.97.1"));
+        QCOMPARE(ItemText(&page, res::system::kDescr), snmpget("1.3.6.1.2.1.1.1.0"));
         QVERIFY(apply->isEnabled()); // the answer filled the edit boxes
 
         // A Refresh while the get is outstanding sends nothing.
         sim("delay 300");
         int before = served();
-        click(&page, 103);
-        click(&page, 103);
+        click(&page, res::system::kRefresh);
+        click(&page, res::system::kRefresh);
         QTRY_VERIFY(!page.getChannel().busy());
         QCOMPARE(served(), before + 1);
         sim("delay 0");
 
         // Two applies in one opening both reach the device, the second while a get is out.
-        auto* name = platform::Item<QLineEdit>(&page, 1310);
+        auto* name = platform::Item<QLineEdit>(&page, res::system::kName);
         name->setText(QStringLiteral("core-1"));
-        click(&page, 1145);
+        click(&page, res::system::kApply);
         QTRY_COMPARE(snmpget("1.3.6.1.2.1.1.5.0"), QStringLiteral("core-1"));
         QTRY_VERIFY(!page.setChannel().busy() && !page.getChannel().busy());
         sim("delay 300");
-        click(&page, 103);
-        platform::Item<QLineEdit>(&page, 1313)->setText(QStringLiteral("Hall B, row 7"));
-        click(&page, 1145);
+        click(&page, res::system::kRefresh);
+        platform::Item<QLineEdit>(&page, res::system::kLocation)
+            ->setText(QStringLiteral("Hall B, row 7"));
+        click(&page, res::system::kApply);
         QTRY_VERIFY(!page.setChannel().busy() && !page.getChannel().busy());
         QCOMPARE(snmpget("1.3.6.1.2.1.1.6.0"), QStringLiteral("Hall B, row 7"));
-        QCOMPARE(ItemText(&page, 1313), QStringLiteral("Hall B, row 7"));
-        QCOMPARE(ItemText(&page, 1310), QStringLiteral("core-1"));
+        QCOMPARE(ItemText(&page, res::system::kLocation), QStringLiteral("Hall B, row 7"));
+        QCOMPARE(ItemText(&page, res::system::kName), QStringLiteral("core-1"));
 
         QVERIFY(m_messages.isEmpty()); // accepted sets say nothing
 
@@ -274,14 +284,14 @@ private slots:
         sim("delay 0");
         sim("error 17");
         name->setText(QStringLiteral("refused"));
-        click(&page, 1145);
+        click(&page, res::system::kApply);
         QTRY_VERIFY(!page.setChannel().busy());
         QCOMPARE(m_messages, QStringList{"The device refused the change of System Contact.0: notWritable"});
         QCOMPARE(name->text(), QStringLiteral("refused"));
         QVERIFY(apply->isEnabled());
         sim("faults");
         sim("drop 1");
-        click(&page, 1145);
+        click(&page, res::system::kApply);
         QTRY_VERIFY_WITH_TIMEOUT(!page.setChannel().busy(), kTimeoutMs + 2000);
         QCOMPARE(m_messages.last(), QStringLiteral("The device did not answer the change of System Contact.0, "
                                                    "System Name.0, System Location.0."));
@@ -297,14 +307,14 @@ private slots:
         RunTool(QStringLiteral("snmpset"), {"-v2c", "-c", "saffron", "127.0.0.1:" + QString::number(m_sim->port()),
                                             "1.3.6.1.2.1.1.4.0", "s", longContact}, &set);
         QVERIFY(set);
-        click(&page, 103);
-        QTRY_COMPARE(ItemText(&page, 1312), longContact);
+        click(&page, res::system::kRefresh);
+        QTRY_COMPARE(ItemText(&page, res::system::kContact), longContact);
         name->setText(QStringLiteral("core-2"));
-        click(&page, 1145);
+        click(&page, res::system::kApply);
         QTRY_COMPARE(snmpget("1.3.6.1.2.1.1.5.0"), QStringLiteral("core-2"));
         QCOMPARE(snmpget("1.3.6.1.2.1.1.4.0"), longContact);
         QTRY_VERIFY(!page.setChannel().busy() && !page.getChannel().busy());
-        auto* contact = platform::Item<QLineEdit>(&page, 1312);
+        auto* contact = platform::Item<QLineEdit>(&page, res::system::kContact);
         contact->setFocus();
         contact->end(false);
         QTest::keyClicks(contact, QStringLiteral("xy"));
@@ -326,9 +336,9 @@ private slots:
                                              "Copyright (c) 2019-2026 by the Talvex team.\n"
                                              "Compiled Tue 03-Nov-26 11:42 by release-builder");
         sim("put 1.3.6.1.2.1.1.1.0 x " + QString::fromLatin1(descr.toUtf8().toHex()));
-        click(&page, 103);
-        QTRY_COMPARE(ItemText(&page, 1302), descr);
-        auto* label = platform::Item<QLabel>(&page, 1302);
+        click(&page, res::system::kRefresh);
+        QTRY_COMPARE(ItemText(&page, res::system::kDescr), descr);
+        auto* label = platform::Item<QLabel>(&page, res::system::kDescr);
         page.show();
         auto* box = qobject_cast<QScrollArea*>(label->parentWidget()->parentWidget());
         QVERIFY(box);
@@ -340,13 +350,13 @@ private slots:
         g_bUserRight = 0;
         const QString name = snmpget("1.3.6.1.2.1.1.5.0");
         CSystemInfoDlg page;
-        QTRY_COMPARE(ItemText(&page, 1310), name);
-        for (int id : {1310, 1312, 1313})
+        QTRY_COMPARE(ItemText(&page, res::system::kName), name);
+        for (int id : {res::system::kName, res::system::kContact, res::system::kLocation})
             QVERIFY(platform::Item<QLineEdit>(&page, id)->isReadOnly());
-        auto* apply = platform::Item<QPushButton>(&page, 1145);
+        auto* apply = platform::Item<QPushButton>(&page, res::system::kApply);
         QVERIFY(!apply->isEnabled());
         const int before = served();
-        platform::Item<QLineEdit>(&page, 1310)->setText(QStringLiteral("intruder"));
+        platform::Item<QLineEdit>(&page, res::system::kName)->setText(QStringLiteral("intruder"));
         QVERIFY(!apply->isEnabled());
         page.OnApply(); // the button is disabled: only a direct call can reach the handler
         QTest::qWait(300);
@@ -446,7 +456,8 @@ private slots:
         const int count = snmpget("1.3.6.1.2.1.2.1.0").toInt();
         QVERIFY(count > 0);
         page.show(); // the walk starts when the page is shown
-        QTRY_COMPARE_WITH_TIMEOUT(ItemText(&page, 1095), QString::number(count), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ItemText(&page, res::interface::kCount), QString::number(count),
+                                  10000);
         QTRY_VERIFY(!page.channel().busy());
         const QList<QStringList> r = rows(list);
         QCOMPARE(r.size(), count);
@@ -470,10 +481,10 @@ private slots:
         sim("delay 200");
         sim("truncate 7"); // six columns and ifHighSpeed
         const int before = served();
-        click(&page, 3);
-        click(&page, 3);
+        click(&page, res::interface::kRefresh);
+        click(&page, res::interface::kRefresh);
         QCOMPARE(list->rowCount(), 0);
-        QCOMPARE(ItemText(&page, 1095), QStringLiteral("0"));
+        QCOMPARE(ItemText(&page, res::interface::kCount), QStringLiteral("0"));
         QTRY_COMPARE(list->rowCount(), 2);
         sim("delay 0");
         // A walk cut off by an error keeps the rows it has.
@@ -481,7 +492,7 @@ private slots:
         QTRY_VERIFY(!page.channel().busy());
         const int kept = list->rowCount();
         QVERIFY(kept >= 2 && kept < count);
-        QCOMPARE(ItemText(&page, 1095), QString::number(kept));
+        QCOMPARE(ItemText(&page, res::interface::kCount), QString::number(kept));
         QVERIFY(served() >= before + 2);
     }
 
@@ -517,13 +528,13 @@ private slots:
         QTRY_COMPARE(empty.command("served"), QStringLiteral("1"));
         QTRY_VERIFY(!page.channel().busy());
         QCOMPARE(page.list()->rowCount(), 0);
-        QCOMPARE(ItemText(&page, 1095), QStringLiteral("0"));
+        QCOMPARE(ItemText(&page, res::interface::kCount), QStringLiteral("0"));
     }
 
     void systemPageShot() {
         sim("put 1.3.6.1.2.1.1.3.0 t 31415926");
         CSystemInfoDlg page;
-        QTRY_VERIFY(!ItemText(&page, 1304).isEmpty());
+        QTRY_VERIFY(!ItemText(&page, res::system::kUptime).isEmpty());
         saveShot(&page, "system-page.png");
     }
 
@@ -548,15 +559,20 @@ private slots:
             CDeviceInfoDlg device;
             QTRY_VERIFY_WITH_TIMEOUT(!cpu.channel().busy() && !memory.channel().busy(), 5000);
             QTest::qWait(200);
-            QCOMPARE(texts(&cpu, {1310, 1312, 1313}), (QStringList{"", "", ""}));
-            QCOMPARE(texts(&memory, {1305, 1306, 1307, 1304, 1303}), (QStringList{"", "", "", "", ""}));
-            QCOMPARE(texts(&device, {1223, 1224, 1225, 1226, 1227}), (QStringList{"", "127.0.0.1", "", "", ""}));
+            QCOMPARE(texts(&cpu, {res::cpu::k5Sec, res::cpu::k1Min, res::cpu::k5Min}),
+                     (QStringList{"", "", ""}));
+            QCOMPARE(texts(&memory, {res::memory::kIndex, res::memory::kName, res::memory::kCurrent,
+                                     res::memory::kLowest, res::memory::kLargest}),
+                     (QStringList{"", "", "", "", ""}));
+            QCOMPARE(texts(&device, {res::device::kType, res::device::kAddress, res::device::kMac,
+                                     res::device::kFirmware, res::device::kHardware}),
+                     (QStringList{"", "127.0.0.1", "", "", ""}));
         }
         {
             CSystemInfoDlg page;
-            QTRY_VERIFY_WITH_TIMEOUT(!ItemText(&page, 1304).isEmpty(), 5000);
-            QCOMPARE(ItemText(&page, 1310), get("1.3.6.1.2.1.1.5.0"));
-            QCOMPARE(ItemText(&page, 1302), get("1.3.6.1.2.1.1.1.0"));
+            QTRY_VERIFY_WITH_TIMEOUT(!ItemText(&page, res::system::kUptime).isEmpty(), 5000);
+            QCOMPARE(ItemText(&page, res::system::kName), get("1.3.6.1.2.1.1.5.0"));
+            QCOMPARE(ItemText(&page, res::system::kDescr), get("1.3.6.1.2.1.1.1.0"));
             QCOMPARE(checkedServices(&page).isEmpty(), get("1.3.6.1.2.1.1.7.0").toInt() == 0);
         }
         {
@@ -608,8 +624,11 @@ private slots:
         auto shown = [](QList<QStringList>& seen) {
             {
                 CSystemInfoDlg page;
-                QTRY_VERIFY_WITH_TIMEOUT(!ItemText(&page, 1304).isEmpty(), 5000);
-                seen << texts(&page, {1310, 1312, 1313, 1302, 1303}) << checkedServices(&page);
+                QTRY_VERIFY_WITH_TIMEOUT(!ItemText(&page, res::system::kUptime).isEmpty(), 5000);
+                seen << texts(&page,
+                              {res::system::kName, res::system::kContact, res::system::kLocation,
+                               res::system::kDescr, res::system::kObjectId})
+                     << checkedServices(&page);
             }
             CInterfaceInfoDlg page;
             page.show();
@@ -660,8 +679,9 @@ private slots:
             QCOMPARE(m_messages.size(), 1);
 
             m_messages.clear();
-            QTest::keyClicks(platform::Item<QLineEdit>(&page, 1312), QStringLiteral("noc desk"));
-            click(&page, 1145);
+            QTest::keyClicks(platform::Item<QLineEdit>(&page, res::system::kContact),
+                             QStringLiteral("noc desk"));
+            click(&page, res::system::kApply);
             QTRY_VERIFY(!page.setChannel().busy());
             QTest::qWait(100);
             QCOMPARE(m_messages, QStringList{"The device refused the change of System Contact.0: " + reason});
@@ -678,7 +698,8 @@ private slots:
             return 0;
         });
         CPanelDlg panel;
-        for (int id : {32809, 32811, 32964, 32787, 32788})
+        for (int id : {res::kCmdCpu, res::kCmdMemory, res::kCmdDeviceInfo, res::kCmdSystemInfo,
+                       res::kCmdInterfaceInfo})
             QVERIFY(panel.OnCommand(id));
         platform::SetRunModalHook({});
         QCOMPARE(titles, (QStringList{"CCpuUtilDlg:CPU Utilization", "CMemoryInfoDlg:Memory Information",

@@ -1,12 +1,13 @@
 // The ARP, routing and forwarding table pages: real dialogs under the offscreen platform,
 // against talvex-sim (its tables, fault switches and delays) and against net-snmp's snmpd.
 #include "app/paneldlg.h"
-#include "platform/listview.h"
 #include "pages/alarmeventdlg.h"
 #include "pages/arptabledlg.h"
 #include "pages/forwardingtabledlg.h"
 #include "pages/routetabledlg.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/columns.h"
 #include "tests/common/pagetest.h"
@@ -41,12 +42,15 @@ struct PageInfo {
 };
 
 const PageInfo kPages[] = {
-    {32789, "CArpTableDlg", "ARP Information", 1144, 1143, 103, 2, 4, QDialog::Accepted, 1,
-     "1.3.6.1.2.1.4.22.1.3", "arp-page.png"},
-    {32790, "CRouteTableDlg", "Router Table", 1194, 1195, 3, 2, 11, QDialog::Rejected, 0,
-     "1.3.6.1.2.1.4.21.1.1", "route-page.png"},
-    {32791, "CForwardingTableDlg", "Forwarding Table", 1205, 1220, 20, 1217, 3, QDialog::Accepted,
-     0, "1.3.6.1.2.1.17.4.3.1.1", "forwarding-page.png"},
+    {res::kCmdArp, "CArpTableDlg", "ARP Information", res::arp::kList, res::arp::kCount,
+     res::arp::kRefresh, res::kClose, 4, QDialog::Accepted, 1, "1.3.6.1.2.1.4.22.1.3",
+     "arp-page.png"},
+    {res::kCmdRoute, "CRouteTableDlg", "Router Table", res::route::kList, res::route::kCount,
+     res::route::kRefresh, res::kClose, 11, QDialog::Rejected, 0, "1.3.6.1.2.1.4.21.1.1",
+     "route-page.png"},
+    {res::kCmdForwarding, "CForwardingTableDlg", "Forwarding Table", res::forwarding::kList,
+     res::forwarding::kCount, res::forwarding::kRefresh, res::forwarding::kClose, 3,
+     QDialog::Accepted, 0, "1.3.6.1.2.1.17.4.3.1.1", "forwarding-page.png"},
 };
 
 QDialog* newPage(int kind) {
@@ -235,14 +239,17 @@ private slots:
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
         auto at = [&](int id) { return platform::DialogItem(&page, id)->geometry(); };
-        const QRect events = at(1040), alarms = at(1050), eventCount = at(1041), close = at(2);
-        const QRect eventDelete = at(1042);
+        const QRect events = at(res::alarmEvent::kEventList),
+                    alarms = at(res::alarmEvent::kAlarmList),
+                    eventCount = at(res::alarmEvent::kEventCount), close = at(res::kClose);
+        const QRect eventDelete = at(res::alarmEvent::kEventDelete);
         page.resize(page.size() + QSize(100, 200));
-        QTRY_COMPARE(at(1040), events.adjusted(0, 0, 100, 100));
-        QCOMPARE(at(1050), alarms.adjusted(0, 100, 100, 200));
-        QCOMPARE(at(1041), eventCount.translated(0, 100));
-        QCOMPARE(at(2), close.translated(100, 200));
-        QCOMPARE(at(1042), eventDelete.translated(100, 100)); // under the event list, at its right
+        QTRY_COMPARE(at(res::alarmEvent::kEventList), events.adjusted(0, 0, 100, 100));
+        QCOMPARE(at(res::alarmEvent::kAlarmList), alarms.adjusted(0, 100, 100, 200));
+        QCOMPARE(at(res::alarmEvent::kEventCount), eventCount.translated(0, 100));
+        QCOMPARE(at(res::kClose), close.translated(100, 200));
+        QCOMPARE(at(res::alarmEvent::kEventDelete),
+                 eventDelete.translated(100, 100)); // under the event list, at its right
     }
 
     // The routing headings: blanks around the first seven.
@@ -509,8 +516,8 @@ private slots:
         QVERIFY(ports.contains("5") && ports.contains("15") && ports.contains("50"));
         CForwardingTableDlg page;
         walked(&page);
-        QCOMPARE(ItemText(&page, 1216), QStringLiteral("300"));
-        auto* filter = platform::Item<QLineEdit>(&page, 1213);
+        QCOMPARE(ItemText(&page, res::forwarding::kAging), QStringLiteral("300"));
+        auto* filter = platform::Item<QLineEdit>(&page, res::forwarding::kFilter);
         auto expect = [&](const QString& hidden) {
             QStringList out;
             for (int i = 0; i < macs.size(); ++i)
@@ -522,7 +529,8 @@ private slots:
         walked(&page);
         QCOMPARE(column(page.list(), 0), expect("5"));
         QVERIFY(column(page.list(), 2).contains("15") && column(page.list(), 2).contains("50"));
-        QCOMPARE(ItemText(&page, 1220), QString::number(page.list()->rowCount()));
+        QCOMPARE(ItemText(&page, res::forwarding::kCount),
+                 QString::number(page.list()->rowCount()));
 
         // Letters do not go in; an empty filter shows all.
         QTest::keyClicks(filter, QStringLiteral("x"));
@@ -540,7 +548,7 @@ private slots:
         QTRY_VERIFY(page.list()->rowCount() >= 2);
         QTest::keyClicks(filter, QStringLiteral("5"));
         QCOMPARE(page.list()->rowCount(), 0);
-        QCOMPARE(ItemText(&page, 1220), QStringLiteral(" 0"));
+        QCOMPARE(ItemText(&page, res::forwarding::kCount), QStringLiteral(" 0"));
         sim("delay 0");
         walked(&page);
         const QStringList rest = column(page.list(), 0);
@@ -551,8 +559,8 @@ private slots:
 
         // The aging time is read again with Refresh, beside the walk.
         sim("put 1.3.6.1.2.1.17.4.2.0 i 600");
-        click(&page, 20);
-        QTRY_COMPARE(ItemText(&page, 1216), QStringLiteral("600"));
+        click(&page, res::forwarding::kRefresh);
+        QTRY_COMPARE(ItemText(&page, res::forwarding::kAging), QStringLiteral("600"));
         sim("put 1.3.6.1.2.1.17.4.2.0 i 300");
     }
 
@@ -564,10 +572,10 @@ private slots:
         QVERIFY(page.agingChannel().busy() && page.channel().busy());
         QTRY_VERIFY_WITH_TIMEOUT(!page.agingChannel().busy() && !page.channel().busy(),
                                  kTimeoutMs + 3000);
-        QCOMPARE(ItemText(&page, 1216), QString());
+        QCOMPARE(ItemText(&page, res::forwarding::kAging), QString());
         sim("faults");
-        click(&page, 20);
-        QTRY_COMPARE(ItemText(&page, 1216), QStringLiteral("300"));
+        click(&page, res::forwarding::kRefresh);
+        QTRY_COMPARE(ItemText(&page, res::forwarding::kAging), QStringLiteral("300"));
         walked(&page);
         QCOMPARE(page.list()->rowCount(), keys(Forwarding).size());
     }
@@ -611,7 +619,7 @@ private slots:
         // Where no printer is installed, a box says that the report goes to a PDF file.
         platform::SetMessageBoxHook([](QWidget*, const QString&, bool) { return platform::Answer::Ok; });
         CArpTableDlg page;
-        QVERIFY(platform::Item<QPushButton>(&page, 12)->isHidden());
+        QVERIFY(platform::Item<QPushButton>(&page, res::arp::kPrint)->isHidden());
         page.show();
         QVERIFY(QTest::qWaitForWindowActive(&page));
         walked(&page);

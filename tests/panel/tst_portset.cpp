@@ -3,6 +3,7 @@
 // port as disabled.
 #include "panel/portconfigdlg.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/peers.h"
 
@@ -46,21 +47,22 @@ private slots:
                                       "1.3.6.1.2.1.2.2.1.7"};
         CPortConfigDlg dlg;
         dlg.show();
-        auto* enabled = platform::Item<QCheckBox>(&dlg, 1224);
+        auto* enabled = platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled);
         auto idle = [&] { return !dlg.listChannel().busy() && !dlg.statusChannel().busy(); };
         QTRY_VERIFY_WITH_TIMEOUT(idle() && !dlg.portNames().isEmpty(), 10000);
         QVERIFY(enabled->isChecked()); // the port is up, as read
 
         QCOMPARE(sim.command(fault), QStringLiteral("ok"));
         const int asked = sim.command("served").toInt();
-        QTest::mouseClick(platform::Item<QPushButton>(&dlg, 4), Qt::LeftButton); // Refresh
+        QTest::mouseClick(platform::Item<QPushButton>(&dlg, res::portConfig::kRefresh),
+                          Qt::LeftButton);
         QTRY_VERIFY(sim.command("served").toInt() > asked);
         QTest::qWait(SnmpTimeout() + 200); // whatever the read brings, or its time-out, is in
         if (!lifted.isEmpty()) QCOMPARE(sim.command(lifted), QStringLiteral("ok"));
 
         const QString before = RunTool("snmpwalk", adminStates);
         const int served = sim.command("served").toInt();
-        QTest::mouseClick(platform::Item<QPushButton>(&dlg, 3), Qt::LeftButton); // Set
+        QTest::mouseClick(platform::Item<QPushButton>(&dlg, res::portConfig::kSet), Qt::LeftButton);
         QTest::qWait(300);
         QCOMPARE(sim.command("served").toInt(), served);
         QCOMPARE(RunTool("snmpwalk", adminStates), before);
