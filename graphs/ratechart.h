@@ -4,7 +4,7 @@
 // moves along the time axis, and live() follows the newest samples again.
 #pragma once
 
-#include "graphs/counters.h"
+#include "graphs/samples.h"
 
 #include <QChartView>
 #include <QList>
