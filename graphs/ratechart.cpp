@@ -257,7 +257,9 @@ void RateChart::updateScrollBar() {
 
 std::vector<Point> RateChart::decimated(int s, qint64 t0, qint64 t1, int columns) {
     const size_t first = m_store->lowerBound(t0), last = m_store->lowerBound(t1 + 1);
-    const double width = double(t1 - t0) / columns;
+    // Widths in steps of a quarter octave: a view that grows by a sample (live, before the
+    // samples fill the span) keeps its columns.
+    const double width = std::exp2(std::ceil(4 * std::log2(double(t1 - t0) / columns)) / 4);
     // Few samples a column are drawn as they are; nothing to keep.
     if (last - first <= size_t(columns) * 2) return Decimate(*m_store, s, t0, t1, columns);
     Columns& kept = m_columns;

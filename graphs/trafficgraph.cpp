@@ -25,6 +25,8 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
+#include <limits>
 
 namespace graphs {
 
@@ -177,15 +179,7 @@ CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* paren
         }
     setWindowIcon(platform::Icon(447));
 
-    std::vector<std::vector<double>> history;
-    std::vector<qint64> times;
-    loadHistory(m_ports, &history, &times);
-    m_historySamples = times.size();
-    m_store = std::make_unique<SampleStore>(int(m_ports.size()) * kPortSeries,
-                                            kGraphCapacity + times.size());
-    for (size_t r = 0; r < times.size(); ++r)
-        m_store->append(times[r], history[r].data());
-    history.clear();
+    loadHistory();
     m_chart = new RateChart(m_store.get(), PortSeriesLines(m_ports), TimeKind::Clock, this);
     // The table below names every series, however many.
     m_chart->chart()->legend()->hide();
@@ -281,25 +275,34 @@ CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* paren
 
 CTrafficGraphWnd::~CTrafficGraphWnd() = default;
 
-void CTrafficGraphWnd::loadHistory(const QList<GraphPort>& ports,
-                                   std::vector<std::vector<double>>* rows,
-                                   std::vector<qint64>* times) {
+void CTrafficGraphWnd::loadHistory() {
     const std::string dir = RrdDir();
     const int64_t now = QDateTime::currentSecsSinceEpoch();
-    std::vector<RrdHistory> files(size_t(ports.size()));
+    std::vector<RrdHistory> files(size_t(m_ports.size()));
     // Each port's columns of its file: in, out, then errors and discards in and out.
     std::vector<std::array<int, kRrdSources.size()>> columns(files.size());
     QStringList missing, unreadable;
+    size_t rows = 0;
+    // A file a thread: librrd reads a value at a time, and a year of a port is 600 000 values.
+    std::vector<std::future<std::string>> reads(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string path = RrdFile(dir, g_strAgentAddress.toStdString(), SnmpAgentPort(),
-                                         ports[qsizetype(i)].ifIndex);
-        std::string why;
+                                         m_ports[qsizetype(i)].ifIndex);
         if (!QFileInfo::exists(QString::fromStdString(path))) {
-            missing << ports[qsizetype(i)].name;
+            missing << m_ports[qsizetype(i)].name;
             continue;
         }
-        if (!ReadRrdHistory(path, now - kHistorySeconds, now, kMaxHistoryRows, &files[i], &why)) {
-            unreadable << QStringLiteral("%1 (%2)").arg(ports[qsizetype(i)].name,
+        reads[i] = std::async(std::launch::async, [path, now, file = &files[i]] {
+            std::string why;
+            return ReadRrdHistory(path, now - kHistorySeconds, now, kMaxHistoryRows, file, &why)
+                       ? std::string()
+                       : why;
+        });
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (const std::string why = reads[i].valid() ? reads[i].get() : std::string();
+            !why.empty()) {
+            unreadable << QStringLiteral("%1 (%2)").arg(m_ports[qsizetype(i)].name,
                                                         QString::fromStdString(why));
             files[i] = {};
         }
@@ -308,34 +311,40 @@ void CTrafficGraphWnd::loadHistory(const QList<GraphPort>& ports,
                 std::find(files[i].sources.begin(), files[i].sources.end(), kRrdSources[k]);
             columns[i][k] = at == files[i].sources.end() ? -1 : int(at - files[i].sources.begin());
         }
+        rows += files[i].timesMs.size();
     }
-    for (const RrdHistory& f : files)
-        times->insert(times->end(), f.timesMs.begin(), f.timesMs.end());
-    std::sort(times->begin(), times->end());
-    times->erase(std::unique(times->begin(), times->end()), times->end());
-    rows->assign(times->size(), std::vector<double>(files.size() * kPortSeries, kGap));
-    for (size_t i = 0; i < files.size(); ++i) {
-        const RrdHistory& f = files[i];
-        auto value = [&](size_t row, int k) {
-            return columns[i][size_t(k)] < 0 ? kGap : f.at(row, size_t(columns[i][size_t(k)]));
-        };
-        size_t at = 0;
-        for (size_t row = 0; row < f.timesMs.size(); ++row) {
-            at = size_t(
-                std::lower_bound(times->begin() + qsizetype(at), times->end(), f.timesMs[row]) -
-                times->begin());
-            double* out = (*rows)[at].data() + i * kPortSeries;
-            out[InBits] = value(row, 0);
-            out[OutBits] = value(row, 1);
+    m_store =
+        std::make_unique<SampleStore>(int(m_ports.size()) * kPortSeries, kGraphCapacity + rows);
+    // The files' rows merged by time, a sample for each time any of them has.
+    std::vector<size_t> next(files.size(), 0);
+    std::vector<double> sample(size_t(m_store->series()));
+    for (;;) {
+        int64_t t = std::numeric_limits<int64_t>::max();
+        for (size_t i = 0; i < files.size(); ++i)
+            if (next[i] < files[i].timesMs.size()) t = std::min(t, files[i].timesMs[next[i]]);
+        if (t == std::numeric_limits<int64_t>::max()) break;
+        std::fill(sample.begin(), sample.end(), kGap);
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (next[i] >= files[i].timesMs.size() || files[i].timesMs[next[i]] != t) continue;
+            const size_t row = next[i]++;
+            auto value = [&](int k) {
+                const int c = columns[i][size_t(k)];
+                return c < 0 ? kGap : files[i].at(row, size_t(c));
+            };
+            double* out = sample.data() + i * kPortSeries;
+            out[InBits] = value(0);
+            out[OutBits] = value(1);
             // A sum with an unknown half is unknown, as in the live rates.
-            out[Errors] = value(row, 2) + value(row, 3);
-            out[Discards] = value(row, 4) + value(row, 5);
+            out[Errors] = value(2) + value(3);
+            out[Discards] = value(4) + value(5);
         }
+        m_store->append(t, sample.data());
     }
+    m_historySamples = m_store->size();
     QStringList text;
-    if (!times->empty())
+    if (m_historySamples)
         text << tr("History since %1 from %2.")
-                    .arg(QDateTime::fromMSecsSinceEpoch(times->front())
+                    .arg(QDateTime::fromMSecsSinceEpoch(m_store->time(0))
                              .toString(QStringLiteral("yyyy-MM-dd hh:mm")),
                          QString::fromStdString(dir));
     if (!missing.isEmpty())

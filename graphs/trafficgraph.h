@@ -110,8 +110,8 @@ signals:
 private:
     struct CsvExport;
 
-    void loadHistory(const QList<GraphPort>& ports, std::vector<std::vector<double>>* rows,
-                     std::vector<qint64>* times);
+    // Makes the store, with the ports' history in it.
+    void loadHistory();
     void askNames();
     void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
     void updateTitle();
