@@ -196,6 +196,8 @@ CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* paren
     auto* close = new QPushButton(tr("&Close"), this);
     m_status = new QLabel(this);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long message is cut rather than widening the window.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(new QLabel(tr("&Interval:"), this));

@@ -377,7 +377,7 @@ private slots:
             const double day = hour > 7 && hour < 19 ? 1 : 0.2;
             RrdRow r{400e6 * day + 5e6 * double(t / 300 % 7),
                      120e6 * day,
-                     t / 300 % 29 == 0 ? 2.0 : 0.0,
+                     t / 300 % 288 == 100 ? 2.0 : 0.0,
                      0,
                      0.1,
                      0.2};
