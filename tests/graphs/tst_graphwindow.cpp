@@ -224,6 +224,7 @@ private slots:
         live.resize(900, 400);
         live.setSpan(86400 * 1000ll);
         live.live();
+        (void)live.grab(); // laid out: the plot has its pixel columns before the samples come
         for (int i = 86400; i < 86400 + 600; ++i) {
             add(i);
             live.refresh();
