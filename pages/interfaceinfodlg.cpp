@@ -5,8 +5,7 @@
 
 namespace {
 
-const _QvValueText kOperStatus[] = {
-    {1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
+const _QvValueText kOperStatus[] = {{1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
 
 QvTable<7> g_interfaceTable{{
     QvRecord(ber::Integer, QV_COLUMN_READ, "1.3.6.1.2.1.2.2.1.1", "Group"),
@@ -26,61 +25,14 @@ enum : int { kDescrColumn = 2, kGraph = 1096 };
 
 // ifType 2 to 56; 27 has no name.
 const char* const kIfTypeNames[] = {
-    "regular1822",
-    "hdh1822",
-    "ddn-x25",
-    "rfc877-x25",
-    "ethernet-csmacd",
-    "iso88023-csmacd",
-    "iso88024-tokenBus",
-    "iso88025-tokenRing",
-    "iso88026-man",
-    "starLan",
-    "proteon-10Mbit",
-    "proteon-80Mbit",
-    "hyperchannel",
-    "fddi",
-    "lapb",
-    "sdlc",
-    "ds1",
-    "e1",
-    "basicISDN",
-    "primaryISDN",
-    "propPointToPointSerial",
-    "ppp",
-    "softwareLoopback",
-    "eon",
-    "ethernet-3Mbit",
-    nullptr,
-    "slip",
-    "ultra",
-    "ds3",
-    "sip",
-    "frame-relay",
-    "rs-232",
-    "parallel",
-    "arcnet",
-    "arcnet-plus",
-    "atm",
-    "miox25",
-    "sonet",
-    "x25ple",
-    "iso88022llc",
-    "localTalk",
-    "smds-dxi",
-    "frame-relay-service",
-    "v35",
-    "hssi",
-    "hippi",
-    "modem",
-    "aal5",
-    "sonetPath",
-    "sonetVT",
-    "smds-icip",
-    "propVirtual",
-    "propMultiLink",
-    "ieee80212",
-    "fibre-channel",
+    "regular1822", "hdh1822", "ddn-x25", "rfc877-x25", "ethernet-csmacd", "iso88023-csmacd",
+    "iso88024-tokenBus", "iso88025-tokenRing", "iso88026-man", "starLan", "proteon-10Mbit",
+    "proteon-80Mbit", "hyperchannel", "fddi", "lapb", "sdlc", "ds1", "e1", "basicISDN", "primaryISDN",
+    "propPointToPointSerial", "ppp", "softwareLoopback", "eon", "ethernet-3Mbit", nullptr, "slip",
+    "ultra", "ds3", "sip", "frame-relay", "rs-232", "parallel", "arcnet", "arcnet-plus", "atm",
+    "miox25", "sonet", "x25ple", "iso88022llc", "localTalk", "smds-dxi", "frame-relay-service",
+    "v35", "hssi", "hippi", "modem", "aal5", "sonetPath", "sonetVT", "smds-icip", "propVirtual",
+    "propMultiLink", "ieee80212", "fibre-channel",
 };
 
 } // namespace

@@ -85,8 +85,8 @@ class TestGraphs : public QObject {
     void driveInterfacePage(CInterfaceInfoDlg* page) {
         page->show();
         platform::ListView* list = page->list();
-        (void)QTest::qWaitFor([&] { return list->rowCount() > 60 && !page->channel().busy(); },
-                              10000);
+        (void)QTest::qWaitFor(
+            [&] { return list->rowCount() > 60 && !page->channel().busy(); }, 10000);
         QVERIFY(!enabled(page, 1096));
         list->selectAll();
         QVERIFY(!enabled(page, 1096)); // more than eight
@@ -523,8 +523,8 @@ private slots:
         agent(sim);
         CRmonHistoryDlg page;
         page.show();
-        QTRY_VERIFY_WITH_TIMEOUT(page.samples()->rowCount() == 8 && !page.sampleWalk().busy(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            page.samples()->rowCount() == 8 && !page.sampleWalk().busy(), 10000);
         const SampleStore& chart = page.chart()->samples();
         QTRY_COMPARE(chart.size(), size_t(8));
         for (int r = 0; r < 8; ++r) {
