@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSet>
 #include <QSpinBox>
@@ -24,6 +25,10 @@
 #include <QtTest>
 
 #include <unistd.h>
+
+extern "C" {
+#include <rrd_client.h>
+}
 
 #include <cmath>
 
@@ -434,6 +439,49 @@ private slots:
         qputenv("TALVEX_COLLECT_CONF", "/nonexistent/collect.conf");
         g_strAgentAddress = QStringLiteral("127.0.0.5");
         SetSnmpAgentPort(1161);
+    }
+
+    // With rrdcached between the collector and the files, what it still holds is read too: the
+    // reader has it write the file out first.
+    void historyThroughRrdcached() {
+        QTemporaryDir dir;
+        std::string why;
+        const time_t now = time(nullptr) / 60 * 60;
+        const std::string file = dir.filePath("if1.rrd").toStdString();
+        QVERIFY2(MakePortRrd(
+                     file, 60, now - 600, 50, {"RRA:AVERAGE:0.5:1:1000"},
+                     [](time_t) { return RrdRow{1, 2, 3, 4, 5, 6}; }, &why),
+                 why.c_str());
+        const QString socket = dir.filePath("rrdcached.sock");
+        QProcess daemon;
+        // Foreground, writes held for an hour: only a flush puts them in the file.
+        daemon.start(QStringLiteral("rrdcached"), {"-g", "-l", "unix:" + socket, "-w", "3600", "-f",
+                                                   "7200", "-p", dir.filePath("rrdcached.pid")});
+        QVERIFY(daemon.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 5000);
+        const QByteArray address = "unix:" + socket.toUtf8();
+        QCOMPARE(rrdc_connect(address.constData()), 0);
+        std::vector<std::string> updates;
+        for (int m = 1; m <= 5; ++m)
+            updates.push_back(std::to_string(now - 600 + m * 60) + ":7:7:7:7:7:7");
+        std::vector<const char*> values;
+        for (const std::string& u : updates)
+            values.push_back(u.c_str());
+        QCOMPARE(rrdc_update(file.c_str(), int(values.size()), values.data()), 0);
+        rrdc_disconnect();
+        RrdHistory h;
+        QVERIFY(ReadRrdHistory(file, now - 3600, now, 1000, &h, &why));
+        const int64_t newestWithout = h.timesMs.empty() ? 0 : h.timesMs.back();
+        qputenv("RRDCACHED_ADDRESS", address);
+        const bool read = ReadRrdHistory(file, now - 3600, now, 1000, &h, &why);
+        qunsetenv("RRDCACHED_ADDRESS");
+        rrdc_disconnect();
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(5000));
+        QVERIFY2(read, why.c_str());
+        QVERIFY(h.timesMs.back() > newestWithout);
+        QCOMPARE(h.timesMs.back(), int64_t(now - 600 + 5 * 60) * 1000);
+        QCOMPARE(h.at(h.timesMs.size() - 1, 0), 7.0);
     }
 
     // A history file is read only as a regular file reached without a link.
