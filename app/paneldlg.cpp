@@ -235,8 +235,8 @@ void CPanelDlg::onPortMenu(int ifIndex, const QPoint& globalPos) {
 }
 
 void CPanelDlg::openTrafficGraph(int ifIndex) {
-    auto* window =
-        new graphs::CTrafficGraphWnd({graphs::GraphPort{ifIndex, tr("Interface %1").arg(ifIndex)}}, this);
+    // No name: the window asks the agent for the port's own.
+    auto* window = new graphs::CTrafficGraphWnd({graphs::GraphPort{ifIndex, QString()}}, this);
     window->show();
 }
 

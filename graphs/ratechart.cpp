@@ -19,7 +19,7 @@ namespace graphs {
 namespace {
 
 constexpr qint64 kMinWidthMs = 10 * 1000;
-constexpr qint64 kMaxWidthMs = 31ll * 24 * 3600 * 1000;
+constexpr qint64 kMaxWidthMs = 2 * 366ll * 24 * 3600 * 1000;
 
 // Uptimes are laid on a local midnight, so the time axis writes them as hours, minutes and
 // seconds since the agent started.
@@ -46,6 +46,18 @@ double niceCeiling(double v) {
     for (double m : {1.0, 2.0, 2.5, 5.0, 10.0})
         if (m * power >= v * (1 - 1e-9)) return m * power;
     return 10 * power;
+}
+
+const char* unitName(Scale scale) {
+    switch (scale) {
+    case Scale::Bits:
+        return "bit/s";
+    case Scale::PerSecond:
+        return "per second";
+    case Scale::Percent:
+        return "%";
+    }
+    return "";
 }
 
 QString csvField(const QString& text) {
@@ -143,7 +155,6 @@ RateChart::RateChart(const SampleStore* store, const QList<SeriesLine>& lines, T
     m_x->setFormat(QStringLiteral("hh:mm:ss"));
     m_x->setTitleText(time == TimeKind::Clock ? tr("Time") : tr("Agent uptime"));
     c->addAxis(m_x, Qt::AlignBottom);
-    const char* titles[] = {"bit/s", "per second", "%"};
     const Qt::Alignment sides[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight};
     for (int a = 0; a < 3; ++a) {
         m_axes[a] = nullptr;
@@ -151,7 +162,7 @@ RateChart::RateChart(const SampleStore* store, const QList<SeriesLine>& lines, T
                                       [a](const SeriesLine& s) { return int(s.scale) == a; });
         if (!used) continue;
         m_axes[a] = new QValueAxis;
-        m_axes[a]->setTitleText(QString::fromLatin1(titles[a]));
+        m_axes[a]->setTitleText(QString::fromLatin1(unitName(Scale(a))));
         m_axes[a]->setLabelFormat(QStringLiteral("%.4g"));
         m_axes[a]->setTickCount(6); // fifths of the 1, 2, 2.5 and 5 the ranges end at
         m_axes[a]->setRange(0, a == 2 ? 100 : 1);
@@ -166,12 +177,14 @@ RateChart::RateChart(const SampleStore* store, const QList<SeriesLine>& lines, T
     // Beside bit rates the other kinds are told apart by their strokes.
     const bool mixed = m_axes[int(Scale::Bits)] != nullptr;
     for (int s = 0; s < lines.size(); ++s) {
-        QPen pen(kPalette[s % std::size(kPalette)]);
+        const int colour = lines[s].colour >= 0 ? lines[s].colour : s;
+        QPen pen(kPalette[size_t(colour) % std::size(kPalette)]);
         pen.setWidthF(1);
         pen.setCosmetic(true);
         if (mixed && lines[s].scale != Scale::Bits)
             pen.setStyle(lines[s].scale == Scale::Percent ? Qt::DotLine : Qt::DashLine);
         m_plot->lines.push_back({pen, m_axes[int(lines[s].scale)], {}});
+        m_hidden << false;
         auto* legend = new QLineSeries;
         legend->setName(lines[s].name);
         legend->setPen(pen);
@@ -198,6 +211,11 @@ void RateChart::setSpan(qint64 ms) {
 void RateChart::live() {
     setLive(true);
     refresh();
+}
+
+void RateChart::showRange(qint64 start, qint64 width) {
+    setLive(false);
+    setView(start, width);
 }
 
 void RateChart::setLive(bool live) {
@@ -237,6 +255,47 @@ void RateChart::updateScrollBar() {
     m_scrolling = false;
 }
 
+std::vector<Point> RateChart::decimated(int s, qint64 t0, qint64 t1, int columns) {
+    const size_t first = m_store->lowerBound(t0), last = m_store->lowerBound(t1 + 1);
+    // Widths in steps of a quarter octave: a view that grows by a sample (live, before the
+    // samples fill the span) keeps its columns.
+    const double width = std::exp2(std::ceil(4 * std::log2(double(t1 - t0) / columns)) / 4);
+    // Few samples a column are drawn as they are; nothing to keep.
+    if (last - first <= size_t(columns) * 2) return Decimate(*m_store, s, t0, t1, columns);
+    Columns& kept = m_columns;
+    if (s == 0 && (kept.width != width || kept.generation != m_store->generation() ||
+                   double(t0) < kept.from || double(t1) < kept.until ||
+                   kept.points.size() != size_t(m_lines.size())))
+        kept = {width, double(t0), 0, m_store->generation(),
+                std::vector<std::vector<Point>>(size_t(m_lines.size()))};
+    std::vector<Point>& points = kept.points[size_t(s)];
+    // The sample before the view, so the line reaches the left edge.
+    const size_t before = first > 0 ? first - 1 : 0;
+    size_t from = before;
+    if (kept.until > 0) {
+        from = std::max(before, m_store->lowerBound(qint64(kept.until)));
+        // Points left of the view go, but the last one before it, which the line starts from.
+        size_t keep = 0;
+        for (size_t i = 0; i < points.size(); ++i)
+            if (!std::isnan(points[i].v) && points[i].t < double(t0)) keep = i;
+        points.erase(points.begin(), points.begin() + qsizetype(keep));
+    } else {
+        points.clear();
+    }
+    const qint64 newest = m_store->size() ? m_store->time(m_store->size() - 1) : 0;
+    // The newest column may still grow: it is reduced again next time.
+    const double until = std::floor(double(newest) / width) * width;
+    const size_t complete = m_store->lowerBound(qint64(std::ceil(until)));
+    if (from < complete) DecimateColumns(*m_store, s, from, complete, width, points);
+    std::vector<Point> out = points;
+    DecimateColumns(*m_store, s, std::max(from, complete), std::min(last + 1, m_store->size()),
+                    width, out);
+    if (s == int(m_lines.size()) - 1) kept.until = until;
+    while (!out.empty() && std::isnan(out.back().v))
+        out.pop_back();
+    return out;
+}
+
 void RateChart::draw() {
     const qint64 origin = m_time == TimeKind::Uptime ? uptimeOrigin() : 0;
     const int columns = std::max(1, int(chart()->plotArea().width()));
@@ -245,16 +304,30 @@ void RateChart::draw() {
                   QDateTime::fromMSecsSinceEpoch(origin + t1));
     // As many time labels as the plot has room for.
     m_x->setTickCount(std::clamp(columns / 110 + 1, 2, 6));
-    m_x->setFormat(m_width > 2 * 24 * 3600 * 1000ll ? QStringLiteral("dd.MM hh:mm")
-                                                    : QStringLiteral("hh:mm:ss"));
+    const qint64 day = 24 * 3600 * 1000ll;
+    m_x->setFormat(m_width > 60 * day  ? QStringLiteral("yyyy-MM-dd")
+                   : m_width > 2 * day ? QStringLiteral("dd.MM hh:mm")
+                                       : QStringLiteral("hh:mm:ss"));
 
     QList<std::vector<Point>> points;
     double max[3] = {0, 0, 0};
     for (int s = 0; s < m_lines.size(); ++s) {
-        points << Decimate(*m_store, s, t0, t1, columns);
-        for (const Point& p : points.back())
-            if (!std::isnan(p.v) && p.t >= double(t0) && p.t <= double(t1))
-                max[int(m_lines[s].scale)] = std::max(max[int(m_lines[s].scale)], p.v);
+        points << decimated(s, t0, t1, columns);
+        if (m_hidden[s]) continue;
+        // What the view shows of each line: its points inside, and where a line that crosses
+        // an edge meets it (a level stretch is kept as its two ends, both outside a close view).
+        double& top = max[int(m_lines[s].scale)];
+        const std::vector<Point>& line = points.back();
+        for (size_t i = 0; i < line.size(); ++i) {
+            const Point& p = line[i];
+            if (std::isnan(p.v)) continue;
+            if (p.t >= double(t0) && p.t <= double(t1)) top = std::max(top, p.v);
+            if (i + 1 == line.size() || std::isnan(line[i + 1].v)) continue;
+            const Point& q = line[i + 1];
+            for (const double edge : {double(t0), double(t1)})
+                if (p.t < edge && q.t > edge)
+                    top = std::max(top, p.v + (q.v - p.v) * (edge - p.t) / (q.t - p.t));
+        }
     }
     const Unit unit = bitUnit(max[0]);
     if (m_axes[0]) {
@@ -270,12 +343,61 @@ void RateChart::draw() {
     for (int s = 0; s < m_lines.size(); ++s) {
         const double divisor = m_lines[s].scale == Scale::Bits ? unit.divisor : 1;
         std::vector<std::vector<Point>>& runs = m_plot->lines[size_t(s)].runs;
-        runs = Segments(points[s]);
+        runs = m_hidden[s] ? std::vector<std::vector<Point>>{} : Segments(points[s]);
         for (std::vector<Point>& run : runs)
             for (Point& p : run)
                 p.v /= divisor;
     }
     m_plot->setTimes(t0, t1);
+    emit drawn();
+}
+
+void RateChart::setSeriesVisible(int s, bool visible) {
+    if (s < 0 || s >= m_lines.size() || m_hidden[s] == !visible) return;
+    m_hidden[s] = !visible;
+    if (auto* legend = chart()->series().value(s)) legend->setVisible(visible);
+    draw();
+}
+
+void RateChart::setSeriesName(int s, const QString& name) {
+    if (s < 0 || s >= m_lines.size()) return;
+    m_lines[s].name = name;
+    if (auto* legend = chart()->series().value(s)) legend->setName(name);
+}
+
+QPen RateChart::pen(int s) const {
+    return s >= 0 && s < m_lines.size() ? m_plot->lines[size_t(s)].pen : QPen();
+}
+
+SeriesStats RateChart::stats(int s) const {
+    SeriesStats out{kGap, kGap, kGap, kGap, kGap};
+    if (s < 0 || s >= m_lines.size()) return out;
+    const size_t first = m_store->lowerBound(m_start),
+                 last = m_store->lowerBound(m_start + m_width + 1);
+    std::vector<float> values;
+    values.reserve(last - first);
+    double total = 0, covered = 0;
+    for (size_t i = first; i < last; ++i) {
+        const double v = m_store->value(i, s);
+        if (std::isnan(v)) continue;
+        values.push_back(float(v));
+        out.current = v;
+        // A rate holds over the interval it was measured on: back to the sample before.
+        if (i > 0) {
+            const double seconds = double(m_store->time(i) - m_store->time(i - 1)) / 1000;
+            total += v * seconds;
+            covered += seconds;
+        }
+    }
+    if (values.empty()) return out;
+    out.maximum = *std::max_element(values.begin(), values.end());
+    out.average = covered > 0 ? total / covered : out.current;
+    out.total = total;
+    // The sample at or below which 95 % of the samples lie, as the nearest rank.
+    const size_t rank = size_t(std::ceil(0.95 * double(values.size()))) - 1;
+    std::nth_element(values.begin(), values.begin() + qsizetype(rank), values.end());
+    out.p95 = values[rank];
+    return out;
 }
 
 int RateChart::drawnPoints(int s) const {
@@ -320,6 +442,20 @@ QString RateChart::valueText(double v, Scale scale) {
     return {};
 }
 
+QString RateChart::totalText(double v, Scale scale) {
+    if (std::isnan(v) || scale == Scale::Percent) return QStringLiteral("-");
+    if (scale == Scale::PerSecond) return QString::number(v, 'f', 0);
+    const double bytes = v / 8;
+    const char* const units[] = {"B", "kB", "MB", "GB", "TB", "PB"};
+    int u = 0;
+    double shown = bytes;
+    while (shown >= 1000 && u + 1 < int(std::size(units))) {
+        shown /= 1000;
+        ++u;
+    }
+    return QStringLiteral("%1 %2").arg(shown, 0, 'f', u ? 2 : 0).arg(QLatin1String(units[u]));
+}
+
 QString RateChart::hoverText(const QPoint& at) const {
     if (!m_store->size() || !chart()->plotArea().contains(chart()->mapFromScene(mapToScene(at))))
         return {};
@@ -328,32 +464,47 @@ QString RateChart::hoverText(const QPoint& at) const {
     if (i == m_store->size() || (i > 0 && t - m_store->time(i - 1) < m_store->time(i) - t))
         i = i > 0 ? i - 1 : 0;
     QStringList lines{timeText(m_store->time(i))};
-    for (int s = 0; s < m_lines.size(); ++s)
-        lines << QStringLiteral("%1: %2").arg(m_lines[s].name,
-                                              valueText(m_store->value(i, s), m_lines[s].scale));
+    for (int s = 0; s < m_lines.size(); ++s) {
+        if (m_hidden[s]) continue;
+        QString text = valueText(m_store->value(i, s), m_lines[s].scale);
+        if (const Gap why = m_store->gap(i, s); why != Gap::None)
+            text += QStringLiteral(" (%1)").arg(QString::fromUtf8(GapText(why)));
+        lines << QStringLiteral("%1: %2").arg(m_lines[s].name, text);
+    }
     return lines.join(QLatin1Char('\n'));
 }
 
-QString RateChart::csv() const {
+QByteArray RateChart::csvHeader() const {
     QStringList header{m_time == TimeKind::Clock ? QStringLiteral("time")
                                                  : QStringLiteral("uptime_s")};
     for (const SeriesLine& line : m_lines)
-        header << csvField(line.name);
-    QString out = header.join(QLatin1Char(',')) + QLatin1String("\r\n");
-    for (size_t i = 0; i < m_store->size(); ++i) {
+        header << csvField(
+            QStringLiteral("%1 (%2)").arg(line.name, QLatin1String(unitName(line.scale))));
+    return header.join(QLatin1Char(',')).toUtf8() + "\r\n";
+}
+
+QByteArray RateChart::csvRows(size_t from, size_t to) const {
+    QByteArray out;
+    to = std::min(to, m_store->size());
+    for (size_t i = from; i < to; ++i) {
         const qint64 t = m_store->time(i);
-        QStringList row{m_time == TimeKind::Clock
-                            ? QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toString(Qt::ISODateWithMs)
-                            : QString::number(double(t) / 1000, 'f', 2)};
+        out +=
+            m_time == TimeKind::Clock
+                ? QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toString(Qt::ISODateWithMs).toLatin1()
+                : QByteArray::number(double(t) / 1000, 'f', 2);
         for (int s = 0; s < m_lines.size(); ++s) {
+            out += ',';
             const double v = m_store->value(i, s);
-            row << (std::isnan(v)
-                        ? QString()
-                        : QString::number(v, 'f', m_lines[s].scale == Scale::Bits ? 0 : 3));
+            if (!std::isnan(v))
+                out += QByteArray::number(v, 'f', m_lines[s].scale == Scale::Bits ? 0 : 3);
         }
-        out += row.join(QLatin1Char(',')) + QLatin1String("\r\n");
+        out += "\r\n";
     }
     return out;
+}
+
+QString RateChart::csv() const {
+    return QString::fromUtf8(csvHeader() + csvRows(0, m_store->size()));
 }
 
 void RateChart::wheelEvent(QWheelEvent* event) {

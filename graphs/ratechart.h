@@ -1,13 +1,15 @@
 // A chart of rates over time on Qt Charts, over a SampleStore it does not own: lines break at
 // gaps, each series is decimated to the plot's pixel columns, hovering shows the time and
-// every series' value there, the wheel zooms around the pointer, dragging or the scroll bar
-// moves along the time axis, and live() follows the newest samples again.
+// every series' value there (or why it is a gap), the wheel zooms around the pointer, dragging
+// or the scroll bar moves along the time axis, and live() follows the newest samples again.
+// Series can be hidden; each one's figures over the view are at hand for a legend.
 #pragma once
 
-#include "graphs/counters.h"
+#include "graphs/samples.h"
 
 #include <QChartView>
 #include <QList>
+#include <QPen>
 #include <QString>
 
 class QDateTimeAxis;
@@ -23,6 +25,18 @@ enum class Scale { Bits, PerSecond, Percent };
 struct SeriesLine {
     QString name;
     Scale scale;
+    // Its colour: one of 20, the second ten lighter kin of the first (c + 10 pairs with c);
+    // -1: the series' own place in that list.
+    int colour = -1;
+};
+
+// A series' figures over the chart's view; NaN where the view holds no value of it.
+struct SeriesStats {
+    double current = 0; // the newest value in the view
+    double average = 0; // over the time the values cover
+    double maximum = 0; // of the samples
+    double p95 = 0;     // the 95th percentile of the samples
+    double total = 0;   // the rate carried over its time: bits, or events
 };
 
 // The times of a chart: wall-clock time, or the agent's uptime (times from 0 upwards, shown as
@@ -40,9 +54,18 @@ public:
     qint64 span() const { return m_span; }
     // Follows the newest samples again.
     void live();
+    // Shows start to start + width (milliseconds) and stops following the newest samples.
+    void showRange(qint64 start, qint64 width);
     bool isLive() const { return m_live; }
     // The store changed: draws again (and, when live, moves along with it).
     void refresh();
+    // Hidden series are neither drawn nor counted by the value axes.
+    void setSeriesVisible(int s, bool visible);
+    bool seriesVisible(int s) const { return !m_hidden.value(s); }
+    const QList<SeriesLine>& lines() const { return m_lines; }
+    void setSeriesName(int s, const QString& name);
+    QPen pen(int s) const;
+    SeriesStats stats(int s) const;
     // The scroll bar that moves along the time axis; its owner places it.
     QScrollBar* scrollBar() const { return m_scroll; }
 
@@ -52,16 +75,23 @@ public:
     // What hovering at a point of the view shows: the nearest sample's time and every value.
     QString hoverText(const QPoint& at) const;
     // The store as CSV: a time column (ISO 8601; seconds since the agent started for uptimes)
-    // and one column a series, an empty cell for a gap.
+    // and one column a series named with its unit, an empty cell for a gap. The header, and
+    // the rows of samples from to to (exclusive), so a long export goes in pieces.
     QString csv() const;
+    QByteArray csvHeader() const;
+    QByteArray csvRows(size_t from, size_t to) const;
     // Points drawn now of series s, over all its lines (the decimation's result).
     int drawnPoints(int s) const;
 
     static QString valueText(double v, Scale scale);
+    // A total as valueText writes it: bytes for bits, a count for events.
+    static QString totalText(double v, Scale scale);
     QString timeText(qint64 t) const;
 
 signals:
     void liveChanged(bool live);
+    // Drawn again over another view or with other samples.
+    void drawn();
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
@@ -75,6 +105,9 @@ private:
     void setView(qint64 start, qint64 width);
     void draw();
     void updateScrollBar();
+    // Series s decimated over the view, keeping the columns drawn before where the column
+    // width is the same (a new sample with a day in view reduces only the newest column).
+    std::vector<Point> decimated(int s, qint64 t0, qint64 t1, int columns);
     qint64 timeAt(const QPoint& at) const;
 
     const SampleStore* m_store;
@@ -91,6 +124,13 @@ private:
     int m_dragX = 0;
     qint64 m_dragStart = 0;
     bool m_scrolling = false; // the scroll bar is being set, not moved by the operator
+    QList<bool> m_hidden;
+    // What decimated() keeps: each series' columns from `from` to `until` on a grid of `width`.
+    struct Columns {
+        double width = 0, from = 0, until = 0;
+        uint64_t generation = 0;
+        std::vector<std::vector<Point>> points;
+    } m_columns;
 };
 
 } // namespace graphs

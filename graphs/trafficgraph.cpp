@@ -1,19 +1,32 @@
 #include "graphs/trafficgraph.h"
 
 #include "graphs/ratechart.h"
+#include "graphs/rrdlayout.h"
+#include "graphs/rrdread.h"
 #include "platform/platform.h"
+#include "snmp/params.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMap>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QSplitter>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+#include <future>
+#include <limits>
 
 namespace graphs {
 
@@ -48,13 +61,19 @@ constexpr uint32_t kCappedSpeed = 4294967295u;
 } // namespace
 
 QList<SeriesLine> PortSeriesLines(const QList<GraphPort>& ports) {
+    // A hue a port (the grey one left out: it reads as a grid line). In and out are its dark
+    // and light shade, so a pair is seen as one port's; errors and discards take the same
+    // shades dashed, utilisation the dark one dotted: no two of 40 lines look alike.
+    static constexpr int kHues[kMaxGraphPorts] = {0, 1, 2, 3, 4, 5, 6, 9};
     QList<SeriesLine> lines;
-    for (const GraphPort& p : ports) {
-        lines << SeriesLine{p.name + QStringLiteral(" in"), Scale::Bits}
-              << SeriesLine{p.name + QStringLiteral(" out"), Scale::Bits}
-              << SeriesLine{p.name + QStringLiteral(" errors"), Scale::PerSecond}
-              << SeriesLine{p.name + QStringLiteral(" discards"), Scale::PerSecond}
-              << SeriesLine{p.name + QStringLiteral(" utilisation"), Scale::Percent};
+    for (qsizetype i = 0; i < ports.size(); ++i) {
+        const QString& name = ports[i].name;
+        const int dark = kHues[i % kMaxGraphPorts], light = dark + 10;
+        lines << SeriesLine{name + QStringLiteral(" in"), Scale::Bits, dark}
+              << SeriesLine{name + QStringLiteral(" out"), Scale::Bits, light}
+              << SeriesLine{name + QStringLiteral(" errors"), Scale::PerSecond, dark}
+              << SeriesLine{name + QStringLiteral(" discards"), Scale::PerSecond, light}
+              << SeriesLine{name + QStringLiteral(" utilisation"), Scale::Percent, dark};
     }
     return lines;
 }
@@ -141,19 +160,30 @@ void CounterPoller::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     emit sampled(now, m_rates.add(poll));
 }
 
+struct CTrafficGraphWnd::CsvExport {
+    QSaveFile file;
+    uint64_t next, end; // samples by their number in the store (SampleStore::appended)
+    QTimer pieces;
+    explicit CsvExport(const QString& path) : file(path) {}
+};
+
 CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     m_poller = new CounterPoller(this, ports);
-    const QList<GraphPort>& taken = m_poller->ports();
-    QStringList names;
-    for (const GraphPort& p : taken)
-        names << p.name;
-    setWindowTitle(tr("Traffic Graph - %1").arg(names.join(QStringLiteral(", "))));
+    m_ports = m_poller->ports();
+    for (qsizetype i = 0; i < m_ports.size(); ++i)
+        if (m_ports[i].name.isEmpty()) {
+            m_unnamed << int(i);
+            m_ports[i].name = tr("Interface %1").arg(m_ports[i].ifIndex);
+        }
     setWindowIcon(platform::Icon(447));
 
-    m_store = std::make_unique<SampleStore>(int(taken.size()) * kPortSeries, kGraphCapacity);
-    m_chart = new RateChart(m_store.get(), PortSeriesLines(taken), TimeKind::Clock, this);
+    loadHistory();
+    m_chart = new RateChart(m_store.get(), PortSeriesLines(m_ports), TimeKind::Clock, this);
+    // The table below names every series, however many.
+    m_chart->chart()->legend()->hide();
+    m_legend = new SeriesLegend(m_chart, this);
 
     m_interval = new QSpinBox(this);
     m_interval->setRange(kMinIntervalS, kMaxIntervalS);
@@ -161,25 +191,61 @@ CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* paren
     m_interval->setSuffix(tr(" s"));
     m_live = new QPushButton(tr("&Live"), this);
     m_live->setEnabled(false);
-    auto* csv = new QPushButton(tr("Export &CSV..."), this);
+    auto* csv = new QPushButton(tr("Export CS&V..."), this);
     auto* png = new QPushButton(tr("Export &PNG..."), this);
     auto* close = new QPushButton(tr("&Close"), this);
+    m_status = new QLabel(this);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long message is cut rather than widening the window.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(new QLabel(tr("&Interval:"), this));
     static_cast<QLabel*>(bar->itemAt(0)->widget())->setBuddy(m_interval);
     bar->addWidget(m_interval);
+    bar->addSpacing(8);
+    const std::pair<const char*, qint64> presets[] = {{"1 hour", 3600},
+                                                      {"1 day", 86400},
+                                                      {"1 week", 7 * 86400},
+                                                      {"1 month", 31 * 86400},
+                                                      {"1 year", 366 * 86400}};
+    for (const auto& [text, seconds] : presets) {
+        // Tool buttons: five of them beside the others still fit 900 pixels.
+        auto* b = new QToolButton(this);
+        b->setText(tr(text));
+        b->setToolTip(tr("Show the last %1, following new samples").arg(tr(text)));
+        connect(b, &QToolButton::clicked, this, [this, ms = seconds * 1000] {
+            m_chart->setSpan(ms);
+            m_chart->live();
+        });
+        bar->addWidget(b);
+        m_presets << b;
+    }
     bar->addWidget(m_live);
     bar->addStretch();
     bar->addWidget(csv);
     bar->addWidget(png);
     bar->addWidget(close);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_chart, 1);
-    layout->addWidget(m_chart->scrollBar());
+    auto* top = new QWidget(this);
+    auto* chartBox = new QVBoxLayout(top);
+    chartBox->setContentsMargins(0, 0, 0, 0);
+    chartBox->addWidget(m_chart, 1);
+    chartBox->addWidget(m_chart->scrollBar());
     m_chart->scrollBar()->show();
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(top);
+    split->addWidget(m_legend);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(split, 1);
+    layout->addWidget(m_status);
     layout->addLayout(bar);
     resize(900, 520);
+    // The legend shows a port's five lines without scrolling; more scroll.
+    split->setSizes({520 - 2 * kPortSeries * m_legend->verticalHeader()->defaultSectionSize(),
+                     (kPortSeries + 2) * m_legend->verticalHeader()->defaultSectionSize()});
 
     // The view shows 120 intervals while live.
     auto setInterval = [this](int seconds) {
@@ -195,29 +261,216 @@ CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* paren
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(new QShortcut(QKeySequence::Copy, this), &QShortcut::activated, this,
             &CTrafficGraphWnd::copy);
-    connect(m_poller, &CounterPoller::sampled, this, &CTrafficGraphWnd::onSample);
+    connect(m_poller, &CounterPoller::sampled, this,
+            [this](qint64 timeMs, const std::vector<double>& values) {
+                addSample(timeMs, values, {});
+            });
     connect(&m_timer, &QTimer::timeout, m_poller, &CounterPoller::poll);
-    setInterval(kDefaultIntervalS);
+    m_timer.start(kDefaultIntervalS * 1000);
+    // With history the window opens on its last day, else on the live interval's view.
+    m_chart->setSpan(m_historySamples ? 86400 * 1000ll : qint64(kDefaultIntervalS) * 120 * 1000);
+    m_status->setText(m_historyText);
+    updateTitle();
+    askNames();
     m_poller->poll();
 }
 
 CTrafficGraphWnd::~CTrafficGraphWnd() = default;
 
-void CTrafficGraphWnd::onSample(qint64 timeMs, const std::vector<double>& values) {
-    if (values.size() != size_t(m_store->series())) return;
-    m_store->append(timeMs, values.data());
-    m_chart->refresh();
+void CTrafficGraphWnd::loadHistory() {
+    const std::string dir = RrdDir();
+    const int64_t now = QDateTime::currentSecsSinceEpoch();
+    std::vector<RrdHistory> files(size_t(m_ports.size()));
+    // Each port's columns of its file: in, out, then errors and discards in and out.
+    std::vector<std::array<int, kRrdSources.size()>> columns(files.size());
+    QStringList missing, unreadable;
+    size_t rows = 0;
+    // A file a thread: librrd reads a value at a time, and a year of a port is 600 000 values.
+    std::vector<std::future<std::string>> reads(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string path = RrdFile(dir, g_strAgentAddress.toStdString(), SnmpAgentPort(),
+                                         m_ports[qsizetype(i)].ifIndex);
+        if (!QFileInfo::exists(QString::fromStdString(path))) {
+            missing << m_ports[qsizetype(i)].name;
+            continue;
+        }
+        reads[i] = std::async(std::launch::async, [path, now, file = &files[i]] {
+            std::string why;
+            return ReadRrdHistory(path, now - kHistorySeconds, now, kMaxHistoryRows, file, &why)
+                       ? std::string()
+                       : why;
+        });
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (const std::string why = reads[i].valid() ? reads[i].get() : std::string();
+            !why.empty()) {
+            unreadable << QStringLiteral("%1 (%2)").arg(m_ports[qsizetype(i)].name,
+                                                        QString::fromStdString(why));
+            files[i] = {};
+        }
+        for (size_t k = 0; k < kRrdSources.size(); ++k) {
+            const auto at =
+                std::find(files[i].sources.begin(), files[i].sources.end(), kRrdSources[k]);
+            columns[i][k] = at == files[i].sources.end() ? -1 : int(at - files[i].sources.begin());
+        }
+        rows += files[i].timesMs.size();
+    }
+    m_store =
+        std::make_unique<SampleStore>(int(m_ports.size()) * kPortSeries, kGraphCapacity + rows);
+    // The files' rows merged by time, a sample for each time any of them has.
+    std::vector<size_t> next(files.size(), 0);
+    std::vector<double> sample(size_t(m_store->series()));
+    for (;;) {
+        int64_t t = std::numeric_limits<int64_t>::max();
+        for (size_t i = 0; i < files.size(); ++i)
+            if (next[i] < files[i].timesMs.size()) t = std::min(t, files[i].timesMs[next[i]]);
+        if (t == std::numeric_limits<int64_t>::max()) break;
+        std::fill(sample.begin(), sample.end(), kGap);
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (next[i] >= files[i].timesMs.size() || files[i].timesMs[next[i]] != t) continue;
+            const size_t row = next[i]++;
+            auto value = [&](int k) {
+                const int c = columns[i][size_t(k)];
+                return c < 0 ? kGap : files[i].at(row, size_t(c));
+            };
+            double* out = sample.data() + i * kPortSeries;
+            out[InBits] = value(0);
+            out[OutBits] = value(1);
+            // A sum with an unknown half is unknown, as in the live rates.
+            out[Errors] = value(2) + value(3);
+            out[Discards] = value(4) + value(5);
+        }
+        m_store->append(t, sample.data());
+    }
+    m_historySamples = m_store->size();
+    QStringList text;
+    if (m_historySamples)
+        text << tr("History since %1 from %2.")
+                    .arg(QDateTime::fromMSecsSinceEpoch(m_store->time(0))
+                             .toString(QStringLiteral("yyyy-MM-dd hh:mm")),
+                         QString::fromStdString(dir));
+    if (!missing.isEmpty())
+        text << tr("No history of %1 in %2: live samples only.")
+                    .arg(missing.join(QStringLiteral(", ")), QString::fromStdString(dir));
+    if (!unreadable.isEmpty())
+        text << tr("History unreadable: %1.").arg(unreadable.join(QStringLiteral(", ")));
+    m_historyText = text.join(QLatin1Char(' '));
 }
 
-bool CTrafficGraphWnd::exportCsv(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(m_chart->csv().toUtf8());
-    return file.commit();
+void CTrafficGraphWnd::askNames() {
+    if (m_unnamed.isEmpty()) return;
+    m_nameTable.clear();
+    for (int i : m_unnamed)
+        m_nameTable.push_back(QvRecord(ber::OctetString, 0,
+                                       "1.3.6.1.2.1.2.2.1.2." + std::to_string(m_ports[i].ifIndex),
+                                       "ifDescr"));
+    m_nameTableProxied = m_nameTable;
+    m_nameTableProxied.push_back(kProxyRecord);
+    m_names.request(
+        this, QvTableRef{m_nameTable.data(), m_nameTableProxied.data(), int(m_nameTable.size())},
+        &CTrafficGraphWnd::OnSnmpResponse, SNMP_PDU_GET);
+}
+
+void CTrafficGraphWnd::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
+    if (m_names.takeResponse(status, msg) <= 0) return;
+    for (qsizetype k = 0; k < m_unnamed.size(); ++k) {
+        const QString name = m_names.arrived(k) ? m_names.values[k].trimmed() : QString();
+        if (name.isEmpty()) continue;
+        const int port = m_unnamed[k];
+        m_ports[port].name = name;
+        const QList<SeriesLine> lines = PortSeriesLines({m_ports[port]});
+        for (int s = 0; s < kPortSeries; ++s)
+            m_chart->setSeriesName(port * kPortSeries + s, lines[s].name);
+    }
+    m_unnamed.clear();
+    m_legend->refresh();
+    updateTitle();
+}
+
+void CTrafficGraphWnd::updateTitle() {
+    QStringList names;
+    for (const GraphPort& p : m_ports)
+        names << p.name;
+    setWindowTitle(tr("Traffic Graph - %1").arg(names.join(QStringLiteral(", "))));
+}
+
+void CTrafficGraphWnd::addSample(qint64 timeMs, const std::vector<double>& values,
+                                 const std::vector<Gap>& gaps) {
+    if (values.size() != size_t(m_store->series())) return;
+    m_store->append(timeMs, values.data(), gaps.size() == values.size() ? gaps.data() : nullptr);
+    m_chart->refresh();
+    showGaps();
+}
+
+// The newest poll's gaps and why, so that an empty stretch is never left unexplained.
+void CTrafficGraphWnd::showGaps() {
+    const size_t last = m_store->size() - 1;
+    QMap<Gap, QStringList> why;
+    for (int s = 0; s < m_store->series(); ++s)
+        if (const Gap g = m_store->gap(last, s); g != Gap::None) why[g] << m_chart->lines()[s].name;
+    QStringList text;
+    for (auto it = why.begin(); it != why.end(); ++it) {
+        QStringList names = it.value();
+        if (names.size() > 3) names = names.mid(0, 3) << tr("%1 more").arg(it.value().size() - 3);
+        text << QStringLiteral("%1: %2").arg(QString::fromUtf8(GapText(it.key())),
+                                             names.join(QStringLiteral(", ")));
+    }
+    m_status->setText(text.isEmpty() ? m_historyText
+                                     : tr("Gaps at %1 - %2")
+                                           .arg(m_chart->timeText(m_store->time(last)),
+                                                text.join(QStringLiteral("; "))));
+}
+
+bool CTrafficGraphWnd::writeCsvPiece(CsvExport& e) {
+    // Rows a piece: some 2 MB of text with 8 ports.
+    constexpr uint64_t kRows = 4096;
+    const uint64_t oldest = m_store->appended() - m_store->size();
+    e.next = std::max(e.next, oldest); // what the ring dropped meanwhile is gone
+    const uint64_t to = std::min(e.end, e.next + kRows);
+    if (e.next < to &&
+        e.file.write(m_chart->csvRows(size_t(e.next - oldest), size_t(to - oldest))) < 0)
+        return false;
+    e.next = to;
+    return true;
+}
+
+bool CTrafficGraphWnd::exportCsv(const QString& path) {
+    CsvExport e(path);
+    if (!e.file.open(QIODevice::WriteOnly) || e.file.write(m_chart->csvHeader()) < 0) return false;
+    e.next = m_store->appended() - m_store->size();
+    e.end = m_store->appended();
+    while (e.next < e.end)
+        if (!writeCsvPiece(e)) return false;
+    return e.file.commit();
+}
+
+void CTrafficGraphWnd::startCsvExport(const QString& path) {
+    if (m_csv) return;
+    m_csv = std::make_unique<CsvExport>(path);
+    CsvExport& e = *m_csv;
+    e.next = m_store->appended() - m_store->size();
+    e.end = m_store->appended();
+    auto finish = [this](bool ok) {
+        if (ok) ok = m_csv->file.commit();
+        const QString path = m_csv->file.fileName();
+        m_csv.reset();
+        if (!ok) platform::MessageBox(this, tr("Cannot write %1.").arg(path));
+        emit csvExported(ok);
+    };
+    if (!e.file.open(QIODevice::WriteOnly) || e.file.write(m_chart->csvHeader()) < 0) {
+        finish(false);
+        return;
+    }
+    // A piece a turn of the event loop: the window keeps drawing and polling meanwhile.
+    connect(&e.pieces, &QTimer::timeout, this, [this, finish] {
+        if (!writeCsvPiece(*m_csv)) return finish(false);
+        if (m_csv->next >= m_csv->end) finish(true);
+    });
+    e.pieces.start(0);
 }
 
 bool CTrafficGraphWnd::exportPng(const QString& path) {
-    return m_chart->grab().save(path, "PNG");
+    return grab().save(path, "PNG");
 }
 
 void CTrafficGraphWnd::copy() const {
@@ -227,8 +480,7 @@ void CTrafficGraphWnd::copy() const {
 void CTrafficGraphWnd::askCsv() {
     const QString path = platform::SaveFileName(
         this, tr("Export CSV"), QStringLiteral("traffic.csv"), tr("CSV files (*.csv)"));
-    if (!path.isEmpty() && !exportCsv(path))
-        platform::MessageBox(this, tr("Cannot write %1.").arg(path));
+    if (!path.isEmpty()) startCsvExport(path);
 }
 
 void CTrafficGraphWnd::askPng() {

@@ -1,9 +1,11 @@
-// Live traffic graphs of up to 8 ports: each poll is one get of every counter the chart needs
-// and sysUpTime.0 (counters.h turns successive polls into rates), every interval seconds while
-// the window is open.
+// Traffic graphs of up to 8 ports: their history as talvex-collect keeps it, then live polls,
+// each one get of every counter the chart needs and sysUpTime.0 (counters.h turns successive
+// polls into rates), every interval seconds while the window is open.
 #pragma once
 
 #include "graphs/counters.h"
+#include "graphs/gap.h"
+#include "graphs/legend.h"
 #include "graphs/ratechart.h"
 #include "snmp/session.h"
 
@@ -18,6 +20,7 @@
 class QLabel;
 class QPushButton;
 class QSpinBox;
+class QToolButton;
 
 namespace graphs {
 
@@ -62,7 +65,14 @@ private:
     Poll m_lastPoll;
 };
 
-// The window: the chart, the interval, back to live, and the exports.
+// How far back a window looks in the port's history, and at most how many rows a port it takes
+// from it (a year at 5 minutes and some).
+inline constexpr int64_t kHistorySeconds = 2 * 366 * 24 * 3600;
+inline constexpr size_t kMaxHistoryRows = size_t(1) << 18;
+
+// The window: the port's history from talvex-collect's RRD files with live polling on top, the
+// view's presets, the legend, the interval, back to live, and the exports. Ports without a name
+// are named by the agent (their ifDescr).
 class CTrafficGraphWnd : public QWidget {
     Q_OBJECT
 public:
@@ -71,28 +81,62 @@ public:
     ~CTrafficGraphWnd() override;
 
     RateChart* chart() const { return m_chart; }
+    SeriesLegend* legend() const { return m_legend; }
     CounterPoller* poller() const { return m_poller; }
     const SampleStore& store() const { return *m_store; }
     SampleStore& store() { return *m_store; }
     QSpinBox* interval() const { return m_interval; }
     QPushButton* liveButton() const { return m_live; }
-    // Writes the samples as CSV, or the chart as PNG; false when the file cannot be written.
-    bool exportCsv(const QString& path) const;
+    // The view presets' buttons, 1 hour to 1 year.
+    const QList<QToolButton*>& presets() const { return m_presets; }
+    QLabel* status() const { return m_status; }
+    // Samples taken from the RRD files when the window opened.
+    size_t historySamples() const { return m_historySamples; }
+    // A poll's rates, and why each gap is one (kPortSeries a port; empty: no reasons known).
+    void addSample(qint64 timeMs, const std::vector<double>& values, const std::vector<Gap>& gaps);
+    // Writes the samples as CSV (in pieces: memory stays flat), or the chart as PNG; false
+    // when the file cannot be written.
+    bool exportCsv(const QString& path);
     bool exportPng(const QString& path);
+    // The same CSV written while the window goes on; csvExported tells how it ended.
+    void startCsvExport(const QString& path);
+    bool csvExportBusy() const { return m_csv != nullptr; }
     // The samples as CSV on the clipboard (Ctrl+C).
     void copy() const;
 
+signals:
+    void csvExported(bool ok);
+
 private:
-    void onSample(qint64 timeMs, const std::vector<double>& values);
+    struct CsvExport;
+
+    // Makes the store, with the ports' history in it.
+    void loadHistory();
+    void askNames();
+    void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
+    void updateTitle();
+    void showGaps();
+    bool writeCsvPiece(CsvExport& e);
     void askCsv();
     void askPng();
 
+    QList<GraphPort> m_ports;
     std::unique_ptr<SampleStore> m_store;
     CounterPoller* m_poller;
     RateChart* m_chart;
+    SeriesLegend* m_legend;
     QSpinBox* m_interval;
     QPushButton* m_live;
+    QList<QToolButton*> m_presets;
+    QLabel* m_status;
+    QString m_historyText;
+    size_t m_historySamples = 0;
     QTimer m_timer;
+    std::unique_ptr<CsvExport> m_csv;
+    // ifDescr of the ports the opener gave no name.
+    SnmpChannel m_names;
+    std::vector<_QvOidTable> m_nameTable, m_nameTableProxied;
+    QList<int> m_unnamed;
 };
 
 // The series' names for the ports, kPortSeries a port, in sample order.

@@ -75,6 +75,20 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
     };
     connect(list(), &platform::ListView::rowSelectionChanged, this, enableGraph);
     enableGraph();
+    connect(this, &QDialog::finished, this, &CInterfaceInfoDlg::releaseGraphs);
+}
+
+CInterfaceInfoDlg::~CInterfaceInfoDlg() {
+    releaseGraphs();
+}
+
+void CInterfaceInfoDlg::releaseGraphs() {
+    for (auto* window : findChildren<graphs::CTrafficGraphWnd*>(Qt::FindDirectChildrenOnly)) {
+        const QRect at = window->geometry();
+        window->setParent(parentWidget(), Qt::Window);
+        window->setGeometry(at);
+        window->show();
+    }
 }
 
 void CInterfaceInfoDlg::OnGraph() {
@@ -88,8 +102,8 @@ void CInterfaceInfoDlg::OnGraph() {
                                                     : list()->text(r, kDescrColumn)};
     }
     if (ports.isEmpty()) return;
-    // The page runs modally: the window is its child so that it takes input, and it goes with
-    // the page.
+    // The page runs modally: the window is its child so that it takes input while the page is
+    // open; releaseGraphs() hands it on when the page closes.
     auto* window = new graphs::CTrafficGraphWnd(ports, this);
     window->show();
 }

@@ -1,6 +1,6 @@
 // The interfaces table, one row per interface: index, link status, description, type, speed
-// and physical address. Read only; the walk starts when the page is shown. Graph opens a live
-// traffic graph of the selected interfaces.
+// and physical address. Read only; the walk starts when the page is shown. Graph opens a
+// traffic graph of the selected interfaces, which stays open when the page closes.
 #pragma once
 
 #include "pages/listwalk.h"
@@ -15,6 +15,7 @@ class CInterfaceInfoDlg : public QDialog {
     Q_OBJECT
 public:
     CInterfaceInfoDlg();
+    ~CInterfaceInfoDlg() override;
 
     void OnRefresh();
     // A live traffic graph of the selected rows (1 to 8 of them; Graph is disabled otherwise).
@@ -25,8 +26,10 @@ public:
     platform::ListView* list() const { return m_walk->list(); }
     const SnmpChannel& channel() const { return m_walk->channel(); }
 
-
 private:
+    // The graphs it opened outlive it, as windows of its own parent.
+    void releaseGraphs();
+
     ListWalk* m_walk;
     int m_select = 0;
 };
