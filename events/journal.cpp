@@ -236,6 +236,8 @@ Journal::~Journal() {
 }
 
 void Journal::close() {
+    sqlite3_finalize(m_severity);
+    m_severity = nullptr;
     sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
@@ -618,11 +620,17 @@ int64_t Journal::devices() {
 }
 
 bool Journal::severityFor(const std::string& oid, Severity& out) {
-    Stmt s(m_db, "SELECT severity FROM severities WHERE oid = ?1");
-    s.bind(1, oid);
-    if (s.step() != SQLITE_ROW) return false;
-    out = SeverityOf(s.integer(0));
-    return true;
+    // Asked once per notification the writer decodes: prepared once.
+    if (!m_severity && m_db)
+        sqlite3_prepare_v2(m_db, "SELECT severity FROM severities WHERE oid = ?1", -1, &m_severity,
+                           nullptr);
+    if (!m_severity) return false;
+    sqlite3_reset(m_severity);
+    sqlite3_bind_text(m_severity, 1, oid.data(), int(oid.size()), SQLITE_TRANSIENT);
+    const bool found = sqlite3_step(m_severity) == SQLITE_ROW;
+    if (found) out = SeverityOf(sqlite3_column_int64(m_severity, 0));
+    sqlite3_reset(m_severity);
+    return found;
 }
 
 bool Journal::setSeverityFor(const std::string& oid, Severity s) {

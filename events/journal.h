@@ -159,6 +159,7 @@ private:
     std::string lastError() const;
 
     sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_severity = nullptr;
 };
 
 } // namespace events

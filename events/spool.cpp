@@ -151,11 +151,18 @@ bool SpoolReader::openFile(const std::string& path, File& f, std::string* why) {
 
 int64_t SpoolReader::readRecords(File& f, int64_t offset, size_t max, std::vector<SpoolRecord>& out,
                                  bool& atEnd) {
-    std::string buf(kChunk, '\0');
+    struct stat st {};
+    const int64_t waiting = ::fstat(f.fd, &st) == 0 ? int64_t(st.st_size) - offset : 0;
+    if (waiting <= 0) {
+        atEnd = true;
+        return offset;
+    }
+    // One byte more than the file holds tells that the read reached its end.
+    std::string buf(std::min<size_t>(size_t(waiting) + 1, kChunk), '\0');
     const ssize_t n = ::pread(f.fd, buf.data(), buf.size(), offset);
-    buf.resize(n > 0 ? size_t(n) : 0);
     // Whether buf holds the file to its end; a record cut at the end is then being written.
-    const bool whole = buf.size() < kChunk;
+    const bool whole = n >= 0 && size_t(n) < buf.size();
+    buf.resize(n > 0 ? size_t(n) : 0);
     size_t at = 0;
     // Bytes that are no record, up to the next place that looks like the start of one ("@",
     // digits, a line end and a type line): a record cut short may run into the next.

@@ -26,6 +26,7 @@ constexpr size_t kBatch = 2000;
 // How often an idle writer looks at the spool.
 constexpr auto kIdle = std::chrono::milliseconds(20);
 constexpr int kMaxRetryMs = 10000;
+constexpr auto kCheckpointAfter = std::chrono::seconds(1);
 
 std::atomic<bool> g_stop{false};
 
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
     }
     int retryMs = 500;
     bool wrote = false;
+    auto lastWrite = std::chrono::steady_clock::now();
     uint64_t journaled = 0;
     std::vector<events::SpoolRecord> records;
     std::vector<events::Event> batch;
@@ -157,7 +159,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "talvex-eventd: %llu bytes of the spool were no record; skipped\n",
                          static_cast<unsigned long long>(skipped));
         if (records.empty() && next == from) {
-            if (wrote) {
+            // The log goes into the file once writing has paused, not between a storm's
+            // batches; SQLite's own checkpoints bound it meanwhile.
+            if (wrote && std::chrono::steady_clock::now() - lastWrite > kCheckpointAfter) {
                 journal.checkpoint();
                 wrote = false;
             }
@@ -182,6 +186,7 @@ int main(int argc, char** argv) {
         teller.cleared("the journal " + path + " takes events again");
         retryMs = 500;
         wrote = true;
+        lastWrite = std::chrono::steady_clock::now();
         journaled += batch.size();
         spool.committed(next);
     }

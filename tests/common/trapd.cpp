@@ -6,14 +6,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-TrapdProcess::TrapdProcess(const QString& journal, const QByteArray& accessConfig) {
+TrapdProcess::TrapdProcess(const QString& journal, const QByteArray& accessConfig, bool logEach) {
     const QString access = m_dir.filePath(QStringLiteral("access.conf"));
     QFile f(access);
     if (!f.open(QIODevice::WriteOnly)) {
         m_error = QStringLiteral("cannot write %1").arg(access);
         return;
     }
-    f.write("authCommunity log,execute public\n" + accessConfig + "\n");
+    f.write(QByteArray(logEach ? "authCommunity log,execute public\n"
+                               : "authCommunity execute public\n") +
+            accessConfig + "\n");
     f.close();
     const quint16 port = FreeUdpPort();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

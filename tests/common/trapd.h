@@ -11,8 +11,10 @@
 class TrapdProcess {
 public:
     // snmptrapd's access lines: community "public" for v1 and v2c, and accessConfig
-    // (createUser, authUser ...).
-    explicit TrapdProcess(const QString& journal, const QByteArray& accessConfig = {});
+    // (createUser, authUser ...). With logEach, snmptrapd also logs each notification it takes
+    // (logged() counts them), which the package's configuration does not.
+    explicit TrapdProcess(const QString& journal, const QByteArray& accessConfig = {},
+                          bool logEach = true);
     ~TrapdProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
