@@ -252,7 +252,7 @@ void SpoolReader::committed(const SpoolPosition& at) {
         m_oldLocked = false;
         return;
     }
-    if (m_old.fd >= 0 || m_current.fd < 0 || at.file != m_current.id || at.offset < kRotateBytes)
+    if (m_old.fd >= 0 || m_current.fd < 0 || at.file != m_current.id || at.offset < m_rotateBytes)
         return;
     struct stat st {};
     if (::fstat(m_current.fd, &st) != 0 || st.st_size != at.offset) return;

@@ -52,7 +52,9 @@ std::string SpoolFileHeader(const std::string& id);
 
 class SpoolReader {
 public:
-    explicit SpoolReader(std::string dir) : m_dir(std::move(dir)) {}
+    // A consumed spool is set aside once past rotateBytes.
+    explicit SpoolReader(std::string dir, int64_t rotateBytes = kRotateBytes)
+        : m_dir(std::move(dir)), m_rotateBytes(rotateBytes) {}
     ~SpoolReader();
     SpoolReader(const SpoolReader&) = delete;
     SpoolReader& operator=(const SpoolReader&) = delete;
@@ -64,7 +66,7 @@ public:
     bool read(const SpoolPosition& from, size_t max, std::vector<SpoolRecord>& out,
               SpoolPosition& next, std::string* why);
     // Says that the journal holds everything up to at: a finished old file is deleted, and a
-    // current one past kRotateBytes that is read to its end is set aside.
+    // current one past the rotation bound that is read to its end is set aside.
     void committed(const SpoolPosition& at);
     // Bytes skipped since the last call because they were no record.
     uint64_t takeSkipped();
@@ -85,6 +87,7 @@ private:
                         bool& atEnd);
 
     std::string m_dir;
+    int64_t m_rotateBytes;
     File m_current, m_old;
     bool m_oldLocked = false;
     uint64_t m_skipped = 0;

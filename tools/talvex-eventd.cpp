@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -35,11 +36,12 @@ void onSignal(int) {
 }
 
 void usage() {
-    std::puts("usage: talvex-eventd [--spool DIR] [--journal PATH] [--once]\n"
+    std::puts("usage: talvex-eventd [--spool DIR] [--journal PATH] [--once] [--rotate BYTES]\n"
               "Takes the notifications snmptrapd's hand-over (talvex-spool.pl) appends to\n"
               "DIR/spool (/var/spool/talvex) into the event journal: PATH, else TALVEX_EVENTS,\n"
               "else /var/lib/talvex/events.sqlite. Runs until SIGTERM or SIGINT; with --once,\n"
-              "until the spool is taken (status 1 when the journal cannot take it).");
+              "until the spool is taken (status 1 when the journal cannot take it). A spool\n"
+              "taken whole is set aside and deleted once past BYTES (16 MiB).");
 }
 
 int64_t nowMs() {
@@ -93,6 +95,7 @@ int main(int argc, char** argv) {
     std::string spoolDir = "/var/spool/talvex";
     std::string path = events::JournalPath();
     bool once = false;
+    int64_t rotate = events::kRotateBytes;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--journal" && i + 1 < argc)
@@ -101,7 +104,14 @@ int main(int argc, char** argv) {
             spoolDir = argv[++i];
         else if (a == "--once")
             once = true;
-        else if (a == "--version") {
+        else if (a == "--rotate" && i + 1 < argc) {
+            char* end = nullptr;
+            rotate = std::strtoll(argv[++i], &end, 10);
+            if (*end || rotate < 1) {
+                std::fprintf(stderr, "talvex-eventd: --rotate wants a number of bytes\n");
+                return 2;
+            }
+        } else if (a == "--version") {
             std::printf("talvex-eventd %s\n", TALVEX_VERSION);
             return 0;
         } else if (a == "--help" || a == "-h") {
@@ -121,7 +131,7 @@ int main(int argc, char** argv) {
     // A journal on a full or limited file system fails its write; it does not end the writer.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    events::SpoolReader spool(spoolDir);
+    events::SpoolReader spool(spoolDir, rotate);
     events::Journal journal;
     Teller teller;
     if (!once) {

@@ -318,9 +318,13 @@ private slots:
 
     // The consumer killed in the middle of a burst and started again (as its unit restarts it):
     // the spool position is committed with the events, so every number is there exactly once.
+    // The spool is set aside every 20 kB here, so that the kills also land while the writer
+    // moves to a new file.
     void killedConsumerLosesNothing() {
         const QString journal = freshJournal();
+        qputenv("TRAP_RECEIVER_ROTATE", "20000");
         TrapdProcess trapd(journal);
+        qunsetenv("TRAP_RECEIVER_ROTATE");
         QVERIFY2(trapd.started(), qPrintable(trapd.error()));
         TrapSender sender(trapd.port());
         std::thread burst([&] { sender.send(1, 2000, 1000); });
@@ -336,6 +340,47 @@ private slots:
         }
         burst.join();
         QTRY_COMPARE_WITH_TIMEOUT(uptimes(journal), want, 10000);
+        // Whatever was set aside and taken is gone: the current file and at most one more.
+        const QFileInfoList left = QDir(trapd.spoolDir()).entryInfoList(QDir::Files);
+        qint64 bytes = 0;
+        for (const QFileInfo& f : left)
+            bytes += f.size();
+        QVERIFY(left.size() <= 2);
+        QVERIFY2(bytes < 60000, qPrintable(QString::number(bytes)));
+    }
+
+    // A spool taken whole and past its bound is set aside; once the writer has begun a new file
+    // and that is taken too, the old one is deleted. Nothing is taken twice across the change.
+    void spoolSetAside() {
+        const QString journal = freshJournal();
+        QTemporaryDir spool;
+        auto write = [&](const char* id, int first) {
+            QFile f(spool.filePath(QStringLiteral("spool")));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray::fromStdString(events::SpoolFileHeader(id)));
+            for (int i = first; i < first + 10; ++i)
+                f.write(spoolRecord(
+                    notification(kLinkDown, {}).replace("0:0:01:02.03", QByteArray::number(i))));
+        };
+        auto take = [&] {
+            return RunToolIn(eventd(), {"--once", "--rotate", "1000", "--spool", spool.path(),
+                                        "--journal", journal})
+                .exitCode;
+        };
+        write("first", 1);
+        QCOMPARE(take(), 0);
+        QVERIFY(QFile::exists(spool.filePath(QStringLiteral("spool.old"))));
+        QVERIFY(!QFile::exists(spool.filePath(QStringLiteral("spool"))));
+        QCOMPARE(take(), 0);
+        write("second", 11);
+        QCOMPARE(take(), 0);
+        // The first file is gone; the second, taken whole, is set aside in its turn.
+        QVERIFY(fileBytes(spool.filePath(QStringLiteral("spool.old")))
+                    .startsWith("talvex-spool 1 second\n"));
+        QList<qint64> want;
+        for (int i = 1; i <= 20; ++i)
+            want << i;
+        QCOMPARE(uptimes(journal), want);
     }
 
     // talvex-sim sends: coldStart at start, linkDown and linkUp when a set of ifAdminStatus
