@@ -195,6 +195,13 @@ int64_t Setting(sqlite3* db, const char* name, int64_t fallback) {
     return s.step() == SQLITE_ROW ? s.integer(0) : fallback;
 }
 
+// A bound keeps one row at least.
+bool SetBound(sqlite3* db, const char* name, int64_t max) {
+    Stmt s(db, "UPDATE settings SET value = ?1 WHERE name = ?2");
+    s.bind(1, std::max<int64_t>(1, max)).bind(2, std::string(name));
+    return s.step() == SQLITE_DONE;
+}
+
 } // namespace
 
 const char* SeverityName(Severity s) {
@@ -599,9 +606,7 @@ int64_t Journal::maxPerDevice() {
 }
 
 bool Journal::setMaxPerDevice(int64_t max) {
-    Stmt s(m_db, "UPDATE settings SET value = ?1 WHERE name = 'max_per_device'");
-    s.bind(1, std::max<int64_t>(1, max));
-    return s.step() == SQLITE_DONE;
+    return SetBound(m_db, "max_per_device", max);
 }
 
 int64_t Journal::maxTotal() {
@@ -609,9 +614,7 @@ int64_t Journal::maxTotal() {
 }
 
 bool Journal::setMaxTotal(int64_t max) {
-    Stmt s(m_db, "UPDATE settings SET value = ?1 WHERE name = 'max_total'");
-    s.bind(1, std::max<int64_t>(1, max));
-    return s.step() == SQLITE_DONE;
+    return SetBound(m_db, "max_total", max);
 }
 
 int64_t Journal::total() {

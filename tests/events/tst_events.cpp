@@ -31,6 +31,7 @@
 #include <QtTest>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -116,6 +117,25 @@ QList<qint64> uptimes(const QString& path) {
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A database of someone else's at path, for a link to point at; its bytes, which nothing
+// may change.
+QByteArray othersDatabase(const QString& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_exec(db, "CREATE TABLE secrets(x)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return fileBytes(path);
+}
+
+// Puts what is no journal at path, as kind says: a link to other, a FIFO or a folder; false
+// for any other kind.
+bool placeNoJournal(const QString& kind, const QString& path, const QString& other) {
+    if (kind == QLatin1String("link")) return QFile::link(other, path);
+    if (kind == QLatin1String("fifo")) return mkfifo(path.toLocal8Bit().constData(), 0600) == 0;
+    if (kind == QLatin1String("dir")) return QDir().mkpath(path);
+    return false;
 }
 
 QString bindingsOf(const QString& path, int64_t id) {
@@ -531,26 +551,22 @@ private slots:
                                       << "it is of a newer version (99)";
         QTest::newRow("locked") << "locked"
                                 << "cannot write 1 events to the journal";
+        QTest::newRow("full") << "full"
+                              << "cannot write 1 events to the journal";
     }
     void unusableJournalKeepsSpool() {
         QFETCH(QString, kind);
         QFETCH(QString, why);
         const QString journal = freshJournal();
-        // Another's database the link points at: it must stay as it is.
-        const QString other = freshJournal() + QStringLiteral(".other");
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(other.toUtf8().constData(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, "CREATE TABLE secrets(x)", nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
-        const QByteArray otherBefore = fileBytes(other);
+        const QString other = journal + QStringLiteral(".other");
+        const QByteArray otherBefore = othersDatabase(other);
         sqlite3* lock = nullptr;
         size_t before = 0;
-        if (kind == QLatin1String("link")) {
-            QVERIFY(QFile::link(other, journal));
-        } else if (kind == QLatin1String("fifo")) {
-            QCOMPARE(mkfifo(journal.toLocal8Bit().constData(), 0600), 0);
-        } else if (kind == QLatin1String("dir")) {
-            QVERIFY(QDir().mkpath(journal));
+        if (placeNoJournal(kind, journal, other)) {
+            // nothing more to it
+        } else if (kind == QLatin1String("full")) {
+            QCOMPARE(handle(journal, notification(kLinkDown)).exitCode, 0);
+            before = 1;
         } else {
             QCOMPARE(handle(journal, notification(kLinkDown)).exitCode, 0);
             before = 1;
@@ -563,6 +579,14 @@ private slots:
         }
         TrapdProcess trapd(journal);
         QVERIFY2(trapd.started(), qPrintable(trapd.error()));
+        // A full disk as the writer meets it: no write beyond the first byte of any file.
+        rlimit fsize{};
+        const pid_t consumer = pid_t(trapd.consumerPid());
+        if (kind == QLatin1String("full")) {
+            QCOMPARE(prlimit(consumer, RLIMIT_FSIZE, nullptr, &fsize), 0);
+            const rlimit full{1, fsize.rlim_max};
+            QCOMPARE(prlimit(consumer, RLIMIT_FSIZE, &full, nullptr), 0);
+        }
         TrapSender(trapd.port()).sendOne(1, 1);
         QTRY_VERIFY2_WITH_TIMEOUT(trapd.said().contains(why), qPrintable(trapd.said()), 5000);
         bool ok = false;
@@ -580,6 +604,8 @@ private slots:
             else
                 sqlite3_exec(lock, "COMMIT", nullptr, nullptr, nullptr);
             sqlite3_close(lock);
+        } else if (kind == QLatin1String("full")) {
+            QCOMPARE(prlimit(consumer, RLIMIT_FSIZE, &fsize, nullptr), 0);
         } else {
             QVERIFY(QFile::remove(journal) || QDir(journal).removeRecursively());
         }
@@ -662,20 +688,9 @@ private slots:
         QFETCH(QString, why);
         const QString path = freshJournal();
         const QString other = path + QStringLiteral(".other");
-        {
-            sqlite3* db = nullptr;
-            QCOMPARE(sqlite3_open(other.toUtf8().constData(), &db), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(db, "CREATE TABLE secrets(x)", nullptr, nullptr, nullptr),
-                     SQLITE_OK);
-            sqlite3_close(db);
-        }
-        const QByteArray otherBefore = fileBytes(other);
-        if (kind == QLatin1String("link")) {
-            QVERIFY(QFile::link(other, path));
-        } else if (kind == QLatin1String("fifo")) {
-            QCOMPARE(mkfifo(path.toLocal8Bit().constData(), 0600), 0);
-        } else if (kind == QLatin1String("dir")) {
-            QVERIFY(QDir().mkpath(path));
+        const QByteArray otherBefore = othersDatabase(other);
+        if (placeNoJournal(kind, path, other)) {
+            // nothing more to it
         } else if (kind == QLatin1String("foreign")) {
             QVERIFY(QFile::copy(other, path));
         } else {
