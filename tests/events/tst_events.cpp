@@ -129,6 +129,19 @@ QByteArray othersDatabase(const QString& path) {
     return fileBytes(path);
 }
 
+// The columns kind and why, and the rows of what placeNoJournal places, with the reason an
+// opener gives for each.
+void noJournalRows() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("link") << "link"
+                          << "it is a symbolic link, which is not followed";
+    QTest::newRow("FIFO") << "fifo"
+                          << "it is not a regular file";
+    QTest::newRow("folder") << "dir"
+                            << "it is not a regular file";
+}
+
 // Puts what is no journal at path, as kind says: a link to other, a FIFO or a folder; false
 // for any other kind.
 bool placeNoJournal(const QString& kind, const QString& path, const QString& other) {
@@ -539,14 +552,7 @@ private slots:
     // holds up nothing: an inform sent meanwhile is answered at once. Once the journal can be
     // written, the spool's notifications go into it.
     void unusableJournalKeepsSpool_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("why");
-        QTest::newRow("link") << "link"
-                              << "it is a symbolic link, which is not followed";
-        QTest::newRow("FIFO") << "fifo"
-                              << "it is not a regular file";
-        QTest::newRow("folder") << "dir"
-                                << "it is not a regular file";
+        noJournalRows();
         QTest::newRow("newer schema") << "newer"
                                       << "it is of a newer version (99)";
         QTest::newRow("locked") << "locked"
@@ -668,14 +674,7 @@ private slots:
     // What the journal's opener refuses, without waiting and without touching what a link
     // points at.
     void journalRefused_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("why");
-        QTest::newRow("link") << "link"
-                              << "it is a symbolic link, which is not followed";
-        QTest::newRow("FIFO") << "fifo"
-                              << "it is not a regular file";
-        QTest::newRow("folder") << "dir"
-                                << "it is not a regular file";
+        noJournalRows();
         QTest::newRow("another's") << "owner"
                                    << "it belongs to user 65534";
         QTest::newRow("newer schema") << "newer"
