@@ -1,235 +1,287 @@
-// events-bench: the notification path's figures.
-//  1. A burst of traps through snmptrapd and talvex-traphandle: sent at a steady rate on
-//     loopback, counted as snmptrapd logged them and as the journal holds them.
-//  2. The handler's cost per notification, its process start included, and its peak memory on
-//     ordinary and hostile input.
-//  3. The Device Events page opening on a journal of 100 000 events of the device.
-// Run inside scripts/loopback-only: events-bench [TRAPS] [RATE per second; 0: as fast as
-// snmptrapd journals them, a few at a time]
+// events-bench: the notification path's figures, run inside scripts/loopback-only.
+//  storm   numbered notifications sent at a fixed rate through scripts/trap-receiver (snmptrapd
+//          with the Perl hand-over and talvex-eventd, nothing else holding the journal): sent,
+//          journaled, the numbers missing, and the consumer's CPU per 1 000 events.
+//  drain   talvex-eventd --once on a spool of 100 000 notifications: the events a second the
+//          consumer sustains, and its CPU per 1 000 events.
+//  queries the alarm lamp's check and the page's reads on a journal of 1 000 000 rows.
+//  page    the Device Events page opening on 100 000 events of the device.
+// EVENTS_BENCH_ONLY=storm|drain|queries|page runs one part; storm:TEXT the storms whose name
+// holds TEXT.
 #include "events/journal.h"
+#include "events/spool.h"
 #include "pages/deviceeventsdlg.h"
 #include "pages/eventlist.h"
-#include "qvsnmp/ber.h"
 #include "tests/common/peers.h"
 #include "tests/common/trapd.h"
+#include "tests/common/trapsender.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeView>
 
-#include <arpa/inet.h>
 #include <sqlite3.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
-QByteArray linkDownInput(int i, const QByteArray& extra = {}) {
-    return "localhost\nUDP: [127.0.0.1]:40000->[127.0.0.1]:162\n.1.3.6.1.2.1.1.3.0 " +
-           QByteArray::number(i) +
-           "\n.1.3.6.1.6.3.1.1.4.1.0 .1.3.6.1.6.3.1.1.5.3\n.1.3.6.1.2.1.2.2.1.1.3 "
-           "3\n.1.3.6.1.2.1.2.2.1.7.3 1\n"
-           ".1.3.6.1.2.1.2.2.1.8.3 2\n.1.3.6.1.2.1.2.2.1.2.3 \"FE 1/3\"\n" +
-           extra;
-}
-
-// Runs the handler once on input; its wall time in microseconds, and with peakFile its peak
-// resident kB written there.
-bool runHandler(const QByteArray& input, const QString& journal, double& us,
-                const char* peakFile = nullptr) {
-    static const QByteArray program =
-        BuildPath(QStringLiteral("tools/talvex-traphandle")).toLocal8Bit();
-    const QByteArray journalPath = journal.toLocal8Bit();
-    int in[2];
-    if (pipe(in) != 0) return false;
-    QElapsedTimer t;
-    t.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        close(in[0]);
-        close(in[1]);
-        setenv("TALVEX_EVENTS", journalPath.constData(), 1);
-        // The handler's own peak: GNU time forks it from a small process, where a fork of this
-        // one would count our pages as the child's.
-        if (peakFile)
-            execl("/usr/bin/time", "time", "-f", "%M", "-o", peakFile, program.constData(),
-                  nullptr);
-        execl(program.constData(), "talvex-traphandle", nullptr);
-        _exit(127);
+// The numbers (sysUpTime.0) the journal holds, each as often as it holds it.
+std::vector<int64_t> journaledNumbers(const QString& path) {
+    std::vector<int64_t> out;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT uptime FROM events", -1, &s, nullptr) == SQLITE_OK)
+            while (sqlite3_step(s) == SQLITE_ROW)
+                out.push_back(sqlite3_column_int64(s, 0));
+        sqlite3_finalize(s);
     }
-    close(in[0]);
-    for (qsizetype at = 0; at < input.size();) {
-        const ssize_t n = write(in[1], input.constData() + at, size_t(input.size() - at));
-        if (n <= 0) break;
-        at += n;
+    sqlite3_close(db);
+    return out;
+}
+
+int64_t journalRows(const QString& path) {
+    sqlite3* db = nullptr;
+    int64_t n = 0;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT value FROM settings WHERE name = 'rows'", -1, &s,
+                               nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            n = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
     }
-    close(in[1]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    us = double(t.nsecsElapsed()) / 1000.0;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    sqlite3_close(db);
+    return n;
 }
 
-long peakKb(const QByteArray& file) {
-    QFile f(QString::fromLocal8Bit(file));
-    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().split('\n').last().toLong() : -1;
+// User and system CPU a process has used, in seconds.
+double cpuOf(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray text = f.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
+           double(sysconf(_SC_CLK_TCK));
 }
 
-int64_t journalCount(const QString& path, const char* device = "127.0.0.1") {
-    static events::Journal j;
-    static std::string open;
-    if (open != path.toStdString()) {
-        if (!j.open(path.toStdString(), false, nullptr)) return 0;
-        open = path.toStdString();
-    }
-    return j.count(device);
-}
+struct Run {
+    const char* name;
+    int64_t count;
+    double rate; // a second; 0: unpaced
+    bool v3;
+};
 
-// Traps on their way at once when the burst goes at snmptrapd's own pace.
-constexpr int kInFlight = 8;
-
-void burst(const QString& dir, int traps, int rate) {
-    const QString journal = dir + QStringLiteral("/burst.sqlite");
-    TrapdProcess trapd(journal);
+void storm(const QString& dir, const Run& run) {
+    static int serial = 0;
+    const QString journal = dir + QStringLiteral("/storm-%1.sqlite").arg(++serial);
+    QTemporaryDir access;
+    TrapdProcess trapd(journal,
+                       "createUser -e 0x8000e36504626e6368 benchuser SHA-256 "
+                       "benchpass123 AES benchpass123\nauthUser execute benchuser priv\n",
+                       false);
     if (!trapd.started()) {
-        std::printf("burst: snmptrapd did not start: %s\n", qPrintable(trapd.error()));
+        std::printf("storm: the receiver did not start: %s\n", qPrintable(trapd.error()));
         return;
     }
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(trapd.port());
-    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < traps; ++i) {
-        ber::Message m;
-        m.community = "public";
-        m.pdu.type = 0xA7;
-        m.pdu.requestId = i + 1;
-        m.pdu.bindings = {
-            {{1, 3, 6, 1, 2, 1, 1, 3, 0}, ber::Value::makeUnsigned(ber::TimeTicks, uint64_t(i))},
-            {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0},
-             ber::Value::makeOid({1, 3, 6, 1, 6, 3, 1, 1, 5, 3})},
-            {{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, uint32_t(i % 48 + 1)},
-             ber::Value::makeInteger(i % 48 + 1)}};
-        const std::vector<uint8_t> bytes = ber::encode(m);
-        sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-               sizeof to);
-        if (rate > 0) {
-            const qint64 due = qint64(i + 1) * 1000000000LL / rate;
-            while (t.nsecsElapsed() < due)
-                QThread::usleep(200);
-        } else {
-            // As fast as snmptrapd takes them: no more than a few waiting for their handler.
-            while (i + 1 - journalCount(journal) > kInFlight)
-                QThread::usleep(500);
-        }
-    }
-    const double sendS = double(t.nsecsElapsed()) / 1e9;
-    close(fd);
-    // snmptrapd runs one handler at a time: wait until the journal stops growing.
-    int64_t last = -1, now = journalCount(journal);
+    TrapSender sender = run.v3 ? TrapSender(trapd.port(), "8000e36504626e6368", "benchuser",
+                                            "SHA-256", "benchpass123", "AES", "benchpass123")
+                               : TrapSender(trapd.port());
+    const qint64 consumer = trapd.consumerPid();
+    const double cpuBefore = cpuOf(consumer);
+    const double sendS = sender.send(1, run.count, run.rate);
+    // Done when every number is in, or when nothing more has come for 3 s.
     QElapsedTimer settle;
     settle.start();
-    while (now != last && settle.elapsed() < 120000) {
-        last = now;
-        QThread::msleep(1500);
-        now = journalCount(journal);
+    int64_t last = -1;
+    qint64 lastChange = 0;
+    while (settle.elapsed() - lastChange < 3000) {
+        const int64_t now = journalRows(journal);
+        if (now != last) {
+            last = now;
+            lastChange = settle.elapsed();
+        }
+        if (now >= run.count) break;
+        QThread::msleep(20);
     }
-    const double allS = double(t.nsecsElapsed()) / 1e9 - 1.5;
-    std::printf(
-        "burst: %d v2c traps sent in %.2f s (%s); snmptrapd logged %d, the journal holds %lld; "
-        "all journaled after %.2f s (%.0f/s)\n",
-        traps, sendS, rate ? qPrintable(QStringLiteral("%1/s").arg(rate)) : "at snmptrapd's pace",
-        trapd.logged(), (long long)now, allS, double(now) / allS);
+    const double allS = sendS + double(settle.elapsed()) / 1000.0;
+    const double cpu = cpuOf(consumer) - cpuBefore;
+    std::vector<int64_t> got = journaledNumbers(journal);
+    std::sort(got.begin(), got.end());
+    std::vector<int64_t> missing, twice;
+    size_t at = 0;
+    for (int64_t n = 1; n <= run.count; ++n) {
+        size_t seen = 0;
+        while (at < got.size() && got[at] == n) {
+            ++seen;
+            ++at;
+        }
+        if (seen == 0) missing.push_back(n);
+        if (seen > 1) twice.push_back(n);
+    }
+    QString list;
+    for (size_t i = 0; i < std::min<size_t>(missing.size(), 10); ++i)
+        list += QStringLiteral(" %1").arg(missing[i]);
+    if (missing.size() > 10) list += QStringLiteral(" ...");
+    std::printf("storm: %-28s sent %lld in %.2f s (%.0f/s), journaled %zu, missing %zu%s%s, "
+                "twice %zu; all in after %.2f s; consumer CPU %.1f ms per 1 000 events\n",
+                run.name, (long long)run.count, sendS, double(run.count) / sendS, got.size(),
+                missing.size(), missing.empty() ? "" : ":", qPrintable(list), twice.size(), allS,
+                got.empty() ? 0.0 : cpu * 1000.0 / double(got.size()) * 1000.0);
+    std::fflush(stdout);
 }
 
-void handlerCost(const QString& dir) {
-    const QString journal = dir + QStringLiteral("/cost.sqlite");
-    const QByteArray peak = (dir + QStringLiteral("/peak")).toLocal8Bit();
-    double us = 0, total = 0, worst = 0;
-    const int runs = 300;
-    runHandler(linkDownInput(0), journal, us); // creates the journal
-    for (int i = 1; i <= runs; ++i) {
-        runHandler(linkDownInput(i), journal, us);
-        total += us;
-        worst = std::max(worst, us);
+void drain(const QString& dir, int count) {
+    const QString spool = dir + QStringLiteral("/drain");
+    QDir().mkpath(spool);
+    QFile f(spool + QStringLiteral("/spool"));
+    if (!f.open(QIODevice::WriteOnly)) return;
+    f.write(QByteArray::fromStdString(events::SpoolFileHeader("drain")));
+    const int64_t now = QDateTime::currentMSecsSinceEpoch();
+    for (int i = 1; i <= count; ++i) {
+        events::SpoolRecord r;
+        r.requestId = i;
+        r.version.push_back('1');
+        r.transport = "UDP: [127.0.0.1]:40000->[127.0.0.1]:162";
+        r.receivedMs = now + i;
+        r.bindings = ".1.3.6.1.2.1.1.3.0 (" + std::to_string(i) +
+                     ") 0:0:00:00.00\n"
+                     ".1.3.6.1.6.3.1.1.4.1.0 .1.3.6.1.6.3.1.1.5.3\n"
+                     ".1.3.6.1.2.1.2.2.1.1.3 3\n.1.3.6.1.2.1.2.2.1.7.3 1\n"
+                     ".1.3.6.1.2.1.2.2.1.8.3 2\n.1.3.6.1.2.1.2.2.1.2.3 \"FE 1/3\"\n";
+        f.write(QByteArray::fromStdString(events::FormatRecord(r)));
     }
-    runHandler(linkDownInput(runs + 1), journal, us, peak.constData());
-    std::printf(
-        "handler: %.2f ms per notification (mean of %d, process start included; worst %.2f ms), "
-        "peak %ld kB\n",
-        total / runs / 1000.0, runs, worst / 1000.0, peakKb(peak));
-    struct Case {
-        const char* name;
-        QByteArray input;
-    };
-    QByteArray many;
-    for (int i = 0; i < 10000; ++i)
-        many +=
-            ".1.3.6.1.2.1.2.2.1.10." + QByteArray::number(i) + " " + QByteArray::number(i) + "\n";
-    const Case cases[] = {
-        {"1 MB binding",
-         linkDownInput(1, ".1.3.6.1.2.1.1.5.0 \"" + QByteArray(1 << 20, 'A') + "\"\n")},
-        {"10 000 bindings", linkDownInput(2, many)},
-        {"32 MB in one line",
-         "localhost\nUDP: [127.0.0.1]:1->[127.0.0.1]:162\n.1.3.6.1.2.1.1.5.0 " +
-             QByteArray(32 << 20, 'B')},
-    };
-    for (const Case& c : cases) {
-        const bool ok = runHandler(c.input, journal, us, peak.constData());
-        std::printf("handler: %-18s %s in %.1f ms, peak %ld kB\n", c.name,
-                    ok ? "journaled" : "refused", us / 1000.0, peakKb(peak));
-    }
+    f.close();
+    rusage before{}, after{};
+    getrusage(RUSAGE_CHILDREN, &before);
+    QElapsedTimer t;
+    t.start();
+    const ToolRun result =
+        RunToolIn(BuildPath(QStringLiteral("tools/talvex-eventd")),
+                  {"--once", "--spool", spool, "--journal", dir + QStringLiteral("/drain.sqlite")},
+                  {}, {}, 600000);
+    const double wall = double(t.nsecsElapsed()) / 1e9;
+    getrusage(RUSAGE_CHILDREN, &after);
+    auto secs = [](const timeval& tv) { return double(tv.tv_sec) + double(tv.tv_usec) / 1e6; };
+    const double cpu =
+        secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) - secs(before.ru_stime);
+    const int64_t rows = journalRows(dir + QStringLiteral("/drain.sqlite"));
+    std::printf("drain: talvex-eventd took %lld of %d spooled notifications in %.2f s: %.0f "
+                "events/s; CPU %.1f ms per 1 000 events (status %d)\n",
+                (long long)rows, count, wall, double(rows) / wall, cpu * 1e6 / double(rows),
+                result.exitCode);
+    std::fflush(stdout);
 }
 
-void pageOpen(const QString& dir, int rows) {
-    const QString journal = dir + QStringLiteral("/page.sqlite");
+// Median of runs of f, in microseconds.
+template <typename F> double medianUs(int runs, F f) {
+    std::vector<double> us;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f();
+        us.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0)
+                .count());
+    }
+    std::sort(us.begin(), us.end());
+    return us[us.size() / 2];
+}
+
+// A journal of rows rows, device rows of them from 127.0.0.1, the rest from 1 000 others, one in
+// four unacknowledged.
+bool fillJournal(const QString& journal, int rows, int device) {
     {
         events::Journal j;
         std::string why;
         if (!j.open(journal.toStdString(), true, &why)) {
-            std::printf("page: %s\n", why.c_str());
-            return;
+            std::printf("%s\n", why.c_str());
+            return false;
         }
+        j.setMaxTotal(rows);
+        j.setMaxPerDevice(rows);
     }
     sqlite3* db = nullptr;
     sqlite3_open(journal.toUtf8().constData(), &db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(
-        db,
-        "INSERT INTO events(received, sender, device, uptime, oid, severity, ifindex, port, event, "
-        "summary, bindings) VALUES (?1, '127.0.0.1', '127.0.0.1', ?2, '1.3.6.1.6.3.1.1.5.3', ?3, "
-        "?4, "
-        "'FE 1/3', 'linkDown', ?5, '1.3.6.1.2.1.2.2.1.1.3 3')",
-        -1, &s, nullptr);
-    const int64_t start = QDateTime::currentMSecsSinceEpoch() - rows * 1000LL;
-    for (int i = 0; i < rows; ++i) {
-        sqlite3_bind_int64(s, 1, start + i * 1000LL);
-        sqlite3_bind_int64(s, 2, i);
-        sqlite3_bind_int(s, 3, i % 4 + 1);
-        sqlite3_bind_int(s, 4, i % 48 + 1);
-        const QByteArray summary = "Link down on port FE 1/" + QByteArray::number(i % 48 + 1) +
-                                   " (ifIndex " + QByteArray::number(i % 48 + 1) +
-                                   ") (admin up, oper down)";
-        sqlite3_bind_text(s, 5, summary.constData(), int(summary.size()), SQLITE_TRANSIENT);
-        sqlite3_step(s);
-        sqlite3_reset(s);
-    }
-    sqlite3_finalize(s);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    const QByteArray sql =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+        QByteArray::number(rows) +
+        ") INSERT INTO events(received, sender, device, uptime, oid, severity, ifindex, port, "
+        "event, summary, bindings, acked) SELECT " +
+        QByteArray::number(QDateTime::currentMSecsSinceEpoch() - rows * 1000LL) +
+        " + i * 1000, CASE WHEN i % " + QByteArray::number(rows / device) +
+        " = 0 THEN '127.0.0.1' ELSE '127.2.' || (i % 1000 / 250) || '.' || (i % 250 + 1) END, "
+        "CASE WHEN i % " +
+        QByteArray::number(rows / device) +
+        " = 0 THEN '127.0.0.1' ELSE '127.2.' || (i % 1000 / 250) || '.' || (i % 250 + 1) END, i, "
+        "'1.3.6.1.6.3.1.1.5.3', i % 4 + 1, i % 48 + 1, 'FE 1/3', 'linkDown', "
+        "'Link down on port FE 1/' || (i % 48 + 1) || ' (admin up, oper down)', "
+        "'1.3.6.1.2.1.2.2.1.1.3 3', CASE WHEN i % 4 = 0 THEN NULL ELSE 1 END FROM n";
+    char* err = nullptr;
+    const bool ok = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &err) == SQLITE_OK;
+    if (!ok) std::printf("fill: %s\n", err);
+    sqlite3_free(err);
     sqlite3_close(db);
+    return ok;
+}
 
+void queries(const QString& dir) {
+    const QString journal = dir + QStringLiteral("/queries.sqlite");
+    QElapsedTimer t;
+    t.start();
+    if (!fillJournal(journal, 1000000, 100000)) return;
+    std::printf("queries: 1 000 000 rows (100 000 of the device) written in %.1f s\n",
+                double(t.elapsed()) / 1000.0);
+    events::Journal j;
+    j.open(journal.toStdString(), false, nullptr);
+    events::Journal::Unacked u;
+    const double lamp = medianUs(200, [&] { j.unacknowledged("127.0.0.1", u); });
+    std::vector<events::Event> rows;
+    j.readSince("127.0.0.1", 0, 1000000, rows);
+    const int64_t last = rows.empty() ? 0 : rows.back().id;
+    const int64_t tenBack = rows.size() > 10 ? rows[rows.size() - 11].id : 0;
+    std::vector<events::Event> fresh;
+    const double incremental = medianUs(200, [&] {
+        fresh.clear();
+        j.readSince("127.0.0.1", tenBack, 100000, fresh);
+    });
+    const double nothingNew = medianUs(200, [&] {
+        fresh.clear();
+        j.readSince("127.0.0.1", last, 100000, fresh);
+    });
+    int64_t seq = 0;
+    std::vector<events::Journal::Ack> acks;
+    const double ackCheck = medianUs(200, [&] {
+        seq = j.ackSeq();
+        j.acksSince("127.0.0.1", seq, acks);
+    });
+    const double whole = medianUs(5, [&] {
+        fresh.clear();
+        j.readSince("127.0.0.1", 0, 100000, fresh);
+    });
+    std::printf("queries at 1 000 000 rows (medians): lamp's check %.3f ms (%lld unacknowledged, "
+                "%lld serious); page's read of 10 new rows %.3f ms, of none %.3f ms; "
+                "acknowledgements' check %.3f ms; all %zu of the device %.1f ms\n",
+                lamp / 1000, (long long)u.count, (long long)u.serious, incremental / 1000,
+                nothingNew / 1000, ackCheck / 1000, rows.size(), whole / 1000);
+    std::fflush(stdout);
+}
+
+void pageOpen(const QString& dir, int rows) {
+    const QString journal = dir + QStringLiteral("/page.sqlite");
+    if (!fillJournal(journal, rows, rows)) return;
     {
         QElapsedTimer t;
         t.start();
@@ -255,14 +307,24 @@ void pageOpen(const QString& dir, int rows) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    // The handler stops reading past its bound; what we still write then goes nowhere.
-    std::signal(SIGPIPE, SIG_IGN);
-    const int traps = argc > 1 ? std::atoi(argv[1]) : 2000;
-    const int rate = argc > 2 ? std::max(0, std::atoi(argv[2])) : 0;
     QTemporaryDir dir;
     const QByteArray only = qgetenv("EVENTS_BENCH_ONLY");
-    if (only.isEmpty() || only == "handler") handlerCost(dir.path());
-    if (only.isEmpty() || only == "burst") burst(dir.path(), traps, rate);
+    // "storm:3 000" runs the storms whose name holds "3 000".
+    if (only.isEmpty() || only.startsWith("storm")) {
+        const Run runs[] = {
+            {"v2c 1 000/s for 10 s", 10000, 1000, false},
+            {"v2c 3 000/s for 5 s", 15000, 3000, false},
+            {"v2c 300/s for 60 s", 18000, 300, false},
+            {"v2c 2 000 unpaced", 2000, 0, false},
+            {"v3 authPriv 1 000/s for 10 s", 10000, 1000, true},
+        };
+        for (const Run& r : runs)
+            if (!only.startsWith("storm:") || QByteArray(r.name).contains(only.mid(6)))
+                storm(dir.path(), r);
+    }
+    if (only.isEmpty() || only == "drain")
+        drain(dir.path(), argc > 1 ? std::atoi(argv[1]) : 100000);
+    if (only.isEmpty() || only == "queries") queries(dir.path());
     if (only.isEmpty() || only == "page") pageOpen(dir.path(), 100000);
     return 0;
 }

@@ -5,22 +5,26 @@
 # a test must not rebuild the tree (scripts/package builds what the package holds first).
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set_target_properties(talvex talvex-sim talvex-walk talvex-traphandle PROPERTIES
+set_target_properties(talvex talvex-sim talvex-walk talvex-eventd PROPERTIES
     INSTALL_RPATH "$ORIGIN/${TALVEX_LIB_FROM_BIN}")
-install(TARGETS talvex talvex-sim talvex-walk talvex-traphandle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS talvex talvex-sim talvex-walk talvex-eventd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The library carries a versioned name (libqvsnmp.so.1), as dpkg-shlibdeps expects of any
 # library a program needs; nothing outside links it, so no link-time name and no headers ship.
 set_target_properties(qvsnmp PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
 install(TARGETS qvsnmp LIBRARY DESTINATION ${TALVEX_INSTALL_LIBDIR} NAMELINK_SKIP)
 install(DIRECTORY res/panel/ DESTINATION ${TALVEX_INSTALL_DATADIR})
-# What an administrator adds to snmptrapd.conf for the event journal (talvex(1), NOTIFICATIONS).
-install(FILES res/examples/snmptrapd.conf.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/talvex)
+# The notification path (talvex-eventd(8)): the hand-over snmptrapd runs, what an administrator
+# adds to snmptrapd.conf and to its unit, and the writer's own unit.
+install(FILES events/talvex-spool.pl DESTINATION ${TALVEX_INSTALL_DATADIR})
+install(FILES res/examples/snmptrapd.conf.example res/examples/snmptrapd.service.d-talvex.conf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/talvex)
+install(FILES res/examples/talvex-eventd.service DESTINATION lib/systemd/system)
 
 # Manual pages: written once in docs/man as scdoc sources, turned into roff and compressed as
 # Debian ships them.
 find_program(SCDOC_EXECUTABLE scdoc)
 find_program(GZIP_EXECUTABLE gzip)
-set(TALVEX_MAN_PAGES talvex.1 talvex-walk.1 talvex-sim.1 talvex-traphandle.1)
+set(TALVEX_MAN_PAGES talvex.1 talvex-walk.1 talvex-sim.1 talvex-eventd.8)
 if(SCDOC_EXECUTABLE AND GZIP_EXECUTABLE)
     set(pages)
     foreach(page IN LISTS TALVEX_MAN_PAGES)
@@ -36,7 +40,10 @@ if(SCDOC_EXECUTABLE AND GZIP_EXECUTABLE)
         list(APPEND pages ${out}.gz)
     endforeach()
     add_custom_target(manpages ALL DEPENDS ${pages})
-    install(FILES ${pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    foreach(page IN LISTS pages)
+        string(REGEX REPLACE ".*\\.([0-9])\\.gz$" "\\1" section ${page})
+        install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+    endforeach()
 else()
     message(WARNING "scdoc or gzip not found (scripts/install-deps installs them): "
                     "no manual pages are built or installed")
@@ -55,8 +62,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "panel, MIB pages for the system, interface, ARP, routing, forwarding,"
     "spanning-tree and RMON groups, and writes where the operator has the right."
     "Also talvex-walk, a command-line SNMP get, walk and set client,"
-    "talvex-sim, a simulated chassis answering on loopback, and talvex-traphandle,"
-    "which snmptrapd runs to keep the device's notifications in an event journal.")
+    "talvex-sim, a simulated chassis answering on loopback, and talvex-eventd,"
+    "the service that keeps the notifications snmptrapd hands over in an event"
+    "journal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -66,9 +74,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Dependencies come from what the binaries link (dpkg-shlibdeps, which finds the private library
 # through the programs' run path), never from a hand-kept list.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The receiver of the device's notifications (talvex-traphandle is its handler).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS snmptrapd)
-# The journal's directory, for the group talvex (and snmptrapd's user, which writes it).
+# The receiver of the device's notifications and the Perl module its hand-over runs on.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "snmptrapd, libsnmp-perl")
+# The user talvex-eventd runs as, the journal's and the spool's directories.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -28,7 +28,9 @@ int IfIndexOf(int64_t stored) {
 
 const char* const kSeverityNames[] = {"critical", "major", "minor", "information"};
 
-const char* const kSchema = R"sql(
+// The schema as the first version of the module made it (user_version 0): a file without a
+// version is taken as that one and migrated from it.
+const char* const kSchemaV1 = R"sql(
 CREATE TABLE IF NOT EXISTS settings(name TEXT PRIMARY KEY, value INTEGER NOT NULL);
 INSERT OR IGNORE INTO settings VALUES ('max_per_device', 100000), ('ack_seq', 0);
 CREATE TABLE IF NOT EXISTS severities(
@@ -64,12 +66,72 @@ CREATE TRIGGER IF NOT EXISTS events_uncounted AFTER DELETE ON events BEGIN
 END;
 )sql";
 
-// How long after an inform a copy of it is taken for one sent again.
-constexpr int64_t kResentWithinMs = 120000;
+// Version 2: the PDU's details (an inform is told from a trap by its type and request id, not
+// by its content), the spool position, a bound on the whole journal, and the unacknowledged
+// rows counted per address as they change, so that the lamp's check reads one row.
+const char* const kToV2 = R"sql(
+ALTER TABLE events ADD COLUMN inform INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE events ADD COLUMN request_id INTEGER;
+ALTER TABLE events ADD COLUMN engine TEXT NOT NULL DEFAULT '';
+ALTER TABLE events ADD COLUMN security TEXT NOT NULL DEFAULT '';
+ALTER TABLE events ADD COLUMN transport TEXT NOT NULL DEFAULT '';
+DROP INDEX IF EXISTS events_uptime;
+-- The rows a device sent for another (snmpTrapAddress.0) are few; an index of all senders made
+-- the page's read walk every row of the device.
+DROP INDEX IF EXISTS events_sender;
+CREATE INDEX events_relayed ON events(sender, id) WHERE sender <> device;
+CREATE INDEX events_inform ON events(sender, request_id) WHERE inform;
+INSERT OR IGNORE INTO settings VALUES ('max_total', 1000000);
+INSERT OR REPLACE INTO settings VALUES ('rows', (SELECT count(*) FROM events));
+CREATE TABLE spool(file TEXT NOT NULL, offset INTEGER NOT NULL);
+INSERT INTO spool VALUES ('', 0);
+DELETE FROM devices WHERE rows <= 0;
+DROP TRIGGER events_counted;
+DROP TRIGGER events_uncounted;
+CREATE TRIGGER events_counted AFTER INSERT ON events BEGIN
+    INSERT INTO devices VALUES (new.device, 1)
+        ON CONFLICT(device) DO UPDATE SET rows = rows + 1;
+    UPDATE settings SET value = value + 1 WHERE name = 'rows';
+END;
+CREATE TRIGGER events_uncounted AFTER DELETE ON events BEGIN
+    UPDATE devices SET rows = rows - 1 WHERE device = old.device;
+    DELETE FROM devices WHERE device = old.device AND rows <= 0;
+    UPDATE settings SET value = value - 1 WHERE name = 'rows';
+END;
+-- Keyed by every address a row belongs to: its device, and its sender where that differs.
+CREATE TABLE unacked(address TEXT PRIMARY KEY, count INTEGER NOT NULL, serious INTEGER NOT NULL);
+INSERT INTO unacked
+    SELECT address, count(*), total(severity <= 2) FROM
+        (SELECT device AS address, severity FROM events WHERE acked IS NULL
+         UNION ALL
+         SELECT sender, severity FROM events WHERE acked IS NULL AND sender <> device)
+    GROUP BY address;
+CREATE TRIGGER unacked_added AFTER INSERT ON events WHEN new.acked IS NULL BEGIN
+    INSERT INTO unacked VALUES (new.device, 1, new.severity <= 2)
+        ON CONFLICT(address) DO UPDATE SET count = count + 1, serious = serious + (new.severity <= 2);
+    INSERT INTO unacked SELECT new.sender, 1, new.severity <= 2 WHERE new.sender <> new.device
+        ON CONFLICT(address) DO UPDATE SET count = count + 1, serious = serious + (new.severity <= 2);
+END;
+CREATE TRIGGER unacked_acked AFTER UPDATE OF acked ON events
+        WHEN old.acked IS NULL AND new.acked IS NOT NULL BEGIN
+    UPDATE unacked SET count = count - 1, serious = serious - (old.severity <= 2)
+        WHERE address IN (old.device, old.sender);
+    DELETE FROM unacked WHERE address IN (old.device, old.sender) AND count <= 0;
+END;
+CREATE TRIGGER unacked_dropped AFTER DELETE ON events WHEN old.acked IS NULL BEGIN
+    UPDATE unacked SET count = count - 1, serious = serious - (old.severity <= 2)
+        WHERE address IN (old.device, old.sender);
+    DELETE FROM unacked WHERE address IN (old.device, old.sender) AND count <= 0;
+END;
+)sql";
+
+// Each step brings a file of version i + 1 to i + 2.
+const char* const kMigrations[] = {kToV2};
+static_assert(std::size(kMigrations) == kSchemaVersion - 1);
 
 // A row belongs to a device when the device is the agent it speaks for (snmpTrapAddress.0 when
 // the agent named itself, else the sender) or when the device sent it.
-const char* const kMatch = "(device = ?1 OR sender = ?1)";
+const char* const kMatch = "(device = ?1 OR (sender = ?1 AND sender <> device))";
 
 // A prepared statement that finalizes itself.
 class Stmt {
@@ -112,7 +174,8 @@ private:
 // What a list shows of a row, as the first columns of a query: readSince reads these, read()
 // these and the rest.
 const char* const kListColumns =
-    "SELECT id, received, severity, ifindex, port, event, summary, acked, acked_by";
+    "SELECT id, received, severity, ifindex, port, event, summary, acked, acked_by, sender";
+constexpr int kListCount = 10;
 void ReadListColumns(const Stmt& s, Event& e) {
     e.id = s.integer(0);
     e.receivedMs = s.integer(1);
@@ -123,12 +186,20 @@ void ReadListColumns(const Stmt& s, Event& e) {
     e.summary = s.text(6);
     e.ackedMs = s.integer(7);
     e.ackedBy = s.text(8);
+    e.sender = s.text(9);
 }
 
 int64_t Setting(sqlite3* db, const char* name, int64_t fallback) {
     Stmt s(db, "SELECT value FROM settings WHERE name = ?1");
     s.bind(1, std::string(name));
     return s.step() == SQLITE_ROW ? s.integer(0) : fallback;
+}
+
+// A bound keeps one row at least.
+bool SetBound(sqlite3* db, const char* name, int64_t max) {
+    Stmt s(db, "UPDATE settings SET value = ?1 WHERE name = ?2");
+    s.bind(1, std::max<int64_t>(1, max)).bind(2, std::string(name));
+    return s.step() == SQLITE_DONE;
 }
 
 } // namespace
@@ -176,6 +247,8 @@ Journal::~Journal() {
 }
 
 void Journal::close() {
+    sqlite3_finalize(m_severity);
+    m_severity = nullptr;
     sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
@@ -192,6 +265,61 @@ bool Journal::exec(const char* sql, std::string* why) {
     return false;
 }
 
+bool Journal::openChecked(const std::string& path, bool create, std::string* why) {
+    auto fail = [&](const std::string& text) {
+        if (why) *why = text;
+        return false;
+    };
+    // O_NONBLOCK: a FIFO put in the journal's place must not hold the opener.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && create) {
+        // A journal the talvex group reads and acknowledges in, whatever the writer's umask.
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0660);
+        if (fd >= 0)
+            fchmod(fd, 0660);
+        else if (errno == EEXIST)
+            fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        if (errno == ENOENT) return fail("there is no journal there");
+        if (errno == ELOOP) return fail("it is a symbolic link, which is not followed");
+        return fail(std::strerror(errno));
+    }
+    struct stat st {};
+    const bool stated = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!stated) return fail(std::strerror(errno));
+    // A FIFO or a device would block or never end.
+    if (!S_ISREG(st.st_mode)) return fail("it is not a regular file");
+    // The writer keeps its own file; a reader takes the file of the user who keeps the folder.
+    std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    struct stat dir {};
+    const bool folderOwner = !create && ::stat(folder.empty() ? "." : folder.c_str(), &dir) == 0 &&
+                             dir.st_uid == st.st_uid;
+    if (st.st_uid != ::geteuid() && !folderOwner)
+        return fail("it belongs to user " + std::to_string(st.st_uid) +
+                    ", neither this user nor the owner of its folder");
+    if (::access(path.c_str(), R_OK) != 0)
+        return fail(std::string("it cannot be read: ") + std::strerror(errno));
+    int rc = sqlite3_open_v2(path.c_str(), &m_db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
+                             nullptr);
+    if (rc != SQLITE_OK && !create) {
+        // An operator outside the group that writes may still look.
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        rc = sqlite3_open_v2(path.c_str(), &m_db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
+                             nullptr);
+    }
+    if (rc != SQLITE_OK) return fail(lastError());
+    // The file SQLite opened by name is the one checked above.
+    struct stat now {};
+    if (::lstat(path.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
+        return fail("it was replaced while it was opened");
+    return true;
+}
+
 bool Journal::open(const std::string& path, bool create, std::string* why) {
     close();
     auto fail = [&](const std::string& text) {
@@ -199,57 +327,55 @@ bool Journal::open(const std::string& path, bool create, std::string* why) {
         close();
         return false;
     };
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT || !create)
-            return fail(errno == ENOENT ? "there is no journal there" : std::strerror(errno));
-        // A journal the talvex group reads and acknowledges in, whatever the writer's umask.
-        const int fd =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0660);
-        if (fd >= 0) {
-            fchmod(fd, 0660);
-            ::close(fd);
-        } else if (errno != EEXIST) {
-            return fail(std::strerror(errno));
-        }
-        if (::stat(path.c_str(), &st) != 0) return fail(std::strerror(errno));
-    }
-    // A FIFO or a device would block or never end.
-    if (!S_ISREG(st.st_mode)) return fail("it is not a regular file");
-    if (::access(path.c_str(), R_OK) != 0)
-        return fail(std::string("it cannot be read: ") + std::strerror(errno));
-    int rc =
-        sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK && !create) {
-        // An operator outside the group that writes may still look.
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-        rc = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
-    }
-    if (rc != SQLITE_OK) return fail(lastError());
+    std::string err;
+    if (!openChecked(path, create, &err)) return fail(err);
     sqlite3_extended_result_codes(m_db, 1);
-    // Each notification is a process that opens, writes and closes: a checkpoint at every close
-    // would write the file through each time. SQLite checkpoints as the log grows instead.
-    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     setBusyTimeout(2000);
+    const int64_t have = userVersion();
+    if (have < 0) return fail("it is not an event journal (" + lastError() + ")");
+    if (have > kSchemaVersion)
+        return fail("it is of a newer version (" + std::to_string(have) +
+                    ") than this program knows (" + std::to_string(kSchemaVersion) + ")");
     // Anything else SQLite opens (an empty or foreign file) is no journal.
-    auto isJournal = [this] {
+    const bool isJournal = [this] {
         Stmt probe(m_db, "SELECT id, received, sender, device, acked, ack_seq FROM events LIMIT 0");
         return probe && probe.step() == SQLITE_DONE;
-    };
-    if (isJournal()) {
-        exec("PRAGMA synchronous=NORMAL");
-        exec("PRAGMA temp_store=MEMORY");
-        return true;
+    }();
+    if (have == 0 && !isJournal) {
+        if (!create) return fail(std::string("it is not an event journal (") + lastError() + ")");
+        const bool empty = [this] {
+            Stmt tables(m_db, "SELECT count(*) FROM sqlite_master");
+            return tables.step() == SQLITE_ROW && tables.integer(0) == 0;
+        }();
+        if (!empty) return fail("it is not an event journal: it holds other tables");
+        if (!exec("PRAGMA journal_mode=WAL", &err) || !exec(kSchemaV1, &err)) return fail(err);
+    } else if (!isJournal) {
+        return fail(std::string("it is not an event journal (") + lastError() + ")");
     }
-    std::string err;
-    if (!create) return fail(std::string("it is not an event journal (") + lastError() + ")");
-    if (!exec("PRAGMA journal_mode=WAL", &err) || !exec("PRAGMA synchronous=NORMAL", &err) ||
-        !exec(kSchema, &err))
-        return fail(err);
-    if (!isJournal()) return fail(std::string("it is not an event journal (") + lastError() + ")");
+    exec("PRAGMA synchronous=NORMAL");
+    exec("PRAGMA temp_store=MEMORY");
+    if (have < kSchemaVersion && !migrate(int(std::max<int64_t>(have, 1)), &err))
+        return fail("it is of an older version (" + std::to_string(std::max<int64_t>(have, 1)) +
+                    ") and could not be brought up to date: " + err);
     return true;
+}
+
+bool Journal::migrate(int from, std::string* why) {
+    if (!exec("BEGIN IMMEDIATE", why)) return false;
+    // Another opener may have migrated while this one waited for the lock.
+    int at = int(std::max<int64_t>(userVersion(), 1));
+    bool ok = at >= from;
+    for (; ok && at < kSchemaVersion; ++at)
+        ok = exec(kMigrations[at - 1], why);
+    ok = ok && exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str(), why);
+    if (ok && exec("COMMIT", why)) return true;
+    exec("ROLLBACK");
+    return false;
+}
+
+int64_t Journal::userVersion() {
+    Stmt s(m_db, "PRAGMA user_version");
+    return s.step() == SQLITE_ROW ? s.integer(0) : -1;
 }
 
 void Journal::setBusyTimeout(int ms) {
@@ -257,52 +383,95 @@ void Journal::setBusyTimeout(int ms) {
 }
 
 bool Journal::append(Event& e, std::string* why) {
+    std::vector<Event> one{std::move(e)};
+    const bool ok = appendBatch(one, spoolPosition(), why);
+    e = std::move(one[0]);
+    return ok;
+}
+
+bool Journal::appendBatch(std::vector<Event>& events, const SpoolPosition& position,
+                          std::string* why) {
     if (!exec("BEGIN IMMEDIATE", why)) return false;
-    // An inform sent again because its answer was late arrives again: the same device, uptime
-    // and bindings, shortly after. It is the event already there.
-    if (e.uptime >= 0) {
-        Stmt same(m_db, "SELECT id FROM events WHERE device = ?1 AND uptime = ?2 AND oid = ?3 AND "
-                        "bindings = ?4 "
-                        "AND received >= ?5 LIMIT 1");
-        same.bind(1, e.device)
-            .bind(2, e.uptime)
-            .bind(3, e.oid)
-            .bind(4, e.bindings)
-            .bind(5, e.receivedMs - kResentWithinMs);
-        if (same.step() == SQLITE_ROW) {
-            e.id = same.integer(0);
-            return exec("COMMIT", why);
+    Stmt same(m_db, "SELECT id FROM events WHERE sender = ?1 AND request_id = ?2 AND inform AND "
+                    "engine = ?3 AND received >= ?4 ORDER BY id DESC LIMIT 1");
+    Stmt ins(m_db, "INSERT INTO events(received, sender, device, uptime, oid, severity, ifindex, "
+                   "port, event, summary, bindings, inform, request_id, engine, security, "
+                   "transport) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
+                   "?14, ?15, ?16)");
+    Stmt pos(m_db, "UPDATE spool SET file = ?1, offset = ?2");
+    bool ok = same && ins && pos;
+    std::vector<std::string> touched;
+    for (size_t i = 0; ok && i < events.size(); ++i) {
+        Event& e = events[i];
+        if (e.inform && e.requestId >= 0) {
+            same.reset();
+            same.bind(1, e.sender).bind(2, e.requestId).bind(3, e.engineId);
+            same.bind(4, e.receivedMs - kResentWithinMs);
+            if (same.step() == SQLITE_ROW) {
+                e.id = same.integer(0);
+                continue;
+            }
         }
-    }
-    Stmt ins(m_db,
-             "INSERT INTO events(received, sender, device, uptime, oid, severity, ifindex, port, "
-             "event, summary, bindings) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-    ins.bind(1, e.receivedMs).bind(2, e.sender).bind(3, e.device);
-    if (e.uptime >= 0)
-        ins.bind(4, e.uptime);
-    else
-        ins.bindNull(4);
-    ins.bind(5, e.oid).bind(6, int64_t(e.severity)).bind(7, int64_t(e.ifIndex)).bind(8, e.port);
-    ins.bind(9, e.event).bind(10, e.summary).bind(11, e.bindings);
-    bool ok = ins.step() == SQLITE_DONE;
-    if (ok) {
+        ins.reset();
+        ins.bind(1, e.receivedMs).bind(2, e.sender).bind(3, e.device);
+        if (e.uptime >= 0)
+            ins.bind(4, e.uptime);
+        else
+            ins.bindNull(4);
+        ins.bind(5, e.oid).bind(6, int64_t(e.severity)).bind(7, int64_t(e.ifIndex)).bind(8, e.port);
+        ins.bind(9, e.event).bind(10, e.summary).bind(11, e.bindings);
+        ins.bind(12, int64_t(e.inform));
+        if (e.requestId >= 0)
+            ins.bind(13, e.requestId);
+        else
+            ins.bindNull(13);
+        ins.bind(14, e.engineId).bind(15, e.securityName).bind(16, e.transport);
+        ok = ins.step() == SQLITE_DONE;
         e.id = sqlite3_last_insert_rowid(m_db);
-        Stmt rows(m_db, "SELECT rows FROM devices WHERE device = ?1");
-        rows.bind(1, e.device);
-        const int64_t n = rows.step() == SQLITE_ROW ? rows.integer(0) : 0;
-        const int64_t max =
-            std::max<int64_t>(1, Setting(m_db, "max_per_device", kDefaultMaxPerDevice));
-        if (n > max) {
-            Stmt trim(m_db, "DELETE FROM events WHERE id IN "
-                            "(SELECT id FROM events WHERE device = ?1 ORDER BY id LIMIT ?2)");
-            trim.bind(1, e.device).bind(2, n - max);
-            ok = trim.step() == SQLITE_DONE;
-        }
+        if (std::find(touched.begin(), touched.end(), e.device) == touched.end())
+            touched.push_back(e.device);
     }
+    pos.bind(1, position.file).bind(2, position.offset);
+    ok = ok && pos.step() == SQLITE_DONE && trim(touched);
     if (ok && exec("COMMIT", why)) return true;
     if (why && !ok) *why = lastError();
     exec("ROLLBACK");
     return false;
+}
+
+bool Journal::trim(const std::vector<std::string>& touched) {
+    const int64_t perDevice =
+        std::max<int64_t>(1, Setting(m_db, "max_per_device", kDefaultMaxPerDevice));
+    Stmt rows(m_db, "SELECT rows FROM devices WHERE device = ?1");
+    Stmt drop(m_db, "DELETE FROM events WHERE id IN "
+                    "(SELECT id FROM events WHERE device = ?1 ORDER BY id LIMIT ?2)");
+    for (const std::string& device : touched) {
+        rows.reset();
+        rows.bind(1, device);
+        const int64_t n = rows.step() == SQLITE_ROW ? rows.integer(0) : 0;
+        if (n <= perDevice) continue;
+        drop.reset();
+        drop.bind(1, device).bind(2, n - perDevice);
+        if (drop.step() != SQLITE_DONE) return false;
+    }
+    // A flood of made-up sender addresses fills no disk: the oldest rows of all go.
+    const int64_t total = Setting(m_db, "rows", 0);
+    const int64_t max = std::max<int64_t>(1, Setting(m_db, "max_total", kDefaultMaxTotal));
+    if (total <= max) return true;
+    Stmt oldest(m_db,
+                "DELETE FROM events WHERE id IN (SELECT id FROM events ORDER BY id LIMIT ?1)");
+    oldest.bind(1, total - max);
+    return oldest.step() == SQLITE_DONE;
+}
+
+SpoolPosition Journal::spoolPosition() {
+    Stmt s(m_db, "SELECT file, offset FROM spool");
+    if (s.step() != SQLITE_ROW) return {};
+    return {s.text(0), s.integer(1)};
+}
+
+void Journal::checkpoint() {
+    if (m_db) sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
@@ -311,7 +480,7 @@ bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
     // sort every row of the device.
     const std::string columns = std::string(kListColumns) + " FROM events WHERE ";
     Stmt own(m_db, columns + "device = ?1 AND id > ?2 ORDER BY id LIMIT ?3");
-    Stmt sent(m_db, columns + "sender = ?1 AND device <> ?1 AND id > ?2 ORDER BY id LIMIT ?3");
+    Stmt sent(m_db, columns + "sender = ?1 AND sender <> device AND id > ?2 ORDER BY id LIMIT ?3");
     if (!own || !sent) {
         if (why) *why = lastError();
         return false;
@@ -338,15 +507,22 @@ bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
 
 bool Journal::read(int64_t id, Event& e) {
     Stmt s(m_db, std::string(kListColumns) +
-                     ", sender, device, uptime, oid, bindings FROM events WHERE id = ?1");
+                     ", device, uptime, oid, bindings, inform, request_id, engine, security, "
+                     "transport FROM events WHERE id = ?1");
     s.bind(1, id);
     if (s.step() != SQLITE_ROW) return false;
     ReadListColumns(s, e);
-    e.sender = s.text(9);
-    e.device = s.text(10);
-    e.uptime = s.isNull(11) ? -1 : s.integer(11);
-    e.oid = s.text(12);
-    e.bindings = s.text(13);
+    int c = kListCount;
+    e.device = s.text(c++);
+    e.uptime = s.isNull(c) ? -1 : s.integer(c);
+    e.oid = s.text(++c);
+    e.bindings = s.text(++c);
+    e.inform = s.integer(++c) != 0;
+    ++c;
+    e.requestId = s.isNull(c) ? -1 : s.integer(c);
+    e.engineId = s.text(++c);
+    e.securityName = s.text(++c);
+    e.transport = s.text(++c);
     return true;
 }
 
@@ -411,12 +587,12 @@ bool Journal::acksSince(const std::string& device, int64_t& ackSeq, std::vector<
 }
 
 bool Journal::unacknowledged(const std::string& device, Unacked& out) {
-    Stmt s(m_db, std::string("SELECT count(*), total(severity <= 2) FROM events WHERE ") + kMatch +
-                     " AND acked IS NULL");
+    Stmt s(m_db, "SELECT count, serious FROM unacked WHERE address = ?1");
     s.bind(1, device);
-    if (s.step() != SQLITE_ROW) return false;
-    out.count = s.integer(0);
-    out.serious = s.integer(1);
+    const int rc = s.step();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return false;
+    out.count = rc == SQLITE_ROW ? s.integer(0) : 0;
+    out.serious = rc == SQLITE_ROW ? s.integer(1) : 0;
     return true;
 }
 
@@ -430,17 +606,38 @@ int64_t Journal::maxPerDevice() {
 }
 
 bool Journal::setMaxPerDevice(int64_t max) {
-    Stmt s(m_db, "UPDATE settings SET value = ?1 WHERE name = 'max_per_device'");
-    s.bind(1, std::max<int64_t>(1, max));
-    return s.step() == SQLITE_DONE;
+    return SetBound(m_db, "max_per_device", max);
+}
+
+int64_t Journal::maxTotal() {
+    return Setting(m_db, "max_total", kDefaultMaxTotal);
+}
+
+bool Journal::setMaxTotal(int64_t max) {
+    return SetBound(m_db, "max_total", max);
+}
+
+int64_t Journal::total() {
+    return Setting(m_db, "rows", -1);
+}
+
+int64_t Journal::devices() {
+    Stmt s(m_db, "SELECT count(*) FROM devices");
+    return s.step() == SQLITE_ROW ? s.integer(0) : -1;
 }
 
 bool Journal::severityFor(const std::string& oid, Severity& out) {
-    Stmt s(m_db, "SELECT severity FROM severities WHERE oid = ?1");
-    s.bind(1, oid);
-    if (s.step() != SQLITE_ROW) return false;
-    out = SeverityOf(s.integer(0));
-    return true;
+    // Asked once per notification the writer decodes: prepared once.
+    if (!m_severity && m_db)
+        sqlite3_prepare_v2(m_db, "SELECT severity FROM severities WHERE oid = ?1", -1, &m_severity,
+                           nullptr);
+    if (!m_severity) return false;
+    sqlite3_reset(m_severity);
+    sqlite3_bind_text(m_severity, 1, oid.data(), int(oid.size()), SQLITE_TRANSIENT);
+    const bool found = sqlite3_step(m_severity) == SQLITE_ROW;
+    if (found) out = SeverityOf(sqlite3_column_int64(m_severity, 0));
+    sqlite3_reset(m_severity);
+    return found;
 }
 
 bool Journal::setSeverityFor(const std::string& oid, Severity s) {

@@ -1,5 +1,7 @@
-// The event journal: one SQLite file that talvex-traphandle appends to and the module reads and
+// The event journal: one SQLite file that talvex-eventd appends to and the module reads and
 // acknowledges in. WAL mode, so that a reader never blocks the writer nor the writer a reader.
+// Everything SQLite is in this unit; the file's schema version is its user_version, and an older
+// file is brought up to this version, step by step, by the first open that may write.
 //
 // A row is one notification as received: when, from which address, the device's uptime, the
 // notification's OID, severity, port, a one-line summary, every binding, and whether and by whom
@@ -8,6 +10,8 @@
 //
 // Plain C++ on the sqlite3 C library; every value goes in through a bound parameter.
 #pragma once
+
+#include "events/spool.h"
 
 #include <cstdint>
 #include <string>
@@ -39,6 +43,13 @@ struct Event {
     std::string bindings; // one "OID value" a line; left empty by reads of many rows
     int64_t ackedMs = 0;  // 0 while unacknowledged
     std::string ackedBy;
+    // The PDU as received: an inform sent again carries the same request id (and, for SNMPv3,
+    // engine) from the same sender.
+    bool inform = false;
+    int64_t requestId = -1;
+    std::string engineId;
+    std::string securityName; // the SNMPv3 user it came under; empty for a community
+    std::string transport;
 };
 
 // Where the journal is: TALVEX_EVENTS when set, else kDefaultPath.
@@ -51,6 +62,12 @@ std::string CanonicalAddress(const std::string& text);
 bool IsAddress(const std::string& text);
 
 inline constexpr int64_t kDefaultMaxPerDevice = 100000;
+inline constexpr int64_t kDefaultMaxTotal = 1000000;
+// The schema this program writes; a file of a later one is refused.
+inline constexpr int kSchemaVersion = 2;
+// How long after an inform a copy of it (same sender, request id, engine) is taken for one sent
+// again: well beyond any sender's retries.
+inline constexpr int64_t kResentWithinMs = 120000;
 
 class Journal {
 public:
@@ -59,10 +76,12 @@ public:
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    // Opens the journal at path. With create, a missing file is made (mode 0660 under the
-    // caller's umask) with the schema; without it, only an existing journal opens. A path that
-    // names anything but a regular file is refused. False with *why in words an operator
-    // reads.
+    // Opens the journal at path. With create (the writer), a missing file is made (mode 0660
+    // whatever the caller's umask) with the schema; without it, only an existing journal opens.
+    // The path is never followed through a link, and what is opened must be a regular file of
+    // this user (or, for a reader, of the folder's owner). A file of an older schema is
+    // migrated when it can be written; one of a newer schema is refused. False with *why in
+    // words an operator reads.
     bool open(const std::string& path, bool create, std::string* why);
     bool isOpen() const { return m_db != nullptr; }
     void close();
@@ -70,14 +89,20 @@ public:
     // How long a writer waits for a lock (SQLite's busy handler) before a statement fails.
     void setBusyTimeout(int ms);
 
-    // Appends event (its id set), then drops the device's oldest rows beyond the bound, in one
-    // transaction. A copy of a row journaled in the last two minutes (same device, uptime, OID
-    // and bindings: an inform sent again) is that row, not a new one. False with *why when the
-    // journal refused it (busy past the timeout, full, read-only); nothing was written then.
+    // Appends the events (their ids set) and records the spool position after them, then drops
+    // the oldest rows beyond the bounds, in one transaction. An inform whose sender, request id
+    // and engine match one journaled within kResentWithinMs is that row (its id), not a new
+    // one; traps are never merged. False with *why when the journal refused them (busy past
+    // the timeout, full, read-only); nothing was written then.
+    bool appendBatch(std::vector<Event>& events, const SpoolPosition& position, std::string* why);
     bool append(Event& event, std::string* why);
+    // The spool position the last batch committed; empty before any.
+    SpoolPosition spoolPosition();
+    // Has SQLite move the write-ahead log into the file; the writer does it when idle.
+    void checkpoint();
 
     // The rows of the device with id above afterId, oldest first, at most max, with what a list
-    // shows: time, severity, port, event, summary, acknowledgement (sender, device, uptime, OID
+    // shows: time, sender, severity, port, event, summary, acknowledgement (device, uptime, OID
     // and bindings are left out; read() has them). False when the read failed.
     bool readSince(const std::string& device, int64_t afterId, size_t max, std::vector<Event>& out,
                    std::string* why = nullptr);
@@ -111,20 +136,30 @@ public:
 
     int64_t maxPerDevice();
     bool setMaxPerDevice(int64_t max);
+    int64_t maxTotal();
+    bool setMaxTotal(int64_t max);
     // The administrator's severity for a notification OID, when he set one.
     bool severityFor(const std::string& oid, Severity& out);
     bool setSeverityFor(const std::string& oid, Severity s);
 
     int64_t count(const std::string& device);
+    // Rows of the whole journal, and the devices it keeps rows for.
+    int64_t total();
+    int64_t devices();
 
 private:
     bool exec(const char* sql, std::string* why = nullptr);
+    bool openChecked(const std::string& path, bool create, std::string* why);
+    bool migrate(int from, std::string* why);
+    int64_t userVersion();
+    bool trim(const std::vector<std::string>& devices);
     // The end of an acknowledgement begun with BEGIN IMMEDIATE: when its updates went well (ok),
     // ack_seq moves on to seq and it commits, giving changed; otherwise it rolls back, giving -1.
     int endAcknowledging(bool ok, int64_t seq, int changed);
     std::string lastError() const;
 
     sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_severity = nullptr;
 };
 
 } // namespace events

@@ -27,6 +27,8 @@ struct Binding {
     uint64_t cutBytes = 0;
 };
 
+enum class PduType { Trap, Inform };
+
 struct HandlerInput {
     std::string host;
     std::string transport;
@@ -35,6 +37,13 @@ struct HandlerInput {
     uint64_t droppedBindings = 0;
     uint64_t bytes = 0;
     bool hasTransport = false;
+    // What the PDU itself says, where the hand-over gives it (the spool does; a traphandle
+    // program's input does not).
+    PduType type = PduType::Trap;
+    int64_t requestId = -1;
+    std::string version; // 0, 1 (v2c) or 3, as snmptrapd numbers them
+    std::string securityName;
+    std::string engineId; // hex; SNMPv3 only
 };
 
 class HandlerInputReader {

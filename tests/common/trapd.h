@@ -1,6 +1,6 @@
-// net-snmp's snmptrapd as the tests' notification receiver: on a free loopback port, with a
-// generated configuration whose traphandle is the built talvex-traphandle writing to journal.
-// It logs one line "notification FROM" for each notification it takes.
+// The notification receiver as the package wires it, for tests and benchmarks:
+// scripts/trap-receiver on a free loopback port (snmptrapd with the Perl hand-over, and
+// talvex-eventd writing journal), stopped with the object.
 #pragma once
 
 #include <QByteArray>
@@ -10,8 +10,11 @@
 
 class TrapdProcess {
 public:
-    // Community "public" for v1 and v2c; extraConfig adds lines (createUser, authUser ...).
-    explicit TrapdProcess(const QString& journal, const QByteArray& extraConfig = {});
+    // snmptrapd's access lines: community "public" for v1 and v2c, and accessConfig
+    // (createUser, authUser ...). With logEach, snmptrapd also logs each notification it takes
+    // (logged() counts them), which the package's configuration does not.
+    explicit TrapdProcess(const QString& journal, const QByteArray& accessConfig = {},
+                          bool logEach = true);
     ~TrapdProcess();
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
@@ -20,12 +23,21 @@ public:
     // Notifications snmptrapd has logged so far.
     int logged() const;
     QString log() const;
+    // What talvex-eventd has said (its standard error and the receiver's).
+    QString said();
+    // The running talvex-eventd's process id; 0 when none runs.
+    qint64 consumerPid() const;
+    // The spool folder snmptrapd's hand-over writes.
+    QString spoolDir() const;
 
 private:
+    QString receiverDir() const;
+
     QProcess m_proc;
     QTemporaryDir m_dir;
     quint16 m_port = 0;
     QString m_error;
+    QString m_said;
 };
 
 // The SNMPv3 lines of a configuration: user "trapuser" (SHA, AES) for traps from the engine

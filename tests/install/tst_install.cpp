@@ -94,12 +94,17 @@ void TstInstall::layout_data() {
     QTest::newRow("module") << "bin/talvex" << true;
     QTest::newRow("simulator") << "bin/talvex-sim" << true;
     QTest::newRow("walk tool") << "bin/talvex-walk" << true;
+    QTest::newRow("journal writer") << "bin/talvex-eventd" << true;
+    QTest::newRow("writer's unit") << "lib/systemd/system/talvex-eventd.service" << false;
+    QTest::newRow("snmptrapd's hand-over") << "share/talvex/talvex-spool.pl" << false;
+    QTest::newRow("snmptrapd lines") << "share/doc/talvex/snmptrapd.conf.example" << false;
     QTest::newRow("private library") << "lib/talvex/libqvsnmp.so.1" << false;
     QTest::newRow("panel file") << "share/talvex/Talvex.properties" << false;
     QTest::newRow("panel art") << "share/talvex/bmp/rj45_link100.bmp" << false;
     QTest::newRow("module manual") << "share/man/man1/talvex.1.gz" << false;
     QTest::newRow("walk manual") << "share/man/man1/talvex-walk.1.gz" << false;
     QTest::newRow("simulator manual") << "share/man/man1/talvex-sim.1.gz" << false;
+    QTest::newRow("writer manual") << "share/man/man8/talvex-eventd.8.gz" << false;
 }
 
 void TstInstall::layout() {
