@@ -1,5 +1,5 @@
-// libFuzzer target: snmptrapd's handler input as talvex-traphandle reads it. Any bytes, in any
-// pieces, must give the same bounded reading, and an event whose texts are UTF-8 a line each
+// libFuzzer target: a notification's bindings as the journal's writer reads them. Any bytes, in
+// any pieces, must give the same bounded reading, and an event whose texts are UTF-8 a line each
 // where the journal keeps lines.
 #include "events/decode.h"
 #include "events/trapinput.h"

@@ -1,5 +1,5 @@
-// Device notifications end to end: snmptrapd (fed by net-snmp's snmptrap and snmpinform) runs
-// talvex-traphandle, which journals each notification once and decoded; hostile handler input;
+// Device notifications end to end: snmptrapd (fed by net-snmp's snmptrap and snmpinform) hands
+// them to the spool and talvex-eventd journals each once and decoded; hostile spool input;
 // the journal's bound; the Device Events page and the ALM lamp of the main window reading it.
 #include "app/paneldlg.h"
 #include "events/journal.h"
