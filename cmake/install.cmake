@@ -5,9 +5,9 @@
 # a test must not rebuild the tree (scripts/package builds what the package holds first).
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set_target_properties(talvex talvex-sim talvex-walk talvex-traphandle PROPERTIES
+set_target_properties(talvex talvex-sim talvex-walk talvex-traphandle talvex-collect PROPERTIES
     INSTALL_RPATH "$ORIGIN/${TALVEX_LIB_FROM_BIN}")
-install(TARGETS talvex talvex-sim talvex-walk talvex-traphandle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS talvex talvex-sim talvex-walk talvex-traphandle talvex-collect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The library carries a versioned name (libqvsnmp.so.1), as dpkg-shlibdeps expects of any
 # library a program needs; nothing outside links it, so no link-time name and no headers ship.
 set_target_properties(qvsnmp PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
@@ -15,12 +15,16 @@ install(TARGETS qvsnmp LIBRARY DESTINATION ${TALVEX_INSTALL_LIBDIR} NAMELINK_SKI
 install(DIRECTORY res/panel/ DESTINATION ${TALVEX_INSTALL_DATADIR})
 # What an administrator adds to snmptrapd.conf for the event journal (talvex(1), NOTIFICATIONS).
 install(FILES res/examples/snmptrapd.conf.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/talvex)
+# The traffic history collector: its unit, and the example its postinst copies to
+# /etc/talvex/collect.conf where there is none (talvex-collect(1)).
+install(FILES res/examples/collect.conf.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/talvex)
+install(FILES cmake/talvex-collect.service DESTINATION lib/systemd/system)
 
 # Manual pages: written once in docs/man as scdoc sources, turned into roff and compressed as
 # Debian ships them.
 find_program(SCDOC_EXECUTABLE scdoc)
 find_program(GZIP_EXECUTABLE gzip)
-set(TALVEX_MAN_PAGES talvex.1 talvex-walk.1 talvex-sim.1 talvex-traphandle.1)
+set(TALVEX_MAN_PAGES talvex.1 talvex-walk.1 talvex-sim.1 talvex-traphandle.1 talvex-collect.1)
 if(SCDOC_EXECUTABLE AND GZIP_EXECUTABLE)
     set(pages)
     foreach(page IN LISTS TALVEX_MAN_PAGES)
@@ -55,8 +59,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "panel, MIB pages for the system, interface, ARP, routing, forwarding,"
     "spanning-tree and RMON groups, and writes where the operator has the right."
     "Also talvex-walk, a command-line SNMP get, walk and set client,"
-    "talvex-sim, a simulated chassis answering on loopback, and talvex-traphandle,"
-    "which snmptrapd runs to keep the device's notifications in an event journal.")
+    "talvex-sim, a simulated chassis answering on loopback, talvex-traphandle,"
+    "which snmptrapd runs to keep the device's notifications in an event journal,"
+    "and talvex-collect, a service that keeps every port's traffic in RRD files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
