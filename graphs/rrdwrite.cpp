@@ -79,6 +79,10 @@ bool RrdWriter::create(const std::string& path, double t, int step, int heartbea
         rc = rrd_create_r2(path.c_str(), unsigned(step), start, 1, nullptr, nullptr,
                            int(argv.size()), argv.data());
     } else {
+        // rrdcached makes no folders: where its files lie on this machine (a local socket),
+        // they are made here; elsewhere that is the daemon's side's to do.
+        std::string ignored;
+        MakeFolders(path, ignored);
         rc = rrdc_create(path.c_str(), unsigned(step), start, 1, int(argv.size()), argv.data());
     }
     if (rc != 0) {
