@@ -5,9 +5,10 @@
 # a test must not rebuild the tree (scripts/package builds what the package holds first).
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set_target_properties(talvex talvex-sim talvex-walk talvex-eventd PROPERTIES
+set_target_properties(talvex talvex-sim talvex-walk talvex-eventd talvex-collect PROPERTIES
     INSTALL_RPATH "$ORIGIN/${TALVEX_LIB_FROM_BIN}")
-install(TARGETS talvex talvex-sim talvex-walk talvex-eventd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS talvex talvex-sim talvex-walk talvex-eventd talvex-collect
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The library carries a versioned name (libqvsnmp.so.1), as dpkg-shlibdeps expects of any
 # library a program needs; nothing outside links it, so no link-time name and no headers ship.
 set_target_properties(qvsnmp PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
@@ -19,12 +20,16 @@ install(FILES events/talvex-spool.pl DESTINATION ${TALVEX_INSTALL_DATADIR})
 install(FILES res/examples/snmptrapd.conf.example res/examples/snmptrapd.service.d-talvex.conf
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/talvex)
 install(FILES res/examples/talvex-eventd.service DESTINATION lib/systemd/system)
+# The traffic history collector: its unit, and the example its postinst copies to
+# /etc/talvex/collect.conf where there is none (talvex-collect(8)).
+install(FILES res/examples/collect.conf.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/talvex)
+install(FILES res/examples/talvex-collect.service DESTINATION lib/systemd/system)
 
 # Manual pages: written once in docs/man as scdoc sources, turned into roff and compressed as
 # Debian ships them.
 find_program(SCDOC_EXECUTABLE scdoc)
 find_program(GZIP_EXECUTABLE gzip)
-set(TALVEX_MAN_PAGES talvex.1 talvex-walk.1 talvex-sim.1 talvex-eventd.8)
+set(TALVEX_MAN_PAGES talvex.1 talvex-walk.1 talvex-sim.1 talvex-eventd.8 talvex-collect.8)
 if(SCDOC_EXECUTABLE AND GZIP_EXECUTABLE)
     set(pages)
     foreach(page IN LISTS TALVEX_MAN_PAGES)
@@ -62,9 +67,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "panel, MIB pages for the system, interface, ARP, routing, forwarding,"
     "spanning-tree and RMON groups, and writes where the operator has the right."
     "Also talvex-walk, a command-line SNMP get, walk and set client,"
-    "talvex-sim, a simulated chassis answering on loopback, and talvex-eventd,"
+    "talvex-sim, a simulated chassis answering on loopback, talvex-eventd,"
     "the service that keeps the notifications snmptrapd hands over in an event"
-    "journal.")
+    "journal, and talvex-collect, a service that keeps every port's traffic in"
+    "RRD files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,5 +1,7 @@
 #include "graphs/counters.h"
 
+#include "snmp/valuetext.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -8,54 +10,199 @@ namespace graphs {
 namespace {
 
 constexpr double kWrap32 = 4294967296.0;
+// The uptime's resolution: a counter read a hundredth of a second later than its uptime says
+// has counted that much more.
+constexpr double kTick = 0.01;
+// What an agent's clock may drift from ours over an interval, beyond the round trips.
+constexpr double kDrift = 0.01;
+
+Rate gap(Gap why) {
+    return {kGap, why};
+}
+
+// The line rate's bound on a counter's delta, with one tick of slack; the rate is cut to the
+// bound within it.
+Rate bounded(double delta, double seconds, double maxPerSecond) {
+    const bool bound = maxPerSecond > 0 && maxPerSecond < kFasterThanKnown;
+    if (bound && delta > maxPerSecond * (seconds + kTick) + 1) return gap(Gap::OverLineRate);
+    const double rate = delta / seconds;
+    return {bound ? std::min(rate, maxPerSecond) : rate, Gap::None};
+}
 
 } // namespace
 
-std::optional<double> CounterRate(const Reading& before, const Reading& after, double seconds,
-                                  double maxPerSecond) {
-    if (!before.present || !after.present || before.wide != after.wide || !(seconds > 0))
-        return std::nullopt;
-    if (after.wide) {
-        if (after.value < before.value) return std::nullopt;
-        return double(after.value - before.value) / seconds;
+Rate CounterRate(const Reading& before, const Reading& after, double seconds, double maxPerSecond) {
+    if (!before.present || !after.present || before.wide != after.wide) return gap(Gap::Missing);
+    if (!(seconds > 0)) return gap(Gap::ClockFrozen);
+    if (after.wide || after.value >= before.value) {
+        if (after.value < before.value) return gap(Gap::WentBack);
+        // A 32-bit delta that may hide a whole wrap says nothing, even a forward one.
+        if (!after.wide && maxPerSecond > 0 && maxPerSecond * seconds >= kWrap32)
+            return gap(Gap::Slow32);
+        return bounded(double(after.value - before.value), seconds, maxPerSecond);
     }
-    // Past one wrap's worth of counting, a 32-bit delta says nothing, even a positive one.
-    if (maxPerSecond > 0 && maxPerSecond * seconds >= kWrap32) return std::nullopt;
+    // A 32-bit counter lower than before: one wrap, where the speed says at most one fits.
+    if (maxPerSecond == 0) return gap(Gap::WentBack);
+    if (maxPerSecond * seconds >= kWrap32) return gap(Gap::Slow32);
     const uint32_t delta = uint32_t(after.value) - uint32_t(before.value);
-    return double(delta) / seconds;
+    const Rate rate = bounded(double(delta), seconds, maxPerSecond);
+    // A wrap the port could not have counted is a counter that went back.
+    return rate.gap == Gap::OverLineRate ? gap(Gap::WentBack) : rate;
+}
+
+PortReading ReadPort(const std::array<std::optional<uint64_t>, kPortColumns>& v) {
+    auto reading = [&v](int column, bool wide) {
+        Reading r;
+        r.present = v[size_t(column)].has_value();
+        r.value = v[size_t(column)].value_or(0);
+        r.wide = wide;
+        return r;
+    };
+    PortReading p;
+    p.inOctets = reading(ColHCInOctets, true);
+    p.outOctets = reading(ColHCOutOctets, true);
+    p.inOctets32 = reading(ColInOctets, false);
+    p.outOctets32 = reading(ColOutOctets, false);
+    p.inErrors = reading(ColInErrors, false);
+    p.outErrors = reading(ColOutErrors, false);
+    p.inDiscards = reading(ColInDiscards, false);
+    p.outDiscards = reading(ColOutDiscards, false);
+    if (v[ColDiscontinuity]) p.discontinuity = uint32_t(*v[ColDiscontinuity]);
+    const IfSpeed speed = IfLineRate(v[ColSpeed], v[ColHighSpeed]);
+    p.speed = speed.bps;
+    p.speedCapped = speed.capped;
+    return p;
+}
+
+namespace {
+
+// A port's counters between two readings seconds apart.
+void PortRates(const PortReading& a, const PortReading& b, double seconds, Rate* r) {
+    // An octet counter counts at most the line rate; a frame counter at most one minimum frame
+    // (64 octets and 20 of preamble and gap) per 672 bit times.
+    const double octets = b.speedCapped ? kFasterThanKnown : double(b.speed) / 8,
+                 frames = b.speedCapped ? 0 : double(b.speed) / 672;
+    auto octetRate = [&](const Reading& a64, const Reading& b64, const Reading& a32,
+                         const Reading& b32) {
+        Rate rate = a64.present && b64.present ? CounterRate(a64, b64, seconds, octets)
+                                               : CounterRate(a32, b32, seconds, octets);
+        if (rate) rate.value *= 8;
+        return rate;
+    };
+    r[CInBits] = octetRate(a.inOctets, b.inOctets, a.inOctets32, b.inOctets32);
+    r[COutBits] = octetRate(a.outOctets, b.outOctets, a.outOctets32, b.outOctets32);
+    r[CInErrors] = CounterRate(a.inErrors, b.inErrors, seconds, frames);
+    r[COutErrors] = CounterRate(a.outErrors, b.outErrors, seconds, frames);
+    r[CInDiscards] = CounterRate(a.inDiscards, b.inDiscards, seconds, frames);
+    r[COutDiscards] = CounterRate(a.outDiscards, b.outDiscards, seconds, frames);
+}
+
+bool SameReading(const Reading& a, const Reading& b) {
+    return a.present == b.present && a.value == b.value;
+}
+
+} // namespace
+
+bool RateTracker::repeatsBase(const Poll& poll) const {
+    for (size_t i = 0; i < poll.ports.size(); ++i) {
+        const PortReading &a = m_last->ports[i], &b = poll.ports[i];
+        for (auto r : {&PortReading::inOctets, &PortReading::outOctets, &PortReading::inOctets32,
+                       &PortReading::outOctets32, &PortReading::inErrors, &PortReading::outErrors,
+                       &PortReading::inDiscards, &PortReading::outDiscards})
+            if (!SameReading(a.*r, b.*r)) return false;
+    }
+    return true;
+}
+
+void RateTracker::rates(const Poll& poll, double seconds) {
+    for (size_t i = 0; i < poll.ports.size(); ++i) {
+        const PortReading &a = m_last->ports[i], &b = poll.ports[i];
+        Rate r[kPortCounters];
+        if (a.discontinuity != b.discontinuity)
+            std::fill(r, r + kPortCounters, Rate{kGap, Gap::Restart});
+        else
+            PortRates(a, b, seconds, r);
+        for (int c = 0; c < kPortCounters; ++c) {
+            m_counters[i * kPortCounters + size_t(c)] = r[c].value;
+            m_counterGaps[i * kPortCounters + size_t(c)] = r[c].gap;
+        }
+    }
+}
+
+// The chart's series from the counters: errors and discards in and out summed (the first
+// reason of the two for a gap), and the busier direction's share of the line.
+void RateTracker::series(const Poll& poll) {
+    const size_t n = poll.ports.size();
+    m_values.assign(n * kPortSeries, kGap);
+    m_gaps.assign(n * kPortSeries, Gap::None);
+    for (size_t i = 0; i < n; ++i) {
+        const double* c = m_counters.data() + i * kPortCounters;
+        const Gap* cg = m_counterGaps.data() + i * kPortCounters;
+        double* v = m_values.data() + i * kPortSeries;
+        Gap* g = m_gaps.data() + i * kPortSeries;
+        auto pair = [&](int s, int a, int b) {
+            g[s] = cg[a] != Gap::None ? cg[a] : cg[b];
+            v[s] = g[s] == Gap::None ? c[a] + c[b] : kGap;
+        };
+        v[InBits] = c[CInBits];
+        g[InBits] = cg[CInBits];
+        v[OutBits] = c[COutBits];
+        g[OutBits] = cg[COutBits];
+        pair(Errors, CInErrors, COutErrors);
+        pair(Discards, CInDiscards, COutDiscards);
+        pair(Utilisation, CInBits, COutBits);
+        // No speed, no share of it: a gap with no reason to give.
+        const uint64_t speed = poll.ports[i].speed;
+        if (g[Utilisation] == Gap::None)
+            v[Utilisation] =
+                speed ? std::max(c[CInBits], c[COutBits]) * 100.0 / double(speed) : kGap;
+    }
+}
+
+const std::vector<double>& RateTracker::all(size_t ports, Gap why) {
+    m_counters.assign(ports * kPortCounters, kGap);
+    m_counterGaps.assign(ports * kPortCounters, why);
+    m_values.assign(ports * kPortSeries, kGap);
+    m_gaps.assign(ports * kPortSeries, why);
+    return m_values;
 }
 
 std::vector<double> RateTracker::add(const Poll& poll) {
-    std::vector<double> out(poll.ports.size() * kPortSeries, kGap);
-    if (!poll.answered)
-        return out; // the last good poll stays the base: the next rate spans the time-out
-    if (!m_last || m_last->ports.size() != poll.ports.size() || poll.uptime <= m_last->uptime) {
+    const size_t ports = poll.ports.size();
+    // An unanswered poll leaves the base as it was: the next rate spans the time-out.
+    if (!poll.answered) return all(ports, Gap::Timeout);
+    if (!m_last || m_last->ports.size() != ports) {
         m_last = poll;
-        return out;
+        return all(ports, Gap::First);
     }
-    const double seconds = double(poll.uptime - m_last->uptime) / 100.0;
-    for (size_t i = 0; i < poll.ports.size(); ++i) {
-        const PortReading& a = m_last->ports[i];
-        const PortReading& b = poll.ports[i];
-        if (a.discontinuity != b.discontinuity) continue;
-        // An octet counter counts at most the line rate; a frame counter at most one minimum
-        // frame (64 octets and 20 of preamble and gap) per 672 bit times.
-        const double octets = double(b.speed) / 8, frames = double(b.speed) / 672;
-        double* port = out.data() + i * kPortSeries;
-        auto sum = [&](const Reading& a1, const Reading& b1, const Reading& a2, const Reading& b2) {
-            const auto r1 = CounterRate(a1, b1, seconds, frames),
-                       r2 = CounterRate(a2, b2, seconds, frames);
-            return r1 && r2 ? *r1 + *r2 : kGap;
-        };
-        if (auto r = CounterRate(a.inOctets, b.inOctets, seconds, octets)) port[InBits] = *r * 8;
-        if (auto r = CounterRate(a.outOctets, b.outOctets, seconds, octets)) port[OutBits] = *r * 8;
-        port[Errors] = sum(a.inErrors, b.inErrors, a.outErrors, b.outErrors);
-        port[Discards] = sum(a.inDiscards, b.inDiscards, a.outDiscards, b.outDiscards);
-        if (b.speed && !std::isnan(port[InBits]) && !std::isnan(port[OutBits]))
-            port[Utilisation] = std::max(port[InBits], port[OutBits]) * 100.0 / double(b.speed);
+    const double seconds = double(int64_t(poll.uptime) - int64_t(m_last->uptime)) / 100.0;
+    if (poll.uptime < m_last->uptime) {
+        m_last = poll;
+        return all(ports, Gap::Restart);
     }
-    m_last = poll;
-    return out;
+    if (poll.sent && poll.received && m_last->sent && m_last->received) {
+        // The agent read its uptime between sending and answering, both times.
+        const double shortest = *poll.sent - *m_last->received,
+                     longest = *poll.received - *m_last->sent;
+        const double slack = 2 * kTick + kDrift * longest;
+        if (seconds == 0 && longest > slack) return all(ports, Gap::ClockFrozen); // base kept
+        if (seconds < shortest - slack || seconds > longest + slack) {
+            m_last = poll;
+            return all(ports, Gap::Restart);
+        }
+    }
+    if (seconds == 0) return all(ports, Gap::ClockFrozen);
+    // Maybe a repeat of the agent's cache: the base stays, so that the answer that moves is
+    // measured from the last one that did; after traffic, the rates stand meanwhile.
+    const bool repeat = seconds < kCacheHoldS && repeatsBase(poll);
+    if (repeat && std::any_of(m_counters.begin(), m_counters.end(), [](double v) { return v > 0; }))
+        return m_values;
+    m_counters.assign(ports * kPortCounters, kGap);
+    m_counterGaps.assign(ports * kPortCounters, Gap::None);
+    rates(poll, seconds);
+    series(poll);
+    if (!repeat) m_last = poll;
+    return m_values;
 }
 
 } // namespace graphs

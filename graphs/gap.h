@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 namespace graphs {
+
+// A value that is not known: the line breaks there, the CSV leaves the cell empty.
+inline constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
 
 enum class Gap : uint8_t {
     None = 0,     // a rate, not a gap

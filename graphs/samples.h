@@ -8,13 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <vector>
 
 namespace graphs {
-
-inline constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
 
 // Samples of a fixed set of series over time, the oldest dropped beyond capacity. Values are
 // floats: a rate needs no more, and a day of 1 s samples of 40 series stays near 17 MB with a

@@ -25,40 +25,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <future>
 #include <limits>
 
 namespace graphs {
-
-namespace {
-
-// Per port, in this order after sysUpTime.0.
-enum : int {
-    kInOctets,
-    kOutOctets,
-    kInErrors,
-    kOutErrors,
-    kInDiscards,
-    kOutDiscards,
-    kDiscontinuity,
-    kSpeed,
-    kHighSpeed,
-    kPortRecords
-};
-
-const char* const kColumns32[] = {"1.3.6.1.2.1.2.2.1.10", "1.3.6.1.2.1.2.2.1.16"};
-const char* const kColumns64[] = {"1.3.6.1.2.1.31.1.1.1.6", "1.3.6.1.2.1.31.1.1.1.10"};
-const char* const kOtherColumns[] = {
-    "1.3.6.1.2.1.2.2.1.14",    "1.3.6.1.2.1.2.2.1.20",    "1.3.6.1.2.1.2.2.1.13",
-    "1.3.6.1.2.1.2.2.1.19",    "1.3.6.1.2.1.31.1.1.1.19", "1.3.6.1.2.1.2.2.1.5",
-    "1.3.6.1.2.1.31.1.1.1.15",
-};
-constexpr uint16_t kOtherTypes[] = {ber::Counter32, ber::Counter32, ber::Counter32, ber::Counter32,
-                                    ber::TimeTicks, ber::Gauge32,   ber::Gauge32};
-
-constexpr uint32_t kCappedSpeed = 4294967295u;
-
-} // namespace
 
 QList<SeriesLine> PortSeriesLines(const QList<GraphPort>& ports) {
     // A hue a port (the grey one left out: it reads as a grid line). In and out are its dark
@@ -79,85 +50,82 @@ QList<SeriesLine> PortSeriesLines(const QList<GraphPort>& ports) {
 }
 
 CounterPoller::CounterPoller(QObject* parent, const QList<GraphPort>& ports)
-    : QObject(parent), m_ports(ports.mid(0, kMaxGraphPorts)), m_wide(size_t(m_ports.size()), true) {
+    : QObject(parent), m_ports(ports.mid(0, kMaxGraphPorts)) {
     buildTable();
 }
 
+namespace {
+
+// The column's type as the agent gives it: the graph asks by get, so the records' types only
+// name what the values are.
+uint16_t ColumnType(int column) {
+    switch (column) {
+    case ColHCInOctets:
+    case ColHCOutOctets:
+        return ber::Counter64;
+    case ColDiscontinuity:
+        return ber::TimeTicks;
+    case ColSpeed:
+    case ColHighSpeed:
+        return ber::Gauge32;
+    default:
+        return ber::Counter32;
+    }
+}
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
 void CounterPoller::buildTable() {
-    m_direct.assign(size_t(1 + kPortRecords * m_ports.size()), _QvOidTable{});
-    m_direct[0] = QvRecord(ber::TimeTicks, 0, "1.3.6.1.2.1.1.3.0", "sysUpTime");
+    m_direct.assign(size_t(1 + kPortColumns * m_ports.size()), _QvOidTable{});
+    m_direct[0] = QvRecord(ber::TimeTicks, 0, kSysUpTimeOid, "sysUpTime");
     for (int i = 0; i < m_ports.size(); ++i) {
         const std::string index = "." + std::to_string(m_ports[i].ifIndex);
-        _QvOidTable* port = &m_direct[size_t(1 + kPortRecords * i)];
-        const char* const* octets = m_wide[size_t(i)] ? kColumns64 : kColumns32;
-        const uint16_t octetType = m_wide[size_t(i)] ? ber::Counter64 : ber::Counter32;
-        port[kInOctets] = QvRecord(octetType, 0, std::string(octets[0]) + index, "InOctets");
-        port[kOutOctets] = QvRecord(octetType, 0, std::string(octets[1]) + index, "OutOctets");
-        for (int k = kInErrors; k < kPortRecords; ++k)
-            port[k] = QvRecord(kOtherTypes[k - kInErrors], 0,
-                               std::string(kOtherColumns[k - kInErrors]) + index, "Counter");
+        _QvOidTable* port = &m_direct[size_t(1 + kPortColumns * i)];
+        for (int k = 0; k < kPortColumns; ++k)
+            port[k] = QvRecord(ColumnType(k), 0, std::string(kPortColumnOids[size_t(k)]) + index,
+                               "Counter");
     }
     m_proxied = m_direct;
     m_proxied.push_back(kProxyRecord);
 }
 
+bool CounterPoller::wide(int i) const {
+    return size_t(i) < m_lastPoll.ports.size() && m_lastPoll.ports[size_t(i)].inOctets.present;
+}
+
 void CounterPoller::poll() {
     if (busy()) return;
+    m_sent = SteadySeconds();
     m_snmp.request(this, QvTableRef{m_direct.data(), m_proxied.data(), int(m_direct.size())},
                    &CounterPoller::OnSnmpResponse, SNMP_PDU_GET);
 }
 
 void CounterPoller::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    m_snmp.values.clear();
-    const int collected = m_snmp.collect(status, msg);
+    std::vector<std::optional<uint64_t>> numbers;
+    const int collected = m_snmp.takeNumbers(status, msg, numbers);
     if (collected == 0) return; // an answer to another request: ours is still to come
-    m_snmp.pending = 0;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     Poll poll;
     poll.ports.resize(size_t(m_ports.size()));
-    poll.answered =
-        collected == 1 && m_snmp.values.size() >= qsizetype(m_direct.size()) && m_snmp.arrived(0);
-    bool lostWide = false;
+    poll.answered = collected == 1 && numbers.size() >= m_direct.size() && numbers[0];
+    poll.sent = m_sent;
+    poll.received = SteadySeconds();
     if (poll.answered) {
-        auto number = [this](int k, bool* ok) {
-            return m_snmp.arrived(k) ? m_snmp.values[k].toULongLong(ok) : 0;
-        };
-        bool ok = false;
-        poll.uptime = uint32_t(number(0, &ok));
-        poll.answered = ok;
+        poll.uptime = uint32_t(*numbers[0]);
         for (int i = 0; i < m_ports.size(); ++i) {
-            const int base = 1 + kPortRecords * i;
-            PortReading& p = poll.ports[size_t(i)];
-            auto read = [&](int k, bool wide) {
-                Reading r;
-                r.value = number(base + k, &r.present);
-                r.wide = wide;
-                return r;
-            };
-            p.inOctets = read(kInOctets, m_wide[size_t(i)]);
-            p.outOctets = read(kOutOctets, m_wide[size_t(i)]);
-            p.inErrors = read(kInErrors, false);
-            p.outErrors = read(kOutErrors, false);
-            p.inDiscards = read(kInDiscards, false);
-            p.outDiscards = read(kOutDiscards, false);
-            const Reading discontinuity = read(kDiscontinuity, false);
-            if (discontinuity.present) p.discontinuity = uint32_t(discontinuity.value);
-            const Reading high = read(kHighSpeed, false), speed = read(kSpeed, false);
-            // Past what ifSpeed can carry, only ifHighSpeed knows the speed.
-            if (high.present && high.value > 0)
-                p.speed = high.value * 1000000;
-            else if (speed.present && speed.value < kCappedSpeed)
-                p.speed = speed.value;
-            // An agent without ifXTable is read from the 32-bit counters from now on.
-            if (m_wide[size_t(i)] && !p.inOctets.present && !p.outOctets.present) {
-                m_wide[size_t(i)] = false;
-                lostWide = true;
-            }
+            std::array<std::optional<uint64_t>, kPortColumns> columns;
+            std::copy_n(numbers.begin() + 1 + kPortColumns * i, kPortColumns, columns.begin());
+            poll.ports[size_t(i)] = ReadPort(columns);
         }
     }
-    if (lostWide) buildTable();
     m_lastPoll = poll;
-    emit sampled(now, m_rates.add(poll));
+    const std::vector<double> values = m_rates.add(poll);
+    emit sampled(now, values);
 }
 
 struct CTrafficGraphWnd::CsvExport {
@@ -263,7 +231,7 @@ CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* paren
             &CTrafficGraphWnd::copy);
     connect(m_poller, &CounterPoller::sampled, this,
             [this](qint64 timeMs, const std::vector<double>& values) {
-                addSample(timeMs, values, {});
+                addSample(timeMs, values, m_poller->gaps());
             });
     connect(&m_timer, &QTimer::timeout, m_poller, &CounterPoller::poll);
     m_timer.start(kDefaultIntervalS * 1000);

@@ -1,6 +1,7 @@
 // Traffic graphs of up to 8 ports: their history as talvex-collect keeps it, then live polls,
-// each one get of every counter the chart needs and sysUpTime.0 (counters.h turns successive
-// polls into rates), every interval seconds while the window is open.
+// each one get of every counter the chart needs and sysUpTime.0, read as typed values
+// (counters.h turns successive polls into rates or gaps with their reasons), every interval
+// seconds while the window is open.
 #pragma once
 
 #include "graphs/counters.h"
@@ -44,10 +45,13 @@ public:
     void poll();
     bool busy() const { return m_snmp.busy(); }
     const QList<GraphPort>& ports() const { return m_ports; }
-    // Whether port i is read from its 64-bit counters (until the agent shows it lacks them).
-    bool wide(int i) const { return m_wide[size_t(i)]; }
+    // Whether the last poll read port i's 64-bit counters (every poll asks them, and the 32-bit
+    // ones beside, for an agent that lacks them or gives them not this time).
+    bool wide(int i) const;
     // What the last poll read, as it read it.
     const Poll& lastPoll() const { return m_lastPoll; }
+    // Why each value of the last sample is a gap, in its order (Gap::None for a rate).
+    const std::vector<Gap>& gaps() const { return m_rates.gaps(); }
 
 signals:
     // Every poll, answered or not: kPortSeries values a port, kGap where unknown.
@@ -58,11 +62,11 @@ private:
     void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
 
     QList<GraphPort> m_ports;
-    std::vector<bool> m_wide;
     std::vector<_QvOidTable> m_direct, m_proxied;
     SnmpChannel m_snmp;
     RateTracker m_rates;
     Poll m_lastPoll;
+    double m_sent = 0; // the local clock when the last get left
 };
 
 // How far back a window looks in the port's history, and at most how many rows a port it takes

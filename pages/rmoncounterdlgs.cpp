@@ -88,8 +88,9 @@ void CounterGet::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     graphs::Reading now;
     now.value = m_snmp.values[0].toULongLong(&now.present);
     const qint64 ms = m_clock.elapsed();
-    if (const auto rate = graphs::CounterRate(m_last, now, double(ms - m_lastMs) / 1000, 0))
-        m_rate = *rate;
+    if (const graphs::Rate rate =
+            graphs::CounterRate(m_last, now, double(ms - m_lastMs) / 1000, 0))
+        m_rate = rate.value;
     m_last = now;
     m_lastMs = ms;
 }

@@ -97,6 +97,21 @@ struct Value {
     static Value exception(uint8_t t) { return {t, 0, {}, {}}; }
     uint64_t unsignedValue() const { return uint64_t(integer); }
     bool isException() const { return type == NoSuchObject || type == NoSuchInstance || type == EndOfMibView; }
+    // The value as a number for code that computes: a Counter32, Gauge32 or TimeTicks within 32
+    // bits, a Counter64, a non-negative Integer; nullopt for anything else (an exception, text,
+    // a number too large for its type).
+    std::optional<uint64_t> number() const {
+        if (!octets.empty()) return std::nullopt;
+        switch (type) {
+        case Integer: return integer >= 0 ? std::optional<uint64_t>(uint64_t(integer)) : std::nullopt;
+        case Counter32:
+        case Gauge32:
+        case TimeTicks:
+            return uint64_t(integer) <= 0xFFFFFFFFu ? std::optional<uint64_t>(uint64_t(integer)) : std::nullopt;
+        case Counter64: return uint64_t(integer);
+        default: return std::nullopt;
+        }
+    }
 };
 
 struct VarBind {

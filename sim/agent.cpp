@@ -359,7 +359,11 @@ std::optional<ber::Pdu> Agent::respond(const ber::Message& req, bool canWrite) {
         r.errorIndex = 1;
         r.bindings = req.pdu.bindings;
     } else {
+        // One answer reads one clock: its sysUpTime.0 and the counters that follow from the
+        // uptime agree, as a device's snapshot of its counters does.
+        m_chassis.holdClock(true);
         r = answer(req, canWrite);
+        m_chassis.holdClock(false);
     }
     if (m_opt.faults.truncate >= 0 && r.bindings.size() > size_t(m_opt.faults.truncate))
         r.bindings.resize(size_t(m_opt.faults.truncate));

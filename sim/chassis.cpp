@@ -122,13 +122,23 @@ void Chassis::addPort(const std::string& descr, int32_t type, uint32_t speed) {
 }
 
 uint32_t Chassis::uptime() const {
+    if (m_heldUptime) return *m_heldUptime;
     return uint32_t((steadyMs() - m_startMs) / 10);
 }
 
-void Chassis::restart() {
-    m_startMs = steadyMs();
+void Chassis::restart(uint32_t upTicks) {
+    m_startMs = steadyMs() - uint64_t(upTicks) * 10;
     for (Port& p : m_ports)
         p.lastChange = 0;
+}
+
+void Chassis::holdClock(bool held) {
+    m_heldUptime.reset();
+    if (held) m_heldUptime = uptime();
+}
+
+void Chassis::freezeClock(bool frozen) {
+    m_frozenUptime = frozen ? std::optional<uint32_t>(uptime()) : std::nullopt;
 }
 
 void Chassis::setLink(int ifIndex, bool up, uint32_t nowTicks) {
@@ -175,7 +185,8 @@ void Chassis::publish(Mib& mib) {
     const ber::Oid sys = O("1.3.6.1.2.1.1");
     mib.add(child(sys, {1, 0}), octets(m_sysDescr));
     mib.add(child(sys, {2, 0}), [] { return ber::Value::makeOid(O("1.3.6.1.4.1.58213.10.97.1")); });
-    mib.add(child(sys, {3, 0}), [this] { return ber::Value::makeUnsigned(ber::TimeTicks, uptime()); });
+    mib.add(child(sys, {3, 0}),
+            [this] { return ber::Value::makeUnsigned(ber::TimeTicks, m_frozenUptime.value_or(uptime())); });
     mib.add(child(sys, {4, 0}), octets(m_sysContact), octetWriter(m_sysContact, 255));
     mib.add(child(sys, {5, 0}), octets(m_sysName), octetWriter(m_sysName, 255));
     mib.add(child(sys, {6, 0}), octets(m_sysLocation), octetWriter(m_sysLocation, 255));

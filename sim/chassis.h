@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -50,8 +51,13 @@ public:
     // before the chassis' own, whether the chassis is live or static.
     void onTick(std::function<void(uint32_t nowTicks)> follower) { m_followers.push_back(std::move(follower)); }
     uint32_t uptime() const; // hundredths of a second since start
-    // The agent starts again: its uptime from zero.
-    void restart();
+    // The agent starts again: its uptime from upTicks (a restart the poller saw nothing of, its
+    // new uptime already past the old).
+    void restart(uint32_t upTicks = 0);
+    // sysUpTime.0 stands still (the counters go on), or moves again.
+    void freezeClock(bool frozen);
+    // While held, uptime() stays at what it was when the hold began.
+    void holdClock(bool held);
 
     std::vector<Port>& ports() { return m_ports; }
     void setLink(int ifIndex, bool up, uint32_t nowTicks);
@@ -63,6 +69,8 @@ private:
     ChassisOptions m_opt;
     std::mt19937 m_rng;
     uint64_t m_startMs;
+    std::optional<uint32_t> m_frozenUptime; // what sysUpTime.0 says while frozen
+    std::optional<uint32_t> m_heldUptime;   // uptime() during one answer
     std::vector<Port> m_ports;
     std::vector<Module> m_modules;
     std::vector<std::pair<int, int32_t>> m_power; // {index, type}

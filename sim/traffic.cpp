@@ -95,14 +95,26 @@ void PortTraffic::publish(Line& line) {
 
 std::optional<std::string> PortTraffic::command(const std::string& verb, std::istream& in) {
     if (verb == "restart") {
-        m_chassis.restart();
+        // "restart S": the agent comes back already S seconds up.
+        long long seconds = 0;
+        if (!(in >> seconds)) seconds = 0;
+        if (seconds < 0 || seconds > 400'000'000) return std::string("error: restart [SECONDS]");
+        m_chassis.restart(uint32_t(seconds * 100));
         for (Line& line : m_lines) {
             line.base = {};
-            line.since = 0;
+            line.since = m_chassis.uptime();
             remember(line);
         }
         return "ok";
     }
+    if (verb == "freeze") {
+        int frozen = -1;
+        if (!(in >> frozen) || (frozen != 0 && frozen != 1))
+            return std::string("error: freeze 0|1");
+        m_chassis.freezeClock(frozen == 1);
+        return "ok";
+    }
+    if (verb == "bump") return bump(in);
     if (verb != "traffic") return std::nullopt;
     const char* usage = "error: traffic IFINDEX IN_BPS OUT_BPS [ERRORS_PER_S]";
     long long index = 0;
@@ -129,6 +141,27 @@ std::optional<std::string> PortTraffic::command(const std::string& verb, std::is
         line.port->driven = true;
         // Also brings back a counter a test deleted.
         publish(line);
+        return "ok";
+    }
+    return "error: no interface " + std::to_string(index);
+}
+
+// "bump IFINDEX in|out|errors DELTA": the counter jumps by DELTA (negative: it goes back), as a
+// faulty agent's does, without a restart; the 32-bit counters see the same jump modulo 2^32.
+std::string PortTraffic::bump(std::istream& in) {
+    const char* usage = "error: bump IFINDEX in|out|errors DELTA";
+    long long index = 0, delta = 0;
+    std::string which;
+    if (!(in >> index >> which >> delta)) return usage;
+    uint64_t Count::*field = which == "in"       ? &Count::inOctets
+                             : which == "out"    ? &Count::outOctets
+                             : which == "errors" ? &Count::inErrors
+                                                 : nullptr;
+    if (!field) return usage;
+    for (Line& line : m_lines) {
+        if (line.port->ifIndex != index) continue;
+        if (!line.port->driven) return "error: bump needs traffic on the port first";
+        line.base.*field += uint64_t(delta);
         return "ok";
     }
     return "error: no interface " + std::to_string(index);

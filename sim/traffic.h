@@ -25,8 +25,9 @@ public:
     PortTraffic(Chassis& chassis, Mib& mib, const TrafficOptions& opt);
 
     // "traffic IFINDEX IN_BPS OUT_BPS [ERRORS_PER_S]" (the port's counters go on from where
-    // they are, at these rates; frames of 1000 octets) and "restart" (uptime and every counter
-    // from zero); nullopt for any other verb.
+    // they are, at these rates; frames of 1000 octets), "restart [SECONDS]" (every counter from
+    // zero, the uptime from SECONDS), "freeze 0|1" (sysUpTime.0 stands still) and "bump"
+    // (below); nullopt for any other verb.
     std::optional<std::string> command(const std::string& verb, std::istream& in);
 
     // Rates beyond this are refused: a day of them still fits the 64-bit counters.
@@ -45,6 +46,7 @@ private:
     };
 
     Count at(const Line& line, uint32_t now) const;
+    std::string bump(std::istream& in);
     void publish(Line& line);
     void tick(uint32_t now);
     void remember(Line& line);

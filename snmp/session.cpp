@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstring>
 
 bool SetRecordOid(_QvOidTable& rec, std::string_view text) {
@@ -115,6 +116,28 @@ QvTableRef SnmpChannel::chooseRecords(QvTableRef table, const QStringList& texts
         }
     m_proxied.push_back(table.proxied[table.count]);
     return {m_direct.data(), m_proxied.data(), int(m_direct.size())};
+}
+
+int SnmpChannel::takeNumbers(unsigned short status, CSnmpMsg* msg,
+                             std::vector<std::optional<uint64_t>>& numbers) {
+    numbers.clear();
+    if (status != 0 || !msg) {
+        pending = 0;
+        return -1;
+    }
+    CSnmpPdu* pdu = msg->GetPdu();
+    if (pdu->RequestId() != pending) {
+        msg->Release();
+        return 0;
+    }
+    pending = 0;
+    if (pdu->ErrorStatus() == 0 && session) {
+        const qsizetype count = std::min(session->GetOidList().size(), pdu->VarBinds().size());
+        for (qsizetype i = 0; i < count; ++i)
+            numbers.push_back(pdu->VarBinds()[i]->Value().number());
+    }
+    msg->Release();
+    return 1;
 }
 
 void SnmpChannel::destroy() {

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QWidget;
@@ -108,6 +109,13 @@ public:
         if (collect(status, msg) != 0 || stale == StaleResponse::EndsWalk) pending = 0;
         return values.size();
     }
+
+    // A get's response for code that computes: numbers gets each binding's typed value
+    // (ber::Value::number: nullopt for one the agent lacks or that is no number), one per OID
+    // list entry, none when the error status is not 0; no text is made. The pending id is
+    // cleared as by takeResponse under StaleResponse::Ignored; returns what collect does.
+    int takeNumbers(unsigned short status, CSnmpMsg* msg,
+                    std::vector<std::optional<uint64_t>>& numbers);
 
     // Handles one walk response: clears the pending id in every case but a response to another
     // request under StaleResponse::Ignored; for a row, values gets one text per binding (also
