@@ -213,4 +213,11 @@ bool ReadCollectConf(const std::string& path, CollectConf& conf, std::string& wh
     return ok;
 }
 
+std::string RrdDir(const std::string& confPath) {
+    CollectConf conf;
+    std::string why;
+    return ReadCollectConf(confPath, conf, why) && !conf.rrdDir.empty() ? conf.rrdDir
+                                                                        : kDefaultRrdDir;
+}
+
 } // namespace graphs

@@ -11,6 +11,8 @@
 // message. Plain C++.
 #pragma once
 
+#include "graphs/rrdlayout.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,5 +49,10 @@ bool ParseCollectConf(std::string_view text, CollectConf& conf, std::string& why
 // The file at path: a regular file (no FIFO, no folder, not through a symbolic link), at most
 // kMaxConfBytes, never waited on; false with why naming the path.
 bool ReadCollectConf(const std::string& path, CollectConf& conf, std::string& why);
+
+// Where the history lies for the module: the rrd-dir of the configuration at confPath, else
+// kDefaultRrdDir, also when the file cannot be read (the collector, which reads it whole, says
+// what is wrong with it).
+std::string RrdDir(const std::string& confPath = CollectConfPath());
 
 } // namespace graphs

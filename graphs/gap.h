@@ -24,15 +24,24 @@ enum class Gap : uint8_t {
 
 inline const char* GapText(Gap g) {
     switch (g) {
-    case Gap::None: return "";
-    case Gap::First: return "first poll";
-    case Gap::Timeout: return "no answer (time-out)";
-    case Gap::Restart: return "agent restarted";
-    case Gap::WentBack: return "counter went back";
-    case Gap::OverLineRate: return "over line rate";
-    case Gap::Missing: return "counter missing";
-    case Gap::ClockFrozen: return "agent clock frozen";
-    case Gap::Slow32: return "32-bit counter too slow for this interval";
+    case Gap::None:
+        return "";
+    case Gap::First:
+        return "first poll";
+    case Gap::Timeout:
+        return "no answer (time-out)";
+    case Gap::Restart:
+        return "agent restarted";
+    case Gap::WentBack:
+        return "counter went back";
+    case Gap::OverLineRate:
+        return "over line rate";
+    case Gap::Missing:
+        return "counter missing";
+    case Gap::ClockFrozen:
+        return "agent clock frozen";
+    case Gap::Slow32:
+        return "32-bit counter too slow for this interval";
     }
     return "";
 }

@@ -1,5 +1,6 @@
 #include "graphs/trafficgraph.h"
 
+#include "graphs/collectconf.h"
 #include "graphs/ratechart.h"
 #include "graphs/rrdlayout.h"
 #include "graphs/rrdread.h"

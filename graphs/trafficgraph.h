@@ -8,6 +8,7 @@
 #include "graphs/gap.h"
 #include "graphs/legend.h"
 #include "graphs/ratechart.h"
+#include "graphs/samples.h"
 #include "snmp/session.h"
 
 #include <QList>

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "graphs/counters.h"
+#include "graphs/samples.h"
 #include "pages/pagecommon.h"
 
 #include <QDialog>

@@ -4,6 +4,7 @@
 #include "app/paneldlg.h"
 #include "graphs/counters.h"
 #include "graphs/historychart.h"
+#include "graphs/samples.h"
 #include "graphs/trafficgraph.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/rmoncounterdlgs.h"

@@ -3,6 +3,7 @@
 // as empty CSV cells, the legend's figures and hiding, the lines of 8 ports told apart, and the
 // port's history read from RRD files made with librrd, live samples on top.
 #include "graphs/counters.h"
+#include "graphs/samples.h"
 #include "graphs/rrdread.h"
 #include "graphs/trafficgraph.h"
 #include "snmp/params.h"
