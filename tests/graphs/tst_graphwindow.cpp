@@ -157,8 +157,12 @@ private slots:
         QFETCH(bool, inDiscards);
         QFETCH(bool, outDiscards);
         RateTracker rates;
-        Poll first{true, 1000, {port(100, true, true, true, true)}};
-        Poll second{true, 2000, {port(600, inErrors, outErrors, inDiscards, outDiscards)}};
+        Poll first, second;
+        first.answered = second.answered = true;
+        first.uptime = 1000;
+        second.uptime = 2000;
+        first.ports = {port(100, true, true, true, true)};
+        second.ports = {port(600, inErrors, outErrors, inDiscards, outDiscards)};
         (void)rates.add(first);
         const std::vector<double> v = rates.add(second);
         QCOMPARE(v[InBits], 500.0 * 1000 * 8 / 10);
