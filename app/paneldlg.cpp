@@ -61,6 +61,14 @@ QString counted(qint64 n, const char* noun) {
                                                 QLatin1String(n == 1 ? "" : "s"));
 }
 
+// The agent's address, and the count of events nobody has acknowledged yet where there are any.
+QString panelTitle(qint64 unacknowledged) {
+    QString title = QStringLiteral("Talvex: ") + g_strAgentAddress;
+    if (unacknowledged > 0)
+        title += QStringLiteral(" (%1)").arg(counted(unacknowledged, "unacknowledged event"));
+    return title;
+}
+
 } // namespace
 
 CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
@@ -72,7 +80,7 @@ CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
 
     // The system menu's About item; on this desktop it lives in the window's context menu.
     setWindowIcon(platform::Icon(447));
-    setWindowTitle(QStringLiteral("Talvex: ") + g_strAgentAddress);
+    setWindowTitle(panelTitle(0));
     watchEvents();
 
     // Placed centred on the mouse pointer, kept on the screen.
@@ -143,12 +151,7 @@ void CPanelDlg::watchEvents() {
     connect(blink, &QTimer::timeout, this, [this] { m_model.blinkAlarm(); });
     connect(m_events, &EventAlarmWatch::changed, this,
             [this, blink](qint64 unacknowledged, qint64 serious) {
-                QString title = QStringLiteral("Talvex: ") + g_strAgentAddress;
-                if (unacknowledged > 0)
-                    title += QStringLiteral(" (%1 unacknowledged event%2)")
-                                 .arg(unacknowledged)
-                                 .arg(unacknowledged == 1 ? "" : "s");
-                setWindowTitle(title);
+                setWindowTitle(panelTitle(unacknowledged));
                 m_model.setAlarm(serious > 0);
                 if (serious > 0 && !blink->isActive())
                     blink->start(kAlarmBlinkMs);
