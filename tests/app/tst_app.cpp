@@ -10,6 +10,7 @@
 #include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QAction>
 #include <QDir>
@@ -51,9 +52,7 @@ QStringList readLines(const QString& path) {
 
 void setSession(const QString& n, const QString& agent, int right) {
     g_strNValue = n;
-    g_strAgentAddress = agent;
-    g_strReadCommunity = QStringLiteral("orchid");
-    g_strWriteCommunity = QStringLiteral("saffron");
+    UseSimulator(0, agent);
     g_bUserRight = right;
 }
 

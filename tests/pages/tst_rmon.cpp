@@ -11,6 +11,7 @@
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -80,12 +81,7 @@ class TestRmon : public QObject {
 
 private slots:
     void initTestCase() {
-        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
-        QVERIFY(m_sim->started());
-        SetSnmpTimeout(kTimeoutMs);
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
+        QVERIFY(StartStaticSimulator(m_sim, kTimeoutMs));
         platform::SetRunModalHook([this](QDialog* d) {
             const QString name = QString::fromLatin1(d->metaObject()->className());
             m_modalRuns << name;

@@ -15,6 +15,7 @@
 #include "tests/common/columns.h"
 #include "tests/common/paneltest.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -50,10 +51,6 @@ public:
     QSize client;
     QRect placed;
 };
-
-QString shippedPanel() {
-    return QStringLiteral(TALVEX_SOURCE_DIR "/res/panel/Talvex.properties");
-}
 
 // A BMP file in memory: header size, bit count, width, height and colours as given. A table
 // shorter than the bit count allows is written as the colours used, and the pixels use them
@@ -223,9 +220,7 @@ private slots:
             m_modal << d->windowTitle();
             return 0;
         });
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
+        UseSimulator();
     }
 
     void init() {
@@ -833,9 +828,8 @@ private slots:
 
     // The shipped chassis against the simulated one.
     void pollingAgainstSim() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         SetSnmpTimeout(1000);
         // ifIndex 3 is FastEthernet 1/1, 4 is 1/2, 5 (1/3) starts administratively down, 51 is
         // GigabitEthernet 2/1.
@@ -844,7 +838,7 @@ private slots:
         QCOMPARE(sim.command("link 51 up"), QString("ok"));
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         QCOMPARE(int(model.pictures.size()), 12);
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
@@ -906,9 +900,8 @@ private slots:
 
     void portWalkOverHoles() {
         QFETCH(int, hole);
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         SetSnmpTimeout(1000);
         const QString operColumn = QStringLiteral("1.3.6.1.2.1.2.2.1.8");
         const QList<ColumnCell> descrs =
@@ -922,7 +915,7 @@ private slots:
                          QString("ok"));
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
         poller.start();
@@ -969,13 +962,12 @@ private slots:
     // The chassis lamps under the real worker thread: dark while the device does not answer,
     // as the panel file has them once it answers again, by the next cycle or by Panel Refresh.
     void standAloneLampsFollowTheDevice() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         SetSnmpTimeout(300);
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         auto lampStates = [&] {
             QList<int> states;
             for (const Lamp& l : model.lamps)
@@ -1015,7 +1007,7 @@ private slots:
         SetSnmpAgentPort(FreeUdpPort());
         SetSnmpTimeout(300);
         g_strAgentAddress = QStringLiteral("notanaddress");
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         {
             CPanelDlg dlg;
             QVERIFY(dlg.panelLoaded());
@@ -1025,17 +1017,15 @@ private slots:
                 QCOMPARE(l.state, 1);
         }
         g_strAgentAddress = QStringLiteral("127.0.0.1");
-        qunsetenv("TALVEX_SYSTEM_DIR");
         SetSnmpTimeout(4000);
     }
 
     // A click on a port the device reported opens the interface page with that port's row
     // selected and in view, though it lies far down the list.
     void portClickSelectsItsRow() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         CPanelDlg dlg;
         QVERIFY(ShowPanelWalked(dlg));
         const Module* card = nullptr;
@@ -1105,18 +1095,16 @@ private slots:
             return 0;
         });
         QCOMPARE(selected, QStringList{});
-        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // An agent that answers the four-column port walk short, or with the instance it was asked
     // for, ends the walk instead of flooding it with requests.
     void portWalkEndsOnAnswersThatGoNowhere() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
         poller.start();
@@ -1135,10 +1123,9 @@ private slots:
     void workerThreadCyclesAndStops() {
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
-        SimProcess sim({"--static"});
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
         poller.start();
@@ -1153,7 +1140,7 @@ private slots:
 
     void windowClicks() {
         SetSnmpAgentPort(FreeUdpPort());
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         CPanelDlg dlg;
         QVERIFY(dlg.panelLoaded());
         QCOMPARE(dlg.panelModel().refWidth, dlg.panelClientSize().width());
@@ -1188,19 +1175,17 @@ private slots:
                           at(card.left + card.ports[0].left + card.ports[0].width / 2,
                              card.top + card.ports[0].top + card.ports[0].height / 2));
         QCOMPARE(m_modal, QStringList{"Interface Information"});
-        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // A right click on a module port offers its menu; Port Configuration opens the dialog on
     // that port, and its Set writes that interface. Elsewhere the window's own menu comes.
     void portMenuOpensPortConfig() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         const QString agent = "127.0.0.1:" + QString::number(sim.port());
         const int ifIndex = interfaceOf(agent, "TenGigabit 4/1");
         QVERIFY(ifIndex > 0);
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         CPanelDlg dlg;
         QVERIFY(ShowPanelWalked(dlg));
         QPoint at;
@@ -1264,7 +1249,6 @@ private slots:
         items = RightClickPanel(dlg, QPoint(2, 2), QString());
         QVERIFY(!items.contains("Port Configuration..."));
         QCOMPARE(items.size(), 1);
-        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // Each listed port is read and written at the ifIndex its description came with, as
@@ -1285,9 +1269,8 @@ private slots:
     void portConfigurationWritesItsPort() {
         QFETCH(QString, name);
         QFETCH(QString, speed);
-        SimProcess sim({"--static", "--physical-descr"});
+        PanelSim sim({"--static", "--physical-descr"});
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         const QString agent = "127.0.0.1:" + QString::number(sim.port());
         const int ifIndex = interfaceOf(agent, "Physical port " + name);
         QVERIFY(ifIndex > 0);
@@ -1325,9 +1308,8 @@ private slots:
     }
 
     void portConfiguration() {
-        SimProcess sim({"--static", "--physical-descr"});
+        PanelSim sim({"--static", "--physical-descr"});
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         const QString agent = "127.0.0.1:" + QString::number(sim.port());
         const int first = interfaceOf(agent, "Physical port FE 1/1");
         auto adminOfFirst = [&] {
@@ -1433,10 +1415,9 @@ private slots:
     // one: the client area is the size the pictures are drawn for, whatever the menu bar takes,
     // so the background is not stretched and slots, ports and lamps stand where it shows them.
     void shippedPanelRegisters() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         QList<int> menuHeights;
         for (int pixels : {0, 31}) {
             if (pixels)
@@ -1468,7 +1449,6 @@ private slots:
         }
         qApp->setStyleSheet({});
         QVERIFY2(menuHeights[0] != menuHeights[1], "the larger font did not change the menu bar");
-        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // The link board's legend "LINK >= 1G" reads whole: its eight glyphs stand apart (an "L"
@@ -1476,7 +1456,7 @@ private slots:
     void shippedLegendReadsWhole() {
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         const QImage img = drawn(model.background);
         const QRect board(848, 458, 84, 20); // below the last card type's lamps
         QList<bool> ink;
@@ -1498,7 +1478,7 @@ private slots:
     void shippedModulesShowNoLitLamp() {
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         QCOMPARE(int(model.templates.size()), 12);
         for (const Module& t : model.templates) {
             QVERIFY2(t.picture, qPrintable(t.id));
