@@ -22,6 +22,7 @@
 #include "panel/panelview.h"
 #include "panel/portconfigdlg.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "res/menus.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
@@ -43,33 +44,6 @@
 
 namespace {
 
-// Command ids of the window.
-enum : int {
-    kCmdSystemInfo = 32787,
-    kCmdInterfaceInfo = 32788,
-    kCmdStpInfo = 32796,
-    kCmdArp = 32789,
-    kCmdRoute = 32790,
-    kCmdForwarding = 32791,
-    kCmdTelnet = 32800,
-    kCmdRmonStat = 32804,
-    kCmdRmonHistory = 32805,
-    kCmdAlarmEvent = 32806,
-    kCmdPanelRefresh = 32808,
-    kCmdCpu = 32809,
-    kCmdOspf = 32810,
-    kCmdMemory = 32811,
-    kCmdWeb = 32813,
-    kCmdAbout = 32814,
-    kCmdPortConfig = 32869,
-    kCmdNothing1 = 32875,
-    kCmdDeviceInfo = 32964,
-    kCmdNothing2 = 32965,
-    kCmdSmartTrunk = 32966,
-    kCmdDeviceEvents = 32970,
-    kCmdTrafficGraph = 33001, // a port's menu only: no menu-bar item
-};
-
 // A module port's right-click menu: each item runs its command as the menu bar would, on the
 // port clicked.
 struct PortMenuItem {
@@ -77,8 +51,8 @@ struct PortMenuItem {
     int command;
 };
 constexpr PortMenuItem kPortMenu[] = {
-    {"Port Configuration...", kCmdPortConfig},
-    {"Traffic Graph...", kCmdTrafficGraph},
+    {"Port Configuration...", res::kCmdPortConfig},
+    {"Traffic Graph...", res::kCmdTrafficGraph},
 };
 
 // "1 sample", "2 samples".
@@ -87,18 +61,26 @@ QString counted(qint64 n, const char* noun) {
                                                 QLatin1String(n == 1 ? "" : "s"));
 }
 
+// The agent's address, and the count of events nobody has acknowledged yet where there are any.
+QString panelTitle(qint64 unacknowledged) {
+    QString title = QStringLiteral("Talvex: ") + g_strAgentAddress;
+    if (unacknowledged > 0)
+        title += QStringLiteral(" (%1)").arg(counted(unacknowledged, "unacknowledged event"));
+    return title;
+}
+
 } // namespace
 
 CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
-    platform::BuildDialog(this, 102);
+    platform::BuildDialog(this, res::kDlgPanel);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
-    m_hiddenDefault = platform::Item<QPushButton>(this, 1025);
+    m_hiddenDefault = platform::Item<QPushButton>(this, res::panel::kHiddenDefault);
     buildMenuBar();
 
     // The system menu's About item; on this desktop it lives in the window's context menu.
     setWindowIcon(platform::Icon(447));
-    setWindowTitle(QStringLiteral("Talvex: ") + g_strAgentAddress);
+    setWindowTitle(panelTitle(0));
     watchEvents();
 
     // Placed centred on the mouse pointer, kept on the screen.
@@ -107,8 +89,10 @@ CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
     r.moveCenter(c);
     if (QScreen* s = QGuiApplication::screenAt(c)) {
         QRect avail = s->availableGeometry();
-        r.moveLeft(std::clamp(r.left(), avail.left(), std::max(avail.left(), avail.right() - r.width())));
-        r.moveTop(std::clamp(r.top(), avail.top(), std::max(avail.top(), avail.bottom() - r.height())));
+        r.moveLeft(
+            std::clamp(r.left(), avail.left(), std::max(avail.left(), avail.right() - r.width())));
+        r.moveTop(
+            std::clamp(r.top(), avail.top(), std::max(avail.top(), avail.bottom() - r.height())));
     }
     move(r.topLeft());
 
@@ -117,8 +101,7 @@ CPanelDlg::CPanelDlg(QWidget* parent) : QDialog(parent) {
 
 CPanelDlg::~CPanelDlg() {
     // The worker stops before the window it drives goes; then the sessions, then the model.
-    if (m_thread)
-        m_thread->stop();
+    if (m_thread) m_thread->stop();
     m_thread.reset();
     m_poller.reset();
     // The view paints the model: it goes before the model does.
@@ -129,9 +112,9 @@ CPanelDlg::~CPanelDlg() {
 void CPanelDlg::startPanel() {
     m_snapshot = qEnvironmentVariable("TALVEX_SNAPSHOT");
     // A run that writes a snapshot is unattended: what it has to say goes to standard error.
-    if (!m_snapshot.isEmpty())
-        platform::SetUnattended(true);
-    const QString path = QDir(platform::SystemDirectory()).filePath(QString::fromLatin1(kPanelFileName));
+    if (!m_snapshot.isEmpty()) platform::SetUnattended(true);
+    const QString path =
+        QDir(platform::SystemDirectory()).filePath(QString::fromLatin1(kPanelFileName));
     if (!LoadPanel(path, m_model, *this)) {
         // There is no live panel to picture: the unattended run ends unsuccessfully.
         if (!m_snapshot.isEmpty()) {
@@ -148,10 +131,13 @@ void CPanelDlg::startPanel() {
     m_poller->start();
     if (!m_snapshot.isEmpty()) {
         // After the first port walk, paint what it found and write the picture.
-        connect(m_poller.get(), &PanelPoller::portWalkEnded, this, [this] {
-            m_model.refresh();
-            QTimer::singleShot(0, this, &CPanelDlg::writeSnapshot);
-        }, Qt::SingleShotConnection);
+        connect(
+            m_poller.get(), &PanelPoller::portWalkEnded, this,
+            [this] {
+                m_model.refresh();
+                QTimer::singleShot(0, this, &CPanelDlg::writeSnapshot);
+            },
+            Qt::SingleShotConnection);
         QTimer::singleShot(30000, this, &CPanelDlg::writeSnapshot);
     }
     m_thread = std::make_unique<CPanelDeviceThread>(m_poller.get());
@@ -165,12 +151,7 @@ void CPanelDlg::watchEvents() {
     connect(blink, &QTimer::timeout, this, [this] { m_model.blinkAlarm(); });
     connect(m_events, &EventAlarmWatch::changed, this,
             [this, blink](qint64 unacknowledged, qint64 serious) {
-                QString title = QStringLiteral("Talvex: ") + g_strAgentAddress;
-                if (unacknowledged > 0)
-                    title += QStringLiteral(" (%1 unacknowledged event%2)")
-                                 .arg(unacknowledged)
-                                 .arg(unacknowledged == 1 ? "" : "s");
-                setWindowTitle(title);
+                setWindowTitle(panelTitle(unacknowledged));
                 m_model.setAlarm(serious > 0);
                 if (serious > 0 && !blink->isActive())
                     blink->start(kAlarmBlinkMs);
@@ -181,11 +162,11 @@ void CPanelDlg::watchEvents() {
 }
 
 void CPanelDlg::writeSnapshot() {
-    if (m_snapshot.isEmpty())
-        return;
+    if (m_snapshot.isEmpty()) return;
     // A picture that could not be written is a failed run, not a successful one.
     if (!m_view->grab().save(m_snapshot, "PNG")) {
-        std::fprintf(stderr, "talvex: the snapshot could not be written to %s\n", qPrintable(m_snapshot));
+        std::fprintf(stderr, "talvex: the snapshot could not be written to %s\n",
+                     qPrintable(m_snapshot));
         m_exitCode = 1;
     }
     m_snapshot.clear();
@@ -208,15 +189,14 @@ void CPanelDlg::onPanelClick(PanelModel::Hit hit, int ifIndex) {
     switch (hit) {
     case PanelModel::Hit::Console:
         // The panel's own question ends with "!", the menu's with "?".
-        if (haveRight() && confirm("Do you want to TELNET this device!"))
-            LaunchTelnet(this);
+        if (haveRight() && confirm("Do you want to TELNET this device!")) LaunchTelnet(this);
         break;
     case PanelModel::Hit::ChassisPort:
         haveRight();
         break;
     case PanelModel::Hit::ModulePort:
         m_clickedInterface = ifIndex;
-        OnCommand(kCmdInterfaceInfo);
+        OnCommand(res::kCmdInterfaceInfo);
         break;
     case PanelModel::Hit::None:
         break;
@@ -252,7 +232,8 @@ void CPanelDlg::buildMenuBar() {
     connect(m_view, &PanelView::clicked, this, &CPanelDlg::onPanelClick);
     connect(m_view, &PanelView::portMenuRequested, this, &CPanelDlg::onPortMenu);
     QList<QMenu*> stack;
-    for (const res::MenuItem* it = res::kMenu175; !(it->kind == res::Item::End && stack.isEmpty()); ++it) {
+    for (const res::MenuItem* it = res::kMenu175; !(it->kind == res::Item::End && stack.isEmpty());
+         ++it) {
         const QString text = QString::fromUtf8(it->text);
         switch (it->kind) {
         case res::Item::Popup:
@@ -265,7 +246,8 @@ void CPanelDlg::buildMenuBar() {
             stack.last()->addSeparator();
             break;
         case res::Item::Command: {
-            QAction* a = stack.isEmpty() ? m_menuBar->addAction(text) : stack.last()->addAction(text);
+            QAction* a =
+                stack.isEmpty() ? m_menuBar->addAction(text) : stack.last()->addAction(text);
             a->setData(it->id);
             int id = it->id;
             connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -277,8 +259,7 @@ void CPanelDlg::buildMenuBar() {
 
 template <class Page> void CPanelDlg::runPage(const std::function<void(Page*)>& setup) {
     auto* page = new Page();
-    if (setup)
-        setup(page);
+    if (setup) setup(page);
     platform::RunModal(page);
     delete page;
 }
@@ -290,84 +271,85 @@ template <class Page> void CPanelDlg::runPortPage() {
 
 bool CPanelDlg::OnCommand(int id) {
     switch (id) {
-    case kCmdSystemInfo:
+    case res::kCmdSystemInfo:
         runPage<CSystemInfoDlg>();
         return true;
-    case kCmdInterfaceInfo:
+    case res::kCmdInterfaceInfo:
         // Opened by a click on a port, the page shows that port's row; from the menu, none.
         runPortPage<CInterfaceInfoDlg>();
         return true;
-    case kCmdStpInfo:
+    case res::kCmdStpInfo:
         runPage<CStpTableDlg>();
         return true;
-    case kCmdArp:
+    case res::kCmdArp:
         runPage<CArpTableDlg>();
         return true;
-    case kCmdRoute:
+    case res::kCmdRoute:
         runPage<CRouteTableDlg>();
         return true;
-    case kCmdForwarding:
+    case res::kCmdForwarding:
         runPage<CForwardingTableDlg>();
         return true;
-    case kCmdRmonStat:
+    case res::kCmdRmonStat:
         runPage<CRmonStatDlg>();
         return true;
-    case kCmdRmonHistory:
+    case res::kCmdRmonHistory:
         runPage<CRmonHistoryDlg>();
         return true;
-    case kCmdAlarmEvent:
+    case res::kCmdAlarmEvent:
         runPage<CAlarmEventDlg>();
         return true;
-    case kCmdCpu:
+    case res::kCmdCpu:
         runPage<CCpuUtilDlg>();
         return true;
-    case kCmdMemory:
+    case res::kCmdMemory:
         runPage<CMemoryInfoDlg>();
         return true;
-    case kCmdDeviceInfo:
+    case res::kCmdDeviceInfo:
         runPage<CDeviceInfoDlg>();
         return true;
-    case kCmdDeviceEvents:
+    case res::kCmdDeviceEvents:
         runPage<CDeviceEventsDlg>();
         // What was acknowledged there shows at once, not at the next look.
         m_events->check();
         return true;
-    case kCmdPanelRefresh:
-        if (m_poller)
-            m_poller->panelRefresh();
+    case res::kCmdPanelRefresh:
+        if (m_poller) m_poller->panelRefresh();
         return true;
-    case kCmdPortConfig:
+    case res::kCmdPortConfig:
         // From a port's menu the dialog shows that port; from the command, the first.
         runPortPage<CPortConfigDlg>();
         return true;
-    case kCmdTrafficGraph:
+    case res::kCmdTrafficGraph:
         // A port the device has not reported yet has no counters to read.
         if (const int ifIndex = std::exchange(m_clickedInterface, 0); ifIndex > 0)
             openTrafficGraph(ifIndex);
         return true;
-    case kCmdTelnet:
+    case res::kCmdTelnet:
         onTelnet();
         return true;
-    case kCmdWeb:
+    case res::kCmdWeb:
         onWeb();
         return true;
-    case kCmdOspf:
+    case res::kCmdOspf:
         LaunchOspf(this);
         return true;
-    case kCmdAbout:
+    case res::kCmdAbout:
         runPage<CAboutDlg>();
         return true;
-    case kCmdSmartTrunk: {
+    case res::kCmdSmartTrunk: {
         QDialog trunk;
         platform::BuildDialog(&trunk, 131);
         trunk.setWindowIcon(platform::Icon(447));
-        connect(platform::Item<QPushButton>(&trunk, 1), &QPushButton::clicked, &trunk, &QDialog::accept);
-        connect(platform::Item<QPushButton>(&trunk, 2), &QPushButton::clicked, &trunk, &QDialog::reject);
+        connect(platform::Item<QPushButton>(&trunk, 1), &QPushButton::clicked, &trunk,
+                &QDialog::accept);
+        connect(platform::Item<QPushButton>(&trunk, 2), &QPushButton::clicked, &trunk,
+                &QDialog::reject);
         platform::RunModal(&trunk);
         return true;
     }
-    case kCmdNothing1:
-    case kCmdNothing2:
+    case res::kCmdNothing1:
+    case res::kCmdNothing2:
         return true;
     default:
         return false;
@@ -375,15 +357,13 @@ bool CPanelDlg::OnCommand(int id) {
 }
 
 bool CPanelDlg::OnSysCommand(int id) {
-    if (!IsAboutSysCommand(id))
-        return false;
+    if (!IsAboutSysCommand(id)) return false;
     runPage<CAboutDlg>();
     return true;
 }
 
 bool CPanelDlg::haveRight() {
-    if (!g_bUserRight)
-        platform::MessageBox(this, QString::fromUtf8(kNoRightText));
+    if (!g_bUserRight) platform::MessageBox(this, QString::fromUtf8(kNoRightText));
     return g_bUserRight != 0;
 }
 
@@ -392,8 +372,7 @@ bool CPanelDlg::confirm(const char* question) {
 }
 
 void CPanelDlg::onTelnet() {
-    if (haveRight() && confirm("Do you want to TELNET this device?"))
-        LaunchTelnet(this);
+    if (haveRight() && confirm("Do you want to TELNET this device?")) LaunchTelnet(this);
 }
 
 void CPanelDlg::onWeb() {
@@ -446,10 +425,8 @@ void CPanelDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void CPanelDlg::showSystemMenu(const QPoint& globalPos) {
     const QString about = QString::fromUtf8(res::String(101));
-    if (about.isEmpty())
-        return;
+    if (about.isEmpty()) return;
     QMenu menu(this);
     QAction* a = menu.addAction(about);
-    if (menu.exec(globalPos) == a)
-        OnSysCommand(16);
+    if (menu.exec(globalPos) == a) OnSysCommand(16);
 }

@@ -5,6 +5,7 @@
 #include "pages/pagecommon.h"
 #include "pages/tablereport.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 
 #include <QComboBox>
@@ -17,27 +18,13 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace {
-
-enum : int {
-    kSeverityCombo = 2001,
-    kTextEdit = 2002,
-    kStatus = 2003,
-    kProblem = 2004,
-    kList = 2005,
-    kAcknowledge = 2006,
-    kAcknowledgeAll = 2007,
-    kDetails = 2008,
-    kClose = 2,
-};
-
-} // namespace
+using namespace res::deviceEvents;
 
 CDeviceEventsDlg::CDeviceEventsDlg(const QString& path, const QString& device)
     : m_model(new EventListModel(this)), m_timer(new QTimer(this)),
       m_path(path.isEmpty() ? QString::fromStdString(events::JournalPath()) : path),
       m_device(device.isEmpty() ? g_strAgentAddress : device) {
-    InitPage(this, 490, QStringLiteral("Device Events"));
+    InitPage(this, res::kDlgDeviceEvents, QStringLiteral("Device Events"));
     // Texts from the network are shown as they are, never as markup.
     if (auto* problem = platform::Item<QLabel>(this, kProblem))
         problem->setTextFormat(Qt::PlainText);
@@ -60,7 +47,7 @@ CDeviceEventsDlg::CDeviceEventsDlg(const QString& path, const QString& device)
         const QModelIndexList rows = list()->selectionModel()->selectedRows();
         if (!rows.isEmpty()) OnDetails(rows.first().row());
     });
-    OnClicked(this, kClose, [this] { reject(); });
+    OnClicked(this, res::kClose, [this] { reject(); });
     InstallPrintShortcut(this, [this] { OnPrint(); });
     connect(m_timer, &QTimer::timeout, this, [this] {
         if (m_model->isOpen()) m_model->follow();

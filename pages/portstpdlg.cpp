@@ -3,6 +3,7 @@
 #include "pages/stptabledlg.h"
 #include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 
 #include <QAbstractItemModel>
@@ -10,9 +11,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using namespace res::portStp;
+
 namespace {
 
-const char* const kColumns[] = {"1.3.6.1.2.1.17.2.15.1.2", "1.3.6.1.2.1.17.2.15.1.5", "1.3.6.1.2.1.17.2.15.1.4"};
+const char* const kColumns[] = {"1.3.6.1.2.1.17.2.15.1.2", "1.3.6.1.2.1.17.2.15.1.5",
+                                "1.3.6.1.2.1.17.2.15.1.4"};
 
 QvTable<3> g_portGetTable{{
     QvRecord(ber::Integer, QV_COLUMN_WRITE, kColumns[0], "dot1dStpPortPriority"),
@@ -26,26 +30,16 @@ QvTable<3> g_portSetTable{{
     QvRecord(ber::Integer, QV_SCALAR_WRITE, kColumns[2], "dot1dStpPortEnable"),
 }};
 
-enum : int {
-    kPrev = 1401,
-    kPortLabel = 1402,
-    kNext = 1403,
-    kPriority = 1404,
-    kPathCost = 1405,
-    kEnable = 1406,
-    kApply = 1413,
-    kOk = 1,
-    kCancel = 2,
-};
 // Status, designated root, cost, bridge and port, forward transitions: columns 4 to 9.
-constexpr int kRowLabels[] = {1407, 1408, 1409, 1410, 1411, 1412};
+constexpr int kRowLabels[] = {kState,          kDesignatedRoot,
+                              kDesignatedCost, kDesignatedBridge,
+                              kDesignatedPort, kForwardTransitions};
 
 // Points the table's records at the port's instance; false for a text that names no port.
 template <int N> bool setPort(QvTable<N>& table, const QString& port) {
     bool ok = false;
     const uint number = port.toUInt(&ok);
-    if (!ok)
-        return false;
+    if (!ok) return false;
     for (int i = 0; i < N; ++i)
         table.setInstance(i, kColumns[i], std::to_string(number));
     return true;
@@ -54,12 +48,12 @@ template <int N> bool setPort(QvTable<N>& table, const QString& port) {
 } // namespace
 
 CPortStpDlg::CPortStpDlg(CStpTableDlg* page) : QDialog(page), m_page(page) {
-    InitPage(this, 462, QStringLiteral("Port STP Configuration"));
+    InitPage(this, res::kDlgPortStp, QStringLiteral("Port STP Configuration"));
     OnClicked(this, kPrev, [this] { OnPrev(); });
     OnClicked(this, kNext, [this] { OnNext(); });
     OnClicked(this, kApply, [this] { OnApply(); });
-    OnClicked(this, kOk, [this] { OnOK(); });
-    OnClicked(this, kCancel, [this] { reject(); });
+    OnClicked(this, res::kOk, [this] { OnOK(); });
+    OnClicked(this, res::kCancel, [this] { reject(); });
     m_row = std::max(0, SelectedRow(m_page->list()));
     loadRow();
     updateButtons();
@@ -82,7 +76,7 @@ void CPortStpDlg::updateButtons() {
     // Nothing can be written before a port is shown: until the page has listed one, only
     // Cancel is offered.
     const bool writable = g_bUserRight == 1 && !m_port.isEmpty();
-    for (int id : {kEnable, kPriority, kPathCost, kApply, kOk})
+    for (int id : std::initializer_list<int>{kEnable, kPriority, kPathCost, kApply, res::kOk})
         platform::DialogItem(this, id)->setEnabled(writable);
 }
 
@@ -95,8 +89,7 @@ void CPortStpDlg::step(int delta) {
     // Boxes that hold what was read are checked as OK checks them; empty ones hold nothing.
     if (!m_loadedPort.isEmpty() && m_loadedPort == m_port && !readEdits()) return;
     const int row = m_row + delta;
-    if (row < 0 || row >= rowCount())
-        return;
+    if (row < 0 || row >= rowCount()) return;
     m_row = row;
     loadRow();
     updateButtons();
@@ -118,8 +111,7 @@ void CPortStpDlg::loadRow() {
 
 void CPortStpDlg::readPort() {
     // One get at a time: the answer for an earlier port asks again for the one shown.
-    if (m_get.busy() || !setPort(g_portGetTable, m_port))
-        return;
+    if (m_get.busy() || !setPort(g_portGetTable, m_port)) return;
     platform::WaitCursor wait;
     m_readPort = m_port;
     m_get.open(this, g_portGetTable, &CPortStpDlg::OnGetResponse);
@@ -128,8 +120,7 @@ void CPortStpDlg::readPort() {
 
 void CPortStpDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
     m_get.values.clear();
-    if (m_get.collect(status, msg) == 0)
-        return; // an answer to another request
+    if (m_get.collect(status, msg) == 0) return; // an answer to another request
     m_get.pending = 0;
     if (m_readPort != m_port) {
         readPort();
@@ -138,8 +129,7 @@ void CPortStpDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
     const QStringList& v = m_get.values;
     // A port lacking one of the three leaves the boxes empty and is not loaded, so Apply
     // writes nothing to it.
-    if (v.size() < 3 || !m_get.arrived(0) || !m_get.arrived(1) || !m_get.arrived(2))
-        return;
+    if (v.size() < 3 || !m_get.arrived(0) || !m_get.arrived(1) || !m_get.arrived(2)) return;
     m_priority = v[0].toInt();
     m_pathCost = v[1].toInt();
     platform::Item<QCheckBox>(this, kEnable)->setChecked(v[2] == QLatin1String("1"));
@@ -157,14 +147,14 @@ bool CPortStpDlg::OnApply() {
     // Values read for another port (or none yet) are not written to this one: the enable
     // box is hidden, and the operator could not see what it would write.
     if (m_loadedPort != m_port) {
-        platform::MessageBox(this, QStringLiteral("The settings of port %1 %2 from the device; nothing was written.")
-                                       .arg(m_port, QLatin1String(m_get.busy() ? "are still being read"
-                                                                               : "could not be read")));
+        platform::MessageBox(
+            this, QStringLiteral("The settings of port %1 %2 from the device; nothing was written.")
+                      .arg(m_port, QLatin1String(m_get.busy() ? "are still being read"
+                                                              : "could not be read")));
         return false;
     }
     if (!readEdits()) return false;
-    if (!setPort(g_portSetTable, m_port))
-        return true;
+    if (!setPort(g_portSetTable, m_port)) return true;
     m_page->setChannel().sendSetAwaited(
         m_page, g_portSetTable,
         {QString::number(m_priority), QString::number(m_pathCost),
@@ -173,6 +163,5 @@ bool CPortStpDlg::OnApply() {
 }
 
 void CPortStpDlg::OnOK() {
-    if (OnApply())
-        accept();
+    if (OnApply()) accept();
 }

@@ -6,11 +6,14 @@
 #include "platform/listview.h"
 #include "platform/platform.h"
 #include "platform/stretch.h"
+#include "res/ids.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+
+using namespace res::rmonHistory;
 
 namespace {
 
@@ -24,7 +27,7 @@ QvTable<5> g_controlWalkTable{{
 
 // The sample columns; each walk starts below the selected control entry's index.
 constexpr const char* kSampleColumns[] = {
-    "1.3.6.1.2.1.16.2.2.1.3", "1.3.6.1.2.1.16.2.2.1.5", "1.3.6.1.2.1.16.2.2.1.6",
+    "1.3.6.1.2.1.16.2.2.1.3",  "1.3.6.1.2.1.16.2.2.1.5", "1.3.6.1.2.1.16.2.2.1.6",
     "1.3.6.1.2.1.16.2.2.1.15", "1.3.6.1.2.1.16.2.2.1.9",
 };
 
@@ -54,21 +57,6 @@ QvTable<1> g_historyDeleteTable{{
     QvRecord(ber::Integer, QV_SCALAR_WRITE, kStatusColumn, "Rmon2StatsStatus"),
 }};
 
-enum : int {
-    kControlList = 1020,
-    kSampleList = 1021,
-    kAdd = 1022,
-    kDelete = 1023,
-    kRefresh = 1024,
-    kPrint = 1025,
-    kClose = 2,
-    kAddIndex = 1030,
-    kAddSource = 1031,
-    kAddProperty = 1032,
-    kAddBuckets = 1033,
-    kAddInterval = 1034,
-};
-
 enum : int { kSourceRecord = 1, kTimeRecord = 0, kPacketsRecord = 2, kUtilizationRecord = 3 };
 enum : int { kIntervalListColumn = 4 };
 constexpr int kPerSecondRecords[] = {1, 2};
@@ -82,8 +70,7 @@ constexpr int kSampleTimerMs = 20000; // timer 1017
 QString PerSecondText(const QString& total, int intervalSeconds, int decimals) {
     bool ok = false;
     const quint64 value = total.toULongLong(&ok);
-    if (!ok || intervalSeconds <= 0)
-        return total;
+    if (!ok || intervalSeconds <= 0) return total;
     if (decimals > 0) return QString::number(double(value) / intervalSeconds, 'f', decimals);
     return QString::number((value + quint64(intervalSeconds) / 2) / quint64(intervalSeconds));
 }
@@ -91,8 +78,7 @@ QString PerSecondText(const QString& total, int intervalSeconds, int decimals) {
 QString UtilizationText(const QString& hundredths) {
     bool ok = false;
     const qint64 value = hundredths.toLongLong(&ok);
-    if (!ok)
-        return hundredths;
+    if (!ok) return hundredths;
     return QString::number(double(value) / 100, 'f', 2);
 }
 
@@ -103,7 +89,7 @@ QString SampleTimeText(const QString& value) {
 }
 
 CRmonHistoryDlg::CRmonHistoryDlg() {
-    InitPage(this, 473, QString::fromUtf8(res::String(122)));
+    InitPage(this, res::kDlgRmonHistory, QString::fromUtf8(res::String(122)));
     m_controls = new ListWalk(this, g_controlWalkTable, kControlList, {112, 113, 114, 115, 116}, 0);
     m_controls->mapColumn(kSourceRecord, RmonSourceText);
     // The samples shown are always the selected control's: a walk for another is forgotten.
@@ -120,13 +106,15 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     platform::ExtendDialog(this, m_chart, Qt::BottomEdge, 220);
     m_samples->mapColumn(kUtilizationRecord, UtilizationText);
     for (int record : kPerSecondRecords)
-        m_samples->mapColumn(record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
+        m_samples->mapColumn(
+            record, [this](const QString& v) { return PerSecondText(v, m_sampleInterval); });
     m_samples->mapColumn(
         kErrorsRecord, [this](const QString& v) { return PerSecondText(v, m_sampleInterval, 2); });
     connect(m_controls, &ListWalk::rowAdded, this, &CRmonHistoryDlg::OnControlAdded);
-    m_sets = new RmonEntrySets(this, g_historyCreateTable,
-                               {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},
-                               g_historyDeleteTable);
+    m_sets = new RmonEntrySets(
+        this, g_historyCreateTable,
+        {kStatusColumn, kSourceColumn, kOwnerColumn, kIntervalColumn, kRequestedColumn},
+        g_historyDeleteTable);
 
     OnClicked(this, kAdd, [this] { OnAdd(); });
     OnClicked(this, kDelete, [this] { OnDelete(); });
@@ -134,7 +122,7 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
     // The first walk starts once the page is on the screen, as a click of Refresh.
     ClickWhenFirstShown(this, kRefresh);
     OnClicked(this, kPrint, [this] { OnPrint(); });
-    OnClicked(this, kClose, [this] { reject(); });
+    OnClicked(this, res::kClose, [this] { reject(); });
     OnListSelection(controls(), [this] { OnClick(); });
     InstallPrintShortcut(this, [this] { OnPrint(); });
 
@@ -149,8 +137,7 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
 // The samples grow by one every interval: each tick reads them again, unless a walk of them
 // is still out.
 void CRmonHistoryDlg::timerEvent(QTimerEvent*) {
-    if (!m_samples->busy())
-        walkSamples();
+    if (!m_samples->busy()) walkSamples();
 }
 
 void CRmonHistoryDlg::done(int result) {
@@ -206,8 +193,7 @@ void CRmonHistoryDlg::showChart() {
 }
 
 void CRmonHistoryDlg::OnControlAdded(int row) {
-    if (row == 0 && m_samplesWaiting)
-        walkSamples();
+    if (row == 0 && m_samplesWaiting) walkSamples();
 }
 
 void CRmonHistoryDlg::OnClick() {
@@ -227,8 +213,7 @@ void CRmonHistoryDlg::OnRefresh() {
 
 void CRmonHistoryDlg::OnAdd() {
     CRmonHistoryAddDlg add(this);
-    if (platform::RunModal(&add) != QDialog::Accepted)
-        return;
+    if (platform::RunModal(&add) != QDialog::Accepted) return;
     m_sets->create(QString::number(add.m_index),
                    {RmonInterfaceSource(QString::number(add.m_sourcePort)), add.m_property,
                     QString::number(add.m_interval), QString::number(add.m_buckets)});
@@ -237,7 +222,8 @@ void CRmonHistoryDlg::OnAdd() {
 }
 
 void CRmonHistoryDlg::OnDelete() {
-    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
+    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) !=
+        platform::Answer::Ok)
         return;
     const int row = SelectedRow(controls());
     if (row < 0) return;
@@ -252,12 +238,12 @@ void CRmonHistoryDlg::OnPrint() {
 }
 
 CRmonHistoryAddDlg::CRmonHistoryAddDlg(QWidget* parent) : QDialog(parent) {
-    InitPage(this, 474, QStringLiteral("  RMON 2 Group"));
+    InitPage(this, res::kDlgRmonHistoryAdd, QStringLiteral("  RMON 2 Group"));
     for (int id : {kAddIndex, kAddSource, kAddBuckets, kAddInterval})
         SetItemText(this, id, QStringLiteral("0"));
     SetItemText(this, kAddProperty, m_property);
-    OnClicked(this, 1, [this] { OnOk(); });
-    OnClicked(this, 2, [this] { reject(); });
+    OnClicked(this, res::kOk, [this] { OnOk(); });
+    OnClicked(this, res::kCancel, [this] { reject(); });
 }
 
 void CRmonHistoryAddDlg::OnOk() {

@@ -1,10 +1,13 @@
 #include "pages/stpconfigdlg.h"
 
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+
+using namespace res::stpConfig;
 
 namespace {
 
@@ -31,10 +34,9 @@ QvTable<4> g_bridgeSetTable{{
     QvRecord(ber::Integer, QV_SCALAR_WRITE, "1.3.6.1.2.1.17.2.2.0", "dot1dStpPriority"),
 }};
 
-enum : int { kMaxAge = 1301, kPriority = 1302, kForwardDelay = 1303, kHelloTime = 1304, kOk = 1, kCancel = 2 };
-
 // The labels for the read table's records, 0 for the four edited values.
-constexpr int kLabels[] = {0, 1307, 1308, 1306, 1305, 0, 0, 0, 1310, 1311, 1309};
+constexpr int kLabels[] = {0, kTimeSinceChange,  kTopChanges, kDesignatedRoot,     kRootPort, 0, 0,
+                           0, kCurrentHelloTime, kHoldTime,   kCurrentForwardDelay};
 
 // The edit boxes as OK checks them, with the bridge MIB's ranges.
 struct Edit {
@@ -55,9 +57,9 @@ constexpr Edit kEdits[] = {
 } // namespace
 
 CStpConfigDlg::CStpConfigDlg(QWidget* parent) : QDialog(parent) {
-    InitPage(this, 461, QStringLiteral("STP Configuration"));
-    OnClicked(this, kOk, [this] { OnOK(); });
-    OnClicked(this, kCancel, [this] { reject(); });
+    InitPage(this, res::kDlgStpConfig, QStringLiteral("STP Configuration"));
+    OnClicked(this, res::kOk, [this] { OnOK(); });
+    OnClicked(this, res::kCancel, [this] { reject(); });
     showValues();
     for (size_t k = 0; k < std::size(kEdits); ++k)
         connect(platform::Item<QLineEdit>(this, kEdits[k].id), &QLineEdit::textEdited, this,
@@ -70,7 +72,7 @@ CStpConfigDlg::CStpConfigDlg(QWidget* parent) : QDialog(parent) {
     if (g_bUserRight != 1) {
         for (const Edit& e : kEdits)
             platform::Item<QLineEdit>(this, e.id)->setEnabled(false);
-        platform::Item<QPushButton>(this, kOk)->setEnabled(false);
+        platform::Item<QPushButton>(this, res::kOk)->setEnabled(false);
     }
 }
 
@@ -81,17 +83,14 @@ void CStpConfigDlg::showValues() {
 
 void CStpConfigDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     m_snmp.values.clear();
-    if (m_snmp.collect(status, msg) == 0)
-        return; // an answer to another request
+    if (m_snmp.collect(status, msg) == 0) return; // an answer to another request
     m_snmp.pending = 0;
     // The dialog reads once: a later OK does not read again.
     m_snmp.destroy();
     const QStringList& v = m_snmp.values;
-    if (v.size() < int(std::size(kLabels)))
-        return;
+    if (v.size() < int(std::size(kLabels))) return;
     for (qsizetype i = 0; i < v.size() && i < qsizetype(std::size(kLabels)); ++i)
-        if (kLabels[i])
-            SetItemText(this, kLabels[i], v[i]);
+        if (kLabels[i]) SetItemText(this, kLabels[i], v[i]);
     // An object the bridge lacks leaves its box empty, for the operator to fill or leave out.
     for (size_t k = 0; k < std::size(kEdits); ++k) {
         const Edit& e = kEdits[k];
@@ -115,7 +114,7 @@ void CStpConfigDlg::OnOK() {
     }
     m_values = values;
     const StpBridgeValues& v = m_values;
-    auto* ok = platform::Item<QPushButton>(this, kOk);
+    auto* ok = platform::Item<QPushButton>(this, res::kOk);
     // Once the device has taken the values the dialog closes; a refusal has been told, and the
     // boxes keep what was typed.
     const bool sent = m_snmp.sendSetAwaited(

@@ -1,6 +1,5 @@
 #include "qvsnmp/qvsnmp.h"
 
-#include "qvsnmp/readahead.h"
 #include "qvsnmp/transport.h"
 #include "qvsnmp/v3msg.h"
 

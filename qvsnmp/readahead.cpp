@@ -93,16 +93,17 @@ void ReadAhead::serve(bool asked) {
 }
 
 void ReadAhead::failWaiting(size_t count, bool queued) {
-    QPointer<Transport> alive(&m_wire);
+    // The site may delete the transport, and this walk with it.
+    QPointer<QObject> alive(&m_context);
     for (size_t i = 0; i < count; ++i) {
         if (queued) {
             QMetaObject::invokeMethod(
-                &m_wire,
-                [w = &m_wire] { w->site().failedRequest(TransportSite::Failure::Timeout); },
+                &m_context,
+                [&site = m_site] { site.failedRequest(TransportSite::Failure::Timeout); },
                 Qt::QueuedConnection);
         } else {
             if (!alive) return;
-            m_wire.site().failedRequest(TransportSite::Failure::Timeout);
+            m_site.failedRequest(TransportSite::Failure::Timeout);
         }
     }
 }
@@ -258,7 +259,7 @@ void ReadAhead::deliverRow(uint32_t id, Row row, bool first) {
     }
     auto shared = std::make_shared<Row>(std::move(row));
     QMetaObject::invokeMethod(
-        &m_wire,
+        &m_context,
         [this, id, shared, first, generation = m_generation] {
             if (first && generation == m_generation) m_state.onItsWay = false;
             Answer answer;
@@ -267,7 +268,7 @@ void ReadAhead::deliverRow(uint32_t id, Row row, bool first) {
             answer.pdu.bindings = std::move(shared->bindings);
             answer.holes = std::move(shared->holes);
             answer.walk = true;
-            m_wire.site().answered(std::move(answer));
+            m_site.answered(std::move(answer));
         },
         Qt::QueuedConnection);
 }
@@ -275,7 +276,7 @@ void ReadAhead::deliverRow(uint32_t id, Row row, bool first) {
 void ReadAhead::deliverEnd(uint32_t id, WalkStop stop, ber::Pdu pdu) {
     auto shared = std::make_shared<ber::Pdu>(std::move(pdu));
     QMetaObject::invokeMethod(
-        &m_wire,
+        &m_context,
         [this, id, stop, shared] {
             Answer answer;
             answer.pdu = std::move(*shared);
@@ -284,7 +285,7 @@ void ReadAhead::deliverEnd(uint32_t id, WalkStop stop, ber::Pdu pdu) {
             answer.walk = true;
             answer.ends = true;
             answer.stop = stop;
-            m_wire.site().answered(std::move(answer));
+            m_site.answered(std::move(answer));
         },
         Qt::QueuedConnection);
 }

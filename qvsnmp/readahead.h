@@ -1,61 +1,20 @@
-// Where a session's walk stands, and reading a walk ahead by GETBULK: each get-next is answered
-// with the next row received. Private to the library; see "Reading ahead" in qvsnmp.h.
+// Reading a walk ahead by GETBULK: each get-next is answered with the next row received.
+// Private to the library; see "Reading ahead" in qvsnmp.h.
 #pragma once
 
 #include "qvsnmp/transport.h"
 
+#include <QObject>
+
 #include <deque>
-#include <mutex>
 
 namespace qvsnmp {
-
-// Where a walk that is not read ahead stands between two requests: written as answers come,
-// read by the session's sends on any thread.
-class WalkPlace {
-public:
-    void set(WalkCursor cursor) {
-        std::lock_guard lock(m_mutex);
-        m_cursor = std::move(cursor);
-    }
-    // The walk goes on from cursor, which gets the storage of where it stood.
-    void swap(WalkCursor& cursor) {
-        std::lock_guard lock(m_mutex);
-        std::swap(m_cursor, cursor);
-    }
-    // The next request of a walk over records from here into req: its walk, and in from.ended
-    // which columns had ended (what an answer to it is read with), without a copy of the
-    // cursor, in the storage the last request answered left (see keep).
-    void request(const std::vector<WalkRecord>& records, Request& req) {
-        std::lock_guard lock(m_mutex);
-        req.walk = std::move(m_spare.walk);
-        req.bytes = std::move(m_spare.bytes);
-        req.from.ended = std::move(m_spare.ended);
-        // Read with the answer only when it was made for these records, as the request is.
-        req.from.ended = m_cursor.ended;
-        nextWalkRequest(records, m_cursor, req.walk);
-    }
-    // A request of the walk that was answered: the next one is written in its storage.
-    void keep(Request&& req) {
-        std::lock_guard lock(m_mutex);
-        m_spare.walk = std::move(req.walk);
-        m_spare.bytes = std::move(req.bytes);
-        m_spare.ended = std::move(req.from.ended);
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    WalkCursor m_cursor;
-    struct {
-        WalkRequest walk;
-        std::vector<uint8_t> bytes;
-        std::vector<char> ended;
-    } m_spare;
-};
 
 // The walk of a session that reads ahead, on the transport's thread.
 class ReadAhead {
 public:
-    explicit ReadAhead(Transport& wire) : m_wire(wire) {}
+    // The walk runs on wire and answers site; both outlive it.
+    ReadAhead(WalkWire& wire, TransportSite& site) : m_wire(wire), m_site(site) {}
 
     // A get-next: answered, through the event loop and under id, with the next row of the
     // walk, read ahead by GETBULK (or get-next, from an agent that does not answer GETBULK).
@@ -103,7 +62,11 @@ private:
     void deliverEnd(uint32_t id, WalkStop stop, ber::Pdu pdu = {});
     void failWaiting(size_t count, bool queued);
 
-    Transport& m_wire;
+    WalkWire& m_wire;
+    TransportSite& m_site;
+    // What rows and failures are posted through: gone with the walk, so that nothing posted
+    // reaches a walk that is no more.
+    QObject m_context;
     State m_state;
     uint64_t m_generation = 0; // counts restarts of the walk
 };

@@ -80,8 +80,8 @@ bool encodeWalk(MessageSecurity& security, uint8_t kind, uint32_t id, int repeti
 // a socket: its requests are sent nowhere and fail at the time-out, as requests to an agent that
 // does not answer do.
 Transport::Transport(TransportSite& site, const QString& address, quint16 port)
-    : m_site(site), m_agent(agentAt(address, port)), m_place(std::make_unique<WalkPlace>()),
-      m_ahead(std::make_unique<ReadAhead>(*this)) {
+    : m_site(site), m_agent(agentAt(address, port)),
+      m_ahead(std::make_unique<ReadAhead>(*this, site)) {
     m_state = AgentState::of(m_agent.key);
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
@@ -230,10 +230,10 @@ void Transport::readOne() {
         WalkRows& rows = m_rows;
         takeWalkAnswer(*req.records, req.from, req.walk, in.pdu, bulk, rows);
         if (rows.ends)
-            m_place->set({});
+            m_place.set({});
         else
-            m_place->swap(rows.cursor);
-        m_place->keep(std::move(req)); // before the answer, which may ask the next
+            m_place.swap(rows.cursor);
+        m_place.keep(std::move(req)); // before the answer, which may ask the next
         if (rows.rows > 0) {
             out.pdu.type = in.pdu.type;
             out.pdu.requestId = in.pdu.requestId;
@@ -257,7 +257,7 @@ void Transport::fail(const Request& req, TransportSite::Failure failure,
                      const std::string& reason) {
     m_site.failureSeen(reason);
     if (req.kind == ber::GetNextRequest || req.kind == ber::GetBulkRequest)
-        m_place->set({}); // a failed walk starts over next time
+        m_place.set({}); // a failed walk starts over next time
     m_site.failedRequest(failure);
 }
 

@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 class QSocketNotifier;
@@ -21,7 +22,6 @@ struct User;
 namespace qvsnmp {
 
 class ReadAhead;
-class WalkPlace;
 
 uint32_t nextRequestId();
 int64_t nowMs();
@@ -123,7 +123,63 @@ bool encodeRequest(MessageSecurity& security, ber::Pdu& pdu, Request& out);
 bool encodeWalk(MessageSecurity& security, uint8_t kind, uint32_t id, int repetitions,
                 Request& out);
 
-class Transport : public QObject {
+// Where a walk that is not read ahead stands between two requests: written as answers come,
+// read by the session's sends on any thread.
+class WalkPlace {
+public:
+    void set(WalkCursor cursor) {
+        std::lock_guard lock(m_mutex);
+        m_cursor = std::move(cursor);
+    }
+    // The walk goes on from cursor, which gets the storage of where it stood.
+    void swap(WalkCursor& cursor) {
+        std::lock_guard lock(m_mutex);
+        std::swap(m_cursor, cursor);
+    }
+    // The next request of a walk over records from here into req: its walk, and in from.ended
+    // which columns had ended (what an answer to it is read with), without a copy of the
+    // cursor, in the storage the last request answered left (see keep).
+    void request(const std::vector<WalkRecord>& records, Request& req) {
+        std::lock_guard lock(m_mutex);
+        req.walk = std::move(m_spare.walk);
+        req.bytes = std::move(m_spare.bytes);
+        req.from.ended = std::move(m_spare.ended);
+        // Read with the answer only when it was made for these records, as the request is.
+        req.from.ended = m_cursor.ended;
+        nextWalkRequest(records, m_cursor, req.walk);
+    }
+    // A request of the walk that was answered: the next one is written in its storage.
+    void keep(Request&& req) {
+        std::lock_guard lock(m_mutex);
+        m_spare.walk = std::move(req.walk);
+        m_spare.bytes = std::move(req.bytes);
+        m_spare.ended = std::move(req.from.ended);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    WalkCursor m_cursor;
+    struct {
+        WalkRequest walk;
+        std::vector<uint8_t> bytes;
+        std::vector<char> ended;
+    } m_spare;
+};
+
+// What a walk read ahead needs of the wire it runs on.
+class WalkWire {
+public:
+    virtual AgentState& state() const = 0;
+    virtual MessageSecurity& security() const = 0;
+    virtual void transmit(uint32_t id, Request req) = 0;
+    // Drops the request under id: its answer, should it come, is ignored.
+    virtual void cancel(uint32_t id) = 0;
+
+protected:
+    ~WalkWire() = default;
+};
+
+class Transport : public QObject, public WalkWire {
 public:
     Transport(TransportSite& site, const QString& address, quint16 port);
     ~Transport() override;
@@ -132,14 +188,13 @@ public:
     // The agent's one key, by which sessions toward it share what they learn.
     const std::string& agentKey() const { return m_agent.key; }
     void setSecurity(MessageSecurity* security) { m_security = security; }
-    MessageSecurity& security() const { return *m_security; }
-    WalkPlace& place() { return *m_place; }
-    AgentState& state() const { return *m_state; }
+    MessageSecurity& security() const override { return *m_security; }
+    WalkPlace& place() { return m_place; }
+    AgentState& state() const override { return *m_state; }
     TransportSite& site() const { return m_site; }
 
-    void transmit(uint32_t id, Request req);
-    // Drops the request under id: its answer, should it come, is ignored.
-    void cancel(uint32_t id);
+    void transmit(uint32_t id, Request req) override;
+    void cancel(uint32_t id) override;
 
     // A get-next of a session that reads ahead (see ReadAhead::nextRow).
     void nextRow(uint32_t id, Records records);
@@ -157,7 +212,7 @@ private:
     MessageSecurity* m_security = nullptr;
     AgentAddress m_agent;
     std::shared_ptr<AgentState> m_state;
-    std::unique_ptr<WalkPlace> m_place;
+    WalkPlace m_place;
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_timer = nullptr;

@@ -7,8 +7,10 @@
 #include "graphs/trafficgraph.h"
 #include "platform/platform.h"
 #include "qvsnmp/qvsnmp.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QAction>
 #include <QDir>
@@ -34,7 +36,8 @@ struct Asked {
 void writeStandIn(const QString& path, const QString& out) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '%1.tmp' && mv '%1.tmp' '%1'\n")
+    f.write(QStringLiteral(
+                "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '%1.tmp' && mv '%1.tmp' '%1'\n")
                 .arg(out)
                 .toUtf8());
     f.close();
@@ -43,16 +46,13 @@ void writeStandIn(const QString& path, const QString& out) {
 
 QStringList readLines(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 void setSession(const QString& n, const QString& agent, int right) {
     g_strNValue = n;
-    g_strAgentAddress = agent;
-    g_strReadCommunity = QStringLiteral("orchid");
-    g_strWriteCommunity = QStringLiteral("saffron");
+    UseSimulator(0, agent);
     g_bUserRight = right;
 }
 
@@ -63,7 +63,7 @@ class TestApp : public QObject {
 
     QTemporaryDir m_dir;
     QList<Asked> m_asked;
-    QStringList m_modal; // window titles of the dialogs run modally
+    QStringList m_modal;  // window titles of the dialogs run modally
     QStringList m_labels; // the texts the last of them showed
     platform::Answer m_answer = platform::Answer::Ok;
     QByteArray m_oldPath;
@@ -115,7 +115,8 @@ private slots:
             QTest::newRow(name) << QString::fromUtf8(line) << e;
         };
         row("empty", "", {"", "127.0.0.1", "orchid", "saffron", "1"});
-        row("complete", "/Nsw-a /I127.0.0.5 /Rr1 /Ww1 /UTRUE", {"sw-a", "127.0.0.5", "r1", "w1", "1"});
+        row("complete", "/Nsw-a /I127.0.0.5 /Rr1 /Ww1 /UTRUE",
+            {"sw-a", "127.0.0.5", "r1", "w1", "1"});
         row("no blanks", "/Nx/I127.0.0.5", {"x", "127.0.0.5", "orchid", "saffron", "1"});
         row("empty read", "/Nx /Ix /R /Wabc", {"x", "x", "orchid", "abc", "1"});
         row("true", "/Nx /Ia /Rr /Ww /Utrue", {"x", "a", "r", "w", "1"});
@@ -126,18 +127,22 @@ private slots:
         row("only agent", "/I1.2.3.4", {"1.2.3.4", "127.0.0.1", "orchid", "saffron", "1"});
         row("no /I", "/Nname /Xa /Rr", {"name", "127.0.0.1", "orchid", "saffron", "1"});
         row("empty agent stops", "/Nx /I /Rr /Ww /UFALSE", {"x", "", "orchid", "saffron", "1"});
-        row("blanks inside values", "/Ns w /I127. 0.0.5 /R o /W s /U TR UE", {"sw", "127.0.0.5", "o", "s", "1"});
+        row("blanks inside values", "/Ns w /I127. 0.0.5 /R o /W s /U TR UE",
+            {"sw", "127.0.0.5", "o", "s", "1"});
         row("sixth field ignored", "/Nx /Ia /Rr /Ww /UTRUE /Zjunk", {"x", "a", "r", "w", "1"});
         row("one character", "/", {"", "127.0.0.1", "orchid", "saffron", "1"});
         row("one letter", "x", {"", "127.0.0.1", "orchid", "saffron", "1"});
         // Over-long values count as empty: the agent address then ends the parsing.
         row("long name", "/N12345678901234567890 /Ia", {"", "a", "orchid", "saffron", "1"});
-        row("name at capacity", "/N1234567890123456789 /Ia", {"1234567890123456789", "a", "orchid", "saffron", "1"});
-        row("host name", "/Nx /Iswitch-7.example /Rr", {"x", "switch-7.example", "r", "saffron", "1"});
+        row("name at capacity", "/N1234567890123456789 /Ia",
+            {"1234567890123456789", "a", "orchid", "saffron", "1"});
+        row("host name", "/Nx /Iswitch-7.example /Rr",
+            {"x", "switch-7.example", "r", "saffron", "1"});
         row("IPv6 address", "/Nx /Ifd00::17 /Rr", {"x", "fd00::17", "r", "saffron", "1"});
         row("agent at capacity", ("/Nx /I" + QByteArray(255, 'a') + " /Rr").constData(),
             {"x", QString(255, 'a'), "r", "saffron", "1"});
-        row("long agent", ("/Nx /I" + QByteArray(256, 'a') + " /Rr").constData(), {"x", "", "orchid", "saffron", "1"});
+        row("long agent", ("/Nx /I" + QByteArray(256, 'a') + " /Rr").constData(),
+            {"x", "", "orchid", "saffron", "1"});
         row("long read community", ("/Nx /Ia /R" + QByteArray(50, 'c') + " /Ww").constData(),
             {"x", "a", "orchid", "w", "1"});
         row("long right", "/Nx /Ia /Rr /Ww /UTRUEFALSEX", {"x", "a", "r", "w", "0"});
@@ -171,17 +176,18 @@ private slots:
     void menuBarItems() {
         CPanelDlg dlg;
         QStringList items;
-        std::function<void(const QList<QAction*>&, const QString&)> collect = [&](const QList<QAction*>& actions,
-                                                                                  const QString& place) {
-            for (QAction* a : actions) {
-                if (a->isSeparator())
-                    items << place + QStringLiteral("|-");
-                else if (a->menu())
-                    collect(a->menu()->actions(), place + QLatin1Char('|') + a->text());
-                else
-                    items << place + QLatin1Char('|') + a->text() + QLatin1Char('=') + a->data().toString();
-            }
-        };
+        std::function<void(const QList<QAction*>&, const QString&)> collect =
+            [&](const QList<QAction*>& actions, const QString& place) {
+                for (QAction* a : actions) {
+                    if (a->isSeparator())
+                        items << place + QStringLiteral("|-");
+                    else if (a->menu())
+                        collect(a->menu()->actions(), place + QLatin1Char('|') + a->text());
+                    else
+                        items << place + QLatin1Char('|') + a->text() + QLatin1Char('=') +
+                                     a->data().toString();
+                }
+            };
         collect(dlg.menuBar()->actions(), QString());
         const QStringList expected = {
             "|Public MIB  |System Info...=32787",
@@ -208,12 +214,12 @@ private slots:
 
     void commandsWithoutPages() {
         CPanelDlg dlg;
-        QVERIFY(dlg.OnCommand(32965));
-        QVERIFY(dlg.OnCommand(32875));
+        QVERIFY(dlg.OnCommand(res::kCmdNothing2));
+        QVERIFY(dlg.OnCommand(res::kCmdNothing1));
         QVERIFY(m_modal.isEmpty() && m_asked.isEmpty());
-        QVERIFY(dlg.OnCommand(32966));
+        QVERIFY(dlg.OnCommand(res::kCmdSmartTrunk));
         QCOMPARE(m_modal, QStringList{"Smart Trunk"});
-        QVERIFY(dlg.OnCommand(32814));
+        QVERIFY(dlg.OnCommand(res::kCmdAbout));
         QCOMPARE(m_modal.last(), QStringLiteral("About Talvex Module"));
         QVERIFY(!dlg.OnCommand(12345));
     }
@@ -229,7 +235,7 @@ private slots:
     void aboutShowsVersion() {
         QFETCH(bool, systemMenu);
         CPanelDlg dlg;
-        QVERIFY(systemMenu ? dlg.OnSysCommand(16) : dlg.OnCommand(32814));
+        QVERIFY(systemMenu ? dlg.OnSysCommand(16) : dlg.OnCommand(res::kCmdAbout));
         QCOMPARE(m_modal, QStringList{"About Talvex Module"});
         QVERIFY2(m_labels.contains(QStringLiteral("Module version: " TALVEX_VERSION
                                                   " (this program, not the device)")),
@@ -253,7 +259,8 @@ private slots:
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("question");
         QTest::newRow("telnet") << 32800 << QStringLiteral("Do you want to TELNET this device?");
-        QTest::newRow("web") << 32813 << QStringLiteral("Do you want to access this device with browser?");
+        QTest::newRow("web") << 32813
+                             << QStringLiteral("Do you want to access this device with browser?");
     }
 
     void toolCommandsAskFirst() {
@@ -299,7 +306,8 @@ private slots:
         QCOMPARE(TelnetCommandLine(), QStringLiteral("Telnet 127.0.0.5"));
         LaunchTelnet(nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
-        QCOMPARE(readLines(out), (QStringList{"-e", path(QStringLiteral("bin/telnet")), "127.0.0.5"}));
+        QCOMPARE(readLines(out),
+                 (QStringList{"-e", path(QStringLiteral("bin/telnet")), "127.0.0.5"}));
         g_strAgentAddress.clear();
         QCOMPARE(TelnetCommandLine(), QStringLiteral("Telnet "));
         qunsetenv("TERMINAL");
@@ -309,14 +317,22 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("path");
         QTest::newRow("quoted with argument")
-            << "\"C:\\Program Files\\Browser\\browse.exe\" -- \"%1\"" << "C:\\Program Files\\Browser\\browse.exe";
-        QTest::newRow("plain") << "D:\\b.exe %1" << "D:\\b.exe";
-        QTest::newRow("upper case") << "\"C:\\B\\BROWSE.EXE\" %1" << "C:\\B\\BROWSE.EXE";
-        QTest::newRow("no drive letter") << ":\\browse.exe" << "";
-        QTest::newRow("no colon") << "browse.exe %1" << "";
-        QTest::newRow("no extension") << "C:\\browse %1" << "";
-        QTest::newRow("extension far before") << "x.exe padding C:\\b %1" << "";
-        QTest::newRow("too long") << "C:\\" + QString(200, QLatin1Char('a')) + ".exe" << "";
+            << "\"C:\\Program Files\\Browser\\browse.exe\" -- \"%1\""
+            << "C:\\Program Files\\Browser\\browse.exe";
+        QTest::newRow("plain") << "D:\\b.exe %1"
+                               << "D:\\b.exe";
+        QTest::newRow("upper case") << "\"C:\\B\\BROWSE.EXE\" %1"
+                                    << "C:\\B\\BROWSE.EXE";
+        QTest::newRow("no drive letter") << ":\\browse.exe"
+                                         << "";
+        QTest::newRow("no colon") << "browse.exe %1"
+                                  << "";
+        QTest::newRow("no extension") << "C:\\browse %1"
+                                      << "";
+        QTest::newRow("extension far before") << "x.exe padding C:\\b %1"
+                                              << "";
+        QTest::newRow("too long") << "C:\\" + QString(200, QLatin1Char('a')) + ".exe"
+                                  << "";
     }
 
     void browserAssociation() {
@@ -348,14 +364,20 @@ private slots:
             QTest::newRow(name) << QString::fromUtf8(exec) << args;
         };
         row("plain", "browse %u", {"browse", "127.0.0.5"});
-        row("snap", "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/b_b.desktop /snap/bin/b %u",
-            {"env", "BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/b_b.desktop", "/snap/bin/b", "127.0.0.5"});
-        row("flatpak", "/usr/bin/flatpak run --branch=stable --command=b --file-forwarding org.b.B @@u %U @@",
-            {"/usr/bin/flatpak", "run", "--branch=stable", "--command=b", "--file-forwarding", "org.b.B", "@@u",
-             "127.0.0.5", "@@"});
-        row("quoted program", "\"/opt/My Browser/b\" --new-window %U", {"/opt/My Browser/b", "--new-window", "127.0.0.5"});
+        row("snap",
+            "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/b_b.desktop "
+            "/snap/bin/b %u",
+            {"env", "BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/b_b.desktop",
+             "/snap/bin/b", "127.0.0.5"});
+        row("flatpak",
+            "/usr/bin/flatpak run --branch=stable --command=b --file-forwarding org.b.B @@u %U @@",
+            {"/usr/bin/flatpak", "run", "--branch=stable", "--command=b", "--file-forwarding",
+             "org.b.B", "@@u", "127.0.0.5", "@@"});
+        row("quoted program", "\"/opt/My Browser/b\" --new-window %U",
+            {"/opt/My Browser/b", "--new-window", "127.0.0.5"});
         // The string escapes come first: four backslashes in the file give one in the argument.
-        row("quoted escapes", "b \"say \\\\\"hi\\\\\" \\\\$5 \\\\` a\\\\\\\\b\" %u", {"b", "say \"hi\" $5 ` a\\b", "127.0.0.5"});
+        row("quoted escapes", "b \"say \\\\\"hi\\\\\" \\\\$5 \\\\` a\\\\\\\\b\" %u",
+            {"b", "say \"hi\" $5 ` a\\b", "127.0.0.5"});
         row("string escape blank", "b\\s--private %u", {"b", "--private", "127.0.0.5"});
         row("empty quoted argument", "b \"\" %u", {"b", "", "127.0.0.5"});
         row("blanks", "  b    -x  %u ", {"b", "-x", "127.0.0.5"});
@@ -383,7 +405,8 @@ private slots:
     void desktopExecWithoutAddress() {
         const platform::DesktopEntry entry{{}, "b %u --x=%u", {}, {}};
         QCOMPARE(platform::DesktopExecArguments(entry, {}), (QStringList{"b", "--x="}));
-        QCOMPARE(platform::DesktopExecArguments({{}, "b -y", {}, {}}, {}), (QStringList{"b", "-y"}));
+        QCOMPARE(platform::DesktopExecArguments({{}, "b -y", {}, {}}, {}),
+                 (QStringList{"b", "-y"}));
         QCOMPARE(platform::DesktopExecArguments({{}, "b %i", {}, {}}, {}), QStringList{"b"});
     }
 
@@ -393,16 +416,27 @@ private slots:
         QTest::addColumn<QString>("standIn"); // in bin/
         QTest::addColumn<QString>("exec");    // %1: the bin folder
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("snap") << "talvex-browser"
-                              << "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/t_t.desktop %1/talvex-browser %u"
-                              << QStringList{"127.0.0.5"};
-        QTest::newRow("flatpak") << "flatpak"
-                                 << "%1/flatpak run --branch=stable --arch=x86_64 --command=browse --file-forwarding "
-                                    "org.example.Browser @@u %u @@"
-                                 << QStringList{"run", "--branch=stable", "--arch=x86_64", "--command=browse",
-                                                "--file-forwarding", "org.example.Browser", "@@u", "127.0.0.5", "@@"};
-        QTest::newRow("quoted, no field code") << "talvex-browser" << "\"%1/talvex-browser\" --new-window"
-                                               << QStringList{"--new-window", "127.0.0.5"};
+        QTest::newRow("snap")
+            << "talvex-browser"
+            << "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/t_t.desktop "
+               "%1/talvex-browser %u"
+            << QStringList{"127.0.0.5"};
+        QTest::newRow("flatpak")
+            << "flatpak"
+            << "%1/flatpak run --branch=stable --arch=x86_64 --command=browse --file-forwarding "
+               "org.example.Browser @@u %u @@"
+            << QStringList{"run",
+                           "--branch=stable",
+                           "--arch=x86_64",
+                           "--command=browse",
+                           "--file-forwarding",
+                           "org.example.Browser",
+                           "@@u",
+                           "127.0.0.5",
+                           "@@"};
+        QTest::newRow("quoted, no field code")
+            << "talvex-browser"
+            << "\"%1/talvex-browser\" --new-window" << QStringList{"--new-window", "127.0.0.5"};
     }
 
     void browserWrapped() {
@@ -430,9 +464,10 @@ private slots:
         QFile xdg(path(QStringLiteral("bin/xdg-settings")));
         QVERIFY(xdg.open(QIODevice::WriteOnly));
         // Waits at most 10 s for the test's signal, then names the entry.
-        xdg.write(QStringLiteral("#!/bin/sh\n[ \"$1 $2\" = 'get default-web-browser' ] || exit 1\n"
-                                 "n=0; while [ ! -e '%1' ] && [ $n -lt 100 ]; do sleep 0.1; n=$((n+1)); done\n"
-                                 "echo talvex-browser.desktop\n")
+        xdg.write(QStringLiteral(
+                      "#!/bin/sh\n[ \"$1 $2\" = 'get default-web-browser' ] || exit 1\n"
+                      "n=0; while [ ! -e '%1' ] && [ $n -lt 100 ]; do sleep 0.1; n=$((n+1)); done\n"
+                      "echo talvex-browser.desktop\n")
                       .arg(go)
                       .toUtf8());
         xdg.close();
@@ -449,9 +484,11 @@ private slots:
     }
 
     void ospf() {
-        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I127.0.0.5 /Rorchid /Wsaffron /UTRUE"));
+        QCOMPARE(OspfCommandLine(),
+                 QStringLiteral("OSPF.exe   /Nsw-a /I127.0.0.5 /Rorchid /Wsaffron /UTRUE"));
         g_bUserRight = 0;
-        QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /Nsw-a /I127.0.0.5 /Rorchid /Wsaffron /UFALSE"));
+        QCOMPARE(OspfCommandLine(),
+                 QStringLiteral("OSPF.exe   /Nsw-a /I127.0.0.5 /Rorchid /Wsaffron /UFALSE"));
         setSession({}, {}, 1);
         QCOMPARE(OspfCommandLine(), QStringLiteral("OSPF.exe   /N /I /Rorchid /Wsaffron /UTRUE"));
     }
@@ -462,7 +499,7 @@ private slots:
         QDir::setCurrent(cwd.path());
         CPanelDlg dlg;
 
-        QVERIFY(dlg.OnCommand(32810));
+        QVERIFY(dlg.OnCommand(res::kCmdOspf));
         QCOMPARE(m_asked.size(), 1);
         QCOMPARE(m_asked[0].text, QStringLiteral("Can't load OSPF!"));
 
@@ -471,7 +508,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
         m_asked.clear();
-        QVERIFY(dlg.OnCommand(32810));
+        QVERIFY(dlg.OnCommand(res::kCmdOspf));
         QCOMPARE(m_asked.size(), 1);
         QCOMPARE(m_asked[0].text, QStringLiteral("无法装载OSPF工具!"));
 
@@ -481,10 +518,11 @@ private slots:
         writeStandIn(cwd.filePath(QStringLiteral("ospf.EXE")), out);
         g_bUserRight = 0;
         m_asked.clear();
-        QVERIFY(dlg.OnCommand(32810));
+        QVERIFY(dlg.OnCommand(res::kCmdOspf));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QVERIFY(m_asked.isEmpty());
-        QCOMPARE(readLines(out), (QStringList{"/Nsw-a", "/I127.0.0.5", "/Rorchid", "/Wsaffron", "/UFALSE"}));
+        QCOMPARE(readLines(out),
+                 (QStringList{"/Nsw-a", "/I127.0.0.5", "/Rorchid", "/Wsaffron", "/UFALSE"}));
         QDir::setCurrent(old);
     }
 
@@ -497,14 +535,18 @@ private slots:
         QTest::addColumn<QString>("agent"); // the address the sessions are built from
         QTest::addColumn<QString>("box");   // a part of the box's text; empty: no box
         const QString c49(49, 'c'), c50(50, 'c');
-        QTest::newRow("dotted") << "/Nx /I127.0.0.9" << true << "127.0.0.9" << "";
-        QTest::newRow("host name") << "/Nx /Ilocalhost" << true << "127.0.0.1" << "";
-        QTest::newRow("IPv6") << "/Nx /I::1" << true << "::1" << "";
+        QTest::newRow("dotted") << "/Nx /I127.0.0.9" << true << "127.0.0.9"
+                                << "";
+        QTest::newRow("host name") << "/Nx /Ilocalhost" << true << "127.0.0.1"
+                                   << "";
+        QTest::newRow("IPv6") << "/Nx /I::1" << true << "::1"
+                              << "";
         QTest::newRow("no address") << "/Nx /Inotanaddress" << true << "notanaddress"
                                     << "the host name \"notanaddress\" could not be resolved";
         QTest::newRow("not a name") << "/Nx /I127.0.0.1:161" << true << "127.0.0.1:161"
                                     << "\"127.0.0.1:161\" is neither an IP address nor a host name";
-        QTest::newRow("empty address") << "/Nx /I /Rr" << true << "" << "no agent address";
+        QTest::newRow("empty address") << "/Nx /I /Rr" << true << ""
+                                       << "no agent address";
         QTest::newRow("address too long") << "/Nx /I" + QString(256, 'a') << true << ""
                                           << "longer than 255 characters";
         // DNS names end at 253 characters: labels of 63 and dots.
@@ -517,11 +559,15 @@ private slots:
             << "/Nx /I" + name253 + ".h" << true << name253 + ".h"
             << "the host name \"" + name253.left(48) +
                    "...\" has 255 characters; a host name has at most 253";
-        QTest::newRow("read community at capacity") << "/Nx /I127.0.0.9 /R" + c49 << true << "127.0.0.9" << "";
-        QTest::newRow("read community too long") << "/Nx /I127.0.0.9 /R" + c50 + " /Ww" << false << ""
-                                                 << "The read community given on the command line is longer than 49";
-        QTest::newRow("write community too long") << "/Nx /I127.0.0.9 /Rr /W" + c50 << false << ""
-                                                  << "The write community given on the command line is longer than 49";
+        QTest::newRow("read community at capacity")
+            << "/Nx /I127.0.0.9 /R" + c49 << true << "127.0.0.9"
+            << "";
+        QTest::newRow("read community too long")
+            << "/Nx /I127.0.0.9 /R" + c50 + " /Ww" << false << ""
+            << "The read community given on the command line is longer than 49";
+        QTest::newRow("write community too long")
+            << "/Nx /I127.0.0.9 /Rr /W" + c50 << false << ""
+            << "The write community given on the command line is longer than 49";
     }
 
     void setupSession() {
@@ -554,14 +600,16 @@ private slots:
     void moduleRefusesLongCommunity() {
         QProcess module;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TALVEX_SNAPSHOT"), path(QStringLiteral("never.png"))); // unattended
+        env.insert(QStringLiteral("TALVEX_SNAPSHOT"),
+                   path(QStringLiteral("never.png"))); // unattended
         module.setProcessEnvironment(env);
         module.start(BuildPath(QStringLiteral("app/talvex")),
                      {"/Nx", "/I127.0.0.5", "/R" + QString(50, 'r'), "/Wsaffron", "/UTRUE"});
         QVERIFY(module.waitForFinished(15000));
         QCOMPARE(module.exitStatus(), QProcess::NormalExit);
         QCOMPARE(module.exitCode(), kRefusedCommandLine);
-        QVERIFY(QString::fromUtf8(module.readAllStandardError()).contains(QLatin1String("read community")));
+        QVERIFY(QString::fromUtf8(module.readAllStandardError())
+                    .contains(QLatin1String("read community")));
         QVERIFY(!QFile::exists(path(QStringLiteral("never.png"))));
     }
 
@@ -571,14 +619,22 @@ private slots:
         QTest::addColumn<QString>("present"); // stand-ins on the PATH
         QTest::addColumn<QString>("exec");    // the browser entry's Exec; empty: no browser set
         QTest::addColumn<QString>("box");
-        QTest::newRow("telnet missing") << 32800 << "talvex-terminal" << ""
-                                        << "Telnet could not be started: the program \"Telnet\" was not found.";
-        QTest::newRow("terminal missing") << 32800 << "telnet" << ""
-                                          << "Telnet could not be started: the program \"talvex-terminal\" was not found.";
-        QTest::newRow("browser missing") << 32813 << "" << "talvex-no-browser %u"
-                                         << "The browser could not be started: the program \"talvex-no-browser\" was not found.";
-        QTest::newRow("no browser set") << 32813 << "" << ""
-                                        << "The browser could not be started: no default web browser is set.";
+        QTest::newRow("telnet missing")
+            << 32800 << "talvex-terminal"
+            << ""
+            << "Telnet could not be started: the program \"Telnet\" was not found.";
+        QTest::newRow("terminal missing")
+            << 32800 << "telnet"
+            << ""
+            << "Telnet could not be started: the program \"talvex-terminal\" was not found.";
+        QTest::newRow("browser missing")
+            << 32813 << ""
+            << "talvex-no-browser %u"
+            << "The browser could not be started: the program \"talvex-no-browser\" was not found.";
+        QTest::newRow("no browser set")
+            << 32813 << ""
+            << ""
+            << "The browser could not be started: no default web browser is set.";
     }
 
     void missingProgramsAreNamed() {
@@ -591,8 +647,7 @@ private slots:
         QTemporaryDir bin;
         QVERIFY(bin.isValid());
         const QString unused = path(QStringLiteral("unused"));
-        if (!present.isEmpty())
-            writeStandIn(bin.filePath(present), unused);
+        if (!present.isEmpty()) writeStandIn(bin.filePath(present), unused);
         qputenv("PATH", bin.path().toUtf8());
         qputenv("TERMINAL", "talvex-terminal");
         writeBrowserEntry(exec, !exec.isEmpty());
@@ -709,8 +764,7 @@ private slots:
                     QTest::keyClick(&dlg, Qt::Key_Escape);
             });
             QTimer::singleShot(5000, &dlg, [&] {
-                if (!ended)
-                    dlg.done(99);
+                if (!ended) dlg.done(99);
             });
             int result = platform::RunModal(&dlg);
             ended = true;
@@ -740,7 +794,8 @@ private:
         }
         QFile entry(path(QStringLiteral("data/applications/talvex-browser.desktop")));
         QVERIFY(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=" + exec.toUtf8() + "\n");
+        entry.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=" + exec.toUtf8() +
+                    "\n");
         entry.close();
         qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toUtf8());
         qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toUtf8());

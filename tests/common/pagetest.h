@@ -5,8 +5,10 @@
 #include "pages/pagecommon.h"
 #include "platform/listview.h"
 #include "platform/platform.h"
+#include "tests/common/simsession.h"
 
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <initializer_list>
@@ -63,6 +65,16 @@ inline void clickRow(platform::ListView* list, int r, bool twice = false) {
 // With TALVEX_SHOT_DIR set, the page's picture goes there under name.
 inline void saveShot(QWidget* page, const char* name) {
     const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
-    if (!dir.isEmpty())
-        page->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+    if (!dir.isEmpty()) page->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+}
+
+// Pages run on their own: a system directory without the panel file (nothing polls), every
+// message box answered OK, the session toward the simulator. False when noPanel is no directory.
+inline bool UsePagesAlone(const QTemporaryDir& noPanel) {
+    if (!noPanel.isValid()) return false;
+    qputenv("TALVEX_SYSTEM_DIR", noPanel.path().toUtf8());
+    platform::SetMessageBoxHook(
+        [](QWidget*, const QString&, bool) { return platform::Answer::Ok; });
+    UseSimulator();
+    return true;
 }

@@ -1,18 +1,48 @@
-// What the tests of the panel window share: the window up with its ports read, where a port lies
-// on the view, and a port's right-click menu answered as a person does.
+// What the tests of the panel window share: the shipped panel as the system directory's, the
+// window up with its ports read, where a port lies on the view, and a port's right-click menu
+// answered as a person does.
 #pragma once
 
 #include "app/paneldlg.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
+#include "snmp/params.h"
+#include "tests/common/peers.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+// The panel file the module ships.
+inline QString ShippedPanelFile() {
+    return QStringLiteral(TALVEX_SOURCE_DIR "/res/panel/Talvex.properties");
+}
+
+// While it lives, the shipped panel is what a window loads: the system directory is the one
+// it lies in, put back to none however the test ends.
+class ShippedPanelDir {
+public:
+    ShippedPanelDir() {
+        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(ShippedPanelFile()).absolutePath().toUtf8());
+    }
+    ~ShippedPanelDir() { qunsetenv("TALVEX_SYSTEM_DIR"); }
+    ShippedPanelDir(const ShippedPanelDir&) = delete;
+    ShippedPanelDir& operator=(const ShippedPanelDir&) = delete;
+};
+
+// The simulated chassis a panel test runs against: the simulator started with options, the
+// session's port at it.
+class PanelSim : public SimProcess {
+public:
+    explicit PanelSim(const QStringList& options = {"--static"}) : SimProcess(options) {
+        if (started()) SetSnmpAgentPort(port());
+    }
+};
 
 // The panel window shown, its panel loaded and the first walk of its ports done.
 inline bool ShowPanelWalked(CPanelDlg& dlg) {

@@ -14,6 +14,7 @@
 #include "tests/common/columns.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -128,9 +129,7 @@ class TestHoles : public QObject {
         QVERIFY(m_sim->started());
         m_port = m_sim->port();
         m_community = QStringLiteral("orchid");
-        SetSnmpAgentPort(m_port);
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
+        UseSimulator(m_port);
     }
 
     // Opens the page behind command from the window's menu, runs drive on it once it is on the
@@ -156,26 +155,21 @@ class TestHoles : public QObject {
             platform::ListView* list = platform::Item<platform::ListView>(page, p.list);
             ListWalk* walk = nullptr;
             for (ListWalk* w : page->findChildren<ListWalk*>())
-                if (w->list() == list)
-                    walk = w;
-            if (!walk)
-                return;
+                if (w->list() == list) walk = w;
+            if (!walk) return;
             QSignalSpy ended(walk, &ListWalk::finished);
             walked = QTest::qWaitFor([&] { return !ended.isEmpty() && !walk->busy(); }, 20000);
             out = rows(list);
-            if (p.count)
-                *count = ItemText(page, p.count);
+            if (p.count) *count = ItemText(page, p.count);
         });
-        if (!walked)
-            qWarning("%s: the walk did not end", p.name);
+        if (!walked) qWarning("%s: the walk did not end", p.name);
         return out;
     }
 
 private slots:
     void initTestCase() {
         SetSnmpTimeout(kTimeoutMs);
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strProxyAddress = QStringLiteral("0.0.0.0");
+        UseSimulator();
     }
 
     void init() { g_bUserRight = 1; }
@@ -330,8 +324,7 @@ private slots:
         QString count;
         const QList<QStringList> before = listed(p, &count);
         QVERIFY2(before.size() >= 2, p.name);
-        if (p.count)
-            QCOMPARE(count, QString::number(before.size()));
+        if (p.count) QCOMPARE(count, QString::number(before.size()));
 
         bool made = false;
         const QList<int> holed =
@@ -351,8 +344,7 @@ private slots:
                                     .arg(r)
                                     .arg(after[r].join(QLatin1Char('|')),
                                          expected[r].join(QLatin1Char('|')))));
-        if (p.count)
-            QCOMPARE(count, QString::number(expected.size()));
+        if (p.count) QCOMPARE(count, QString::number(expected.size()));
     }
 };
 

@@ -12,17 +12,18 @@
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QLabel>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -60,27 +61,20 @@ class TestPages : public QObject {
 
     QString sim(const QString& line) { return m_sim->command(line); }
     int served() { return sim(QStringLiteral("served")).toInt(); }
-    void useSim() {
-        SetSnmpAgentPort(m_sim->port());
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
-    }
+    void useSim() { UseSimulator(m_sim->port()); }
     // The value the simulator holds, as net-snmp's snmpget reads it.
     QString snmpget(const QString& oid) {
         bool ok = false;
-        QString out = RunTool(QStringLiteral("snmpget"),
-                              {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(m_sim->port()), oid}, &ok);
+        QString out = RunTool(
+            QStringLiteral("snmpget"),
+            {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(m_sim->port()), oid},
+            &ok);
         return out.trimmed().remove(QLatin1Char('"'));
     }
 
 private slots:
     void initTestCase() {
-        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
-        QVERIFY(m_sim->started());
-        SetSnmpTimeout(kTimeoutMs);
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strProxyAddress = QStringLiteral("0.0.0.0");
-        useSim();
+        QVERIFY(StartStaticSimulator(m_sim, kTimeoutMs));
         platform::SetMessageBoxHook([this](QWidget*, const QString& text, bool) {
             m_messages << text;
             return platform::Answer::Ok;
@@ -168,7 +162,9 @@ private slots:
     void devicePage_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QStringList>("shown"); // type, address, MAC, firmware, hardware
-        QTest::newRow("answer") << "" << QStringList{"Talvex 8010 chassis switch", "127.0.0.1", "00:1A:2B:3C:00:01", "3.2.7", "B.04"};
+        QTest::newRow("answer") << ""
+                                << QStringList{"Talvex 8010 chassis switch", "127.0.0.1",
+                                               "00:1A:2B:3C:00:01", "3.2.7", "B.04"};
         QTest::newRow("error status") << "error 2" << QStringList{"", "127.0.0.1", "", "", ""};
         QTest::newRow("three bindings") << "truncate 3" << QStringList{"", "127.0.0.1", "", "", ""};
     }
@@ -176,8 +172,7 @@ private slots:
     void devicePage() {
         QFETCH(QString, fault);
         QFETCH(QStringList, shown);
-        if (!fault.isEmpty())
-            sim(fault);
+        if (!fault.isEmpty()) sim(fault);
         const int before = served();
         CDeviceInfoDlg page;
         QCOMPARE(page.windowTitle(), QStringLiteral("Device Information"));
@@ -187,8 +182,7 @@ private slots:
         QCOMPARE(texts(&page, {res::device::kType, res::device::kAddress, res::device::kMac,
                                res::device::kFirmware, res::device::kHardware}),
                  shown);
-        if (fault.isEmpty())
-            saveShot(&page, "device-page.png");
+        if (fault.isEmpty()) saveShot(&page, "device-page.png");
         // The page reads once: the pending id is never cleared.
         QVERIFY(page.channel().busy());
     }
@@ -218,7 +212,9 @@ private slots:
         QTest::newRow("4") << 4 << QStringList{"Network"};
         QTest::newRow("0") << 0 << QStringList{};
         QTest::newRow("48") << 48 << QStringList{};
-        QTest::newRow("127") << 127 << QStringList{"Physical", "Link", "Network", "Transport", "Application"};
+        QTest::newRow("127") << 127
+                             << QStringList{"Physical", "Link", "Network", "Transport",
+                                            "Application"};
     }
 
     void systemPageServices() {
@@ -286,15 +282,17 @@ private slots:
         name->setText(QStringLiteral("refused"));
         click(&page, res::system::kApply);
         QTRY_VERIFY(!page.setChannel().busy());
-        QCOMPARE(m_messages, QStringList{"The device refused the change of System Contact.0: notWritable"});
+        QCOMPARE(m_messages,
+                 QStringList{"The device refused the change of System Contact.0: notWritable"});
         QCOMPARE(name->text(), QStringLiteral("refused"));
         QVERIFY(apply->isEnabled());
         sim("faults");
         sim("drop 1");
         click(&page, res::system::kApply);
         QTRY_VERIFY_WITH_TIMEOUT(!page.setChannel().busy(), kTimeoutMs + 2000);
-        QCOMPARE(m_messages.last(), QStringLiteral("The device did not answer the change of System Contact.0, "
-                                                   "System Name.0, System Location.0."));
+        QCOMPARE(m_messages.last(),
+                 QStringLiteral("The device did not answer the change of System Contact.0, "
+                                "System Name.0, System Location.0."));
         QCOMPARE(name->text(), QStringLiteral("refused"));
         QVERIFY(apply->isEnabled());
         sim("faults");
@@ -304,8 +302,10 @@ private slots:
         // and may be shortened but never lengthened by typing.
         const QString longContact(40, QLatin1Char('c'));
         bool set = false;
-        RunTool(QStringLiteral("snmpset"), {"-v2c", "-c", "saffron", "127.0.0.1:" + QString::number(m_sim->port()),
-                                            "1.3.6.1.2.1.1.4.0", "s", longContact}, &set);
+        RunTool(QStringLiteral("snmpset"),
+                {"-v2c", "-c", "saffron", "127.0.0.1:" + QString::number(m_sim->port()),
+                 "1.3.6.1.2.1.1.4.0", "s", longContact},
+                &set);
         QVERIFY(set);
         click(&page, res::system::kRefresh);
         QTRY_COMPARE(ItemText(&page, res::system::kContact), longContact);
@@ -331,10 +331,11 @@ private slots:
         sim("put 1.3.6.1.2.1.1.5.0 s talvex-sim");
 
         // A description of several lines is there whole, and its box scrolls.
-        const QString descr = QStringLiteral("Talvex 8010 Software, Version 3.2.7, RELEASE SOFTWARE (fc1)\n"
-                                             "Technical Support: https://support.example.net/talvex\n"
-                                             "Copyright (c) 2019-2026 by the Talvex team.\n"
-                                             "Compiled Tue 03-Nov-26 11:42 by release-builder");
+        const QString descr =
+            QStringLiteral("Talvex 8010 Software, Version 3.2.7, RELEASE SOFTWARE (fc1)\n"
+                           "Technical Support: https://support.example.net/talvex\n"
+                           "Copyright (c) 2019-2026 by the Talvex team.\n"
+                           "Compiled Tue 03-Nov-26 11:42 by release-builder");
         sim("put 1.3.6.1.2.1.1.1.0 x " + QString::fromLatin1(descr.toUtf8().toHex()));
         click(&page, res::system::kRefresh);
         QTRY_COMPARE(ItemText(&page, res::system::kDescr), descr);
@@ -367,15 +368,24 @@ private slots:
     void ifTypeAndSpeed_data() {
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("name");
-        QTest::newRow("6") << "6" << "ethernet-csmacd";
-        QTest::newRow("1") << "1" << "other";
-        QTest::newRow("2") << "2" << "regular1822";
-        QTest::newRow("27") << "27" << "other";
-        QTest::newRow("37") << "37" << "atm";
-        QTest::newRow("56") << "56" << "fibre-channel";
-        QTest::newRow("57") << "57" << "other";
-        QTest::newRow("empty") << "" << "other";
-        QTest::newRow("text") << "<noSuchInstance>" << "other";
+        QTest::newRow("6") << "6"
+                           << "ethernet-csmacd";
+        QTest::newRow("1") << "1"
+                           << "other";
+        QTest::newRow("2") << "2"
+                           << "regular1822";
+        QTest::newRow("27") << "27"
+                            << "other";
+        QTest::newRow("37") << "37"
+                            << "atm";
+        QTest::newRow("56") << "56"
+                            << "fibre-channel";
+        QTest::newRow("57") << "57"
+                            << "other";
+        QTest::newRow("empty") << ""
+                               << "other";
+        QTest::newRow("text") << "<noSuchInstance>"
+                              << "other";
     }
 
     void ifTypeAndSpeed() {
@@ -394,13 +404,27 @@ private slots:
         QTest::addColumn<QString>("speed");
         QTest::addColumn<QString>("high");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("ten gigabit") << "4294967295" << "10000" << "10000M";
-        QTest::newRow("hundred gigabit") << "4294967295" << "100000" << "100000M";
-        QTest::newRow("no ifHighSpeed") << "4294967295" << "" << "4294M";
-        QTest::newRow("ifHighSpeed not a number") << "4294967295" << "<noSuchInstance>" << "4294M";
-        QTest::newRow("below the cap") << "4294967294" << "10000" << "4294M";
-        QTest::newRow("gigabit") << "1000000000" << "1000" << "1000M";
-        QTest::newRow("ifHighSpeed disagrees below the cap") << "100000000" << "1000" << "100M";
+        QTest::newRow("ten gigabit") << "4294967295"
+                                     << "10000"
+                                     << "10000M";
+        QTest::newRow("hundred gigabit") << "4294967295"
+                                         << "100000"
+                                         << "100000M";
+        QTest::newRow("no ifHighSpeed") << "4294967295"
+                                        << ""
+                                        << "4294M";
+        QTest::newRow("ifHighSpeed not a number") << "4294967295"
+                                                  << "<noSuchInstance>"
+                                                  << "4294M";
+        QTest::newRow("below the cap") << "4294967294"
+                                       << "10000"
+                                       << "4294M";
+        QTest::newRow("gigabit") << "1000000000"
+                                 << "1000"
+                                 << "1000M";
+        QTest::newRow("ifHighSpeed disagrees below the cap") << "100000000"
+                                                             << "1000"
+                                                             << "100M";
     }
 
     void speedWithHighSpeed() {
@@ -415,8 +439,7 @@ private slots:
     void tenGigabitPortsShowIfHighSpeed() {
         auto speedOf = [](CInterfaceInfoDlg& page, const char* port) {
             for (const QStringList& r : rows(page.list()))
-                if (r[2].endsWith(QLatin1String(port)))
-                    return r[4];
+                if (r[2].endsWith(QLatin1String(port))) return r[4];
             return QStringLiteral("(no row)");
         };
         CInterfaceInfoDlg page;
@@ -437,7 +460,8 @@ private slots:
         SetSnmpAgentPort(plain.port());
         CInterfaceInfoDlg withoutX;
         withoutX.show();
-        QTRY_VERIFY_WITH_TIMEOUT(withoutX.list()->rowCount() > 0 && !withoutX.channel().busy(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(withoutX.list()->rowCount() > 0 && !withoutX.channel().busy(),
+                                 10000);
         QCOMPARE(withoutX.list()->rowCount(), count);
         QCOMPARE(speedOf(withoutX, "TenGigabit 4/1"), QStringLiteral("4294M"));
         QCOMPARE(speedOf(withoutX, "FastEthernet 1/1"), QStringLiteral("100M"));
@@ -463,9 +487,12 @@ private slots:
         QCOMPARE(r.size(), count);
         QCOMPARE(r[0][0], QStringLiteral("1"));
         QCOMPARE(r[0][4], QStringLiteral("1000M"));
-        QVERIFY(QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){5}[0-9A-F]{2}$")).match(r[0][5]).hasMatch());
+        QVERIFY(QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){5}[0-9A-F]{2}$"))
+                    .match(r[0][5])
+                    .hasMatch());
         // The first port of the copper card in slot 1.
-        auto port = std::find_if(r.begin(), r.end(), [](const QStringList& row) { return row[2].endsWith(" 1/1"); });
+        auto port = std::find_if(r.begin(), r.end(),
+                                 [](const QStringList& row) { return row[2].endsWith(" 1/1"); });
         QVERIFY(port != r.end());
         QCOMPARE((*port)[3], QStringLiteral("ethernet-csmacd"));
         QCOMPARE((*port)[4], QStringLiteral("100M"));
@@ -547,7 +574,8 @@ private slots:
         g_strWriteCommunity = QStringLiteral("private");
         auto get = [&](const QString& oid) {
             return RunTool(QStringLiteral("snmpget"),
-                           {"-v2c", "-c", "public", "-Oqv", "127.0.0.1:" + QString::number(snmpd.port()), oid})
+                           {"-v2c", "-c", "public", "-Oqv",
+                            "127.0.0.1:" + QString::number(snmpd.port()), oid})
                 .trimmed()
                 .remove(QLatin1Char('"'));
         };
@@ -577,8 +605,9 @@ private slots:
         }
         {
             const QStringList indexes =
-                RunTool(QStringLiteral("snmpwalk"), {"-v2c", "-c", "public", "-Oqv", "127.0.0.1:" + QString::number(snmpd.port()),
-                                                     "1.3.6.1.2.1.2.2.1.1"})
+                RunTool(QStringLiteral("snmpwalk"),
+                        {"-v2c", "-c", "public", "-Oqv",
+                         "127.0.0.1:" + QString::number(snmpd.port()), "1.3.6.1.2.1.2.2.1.1"})
                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             QVERIFY(!indexes.isEmpty());
             CInterfaceInfoDlg page;
@@ -597,7 +626,8 @@ private slots:
             // from ifXTable (the namespace's veth pair runs at 10 Gbit/s).
             auto walk = [&](const char* oid) {
                 return RunTool(QStringLiteral("snmpwalk"),
-                               {"-v2c", "-c", "public", "-Oqv", "127.0.0.1:" + QString::number(snmpd.port()), oid})
+                               {"-v2c", "-c", "public", "-Oqv",
+                                "127.0.0.1:" + QString::number(snmpd.port()), oid})
                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             };
             const QStringList speeds = walk("1.3.6.1.2.1.2.2.1.5");
@@ -605,9 +635,10 @@ private slots:
             QCOMPARE(speeds.size(), indexes.size());
             for (int i = 0; i < speeds.size(); ++i) {
                 const QString speed = speeds[i].trimmed();
-                const QString expected = speed == QLatin1String("4294967295") && i < high.size()
-                                             ? high[i].trimmed() + QLatin1Char('M')
-                                             : QString::number(speed.toULongLong() / 1000000) + QLatin1Char('M');
+                const QString expected =
+                    speed == QLatin1String("4294967295") && i < high.size()
+                        ? high[i].trimmed() + QLatin1Char('M')
+                        : QString::number(speed.toULongLong() / 1000000) + QLatin1Char('M');
                 QCOMPARE(page.list()->text(i, 4), expected);
             }
         }
@@ -616,7 +647,8 @@ private slots:
     // The system and interface pages against snmpd over authPriv, with the user from the
     // operator's credentials file, show what they show over v2c.
     void pagesOverAuthPriv() {
-        SnmpdProcess snmpd(true, "createUser pages SHA-256 maplesyrup AES pancakemix\nrouser pages priv\n");
+        SnmpdProcess snmpd(
+            true, "createUser pages SHA-256 maplesyrup AES pancakemix\nrouser pages priv\n");
         QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
         SetSnmpAgentPort(snmpd.port());
         g_strReadCommunity = QStringLiteral("public");
@@ -657,7 +689,8 @@ private slots:
     // A wrong passphrase: reads stay silent but for one box, the first time a request fails
     // for it; a write's refusal says the library's reason.
     void v3SecurityFailureIsTold() {
-        SnmpdProcess snmpd(true, "createUser pages SHA-256 maplesyrup AES pancakemix\nrouser pages priv\n");
+        SnmpdProcess snmpd(
+            true, "createUser pages SHA-256 maplesyrup AES pancakemix\nrouser pages priv\n");
         QVERIFY2(snmpd.started(), qPrintable(snmpd.error()));
         SetSnmpAgentPort(snmpd.port());
         QTemporaryDir xdg;
@@ -667,7 +700,8 @@ private slots:
                                             "  defAuthPassphrase maplesyrupX\n  defPrivType AES\n"
                                             "  defPrivPassphrase pancakemix\n");
         QVERIFY2(why.isEmpty(), qPrintable(why));
-        const QString reason = QStringLiteral("the agent reports authentication failed, check the passphrase");
+        const QString reason =
+            QStringLiteral("the agent reports authentication failed, check the passphrase");
         {
             CSystemInfoDlg page;
             QTRY_COMPARE(m_messages, QStringList{"SNMPv3 requests to the device fail: " + reason});
@@ -684,7 +718,8 @@ private slots:
             click(&page, res::system::kApply);
             QTRY_VERIFY(!page.setChannel().busy());
             QTest::qWait(100);
-            QCOMPARE(m_messages, QStringList{"The device refused the change of System Contact.0: " + reason});
+            QCOMPARE(m_messages,
+                     QStringList{"The device refused the change of System Contact.0: " + reason});
         }
         g_snmpV3User.reset();
         useSim();
@@ -694,7 +729,8 @@ private slots:
     void panelOpensPages() {
         QStringList titles;
         platform::SetRunModalHook([&](QDialog* d) {
-            titles << QString::fromLatin1(d->metaObject()->className()) + QLatin1Char(':') + d->windowTitle();
+            titles << QString::fromLatin1(d->metaObject()->className()) + QLatin1Char(':') +
+                          d->windowTitle();
             return 0;
         });
         CPanelDlg panel;
@@ -702,9 +738,11 @@ private slots:
                        res::kCmdInterfaceInfo})
             QVERIFY(panel.OnCommand(id));
         platform::SetRunModalHook({});
-        QCOMPARE(titles, (QStringList{"CCpuUtilDlg:CPU Utilization", "CMemoryInfoDlg:Memory Information",
-                                      "CDeviceInfoDlg:Device Information", "CSystemInfoDlg:System Information",
-                                      "CInterfaceInfoDlg:Interface Information"}));
+        QCOMPARE(
+            titles,
+            (QStringList{"CCpuUtilDlg:CPU Utilization", "CMemoryInfoDlg:Memory Information",
+                         "CDeviceInfoDlg:Device Information", "CSystemInfoDlg:System Information",
+                         "CInterfaceInfoDlg:Interface Information"}));
     }
 };
 

@@ -9,7 +9,9 @@
 #include "qvsnmp/qvsnmp.h"
 #include "qvsnmp/v3msg.h"
 #include "snmp/params.h"
+#include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QDialog>
 #include <QMutex>
@@ -157,14 +159,7 @@ class TestRequests : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_noPanel.isValid());
-        qputenv("TALVEX_SYSTEM_DIR", m_noPanel.path().toUtf8());
-        platform::SetMessageBoxHook(
-            [](QWidget*, const QString&, bool) { return platform::Answer::Ok; });
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strProxyAddress = QStringLiteral("0.0.0.0");
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
+        QVERIFY(UsePagesAlone(m_noPanel));
         SetSnmpTimeout(4000);
     }
 

@@ -1,15 +1,17 @@
 // The RMON pages and the counter displays, real dialogs under the offscreen platform, against
 // talvex-sim's RMON groups, reached through the menu commands and the buttons.
 #include "app/paneldlg.h"
-#include "platform/listview.h"
 #include "pages/alarmeventdlg.h"
 #include "pages/rmoncounterdlgs.h"
 #include "pages/rmonhistorydlg.h"
 #include "pages/rmonstatdlg.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -20,6 +22,12 @@
 #include <QtTest>
 
 namespace {
+
+namespace rmonStat = res::rmonStat;
+namespace rmonHistory = res::rmonHistory;
+namespace alarmEvent = res::alarmEvent;
+namespace rmonParameter = res::rmonParameter;
+namespace rmonInterface = res::rmonInterface;
 
 constexpr int kTimeoutMs = 2000; // retries every 500 ms
 constexpr const char* kStats = "1.3.6.1.2.1.16.1.1.1";
@@ -49,7 +57,8 @@ class TestRmon : public QObject {
     }
     QString snmpget(const QString& oid) {
         return RunTool(QStringLiteral("snmpget"),
-                       {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(m_agent->port()), oid})
+                       {"-v2c", "-c", "orchid", "-Oqv",
+                        "127.0.0.1:" + QString::number(m_agent->port()), oid})
             .trimmed()
             .remove(QLatin1Char('"'));
     }
@@ -57,10 +66,12 @@ class TestRmon : public QObject {
     QString portWithLink() {
         const QStringList states =
             RunTool(QStringLiteral("snmpwalk"),
-                    {"-v2c", "-c", "orchid", "-Oqv", "127.0.0.1:" + QString::number(m_agent->port()), "1.3.6.1.2.1.2.2.1.8"})
+                    {"-v2c", "-c", "orchid", "-Oqv",
+                     "127.0.0.1:" + QString::number(m_agent->port()), "1.3.6.1.2.1.2.2.1.8"})
                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (int i = 2; i < states.size(); ++i) // past the management ports
-            if (states[i].trimmed() == QLatin1String("up") || states[i].trimmed() == QLatin1String("1"))
+            if (states[i].trimmed() == QLatin1String("up") ||
+                states[i].trimmed() == QLatin1String("1"))
                 return QString::number(i + 1);
         return {};
     }
@@ -70,17 +81,11 @@ class TestRmon : public QObject {
 
 private slots:
     void initTestCase() {
-        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
-        QVERIFY(m_sim->started());
-        SetSnmpTimeout(kTimeoutMs);
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
+        QVERIFY(StartStaticSimulator(m_sim, kTimeoutMs));
         platform::SetRunModalHook([this](QDialog* d) {
             const QString name = QString::fromLatin1(d->metaObject()->className());
             m_modalRuns << name;
-            if (auto drive = m_drivers.value(name))
-                drive(d);
+            if (auto drive = m_drivers.value(name)) drive(d);
             return d->result();
         });
         platform::SetMessageBoxHook([this](QWidget*, const QString& text, bool) {
@@ -111,21 +116,24 @@ private slots:
         driver("CRmonStatDlg", [this](QDialog* d) {
             auto* page = qobject_cast<CRmonStatDlg*>(d);
             page->show();
-            QCOMPARE(page->windowTitle(), QStringLiteral(" RMON 1 Group Statistic Info： Port - 1"));
+            QCOMPARE(page->windowTitle(),
+                     QStringLiteral(" RMON 1 Group Statistic Info： Port - 1"));
             QCOMPARE(page->list()->heading(1), QStringLiteral("      Source       "));
             const QFontMetrics fm(page->list()->header()->font());
-            QCOMPARE(page->list()->header()->sectionSize(1), fm.horizontalAdvance("      Source       ") + 15);
+            QCOMPARE(page->list()->header()->sectionSize(1),
+                     fm.horizontalAdvance("      Source       ") + 15);
             QTRY_VERIFY(!page->walk().busy() && page->list()->rowCount() > 0);
             const QList<QStringList> r = rows(page->list());
             QCOMPARE(r.size(), 8);
             QCOMPARE(r[0][0], QStringLiteral("1"));
-            QCOMPARE(r[0][1], QStringLiteral("Interface #") + snmpget("1.3.6.1.2.1.16.1.1.1.2.1").section('.', -1));
-            QCOMPARE(label(page, 1002), QStringLiteral("8"));
+            QCOMPARE(r[0][1], QStringLiteral("Interface #") +
+                                  snmpget("1.3.6.1.2.1.16.1.1.1.2.1").section('.', -1));
+            QCOMPARE(label(page, rmonStat::kCount), QStringLiteral("8"));
             QCOMPARE(page->recordedRows(), 8);
             QCOMPARE(page->recordedIndex(8), QStringLiteral("8"));
             QCOMPARE(page->recordedIndex(9), QString());
-            QVERIFY(enabled(page, 1003));
-            QVERIFY(!enabled(page, 1004));
+            QVERIFY(enabled(page, rmonStat::kAdd));
+            QVERIFY(!enabled(page, rmonStat::kDelete));
             saveShot(page, "rmon-statistics-page.png");
             page->reject();
         });
@@ -142,7 +150,7 @@ private slots:
             QCOMPARE(controls[0].mid(2), (QStringList{"monitor", "50", "30"}));
             QVERIFY(controls[0][1].startsWith(QStringLiteral("Interface #")));
             QCOMPARE(rows(page->samples())[0][0], QStringLiteral("0 Hours 0 Minutes "));
-            QVERIFY(!platform::DialogItem(page, 1025)->isVisible());
+            QVERIFY(!platform::DialogItem(page, rmonHistory::kPrint)->isVisible());
             saveShot(page, "rmon-history-page.png");
             page->reject();
         });
@@ -153,21 +161,24 @@ private slots:
             QCOMPARE(page->alarms()->heading(2), QStringLiteral("  OID  "));
             QCOMPARE(page->alarms()->columnCount(), 11);
             QTRY_VERIFY(!page->eventWalk().busy() && !page->alarmWalk().busy());
-            QCOMPARE(label(page, 1041), QStringLiteral("4"));
-            QCOMPARE(label(page, 1051), QStringLiteral("3"));
-            QCOMPARE(column(page->events(), 2), (QStringList{"Nothing", "Log", "Snmp_Trap", "Log And Snmp_Trap"}));
-            QCOMPARE(column(page->alarms(), 3), (QStringList{"deltaValue", "absoluteValue", "deltaValue"}));
-            QCOMPARE(column(page->alarms(), 5), (QStringList{"Rising", "Falling", "Rising/Falling"}));
+            QCOMPARE(label(page, alarmEvent::kEventCount), QStringLiteral("4"));
+            QCOMPARE(label(page, alarmEvent::kAlarmCount), QStringLiteral("3"));
+            QCOMPARE(column(page->events(), 2),
+                     (QStringList{"Nothing", "Log", "Snmp_Trap", "Log And Snmp_Trap"}));
+            QCOMPARE(column(page->alarms(), 3),
+                     (QStringList{"deltaValue", "absoluteValue", "deltaValue"}));
+            QCOMPARE(column(page->alarms(), 5),
+                     (QStringList{"Rising", "Falling", "Rising/Falling"}));
             QCOMPARE(rows(page->alarms())[0][2], QStringLiteral("1.3.6.1.2.1.16.1.1.1.5.1"));
-            for (int id : {1042, 1052})
+            for (int id : {alarmEvent::kEventDelete, alarmEvent::kAlarmDelete})
                 QVERIFY(!enabled(page, id));
-            for (int id : {1044, 1054})
+            for (int id : {alarmEvent::kEventPrint, alarmEvent::kAlarmPrint})
                 QVERIFY(!platform::DialogItem(page, id)->isVisible());
             saveShot(page, "rmon-alarm-event-page.png");
             page->reject();
         });
         CPanelDlg panel;
-        for (int id : {32804, 32805, 32806})
+        for (int id : {res::kCmdRmonStat, res::kCmdRmonHistory, res::kCmdAlarmEvent})
             QVERIFY(panel.OnCommand(id));
         QCOMPARE(m_modalRuns, (QStringList{"CRmonStatDlg", "CRmonHistoryDlg", "CAlarmEventDlg"}));
     }
@@ -179,13 +190,17 @@ private slots:
         g_strProxyAddress = QStringLiteral("127.0.0.1");
         CRmonStatDlg stat;
         CAlarmEventDlg alarms;
-        QTRY_VERIFY(!stat.walk().busy() && !alarms.alarmWalk().busy() && !alarms.eventWalk().busy());
+        QTRY_VERIFY(!stat.walk().busy() && !alarms.alarmWalk().busy() &&
+                    !alarms.eventWalk().busy());
         for (platform::ListView* list : {stat.list(), alarms.alarms(), alarms.events()}) {
             QVERIFY(list->rowCount() > 0);
             for (const QStringList& row : rows(list))
                 QVERIFY(!row.last().isEmpty() && !row.first().isEmpty());
         }
-        QCOMPARE(rows(stat.list())[0], (QStringList{"1", "Interface #" + snmpget(QStringLiteral("%1.2.1").arg(kStats)).section('.', -1)}));
+        QCOMPARE(
+            rows(stat.list())[0],
+            (QStringList{"1", "Interface #" +
+                                  snmpget(QStringLiteral("%1.2.1").arg(kStats)).section('.', -1)}));
     }
 
     // The port in the title comes from the selected row's source; an interface the device does
@@ -195,11 +210,16 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("port");
-        QTest::newRow("Interface #12, ifNumber 8") << "1.3.6.1.2.1.2.2.1.1.12" << "Interface #12" << 12;
-        QTest::newRow("Interface #5") << "1.3.6.1.2.1.2.2.1.1.5" << "Interface #5" << 5;
-        QTest::newRow("Interface #10101, sparse") << "1.3.6.1.2.1.2.2.1.1.10101" << "Interface #10101" << 10101;
-        QTest::newRow("Interface #10102, none") << "1.3.6.1.2.1.2.2.1.1.10102" << "Interface #10102" << 1;
-        QTest::newRow("no interface") << "1.3.6.1.2.1.31.1.1.1.1.3" << "1.3.6.1.2.1.31.1.1.1.1.3" << 1;
+        QTest::newRow("Interface #12, ifNumber 8") << "1.3.6.1.2.1.2.2.1.1.12"
+                                                   << "Interface #12" << 12;
+        QTest::newRow("Interface #5") << "1.3.6.1.2.1.2.2.1.1.5"
+                                      << "Interface #5" << 5;
+        QTest::newRow("Interface #10101, sparse") << "1.3.6.1.2.1.2.2.1.1.10101"
+                                                  << "Interface #10101" << 10101;
+        QTest::newRow("Interface #10102, none") << "1.3.6.1.2.1.2.2.1.1.10102"
+                                                << "Interface #10102" << 1;
+        QTest::newRow("no interface") << "1.3.6.1.2.1.31.1.1.1.1.3"
+                                      << "1.3.6.1.2.1.31.1.1.1.1.3" << 1;
     }
     void statPageSelectedPort() {
         QFETCH(QString, source);
@@ -217,12 +237,13 @@ private slots:
         QVERIFY(page.interfaceIndexes().contains(10101));
         QCOMPARE(page.list()->text(2, 1), shown);
         clickRow(page.list(), 2);
-        QCOMPARE(page.windowTitle(), QStringLiteral(" RMON 1 Group Statistic Info： Port - %1").arg(port));
-        QVERIFY(enabled(&page, 1004));
+        QCOMPARE(page.windowTitle(),
+                 QStringLiteral(" RMON 1 Group Statistic Info： Port - %1").arg(port));
+        QVERIFY(enabled(&page, rmonStat::kDelete));
         // Without the right to change the device the row is shown, never deleted.
         g_bUserRight = 0;
         clickRow(page.list(), 1);
-        QVERIFY(!enabled(&page, 1004));
+        QVERIFY(!enabled(&page, rmonStat::kDelete));
     }
 
     // Refresh while the walk is out empties the list; the walk goes on filling it, and the
@@ -234,11 +255,11 @@ private slots:
         sim("delay 150");
         sim("truncate 2"); // answers of one row: the walk takes a round trip a row
         const int before = served();
-        click(&page, 1005);
+        click(&page, rmonStat::kRefresh);
         QTRY_COMPARE(page.list()->rowCount(), 2);
-        click(&page, 1005);
+        click(&page, rmonStat::kRefresh);
         QCOMPARE(page.list()->rowCount(), 0);
-        QCOMPARE(label(&page, 1002), QStringLiteral("0"));
+        QCOMPARE(label(&page, rmonStat::kCount), QStringLiteral("0"));
         QCOMPARE(page.recordedRows(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy(), 5000);
         QCOMPARE(served(), before + 9); // one walk: 8 rows and the end
@@ -246,7 +267,7 @@ private slots:
         QCOMPARE(indexes, (QStringList{"3", "4", "5", "6", "7", "8"}));
         QCOMPARE(page.recordedRows(), 6);
         QCOMPARE(page.recordedIndex(1), QStringLiteral("3"));
-        QCOMPARE(label(&page, 1002), QStringLiteral("6"));
+        QCOMPARE(label(&page, rmonStat::kCount), QStringLiteral("6"));
     }
 
     // 30 probes make two groups: group 2 has items 1 to 6, and Next wraps to group 1.
@@ -262,36 +283,41 @@ private slots:
             auto* display = qobject_cast<CRmonParamDlg*>(d);
             display->show();
             QCOMPARE(display->windowTitle(), QStringLiteral(" RMON 1 Group Parameter Information"));
-            QVERIFY(enabled(display, 1061) && enabled(display, 1062));
-            QCOMPARE(label(display, 1101), QStringLiteral("Item 1"));
-            QCOMPARE(label(display, 1124), QStringLiteral("Item 24"));
-            QTRY_COMPARE(label(display, 1224), snmpget(QStringLiteral("%1.4.24").arg(kStats)));
-            click(display, 1062);
+            QVERIFY(enabled(display, rmonParameter::kPrev) &&
+                    enabled(display, rmonParameter::kNext));
+            QCOMPARE(label(display, rmonParameter::kFirstItem), QStringLiteral("Item 1"));
+            QCOMPARE(label(display, rmonParameter::kFirstItem + 23), QStringLiteral("Item 24"));
+            QTRY_COMPARE(label(display, rmonParameter::kFirstValue + 23),
+                         snmpget(QStringLiteral("%1.4.24").arg(kStats)));
+            click(display, rmonParameter::kNext);
             QCOMPARE(display->group(), 2);
-            QCOMPARE(label(display, 1101), QStringLiteral("Item 25"));
-            QCOMPARE(label(display, 1106), QStringLiteral("Item 30"));
-            QTRY_COMPARE(label(display, 1206), snmpget(QStringLiteral("%1.4.30").arg(kStats)));
+            QCOMPARE(label(display, rmonParameter::kFirstItem), QStringLiteral("Item 25"));
+            QCOMPARE(label(display, rmonParameter::kFirstItem + 5), QStringLiteral("Item 30"));
+            QTRY_COMPARE(label(display, rmonParameter::kFirstValue + 5),
+                         snmpget(QStringLiteral("%1.4.30").arg(kStats)));
             for (int i = 7; i <= 24; ++i) {
                 QCOMPARE(label(display, 1100 + i), QString());
                 QCOMPARE(label(display, 1200 + i), QString());
                 QVERIFY(!enabled(display, 1100 + i) && !enabled(display, 1200 + i));
             }
-            QVERIFY(enabled(display, 1106) && enabled(display, 1206));
-            click(display, 1062);
+            QVERIFY(enabled(display, rmonParameter::kFirstItem + 5) &&
+                    enabled(display, rmonParameter::kFirstValue + 5));
+            click(display, rmonParameter::kNext);
             QCOMPARE(display->group(), 1);
-            QCOMPARE(label(display, 1124), QStringLiteral("Item 24"));
-            QVERIFY(enabled(display, 1124) && enabled(display, 1224));
-            click(display, 1061); // below group 1: the last group, blanked again
+            QCOMPARE(label(display, rmonParameter::kFirstItem + 23), QStringLiteral("Item 24"));
+            QVERIFY(enabled(display, rmonParameter::kFirstItem + 23) &&
+                    enabled(display, rmonParameter::kFirstValue + 23));
+            click(display, rmonParameter::kPrev); // below group 1: the last group, blanked again
             QCOMPARE(display->group(), 2);
-            QVERIFY(!enabled(display, 1107));
-            click(display, 1061);
+            QVERIFY(!enabled(display, rmonParameter::kFirstItem + 6));
+            click(display, rmonParameter::kPrev);
             QCOMPARE(display->group(), 1);
-            QVERIFY(enabled(display, 1107));
-            QTRY_VERIFY(!label(display, 1224).isEmpty());
+            QVERIFY(enabled(display, rmonParameter::kFirstItem + 6));
+            QTRY_VERIFY(!label(display, rmonParameter::kFirstValue + 23).isEmpty());
             saveShot(display, "rmon-group-display.png");
             click(display, 2);
         });
-        click(&page, 1006);
+        click(&page, rmonStat::kParameter);
         QCOMPARE(m_modalRuns, QStringList{"CRmonParamDlg"});
     }
 
@@ -305,27 +331,30 @@ private slots:
         CRmonStatDlg page;
         QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
         CRmonParamDlg display(&page, page.groupCount());
-        QVERIFY(!enabled(&display, 1061) && !enabled(&display, 1062)); // 24 rows or fewer
-        auto* combo = platform::Item<QComboBox>(&display, 1060);
+        QVERIFY(!enabled(&display, rmonParameter::kPrev) &&
+                !enabled(&display, rmonParameter::kNext)); // 24 rows or fewer
+        auto* combo = platform::Item<QComboBox>(&display, rmonParameter::kCounterCombo);
         QCOMPARE(combo->count(), 15);
         QStringList shown;
         for (int i = 0; i < combo->count(); ++i) {
             QTRY_VERIFY(!display.items()[0]->busy());
             combo->setCurrentIndex(i);
             QTRY_VERIFY(!display.items()[0]->busy());
-            shown << combo->currentText() + '=' + label(&display, 1201);
+            shown << combo->currentText() + '=' + label(&display, rmonParameter::kFirstValue);
         }
-        QCOMPARE(shown, (QStringList{"Octets=4001", "Pkts=5001", "BroadcastPkts=6001", "MulticastPkts=7001",
-                                     "CRCAlignErrors=8001", "UndersizePkts=9001", "OversizePkts=10001",
-                                     "Fragments=11001", "Collisions=13001", "Pkts64Octets=14001",
-                                     "Pkts65to127Octets=15001", "Pkts128to255Octets=16001",
-                                     "Pkts256to511Octets=17001", "Pkts512to1023Octets=18001",
-                                     "Pkts1024to1518Octets=19001"}));
+        QCOMPARE(shown,
+                 (QStringList{"Octets=4001", "Pkts=5001", "BroadcastPkts=6001",
+                              "MulticastPkts=7001", "CRCAlignErrors=8001", "UndersizePkts=9001",
+                              "OversizePkts=10001", "Fragments=11001", "Collisions=13001",
+                              "Pkts64Octets=14001", "Pkts65to127Octets=15001",
+                              "Pkts128to255Octets=16001", "Pkts256to511Octets=17001",
+                              "Pkts512to1023Octets=18001", "Pkts1024to1518Octets=19001"}));
         // An item whose get was out when the counter changed shows the new counter by the
         // next tick at the latest. Items 9 to 24 have no probe: blank, never asked.
-        QTRY_COMPARE_WITH_TIMEOUT(label(&display, 1208), snmpget(QStringLiteral("%1.19.8").arg(kStats)),
+        QTRY_COMPARE_WITH_TIMEOUT(label(&display, rmonParameter::kFirstValue + 7),
+                                  snmpget(QStringLiteral("%1.19.8").arg(kStats)),
                                   kCounterTimerMs + 1000);
-        QCOMPARE(label(&display, 1209), QString());
+        QCOMPARE(label(&display, rmonParameter::kFirstValue + 8), QString());
         QVERIFY(!display.items()[8]->busy());
     }
 
@@ -347,14 +376,17 @@ private slots:
             display->show();
             QCOMPARE(display->windowTitle(), QStringLiteral(" RMON 1 Group Interface Information"));
             for (int r = 0; r < 17; ++r)
-                QCOMPARE(platform::Item<QComboBox>(display, 1301 + r)->currentText(), QStringLiteral("4"));
+                QCOMPARE(platform::Item<QComboBox>(display, 1301 + r)->currentText(),
+                         QStringLiteral("4"));
             // Each row's counter is a get of its own, and their answers are taken in any order.
-            QTRY_COMPARE(label(display, 1401), QStringLiteral("304"));
-            QTRY_COMPARE(label(display, 1402), QStringLiteral("404"));
-            QTRY_COMPARE(label(display, 1411), QStringLiteral("1304")); // Collisions
-            platform::Item<QComboBox>(display, 1302)->setCurrentIndex(6); // Octets of probe 7
-            QTRY_COMPARE(label(display, 1402), QStringLiteral("407"));
-            QCOMPARE(label(display, 1401), QStringLiteral("304"));
+            QTRY_COMPARE(label(display, rmonInterface::kFirstValue), QStringLiteral("304"));
+            QTRY_COMPARE(label(display, rmonInterface::kFirstValue + 1), QStringLiteral("404"));
+            QTRY_COMPARE(label(display, rmonInterface::kFirstValue + 10),
+                         QStringLiteral("1304")); // Collisions
+            platform::Item<QComboBox>(display, rmonInterface::kFirstProbe + 1)
+                ->setCurrentIndex(6); // Octets of probe 7
+            QTRY_COMPARE(label(display, rmonInterface::kFirstValue + 1), QStringLiteral("407"));
+            QCOMPARE(label(display, rmonInterface::kFirstValue), QStringLiteral("304"));
             saveShot(display, "rmon-interface-display.png");
             click(display, 2);
         });
@@ -363,9 +395,10 @@ private slots:
         // The Interface button without a selection starts every row at the first probe.
         page.list()->clearSelection();
         driver("CRmonIntfDlg", [](QDialog* d) {
-            QCOMPARE(platform::Item<QComboBox>(d, 1317)->currentText(), QStringLiteral("1"));
+            QCOMPARE(platform::Item<QComboBox>(d, rmonInterface::kFirstProbe + 16)->currentText(),
+                     QStringLiteral("1"));
         });
-        click(&page, 1007);
+        click(&page, rmonStat::kInterface);
         QCOMPARE(m_modalRuns.size(), 2);
     }
 
@@ -379,20 +412,22 @@ private slots:
         {
             CRmonIntfDlg display(&page, 0);
             QCOMPARE(served(), before + 17);
-            click(&display, 1070); // every get is still out: nothing more is sent
+            click(&display,
+                  rmonInterface::kRefresh); // every get is still out: nothing more is sent
             QTRY_VERIFY(std::none_of(display.items().begin(), display.items().end(),
                                      [](const CounterGet* g) { return g->busy(); }));
             QCOMPARE(served(), before + 17);
             sim("delay 0");
             sim(QStringLiteral("put %1.5.1 c 777").arg(kStats));
-            QTRY_COMPARE_WITH_TIMEOUT(label(&display, 1403), QStringLiteral("777"), kCounterTimerMs + 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(label(&display, rmonInterface::kFirstValue + 2),
+                                      QStringLiteral("777"), kCounterTimerMs + 2000);
             QVERIFY(served() >= before + 34);
         }
         sim("delay 300");
         before = served();
         CRmonParamDlg display(&page, page.groupCount());
         QCOMPARE(served(), before + 8); // one get per probe, none for the blank items
-        click(&display, 1063);
+        click(&display, rmonParameter::kRefresh);
         QCOMPARE(served(), before + 8);
         // A get that goes unanswered is given up after the time-out and asked again.
         sim("delay 0");
@@ -401,7 +436,8 @@ private slots:
         const int dropping = served();
         sim("drop 0");
         sim(QStringLiteral("put %1.4.2 c 4242").arg(kStats));
-        QTRY_COMPARE_WITH_TIMEOUT(label(&display, 1202), QStringLiteral("4242"), kTimeoutMs + 2 * kCounterTimerMs + 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(label(&display, rmonParameter::kFirstValue + 1),
+                                  QStringLiteral("4242"), kTimeoutMs + 2 * kCounterTimerMs + 1000);
         QVERIFY(served() > dropping);
     }
 
@@ -411,7 +447,7 @@ private slots:
         QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8 && page.interfacesRead());
         CRmonParamDlg display(&page, page.groupCount());
         QTRY_VERIFY(!display.items()[0]->busy());
-        platform::Item<QComboBox>(&display, 1060)->setCurrentIndex(-1);
+        platform::Item<QComboBox>(&display, rmonParameter::kCounterCombo)->setCurrentIndex(-1);
         QCOMPARE(m_messages, QStringList{"Please input parameter!"});
         const int before = served();
         QTRY_COMPARE_WITH_TIMEOUT(m_messages.size(), 2, kCounterTimerMs + 1000); // the timer's try
@@ -434,7 +470,8 @@ private slots:
             CRmonIntfDlg probes(&page, 0);
             for (int i = 1; i <= 24; ++i)
                 QVERIFY(label(&group, 1100 + i).isEmpty() && !enabled(&group, 1200 + i));
-            QVERIFY(!enabled(&group, 1061) && !enabled(&group, 1062));
+            QVERIFY(!enabled(&group, rmonParameter::kPrev) &&
+                    !enabled(&group, rmonParameter::kNext));
             QTest::qWait(kCounterTimerMs + 300);
             QCOMPARE(served(), before);
         }
@@ -443,9 +480,9 @@ private slots:
         use(agent);
         CRmonStatDlg page;
         page.show();
-        QTRY_VERIFY_WITH_TIMEOUT(!page.walk().busy() && page.list()->rowCount() == 257 && page.interfacesRead(),
-                                 15000);
-        QCOMPARE(label(&page, 1002), QStringLiteral("257"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !page.walk().busy() && page.list()->rowCount() == 257 && page.interfacesRead(), 15000);
+        QCOMPARE(label(&page, rmonStat::kCount), QStringLiteral("257"));
         QCOMPARE(page.recordedRows(), 256);
         QCOMPARE(page.recordedIndex(256), QStringLiteral("256"));
         QCOMPARE(page.recordedIndex(257), QString());
@@ -455,20 +492,22 @@ private slots:
             QTRY_VERIFY(std::none_of(display->items().begin(), display->items().end(),
                                      [](const CounterGet* g) { return g->busy(); }));
             const int before = served();
-            click(display, 1061); // to the last group: rows 241 to 256, then nothing
+            click(display,
+                  rmonParameter::kPrev); // to the last group: rows 241 to 256, then nothing
             QCOMPARE(display->group(), 11);
             QCOMPARE(served(), before + 16);
-            QCOMPARE(label(display, 1116), QStringLiteral("Item 256"));
-            QCOMPARE(label(display, 1117), QString());
-            QVERIFY(!enabled(display, 1217));
+            QCOMPARE(label(display, rmonParameter::kFirstItem + 15), QStringLiteral("Item 256"));
+            QCOMPARE(label(display, rmonParameter::kFirstItem + 16), QString());
+            QVERIFY(!enabled(display, rmonParameter::kFirstValue + 16));
             QTRY_VERIFY(!display->items()[15]->busy());
         });
-        click(&page, 1006);
+        click(&page, rmonStat::kParameter);
         // The unrecorded row opens the interface display with no probe chosen: nothing is read.
         driver("CRmonIntfDlg", [this](QDialog* d) {
             auto* display = qobject_cast<CRmonIntfDlg*>(d);
-            QCOMPARE(platform::Item<QComboBox>(display, 1301)->count(), 256);
-            QCOMPARE(platform::Item<QComboBox>(display, 1301)->currentText(), QString());
+            QCOMPARE(platform::Item<QComboBox>(display, rmonInterface::kFirstProbe)->count(), 256);
+            QCOMPARE(platform::Item<QComboBox>(display, rmonInterface::kFirstProbe)->currentText(),
+                     QString());
             QVERIFY(std::none_of(display->items().begin(), display->items().end(),
                                  [](const CounterGet* g) { return g->busy(); }));
         });
@@ -489,15 +528,15 @@ private slots:
         QTRY_VERIFY(!page.walk().busy() && page.recordedRows() == 8);
         auto fill = [this](const QString& index, const QString& source) {
             driver("CRmonAddDlg", [index, source](QDialog* d) {
-                QCOMPARE(ItemText(d, 1012), QStringLiteral("Orvane"));
-                QCOMPARE(ItemText(d, 1010), QString());
-                platform::Item<QLineEdit>(d, 1010)->setText(index);
-                platform::Item<QLineEdit>(d, 1011)->setText(source);
+                QCOMPARE(ItemText(d, rmonStat::kAddProperty), QStringLiteral("Orvane"));
+                QCOMPARE(ItemText(d, rmonStat::kAddIndex), QString());
+                platform::Item<QLineEdit>(d, rmonStat::kAddIndex)->setText(index);
+                platform::Item<QLineEdit>(d, rmonStat::kAddSource)->setText(source);
                 click(d, 1);
             });
         };
         fill("40", port);
-        click(&page, 1003);
+        click(&page, rmonStat::kAdd);
         QTRY_COMPARE(snmpget(QStringLiteral("%1.21.40").arg(kStats)), QStringLiteral("1"));
         QTRY_VERIFY(!page.entrySets().creating());
         QVERIFY(m_messages.isEmpty()); // an accepted set says nothing
@@ -506,7 +545,8 @@ private slots:
         QCOMPARE(column(page.list(), 0).last(), QStringLiteral("40"));
         QCOMPARE(column(page.list(), 1).last(), QStringLiteral("Interface #") + port);
         const quint64 first = snmpget(QStringLiteral("%1.4.40").arg(kStats)).toULongLong();
-        QTRY_VERIFY_WITH_TIMEOUT(snmpget(QStringLiteral("%1.4.40").arg(kStats)).toULongLong() > first, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            snmpget(QStringLiteral("%1.4.40").arg(kStats)).toULongLong() > first, 5000);
 
         // A source the device does not have, an index that exists and an index that cannot be
         // are refused, and the operator is told which object and why; nothing is made valid,
@@ -522,7 +562,7 @@ private slots:
             const QString status = snmpget(QStringLiteral("%1.21.%2").arg(kStats, r.index));
             m_messages.clear();
             fill(r.index, r.source);
-            click(&page, 1003);
+            click(&page, rmonStat::kAdd);
             QTRY_VERIFY(!page.entrySets().creating() && !page.walk().busy());
             QCOMPARE(m_messages, QStringList{"The device refused the change of " + r.refusal});
             QCOMPARE(snmpget(QStringLiteral("%1.21.%2").arg(kStats, r.index)), status);
@@ -532,17 +572,18 @@ private slots:
 
         // Delete asks first; Cancel keeps the probe, OK deletes it.
         clickRow(page.list(), 8);
-        QVERIFY(enabled(&page, 1004));
+        QVERIFY(enabled(&page, rmonStat::kDelete));
         m_answer = platform::Answer::Cancel;
-        click(&page, 1004);
+        click(&page, rmonStat::kDelete);
         QCOMPARE(m_messages, QStringList{"Do you want to delete this item?"});
         QCOMPARE(snmpget(QStringLiteral("%1.21.40").arg(kStats)), QStringLiteral("1"));
         m_answer = platform::Answer::Ok;
-        click(&page, 1004);
-        QTRY_VERIFY(snmpget(QStringLiteral("%1.21.40").arg(kStats)).contains(QStringLiteral("No Such Instance")));
+        click(&page, rmonStat::kDelete);
+        QTRY_VERIFY(snmpget(QStringLiteral("%1.21.40").arg(kStats))
+                        .contains(QStringLiteral("No Such Instance")));
         QTRY_VERIFY(!page.walk().busy());
         QCOMPARE(page.list()->rowCount(), 8);
-        QVERIFY(!enabled(&page, 1004));
+        QVERIFY(!enabled(&page, rmonStat::kDelete));
     }
 
     // Two Adds before the first creation is answered: each creation is awaited, and both
@@ -557,11 +598,12 @@ private slots:
         sim("delay 400");
         for (const char* index : {"81", "82"}) {
             driver("CRmonAddDlg", [index](QDialog* d) {
-                platform::Item<QLineEdit>(d, 1010)->setText(QString::fromLatin1(index));
-                platform::Item<QLineEdit>(d, 1011)->setText(QStringLiteral("3"));
+                platform::Item<QLineEdit>(d, rmonStat::kAddIndex)
+                    ->setText(QString::fromLatin1(index));
+                platform::Item<QLineEdit>(d, rmonStat::kAddSource)->setText(QStringLiteral("3"));
                 click(d, 1);
             });
-            click(&page, 1003);
+            click(&page, rmonStat::kAdd);
         }
         QVERIFY(page.entrySets().creating());
         QTRY_VERIFY_WITH_TIMEOUT(!page.entrySets().creating(), 5000);
@@ -572,14 +614,15 @@ private slots:
 
         sim("drop 1");
         driver("CRmonAddDlg", [](QDialog* d) {
-            platform::Item<QLineEdit>(d, 1010)->setText(QStringLiteral("83"));
-            platform::Item<QLineEdit>(d, 1011)->setText(QStringLiteral("3"));
+            platform::Item<QLineEdit>(d, rmonStat::kAddIndex)->setText(QStringLiteral("83"));
+            platform::Item<QLineEdit>(d, rmonStat::kAddSource)->setText(QStringLiteral("3"));
             click(d, 1);
         });
-        click(&page, 1003);
+        click(&page, rmonStat::kAdd);
         QTRY_VERIFY_WITH_TIMEOUT(!page.entrySets().creating(), kTimeoutMs + 2000);
-        QCOMPARE(m_messages, QStringList{"The device did not answer the change of etherStatsStatus.83, "
-                                         "etherStatsDataSource.83, etherStatsOwner.83."});
+        QCOMPARE(m_messages,
+                 QStringList{"The device did not answer the change of etherStatsStatus.83, "
+                             "etherStatsDataSource.83, etherStatsOwner.83."});
     }
 
     // A createRequest checked in a set the device then refuses leaves nothing behind: a later
@@ -587,18 +630,20 @@ private slots:
     void refusedCreationLeavesNoRow() {
         const QString agent = "127.0.0.1:" + QString::number(m_agent->port());
         bool ok = true;
-        const QString refused = RunTool(QStringLiteral("snmpset"),
-                                        {"-v2c", "-c", "saffron", "-t", "1", "-r", "0", agent,
-                                         QStringLiteral("%1.21.44").arg(kStats), "i", "2",
-                                         QStringLiteral("%1.2.44").arg(kStats), "o", "1.3.6.1.2.1.2.2.1.1.9999"},
-                                        &ok);
+        const QString refused =
+            RunTool(QStringLiteral("snmpset"),
+                    {"-v2c", "-c", "saffron", "-t", "1", "-r", "0", agent,
+                     QStringLiteral("%1.21.44").arg(kStats), "i", "2",
+                     QStringLiteral("%1.2.44").arg(kStats), "o", "1.3.6.1.2.1.2.2.1.1.9999"},
+                    &ok);
         QVERIFY(!ok);
         const QString owner = RunTool(QStringLiteral("snmpset"),
                                       {"-v2c", "-c", "saffron", "-t", "1", "-r", "0", agent,
                                        QStringLiteral("%1.20.44").arg(kStats), "s", "late"},
                                       &ok);
         QVERIFY(!ok);
-        QVERIFY(snmpget(QStringLiteral("%1.21.44").arg(kStats)).contains(QStringLiteral("No Such Instance")));
+        QVERIFY(snmpget(QStringLiteral("%1.21.44").arg(kStats))
+                    .contains(QStringLiteral("No Such Instance")));
     }
 
     // A click beside the rows empties the selection, and Delete follows it: nothing selected,
@@ -638,10 +683,14 @@ private slots:
     void sampleTime_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("359999") << "359999" << "0 Hours 59 Minutes ";
-        QTest::newRow("3723 s") << "372300" << "1 Hours 2 Minutes ";
-        QTest::newRow("0") << "0" << "0 Hours 0 Minutes ";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("359999") << "359999"
+                                << "0 Hours 59 Minutes ";
+        QTest::newRow("3723 s") << "372300"
+                                << "1 Hours 2 Minutes ";
+        QTest::newRow("0") << "0"
+                           << "0 Hours 0 Minutes ";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void sampleTime() {
         QFETCH(QString, value);
@@ -671,9 +720,9 @@ private slots:
         QTRY_COMPARE(page.samples()->rowCount(), 8);
         QTRY_VERIFY(!page.controlWalk().busy() && !page.sampleWalk().busy());
         QCOMPARE(rows(page.samples())[2][0], QStringLiteral("12 Hours 41 Minutes "));
-        QVERIFY(!enabled(&page, 1023));
+        QVERIFY(!enabled(&page, rmonHistory::kDelete));
         clickRow(page.controls(), 1);
-        QVERIFY(enabled(&page, 1023));
+        QVERIFY(enabled(&page, rmonHistory::kDelete));
         QTRY_VERIFY(!page.sampleWalk().busy());
         // Control entry 2 has the one sample put there, not entry 1's.
         QCOMPARE(rows(page.samples()).size(), 1);
@@ -744,9 +793,10 @@ private slots:
         sim("put 1.3.6.1.2.1.16.2.2.1.15.2.1 i 1");
         CRmonHistoryDlg page;
         page.show();
-        QTRY_VERIFY(page.samples()->rowCount() == 8 && !page.controlWalk().busy() && !page.sampleWalk().busy());
+        QTRY_VERIFY(page.samples()->rowCount() == 8 && !page.controlWalk().busy() &&
+                    !page.sampleWalk().busy());
         sim("delay 150");
-        click(&page, 1024); // the samples of the first control again, slowly
+        click(&page, rmonHistory::kRefresh); // the samples of the first control again, slowly
         QVERIFY(page.sampleWalk().busy());
         clickRow(page.controls(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(!page.sampleWalk().busy(), 5000);
@@ -797,15 +847,19 @@ private slots:
         const QString bucket = "Bucket: Please enter an integer between 1 and 50.";
         const QString interval = "Interval(S): Please enter an integer between 1 and 3600.";
         QTest::newRow("index 0") << 1030 << "0" << index;
-        QTest::newRow("index 1") << 1030 << "1" << "";
-        QTest::newRow("index 200") << 1030 << "200" << "";
+        QTest::newRow("index 1") << 1030 << "1"
+                                 << "";
+        QTest::newRow("index 200") << 1030 << "200"
+                                   << "";
         QTest::newRow("index 201") << 1030 << "201" << index;
         QTest::newRow("source 0") << 1031 << "0" << source;
         QTest::newRow("source 201") << 1031 << "201" << source;
-        QTest::newRow("bucket 50") << 1033 << "50" << "";
+        QTest::newRow("bucket 50") << 1033 << "50"
+                                   << "";
         QTest::newRow("bucket 51") << 1033 << "51" << bucket;
         QTest::newRow("bucket 0") << 1033 << "0" << bucket;
-        QTest::newRow("interval 3600") << 1034 << "3600" << "";
+        QTest::newRow("interval 3600") << 1034 << "3600"
+                                       << "";
         QTest::newRow("interval 3601") << 1034 << "3601" << interval;
         QTest::newRow("interval text") << 1034 << "ten" << interval;
     }
@@ -815,10 +869,12 @@ private slots:
         QFETCH(QString, refusal);
         CRmonHistoryAddDlg add;
         add.show();
-        for (int id : {1030, 1031, 1033, 1034})
+        for (int id : {rmonHistory::kAddIndex, rmonHistory::kAddSource, rmonHistory::kAddBuckets,
+                       rmonHistory::kAddInterval})
             QCOMPARE(ItemText(&add, id), QStringLiteral("0"));
-        QCOMPARE(ItemText(&add, 1032), QStringLiteral("Orvane"));
-        for (int id : {1030, 1031, 1033, 1034})
+        QCOMPARE(ItemText(&add, rmonHistory::kAddProperty), QStringLiteral("Orvane"));
+        for (int id : {rmonHistory::kAddIndex, rmonHistory::kAddSource, rmonHistory::kAddBuckets,
+                       rmonHistory::kAddInterval})
             platform::Item<QLineEdit>(&add, id)->setText(QStringLiteral("7"));
         platform::Item<QLineEdit>(&add, edit)->setText(text);
         click(&add, 1);
@@ -842,37 +898,44 @@ private slots:
         page.show();
         QTRY_VERIFY(page.controls()->rowCount() == 2 && !page.controlWalk().busy());
         driver("CRmonHistoryAddDlg", [port](QDialog* d) {
-            for (auto [id, text] : {std::pair{1030, "9"}, {1033, "5"}, {1034, "1"}})
+            for (auto [id, text] : {std::pair{rmonHistory::kAddIndex, "9"},
+                                    {rmonHistory::kAddBuckets, "5"},
+                                    {rmonHistory::kAddInterval, "1"}})
                 platform::Item<QLineEdit>(d, id)->setText(QString::fromLatin1(text));
-            platform::Item<QLineEdit>(d, 1031)->setText(port);
+            platform::Item<QLineEdit>(d, rmonHistory::kAddSource)->setText(port);
             click(d, 1);
         });
-        click(&page, 1022);
+        click(&page, rmonHistory::kAdd);
         QTRY_COMPARE(snmpget("1.3.6.1.2.1.16.2.1.1.7.9"), QStringLiteral("1"));
         QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->rowCount() == 3);
-        QCOMPARE(rows(page.controls())[2], (QStringList{"9", "Interface #" + port, "Orvane", "5", "1"}));
+        QCOMPARE(rows(page.controls())[2],
+                 (QStringList{"9", "Interface #" + port, "Orvane", "5", "1"}));
         // One sample a second, each with the port's traffic.
         QTRY_VERIFY_WITH_TIMEOUT(!snmpget("1.3.6.1.2.1.16.2.2.1.5.9.2").contains("No Such"), 5000);
         clickRow(page.controls(), 2);
         QTRY_VERIFY(!page.sampleWalk().busy() && page.samples()->rowCount() >= 2);
         QVERIFY(rows(page.samples())[1][1].toULongLong() > 0);
 
-        click(&page, 1023);
+        click(&page, rmonHistory::kDelete);
         QCOMPARE(m_messages, QStringList{"Do you want to delete this item?"});
         QTRY_VERIFY(snmpget("1.3.6.1.2.1.16.2.1.1.7.9").contains("No Such"));
         QTRY_VERIFY(!page.controlWalk().busy() && page.controls()->rowCount() == 2);
-        QVERIFY(!enabled(&page, 1023));
+        QVERIFY(!enabled(&page, rmonHistory::kDelete));
 
         // A source the device does not have is refused, and the operator is told.
         m_messages.clear();
         driver("CRmonHistoryAddDlg", [](QDialog* d) {
-            for (auto [id, text] : {std::pair{1030, "10"}, {1031, "199"}, {1033, "5"}, {1034, "1"}})
+            for (auto [id, text] : {std::pair{rmonHistory::kAddIndex, "10"},
+                                    {rmonHistory::kAddSource, "199"},
+                                    {rmonHistory::kAddBuckets, "5"},
+                                    {rmonHistory::kAddInterval, "1"}})
                 platform::Item<QLineEdit>(d, id)->setText(QString::fromLatin1(text));
             click(d, 1);
         });
-        click(&page, 1022);
+        click(&page, rmonHistory::kAdd);
         QTRY_VERIFY(!page.entrySets().creating());
-        QCOMPARE(m_messages, QStringList{"The device refused the change of PortSource.10: inconsistentValue"});
+        QCOMPARE(m_messages,
+                 QStringList{"The device refused the change of PortSource.10: inconsistentValue"});
         QVERIFY(snmpget("1.3.6.1.2.1.16.2.1.1.7.10").contains("No Such"));
     }
 
@@ -882,29 +945,51 @@ private slots:
         page.show();
         QTRY_VERIFY(page.controls()->rowCount() == 2 && !page.controlWalk().busy());
         clickRow(page.controls(), 0);
-        QVERIFY(!enabled(&page, 1022) && !enabled(&page, 1023));
+        QVERIFY(!enabled(&page, rmonHistory::kAdd) && !enabled(&page, rmonHistory::kDelete));
     }
 
     void valueMappings_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("event 1") << "event" << "1" << "Nothing";
-        QTest::newRow("event 2") << "event" << "2" << "Log";
-        QTest::newRow("event 3") << "event" << "3" << "Snmp_Trap";
-        QTest::newRow("event 4") << "event" << "4" << "Log And Snmp_Trap";
-        QTest::newRow("event 9") << "event" << "9" << "Nothing";
-        QTest::newRow("sample 1") << "sample" << "1" << "absoluteValue";
-        QTest::newRow("sample 2") << "sample" << "2" << "deltaValue";
-        QTest::newRow("startup 1") << "startup" << "1" << "Rising";
-        QTest::newRow("startup 2") << "startup" << "2" << "Falling";
-        QTest::newRow("startup 3") << "startup" << "3" << "Rising/Falling";
+        QTest::newRow("event 1") << "event"
+                                 << "1"
+                                 << "Nothing";
+        QTest::newRow("event 2") << "event"
+                                 << "2"
+                                 << "Log";
+        QTest::newRow("event 3") << "event"
+                                 << "3"
+                                 << "Snmp_Trap";
+        QTest::newRow("event 4") << "event"
+                                 << "4"
+                                 << "Log And Snmp_Trap";
+        QTest::newRow("event 9") << "event"
+                                 << "9"
+                                 << "Nothing";
+        QTest::newRow("sample 1") << "sample"
+                                  << "1"
+                                  << "absoluteValue";
+        QTest::newRow("sample 2") << "sample"
+                                  << "2"
+                                  << "deltaValue";
+        QTest::newRow("startup 1") << "startup"
+                                   << "1"
+                                   << "Rising";
+        QTest::newRow("startup 2") << "startup"
+                                   << "2"
+                                   << "Falling";
+        QTest::newRow("startup 3") << "startup"
+                                   << "3"
+                                   << "Rising/Falling";
     }
     void valueMappings() {
         QFETCH(QString, kind);
         QFETCH(QString, value);
         QFETCH(QString, text);
-        const QString shown = kind == "event" ? EventTypeText(value) : kind == "sample" ? SampleTypeText(value) : StartupText(value);
+        const QString shown = kind == "event"    ? EventTypeText(value)
+                              : kind == "sample" ? SampleTypeText(value)
+                                                 : StartupText(value);
         QCOMPARE(shown, text);
     }
 
@@ -917,32 +1002,34 @@ private slots:
         sim("put 1.3.6.1.2.1.16.9.1.1.3.2 i 9");
         CAlarmEventDlg page;
         page.show();
-        QTRY_VERIFY(page.alarms()->rowCount() == 3 && !page.alarmWalk().busy() && !page.eventWalk().busy());
-        QCOMPARE(column(page.events(), 2), (QStringList{"Nothing", "Nothing", "Snmp_Trap", "Log And Snmp_Trap"}));
+        QTRY_VERIFY(page.alarms()->rowCount() == 3 && !page.alarmWalk().busy() &&
+                    !page.eventWalk().busy());
+        QCOMPARE(column(page.events(), 2),
+                 (QStringList{"Nothing", "Nothing", "Snmp_Trap", "Log And Snmp_Trap"}));
         QCOMPARE(rows(page.events())[0][4], QStringLiteral("0"));
 
         clickRow(page.alarms(), 1);
-        QVERIFY(enabled(&page, 1052));
-        QVERIFY(!enabled(&page, 1042));
-        click(&page, 1043);
-        QVERIFY(!enabled(&page, 1052));
+        QVERIFY(enabled(&page, alarmEvent::kAlarmDelete));
+        QVERIFY(!enabled(&page, alarmEvent::kEventDelete));
+        click(&page, alarmEvent::kEventRefresh);
+        QVERIFY(!enabled(&page, alarmEvent::kAlarmDelete));
         QCOMPARE(page.alarms()->selectedRows().size(), 1);
         QTRY_VERIFY(!page.eventWalk().busy());
         // A click on the selected row enables it again; a double-click gives Close the focus.
         clickRow(page.alarms(), 1, true);
-        QVERIFY(enabled(&page, 1052));
+        QVERIFY(enabled(&page, alarmEvent::kAlarmDelete));
         QCOMPARE(page.focusWidget(), platform::DialogItem(&page, 2));
 
-        click(&page, 1052);
+        click(&page, alarmEvent::kAlarmDelete);
         QCOMPARE(m_messages, QStringList{"Do you want to delete this control item?"});
         QTRY_VERIFY(snmpget("1.3.6.1.2.1.16.3.1.1.12.2").contains("No Such"));
         QTRY_VERIFY(!page.alarmWalk().busy());
         QCOMPARE(column(page.alarms(), 0), (QStringList{"1", "3"}));
-        QCOMPARE(label(&page, 1051), QStringLiteral("2"));
-        QVERIFY(!enabled(&page, 1052));
+        QCOMPARE(label(&page, alarmEvent::kAlarmCount), QStringLiteral("2"));
+        QVERIFY(!enabled(&page, alarmEvent::kAlarmDelete));
 
         clickRow(page.events(), 3);
-        click(&page, 1042);
+        click(&page, alarmEvent::kEventDelete);
         QTRY_VERIFY(snmpget("1.3.6.1.2.1.16.9.1.1.7.4").contains("No Such"));
         QTRY_VERIFY(!page.eventWalk().busy());
         QCOMPARE(column(page.events(), 0), (QStringList{"1", "2", "3"}));
@@ -951,7 +1038,7 @@ private slots:
         g_bUserRight = 0;
         clickRow(page.events(), 0);
         clickRow(page.events(), 0, true);
-        QVERIFY(!enabled(&page, 1042));
+        QVERIFY(!enabled(&page, alarmEvent::kEventDelete));
     }
 
     // A deletion the device refuses is told, naming the entry; the list shows what it holds.
@@ -961,12 +1048,14 @@ private slots:
         use(agent);
         CAlarmEventDlg page;
         page.show();
-        QTRY_VERIFY(page.events()->rowCount() == 4 && !page.alarmWalk().busy() && !page.eventWalk().busy());
+        QTRY_VERIFY(page.events()->rowCount() == 4 && !page.alarmWalk().busy() &&
+                    !page.eventWalk().busy());
         clickRow(page.events(), 1);
         sim("error 17");
-        click(&page, 1042);
-        QTRY_COMPARE(m_messages, (QStringList{"Do you want to delete this event item?",
-                                              "The device refused the change of Status.2: notWritable"}));
+        click(&page, alarmEvent::kEventDelete);
+        QTRY_COMPARE(m_messages,
+                     (QStringList{"Do you want to delete this event item?",
+                                  "The device refused the change of Status.2: notWritable"}));
         sim("faults");
         QCOMPARE(snmpget("1.3.6.1.2.1.16.9.1.1.7.2"), QStringLiteral("1"));
     }
@@ -980,8 +1069,8 @@ private slots:
         CAlarmEventDlg page;
         QTRY_VERIFY(!page.alarmWalk().busy() && !page.eventWalk().busy());
         QCOMPARE(page.alarms()->rowCount() + page.events()->rowCount(), 0);
-        QCOMPARE(label(&page, 1041), QStringLiteral("0"));
-        QCOMPARE(label(&page, 1051), QStringLiteral("0"));
+        QCOMPARE(label(&page, alarmEvent::kEventCount), QStringLiteral("0"));
+        QCOMPARE(label(&page, alarmEvent::kAlarmCount), QStringLiteral("0"));
     }
 
     // The hidden Print commands reach the reports: the print dialog is asked for.
@@ -996,7 +1085,7 @@ private slots:
         history.show();
         QTRY_VERIFY(!history.sampleWalk().busy() && history.samples()->rowCount() > 0);
         QTRY_VERIFY(!alarms.alarmWalk().busy() && alarms.alarms()->rowCount() > 0);
-        platform::Item<QPushButton>(&history, 1025)->click();
+        platform::Item<QPushButton>(&history, rmonHistory::kPrint)->click();
         QCOMPARE(dialogs, 1);
         alarms.show();
         QVERIFY(QTest::qWaitForWindowActive(&alarms));

@@ -2,11 +2,12 @@
 // platform, against talvex-sim (a fresh one for every test), and the simulator's bridge as
 // net-snmp's tools see it.
 #include "app/paneldlg.h"
-#include "platform/listview.h"
 #include "pages/portstpdlg.h"
 #include "pages/stpconfigdlg.h"
 #include "pages/stptabledlg.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
@@ -23,17 +24,9 @@ constexpr int kTimeoutMs = 2000;
 const QString kStp = QStringLiteral("1.3.6.1.2.1.17.2");
 const QString kPortEntry = QStringLiteral("1.3.6.1.2.1.17.2.15.1");
 
-enum : int { kList = 1088, kCount = 1095, kPortConfig = 1150, kBridgeConfig = 1151, kRefresh = 3 };
-enum : int { kMaxAge = 1301, kPriority = 1302, kFwdDelay = 1303, kHello = 1304, kOk = 1, kCancel = 2 };
-enum : int {
-    kPrev = 1401,
-    kPortLabel = 1402,
-    kNext = 1403,
-    kPortPriority = 1404,
-    kPathCost = 1405,
-    kEnable = 1406,
-    kApply = 1413
-};
+namespace table = res::stpTable;
+namespace bridge = res::stpConfig;
+namespace port = res::portStp;
 
 void setText(QWidget* page, int id, const QString& text) {
     platform::Item<QLineEdit>(page, id)->setText(text);
@@ -42,7 +35,9 @@ void setText(QWidget* page, int id, const QString& text) {
 // Runs each dialog the code runs modally through drive, for as long as the object lives.
 class ModalDriver {
 public:
-    explicit ModalDriver(std::function<int(QDialog*)> drive) { platform::SetRunModalHook(std::move(drive)); }
+    explicit ModalDriver(std::function<int(QDialog*)> drive) {
+        platform::SetRunModalHook(std::move(drive));
+    }
     ~ModalDriver() { platform::SetRunModalHook({}); }
 };
 
@@ -71,23 +66,29 @@ class TestStp : public QObject {
     int served() { return sim(QStringLiteral("served")).toInt(); }
     QString agent() const { return QStringLiteral("127.0.0.1:") + QString::number(m_sim->port()); }
     QString snmpget(const QString& oid) {
-        return RunTool(QStringLiteral("snmpget"), {"-v2c", "-c", "orchid", "-Oqv", agent(), oid}).trimmed();
+        return RunTool(QStringLiteral("snmpget"), {"-v2c", "-c", "orchid", "-Oqv", agent(), oid})
+            .trimmed();
     }
     QStringList snmpget(const QStringList& oids) {
-        return RunTool(QStringLiteral("snmpget"), QStringList{"-v2c", "-c", "orchid", "-Oqv", agent()} + oids)
+        return RunTool(QStringLiteral("snmpget"),
+                       QStringList{"-v2c", "-c", "orchid", "-Oqv", agent()} + oids)
             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     // snmpset's output and errors together; bindings as snmpset takes them (OID TYPE VALUE ...).
     QString snmpset(const QStringList& bindings) {
         QProcess p;
         p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(QStringLiteral("snmpset"), QStringList{"-v2c", "-c", "saffron", "-t1", "-r0", agent()} + bindings);
+        p.start(QStringLiteral("snmpset"),
+                QStringList{"-v2c", "-c", "saffron", "-t1", "-r0", agent()} + bindings);
         p.waitForFinished(5000);
         return QString::fromUtf8(p.readAll());
     }
-    QStringList bridgeTimers() { return snmpget({kStp + ".12.0", kStp + ".13.0", kStp + ".14.0", kStp + ".2.0"}); }
+    QStringList bridgeTimers() {
+        return snmpget({kStp + ".12.0", kStp + ".13.0", kStp + ".14.0", kStp + ".2.0"});
+    }
     QStringList column(const QString& number) {
-        return RunTool(QStringLiteral("snmpwalk"), {"-v2c", "-c", "orchid", "-Oqv", agent(), kPortEntry + '.' + number})
+        return RunTool(QStringLiteral("snmpwalk"),
+                       {"-v2c", "-c", "orchid", "-Oqv", agent(), kPortEntry + '.' + number})
             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     QString port(const QString& column, const QString& portNumber) {
@@ -99,7 +100,10 @@ class TestStp : public QObject {
         auto page = std::make_unique<CStpTableDlg>();
         page->show();
         if (!QTest::qWaitFor(
-                [&] { return page->list()->rowCount() == m_ports.size() && !page->channel().busy(); }, 10000))
+                [&] {
+                    return page->list()->rowCount() == m_ports.size() && !page->channel().busy();
+                },
+                10000))
             qWarning("the first walk did not list every port");
         return page;
     }
@@ -136,25 +140,33 @@ private slots:
     // The simulator's bridge refuses what a real one refuses, a set at a time.
     void simBridgeWrites_data() {
         QTest::addColumn<QStringList>("bindings");
-        QTest::addColumn<QString>("error");      // empty: accepted
-        QTest::addColumn<QStringList>("timers"); // max age, hello, forward delay, priority afterwards
+        QTest::addColumn<QString>("error"); // empty: accepted
+        QTest::addColumn<QStringList>(
+            "timers"); // max age, hello, forward delay, priority afterwards
         const QStringList defaults{"2000", "200", "1500", "32768"};
-        QTest::newRow("max age 4001") << QStringList{kStp + ".12.0", "i", "4001"} << "wrongValue" << defaults;
-        QTest::newRow("hello 99") << QStringList{kStp + ".13.0", "i", "99"} << "wrongValue" << defaults;
-        QTest::newRow("forward delay 3001") << QStringList{kStp + ".14.0", "i", "3001"} << "wrongValue" << defaults;
-        QTest::newRow("priority 65536") << QStringList{kStp + ".2.0", "i", "65536"} << "wrongValue" << defaults;
+        QTest::newRow("max age 4001")
+            << QStringList{kStp + ".12.0", "i", "4001"} << "wrongValue" << defaults;
+        QTest::newRow("hello 99") << QStringList{kStp + ".13.0", "i", "99"} << "wrongValue"
+                                  << defaults;
+        QTest::newRow("forward delay 3001")
+            << QStringList{kStp + ".14.0", "i", "3001"} << "wrongValue" << defaults;
+        QTest::newRow("priority 65536")
+            << QStringList{kStp + ".2.0", "i", "65536"} << "wrongValue" << defaults;
         QTest::newRow("max age 4000 alone")
             << QStringList{kStp + ".12.0", "i", "4000"} << "inconsistentValue" << defaults;
         QTest::newRow("hello 1000 alone")
             << QStringList{kStp + ".13.0", "i", "1000"} << "inconsistentValue" << defaults;
         QTest::newRow("the three together")
-            << QStringList{kStp + ".12.0", "i", "4000", kStp + ".13.0", "i", "1000", kStp + ".14.0", "i", "3000"} << ""
-            << QStringList{"4000", "1000", "3000", "32768"};
+            << QStringList{kStp + ".12.0", "i", "4000", kStp + ".13.0", "i", "1000",
+                           kStp + ".14.0", "i", "3000"}
+            << "" << QStringList{"4000", "1000", "3000", "32768"};
         QTest::newRow("the relation's bounds")
-            << QStringList{kStp + ".12.0", "i", "600", kStp + ".13.0", "i", "200", kStp + ".14.0", "i", "400"} << ""
-            << QStringList{"600", "200", "400", "32768"};
+            << QStringList{kStp + ".12.0", "i", "600", kStp + ".13.0", "i", "200",
+                           kStp + ".14.0", "i", "400"}
+            << "" << QStringList{"600", "200", "400", "32768"};
         QTest::newRow("priority with a broken relation")
-            << QStringList{kStp + ".2.0", "i", "4096", kStp + ".14.0", "i", "900"} << "inconsistentValue" << defaults;
+            << QStringList{kStp + ".2.0", "i", "4096", kStp + ".14.0", "i", "900"}
+            << "inconsistentValue" << defaults;
         QTest::newRow("priority 0") << QStringList{kStp + ".2.0", "i", "0"} << ""
                                     << QStringList{"2000", "200", "1500", "0"};
     }
@@ -173,7 +185,8 @@ private slots:
 
     void simPortWrites() {
         const QString p = m_ports[3];
-        QVERIFY(snmpset({kPortEntry + ".2." + p, "i", "256"}).contains(QLatin1String("wrongValue")));
+        QVERIFY(
+            snmpset({kPortEntry + ".2." + p, "i", "256"}).contains(QLatin1String("wrongValue")));
         QVERIFY(snmpset({kPortEntry + ".5." + p, "i", "0"}).contains(QLatin1String("wrongValue")));
         QVERIFY(snmpset({kPortEntry + ".4." + p, "i", "3"}).contains(QLatin1String("wrongValue")));
         // A refused binding leaves the accepted one of the same set unwritten.
@@ -187,10 +200,12 @@ private slots:
         QVERIFY2(states.contains("2") && states.contains("5"), qPrintable(states.join(' ')));
         const QString forwarding = m_ports[states.lastIndexOf("5")];
         const int changes = snmpget(kStp + ".4.0").toInt();
-        QVERIFY(!snmpset({kPortEntry + ".4." + forwarding, "i", "2"}).contains(QLatin1String("Error")));
+        QVERIFY(
+            !snmpset({kPortEntry + ".4." + forwarding, "i", "2"}).contains(QLatin1String("Error")));
         QCOMPARE(port("3", forwarding), QStringLiteral("1"));
         QCOMPARE(snmpget(kStp + ".4.0").toInt(), changes + 1);
-        QVERIFY(!snmpset({kPortEntry + ".4." + forwarding, "i", "1"}).contains(QLatin1String("Error")));
+        QVERIFY(
+            !snmpset({kPortEntry + ".4." + forwarding, "i", "1"}).contains(QLatin1String("Error")));
         QCOMPARE(port("3", forwarding), QStringLiteral("3"));
         QCOMPARE(port("4", forwarding), QStringLiteral("1"));
     }
@@ -204,29 +219,34 @@ private slots:
         ModalDriver driver([&](QDialog* d) {
             opened = QString::fromLatin1(d->metaObject()->className()) + ':' + d->windowTitle();
             auto* page = qobject_cast<CStpTableDlg*>(d);
-            if (!page || d->parent())
-                return 0;
+            if (!page || d->parent()) return 0;
             page->show();
             [&] {
                 QVERIFY(QTest::qWaitFor(
-                    [&] { return !page->channel().busy() && page->list()->rowCount() == m_ports.size(); },
+                    [&] {
+                        return !page->channel().busy() &&
+                               page->list()->rowCount() == m_ports.size();
+                    },
                     10000));
             }();
             listed = rows(page->list());
             for (int c = 0; c < page->list()->columnCount(); ++c)
                 headings << page->list()->heading(c);
-            count = ItemText(page, kCount);
+            count = ItemText(page, table::kCount);
             saveShot(page, "stp-page.png");
             return 0;
         });
         CPanelDlg panel;
-        QVERIFY(panel.OnCommand(32796));
+        QVERIFY(panel.OnCommand(res::kCmdStpInfo));
         QCOMPARE(opened, QStringLiteral("CStpTableDlg:Spanning Tree Table"));
-        QCOMPARE(headings, (QStringList{"Port", "Priority", "Cost ", "Enable", "Status  ", " ==Designated Root== ",
-                                        "DesignatedCost", " ==DesignatedBridge== ", "DesignatedPort", "Transitions"}));
+        QCOMPARE(headings,
+                 (QStringList{"Port", "Priority", "Cost ", "Enable", "Status  ",
+                              " ==Designated Root== ", "DesignatedCost",
+                              " ==DesignatedBridge== ", "DesignatedPort", "Transitions"}));
         QCOMPARE(listed.size(), m_ports.size());
         QCOMPARE(count, QString::number(m_ports.size()));
-        const QSet<QString> bridges{"32768/00:1A:2B:3C:00:01", "4096/00:1A:2B:5D:00:01", "32768/00:1A:2B:5D:00:02"};
+        const QSet<QString> bridges{"32768/00:1A:2B:3C:00:01", "4096/00:1A:2B:5D:00:01",
+                                    "32768/00:1A:2B:5D:00:02"};
         QSet<QString> states;
         const QStringList costs = column("5");
         for (int r = 0; r < listed.size(); ++r) {
@@ -237,7 +257,9 @@ private slots:
             QCOMPARE(x[3], QStringLiteral("Y"));
             QCOMPARE(x[5], QStringLiteral("4096/00:1A:2B:5D:00:01"));
             QVERIFY2(bridges.contains(x[7]), qPrintable(x[7]));
-            QVERIFY2(QRegularExpression(QStringLiteral("^[0-9A-F]{2} [0-9A-F]{2}$")).match(x[8]).hasMatch(),
+            QVERIFY2(QRegularExpression(QStringLiteral("^[0-9A-F]{2} [0-9A-F]{2}$"))
+                         .match(x[8])
+                         .hasMatch(),
                      qPrintable(x[8]));
             states << x[4];
         }
@@ -250,9 +272,9 @@ private slots:
         CStpTableDlg page;
         QTest::qWait(200);
         QCOMPARE(served(), before);
-        QCOMPARE(ItemText(&page, kCount), QStringLiteral("0"));
+        QCOMPARE(ItemText(&page, table::kCount), QStringLiteral("0"));
         page.show();
-        QTRY_COMPARE(ItemText(&page, kCount), QString::number(m_ports.size()));
+        QTRY_COMPARE(ItemText(&page, table::kCount), QString::number(m_ports.size()));
         QTRY_VERIFY(!page.channel().busy());
         // One walk, read ahead in blocks of 10, 20, 40 and 50 rows.
         QVERIFY2(served() - before <= 6, qPrintable(QString::number(served() - before)));
@@ -296,8 +318,9 @@ private slots:
         QFETCH(QString, value);
         QFETCH(int, listColumn);
         QFETCH(QString, shown);
-        QCOMPARE(sim(QStringLiteral("put %1.%2.%3 i %4").arg(kPortEntry, column, m_ports[2], value)),
-                 QStringLiteral("ok"));
+        QCOMPARE(
+            sim(QStringLiteral("put %1.%2.%3 i %4").arg(kPortEntry, column, m_ports[2], value)),
+            QStringLiteral("ok"));
         auto page = shownPage();
         QCOMPARE(page->list()->text(2, listColumn), shown);
     }
@@ -312,23 +335,24 @@ private slots:
         QTRY_COMPARE(served(), before + 1);
         QTRY_VERIFY(!page->channel().busy());
         QCOMPARE(page->list()->rowCount(), 0);
-        QCOMPARE(ItemText(page.get(), kCount), QStringLiteral("0"));
+        QCOMPARE(ItemText(page.get(), table::kCount), QStringLiteral("0"));
 
         ModalDriver driver([&](QDialog* d) {
             [&] {
                 d->show();
-                QVERIFY(!enabled(d, kPrev) && !enabled(d, kNext));
-                QCOMPARE(ItemText(d, kPortLabel), QString());
+                QVERIFY(!enabled(d, port::kPrev) && !enabled(d, port::kNext));
+                QCOMPARE(ItemText(d, port::kPortLabel), QString());
                 // Nothing was read, so nothing shows as if it had been.
-                QCOMPARE(ItemText(d, kPortPriority), QString());
-                QCOMPARE(ItemText(d, kPathCost), QString());
-                for (int id : QList<int>{kPortPriority, kPathCost, kEnable, kApply, kOk})
+                QCOMPARE(ItemText(d, port::kPriority), QString());
+                QCOMPARE(ItemText(d, port::kPathCost), QString());
+                for (int id : QList<int>{port::kPriority, port::kPathCost, port::kEnable,
+                                         port::kApply, res::kOk})
                     QVERIFY2(!enabled(d, id), qPrintable(QString::number(id)));
-                click(d, kCancel);
+                click(d, res::kCancel);
             }();
             return d->result();
         });
-        click(page.get(), kPortConfig);
+        click(page.get(), table::kPortConfig);
         QTest::qWait(200);
         QCOMPARE(served(), before + 1);
     }
@@ -344,21 +368,23 @@ private slots:
             [&] {
                 d->show();
                 auto* dialog = qobject_cast<CPortStpDlg*>(d);
-                for (int id : QList<int>{kPortPriority, kPathCost, kEnable, kApply, kOk, kPrev, kNext})
+                for (int id : QList<int>{port::kPriority, port::kPathCost, port::kEnable,
+                                         port::kApply, res::kOk, port::kPrev, port::kNext})
                     QVERIFY2(!enabled(d, id), qPrintable(QString::number(id)));
-                QVERIFY(enabled(d, kCancel));
+                QVERIFY(enabled(d, res::kCancel));
                 QVERIFY(!dialog->OnApply());
                 QCOMPARE(prompts.texts, QStringList{"No port is listed yet; nothing was written."});
                 page.show();
-                QTRY_COMPARE(ItemText(d, kPortLabel), m_ports[0]);
-                QTRY_COMPARE(ItemText(d, kPortPriority), QStringLiteral("128"));
-                QVERIFY(enabled(d, kApply) && enabled(d, kOk) && !enabled(d, kPrev));
-                QTRY_VERIFY(enabled(d, kNext));
-                setText(d, kPortPriority, QStringLiteral("64"));
-                click(d, kApply);
+                QTRY_COMPARE(ItemText(d, port::kPortLabel), m_ports[0]);
+                QTRY_COMPARE(ItemText(d, port::kPriority), QStringLiteral("128"));
+                QVERIFY(enabled(d, port::kApply) && enabled(d, res::kOk) &&
+                        !enabled(d, port::kPrev));
+                QTRY_VERIFY(enabled(d, port::kNext));
+                setText(d, port::kPriority, QStringLiteral("64"));
+                click(d, port::kApply);
                 QTRY_COMPARE(port("2", m_ports[0]), QStringLiteral("64"));
                 wrote = true;
-                click(d, kCancel);
+                click(d, res::kCancel);
             }();
             return d->result();
         });
@@ -374,24 +400,25 @@ private slots:
         // Long enough that the walk is surely still out at the second Refresh, however busy
         // the machine: a block may bring the rest of the table at once.
         sim("delay 300");
-        click(page.get(), kRefresh);
-        QCOMPARE(ItemText(page.get(), kCount), QStringLiteral("0"));
+        click(page.get(), table::kRefresh);
+        QCOMPARE(ItemText(page.get(), table::kCount), QStringLiteral("0"));
         QTRY_VERIFY(page->list()->rowCount() >= 3);
         const int listed = page->list()->rowCount();
-        click(page.get(), kRefresh);
+        click(page.get(), table::kRefresh);
         QVERIFY(page->list()->rowCount() >= listed);
         sim("delay 0");
         QTRY_VERIFY_WITH_TIMEOUT(!page->channel().busy(), 10000);
         QCOMPARE(page->list()->rowCount(), m_ports.size());
-        QCOMPARE(ItemText(page.get(), kCount), QString::number(m_ports.size()));
-        QVERIFY2(served() - before <= 6, qPrintable(QString::number(served() - before))); // one walk
+        QCOMPARE(ItemText(page.get(), table::kCount), QString::number(m_ports.size()));
+        QVERIFY2(served() - before <= 6,
+                 qPrintable(QString::number(served() - before))); // one walk
     }
 
     // The bridge dialog reads the device once and writes the four values in one set, closing
     // once the device has taken them.
     void bridgeDialog() {
-        QVERIFY(!snmpset({kStp + ".12.0", "i", "2400", kStp + ".13.0", "i", "300", kStp + ".14.0", "i", "1800",
-                          kStp + ".2.0", "i", "36864"})
+        QVERIFY(!snmpset({kStp + ".12.0", "i", "2400", kStp + ".13.0", "i", "300", kStp + ".14.0",
+                          "i", "1800", kStp + ".2.0", "i", "36864"})
                      .contains(QLatin1String("Error")));
         const QString rootPort = snmpget(kStp + ".7.0");
         const QString topChanges = snmpget(kStp + ".4.0");
@@ -401,36 +428,37 @@ private slots:
             [&] {
                 QCOMPARE(d->windowTitle(), QStringLiteral("STP Configuration"));
                 d->show();
-                QTRY_COMPARE(ItemText(d, kMaxAge), QStringLiteral("2400"));
-                QCOMPARE(ItemText(d, kPriority), QStringLiteral("36864"));
-                QCOMPARE(ItemText(d, kFwdDelay), QStringLiteral("1800"));
-                QCOMPARE(ItemText(d, kHello), QStringLiteral("300"));
-                QCOMPARE(ItemText(d, 1305), rootPort);
-                QCOMPARE(ItemText(d, 1306), QStringLiteral("4096/00:1A:2B:5D:00:01"));
+                QTRY_COMPARE(ItemText(d, bridge::kMaxAge), QStringLiteral("2400"));
+                QCOMPARE(ItemText(d, bridge::kPriority), QStringLiteral("36864"));
+                QCOMPARE(ItemText(d, bridge::kForwardDelay), QStringLiteral("1800"));
+                QCOMPARE(ItemText(d, bridge::kHelloTime), QStringLiteral("300"));
+                QCOMPARE(ItemText(d, bridge::kRootPort), rootPort);
+                QCOMPARE(ItemText(d, bridge::kDesignatedRoot),
+                         QStringLiteral("4096/00:1A:2B:5D:00:01"));
                 bool ticks = false;
-                ItemText(d, 1307).toUInt(&ticks);
+                ItemText(d, bridge::kTimeSinceChange).toUInt(&ticks);
                 QVERIFY(ticks);
-                QCOMPARE(ItemText(d, 1308), topChanges);
+                QCOMPARE(ItemText(d, bridge::kTopChanges), topChanges);
                 // The times the bridge runs with are the root's.
-                QCOMPARE(ItemText(d, 1309), QStringLiteral("1500"));
-                QCOMPARE(ItemText(d, 1310), QStringLiteral("200"));
-                QCOMPARE(ItemText(d, 1311), QStringLiteral("100"));
+                QCOMPARE(ItemText(d, bridge::kCurrentForwardDelay), QStringLiteral("1500"));
+                QCOMPARE(ItemText(d, bridge::kCurrentHelloTime), QStringLiteral("200"));
+                QCOMPARE(ItemText(d, bridge::kHoldTime), QStringLiteral("100"));
                 bool unit = false;
                 for (QLabel* label : d->findChildren<QLabel*>())
                     unit |= label->text() == QStringLiteral("Time Unit：1/100s");
                 QVERIFY(unit);
                 saveShot(d, "stp-bridge.png");
-                setText(d, kMaxAge, QStringLiteral("3000"));
-                setText(d, kPriority, QStringLiteral("8192"));
-                setText(d, kFwdDelay, QStringLiteral("2000"));
-                setText(d, kHello, QStringLiteral("400"));
-                click(d, kOk);
-                QVERIFY(!enabled(d, kOk)); // while the set is out
+                setText(d, bridge::kMaxAge, QStringLiteral("3000"));
+                setText(d, bridge::kPriority, QStringLiteral("8192"));
+                setText(d, bridge::kForwardDelay, QStringLiteral("2000"));
+                setText(d, bridge::kHelloTime, QStringLiteral("400"));
+                click(d, res::kOk);
+                QVERIFY(!enabled(d, res::kOk)); // while the set is out
                 QTRY_COMPARE(d->result(), int(QDialog::Accepted));
             }();
             return d->result();
         });
-        click(page.get(), kBridgeConfig);
+        click(page.get(), table::kBridgeConfig);
         QTest::qWait(300);
         QCOMPARE(served(), before + 2); // the dialog's get and its set; no walk
         QCOMPARE(bridgeTimers(), (QStringList{"3000", "400", "2000", "8192"}));
@@ -444,10 +472,10 @@ private slots:
         const struct {
             const char* name;
             int edit, min, max;
-        } edits[] = {{"MaxAgingTime", kMaxAge, 600, 4000},
-                     {"Priority", kPriority, 0, 65535},
-                     {"BridgeFwdDelay", kFwdDelay, 400, 3000},
-                     {"BridgeHelloTime", kHello, 100, 1000}};
+        } edits[] = {{"MaxAgingTime", bridge::kMaxAge, 600, 4000},
+                     {"Priority", bridge::kPriority, 0, 65535},
+                     {"BridgeFwdDelay", bridge::kForwardDelay, 400, 3000},
+                     {"BridgeHelloTime", bridge::kHelloTime, 100, 1000}};
         for (const auto& e : edits) {
             // The framework's sentence, after the name the field has in the dialog.
             const QString prompt = QStringLiteral("%1: Please enter an integer between %2 and %3.")
@@ -456,10 +484,12 @@ private slots:
                                        .arg(e.max);
             for (int v : {e.min - 1, e.min, e.max, e.max + 1}) {
                 // Against the others' 2000, 1500 and 200.
-                const bool refused = (e.edit == kMaxAge && v == 4000) || (e.edit == kFwdDelay && v == 400) ||
-                                     (e.edit == kHello && v == 1000);
+                const bool refused = (e.edit == bridge::kMaxAge && v == 4000) ||
+                                     (e.edit == bridge::kForwardDelay && v == 400) ||
+                                     (e.edit == bridge::kHelloTime && v == 1000);
                 QTest::addRow("%s %d", e.name, v)
-                    << e.edit << QString::number(v) << (v < e.min || v > e.max ? prompt : QString()) << refused;
+                    << e.edit << QString::number(v) << (v < e.min || v > e.max ? prompt : QString())
+                    << refused;
             }
             QTest::addRow("%s not a number", e.name) << e.edit << "12a" << prompt << false;
         }
@@ -479,18 +509,21 @@ private slots:
             d->show();
             [&] { QTRY_VERIFY(!qobject_cast<CStpConfigDlg*>(d)->channel().busy()); }();
             setText(d, edit, value);
-            click(d, kOk);
+            click(d, res::kOk);
             [&] { QTRY_VERIFY(!qobject_cast<CStpConfigDlg*>(d)->channel().busy()); }();
             open = d->isVisible();
             d->reject();
             return d->result();
         });
         const int before = served();
-        click(page.get(), kBridgeConfig);
+        click(page.get(), table::kBridgeConfig);
         QTest::qWait(200);
         QCOMPARE(open, !prompt.isEmpty() || refused);
-        const QString refusal = QStringLiteral("The device refused the change of dot1dStpBridgeMaxAge.0: inconsistentValue");
-        QCOMPARE(prompts.texts, !prompt.isEmpty() ? QStringList{prompt} : refused ? QStringList{refusal} : QStringList{});
+        const QString refusal = QStringLiteral(
+            "The device refused the change of dot1dStpBridgeMaxAge.0: inconsistentValue");
+        QCOMPARE(prompts.texts, !prompt.isEmpty() ? QStringList{prompt}
+                                : refused         ? QStringList{refusal}
+                                                  : QStringList{});
         QCOMPARE(served() - before, prompt.isEmpty() ? 2 : 1);
     }
 
@@ -503,31 +536,33 @@ private slots:
         bool openAfterRefusal = false;
         ModalDriver driver([&](QDialog* d) {
             d->show();
-            [&] { QTRY_COMPARE(ItemText(d, kMaxAge), QStringLiteral("2000")); }();
+            [&] { QTRY_COMPARE(ItemText(d, bridge::kMaxAge), QStringLiteral("2000")); }();
             shown =
-                QStringList{ItemText(d, kMaxAge), ItemText(d, kPriority), ItemText(d, kFwdDelay), ItemText(d, kHello)};
+                QStringList{ItemText(d, bridge::kMaxAge), ItemText(d, bridge::kPriority),
+                            ItemText(d, bridge::kForwardDelay), ItemText(d, bridge::kHelloTime)};
             if (!prompts.texts.isEmpty()) return int(QDialog::Rejected);
-            setText(d, kPriority, QStringLiteral("4096"));
-            setText(d, kHello, QStringLiteral("1000")); // 2000 < 2 * (1000 + 100)
-            click(d, kOk);
+            setText(d, bridge::kPriority, QStringLiteral("4096"));
+            setText(d, bridge::kHelloTime, QStringLiteral("1000")); // 2000 < 2 * (1000 + 100)
+            click(d, res::kOk);
             [&] { QTRY_COMPARE(prompts.texts.size(), 1); }();
             openAfterRefusal =
-                d->isVisible() && d->result() != QDialog::Accepted && enabled(d, kOk);
-            kept = QStringList{ItemText(d, kMaxAge), ItemText(d, kPriority), ItemText(d, kFwdDelay),
-                               ItemText(d, kHello)};
-            setText(d, kHello, QStringLiteral("300"));
-            click(d, kOk);
+                d->isVisible() && d->result() != QDialog::Accepted && enabled(d, res::kOk);
+            kept = QStringList{ItemText(d, bridge::kMaxAge), ItemText(d, bridge::kPriority),
+                               ItemText(d, bridge::kForwardDelay), ItemText(d, bridge::kHelloTime)};
+            setText(d, bridge::kHelloTime, QStringLiteral("300"));
+            click(d, res::kOk);
             [&] { QTRY_COMPARE(d->result(), int(QDialog::Accepted)); }();
             return d->result();
         });
-        click(page.get(), kBridgeConfig);
+        click(page.get(), table::kBridgeConfig);
         QCOMPARE(prompts.texts,
-                 QStringList{"The device refused the change of dot1dStpBridgeMaxAge.0: inconsistentValue"});
+                 QStringList{
+                     "The device refused the change of dot1dStpBridgeMaxAge.0: inconsistentValue"});
         QVERIFY(openAfterRefusal);
         QCOMPARE(kept, (QStringList{"2000", "4096", "1500", "1000"}));
         QCOMPARE(bridgeTimers(), (QStringList{"2000", "300", "1500", "4096"}));
         shown.clear();
-        click(page.get(), kBridgeConfig);
+        click(page.get(), table::kBridgeConfig);
         QCOMPARE(shown, (QStringList{"2000", "4096", "1500", "300"}));
     }
 
@@ -539,20 +574,26 @@ private slots:
             [&] {
                 d->show();
                 const bool bridge = qobject_cast<CStpConfigDlg*>(d);
-                for (int id : bridge ? QList<int>{kMaxAge, kPriority, kFwdDelay, kHello, kOk}
-                                     : QList<int>{kPortPriority, kPathCost, kEnable, kApply, kOk})
+                for (int id : bridge
+                                  ? QList<int>{bridge::kMaxAge, bridge::kPriority,
+                                               bridge::kForwardDelay, bridge::kHelloTime, res::kOk}
+                                  : QList<int>{port::kPriority, port::kPathCost, port::kEnable,
+                                               port::kApply, res::kOk})
                     QVERIFY2(!enabled(d, id), qPrintable(QString::number(id)));
-                QTRY_COMPARE(ItemText(d, bridge ? int(kMaxAge) : int(kPortPriority)),
+                QTRY_COMPARE(ItemText(d, bridge ? int(bridge::kMaxAge) : int(port::kPriority)),
                              QString::fromLatin1(bridge ? "2000" : "128"));
-                setText(d, bridge ? int(kPriority) : int(kPortPriority), QStringLiteral("16"));
+                setText(d, bridge ? int(bridge::kPriority) : int(port::kPriority),
+                        QStringLiteral("16"));
                 // A click on the disabled button, as a person might try.
-                QTest::mouseClick(platform::Item<QPushButton>(d, bridge ? int(kOk) : int(kApply)), Qt::LeftButton);
+                QTest::mouseClick(
+                    platform::Item<QPushButton>(d, bridge ? int(res::kOk) : int(port::kApply)),
+                    Qt::LeftButton);
             }();
             return int(QDialog::Accepted); // as though OK had been pressed
         });
         const int before = served();
-        click(page.get(), kBridgeConfig);
-        click(page.get(), kPortConfig);
+        click(page.get(), table::kBridgeConfig);
+        click(page.get(), table::kPortConfig);
         QTest::qWait(300);
         QCOMPARE(served(), before + 2); // the dialogs' gets: no set, no walk
         QCOMPARE(bridgeTimers(), (QStringList{"2000", "200", "1500", "32768"}));
@@ -562,37 +603,38 @@ private slots:
     // With no row selected the dialog starts on the first; the three values are the device's
     // for the port the row shows, and stepping reads the next port's.
     void portDialogSteps() {
-        snmpset({kPortEntry + ".2." + m_ports[0], "i", "16", kPortEntry + ".2." + m_ports[1], "i", "32"});
+        snmpset({kPortEntry + ".2." + m_ports[0], "i", "16", kPortEntry + ".2." + m_ports[1], "i",
+                 "32"});
         auto page = shownPage();
         page->list()->clearSelection();
         ModalDriver driver([&](QDialog* d) {
             [&] {
                 QCOMPARE(d->windowTitle(), QStringLiteral("Port STP Configuration"));
                 d->show();
-                QCOMPARE(ItemText(d, kPortLabel), m_ports[0]);
-                QVERIFY(!enabled(d, kPrev) && enabled(d, kNext));
-                QTRY_COMPARE(ItemText(d, kPortPriority), QStringLiteral("16"));
-                QCOMPARE(ItemText(d, kPathCost), port("5", m_ports[0]));
-                auto* box = platform::Item<QCheckBox>(d, kEnable);
+                QCOMPARE(ItemText(d, port::kPortLabel), m_ports[0]);
+                QVERIFY(!enabled(d, port::kPrev) && enabled(d, port::kNext));
+                QTRY_COMPARE(ItemText(d, port::kPriority), QStringLiteral("16"));
+                QCOMPARE(ItemText(d, port::kPathCost), port("5", m_ports[0]));
+                auto* box = platform::Item<QCheckBox>(d, port::kEnable);
                 QVERIFY(box->isHidden() && box->isChecked());
                 const QStringList listed = row(page->list(), 0);
                 for (int c = 4; c <= 9; ++c)
-                    QCOMPARE(ItemText(d, 1407 + c - 4), listed[c]);
+                    QCOMPARE(ItemText(d, port::kState + c - 4), listed[c]);
                 saveShot(d, "stp-port.png");
-                click(d, kNext);
-                QCOMPARE(ItemText(d, kPortLabel), m_ports[1]);
-                QVERIFY(enabled(d, kPrev) && enabled(d, kNext));
-                QTRY_COMPARE(ItemText(d, kPortPriority), QStringLiteral("32"));
-                QCOMPARE(ItemText(d, 1407), page->list()->text(1, 4));
-                click(d, kPrev);
-                QVERIFY(!enabled(d, kPrev) && enabled(d, kNext));
-                QTRY_COMPARE(ItemText(d, kPortPriority), QStringLiteral("16"));
-                click(d, kCancel);
+                click(d, port::kNext);
+                QCOMPARE(ItemText(d, port::kPortLabel), m_ports[1]);
+                QVERIFY(enabled(d, port::kPrev) && enabled(d, port::kNext));
+                QTRY_COMPARE(ItemText(d, port::kPriority), QStringLiteral("32"));
+                QCOMPARE(ItemText(d, port::kState), page->list()->text(1, 4));
+                click(d, port::kPrev);
+                QVERIFY(!enabled(d, port::kPrev) && enabled(d, port::kNext));
+                QTRY_COMPARE(ItemText(d, port::kPriority), QStringLiteral("16"));
+                click(d, res::kCancel);
             }();
             return d->result();
         });
         const int before = served();
-        click(page.get(), kPortConfig);
+        click(page.get(), table::kPortConfig);
         QCOMPARE(served(), before + 3 + 1); // three gets and the snmpget
     }
 
@@ -601,39 +643,43 @@ private slots:
     void portDialogLastRowAndQuickSteps() {
         Prompts prompts;
         const int last = int(m_ports.size()) - 1;
-        snmpset({kPortEntry + ".2." + m_ports[last - 1], "i", "32", kPortEntry + ".2." + m_ports[last - 2], "i", "48"});
+        snmpset({kPortEntry + ".2." + m_ports[last - 1], "i", "32",
+                 kPortEntry + ".2." + m_ports[last - 2], "i", "48"});
         auto page = shownPage();
         page->list()->setRowSelected(last);
         ModalDriver driver([&](QDialog* d) {
             [&] {
                 d->show();
                 auto* dialog = qobject_cast<CPortStpDlg*>(d);
-                QCOMPARE(ItemText(d, kPortLabel), m_ports[last]);
-                QVERIFY(enabled(d, kPrev) && !enabled(d, kNext));
+                QCOMPARE(ItemText(d, port::kPortLabel), m_ports[last]);
+                QVERIFY(enabled(d, port::kPrev) && !enabled(d, port::kNext));
                 QTRY_VERIFY(!dialog->getChannel().busy());
                 const int before = served();
-                QTest::mouseClick(platform::Item<QPushButton>(d, kNext), Qt::LeftButton); // disabled
+                QTest::mouseClick(platform::Item<QPushButton>(d, port::kNext),
+                                  Qt::LeftButton); // disabled
                 QCOMPARE(dialog->row(), last);
                 QTest::qWait(100);
                 QCOMPARE(served(), before);
                 sim("delay 300");
-                click(d, kPrev); // reads the port before the last
-                QVERIFY(enabled(d, kPrev) && enabled(d, kNext));
-                click(d, kPrev);
-                QCOMPARE(ItemText(d, kPortLabel), m_ports[last - 2]);
-                click(d, kApply);
-                QCOMPARE(prompts.texts, QStringList{QStringLiteral("The settings of port %1 are still being read from "
-                                                                   "the device; nothing was written.")
-                                                        .arg(m_ports[last - 2])});
-                QTRY_COMPARE_WITH_TIMEOUT(ItemText(d, kPortPriority), QStringLiteral("48"), 3000);
+                click(d, port::kPrev); // reads the port before the last
+                QVERIFY(enabled(d, port::kPrev) && enabled(d, port::kNext));
+                click(d, port::kPrev);
+                QCOMPARE(ItemText(d, port::kPortLabel), m_ports[last - 2]);
+                click(d, port::kApply);
+                QCOMPARE(
+                    prompts.texts,
+                    QStringList{QStringLiteral("The settings of port %1 are still being read from "
+                                               "the device; nothing was written.")
+                                    .arg(m_ports[last - 2])});
+                QTRY_COMPARE_WITH_TIMEOUT(ItemText(d, port::kPriority), QStringLiteral("48"), 3000);
                 QTRY_VERIFY(!dialog->getChannel().busy());
                 QCOMPARE(served(), before + 2); // two gets, no set
                 sim("delay 0");
-                click(d, kCancel);
+                click(d, res::kCancel);
             }();
             return d->result();
         });
-        click(page.get(), kPortConfig);
+        click(page.get(), table::kPortConfig);
     }
 
     // A double-click opens the row's port; an enable of 2 goes back as "2", the OIDs carry the
@@ -648,17 +694,17 @@ private slots:
         ModalDriver driver([&](QDialog* d) {
             [&] {
                 d->show();
-                QCOMPARE(ItemText(d, kPortLabel), p);
+                QCOMPARE(ItemText(d, port::kPortLabel), p);
                 QTRY_VERIFY(!qobject_cast<CPortStpDlg*>(d)->getChannel().busy());
-                QVERIFY(!platform::Item<QCheckBox>(d, kEnable)->isChecked());
-                setText(d, kPortPriority, QStringLiteral("64"));
-                setText(d, kPathCost, QStringLiteral("100"));
-                click(d, kApply);
+                QVERIFY(!platform::Item<QCheckBox>(d, port::kEnable)->isChecked());
+                setText(d, port::kPriority, QStringLiteral("64"));
+                setText(d, port::kPathCost, QStringLiteral("100"));
+                click(d, port::kApply);
                 QTRY_COMPARE(port("2", p), QStringLiteral("64"));
                 QCOMPARE(port("5", p), QStringLiteral("100"));
                 QCOMPARE(port("4", p), QStringLiteral("2"));
-                setText(d, kPortPriority, QStringLiteral("80"));
-                click(d, kOk);
+                setText(d, port::kPriority, QStringLiteral("80"));
+                click(d, res::kOk);
             }();
             return d->result();
         });
@@ -679,25 +725,26 @@ private slots:
         const QString p = m_ports[2];
         auto page = shownPage();
         page->list()->setRowSelected(2);
-        const QString refusal = "The device refused the change of dot1dStpPortPriority." + p + ": wrongValue";
+        const QString refusal =
+            "The device refused the change of dot1dStpPortPriority." + p + ": wrongValue";
         ModalDriver driver([&](QDialog* d) {
             [&] {
                 d->show();
                 QTRY_VERIFY(!qobject_cast<CPortStpDlg*>(d)->getChannel().busy());
-                setText(d, kPortPriority, QStringLiteral("300"));
-                click(d, kApply);
+                setText(d, port::kPriority, QStringLiteral("300"));
+                click(d, port::kApply);
                 QTRY_COMPARE(prompts.texts, QStringList{refusal});
                 QVERIFY(d->isVisible());
-                setText(d, kPortPriority, QStringLiteral("255"));
-                click(d, kApply);
+                setText(d, port::kPriority, QStringLiteral("255"));
+                click(d, port::kApply);
                 QTRY_COMPARE(port("2", p), QStringLiteral("255"));
                 QTRY_VERIFY(!page->setChannel().busy());
-                setText(d, kPortPriority, QStringLiteral("256"));
-                click(d, kOk);
+                setText(d, port::kPriority, QStringLiteral("256"));
+                click(d, res::kOk);
             }();
             return d->result();
         });
-        click(page.get(), kPortConfig);
+        click(page.get(), table::kPortConfig);
         QTRY_VERIFY(!page->setChannel().busy() && !page->channel().busy());
         QCOMPARE(prompts.texts, (QStringList{refusal, refusal}));
         QCOMPARE(port("2", p), QStringLiteral("255"));
@@ -716,25 +763,26 @@ private slots:
                 auto* dialog = qobject_cast<CPortStpDlg*>(d);
                 QTRY_VERIFY_WITH_TIMEOUT(!dialog->getChannel().busy(), kTimeoutMs + 2000);
                 sim("drop 0");
-                QCOMPARE(ItemText(d, kPortPriority), QString());
-                QCOMPARE(ItemText(d, kPathCost), QString());
+                QCOMPARE(ItemText(d, port::kPriority), QString());
+                QCOMPARE(ItemText(d, port::kPathCost), QString());
                 const int before = served();
-                setText(d, kPortPriority, QStringLiteral("16"));
-                click(d, kApply);
-                click(d, kOk);
-                const QString text = QStringLiteral("The settings of port %1 could not be read from the device; "
-                                                    "nothing was written.")
-                                         .arg(m_ports[0]);
+                setText(d, port::kPriority, QStringLiteral("16"));
+                click(d, port::kApply);
+                click(d, res::kOk);
+                const QString text =
+                    QStringLiteral("The settings of port %1 could not be read from the device; "
+                                   "nothing was written.")
+                        .arg(m_ports[0]);
                 QCOMPARE(prompts.texts, (QStringList{text, text}));
                 QVERIFY(d->isVisible() && d->result() != QDialog::Accepted);
                 QTest::qWait(200);
                 QCOMPARE(served(), before);
-                click(d, kCancel);
+                click(d, res::kCancel);
             }();
             return d->result();
         });
         page->list()->clearSelection();
-        click(page.get(), kPortConfig);
+        click(page.get(), table::kPortConfig);
         QCOMPARE(port("2", m_ports[0]), QStringLiteral("128"));
     }
 
@@ -742,15 +790,20 @@ private slots:
     void designatedPortInHex_data() {
         QTest::addColumn<QString>("octets");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("priority 64, reads as text") << "400A" << "40 0A";
-        QTest::newRow("letters") << "4142" << "41 42";
-        QTest::newRow("priority 128") << "8003" << "80 03";
-        QTest::newRow("trailing NUL") << "4100" << "41 00";
+        QTest::newRow("priority 64, reads as text") << "400A"
+                                                    << "40 0A";
+        QTest::newRow("letters") << "4142"
+                                 << "41 42";
+        QTest::newRow("priority 128") << "8003"
+                                      << "80 03";
+        QTest::newRow("trailing NUL") << "4100"
+                                      << "41 00";
     }
     void designatedPortInHex() {
         QFETCH(QString, octets);
         QFETCH(QString, shown);
-        QCOMPARE(sim(QStringLiteral("put %1.9.%2 x %3").arg(kPortEntry, m_ports[1], octets)), QStringLiteral("ok"));
+        QCOMPARE(sim(QStringLiteral("put %1.9.%2 x %3").arg(kPortEntry, m_ports[1], octets)),
+                 QStringLiteral("ok"));
         auto page = shownPage();
         QCOMPARE(page->list()->text(1, 8), shown);
     }

@@ -12,6 +12,7 @@
 #include "tests/common/columns.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -101,11 +102,6 @@ class TestTables : public QObject {
 
     QString sim(const QString& line) { return m_sim->command(line); }
     int served() { return sim(QStringLiteral("served")).toInt(); }
-    void useSim(quint16 port) {
-        SetSnmpAgentPort(port);
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
-    }
     QStringList keys(int kind) { return Snmpwalk(m_sim->port(), "orchid", kPages[kind].keyOid); }
 
     // Waits for the walk to end; the page's list then holds what it will show.
@@ -132,17 +128,11 @@ class TestTables : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
-        QVERIFY(m_sim->started());
-        SetSnmpTimeout(kTimeoutMs);
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-    }
+    void initTestCase() { QVERIFY(StartStaticSimulator(m_sim, kTimeoutMs)); }
 
     void init() {
         QCOMPARE(sim("faults"), QString("ok"));
-        useSim(m_sim->port());
-        g_strProxyAddress = QStringLiteral("0.0.0.0");
+        UseSimulator(m_sim->port());
     }
 
     void menuOpensPage_data() {
@@ -191,7 +181,8 @@ private slots:
         const bool multi = list->selectionMode() == QAbstractItemView::ExtendedSelection;
         if (multi) {
             list->scrollToRow(n - 1);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->rowRect(n - 1).center());
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              list->rowRect(n - 1).center());
         }
         QStringList expected;
         QStringList headings;
@@ -220,7 +211,8 @@ private slots:
         page->resize(base + QSize(300, 200));
         QTRY_COMPARE(list->geometry(), listAt.adjusted(0, 0, 300, 200));
         // Close, under the list at its right, keeps to the right edge.
-        QCOMPARE(platform::DialogItem(page.get(), p.close)->geometry(), closeAt.translated(300, 200));
+        QCOMPARE(platform::DialogItem(page.get(), p.close)->geometry(),
+                 closeAt.translated(300, 200));
         for (int c = 0; c < list->columnCount(); ++c)
             QCOMPARE(list->header()->sectionSize(c), widths[c]);
         if (kind == Arp) {
@@ -261,8 +253,7 @@ private slots:
         QCOMPARE(list->heading(7), QStringLiteral(" Metric1 "));
         const QFontMetrics fm(list->header()->font());
         for (int c = 0; c < 11; ++c)
-            QCOMPARE(list->header()->sectionSize(c),
-                     fm.horizontalAdvance(list->heading(c)) + 15);
+            QCOMPARE(list->header()->sectionSize(c), fm.horizontalAdvance(list->heading(c)) + 15);
     }
 
     // What each page shows for the simulator's rows: the value texts of types, protocols and
@@ -388,7 +379,7 @@ private slots:
         SimProcess empty({"--static"});
         QVERIFY(empty.started());
         QCOMPARE(empty.command("delbelow " + table), QString("ok"));
-        useSim(empty.port());
+        UseSimulator(empty.port());
         std::unique_ptr<QDialog> page(newPage(kind));
         if (kind == Forwarding)
             QCOMPARE(ItemText(page.get(), kPages[kind].count), QStringLiteral(" 0"));
@@ -419,9 +410,7 @@ private slots:
     // Refresh while a walk runs empties the list; that walk goes on into it, and no second
     // Answers of one row each, so that a walk takes a round trip a row and a test can act in
     // the middle of it (a walk is otherwise read ahead in blocks).
-    void oneRowAnswers(int kind) {
-        sim(QStringLiteral("truncate %1").arg(kPages[kind].columns));
-    }
+    void oneRowAnswers(int kind) { sim(QStringLiteral("truncate %1").arg(kPages[kind].columns)); }
 
     // walk starts.
     void refreshDuringWalk_data() {
@@ -617,7 +606,8 @@ private slots:
             return true;
         });
         // Where no printer is installed, a box says that the report goes to a PDF file.
-        platform::SetMessageBoxHook([](QWidget*, const QString&, bool) { return platform::Answer::Ok; });
+        platform::SetMessageBoxHook(
+            [](QWidget*, const QString&, bool) { return platform::Answer::Ok; });
         CArpTableDlg page;
         QVERIFY(platform::Item<QPushButton>(&page, res::arp::kPrint)->isHidden());
         page.show();

@@ -10,6 +10,7 @@
 #include "tests/common/columns.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -67,17 +68,10 @@ class TestWalks : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_noPanel.isValid());
-        qputenv("TALVEX_SYSTEM_DIR", m_noPanel.path().toUtf8());
-        platform::SetMessageBoxHook(
-            [](QWidget*, const QString&, bool) { return platform::Answer::Ok; });
+        QVERIFY(UsePagesAlone(m_noPanel));
         m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
         QVERIFY(m_sim->started());
         SetSnmpAgentPort(m_sim->port());
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strProxyAddress = QStringLiteral("0.0.0.0");
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
     }
 
     void init() {

@@ -1,19 +1,21 @@
 // The front panel: the description file reader and loader, PanelDib, the model's states,
 // drawing and hit tests, and polling against talvex-sim.
 #include "app/paneldlg.h"
-#include "platform/listview.h"
+#include "pages/interfaceinfodlg.h"
 #include "panel/paneldib.h"
 #include "panel/panelloader.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
 #include "panel/portconfigdlg.h"
 #include "panel/sectionreader.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/columns.h"
 #include "tests/common/paneltest.h"
 #include "tests/common/peers.h"
-#include "pages/interfaceinfodlg.h"
+#include "tests/common/simsession.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -50,16 +52,11 @@ public:
     QRect placed;
 };
 
-QString shippedPanel() {
-    return QStringLiteral(TALVEX_SOURCE_DIR "/res/panel/Talvex.properties");
-}
-
 // A BMP file in memory: header size, bit count, width, height and colours as given. A table
 // shorter than the bit count allows is written as the colours used, and the pixels use them
 // all.
 QByteArray bmp(int bits, int width, int height, int headerSize = 40, int colors = -1) {
-    if (colors < 0)
-        colors = bits <= 8 ? 1 << bits : 0;
+    if (colors < 0) colors = bits <= 8 ? 1 << bits : 0;
     const bool fewColors = bits <= 8 && colors > 0 && colors < 1 << bits;
     const int stride = ((width * bits + 31) / 32) * 4;
     QByteArray b(14 + headerSize + colors * 4 + stride * height, '\0');
@@ -105,7 +102,8 @@ QImage drawn(const PanelDib& dib) {
 // often that was needed: a loader that opens a FIFO would otherwise hang the test for ever.
 class FifoRescuer {
 public:
-    explicit FifoRescuer(QStringList fifos) : m_fifos(std::move(fifos)), m_thread([this] { run(); }) {}
+    explicit FifoRescuer(QStringList fifos)
+        : m_fifos(std::move(fifos)), m_thread([this] { run(); }) {}
     ~FifoRescuer() {
         m_done = true;
         m_thread.join();
@@ -141,28 +139,30 @@ void writeFile(const QString& path, const QByteArray& data) {
 }
 
 // A small chassis: console, lamps, one template with two ports (one id twice), one slot.
-const char* const kSmallPanel = "Panel.Panel1.background=bg.bmp\n"
-                                "Panel.Panel1.width=200\n"
-                                "Panel.Panel1.height=100\n"
-                                "Panel1.Console.left=10\nPanel1.Console.top=10\nPanel1.Console.width=20\nPanel1.Console.height=10\n"
-                                "Panel1.Lamp1.Name=PWR\nPanel1.Lamp1.Status=lampon\n"
-                                "Panel1.Lamp1.left=40\nPanel1.Lamp1.top=5\nPanel1.Lamp1.width=4\nPanel1.Lamp1.height=4\n"
-                                "Panel1.Port1.PortID=1\nPanel1.Port1.left=60\nPanel1.Port1.top=5\n"
-                                "Panel1.Port1.width=10\nPanel1.Port1.height=10\n"
-                                "Module.Module1.ID=empty\nModule.Module1.BmpModule=mod.bmp\n"
-                                "Module.Module2.ID=card\nModule.Module2.BmpModule=mod.bmp\nModule.Module2.width=999\n"
-                                "Module2.Port1.PortID=1\nModule2.Port1.Status=PORTENABLE\n"
-                                "Module2.Port1.BmpLink10=sub\\p10.bmp\nModule2.Port1.BmpEnable=sub\\pen.bmp\n"
-                                "Module2.Port1.left=10\nModule2.Port1.top=5\nModule2.Port1.width=20\nModule2.Port1.height=10\n"
-                                "Module2.Port2.PortID=1\nModule2.Port2.Status=portempty\n"
-                                "Module2.Port2.left=40\nModule2.Port2.top=5\nModule2.Port2.width=20\nModule2.Port2.height=10\n"
-                                "Module2.Port3.PortID=3\nModule2.Port3.Status=PORTLINK100\n"
-                                "M2Port1.Lamp1.Name=100M\nM2Port1.Lamp1.left=150\nM2Port1.Lamp1.top=80\n"
-                                "M2Port1.Lamp1.width=4\nM2Port1.Lamp1.height=4\n"
-                                "M2Port1.Lamp2.Name=100m\nM2Port1.Lamp2.left=160\nM2Port1.Lamp2.top=80\n"
-                                "M2Port1.Lamp2.width=4\nM2Port1.Lamp2.height=4\n"
-                                "Slot.Slot1.left=0\nSlot.Slot1.top=40\nSlot.Slot1.width=100\nSlot.Slot1.height=30\n"
-                                "Slot.Slot2.left=100\nSlot.Slot2.top=40\nSlot.Slot2.width=100\nSlot.Slot2.height=30\n";
+const char* const kSmallPanel =
+    "Panel.Panel1.background=bg.bmp\n"
+    "Panel.Panel1.width=200\n"
+    "Panel.Panel1.height=100\n"
+    "Panel1.Console.left=10\nPanel1.Console.top=10\nPanel1.Console.width=20\nPanel1.Console.height="
+    "10\n"
+    "Panel1.Lamp1.Name=PWR\nPanel1.Lamp1.Status=lampon\n"
+    "Panel1.Lamp1.left=40\nPanel1.Lamp1.top=5\nPanel1.Lamp1.width=4\nPanel1.Lamp1.height=4\n"
+    "Panel1.Port1.PortID=1\nPanel1.Port1.left=60\nPanel1.Port1.top=5\n"
+    "Panel1.Port1.width=10\nPanel1.Port1.height=10\n"
+    "Module.Module1.ID=empty\nModule.Module1.BmpModule=mod.bmp\n"
+    "Module.Module2.ID=card\nModule.Module2.BmpModule=mod.bmp\nModule.Module2.width=999\n"
+    "Module2.Port1.PortID=1\nModule2.Port1.Status=PORTENABLE\n"
+    "Module2.Port1.BmpLink10=sub\\p10.bmp\nModule2.Port1.BmpEnable=sub\\pen.bmp\n"
+    "Module2.Port1.left=10\nModule2.Port1.top=5\nModule2.Port1.width=20\nModule2.Port1.height=10\n"
+    "Module2.Port2.PortID=1\nModule2.Port2.Status=portempty\n"
+    "Module2.Port2.left=40\nModule2.Port2.top=5\nModule2.Port2.width=20\nModule2.Port2.height=10\n"
+    "Module2.Port3.PortID=3\nModule2.Port3.Status=PORTLINK100\n"
+    "M2Port1.Lamp1.Name=100M\nM2Port1.Lamp1.left=150\nM2Port1.Lamp1.top=80\n"
+    "M2Port1.Lamp1.width=4\nM2Port1.Lamp1.height=4\n"
+    "M2Port1.Lamp2.Name=100m\nM2Port1.Lamp2.left=160\nM2Port1.Lamp2.top=80\n"
+    "M2Port1.Lamp2.width=4\nM2Port1.Lamp2.height=4\n"
+    "Slot.Slot1.left=0\nSlot.Slot1.top=40\nSlot.Slot1.width=100\nSlot.Slot1.height=30\n"
+    "Slot.Slot2.left=100\nSlot.Slot2.top=40\nSlot.Slot2.width=100\nSlot.Slot2.height=30\n";
 
 QRgb pixel(const PanelModel& m, QSize size, QPoint at) {
     QImage img(size, QImage::Format_RGB32);
@@ -220,9 +220,7 @@ private slots:
             m_modal << d->windowTitle();
             return 0;
         });
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
+        UseSimulator();
     }
 
     void init() {
@@ -233,12 +231,12 @@ private slots:
 
     void sectionLines() {
         PanelFile f;
-        f.parse("panel.Panel1.width=800\n"              // section names ignore case
-                "Panel.panel1.width=801\n"              // object names do not
-                " Panel.Panel1.height=5\n"              // a leading blank: no section
-                "Panel1.Lamp1.Name = PWR \t\r\n"        // trailing blanks go, leading ones stay
-                "Panel1.Lamp1.Name2=a=b\n"              // further "=" belong to the value
-                "Panel1.Lamp1.x.y=dotted\n"             // a property name with a dot
+        f.parse("panel.Panel1.width=800\n"       // section names ignore case
+                "Panel.panel1.width=801\n"       // object names do not
+                " Panel.Panel1.height=5\n"       // a leading blank: no section
+                "Panel1.Lamp1.Name = PWR \t\r\n" // trailing blanks go, leading ones stay
+                "Panel1.Lamp1.Name2=a=b\n"       // further "=" belong to the value
+                "Panel1.Lamp1.x.y=dotted\n"      // a property name with a dot
                 "Panel1.Lamp2=nodot\nPanel1=none\nno equals sign\n"
                 "Panel1.Lamp3.Status=first\nPanel1.Lamp3.Status=second\n");
         const PanelSection panel = f.section("PANEL");
@@ -267,9 +265,11 @@ private slots:
     // Reading stops after the limit: a file of any size is read in bounded time and memory.
     void readingStopsAtTheLimit() {
         const QByteArray filler(PanelFile::kMaxBytes / 2, '\n');
-        writeFile(path("long.properties"), "Panel.Panel1.width=1\n" + filler + "Panel.Panel1.height=2\n" + filler +
+        writeFile(path("long.properties"), "Panel.Panel1.width=1\n" + filler +
+                                               "Panel.Panel1.height=2\n" + filler +
                                                "Panel.Panel1.left=3\n");
-        const QMap<QString, QString> panel1 = ReadPanelSection(path("long.properties"), "Panel").value("Panel1");
+        const QMap<QString, QString> panel1 =
+            ReadPanelSection(path("long.properties"), "Panel").value("Panel1");
         QCOMPARE(panel1.value("width"), QString("1"));
         QCOMPARE(panel1.value("height"), QString("2"));
         QVERIFY(!panel1.contains("left"));
@@ -350,7 +350,8 @@ private slots:
         QVERIFY(!noPanel.pictures[0].picture); // no template 1
 
         // A width of abc is 0, and a window of no width takes the default.
-        writeFile(path("abc.properties"), "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=abc\n");
+        writeFile(path("abc.properties"),
+                  "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=abc\n");
         PanelModel abc;
         QVERIFY(LoadPanel(path("abc.properties"), abc, site));
         QCOMPARE(site.placed.size(), QSize(700, 140));
@@ -365,10 +366,13 @@ private slots:
         const QSize largest(PanelDib::kMaxSide, PanelDib::maxHeight(PanelDib::kMaxSide, 24));
         QTest::newRow("as given") << QByteArray("300") << QByteArray("120") << QSize(300, 120);
         QTest::newRow("40000 square") << QByteArray("40000") << QByteArray("40000") << largest;
-        QTest::newRow("int limit") << QByteArray("2147483647") << QByteArray("2147483647") << largest;
-        QTest::newRow("narrow and tall") << QByteArray("200") << QByteArray("100000") << QSize(200, PanelDib::kMaxSide);
+        QTest::newRow("int limit")
+            << QByteArray("2147483647") << QByteArray("2147483647") << largest;
+        QTest::newRow("narrow and tall")
+            << QByteArray("200") << QByteArray("100000") << QSize(200, PanelDib::kMaxSide);
         QTest::newRow("negative") << QByteArray("-50") << QByteArray("-50") << QSize(700, 140);
-        QTest::newRow("int minimum") << QByteArray("-2147483648") << QByteArray("90") << QSize(700, 90);
+        QTest::newRow("int minimum")
+            << QByteArray("-2147483648") << QByteArray("90") << QSize(700, 90);
         QTest::newRow("zero and text") << QByteArray("0") << QByteArray("abc") << QSize(700, 140);
     }
 
@@ -379,7 +383,8 @@ private slots:
         QTemporaryDir dir;
         writeFile(dir.filePath("bg.bmp"), bmp(24, 64, 32));
         writeFile(dir.filePath("Talvex.properties"),
-                  "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=" + width + "\nPanel.Panel1.height=" + height + "\n");
+                  "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=" + width +
+                      "\nPanel.Panel1.height=" + height + "\n");
         qputenv("TALVEX_SYSTEM_DIR", dir.path().toUtf8());
         SetSnmpAgentPort(FreeUdpPort());
         {
@@ -392,7 +397,8 @@ private slots:
             QCOMPARE(dlg.panelView()->size(), panel);
             const QImage shot = dlg.panelView()->grab().toImage();
             QCOMPARE(shot.size(), panel);
-            QCOMPARE(shot.pixel(panel.width() - 1, panel.height() - 1) | 0xFF000000, drawn(dlg.panelModel().background).pixel(63, 31));
+            QCOMPARE(shot.pixel(panel.width() - 1, panel.height() - 1) | 0xFF000000,
+                     drawn(dlg.panelModel().background).pixel(63, 31));
         }
         qunsetenv("TALVEX_SYSTEM_DIR");
     }
@@ -401,23 +407,26 @@ private slots:
     // the model keeps stop at the limit.
     void coordinatesAtTheLimits() {
         const QByteArray max = QByteArray::number(INT_MAX), min = QByteArray::number(INT_MIN);
-        QByteArray file = "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=200\nPanel.Panel1.height=100\n";
-        auto rect = [&](const QByteArray& object, const QByteArray& l, const QByteArray& t, const QByteArray& w,
-                        const QByteArray& h) {
-            file += object + ".left=" + l + "\n" + object + ".top=" + t + "\n" + object + ".width=" + w + "\n" + object +
-                    ".height=" + h + "\n";
+        QByteArray file =
+            "Panel.Panel1.background=bg.bmp\nPanel.Panel1.width=200\nPanel.Panel1.height=100\n";
+        auto rect = [&](const QByteArray& object, const QByteArray& l, const QByteArray& t,
+                        const QByteArray& w, const QByteArray& h) {
+            file += object + ".left=" + l + "\n" + object + ".top=" + t + "\n" + object +
+                    ".width=" + w + "\n" + object + ".height=" + h + "\n";
         };
         rect("Panel1.Console", max, max, max, max);
         file += "Panel1.Lamp1.Name=A\nPanel1.Lamp1.Status=LAMPON\nPanel1.Lamp2.Name=B\n";
         rect("Panel1.Lamp1", max, min, max, min);
         rect("Panel1.Lamp2", min, max, min, max);
-        file += "Panel1.Port1.PortID=1\nPanel1.Port1.BmpEnable=p.bmp\nPanel1.Port2.PortID=2\nPanel1.Port2.BmpEnable=p.bmp\n";
+        file += "Panel1.Port1.PortID=1\nPanel1.Port1.BmpEnable=p.bmp\nPanel1.Port2.PortID="
+                "2\nPanel1.Port2.BmpEnable=p.bmp\n";
         rect("Panel1.Port1", max, max, max, max);
         rect("Panel1.Port2", min, min, max, max);
         file += "Port1.Lamp1.Name=100M\n";
         rect("Port1.Lamp1", max, max, max, max);
         file += "Module.Module1.BmpModule=p.bmp\nModule.Module2.BmpModule=p.bmp\n";
-        file += "Module2.Port1.PortID=1\nModule2.Port1.Status=PORTLINK10\nModule2.Port1.BmpLink10=p.bmp\n"
+        file += "Module2.Port1.PortID=1\nModule2.Port1.Status=PORTLINK10\nModule2.Port1.BmpLink10="
+                "p.bmp\n"
                 "Module2.Port2.PortID=1\nModule2.Port2.BmpLink10=p.bmp\n";
         rect("Module2.Port1", max, max, max, max);
         rect("Module2.Port2", min, min, min, min);
@@ -457,8 +466,8 @@ private slots:
             QPainter p(&img);
             model.setClientSize(size);
             model.paint(p);
-            for (QPoint pt : {QPoint(0, 0), QPoint(100, 50), QPoint(INT_MAX, INT_MAX), QPoint(INT_MIN, INT_MIN),
-                              QPoint(INT_MAX, INT_MIN)})
+            for (QPoint pt : {QPoint(0, 0), QPoint(100, 50), QPoint(INT_MAX, INT_MAX),
+                              QPoint(INT_MIN, INT_MIN), QPoint(INT_MAX, INT_MIN)})
                 model.hitTest(pt);
         }
         // The card in slot 3 reaches from INT_MIN to -1, its first port INT_MAX beyond: from
@@ -476,11 +485,12 @@ private slots:
             QFile::remove(f);
             QCOMPARE(::mkfifo(QFile::encodeName(f).constData(), 0600), 0);
         }
-        writeFile(path("names-fifo.properties"), "Panel.Panel1.background=fifo.bmp\n"
-                                                 "Panel1.Port1.PortID=1\nPanel1.Port1.BmpEnable=fifo.bmp\n"
-                                                 "Module.Module1.BmpModule=fifo.bmp\n"
-                                                 "Module1.Port1.PortID=1\nModule1.Port1.BmpEnable=fifo.bmp\n"
-                                                 "Slot.Slot1.width=10\nSlot.Slot1.height=10\n");
+        writeFile(path("names-fifo.properties"),
+                  "Panel.Panel1.background=fifo.bmp\n"
+                  "Panel1.Port1.PortID=1\nPanel1.Port1.BmpEnable=fifo.bmp\n"
+                  "Module.Module1.BmpModule=fifo.bmp\n"
+                  "Module1.Port1.PortID=1\nModule1.Port1.BmpEnable=fifo.bmp\n"
+                  "Slot.Slot1.width=10\nSlot.Slot1.height=10\n");
         FifoRescuer rescuer(fifos);
         TestSite site;
         PanelModel model;
@@ -503,12 +513,15 @@ private slots:
         QDir().mkpath(path("sub"));
         writeFile(path("shared.bmp"), bmp(24, 300, 200));
         writeFile(path("bg.bmp"), bmp(24, 20, 10));
-        QByteArray file = "Panel.Panel1.background=bg.bmp\n"
-                          "Module.Module1.BmpModule=shared.bmp\nModule.Module2.BmpModule=.\\shared.bmp\n"
-                          "Module2.Port1.PortID=1\nModule2.Port1.BmpEnable=sub/../shared.bmp\n"
-                          "Slot.Slot1.width=10\nSlot.Slot2.width=10\n";
+        QByteArray file =
+            "Panel.Panel1.background=bg.bmp\n"
+            "Module.Module1.BmpModule=shared.bmp\nModule.Module2.BmpModule=.\\shared.bmp\n"
+            "Module2.Port1.PortID=1\nModule2.Port1.BmpEnable=sub/../shared.bmp\n"
+            "Slot.Slot1.width=10\nSlot.Slot2.width=10\n";
         for (int n = 1; n <= 60; ++n)
-            file += QStringLiteral("Panel1.Port%1.PortID=%1\nPanel1.Port%1.BmpEnable=shared.bmp\n").arg(n).toUtf8();
+            file += QStringLiteral("Panel1.Port%1.PortID=%1\nPanel1.Port%1.BmpEnable=shared.bmp\n")
+                        .arg(n)
+                        .toUtf8();
         writeFile(path("shared.properties"), file);
         PanelModel model;
         TestSite site;
@@ -540,7 +553,8 @@ private slots:
     // again once it changes.
     void pictureBudget() {
         for (int i = 0; i < 3; ++i)
-            writeFile(path(QStringLiteral("budget%1.bmp").arg(i)), bmp(8, 100, 100)); // 10000 bytes of rows
+            writeFile(path(QStringLiteral("budget%1.bmp").arg(i)),
+                      bmp(8, 100, 100)); // 10000 bytes of rows
         PictureStore store(25000);
         Picture a = store.load(path("budget0.bmp"));
         Picture b = store.load(path("budget1.bmp"));
@@ -615,9 +629,11 @@ private slots:
         QByteArray notBm = bmp(8, 4, 4);
         notBm[0] = 'X';
         QTest::newRow("not BM") << notBm << "Error:Unexpected file type, not a DIB\n";
-        QTest::newRow("core header") << bmp(8, 4, 4, 12, 0) << "Error:OS2 PM BMP Format not supported\n";
-        QTest::newRow("absurd width") << bmp(8, 4, 4).replace(18, 4, QByteArray("\xff\xff\xff\x7f", 4))
-                                      << "could not allocate data storage\n";
+        QTest::newRow("core header")
+            << bmp(8, 4, 4, 12, 0) << "Error:OS2 PM BMP Format not supported\n";
+        QTest::newRow("absurd width")
+            << bmp(8, 4, 4).replace(18, 4, QByteArray("\xff\xff\xff\x7f", 4))
+            << "could not allocate data storage\n";
         QTest::newRow("rows missing") << bmp(24, 40, 40).left(200) << "Error:BMP file ends early\n";
         QTest::newRow("empty") << QByteArray() << "Error:Unexpected file type, not a DIB\n";
     }
@@ -731,14 +747,38 @@ private slots:
         QTest::addColumn<QString>("admin");
         QTest::addColumn<QString>("oper");
         QTest::addColumn<QList<int>>("expected"); // valid, slot, port, state
-        QTest::newRow("one word") << "FastEthernet 3/12" << "100000000" << "1" << "1" << QList<int>{1, 3, 12, Link10};
-        QTest::newRow("two words") << "Fast Ethernet 3/12" << "100000000" << "1" << "1" << QList<int>{1, 0, 12, Link10};
-        QTest::newRow("1G") << "Gi 2/1" << "1000000000" << "1" << "1" << QList<int>{1, 2, 1, Link100};
-        QTest::newRow("10G unsigned") << "Te 4/1" << "4294967295" << "1" << "1" << QList<int>{1, 4, 1, Link100};
-        QTest::newRow("no link") << "Fa 1/1" << "100000000" << "1" << "2" << QList<int>{1, 1, 1, Enabled};
-        QTest::newRow("admin down") << "Fa 1/1" << "100000000" << "2" << "1" << QList<int>{1, 1, 1, Disabled};
-        QTest::newRow("testing") << "Fa 1/1" << "0" << "3" << "3" << QList<int>{1, 1, 1, Enabled};
-        QTest::newRow("no slash") << "Management port A" << "0" << "1" << "1" << QList<int>{0, 0, 0, Enabled};
+        QTest::newRow("one word") << "FastEthernet 3/12"
+                                  << "100000000"
+                                  << "1"
+                                  << "1" << QList<int>{1, 3, 12, Link10};
+        QTest::newRow("two words") << "Fast Ethernet 3/12"
+                                   << "100000000"
+                                   << "1"
+                                   << "1" << QList<int>{1, 0, 12, Link10};
+        QTest::newRow("1G") << "Gi 2/1"
+                            << "1000000000"
+                            << "1"
+                            << "1" << QList<int>{1, 2, 1, Link100};
+        QTest::newRow("10G unsigned") << "Te 4/1"
+                                      << "4294967295"
+                                      << "1"
+                                      << "1" << QList<int>{1, 4, 1, Link100};
+        QTest::newRow("no link") << "Fa 1/1"
+                                 << "100000000"
+                                 << "1"
+                                 << "2" << QList<int>{1, 1, 1, Enabled};
+        QTest::newRow("admin down") << "Fa 1/1"
+                                    << "100000000"
+                                    << "2"
+                                    << "1" << QList<int>{1, 1, 1, Disabled};
+        QTest::newRow("testing") << "Fa 1/1"
+                                 << "0"
+                                 << "3"
+                                 << "3" << QList<int>{1, 1, 1, Enabled};
+        QTest::newRow("no slash") << "Management port A"
+                                  << "0"
+                                  << "1"
+                                  << "1" << QList<int>{0, 0, 0, Enabled};
         // Cells the agent left out: the port keeps its state, unless what is there decides it.
         QTest::newRow("no admin") << "Fa 1/1"
                                   << "100000000"
@@ -788,9 +828,8 @@ private slots:
 
     // The shipped chassis against the simulated one.
     void pollingAgainstSim() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         SetSnmpTimeout(1000);
         // ifIndex 3 is FastEthernet 1/1, 4 is 1/2, 5 (1/3) starts administratively down, 51 is
         // GigabitEthernet 2/1.
@@ -799,7 +838,7 @@ private slots:
         QCOMPARE(sim.command("link 51 up"), QString("ok"));
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         QCOMPARE(int(model.pictures.size()), 12);
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
@@ -808,7 +847,8 @@ private slots:
         QStringList ids;
         for (const Module& m : model.pictures)
             ids << m.id;
-        QCOMPARE(ids, (QStringList{"4", "7", "8", "10", "2", "3", "empty", "6", "9", "empty", "11", "12"}));
+        QCOMPARE(ids, (QStringList{"4", "7", "8", "10", "2", "3", "empty", "6", "9", "empty", "11",
+                                   "12"}));
         const Module& a48 = model.pictures[0];
         QCOMPARE(a48.ports[0].current, int(Link10));
         QCOMPARE(a48.ports[1].current, int(Enabled));
@@ -840,7 +880,8 @@ private slots:
         QCOMPARE(model.pictures[0].ports[0].shown, int(Link10));
         const qsizetype walks = walked.count();
         poller.panelRefresh();
-        QTRY_VERIFY_WITH_TIMEOUT(walked.count() > walks, 10000); // the port walk after the module walk
+        QTRY_VERIFY_WITH_TIMEOUT(walked.count() > walks,
+                                 10000); // the port walk after the module walk
         QCOMPARE(model.pictures[0].ports[0].shown, int(Enabled));
         QCOMPARE(model.pictures[0].ports[0].current, int(Link10));
         QCOMPARE(model.pictures[0].ports[2].current, int(Disabled));
@@ -859,9 +900,8 @@ private slots:
 
     void portWalkOverHoles() {
         QFETCH(int, hole);
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         SetSnmpTimeout(1000);
         const QString operColumn = QStringLiteral("1.3.6.1.2.1.2.2.1.8");
         const QList<ColumnCell> descrs =
@@ -875,7 +915,7 @@ private slots:
                          QString("ok"));
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
         poller.start();
@@ -903,10 +943,8 @@ private slots:
         for (qsizetype r = 0; r < descrs.size(); ++r) {
             const PortRow row = ParsePortRow(descrs[r].value, "1000000000", "1", "2");
             const int k = InterfaceSlot(row.slotNumber);
-            if (!row.valid || k >= int(model.pictures.size()))
-                continue;
-            if (holed.contains(int(r)))
-                model.setPortState(k, row.portNumber, Disabled);
+            if (!row.valid || k >= int(model.pictures.size())) continue;
+            if (holed.contains(int(r))) model.setPortState(k, row.portNumber, Disabled);
             qsizetype i = 0;
             for (int m = 0; m < k; ++m)
                 i += qsizetype(model.pictures[size_t(m)].ports.size());
@@ -924,13 +962,12 @@ private slots:
     // The chassis lamps under the real worker thread: dark while the device does not answer,
     // as the panel file has them once it answers again, by the next cycle or by Panel Refresh.
     void standAloneLampsFollowTheDevice() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         SetSnmpTimeout(300);
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         auto lampStates = [&] {
             QList<int> states;
             for (const Lamp& l : model.lamps)
@@ -970,7 +1007,7 @@ private slots:
         SetSnmpAgentPort(FreeUdpPort());
         SetSnmpTimeout(300);
         g_strAgentAddress = QStringLiteral("notanaddress");
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         {
             CPanelDlg dlg;
             QVERIFY(dlg.panelLoaded());
@@ -980,17 +1017,15 @@ private slots:
                 QCOMPARE(l.state, 1);
         }
         g_strAgentAddress = QStringLiteral("127.0.0.1");
-        qunsetenv("TALVEX_SYSTEM_DIR");
         SetSnmpTimeout(4000);
     }
 
     // A click on a port the device reported opens the interface page with that port's row
     // selected and in view, though it lies far down the list.
     void portClickSelectsItsRow() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         CPanelDlg dlg;
         QVERIFY(ShowPanelWalked(dlg));
         const Module* card = nullptr;
@@ -1009,20 +1044,25 @@ private slots:
         bool inView = false;
         platform::SetRunModalHook([&](QDialog* d) {
             auto* page = qobject_cast<CInterfaceInfoDlg*>(d);
-            if (!page)
-                return 0;
+            if (!page) return 0;
             page->show();
             platform::ListView* list = page->list();
-            (void)QTest::qWaitFor([&] { return !list->selectedRows().isEmpty() || (list->rowCount() && !page->channel().busy()); },
-                            10000);
+            (void)QTest::qWaitFor(
+                [&] {
+                    return !list->selectedRows().isEmpty() ||
+                           (list->rowCount() && !page->channel().busy());
+                },
+                10000);
             if (const int item = list->currentRow(); item >= 0 && list->isRowSelected(item)) {
                 for (int c = 0; c < list->columnCount(); ++c)
                     selected << list->text(item, c);
                 // The view scrolls once it has laid the rows out.
-                inView = QTest::qWaitFor([&] {
-                    const QRect r = list->rowRect(item);
-                    return r.top() >= 0 && r.bottom() < list->viewport()->height();
-                }, 2000);
+                inView = QTest::qWaitFor(
+                    [&] {
+                        const QRect r = list->rowRect(item);
+                        return r.top() >= 0 && r.bottom() < list->viewport()->height();
+                    },
+                    2000);
             }
             if (const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR"); !dir.isEmpty())
                 page->grab().save(dir + "/interface-page-port.png");
@@ -1043,29 +1083,28 @@ private slots:
         platform::SetRunModalHook([&](QDialog* d) {
             auto* page = qobject_cast<CInterfaceInfoDlg*>(d);
             page->show();
-            (void)QTest::qWaitFor([&] { return page->list()->rowCount() > 0 && !page->channel().busy(); }, 10000);
+            (void)QTest::qWaitFor(
+                [&] { return page->list()->rowCount() > 0 && !page->channel().busy(); }, 10000);
             for (int item : page->list()->selectedRows())
                 selected << page->list()->text(item, 0);
             return 0;
         });
-        QVERIFY(dlg.OnCommand(32788));
+        QVERIFY(dlg.OnCommand(res::kCmdInterfaceInfo));
         platform::SetRunModalHook([this](QDialog* d) {
             m_modal << d->windowTitle();
             return 0;
         });
         QCOMPARE(selected, QStringList{});
-        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // An agent that answers the four-column port walk short, or with the instance it was asked
     // for, ends the walk instead of flooding it with requests.
     void portWalkEndsOnAnswersThatGoNowhere() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
         poller.start();
@@ -1084,10 +1123,9 @@ private slots:
     void workerThreadCyclesAndStops() {
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
-        SimProcess sim({"--static"});
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         PanelPoller poller(model);
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
         poller.start();
@@ -1102,7 +1140,7 @@ private slots:
 
     void windowClicks() {
         SetSnmpAgentPort(FreeUdpPort());
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         CPanelDlg dlg;
         QVERIFY(dlg.panelLoaded());
         QCOMPARE(dlg.panelModel().refWidth, dlg.panelClientSize().width());
@@ -1110,10 +1148,15 @@ private slots:
         PanelView* view = dlg.panelView();
         QTRY_VERIFY(view->width() > 0);
         PanelModel& m = dlg.panelModel();
-        auto at = [&](int x, int y) { return QPoint(int(qint64(x) * view->width() / m.refWidth), int(qint64(y) * view->height() / m.refHeight)); };
-        const QPoint console = at(m.consoleLeft + m.consoleWidth / 2, m.consoleTop + m.consoleHeight / 2);
+        auto at = [&](int x, int y) {
+            return QPoint(int(qint64(x) * view->width() / m.refWidth),
+                          int(qint64(y) * view->height() / m.refHeight));
+        };
+        const QPoint console =
+            at(m.consoleLeft + m.consoleWidth / 2, m.consoleTop + m.consoleHeight / 2);
         const Port& chassisPort = m.chassisPorts[0];
-        const QPoint port = at(chassisPort.left + chassisPort.width / 2, chassisPort.top + chassisPort.height / 2);
+        const QPoint port =
+            at(chassisPort.left + chassisPort.width / 2, chassisPort.top + chassisPort.height / 2);
 
         g_bUserRight = 0;
         QTest::mouseClick(view, Qt::LeftButton, {}, console);
@@ -1129,21 +1172,20 @@ private slots:
         m.replaceModule(0, 4);
         const Module& card = m.pictures[0];
         QTest::mouseClick(view, Qt::LeftButton, {},
-                          at(card.left + card.ports[0].left + card.ports[0].width / 2, card.top + card.ports[0].top + card.ports[0].height / 2));
+                          at(card.left + card.ports[0].left + card.ports[0].width / 2,
+                             card.top + card.ports[0].top + card.ports[0].height / 2));
         QCOMPARE(m_modal, QStringList{"Interface Information"});
-        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // A right click on a module port offers its menu; Port Configuration opens the dialog on
     // that port, and its Set writes that interface. Elsewhere the window's own menu comes.
     void portMenuOpensPortConfig() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         const QString agent = "127.0.0.1:" + QString::number(sim.port());
         const int ifIndex = interfaceOf(agent, "TenGigabit 4/1");
         QVERIFY(ifIndex > 0);
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         CPanelDlg dlg;
         QVERIFY(ShowPanelWalked(dlg));
         QPoint at;
@@ -1166,14 +1208,14 @@ private slots:
                 },
                 10000);
             (void)QTest::qWaitFor([&] { return !page->statusChannel().busy(); }, 5000);
-            shown = platform::Item<QComboBox>(page, 1036)->currentText();
-            label = platform::Item<QLabel>(page, 1223)->text();
-            speed = platform::Item<QLabel>(page, 1227)->text();
+            shown = platform::Item<QComboBox>(page, res::portConfig::kCombo)->currentText();
+            label = platform::Item<QLabel>(page, res::portConfig::kPortLabel)->text();
+            speed = platform::Item<QLabel>(page, res::portConfig::kSpeed)->text();
             selected = page->selectedInterface();
-            checked = platform::Item<QCheckBox>(page, 1224)->isChecked();
+            checked = platform::Item<QCheckBox>(page, res::portConfig::kEnabled)->isChecked();
             if (const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR"); !dir.isEmpty())
                 page->grab().save(dir + "/port-config.png");
-            platform::Item<QCheckBox>(page, 1224)->click();
+            platform::Item<QCheckBox>(page, res::portConfig::kEnabled)->click();
             platform::Item<QPushButton>(page, 3)->click();
             (void)QTest::qWaitFor(
                 [&] { return !page->listChannel().busy() && !page->statusChannel().busy(); }, 5000);
@@ -1207,7 +1249,6 @@ private slots:
         items = RightClickPanel(dlg, QPoint(2, 2), QString());
         QVERIFY(!items.contains("Port Configuration..."));
         QCOMPARE(items.size(), 1);
-        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // Each listed port is read and written at the ifIndex its description came with, as
@@ -1228,9 +1269,8 @@ private slots:
     void portConfigurationWritesItsPort() {
         QFETCH(QString, name);
         QFETCH(QString, speed);
-        SimProcess sim({"--static", "--physical-descr"});
+        PanelSim sim({"--static", "--physical-descr"});
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         const QString agent = "127.0.0.1:" + QString::number(sim.port());
         const int ifIndex = interfaceOf(agent, "Physical port " + name);
         QVERIFY(ifIndex > 0);
@@ -1243,7 +1283,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!dlg.listChannel().busy() && !dlg.statusChannel().busy() &&
                                      !dlg.portNames().isEmpty(),
                                  10000);
-        auto* combo = platform::Item<QComboBox>(&dlg, 1036);
+        auto* combo = platform::Item<QComboBox>(&dlg, res::portConfig::kCombo);
         const int row = combo->findText(name);
         QVERIFY(row >= 0);
         // Its place in the list names another interface, which must stay as it is.
@@ -1253,10 +1293,12 @@ private slots:
         combo->setCurrentIndex(row);
         QTRY_VERIFY(!dlg.statusChannel().busy());
         QCOMPARE(dlg.selectedInterface(), ifIndex);
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1223)->text(), name.mid(3));
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), speed);
-        QCOMPARE(platform::Item<QCheckBox>(&dlg, 1224)->isChecked(), admin(ifIndex) == "1");
-        platform::Item<QCheckBox>(&dlg, 1224)->setChecked(admin(ifIndex) != "1");
+        QCOMPARE(platform::Item<QLabel>(&dlg, res::portConfig::kPortLabel)->text(), name.mid(3));
+        QCOMPARE(platform::Item<QLabel>(&dlg, res::portConfig::kSpeed)->text(), speed);
+        QCOMPARE(platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)->isChecked(),
+                 admin(ifIndex) == "1");
+        platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)
+            ->setChecked(admin(ifIndex) != "1");
         const QString wanted = admin(ifIndex) == "1" ? "2" : "1";
         dlg.OnSet();
         QTRY_COMPARE(admin(ifIndex), wanted);
@@ -1266,9 +1308,8 @@ private slots:
     }
 
     void portConfiguration() {
-        SimProcess sim({"--static", "--physical-descr"});
+        PanelSim sim({"--static", "--physical-descr"});
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
         const QString agent = "127.0.0.1:" + QString::number(sim.port());
         const int first = interfaceOf(agent, "Physical port FE 1/1");
         auto adminOfFirst = [&] {
@@ -1278,41 +1319,49 @@ private slots:
         };
         CPortConfigDlg dlg;
         QCOMPARE(dlg.windowTitle(), QStringLiteral(" Port Configuration"));
-        QTRY_VERIFY_WITH_TIMEOUT(!dlg.listChannel().busy() && !dlg.statusChannel().busy() && !dlg.portNames().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.listChannel().busy() && !dlg.statusChannel().busy() &&
+                                     !dlg.portNames().isEmpty(),
+                                 10000);
         QCOMPARE(dlg.portNames().size(), 48 + 24 + 24 + 4 + 24 + 2);
         QCOMPARE(dlg.portNames()[0], QStringLiteral("FE 1/1"));
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1223)->text(), QStringLiteral("1/1"));
+        QCOMPARE(platform::Item<QLabel>(&dlg, res::portConfig::kPortLabel)->text(),
+                 QStringLiteral("1/1"));
         QCOMPARE(dlg.selectedInterface(), first);
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("100M"));
+        QCOMPARE(platform::Item<QLabel>(&dlg, res::portConfig::kSpeed)->text(),
+                 QStringLiteral("100M"));
         const QString oper =
             RunTool("snmpget", {"-v2c", "-c", "orchid", "-Oqv", agent,
                                 QStringLiteral("1.3.6.1.2.1.2.2.1.8.%1").arg(first)})
                 .trimmed();
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1226)->text(), oper == "1" ? QStringLiteral("连通") : QStringLiteral("断开"));
-        QVERIFY(platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
+        QCOMPARE(platform::Item<QLabel>(&dlg, res::portConfig::kLink)->text(),
+                 oper == "1" ? QStringLiteral("连通") : QStringLiteral("断开"));
+        QVERIFY(platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)->isChecked());
 
         m_asked.clear();
-        platform::Item<QCheckBox>(&dlg, 1224)->setChecked(false);
+        platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)->setChecked(false);
         dlg.OnSet();
         QTRY_COMPARE(adminOfFirst(), QStringLiteral("2"));
         QTRY_VERIFY(!dlg.listChannel().busy());
         QVERIFY(m_asked.isEmpty()); // an accepted set says nothing
         QTRY_VERIFY(!dlg.statusChannel().busy());
-        QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1226)->text(), QStringLiteral("断开"));
+        QVERIFY(!platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)->isChecked());
+        QCOMPARE(platform::Item<QLabel>(&dlg, res::portConfig::kLink)->text(),
+                 QStringLiteral("断开"));
 
         // The first port of the ten-gigabit card: ifSpeed stops at 4294967295, ifHighSpeed
         // says 10000 Mbit/s.
-        auto* combo = platform::Item<QComboBox>(&dlg, 1036);
+        auto* combo = platform::Item<QComboBox>(&dlg, res::portConfig::kCombo);
         combo->setCurrentIndex(combo->findText(QStringLiteral("XE 4/1")));
         QTRY_VERIFY(!dlg.statusChannel().busy());
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("10000M"));
+        QCOMPARE(platform::Item<QLabel>(&dlg, res::portConfig::kSpeed)->text(),
+                 QStringLiteral("10000M"));
         // Without ifXTable the three other values still show, the speed as ifSpeed has it.
         QCOMPARE(sim.command("delbelow 1.3.6.1.2.1.31"), QString("ok"));
         dlg.OnRefresh();
         QTRY_VERIFY(!dlg.statusChannel().busy());
-        QCOMPARE(platform::Item<QLabel>(&dlg, 1227)->text(), QStringLiteral("4294M"));
-        QVERIFY(!platform::Item<QLabel>(&dlg, 1226)->text().isEmpty());
+        QCOMPARE(platform::Item<QLabel>(&dlg, res::portConfig::kSpeed)->text(),
+                 QStringLiteral("4294M"));
+        QVERIFY(!platform::Item<QLabel>(&dlg, res::portConfig::kLink)->text().isEmpty());
 
         // A set the device refuses is told.
         sim.command("error 5");
@@ -1326,8 +1375,9 @@ private slots:
         // A failed get empties the texts and the box.
         sim.command("drop 1");
         dlg.OnRefresh();
-        QTRY_VERIFY_WITH_TIMEOUT(platform::Item<QLabel>(&dlg, 1227)->text().isEmpty(), 5000);
-        QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            platform::Item<QLabel>(&dlg, res::portConfig::kSpeed)->text().isEmpty(), 5000);
+        QVERIFY(!platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)->isChecked());
         sim.command("drop 0");
         // The port's state never arrived: Set does not write the empty box (it would switch
         // the port off). A click on the box is the operator's own choice, which Set writes.
@@ -1343,18 +1393,19 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(sim.command("served").toInt(), served);
         QCOMPARE(adminOfShown(), QStringLiteral("1"));
-        platform::Item<QCheckBox>(&dlg, 1224)->click();
-        platform::Item<QCheckBox>(&dlg, 1224)->click();
-        QVERIFY(!platform::Item<QCheckBox>(&dlg, 1224)->isChecked());
+        platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)->click();
+        platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)->click();
+        QVERIFY(!platform::Item<QCheckBox>(&dlg, res::portConfig::kEnabled)->isChecked());
         dlg.OnSet();
         QTRY_COMPARE(adminOfShown(), QStringLiteral("2"));
         QTRY_VERIFY(!dlg.statusChannel().busy());
 
         g_bUserRight = 0;
         CPortConfigDlg readOnly;
-        QVERIFY(!platform::Item<QCheckBox>(&readOnly, 1224)->isEnabled());
+        QVERIFY(!platform::Item<QCheckBox>(&readOnly, res::portConfig::kEnabled)->isEnabled());
         QVERIFY(!platform::Item<QPushButton>(&readOnly, 3)->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!readOnly.portNames().isEmpty() && !readOnly.listChannel().busy(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!readOnly.portNames().isEmpty() && !readOnly.listChannel().busy(),
+                                 10000);
         const int before = sim.command("served").toInt();
         readOnly.OnSet();
         QCOMPARE(sim.command("served").toInt(), before);
@@ -1364,10 +1415,9 @@ private slots:
     // one: the client area is the size the pictures are drawn for, whatever the menu bar takes,
     // so the background is not stretched and slots, ports and lamps stand where it shows them.
     void shippedPanelRegisters() {
-        SimProcess sim({"--static"});
+        PanelSim sim;
         QVERIFY(sim.started());
-        SetSnmpAgentPort(sim.port());
-        qputenv("TALVEX_SYSTEM_DIR", QFileInfo(shippedPanel()).absolutePath().toUtf8());
+        const ShippedPanelDir panelDir;
         QList<int> menuHeights;
         for (int pixels : {0, 31}) {
             if (pixels)
@@ -1384,10 +1434,12 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&dlg));
             QCOMPARE(dlg.panelView()->size(), art);
             // The rack ears, where nothing is drawn over the background, show it row for row.
-            const QImage shot = dlg.panelView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage shot =
+                dlg.panelView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
             const QImage background = drawn(m.background);
             QCOMPARE(shot.copy(0, 0, 24, art.height()), background.copy(0, 0, 24, art.height()));
-            QCOMPARE(shot.copy(art.width() - 24, 0, 24, art.height()), background.copy(art.width() - 24, 0, 24, art.height()));
+            QCOMPARE(shot.copy(art.width() - 24, 0, 24, art.height()),
+                     background.copy(art.width() - 24, 0, 24, art.height()));
             const QString dir = qEnvironmentVariable("TALVEX_SHOT_DIR");
             if (!pixels && !dir.isEmpty()) {
                 QVERIFY(walked.wait(10000));
@@ -1397,7 +1449,6 @@ private slots:
         }
         qApp->setStyleSheet({});
         QVERIFY2(menuHeights[0] != menuHeights[1], "the larger font did not change the menu bar");
-        qunsetenv("TALVEX_SYSTEM_DIR");
     }
 
     // The link board's legend "LINK >= 1G" reads whole: its eight glyphs stand apart (an "L"
@@ -1405,7 +1456,7 @@ private slots:
     void shippedLegendReadsWhole() {
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         const QImage img = drawn(model.background);
         const QRect board(848, 458, 84, 20); // below the last card type's lamps
         QList<bool> ink;
@@ -1427,7 +1478,7 @@ private slots:
     void shippedModulesShowNoLitLamp() {
         PanelModel model;
         TestSite site({960, 596});
-        QVERIFY(LoadPanel(shippedPanel(), model, site));
+        QVERIFY(LoadPanel(ShippedPanelFile(), model, site));
         QCOMPARE(int(model.templates.size()), 12);
         for (const Module& t : model.templates) {
             QVERIFY2(t.picture, qPrintable(t.id));
@@ -1462,8 +1513,9 @@ private slots:
         QVERIFY(ended);
         QCOMPARE(talvex.exitStatus(), QProcess::NormalExit);
         QCOMPARE(talvex.exitCode(), 1);
-        QVERIFY(QString::fromLocal8Bit(talvex.readAllStandardError())
-                    .contains("Can't open the panel file : " + empty.filePath("Talvex.properties")));
+        QVERIFY(
+            QString::fromLocal8Bit(talvex.readAllStandardError())
+                .contains("Can't open the panel file : " + empty.filePath("Talvex.properties")));
         QVERIFY(!QFile::exists(path("never.png")));
     }
 
@@ -1477,7 +1529,8 @@ private slots:
         env.insert("TALVEX_SNAPSHOT", path("panel.png"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         talvex.setProcessEnvironment(env);
-        talvex.start(BuildPath("app/talvex"), {"/Ntest", "/I127.0.0.1", "/Rorchid", "/Wsaffron", "/UTRUE"});
+        talvex.start(BuildPath("app/talvex"),
+                     {"/Ntest", "/I127.0.0.1", "/Rorchid", "/Wsaffron", "/UTRUE"});
         QVERIFY(talvex.waitForFinished(40000));
         QCOMPARE(talvex.exitCode(), 0);
         QImage shot(path("panel.png"));
@@ -1486,7 +1539,8 @@ private slots:
         // A picture that cannot be written ends the run unsuccessfully, and says where.
         env.insert("TALVEX_SNAPSHOT", path("no-such-folder/panel.png"));
         talvex.setProcessEnvironment(env);
-        talvex.start(BuildPath("app/talvex"), {"/Ntest", "/I127.0.0.1", "/Rorchid", "/Wsaffron", "/UTRUE"});
+        talvex.start(BuildPath("app/talvex"),
+                     {"/Ntest", "/I127.0.0.1", "/Rorchid", "/Wsaffron", "/UTRUE"});
         QVERIFY(talvex.waitForFinished(40000));
         QCOMPARE(talvex.exitCode(), 1);
         QVERIFY(talvex.readAllStandardError().contains("could not be written to"));

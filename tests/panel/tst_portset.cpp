@@ -6,6 +6,7 @@
 #include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -19,9 +20,7 @@ private slots:
         platform::SetMessageBoxHook(
             [](QWidget*, const QString&, bool) { return platform::Answer::Cancel; });
         platform::SetRunModalHook([](QDialog*) { return 0; });
-        g_strAgentAddress = QStringLiteral("127.0.0.1");
-        g_strReadCommunity = QStringLiteral("orchid");
-        g_strWriteCommunity = QStringLiteral("saffron");
+        UseSimulator();
         g_bUserRight = 1;
         SetSnmpTimeout(500);
     }

@@ -1,8 +1,9 @@
 // The request cycle pages share: the response collector, walk steps, the proxy rule and the
 // record rewrites, against talvex-sim.
 #include "snmp/params.h"
-#include "tests/common/peers.h"
 #include "snmp/session.h"
+#include "tests/common/peers.h"
+#include "tests/common/simsession.h"
 
 #include <QTest>
 
@@ -39,10 +40,8 @@ private:
     int collectOne(unsigned long pendingOverride = 0, bool usePending = true) {
         m_status.clear();
         m_msg.clear();
-        if (!m_channel.send(SNMP_PDU_GET))
-            return -2;
-        if (!QTest::qWaitFor([&] { return !m_msg.isEmpty(); }, 6000))
-            return -3;
+        if (!m_channel.send(SNMP_PDU_GET)) return -2;
+        if (!QTest::qWaitFor([&] { return !m_msg.isEmpty(); }, 6000)) return -3;
         return CollectSnmpValues(m_status[0], m_msg[0],
                                  usePending ? m_channel.pending : pendingOverride,
                                  m_channel.session, m_channel.values, &m_channel.missing);
@@ -55,31 +54,19 @@ private:
         for (int guard = 0; guard < 5000; ++guard) {
             m_status.clear();
             m_msg.clear();
-            if (!QTest::qWaitFor([&] { return !m_status.isEmpty(); }, 6000))
-                break;
+            if (!QTest::qWaitFor([&] { return !m_status.isEmpty(); }, 6000)) break;
             QStringList inst;
             WalkStep step = m_channel.walkStep(m_status[0], m_msg[0], &inst);
-            if (step != WalkStep::Row)
-                break;
+            if (step != WalkStep::Row) break;
             rows.append(m_channel.values);
-            if (instances)
-                instances->append(inst);
+            if (instances) instances->append(inst);
             m_channel.send(SNMP_PDU_GETNEXT);
         }
         return rows;
     }
 
 private slots:
-    void initTestCase() {
-        m_sim = std::make_unique<SimProcess>(QStringList{"--static"});
-        QVERIFY(m_sim->started());
-        SetSnmpAgentPort(m_sim->port());
-        SetSnmpTimeout(500);
-        g_strAgentAddress = "127.0.0.1";
-        g_strReadCommunity = "orchid";
-        g_strWriteCommunity = "saffron";
-        g_strProxyAddress = "0.0.0.0";
-    }
+    void initTestCase() { QVERIFY(StartStaticSimulator(m_sim, 500)); }
     void init() { QCOMPARE(m_sim->command("faults"), QString("ok")); }
     void cleanup() {
         m_channel.destroy();
