@@ -16,9 +16,6 @@ constexpr int kMostRepetitions = 50;
 constexpr int kFirstRepetitions = 5;
 // Late answers kept for: fewer rows are asked at most a few times before the walk gives up.
 constexpr size_t kMostLate = 8;
-// How often a get-next walk sends one request before it gives up (a try and a retry), each
-// sending waited on for the time-out.
-constexpr int kOneRowSendings = 2;
 
 } // namespace
 
@@ -154,7 +151,6 @@ void ReadAhead::answered(uint32_t id, const Request& req, ber::Pdu& pdu) {
     if (id != a.inFlight) return; // the walk was restarted since
     a.inFlight = 0;
     a.late.clear();
-    a.oneRowUnanswered = 0;
     const bool bulk = req.kind == ber::GetBulkRequest;
     if (bulk && a.getNextOnly && agent.bulk() != AgentState::Bulk::Refused) {
         // A GETBULK answered late, after get-next was asked instead: the agent answers it.
@@ -237,16 +233,16 @@ void ReadAhead::failed(uint32_t id, Request req) {
                             : 1;
         return fetch();
     }
-    // A walk gives up only where a get-next walk would: when a request of one row has gone
-    // unanswered as often as that walk sends it, each time for a whole time-out.
-    const bool givesUp = ++a.oneRowUnanswered >= kOneRowSendings;
     // A one-row GETBULK that an agent not known to answer it leaves unanswered is asked again
     // as get-next; should that be answered, the agent is walked with get-next from then on.
     if (bulk && agent.bulk() != AgentState::Bulk::Works) {
         a.getNextOnly = true;
         a.bulkUnanswered = true;
+        return fetch();
     }
-    if (!givesUp) return fetch();
+    // Otherwise the walk gives up where a get-next walk gives up: a request of one row went
+    // unanswered for its whole time-out, sent again as every request is. A second one-row try
+    // would double the time a silent agent takes to be told, past the panel's polling cycle.
     const size_t waiting = a.waiting.size();
     restart();
     failWaiting(waiting, false);

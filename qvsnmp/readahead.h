@@ -47,7 +47,6 @@ private:
         int cutAt = 0; // rows an answer was cut short at, or a request timed out at (0: none)
         bool getNextOnly = false;
         bool bulkUnanswered = false; // a GETBULK went unanswered; get-next asked instead
-        int oneRowUnanswered = 0;    // requests of one row from where the walk stands
         Row lastRow;                 // the last row handed on (none yet: empty),
         bool onItsWay = false;       // and not yet in the caller's hands
         // Requests from where the walk stands that timed out: a slow agent's answer to one of

@@ -981,7 +981,9 @@ private slots:
         QSignalSpy walked(&poller, &PanelPoller::portWalkEnded);
         poller.start();
         {
-            CPanelDeviceThread thread(&poller, 50); // a cycle every half second
+            // A cycle a second outlasts a walk's giving up on a silent agent (a block, then one
+            // row, a time-out each), as the ten-second cycle outlasts two four-second ones.
+            CPanelDeviceThread thread(&poller, 100);
             thread.start();
             for (int round = 0; round < 2; ++round) {
                 QCOMPARE(sim.command("drop 1"), QString("ok"));
