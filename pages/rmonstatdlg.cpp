@@ -3,6 +3,7 @@
 #include "pages/rmoncounterdlgs.h"
 #include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
@@ -36,19 +37,8 @@ QvTable<1> g_statDeleteTable{{
     QvRecord(ber::Integer, QV_SCALAR_WRITE, kStatusColumn, "etherStatsStatus"),
 }};
 
-enum : int {
-    kList = 1001,
-    kCount = 1002,
-    kAdd = 1003,
-    kDelete = 1004,
-    kRefresh = 1005,
-    kParameter = 1006,
-    kInterface = 1007,
-    kClose = 2,
-    kAddIndex = 1010,
-    kAddSource = 1011,
-    kAddProperty = 1012,
-};
+using namespace res::rmonStat;
+using res::kClose;
 
 enum : int { kSourceRecord = 1 };
 
