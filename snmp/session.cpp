@@ -79,14 +79,24 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
     return session;
 }
 
+namespace {
+
+// Whether a response answers the request pending: -1 it failed, 0 it answers another (released
+// here), 1 it does, with its PDU in pdu.
+int Answers(unsigned short status, CSnmpMsg* msg, unsigned long pending, CSnmpPdu*& pdu) {
+    if (status != 0 || !msg) return -1;
+    pdu = msg->GetPdu();
+    if (pdu->RequestId() == pending) return 1;
+    msg->Release();
+    return 0;
+}
+
+} // namespace
+
 int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
                       CSnmpClass* session, QStringList& values, QList<bool>* missing) {
-    if (status != 0 || !msg) return -1;
-    CSnmpPdu* pdu = msg->GetPdu();
-    if (pdu->RequestId() != pending) {
-        msg->Release();
-        return 0;
-    }
+    CSnmpPdu* pdu = nullptr;
+    if (const int answers = Answers(status, msg, pending, pdu); answers != 1) return answers;
     values.clear();
     if (missing) missing->clear();
     if (pdu->ErrorStatus() == 0 && session) {
@@ -121,16 +131,10 @@ QvTableRef SnmpChannel::chooseRecords(QvTableRef table, const QStringList& texts
 int SnmpChannel::takeNumbers(unsigned short status, CSnmpMsg* msg,
                              std::vector<std::optional<uint64_t>>& numbers) {
     numbers.clear();
-    if (status != 0 || !msg) {
-        pending = 0;
-        return -1;
-    }
-    CSnmpPdu* pdu = msg->GetPdu();
-    if (pdu->RequestId() != pending) {
-        msg->Release();
-        return 0;
-    }
-    pending = 0;
+    CSnmpPdu* pdu = nullptr;
+    const int answers = Answers(status, msg, pending, pdu);
+    if (answers != 0) pending = 0;
+    if (answers != 1) return answers;
     if (pdu->ErrorStatus() == 0 && session) {
         const qsizetype count = std::min(session->GetOidList().size(), pdu->VarBinds().size());
         for (qsizetype i = 0; i < count; ++i)
