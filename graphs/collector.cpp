@@ -170,14 +170,12 @@ void DeviceCollector::onCounters(Chunk& chunk, unsigned short status, CSnmpMsg* 
     const auto& binds = pdu->VarBinds();
     std::optional<uint64_t> uptime;
     if (pdu->ErrorStatus() == 0 && binds.size() >= qsizetype(chunk.table.size())) {
-        uptime = binds[0]->Value().number();
-        for (size_t i = 0; i < chunk.ports.size(); ++i) {
-            std::array<std::optional<uint64_t>, kPortColumns> columns;
-            for (int k = 0; k < kPortColumns; ++k)
-                columns[size_t(k)] =
-                    binds[qsizetype(1 + i * kPortColumns + size_t(k))]->Value().number();
-            poll.ports[i] = ReadPort(columns);
-        }
+        std::vector<std::optional<uint64_t>> numbers;
+        numbers.reserve(size_t(binds.size()));
+        for (const CSnmpVarBind* b : binds)
+            numbers.push_back(b->Value().number());
+        uptime = numbers[0];
+        ReadPorts(numbers.data() + 1, poll.ports);
     }
     msg->Release();
     if (!uptime || *uptime > 0xFFFFFFFFu) {

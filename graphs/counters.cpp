@@ -50,11 +50,13 @@ Rate CounterRate(const Reading& before, const Reading& after, double seconds, do
     return rate.gap == Gap::OverLineRate ? gap(Gap::WentBack) : rate;
 }
 
-PortReading ReadPort(const std::array<std::optional<uint64_t>, kPortColumns>& v) {
-    auto reading = [&v](int column, bool wide) {
+namespace {
+
+PortReading ReadPort(const std::optional<uint64_t>* v) {
+    auto reading = [v](int column, bool wide) {
         Reading r;
-        r.present = v[size_t(column)].has_value();
-        r.value = v[size_t(column)].value_or(0);
+        r.present = v[column].has_value();
+        r.value = v[column].value_or(0);
         r.wide = wide;
         return r;
     };
@@ -72,6 +74,15 @@ PortReading ReadPort(const std::array<std::optional<uint64_t>, kPortColumns>& v)
     p.speed = speed.bps;
     p.speedCapped = speed.capped;
     return p;
+}
+
+} // namespace
+
+void ReadPorts(const std::optional<uint64_t>* values, std::vector<PortReading>& ports) {
+    for (PortReading& p : ports) {
+        p = ReadPort(values);
+        values += kPortColumns;
+    }
 }
 
 namespace {

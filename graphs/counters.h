@@ -92,8 +92,9 @@ inline constexpr std::array<const char*, kPortColumns> kPortColumnOids = {
 };
 inline constexpr const char* kSysUpTimeOid = "1.3.6.1.2.1.1.3.0";
 
-// A port's reading from its columns' typed values (nullopt: the agent did not give it).
-PortReading ReadPort(const std::array<std::optional<uint64_t>, kPortColumns>& values);
+// The ports' readings from their columns' typed values, kPortColumns a port in the order of
+// kPortColumnOids, one port after another (nullopt: the agent did not give it).
+void ReadPorts(const std::optional<uint64_t>* values, std::vector<PortReading>& ports);
 
 struct Poll {
     bool answered = false; // false: the request failed (time-out)

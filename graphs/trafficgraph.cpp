@@ -118,11 +118,7 @@ void CounterPoller::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     poll.received = SteadySeconds();
     if (poll.answered) {
         poll.uptime = uint32_t(*numbers[0]);
-        for (int i = 0; i < m_ports.size(); ++i) {
-            std::array<std::optional<uint64_t>, kPortColumns> columns;
-            std::copy_n(numbers.begin() + 1 + kPortColumns * i, kPortColumns, columns.begin());
-            poll.ports[size_t(i)] = ReadPort(columns);
-        }
+        ReadPorts(numbers.data() + 1, poll.ports);
     }
     m_lastPoll = poll;
     const std::vector<double> values = m_rates.add(poll);
