@@ -2,6 +2,7 @@
 
 #include "app/aboutdlg.h"
 #include "app/tools.h"
+#include "events/alarmwatch.h"
 #include "events/journal.h"
 #include "graphs/trafficgraph.h"
 #include "pages/alarmeventdlg.h"
@@ -9,7 +10,6 @@
 #include "pages/cpuutildlg.h"
 #include "pages/deviceeventsdlg.h"
 #include "pages/deviceinfodlg.h"
-#include "pages/eventlist.h"
 #include "pages/forwardingtabledlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"

@@ -9,9 +9,9 @@
 // EVENTS_BENCH_ONLY=storm|drain|queries|page runs one part; storm:TEXT the storms whose name
 // holds TEXT.
 #include "events/journal.h"
+#include "events/model.h"
 #include "events/spool.h"
 #include "pages/deviceeventsdlg.h"
-#include "pages/eventlist.h"
 #include "tests/common/peers.h"
 #include "tests/common/trapd.h"
 #include "tests/common/trapsender.h"

@@ -32,7 +32,7 @@ const char* const kSeverityNames[] = {"critical", "major", "minor", "information
 // version is taken as that one and migrated from it.
 const char* const kSchemaV1 = R"sql(
 CREATE TABLE IF NOT EXISTS settings(name TEXT PRIMARY KEY, value INTEGER NOT NULL);
-INSERT OR IGNORE INTO settings VALUES ('max_per_device', 100000), ('ack_seq', 0);
+INSERT OR IGNORE INTO settings VALUES ('ack_seq', 0);
 CREATE TABLE IF NOT EXISTS severities(
     oid TEXT PRIMARY KEY,
     severity INTEGER NOT NULL CHECK (severity BETWEEN 1 AND 4));
@@ -81,7 +81,6 @@ DROP INDEX IF EXISTS events_uptime;
 DROP INDEX IF EXISTS events_sender;
 CREATE INDEX events_relayed ON events(sender, id) WHERE sender <> device;
 CREATE INDEX events_inform ON events(sender, request_id) WHERE inform;
-INSERT OR IGNORE INTO settings VALUES ('max_total', 1000000);
 INSERT OR REPLACE INTO settings VALUES ('rows', (SELECT count(*) FROM events));
 CREATE TABLE spool(file TEXT NOT NULL, offset INTEGER NOT NULL);
 INSERT INTO spool VALUES ('', 0);
@@ -367,6 +366,11 @@ bool Journal::migrate(int from, std::string* why) {
     bool ok = at >= from;
     for (; ok && at < kSchemaVersion; ++at)
         ok = exec(kMigrations[at - 1], why);
+    // The bounds a journal starts with, where an older one had none.
+    Stmt bounds(m_db, "INSERT OR IGNORE INTO settings VALUES ('max_per_device', ?1), "
+                      "('max_total', ?2)");
+    bounds.bind(1, kDefaultMaxPerDevice).bind(2, kDefaultMaxTotal);
+    ok = ok && bounds.step() == SQLITE_DONE;
     ok = ok && exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str(), why);
     if (ok && exec("COMMIT", why)) return true;
     exec("ROLLBACK");

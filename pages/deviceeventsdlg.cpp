@@ -1,7 +1,7 @@
 #include "pages/deviceeventsdlg.h"
 
 #include "events/journal.h"
-#include "pages/eventlist.h"
+#include "events/model.h"
 #include "pages/pagecommon.h"
 #include "pages/tablereport.h"
 #include "platform/platform.h"

@@ -2,10 +2,11 @@
 // notification's words, the Device Events page following the journal (the device's own events
 // and those it sent for another, the bound, a journal replaced or deleted) and the count the
 // ALM lamp and the title follow.
+#include "events/alarmwatch.h"
 #include "events/decode.h"
 #include "events/journal.h"
+#include "events/model.h"
 #include "pages/deviceeventsdlg.h"
-#include "pages/eventlist.h"
 #include "tests/common/pagetest.h"
 
 #include <QFontInfo>

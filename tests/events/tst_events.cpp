@@ -3,9 +3,9 @@
 // the journal's bound; the Device Events page and the ALM lamp of the main window reading it.
 #include "app/paneldlg.h"
 #include "events/journal.h"
+#include "events/model.h"
 #include "events/spool.h"
 #include "pages/deviceeventsdlg.h"
-#include "pages/eventlist.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
 #include "platform/platform.h"

@@ -1,9 +1,8 @@
-#include "pages/eventlist.h"
+#include "events/model.h"
 
 #include "events/decode.h"
 
 #include <QDateTime>
-#include <QTimer>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -288,38 +287,4 @@ QVariant EventListModel::headerData(int section, Qt::Orientation orientation, in
         section >= kColumns)
         return {};
     return QString::fromLatin1(kHeadings[section]);
-}
-
-EventAlarmWatch::EventAlarmWatch(const QString& path, const QString& device, QObject* parent)
-    : QObject(parent), m_path(path.toStdString()),
-      m_device(events::CanonicalAddress(device.toStdString())) {
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, &EventAlarmWatch::check);
-    timer->start(kIntervalMs);
-}
-
-void EventAlarmWatch::check() {
-    if (m_journal.isOpen() && !m_file.stillThere()) m_journal.close();
-    if (!m_journal.isOpen()) {
-        m_file.note(m_path);
-        if (!m_journal.open(m_path, false, nullptr)) {
-            tell({0, 0});
-            return;
-        }
-        m_journal.setBusyTimeout(200);
-        m_version = -1;
-    }
-    // Every connection's write but our own moves the version; we write nothing.
-    const int64_t version = m_journal.dataVersion();
-    if (version == m_version) return;
-    events::Journal::Unacked now;
-    if (!m_journal.unacknowledged(m_device, now)) return;
-    m_version = version;
-    tell(now);
-}
-
-void EventAlarmWatch::tell(events::Journal::Unacked now) {
-    if (now.count == m_last.count && now.serious == m_last.serious) return;
-    m_last = now;
-    emit changed(now.count, now.serious);
 }
