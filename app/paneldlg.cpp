@@ -158,6 +158,13 @@ void CPanelDlg::watchEvents() {
                 else if (serious == 0)
                     blink->stop();
             });
+    // The lamp cannot light for a journal that cannot be read; the panel says why.
+    connect(m_events, &EventAlarmWatch::problemChanged, this, [this](const QString& problem) {
+        m_view->setToolTip(problem.isEmpty() ? QString()
+                                             : QStringLiteral("ALM: the event journal cannot be "
+                                                              "read: %1")
+                                                   .arg(problem));
+    });
     m_events->check();
 }
 

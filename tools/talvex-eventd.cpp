@@ -38,7 +38,8 @@ void onSignal(int) {
 void usage() {
     std::puts("usage: talvex-eventd [--spool DIR] [--journal PATH] [--once] [--rotate BYTES]\n"
               "Takes the notifications snmptrapd's hand-over (talvex-spool.pl) appends to\n"
-              "DIR/spool (/var/spool/talvex) into the event journal: PATH, else TALVEX_EVENTS,\n"
+              "DIR/spool (/var/spool/talvex) into the event journal: PATH (a file, or a\n"
+              "postgresql:// URI of a server), else TALVEX_EVENTS,\n"
               "else /var/lib/talvex/events.sqlite. Runs until SIGTERM or SIGINT; with --once,\n"
               "until the spool is taken (status 1 when the journal cannot take it). A spool\n"
               "taken whole is set aside and deleted once past BYTES (16 MiB).");
@@ -155,7 +156,17 @@ int main(int argc, char** argv) {
             retryMs = std::min(retryMs * 2, kMaxRetryMs);
             continue;
         }
-        const events::SpoolPosition from = journal.spoolPosition();
+        events::SpoolPosition from;
+        if (!journal.spoolPosition(from, &why)) {
+            // Never read as "from the start", which would journal the spool a second time.
+            teller.tell("cannot read the spool position from the journal " + path + ": " + why +
+                        "; notifications stay in the spool " + spoolDir);
+            if (once) return 1;
+            journal.close();
+            pause(retryMs);
+            retryMs = std::min(retryMs * 2, kMaxRetryMs);
+            continue;
+        }
         events::SpoolPosition next;
         records.clear();
         if (!spool.read(from, kBatch, records, next, &why)) {
