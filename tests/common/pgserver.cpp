@@ -75,11 +75,8 @@ PgServer::PgServer() : m_bin(ServerBin()) {
     conf.close();
     if (!start()) return;
     QString why;
-    if (!run(m_bin + QStringLiteral("/psql"),
-             {QStringLiteral("-h"), m_dir.path(), QStringLiteral("-U"), QString::fromLatin1(kOwner),
-              QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
-              QStringLiteral("CREATE DATABASE talvex")},
-             &why)) {
+    if (!sql(QStringLiteral("CREATE DATABASE talvex"), &why, QString::fromLatin1(kOwner),
+             QStringLiteral("postgres"))) {
         m_error = QStringLiteral("the database could not be made: ") + why;
         return;
     }
@@ -133,24 +130,22 @@ QString PgServer::uri(const QString& role, const QString& database) const {
     return QStringLiteral("postgresql:///%1?host=%2&user=%3").arg(database, m_dir.path(), role);
 }
 
-QString PgServer::freshJournal(const QString& role) {
+QString PgServer::freshDatabase() {
     const QString name = QStringLiteral("journal%1").arg(++m_serial);
     QString why;
-    if (!run(m_bin + QStringLiteral("/psql"),
-             {QStringLiteral("-h"), m_dir.path(), QStringLiteral("-U"), QString::fromLatin1(kOwner),
-              QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
-              QStringLiteral("CREATE DATABASE %1 TEMPLATE talvex").arg(name)},
-             &why)) {
+    if (!sql(QStringLiteral("CREATE DATABASE %1 TEMPLATE talvex").arg(name), &why,
+             QString::fromLatin1(kOwner), QStringLiteral("postgres"))) {
         qWarning("a journal could not be made: %s", qPrintable(why));
         return {};
     }
-    return uri(role, name);
+    return name;
 }
 
-bool PgServer::sql(const QString& statements, QString* out, const QString& role) const {
+bool PgServer::sql(const QString& statements, QString* out, const QString& role,
+                   const QString& database) const {
     return run(m_bin + QStringLiteral("/psql"),
                {QStringLiteral("-h"), m_dir.path(), QStringLiteral("-U"), role,
-                QStringLiteral("-d"), QStringLiteral("talvex"), QStringLiteral("-v"),
+                QStringLiteral("-d"), database, QStringLiteral("-v"),
                 QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-qAt"), QStringLiteral("-c"),
                 statements},
                out);

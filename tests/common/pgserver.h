@@ -29,12 +29,13 @@ public:
     QString uri(const QString& role = QString::fromLatin1(kOwner),
                 const QString& database = QStringLiteral("talvex")) const;
     // A journal of its own for one test: a database made from "talvex" (its schema and grants,
-    // no rows); its connection string for the role. Empty when it could not be made.
-    QString freshJournal(const QString& role = QString::fromLatin1(kOwner));
-    // Runs SQL in the journal's database as the role through psql; false with *out holding
-    // psql's error when it failed, else psql's unaligned output.
+    // no rows); its name, empty when it could not be made.
+    QString freshDatabase();
+    // Runs SQL in a database as the role through psql; false with *out holding psql's error
+    // when it failed, else psql's unaligned output.
     bool sql(const QString& statements, QString* out = nullptr,
-             const QString& role = QString::fromLatin1(kOwner)) const;
+             const QString& role = QString::fromLatin1(kOwner),
+             const QString& database = QStringLiteral("talvex")) const;
 
     // Stops the server (fast: connections are cut) and starts it again, as an administrator's
     // restart does.
