@@ -13,6 +13,7 @@
 #include "snmp/session.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/pgserver.h"
 #include "tests/common/trapd.h"
 #include "tests/common/trapsender.h"
 
@@ -383,6 +384,39 @@ private slots:
             bytes += f.size();
         QVERIFY(left.size() <= 2);
         QVERIFY2(bytes < 60000, qPrintable(QString::number(bytes)));
+    }
+
+    // Into a server's journal through trap-receiver, as its writer's role: the server stopped
+    // for a few seconds in the middle of a burst and started again. The consumer keeps what it
+    // cannot write in the spool, says so, and tries again; every number is journaled once.
+    void serverRestartLosesNothing() {
+        PgServer server;
+        if (!server.started()) QSKIP(qPrintable(server.error()));
+        TrapdProcess trapd(server.uri(QString::fromLatin1(PgServer::kWriter)));
+        QVERIFY2(trapd.started(), qPrintable(trapd.error()));
+        TrapSender sender(trapd.port());
+        constexpr int kCount = 3000;
+        std::thread burst([&] { sender.send(1, kCount, 1000); });
+        QTest::qWait(800);
+        const bool stopped = server.stop();
+        QTest::qWait(2000);
+        const bool started = server.start();
+        burst.join();
+        QVERIFY2(stopped && started, qPrintable(server.error()));
+        QList<qint64> want;
+        for (int i = 1; i <= kCount; ++i)
+            want << i;
+        auto journaled = [&] {
+            QString out;
+            server.sql(QStringLiteral("SELECT uptime FROM events ORDER BY id"), &out);
+            QList<qint64> got;
+            for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                got << line.toLongLong();
+            return got;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(journaled(), want, 30000);
+        QVERIFY2(trapd.said().contains(QLatin1String("stay in the spool")),
+                 qPrintable(trapd.said()));
     }
 
     // A spool taken whole and past its bound is set aside; once the writer has begun a new file
