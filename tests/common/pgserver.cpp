@@ -29,7 +29,7 @@ QString ServerBin() {
 
 } // namespace
 
-PgServer::PgServer() : m_bin(ServerBin()) {
+PgServer::PgServer(bool durable) : m_bin(ServerBin()) {
     if (m_bin.isEmpty() || !QFileInfo::exists(m_bin + QStringLiteral("/initdb"))) {
         m_error = QStringLiteral("no PostgreSQL server is installed (scripts/install-deps "
                                  "installs postgresql)");
@@ -68,10 +68,10 @@ PgServer::PgServer() : m_bin(ServerBin()) {
         return;
     }
     // No TCP port at all; nothing but the test's folder.
-    conf.write(QStringLiteral("listen_addresses = ''\nunix_socket_directories = '%1'\n"
-                              "fsync = off\nfull_page_writes = off\n")
+    conf.write(QStringLiteral("listen_addresses = ''\nunix_socket_directories = '%1'\n")
                    .arg(m_dir.path())
                    .toUtf8());
+    if (!durable) conf.write("fsync = off\nfull_page_writes = off\n");
     conf.close();
     if (!start()) return;
     QString why;

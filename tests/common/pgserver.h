@@ -16,7 +16,9 @@ public:
     static constexpr const char* kWriter = "eventd";
     static constexpr const char* kReader = "operator";
 
-    PgServer();
+    // Durable: the server syncs its log as it would in service (benchmarks); otherwise it
+    // skips that, as a test's server may.
+    explicit PgServer(bool durable = false);
     ~PgServer();
     PgServer(const PgServer&) = delete;
     PgServer& operator=(const PgServer&) = delete;
