@@ -36,6 +36,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -100,6 +101,7 @@ struct Run {
     int64_t count;
     double rate; // a second; 0: unpaced
     bool v3;
+    int serverStopS = 0; // the server stopped this long, 3 s into the burst (a server's only)
 };
 
 void storm(const Store& store, const Run& run) {
@@ -121,13 +123,24 @@ void storm(const Store& store, const Run& run) {
                                : TrapSender(trapd.port());
     const qint64 consumer = trapd.consumerPid();
     const double cpuBefore = cpuOf(consumer);
+    std::thread restart;
+    if (run.serverStopS > 0)
+        restart = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            store.server->stop();
+            std::this_thread::sleep_for(std::chrono::seconds(run.serverStopS));
+            store.server->start();
+        });
     const double sendS = sender.send(1, run.count, run.rate);
-    // Done when every number is in, or when nothing more has come for 3 s.
+    if (restart.joinable()) restart.join();
+    // Done when every number is in, or when nothing more has come for a while.
     QElapsedTimer settle;
     settle.start();
     int64_t last = -1;
     qint64 lastChange = 0;
-    while (settle.elapsed() - lastChange < 3000) {
+    // A consumer that waited out a stopped server tries again at most 10 s later.
+    const qint64 quiet = run.serverStopS ? 15000 : 3000;
+    while (settle.elapsed() - lastChange < quiet) {
         const int64_t now = journalRows(journal);
         if (now != last) {
             last = now;
@@ -378,10 +391,12 @@ int main(int argc, char** argv) {
             {"v2c 300/s for 60 s", 18000, 300, false},
             {"v2c 2 000 unpaced", 2000, 0, false},
             {"v3 authPriv 1 000/s for 10 s", 10000, 1000, true},
+            {"v2c 1 000/s, server stopped 10 s", 10000, 1000, false, 10},
         };
         for (const Store& store : stores)
             for (const Run& r : runs)
-                if (!only.startsWith("storm:") || QByteArray(r.name).contains(only.mid(6)))
+                if ((!only.startsWith("storm:") || QByteArray(r.name).contains(only.mid(6))) &&
+                    (!r.serverStopS || store.server))
                     storm(store, r);
     }
     for (const Store& store : stores) {
