@@ -181,9 +181,7 @@ public:
     int changeDescriptor() const override { return m_listening && isOpen() ? PQsocket(m_c) : -1; }
 
     int64_t setting(const char* name, int64_t fallback) override {
-        Query s(m_c, sql::kSetting);
-        s.bind(1, std::string(name));
-        return s.next() ? s.integer(0) : fallback;
+        return sql::Setting<Query>(m_c, name, fallback);
     }
     bool setBound(const char* name, int64_t max) override {
         Query s(m_c, sql::kSetBound);
@@ -221,7 +219,6 @@ private:
         if (why) *why = Trimmed(m_c ? PQerrorMessage(m_c) : "no journal open");
         return false;
     }
-    bool trim(const std::vector<std::string>& touched);
     int endAcknowledging(bool ok, int changed) {
         if (ok && exec("COMMIT")) return changed;
         exec("ROLLBACK");
@@ -313,96 +310,18 @@ bool PgJournal::open(const std::string& target, bool create, std::string* why) {
 bool PgJournal::appendBatch(std::vector<Event>& events, const SpoolPosition& position,
                             std::string* why) {
     if (!exec("BEGIN", why)) return false;
-    Query same(m_c, sql::kSameInform);
-    Query ins(m_c, sql::kInsert);
-    Query pos(m_c, sql::kSetSpool);
-    bool ok = true;
     std::vector<std::string> touched;
-    // The server takes only valid UTF-8 without NULs; the few fields the decoder leaves as they
-    // came (the engine, the user) are made so here rather than keeping a batch out for ever.
-    auto clean = [](const std::string& s) { return SanitizeText(s); };
-    for (size_t i = 0; ok && i < events.size(); ++i) {
-        Event& e = events[i];
-        if (e.inform && e.requestId >= 0) {
-            same.reset();
-            same.bind(1, clean(e.sender)).bind(2, e.requestId).bind(3, clean(e.engineId));
-            same.bind(4, e.receivedMs - kResentWithinMs);
-            if (same.next()) {
-                e.id = same.integer(0);
-                continue;
-            }
-            ok = same.ok();
-        }
-        ins.bind(1, e.receivedMs).bind(2, clean(e.sender)).bind(3, clean(e.device));
-        if (e.uptime >= 0)
-            ins.bind(4, e.uptime);
-        else
-            ins.bindNull(4);
-        ins.bind(5, clean(e.oid)).bind(6, int64_t(e.severity)).bind(7, int64_t(e.ifIndex));
-        ins.bind(8, clean(e.port)).bind(9, clean(e.event)).bind(10, clean(e.summary));
-        ins.bind(11, clean(e.bindings)).bind(12, int64_t(e.inform));
-        if (e.requestId >= 0)
-            ins.bind(13, e.requestId);
-        else
-            ins.bindNull(13);
-        ins.bind(14, clean(e.engineId))
-            .bind(15, clean(e.securityName))
-            .bind(16, clean(e.transport));
-        ins.reset();
-        ok = ok && ins.next();
-        if (ok) e.id = ins.integer(0);
-        if (std::find(touched.begin(), touched.end(), e.device) == touched.end())
-            touched.push_back(e.device);
-    }
-    pos.bind(1, position.file).bind(2, position.offset);
-    ok = ok && pos.run() && trim(touched);
+    const bool ok =
+        sql::AppendRows<Query>(m_c, events, position, touched) && sql::Trim<Query>(m_c, touched);
     if (ok && exec("COMMIT", why)) return true;
     if (!ok) fail(why);
     exec("ROLLBACK");
     return false;
 }
 
-bool PgJournal::trim(const std::vector<std::string>& touched) {
-    const int64_t perDevice = std::max<int64_t>(1, setting("max_per_device", kDefaultMaxPerDevice));
-    Query rows(m_c, sql::kDeviceRows);
-    Query drop(m_c, sql::kDropOfDevice);
-    for (const std::string& device : touched) {
-        rows.reset();
-        rows.bind(1, device);
-        const int64_t n = rows.next() ? rows.integer(0) : 0;
-        if (!rows.ok()) return false;
-        if (n <= perDevice) continue;
-        drop.bind(1, device).bind(2, n - perDevice);
-        if (!drop.run()) return false;
-    }
-    // A flood of made-up sender addresses fills no disk: the oldest rows of all go.
-    const int64_t total = setting("rows", 0);
-    const int64_t max = std::max<int64_t>(1, setting("max_total", kDefaultMaxTotal));
-    if (total <= max) return true;
-    Query oldest(m_c, sql::kDropOldest);
-    oldest.bind(1, total - max);
-    return oldest.run();
-}
-
 bool PgJournal::readSince(const std::string& device, int64_t afterId, size_t max,
                           std::vector<Event>& out, std::string* why) {
-    const int64_t limit = int64_t(std::min<size_t>(max, INT64_MAX));
-    Query own(m_c, std::string(sql::kListColumns) + sql::kOwnSince);
-    Query sent(m_c, std::string(sql::kListColumns) + sql::kSentSince);
-    own.bind(1, device).bind(2, afterId).bind(3, limit);
-    sent.bind(1, device).bind(2, afterId).bind(3, limit);
-    bool a = own.next(), b = sent.next();
-    size_t taken = 0;
-    while ((a || b) && taken < max) {
-        const bool fromOwn = !b || (a && own.integer(0) < sent.integer(0));
-        sql::ReadListColumns(fromOwn ? own : sent, out.emplace_back());
-        ++taken;
-        if (fromOwn)
-            a = own.next();
-        else
-            b = sent.next();
-    }
-    return (own.ok() && sent.ok()) || fail(why);
+    return sql::ReadSince<Query>(m_c, device, afterId, max, out) || fail(why);
 }
 
 int PgJournal::acknowledge(const std::vector<int64_t>& ids, const std::string& by, int64_t whenMs) {

@@ -143,7 +143,10 @@ public:
         sqlite3_bind_null(m_s, i);
         return *this;
     }
-    int step() { return m_s ? sqlite3_step(m_s) : SQLITE_ERROR; }
+    int step() { return m_rc = m_s ? sqlite3_step(m_s) : SQLITE_ERROR; }
+    bool next() { return step() == SQLITE_ROW; }
+    bool ok() const { return m_rc == SQLITE_ROW || m_rc == SQLITE_DONE; }
+    bool run() { return step() == SQLITE_DONE; }
     void reset() {
         sqlite3_reset(m_s);
         sqlite3_clear_bindings(m_s);
@@ -157,12 +160,11 @@ public:
 
 private:
     sqlite3_stmt* m_s = nullptr;
+    int m_rc = SQLITE_OK;
 };
 
 int64_t Setting(sqlite3* db, const char* name, int64_t fallback) {
-    Stmt s(db, sql::kSetting);
-    s.bind(1, std::string(name));
-    return s.step() == SQLITE_ROW ? s.integer(0) : fallback;
+    return sql::Setting<Stmt>(db, name, fallback);
 }
 
 // A bound keeps one row at least.
@@ -215,7 +217,6 @@ private:
     bool openChecked(const std::string& path, bool create, std::string* why);
     bool migrate(int from, std::string* why);
     int64_t userVersion();
-    bool trim(const std::vector<std::string>& devices);
     // The end of an acknowledgement begun with BEGIN IMMEDIATE: when its updates went well (ok),
     // ack_seq moves on to seq and it commits, giving changed; otherwise it rolls back, giving -1.
     int endAcknowledging(bool ok, int64_t seq, int changed);
@@ -371,71 +372,13 @@ void SqliteJournal::setBusyTimeout(int ms) {
 bool SqliteJournal::appendBatch(std::vector<Event>& events, const SpoolPosition& position,
                                 std::string* why) {
     if (!exec("BEGIN IMMEDIATE", why)) return false;
-    Stmt same(m_db, sql::kSameInform);
-    Stmt ins(m_db, sql::kInsert);
-    Stmt pos(m_db, sql::kSetSpool);
-    bool ok = same && ins && pos;
     std::vector<std::string> touched;
-    for (size_t i = 0; ok && i < events.size(); ++i) {
-        Event& e = events[i];
-        if (e.inform && e.requestId >= 0) {
-            same.reset();
-            same.bind(1, e.sender).bind(2, e.requestId).bind(3, e.engineId);
-            same.bind(4, e.receivedMs - kResentWithinMs);
-            if (same.step() == SQLITE_ROW) {
-                e.id = same.integer(0);
-                continue;
-            }
-        }
-        ins.reset();
-        ins.bind(1, e.receivedMs).bind(2, e.sender).bind(3, e.device);
-        if (e.uptime >= 0)
-            ins.bind(4, e.uptime);
-        else
-            ins.bindNull(4);
-        ins.bind(5, e.oid).bind(6, int64_t(e.severity)).bind(7, int64_t(e.ifIndex)).bind(8, e.port);
-        ins.bind(9, e.event).bind(10, e.summary).bind(11, e.bindings);
-        ins.bind(12, int64_t(e.inform));
-        if (e.requestId >= 0)
-            ins.bind(13, e.requestId);
-        else
-            ins.bindNull(13);
-        ins.bind(14, e.engineId).bind(15, e.securityName).bind(16, e.transport);
-        ok = ins.step() == SQLITE_ROW;
-        e.id = ins.integer(0);
-        ok = ok && ins.step() == SQLITE_DONE;
-        if (std::find(touched.begin(), touched.end(), e.device) == touched.end())
-            touched.push_back(e.device);
-    }
-    pos.bind(1, position.file).bind(2, position.offset);
-    ok = ok && pos.step() == SQLITE_DONE && trim(touched);
+    const bool ok =
+        sql::AppendRows<Stmt>(m_db, events, position, touched) && sql::Trim<Stmt>(m_db, touched);
     if (ok && exec("COMMIT", why)) return true;
     if (why && !ok) *why = lastError();
     exec("ROLLBACK");
     return false;
-}
-
-bool SqliteJournal::trim(const std::vector<std::string>& touched) {
-    const int64_t perDevice =
-        std::max<int64_t>(1, Setting(m_db, "max_per_device", kDefaultMaxPerDevice));
-    Stmt rows(m_db, sql::kDeviceRows);
-    Stmt drop(m_db, sql::kDropOfDevice);
-    for (const std::string& device : touched) {
-        rows.reset();
-        rows.bind(1, device);
-        const int64_t n = rows.step() == SQLITE_ROW ? rows.integer(0) : 0;
-        if (n <= perDevice) continue;
-        drop.reset();
-        drop.bind(1, device).bind(2, n - perDevice);
-        if (drop.step() != SQLITE_DONE) return false;
-    }
-    // A flood of made-up sender addresses fills no disk: the oldest rows of all go.
-    const int64_t total = Setting(m_db, "rows", 0);
-    const int64_t max = std::max<int64_t>(1, Setting(m_db, "max_total", kDefaultMaxTotal));
-    if (total <= max) return true;
-    Stmt oldest(m_db, sql::kDropOldest);
-    oldest.bind(1, total - max);
-    return oldest.step() == SQLITE_DONE;
 }
 
 bool SqliteJournal::spoolPosition(SpoolPosition& out, std::string* why) {
@@ -454,28 +397,7 @@ void SqliteJournal::checkpoint() {
 
 bool SqliteJournal::readSince(const std::string& device, int64_t afterId, size_t max,
                               std::vector<Event>& out, std::string* why) {
-    Stmt own(m_db, std::string(sql::kListColumns) + sql::kOwnSince);
-    Stmt sent(m_db, std::string(sql::kListColumns) + sql::kSentSince);
-    if (!own || !sent) {
-        if (why) *why = lastError();
-        return false;
-    }
-    const int64_t limit = int64_t(std::min<size_t>(max, INT64_MAX));
-    own.bind(1, device).bind(2, afterId).bind(3, limit);
-    sent.bind(1, device).bind(2, afterId).bind(3, limit);
-    int a = own.step(), b = sent.step();
-    size_t taken = 0;
-    while ((a == SQLITE_ROW || b == SQLITE_ROW) && taken < max) {
-        const bool fromOwn =
-            b != SQLITE_ROW || (a == SQLITE_ROW && own.integer(0) < sent.integer(0));
-        sql::ReadListColumns(fromOwn ? own : sent, out.emplace_back());
-        ++taken;
-        if (fromOwn)
-            a = own.step();
-        else
-            b = sent.step();
-    }
-    const bool ok = (a == SQLITE_ROW || a == SQLITE_DONE) && (b == SQLITE_ROW || b == SQLITE_DONE);
+    const bool ok = sql::ReadSince<Stmt>(m_db, device, afterId, max, out);
     if (!ok && why) *why = lastError();
     return ok;
 }

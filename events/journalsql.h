@@ -1,12 +1,19 @@
 // The journal's queries, written once for both stores: SQLite takes them as they are, the
 // PostgreSQL unit turns each ?N into $N. A query here uses only what both dialects read alike
-// (RETURNING, ON CONFLICT, a quoted "offset"); what differs stays in its store's unit.
+// (RETURNING, ON CONFLICT, a quoted "offset"); what differs stays in its store's unit. The
+// steps both stores take alike are written here once, over either store's statement Q:
+// constructed from its connection and a query; bind(i, text or number), bindNull(i); reset()
+// before it runs again; next() runs it (or steps on) and says whether a row is there; ok()
+// whether it went well; run() runs one that gives no rows; integer(c), text(c), isNull(c).
 #pragma once
 
 #include "events/journal.h"
+#include "events/trapinput.h"
 
 #include <algorithm>
 #include <climits>
+#include <string>
+#include <vector>
 
 namespace events::sql {
 
@@ -105,5 +112,103 @@ inline constexpr const char* kSetSeverity =
 inline constexpr const char* kCount = "SELECT count(*) FROM events WHERE (device = ?1 OR (sender "
                                       "= ?1 AND sender <> device))";
 inline constexpr const char* kDevices = "SELECT count(*) FROM devices";
+
+template <class Q, class Db> int64_t Setting(Db* db, const char* name, int64_t fallback) {
+    Q s(db, kSetting);
+    s.bind(1, std::string(name));
+    return s.next() ? s.integer(0) : fallback;
+}
+
+// The events (their ids set) and the spool position after them, inside the caller's
+// transaction; the devices they touched gathered. An inform sent again is the row it was.
+// Text goes in as valid UTF-8 without NULs, which the server requires and no reader minds.
+template <class Q, class Db>
+bool AppendRows(Db* db, std::vector<Event>& events, const SpoolPosition& position,
+                std::vector<std::string>& touched) {
+    Q same(db, kSameInform);
+    Q ins(db, kInsert);
+    Q pos(db, kSetSpool);
+    auto clean = [](const std::string& text) { return SanitizeText(text); };
+    for (Event& e : events) {
+        if (e.inform && e.requestId >= 0) {
+            same.reset();
+            same.bind(1, clean(e.sender)).bind(2, e.requestId).bind(3, clean(e.engineId));
+            same.bind(4, e.receivedMs - kResentWithinMs);
+            if (same.next()) {
+                e.id = same.integer(0);
+                continue;
+            }
+            if (!same.ok()) return false;
+        }
+        ins.reset();
+        ins.bind(1, e.receivedMs).bind(2, clean(e.sender)).bind(3, clean(e.device));
+        if (e.uptime >= 0)
+            ins.bind(4, e.uptime);
+        else
+            ins.bindNull(4);
+        ins.bind(5, clean(e.oid)).bind(6, int64_t(e.severity)).bind(7, int64_t(e.ifIndex));
+        ins.bind(8, clean(e.port)).bind(9, clean(e.event)).bind(10, clean(e.summary));
+        ins.bind(11, clean(e.bindings)).bind(12, int64_t(e.inform));
+        if (e.requestId >= 0)
+            ins.bind(13, e.requestId);
+        else
+            ins.bindNull(13);
+        ins.bind(14, clean(e.engineId)).bind(15, clean(e.securityName));
+        ins.bind(16, clean(e.transport));
+        if (!ins.next()) return false;
+        e.id = ins.integer(0);
+        if (std::find(touched.begin(), touched.end(), e.device) == touched.end())
+            touched.push_back(e.device);
+    }
+    pos.bind(1, position.file).bind(2, position.offset);
+    return pos.run();
+}
+
+// Drops the oldest rows beyond the bounds: of each device touched, then of the whole journal,
+// so that a flood of made-up sender addresses fills no disk.
+template <class Q, class Db> bool Trim(Db* db, const std::vector<std::string>& touched) {
+    const int64_t perDevice =
+        std::max<int64_t>(1, Setting<Q>(db, "max_per_device", kDefaultMaxPerDevice));
+    Q rows(db, kDeviceRows);
+    Q drop(db, kDropOfDevice);
+    for (const std::string& device : touched) {
+        rows.reset();
+        rows.bind(1, device);
+        const int64_t n = rows.next() ? rows.integer(0) : 0;
+        if (!rows.ok()) return false;
+        if (n <= perDevice) continue;
+        drop.reset();
+        drop.bind(1, device).bind(2, n - perDevice);
+        if (!drop.run()) return false;
+    }
+    const int64_t total = Setting<Q>(db, "rows", 0);
+    const int64_t max = std::max<int64_t>(1, Setting<Q>(db, "max_total", kDefaultMaxTotal));
+    if (total <= max) return true;
+    Q oldest(db, kDropOldest);
+    oldest.bind(1, total - max);
+    return oldest.run();
+}
+
+// The device's rows above afterId, oldest first, at most max: its own and those it sent for
+// another, two index ranges merged.
+template <class Q, class Db>
+bool ReadSince(Db* db, const std::string& device, int64_t afterId, size_t max,
+               std::vector<Event>& out) {
+    Q own(db, std::string(kListColumns) + kOwnSince);
+    Q sent(db, std::string(kListColumns) + kSentSince);
+    const int64_t limit = int64_t(std::min<size_t>(max, INT64_MAX));
+    own.bind(1, device).bind(2, afterId).bind(3, limit);
+    sent.bind(1, device).bind(2, afterId).bind(3, limit);
+    bool a = own.next(), b = sent.next();
+    for (size_t taken = 0; (a || b) && taken < max; ++taken) {
+        const bool fromOwn = !b || (a && own.integer(0) < sent.integer(0));
+        ReadListColumns(fromOwn ? own : sent, out.emplace_back());
+        if (fromOwn)
+            a = own.next();
+        else
+            b = sent.next();
+    }
+    return own.ok() && sent.ok();
+}
 
 } // namespace events::sql
