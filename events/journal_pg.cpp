@@ -103,14 +103,20 @@ private:
     int m_row = -1;
 };
 
-// libpq's messages end in a line break; an operator reads them within a sentence.
+// libpq's messages run over lines (a hint indented by a tab on the next); an operator reads
+// them within a sentence.
 std::string Trimmed(const char* text) {
-    std::string s = text ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
-        s.pop_back();
-    for (char& ch : s)
-        if (ch == '\n') ch = ' ';
-    return s;
+    std::string out;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        const bool blank = *p == '\n' || *p == '\t' || *p == ' ';
+        if (!blank)
+            out += *p;
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
 }
 
 class PgJournal final : public JournalBackend {

@@ -568,6 +568,7 @@ private slots:
         QVERIFY(m_server->stop());
         QTRY_VERIFY_WITH_TIMEOUT(page.problem().contains(QLatin1String("cannot be read")), 3000);
         QVERIFY(!page.list()->isVisible());
+        saveShot(&page, "events-server-gone.png");
         QTRY_VERIFY_WITH_TIMEOUT(!watch.problem().isEmpty(), 3000);
         QVERIFY(m_server->start());
         // Tried again within JournalFile::kServerRetryMs.
