@@ -13,7 +13,7 @@ CREATE ROLE talvex_reader NOLOGIN;
 
 REVOKE ALL ON talvex_schema, settings, severities, events, spool, devices, unacked FROM PUBLIC;
 REVOKE ALL ON SEQUENCE ack_seq FROM PUBLIC;
-REVOKE ALL ON FUNCTION unacked_add(text, bigint), unacked_drop(text[], bigint) FROM PUBLIC;
+REVOKE ALL ON FUNCTION unacked_move(text[], text[], integer[], integer) FROM PUBLIC;
 
 GRANT SELECT ON talvex_schema, settings, severities, devices, unacked
     TO talvex_writer, talvex_reader;

@@ -51,64 +51,74 @@ CREATE TABLE devices(device text PRIMARY KEY, rows bigint NOT NULL);
 -- Keyed by every address a row belongs to: its device, and its sender where that differs.
 CREATE TABLE unacked(address text PRIMARY KEY, count bigint NOT NULL, serious bigint NOT NULL);
 
--- The tallies are kept by the owner's functions, so that neither role needs to write them.
-CREATE FUNCTION unacked_add(address text, serious bigint) RETURNS void
+-- The tallies are kept by the owner's functions, so that neither role needs to write them, and
+-- once for each statement: a statement that acknowledges 50 000 rows moves each tally once.
+-- Moves the unacknowledged tallies by sign for the rows given (device, sender, severity each):
+-- every address a row belongs to, its device and its sender where that differs.
+CREATE FUNCTION unacked_move(devices text[], senders text[], severities integer[], sign integer)
+RETURNS void
 LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
-    INSERT INTO unacked VALUES (address, 1, serious)
+    INSERT INTO unacked
+        SELECT address, sign * count(*), sign * count(*) FILTER (WHERE severity <= 2)
+        FROM (SELECT d AS address, s AS severity FROM unnest(devices, severities) AS r(d, s)
+              UNION ALL
+              SELECT sn, s FROM unnest(devices, senders, severities) AS r(d, sn, s)
+                  WHERE sn <> d) AS belongs
+        GROUP BY address
         ON CONFLICT (address) DO UPDATE
-        SET count = unacked.count + 1, serious = unacked.serious + excluded.serious;
-$$;
-
-CREATE FUNCTION unacked_drop(addresses text[], serious bigint) RETURNS void
-LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
-    UPDATE unacked SET count = count - 1, serious = unacked.serious - unacked_drop.serious
-        WHERE address = ANY(addresses);
-    DELETE FROM unacked WHERE address = ANY(addresses) AND count <= 0;
+        SET count = unacked.count + excluded.count, serious = unacked.serious + excluded.serious;
+    DELETE FROM unacked WHERE count <= 0 AND address = ANY(devices || senders);
 $$;
 
 CREATE FUNCTION events_added() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
 BEGIN
-    INSERT INTO devices VALUES (NEW.device, 1)
-        ON CONFLICT (device) DO UPDATE SET rows = devices.rows + 1;
-    UPDATE settings SET value = value + 1 WHERE name = 'rows';
-    IF NEW.acked IS NULL THEN
-        PERFORM unacked_add(NEW.device, (NEW.severity <= 2)::int);
-        IF NEW.sender <> NEW.device THEN
-            PERFORM unacked_add(NEW.sender, (NEW.severity <= 2)::int);
-        END IF;
-    END IF;
+    INSERT INTO devices SELECT device, count(*) FROM added GROUP BY device
+        ON CONFLICT (device) DO UPDATE SET rows = devices.rows + excluded.rows;
+    UPDATE settings SET value = value + (SELECT count(*) FROM added) WHERE name = 'rows';
+    PERFORM unacked_move(array_agg(device), array_agg(sender), array_agg(severity), 1)
+        FROM added WHERE acked IS NULL;
     RETURN NULL;
 END $$;
-CREATE TRIGGER events_added AFTER INSERT ON events FOR EACH ROW EXECUTE FUNCTION events_added();
+CREATE TRIGGER events_added AFTER INSERT ON events REFERENCING NEW TABLE AS added
+    FOR EACH STATEMENT EXECUTE FUNCTION events_added();
 
 CREATE FUNCTION events_dropped() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
 BEGIN
-    UPDATE devices SET rows = rows - 1 WHERE device = OLD.device;
-    DELETE FROM devices WHERE device = OLD.device AND rows <= 0;
-    UPDATE settings SET value = value - 1 WHERE name = 'rows';
-    IF OLD.acked IS NULL THEN
-        PERFORM unacked_drop(ARRAY[OLD.device, OLD.sender], (OLD.severity <= 2)::int);
-    END IF;
+    UPDATE devices SET rows = devices.rows - g.n
+        FROM (SELECT device, count(*) AS n FROM gone GROUP BY device) AS g
+        WHERE devices.device = g.device;
+    DELETE FROM devices WHERE rows <= 0 AND device IN (SELECT device FROM gone);
+    UPDATE settings SET value = value - (SELECT count(*) FROM gone) WHERE name = 'rows';
+    PERFORM unacked_move(array_agg(device), array_agg(sender), array_agg(severity), -1)
+        FROM gone WHERE acked IS NULL;
     RETURN NULL;
 END $$;
-CREATE TRIGGER events_dropped AFTER DELETE ON events FOR EACH ROW EXECUTE FUNCTION events_dropped();
+CREATE TRIGGER events_dropped AFTER DELETE ON events REFERENCING OLD TABLE AS gone
+    FOR EACH STATEMENT EXECUTE FUNCTION events_dropped();
+
+CREATE FUNCTION events_acked() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+BEGIN
+    PERFORM unacked_move(array_agg(was.device), array_agg(was.sender), array_agg(was.severity), -1)
+        FROM was JOIN now USING (id) WHERE was.acked IS NULL AND now.acked IS NOT NULL;
+    RETURN NULL;
+END $$;
+CREATE TRIGGER events_acked AFTER UPDATE ON events REFERENCING OLD TABLE AS was NEW TABLE AS now
+    FOR EACH STATEMENT EXECUTE FUNCTION events_acked();
 
 -- An acknowledgement is made once: what it says stays as it was made.
-CREATE FUNCTION events_acknowledged() RETURNS trigger
-LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+CREATE FUNCTION events_acknowledged_once() RETURNS trigger
+LANGUAGE plpgsql AS $$
 BEGIN
     IF OLD.acked IS NOT NULL THEN
         RAISE EXCEPTION 'event % is acknowledged already', OLD.id;
     END IF;
-    IF NEW.acked IS NOT NULL THEN
-        PERFORM unacked_drop(ARRAY[OLD.device, OLD.sender], (OLD.severity <= 2)::int);
-    END IF;
     RETURN NEW;
 END $$;
-CREATE TRIGGER events_acknowledged BEFORE UPDATE OF acked, acked_by, ack_seq ON events
-    FOR EACH ROW EXECUTE FUNCTION events_acknowledged();
+CREATE TRIGGER events_acknowledged_once BEFORE UPDATE OF acked, acked_by, ack_seq ON events
+    FOR EACH ROW EXECUTE FUNCTION events_acknowledged_once();
 
 -- Every open events page and ALM lamp LISTENs here: one notification a statement that added
 -- or acknowledged rows (the server folds those of one transaction into one).
