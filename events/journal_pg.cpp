@@ -21,6 +21,8 @@ namespace {
 
 // How long a connection attempt may take, in seconds, unless the connection string says.
 constexpr const char* kConnectTimeoutS = "3";
+// Rows a statement inserts: the schema's statement triggers move each tally once for them all.
+constexpr size_t kRowsPerInsert = 500;
 // The advisory lock acknowledgers take in turn (any number no other program of the database
 // uses; "TALV").
 constexpr int64_t kAckLock = 0x54414c56;
@@ -317,8 +319,8 @@ bool PgJournal::appendBatch(std::vector<Event>& events, const SpoolPosition& pos
                             std::string* why) {
     if (!exec("BEGIN", why)) return false;
     std::vector<std::string> touched;
-    const bool ok =
-        sql::AppendRows<Query>(m_c, events, position, touched) && sql::Trim<Query>(m_c, touched);
+    const bool ok = sql::AppendRows<Query>(m_c, kRowsPerInsert, events, position, touched) &&
+                    sql::Trim<Query>(m_c, touched);
     if (ok && exec("COMMIT", why)) return true;
     if (!ok) fail(why);
     exec("ROLLBACK");

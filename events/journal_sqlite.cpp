@@ -374,7 +374,7 @@ bool SqliteJournal::appendBatch(std::vector<Event>& events, const SpoolPosition&
     if (!exec("BEGIN IMMEDIATE", why)) return false;
     std::vector<std::string> touched;
     const bool ok =
-        sql::AppendRows<Stmt>(m_db, events, position, touched) && sql::Trim<Stmt>(m_db, touched);
+        sql::AppendRows<Stmt>(m_db, 1, events, position, touched) && sql::Trim<Stmt>(m_db, touched);
     if (ok && exec("COMMIT", why)) return true;
     if (why && !ok) *why = lastError();
     exec("ROLLBACK");

@@ -72,10 +72,25 @@ template <class Row> void ReadWholeRow(const Row& s, Event& e) {
 inline constexpr const char* kSameInform =
     "SELECT id FROM events WHERE sender = ?1 AND request_id = ?2 AND inform AND engine = ?3 AND "
     "received >= ?4 ORDER BY id DESC LIMIT 1";
+// Rows go in up to a store's rowsPerInsert to a statement (each of kInsertColumns values): a
+// server's statement triggers then move its tallies once for all of them, where SQLite's row
+// triggers prefer one row to a statement. The ids come back in the order given.
 inline constexpr const char* kInsert =
     "INSERT INTO events(received, sender, device, uptime, oid, severity, ifindex, port, event, "
-    "summary, bindings, inform, request_id, engine, security, transport) VALUES (?1, ?2, ?3, ?4, "
-    "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16) RETURNING id";
+    "summary, bindings, inform, request_id, engine, security, transport) VALUES ";
+inline constexpr int kInsertColumns = 16;
+
+inline std::string InsertOf(size_t rows) {
+    std::string sql = kInsert;
+    for (size_t r = 0; r < rows; ++r) {
+        sql += r ? ", (" : "(";
+        for (int c = 1; c <= kInsertColumns; ++c) {
+            sql += '?' + std::to_string(r * kInsertColumns + size_t(c));
+            sql += c < kInsertColumns ? ", " : ")";
+        }
+    }
+    return sql + " RETURNING id";
+}
 inline constexpr const char* kSetSpool = "UPDATE spool SET file = ?1, \"offset\" = ?2";
 inline constexpr const char* kSpool = "SELECT file, \"offset\" FROM spool";
 
@@ -119,47 +134,82 @@ template <class Q, class Db> int64_t Setting(Db* db, const char* name, int64_t f
     return s.next() ? s.integer(0) : fallback;
 }
 
-// The events (their ids set) and the spool position after them, inside the caller's
-// transaction; the devices they touched gathered. An inform sent again is the row it was.
-// Text goes in as valid UTF-8 without NULs, which the server requires and no reader minds.
-template <class Q, class Db>
-bool AppendRows(Db* db, std::vector<Event>& events, const SpoolPosition& position,
-                std::vector<std::string>& touched) {
-    Q same(db, kSameInform);
-    Q ins(db, kInsert);
-    Q pos(db, kSetSpool);
+// Inserts the rows by ins, a statement of InsertOf(rows.size()); their ids set in the order given
+// (the stores number rows as they insert them).
+template <class Q> bool InsertRows(Q& ins, const std::vector<Event*>& rows) {
+    ins.reset();
+    // The server takes only valid UTF-8 without NULs, which no reader minds.
     auto clean = [](const std::string& text) { return SanitizeText(text); };
+    int at = 0;
+    for (const Event* e : rows) {
+        ins.bind(at + 1, e->receivedMs)
+            .bind(at + 2, clean(e->sender))
+            .bind(at + 3, clean(e->device));
+        if (e->uptime >= 0)
+            ins.bind(at + 4, e->uptime);
+        else
+            ins.bindNull(at + 4);
+        ins.bind(at + 5, clean(e->oid)).bind(at + 6, int64_t(e->severity));
+        ins.bind(at + 7, int64_t(e->ifIndex)).bind(at + 8, clean(e->port));
+        ins.bind(at + 9, clean(e->event)).bind(at + 10, clean(e->summary));
+        ins.bind(at + 11, clean(e->bindings)).bind(at + 12, int64_t(e->inform));
+        if (e->requestId >= 0)
+            ins.bind(at + 13, e->requestId);
+        else
+            ins.bindNull(at + 13);
+        ins.bind(at + 14, clean(e->engineId)).bind(at + 15, clean(e->securityName));
+        ins.bind(at + 16, clean(e->transport));
+        at += kInsertColumns;
+    }
+    std::vector<int64_t> ids;
+    while (ins.next())
+        ids.push_back(ins.integer(0));
+    if (!ins.ok() || ids.size() != rows.size()) return false;
+    std::sort(ids.begin(), ids.end());
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i]->id = ids[i];
+    return true;
+}
+
+// The events (their ids set) and the spool position after them, inside the caller's
+// transaction; the devices they touched gathered. An inform sent again is the row it was: the
+// rows before it go in first, so that a copy within the batch is found too.
+template <class Q, class Db>
+bool AppendRows(Db* db, size_t rowsPerInsert, std::vector<Event>& events,
+                const SpoolPosition& position, std::vector<std::string>& touched) {
+    Q same(db, kSameInform);
+    Q pos(db, kSetSpool);
+    Q full(db, InsertOf(rowsPerInsert));
+    std::vector<Event*> pending;
+    auto flush = [&] {
+        bool ok = true;
+        if (pending.size() == rowsPerInsert) {
+            ok = InsertRows(full, pending);
+        } else if (!pending.empty()) {
+            Q rest(db, InsertOf(pending.size()));
+            ok = InsertRows(rest, pending);
+        }
+        pending.clear();
+        return ok;
+    };
     for (Event& e : events) {
         if (e.inform && e.requestId >= 0) {
+            if (!flush()) return false;
             same.reset();
-            same.bind(1, clean(e.sender)).bind(2, e.requestId).bind(3, clean(e.engineId));
-            same.bind(4, e.receivedMs - kResentWithinMs);
+            same.bind(1, SanitizeText(e.sender)).bind(2, e.requestId);
+            same.bind(3, SanitizeText(e.engineId)).bind(4, e.receivedMs - kResentWithinMs);
             if (same.next()) {
                 e.id = same.integer(0);
                 continue;
             }
             if (!same.ok()) return false;
         }
-        ins.reset();
-        ins.bind(1, e.receivedMs).bind(2, clean(e.sender)).bind(3, clean(e.device));
-        if (e.uptime >= 0)
-            ins.bind(4, e.uptime);
-        else
-            ins.bindNull(4);
-        ins.bind(5, clean(e.oid)).bind(6, int64_t(e.severity)).bind(7, int64_t(e.ifIndex));
-        ins.bind(8, clean(e.port)).bind(9, clean(e.event)).bind(10, clean(e.summary));
-        ins.bind(11, clean(e.bindings)).bind(12, int64_t(e.inform));
-        if (e.requestId >= 0)
-            ins.bind(13, e.requestId);
-        else
-            ins.bindNull(13);
-        ins.bind(14, clean(e.engineId)).bind(15, clean(e.securityName));
-        ins.bind(16, clean(e.transport));
-        if (!ins.next()) return false;
-        e.id = ins.integer(0);
+        pending.push_back(&e);
         if (std::find(touched.begin(), touched.end(), e.device) == touched.end())
             touched.push_back(e.device);
+        if (pending.size() == rowsPerInsert && !flush()) return false;
     }
+    if (!flush()) return false;
     pos.bind(1, position.file).bind(2, position.offset);
     return pos.run();
 }
