@@ -13,7 +13,8 @@ CREATE ROLE talvex_reader NOLOGIN;
 
 REVOKE ALL ON talvex_schema, settings, severities, events, spool, devices, unacked FROM PUBLIC;
 REVOKE ALL ON SEQUENCE ack_seq FROM PUBLIC;
-REVOKE ALL ON FUNCTION unacked_move(text[], text[], integer[], integer) FROM PUBLIC;
+REVOKE ALL ON FUNCTION unacked_move(text[], text[], integer[], integer),
+    tallies_move(text[], text[], integer[], boolean[], integer) FROM PUBLIC;
 
 GRANT SELECT ON talvex_schema, settings, severities, devices, unacked
     TO talvex_writer, talvex_reader;

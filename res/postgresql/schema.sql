@@ -70,14 +70,26 @@ LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
     DELETE FROM unacked WHERE count <= 0 AND address = ANY(devices || senders);
 $$;
 
+-- Moves every tally by sign for the rows given (device, sender, severity, unacknowledged each).
+CREATE FUNCTION tallies_move(row_devices text[], row_senders text[], row_severities integer[],
+                             row_unacked boolean[], sign integer)
+RETURNS void
+LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    INSERT INTO devices SELECT d, sign * count(*) FROM unnest(row_devices) AS r(d) GROUP BY d
+        ON CONFLICT (device) DO UPDATE SET rows = devices.rows + excluded.rows;
+    DELETE FROM devices WHERE rows <= 0 AND device = ANY(row_devices);
+    UPDATE settings SET value = value + sign * coalesce(cardinality(row_devices), 0)
+        WHERE name = 'rows';
+    SELECT unacked_move(array_agg(d), array_agg(sn), array_agg(s), sign)
+        FROM unnest(row_devices, row_senders, row_severities, row_unacked) AS r(d, sn, s, u)
+        WHERE u;
+$$;
+
 CREATE FUNCTION events_added() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
 BEGIN
-    INSERT INTO devices SELECT device, count(*) FROM added GROUP BY device
-        ON CONFLICT (device) DO UPDATE SET rows = devices.rows + excluded.rows;
-    UPDATE settings SET value = value + (SELECT count(*) FROM added) WHERE name = 'rows';
-    PERFORM unacked_move(array_agg(device), array_agg(sender), array_agg(severity), 1)
-        FROM added WHERE acked IS NULL;
+    PERFORM tallies_move(array_agg(device), array_agg(sender), array_agg(severity),
+                         array_agg(acked IS NULL), 1) FROM added;
     RETURN NULL;
 END $$;
 CREATE TRIGGER events_added AFTER INSERT ON events REFERENCING NEW TABLE AS added
@@ -86,13 +98,8 @@ CREATE TRIGGER events_added AFTER INSERT ON events REFERENCING NEW TABLE AS adde
 CREATE FUNCTION events_dropped() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
 BEGIN
-    UPDATE devices SET rows = devices.rows - g.n
-        FROM (SELECT device, count(*) AS n FROM gone GROUP BY device) AS g
-        WHERE devices.device = g.device;
-    DELETE FROM devices WHERE rows <= 0 AND device IN (SELECT device FROM gone);
-    UPDATE settings SET value = value - (SELECT count(*) FROM gone) WHERE name = 'rows';
-    PERFORM unacked_move(array_agg(device), array_agg(sender), array_agg(severity), -1)
-        FROM gone WHERE acked IS NULL;
+    PERFORM tallies_move(array_agg(device), array_agg(sender), array_agg(severity),
+                         array_agg(acked IS NULL), -1) FROM gone;
     RETURN NULL;
 END $$;
 CREATE TRIGGER events_dropped AFTER DELETE ON events REFERENCING OLD TABLE AS gone
