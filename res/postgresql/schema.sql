@@ -85,25 +85,19 @@ LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
         WHERE u;
 $$;
 
-CREATE FUNCTION events_added() RETURNS trigger
+-- The rows a statement added or dropped, under one name either way.
+CREATE FUNCTION events_counted() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
 BEGIN
     PERFORM tallies_move(array_agg(device), array_agg(sender), array_agg(severity),
-                         array_agg(acked IS NULL), 1) FROM added;
+                         array_agg(acked IS NULL), CASE TG_OP WHEN 'INSERT' THEN 1 ELSE -1 END)
+        FROM changed;
     RETURN NULL;
 END $$;
-CREATE TRIGGER events_added AFTER INSERT ON events REFERENCING NEW TABLE AS added
-    FOR EACH STATEMENT EXECUTE FUNCTION events_added();
-
-CREATE FUNCTION events_dropped() RETURNS trigger
-LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
-BEGIN
-    PERFORM tallies_move(array_agg(device), array_agg(sender), array_agg(severity),
-                         array_agg(acked IS NULL), -1) FROM gone;
-    RETURN NULL;
-END $$;
-CREATE TRIGGER events_dropped AFTER DELETE ON events REFERENCING OLD TABLE AS gone
-    FOR EACH STATEMENT EXECUTE FUNCTION events_dropped();
+CREATE TRIGGER events_added AFTER INSERT ON events REFERENCING NEW TABLE AS changed
+    FOR EACH STATEMENT EXECUTE FUNCTION events_counted();
+CREATE TRIGGER events_dropped AFTER DELETE ON events REFERENCING OLD TABLE AS changed
+    FOR EACH STATEMENT EXECUTE FUNCTION events_counted();
 
 CREATE FUNCTION events_acked() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
