@@ -988,6 +988,28 @@ private slots:
         }
     }
 
+    // A server's journal that cannot be reached: the lamp cannot light, and the panel's tooltip
+    // says why instead.
+    void lampSaysServerGone() {
+        qputenv("TALVEX_EVENTS",
+                ("postgresql:///talvex?host=" + m_dir.path() + "&user=nobody").toUtf8());
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        qputenv("TALVEX_SYSTEM_DIR", QByteArray(TALVEX_SOURCE_DIR "/res/panel"));
+        CPanelDlg dlg;
+        dlg.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.panelView()->toolTip().isEmpty(), 3000);
+        const QString tip = dlg.panelView()->toolTip();
+        QVERIFY2(tip.startsWith(QLatin1String("ALM: the event journal cannot be read: the "
+                                              "database server cannot be reached")),
+                 qPrintable(tip));
+        QVERIFY(!dlg.panelModel().alarm());
+        qunsetenv("TALVEX_SYSTEM_DIR");
+        qputenv("TALVEX_EVENTS", m_dir.filePath(QStringLiteral("none.sqlite")).toUtf8());
+    }
+
     // The main window: the count of unacknowledged events in its title, the ALM lamp blinking
     // in the alarm colour while one is major or worse; acknowledged on the page reached through
     // the menu, both go back.
