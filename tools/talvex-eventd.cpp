@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -146,18 +147,28 @@ int main(int argc, char** argv) {
     uint64_t journaled = 0;
     std::vector<events::SpoolRecord> records;
     std::vector<events::Event> batch;
+    // The spool position the journal holds, read once for each opening: this writer is the only
+    // one that moves it, and an idle look then asks nothing of a server.
+    std::optional<events::SpoolPosition> at;
     while (!g_stop) {
         std::string why;
-        if (!journal.isOpen() && !journal.open(path, true, &why)) {
-            teller.tell("cannot open the journal " + path + ": " + why +
-                        "; notifications stay in the spool " + spoolDir);
-            if (once) return 1;
-            pause(retryMs);
-            retryMs = std::min(retryMs * 2, kMaxRetryMs);
-            continue;
+        if (!journal.isOpen()) {
+            at.reset();
+            if (!journal.open(path, true, &why)) {
+                teller.tell("cannot open the journal " + path + ": " + why +
+                            "; notifications stay in the spool " + spoolDir);
+                if (once) return 1;
+                pause(retryMs);
+                retryMs = std::min(retryMs * 2, kMaxRetryMs);
+                continue;
+            }
         }
         events::SpoolPosition from;
-        if (!journal.spoolPosition(from, &why)) {
+        if (at) {
+            from = *at;
+        } else if (journal.spoolPosition(from, &why)) {
+            at = from;
+        } else {
             // Never read as "from the start", which would journal the spool a second time.
             teller.tell("cannot read the spool position from the journal " + path + ": " + why +
                         "; notifications stay in the spool " + spoolDir);
@@ -205,6 +216,7 @@ int main(int argc, char** argv) {
             continue;
         }
         teller.cleared("the journal " + path + " takes events again");
+        at = next;
         retryMs = 500;
         wrote = true;
         lastWrite = std::chrono::steady_clock::now();
