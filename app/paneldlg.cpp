@@ -2,6 +2,7 @@
 
 #include "app/aboutdlg.h"
 #include "app/tools.h"
+#include "events/alarmwatch.h"
 #include "events/journal.h"
 #include "graphs/trafficgraph.h"
 #include "pages/alarmeventdlg.h"
@@ -9,7 +10,6 @@
 #include "pages/cpuutildlg.h"
 #include "pages/deviceeventsdlg.h"
 #include "pages/deviceinfodlg.h"
-#include "pages/eventlist.h"
 #include "pages/forwardingtabledlg.h"
 #include "pages/interfaceinfodlg.h"
 #include "pages/memoryinfodlg.h"
@@ -158,6 +158,13 @@ void CPanelDlg::watchEvents() {
                 else if (serious == 0)
                     blink->stop();
             });
+    // The lamp cannot light for a journal that cannot be read; the panel says why.
+    connect(m_events, &EventAlarmWatch::problemChanged, this, [this](const QString& problem) {
+        m_view->setToolTip(problem.isEmpty() ? QString()
+                                             : QStringLiteral("ALM: the event journal cannot be "
+                                                              "read: %1")
+                                                   .arg(problem));
+    });
     m_events->check();
 }
 

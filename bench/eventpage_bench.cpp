@@ -2,8 +2,8 @@
 // shown page (the oldest row dropped, the new one on top), against a rebuild of the whole list
 // (what a change of filter does). Prints the medians in microseconds and their ratio.
 #include "events/journal.h"
+#include "events/model.h"
 #include "pages/deviceeventsdlg.h"
-#include "pages/eventlist.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -20,6 +20,9 @@ install(FILES events/talvex-spool.pl DESTINATION ${TALVEX_INSTALL_DATADIR})
 install(FILES res/examples/snmptrapd.conf.example res/examples/snmptrapd.service.d-talvex.conf
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/talvex)
 install(FILES res/examples/talvex-eventd.service DESTINATION lib/systemd/system)
+# The journal on a PostgreSQL server: the schema and the two roles an administrator applies.
+install(FILES res/postgresql/schema.sql res/postgresql/roles.sql
+        DESTINATION ${TALVEX_INSTALL_DATADIR}/postgresql)
 # The traffic history collector: its unit, and the example its postinst copies to
 # /etc/talvex/collect.conf where there is none (talvex-collect(8)).
 install(FILES res/examples/collect.conf.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/talvex)

@@ -1,206 +1,17 @@
 #include "events/journal.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "events/journalbackend.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
+#include <arpa/inet.h>
 #include <strings.h>
+
+#include <cstdlib>
 
 namespace events {
 
 namespace {
 
-// A stored severity or ifIndex as the journal's readers take it: the file may have been written
-// by anyone in the group, so a value out of range reads as the harmless one.
-Severity SeverityOf(int64_t stored) {
-    return stored >= 1 && stored <= 4 ? Severity(stored) : Severity::Information;
-}
-int IfIndexOf(int64_t stored) {
-    return int(std::clamp<int64_t>(stored, 0, INT32_MAX));
-}
-
 const char* const kSeverityNames[] = {"critical", "major", "minor", "information"};
-
-// The schema as the first version of the module made it (user_version 0): a file without a
-// version is taken as that one and migrated from it.
-const char* const kSchemaV1 = R"sql(
-CREATE TABLE IF NOT EXISTS settings(name TEXT PRIMARY KEY, value INTEGER NOT NULL);
-INSERT OR IGNORE INTO settings VALUES ('max_per_device', 100000), ('ack_seq', 0);
-CREATE TABLE IF NOT EXISTS severities(
-    oid TEXT PRIMARY KEY,
-    severity INTEGER NOT NULL CHECK (severity BETWEEN 1 AND 4));
-CREATE TABLE IF NOT EXISTS events(
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    received INTEGER NOT NULL,
-    sender TEXT NOT NULL,
-    device TEXT NOT NULL,
-    uptime INTEGER,
-    oid TEXT NOT NULL,
-    severity INTEGER NOT NULL,
-    ifindex INTEGER NOT NULL DEFAULT 0,
-    port TEXT NOT NULL DEFAULT '',
-    event TEXT NOT NULL,
-    summary TEXT NOT NULL,
-    bindings TEXT NOT NULL,
-    acked INTEGER,
-    acked_by TEXT,
-    ack_seq INTEGER);
-CREATE INDEX IF NOT EXISTS events_device ON events(device, id);
-CREATE INDEX IF NOT EXISTS events_sender ON events(sender, device, id);
-CREATE INDEX IF NOT EXISTS events_uptime ON events(device, uptime);
-CREATE INDEX IF NOT EXISTS events_ack_seq ON events(ack_seq) WHERE ack_seq IS NOT NULL;
-CREATE TABLE IF NOT EXISTS devices(device TEXT PRIMARY KEY, rows INTEGER NOT NULL);
-CREATE TRIGGER IF NOT EXISTS events_counted AFTER INSERT ON events BEGIN
-    INSERT INTO devices VALUES (new.device, 1)
-        ON CONFLICT(device) DO UPDATE SET rows = rows + 1;
-END;
-CREATE TRIGGER IF NOT EXISTS events_uncounted AFTER DELETE ON events BEGIN
-    UPDATE devices SET rows = rows - 1 WHERE device = old.device;
-END;
-)sql";
-
-// Version 2: the PDU's details (an inform is told from a trap by its type and request id, not
-// by its content), the spool position, a bound on the whole journal, and the unacknowledged
-// rows counted per address as they change, so that the lamp's check reads one row.
-const char* const kToV2 = R"sql(
-ALTER TABLE events ADD COLUMN inform INTEGER NOT NULL DEFAULT 0;
-ALTER TABLE events ADD COLUMN request_id INTEGER;
-ALTER TABLE events ADD COLUMN engine TEXT NOT NULL DEFAULT '';
-ALTER TABLE events ADD COLUMN security TEXT NOT NULL DEFAULT '';
-ALTER TABLE events ADD COLUMN transport TEXT NOT NULL DEFAULT '';
-DROP INDEX IF EXISTS events_uptime;
--- The rows a device sent for another (snmpTrapAddress.0) are few; an index of all senders made
--- the page's read walk every row of the device.
-DROP INDEX IF EXISTS events_sender;
-CREATE INDEX events_relayed ON events(sender, id) WHERE sender <> device;
-CREATE INDEX events_inform ON events(sender, request_id) WHERE inform;
-INSERT OR IGNORE INTO settings VALUES ('max_total', 1000000);
-INSERT OR REPLACE INTO settings VALUES ('rows', (SELECT count(*) FROM events));
-CREATE TABLE spool(file TEXT NOT NULL, offset INTEGER NOT NULL);
-INSERT INTO spool VALUES ('', 0);
-DELETE FROM devices WHERE rows <= 0;
-DROP TRIGGER events_counted;
-DROP TRIGGER events_uncounted;
-CREATE TRIGGER events_counted AFTER INSERT ON events BEGIN
-    INSERT INTO devices VALUES (new.device, 1)
-        ON CONFLICT(device) DO UPDATE SET rows = rows + 1;
-    UPDATE settings SET value = value + 1 WHERE name = 'rows';
-END;
-CREATE TRIGGER events_uncounted AFTER DELETE ON events BEGIN
-    UPDATE devices SET rows = rows - 1 WHERE device = old.device;
-    DELETE FROM devices WHERE device = old.device AND rows <= 0;
-    UPDATE settings SET value = value - 1 WHERE name = 'rows';
-END;
--- Keyed by every address a row belongs to: its device, and its sender where that differs.
-CREATE TABLE unacked(address TEXT PRIMARY KEY, count INTEGER NOT NULL, serious INTEGER NOT NULL);
-INSERT INTO unacked
-    SELECT address, count(*), total(severity <= 2) FROM
-        (SELECT device AS address, severity FROM events WHERE acked IS NULL
-         UNION ALL
-         SELECT sender, severity FROM events WHERE acked IS NULL AND sender <> device)
-    GROUP BY address;
-CREATE TRIGGER unacked_added AFTER INSERT ON events WHEN new.acked IS NULL BEGIN
-    INSERT INTO unacked VALUES (new.device, 1, new.severity <= 2)
-        ON CONFLICT(address) DO UPDATE SET count = count + 1, serious = serious + (new.severity <= 2);
-    INSERT INTO unacked SELECT new.sender, 1, new.severity <= 2 WHERE new.sender <> new.device
-        ON CONFLICT(address) DO UPDATE SET count = count + 1, serious = serious + (new.severity <= 2);
-END;
-CREATE TRIGGER unacked_acked AFTER UPDATE OF acked ON events
-        WHEN old.acked IS NULL AND new.acked IS NOT NULL BEGIN
-    UPDATE unacked SET count = count - 1, serious = serious - (old.severity <= 2)
-        WHERE address IN (old.device, old.sender);
-    DELETE FROM unacked WHERE address IN (old.device, old.sender) AND count <= 0;
-END;
-CREATE TRIGGER unacked_dropped AFTER DELETE ON events WHEN old.acked IS NULL BEGIN
-    UPDATE unacked SET count = count - 1, serious = serious - (old.severity <= 2)
-        WHERE address IN (old.device, old.sender);
-    DELETE FROM unacked WHERE address IN (old.device, old.sender) AND count <= 0;
-END;
-)sql";
-
-// Each step brings a file of version i + 1 to i + 2.
-const char* const kMigrations[] = {kToV2};
-static_assert(std::size(kMigrations) == kSchemaVersion - 1);
-
-// A row belongs to a device when the device is the agent it speaks for (snmpTrapAddress.0 when
-// the agent named itself, else the sender) or when the device sent it.
-const char* const kMatch = "(device = ?1 OR (sender = ?1 AND sender <> device))";
-
-// A prepared statement that finalizes itself.
-class Stmt {
-public:
-    Stmt(sqlite3* db, const std::string& sql) {
-        if (db) sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &m_s, nullptr);
-    }
-    ~Stmt() { sqlite3_finalize(m_s); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-    explicit operator bool() const { return m_s != nullptr; }
-    Stmt& bind(int i, const std::string& v) {
-        sqlite3_bind_text(m_s, i, v.data(), int(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Stmt& bind(int i, int64_t v) {
-        sqlite3_bind_int64(m_s, i, v);
-        return *this;
-    }
-    Stmt& bindNull(int i) {
-        sqlite3_bind_null(m_s, i);
-        return *this;
-    }
-    int step() { return m_s ? sqlite3_step(m_s) : SQLITE_ERROR; }
-    void reset() {
-        sqlite3_reset(m_s);
-        sqlite3_clear_bindings(m_s);
-    }
-    int64_t integer(int c) const { return sqlite3_column_int64(m_s, c); }
-    bool isNull(int c) const { return sqlite3_column_type(m_s, c) == SQLITE_NULL; }
-    std::string text(int c) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_s, c));
-        return p ? std::string(p, size_t(sqlite3_column_bytes(m_s, c))) : std::string();
-    }
-
-private:
-    sqlite3_stmt* m_s = nullptr;
-};
-
-// What a list shows of a row, as the first columns of a query: readSince reads these, read()
-// these and the rest.
-const char* const kListColumns =
-    "SELECT id, received, severity, ifindex, port, event, summary, acked, acked_by, sender";
-constexpr int kListCount = 10;
-void ReadListColumns(const Stmt& s, Event& e) {
-    e.id = s.integer(0);
-    e.receivedMs = s.integer(1);
-    e.severity = SeverityOf(s.integer(2));
-    e.ifIndex = IfIndexOf(s.integer(3));
-    e.port = s.text(4);
-    e.event = s.text(5);
-    e.summary = s.text(6);
-    e.ackedMs = s.integer(7);
-    e.ackedBy = s.text(8);
-    e.sender = s.text(9);
-}
-
-int64_t Setting(sqlite3* db, const char* name, int64_t fallback) {
-    Stmt s(db, "SELECT value FROM settings WHERE name = ?1");
-    s.bind(1, std::string(name));
-    return s.step() == SQLITE_ROW ? s.integer(0) : fallback;
-}
-
-// A bound keeps one row at least.
-bool SetBound(sqlite3* db, const char* name, int64_t max) {
-    Stmt s(db, "UPDATE settings SET value = ?1 WHERE name = ?2");
-    s.bind(1, std::max<int64_t>(1, max)).bind(2, std::string(name));
-    return s.step() == SQLITE_DONE;
-}
 
 } // namespace
 
@@ -223,6 +34,10 @@ std::string JournalPath() {
     return env && *env ? env : kDefaultPath;
 }
 
+bool IsServerTarget(const std::string& target) {
+    return target.starts_with("postgresql://") || target.starts_with("postgres://");
+}
+
 std::string CanonicalAddress(const std::string& text) {
     unsigned char buf[sizeof(in6_addr)];
     char out[INET6_ADDRSTRLEN];
@@ -242,414 +57,134 @@ bool IsAddress(const std::string& text) {
                                               inet_pton(AF_INET6, text.c_str(), buf) == 1);
 }
 
-Journal::~Journal() {
-    close();
+Journal::Journal() = default;
+Journal::~Journal() = default;
+
+bool Journal::open(const std::string& target, bool create, std::string* why) {
+    m_store = IsServerTarget(target) ? MakePostgresJournal() : MakeSqliteJournal();
+    if (m_store->open(target, create, why)) return true;
+    m_store.reset();
+    return false;
+}
+
+bool Journal::isOpen() const {
+    return m_store && m_store->isOpen();
 }
 
 void Journal::close() {
-    sqlite3_finalize(m_severity);
-    m_severity = nullptr;
-    sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    m_store.reset();
 }
 
-std::string Journal::lastError() const {
-    return m_db ? sqlite3_errmsg(m_db) : "no journal open";
-}
-
-bool Journal::exec(const char* sql, std::string* why) {
-    char* err = nullptr;
-    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &err) == SQLITE_OK) return true;
-    if (why) *why = err ? err : lastError();
-    sqlite3_free(err);
-    return false;
-}
-
-bool Journal::openChecked(const std::string& path, bool create, std::string* why) {
-    auto fail = [&](const std::string& text) {
-        if (why) *why = text;
-        return false;
-    };
-    // O_NONBLOCK: a FIFO put in the journal's place must not hold the opener.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT && create) {
-        // A journal the talvex group reads and acknowledges in, whatever the writer's umask.
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0660);
-        if (fd >= 0)
-            fchmod(fd, 0660);
-        else if (errno == EEXIST)
-            fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    }
-    if (fd < 0) {
-        if (errno == ENOENT) return fail("there is no journal there");
-        if (errno == ELOOP) return fail("it is a symbolic link, which is not followed");
-        return fail(std::strerror(errno));
-    }
-    struct stat st {};
-    const bool stated = ::fstat(fd, &st) == 0;
-    ::close(fd);
-    if (!stated) return fail(std::strerror(errno));
-    // A FIFO or a device would block or never end.
-    if (!S_ISREG(st.st_mode)) return fail("it is not a regular file");
-    // The writer keeps its own file; a reader takes the file of the user who keeps the folder.
-    std::string folder = path.substr(0, path.find_last_of('/') + 1);
-    struct stat dir {};
-    const bool folderOwner = !create && ::stat(folder.empty() ? "." : folder.c_str(), &dir) == 0 &&
-                             dir.st_uid == st.st_uid;
-    if (st.st_uid != ::geteuid() && !folderOwner)
-        return fail("it belongs to user " + std::to_string(st.st_uid) +
-                    ", neither this user nor the owner of its folder");
-    if (::access(path.c_str(), R_OK) != 0)
-        return fail(std::string("it cannot be read: ") + std::strerror(errno));
-    int rc = sqlite3_open_v2(path.c_str(), &m_db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
-                             nullptr);
-    if (rc != SQLITE_OK && !create) {
-        // An operator outside the group that writes may still look.
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-        rc = sqlite3_open_v2(path.c_str(), &m_db,
-                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
-                             nullptr);
-    }
-    if (rc != SQLITE_OK) return fail(lastError());
-    // The file SQLite opened by name is the one checked above.
-    struct stat now {};
-    if (::lstat(path.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
-        return fail("it was replaced while it was opened");
-    return true;
-}
-
-bool Journal::open(const std::string& path, bool create, std::string* why) {
-    close();
-    auto fail = [&](const std::string& text) {
-        if (why) *why = text;
-        close();
-        return false;
-    };
-    std::string err;
-    if (!openChecked(path, create, &err)) return fail(err);
-    sqlite3_extended_result_codes(m_db, 1);
-    setBusyTimeout(2000);
-    const int64_t have = userVersion();
-    if (have < 0) return fail("it is not an event journal (" + lastError() + ")");
-    if (have > kSchemaVersion)
-        return fail("it is of a newer version (" + std::to_string(have) +
-                    ") than this program knows (" + std::to_string(kSchemaVersion) + ")");
-    // Anything else SQLite opens (an empty or foreign file) is no journal.
-    const bool isJournal = [this] {
-        Stmt probe(m_db, "SELECT id, received, sender, device, acked, ack_seq FROM events LIMIT 0");
-        return probe && probe.step() == SQLITE_DONE;
-    }();
-    if (have == 0 && !isJournal) {
-        if (!create) return fail(std::string("it is not an event journal (") + lastError() + ")");
-        const bool empty = [this] {
-            Stmt tables(m_db, "SELECT count(*) FROM sqlite_master");
-            return tables.step() == SQLITE_ROW && tables.integer(0) == 0;
-        }();
-        if (!empty) return fail("it is not an event journal: it holds other tables");
-        if (!exec("PRAGMA journal_mode=WAL", &err) || !exec(kSchemaV1, &err)) return fail(err);
-    } else if (!isJournal) {
-        return fail(std::string("it is not an event journal (") + lastError() + ")");
-    }
-    exec("PRAGMA synchronous=NORMAL");
-    exec("PRAGMA temp_store=MEMORY");
-    if (have < kSchemaVersion && !migrate(int(std::max<int64_t>(have, 1)), &err))
-        return fail("it is of an older version (" + std::to_string(std::max<int64_t>(have, 1)) +
-                    ") and could not be brought up to date: " + err);
-    return true;
-}
-
-bool Journal::migrate(int from, std::string* why) {
-    if (!exec("BEGIN IMMEDIATE", why)) return false;
-    // Another opener may have migrated while this one waited for the lock.
-    int at = int(std::max<int64_t>(userVersion(), 1));
-    bool ok = at >= from;
-    for (; ok && at < kSchemaVersion; ++at)
-        ok = exec(kMigrations[at - 1], why);
-    ok = ok && exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str(), why);
-    if (ok && exec("COMMIT", why)) return true;
-    exec("ROLLBACK");
-    return false;
-}
-
-int64_t Journal::userVersion() {
-    Stmt s(m_db, "PRAGMA user_version");
-    return s.step() == SQLITE_ROW ? s.integer(0) : -1;
-}
+// Every call below on a journal that is not open fails as a refused statement would.
 
 void Journal::setBusyTimeout(int ms) {
-    if (m_db) sqlite3_busy_timeout(m_db, ms);
-}
-
-bool Journal::append(Event& e, std::string* why) {
-    std::vector<Event> one{std::move(e)};
-    const bool ok = appendBatch(one, spoolPosition(), why);
-    e = std::move(one[0]);
-    return ok;
+    if (m_store) m_store->setBusyTimeout(ms);
 }
 
 bool Journal::appendBatch(std::vector<Event>& events, const SpoolPosition& position,
                           std::string* why) {
-    if (!exec("BEGIN IMMEDIATE", why)) return false;
-    Stmt same(m_db, "SELECT id FROM events WHERE sender = ?1 AND request_id = ?2 AND inform AND "
-                    "engine = ?3 AND received >= ?4 ORDER BY id DESC LIMIT 1");
-    Stmt ins(m_db, "INSERT INTO events(received, sender, device, uptime, oid, severity, ifindex, "
-                   "port, event, summary, bindings, inform, request_id, engine, security, "
-                   "transport) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-                   "?14, ?15, ?16)");
-    Stmt pos(m_db, "UPDATE spool SET file = ?1, offset = ?2");
-    bool ok = same && ins && pos;
-    std::vector<std::string> touched;
-    for (size_t i = 0; ok && i < events.size(); ++i) {
-        Event& e = events[i];
-        if (e.inform && e.requestId >= 0) {
-            same.reset();
-            same.bind(1, e.sender).bind(2, e.requestId).bind(3, e.engineId);
-            same.bind(4, e.receivedMs - kResentWithinMs);
-            if (same.step() == SQLITE_ROW) {
-                e.id = same.integer(0);
-                continue;
-            }
-        }
-        ins.reset();
-        ins.bind(1, e.receivedMs).bind(2, e.sender).bind(3, e.device);
-        if (e.uptime >= 0)
-            ins.bind(4, e.uptime);
-        else
-            ins.bindNull(4);
-        ins.bind(5, e.oid).bind(6, int64_t(e.severity)).bind(7, int64_t(e.ifIndex)).bind(8, e.port);
-        ins.bind(9, e.event).bind(10, e.summary).bind(11, e.bindings);
-        ins.bind(12, int64_t(e.inform));
-        if (e.requestId >= 0)
-            ins.bind(13, e.requestId);
-        else
-            ins.bindNull(13);
-        ins.bind(14, e.engineId).bind(15, e.securityName).bind(16, e.transport);
-        ok = ins.step() == SQLITE_DONE;
-        e.id = sqlite3_last_insert_rowid(m_db);
-        if (std::find(touched.begin(), touched.end(), e.device) == touched.end())
-            touched.push_back(e.device);
-    }
-    pos.bind(1, position.file).bind(2, position.offset);
-    ok = ok && pos.step() == SQLITE_DONE && trim(touched);
-    if (ok && exec("COMMIT", why)) return true;
-    if (why && !ok) *why = lastError();
-    exec("ROLLBACK");
+    if (isOpen()) return m_store->appendBatch(events, position, why);
+    if (why) *why = "no journal open";
     return false;
 }
 
-bool Journal::trim(const std::vector<std::string>& touched) {
-    const int64_t perDevice =
-        std::max<int64_t>(1, Setting(m_db, "max_per_device", kDefaultMaxPerDevice));
-    Stmt rows(m_db, "SELECT rows FROM devices WHERE device = ?1");
-    Stmt drop(m_db, "DELETE FROM events WHERE id IN "
-                    "(SELECT id FROM events WHERE device = ?1 ORDER BY id LIMIT ?2)");
-    for (const std::string& device : touched) {
-        rows.reset();
-        rows.bind(1, device);
-        const int64_t n = rows.step() == SQLITE_ROW ? rows.integer(0) : 0;
-        if (n <= perDevice) continue;
-        drop.reset();
-        drop.bind(1, device).bind(2, n - perDevice);
-        if (drop.step() != SQLITE_DONE) return false;
-    }
-    // A flood of made-up sender addresses fills no disk: the oldest rows of all go.
-    const int64_t total = Setting(m_db, "rows", 0);
-    const int64_t max = std::max<int64_t>(1, Setting(m_db, "max_total", kDefaultMaxTotal));
-    if (total <= max) return true;
-    Stmt oldest(m_db,
-                "DELETE FROM events WHERE id IN (SELECT id FROM events ORDER BY id LIMIT ?1)");
-    oldest.bind(1, total - max);
-    return oldest.step() == SQLITE_DONE;
+bool Journal::append(Event& e, std::string* why) {
+    SpoolPosition at;
+    if (!spoolPosition(at, why)) return false;
+    std::vector<Event> one{std::move(e)};
+    const bool ok = appendBatch(one, at, why);
+    e = std::move(one[0]);
+    return ok;
 }
 
-SpoolPosition Journal::spoolPosition() {
-    Stmt s(m_db, "SELECT file, offset FROM spool");
-    if (s.step() != SQLITE_ROW) return {};
-    return {s.text(0), s.integer(1)};
+bool Journal::spoolPosition(SpoolPosition& out, std::string* why) {
+    if (isOpen()) return m_store->spoolPosition(out, why);
+    if (why) *why = "no journal open";
+    return false;
 }
 
 void Journal::checkpoint() {
-    if (m_db) sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    if (isOpen()) m_store->checkpoint();
 }
 
 bool Journal::readSince(const std::string& device, int64_t afterId, size_t max,
                         std::vector<Event>& out, std::string* why) {
-    // Two index ranges in id order, merged, rather than one query on both columns, which would
-    // sort every row of the device.
-    const std::string columns = std::string(kListColumns) + " FROM events WHERE ";
-    Stmt own(m_db, columns + "device = ?1 AND id > ?2 ORDER BY id LIMIT ?3");
-    Stmt sent(m_db, columns + "sender = ?1 AND sender <> device AND id > ?2 ORDER BY id LIMIT ?3");
-    if (!own || !sent) {
-        if (why) *why = lastError();
-        return false;
-    }
-    const int64_t limit = int64_t(std::min<size_t>(max, INT64_MAX));
-    own.bind(1, device).bind(2, afterId).bind(3, limit);
-    sent.bind(1, device).bind(2, afterId).bind(3, limit);
-    int a = own.step(), b = sent.step();
-    size_t taken = 0;
-    while ((a == SQLITE_ROW || b == SQLITE_ROW) && taken < max) {
-        const bool fromOwn =
-            b != SQLITE_ROW || (a == SQLITE_ROW && own.integer(0) < sent.integer(0));
-        ReadListColumns(fromOwn ? own : sent, out.emplace_back());
-        ++taken;
-        if (fromOwn)
-            a = own.step();
-        else
-            b = sent.step();
-    }
-    const bool ok = (a == SQLITE_ROW || a == SQLITE_DONE) && (b == SQLITE_ROW || b == SQLITE_DONE);
-    if (!ok && why) *why = lastError();
-    return ok;
+    if (isOpen()) return m_store->readSince(device, afterId, max, out, why);
+    if (why) *why = "no journal open";
+    return false;
 }
 
-bool Journal::read(int64_t id, Event& e) {
-    Stmt s(m_db, std::string(kListColumns) +
-                     ", device, uptime, oid, bindings, inform, request_id, engine, security, "
-                     "transport FROM events WHERE id = ?1");
-    s.bind(1, id);
-    if (s.step() != SQLITE_ROW) return false;
-    ReadListColumns(s, e);
-    int c = kListCount;
-    e.device = s.text(c++);
-    e.uptime = s.isNull(c) ? -1 : s.integer(c);
-    e.oid = s.text(++c);
-    e.bindings = s.text(++c);
-    e.inform = s.integer(++c) != 0;
-    ++c;
-    e.requestId = s.isNull(c) ? -1 : s.integer(c);
-    e.engineId = s.text(++c);
-    e.securityName = s.text(++c);
-    e.transport = s.text(++c);
-    return true;
+bool Journal::read(int64_t id, Event& out) {
+    return isOpen() && m_store->read(id, out);
 }
 
 std::string Journal::bindings(int64_t id) {
-    Stmt s(m_db, "SELECT bindings FROM events WHERE id = ?1");
-    s.bind(1, id);
-    return s.step() == SQLITE_ROW ? s.text(0) : std::string();
+    return isOpen() ? m_store->bindings(id) : std::string();
 }
 
 int Journal::acknowledge(const std::vector<int64_t>& ids, const std::string& by, int64_t whenMs) {
-    if (!exec("BEGIN IMMEDIATE")) return -1;
-    const int64_t seq = Setting(m_db, "ack_seq", 0) + 1;
-    Stmt s(m_db, "UPDATE events SET acked = ?1, acked_by = ?2, ack_seq = ?3 WHERE id = ?4 AND "
-                 "acked IS NULL");
-    int changed = 0;
-    bool ok = bool(s);
-    for (size_t i = 0; ok && i < ids.size(); ++i) {
-        s.reset();
-        s.bind(1, whenMs).bind(2, by).bind(3, seq).bind(4, ids[i]);
-        ok = s.step() == SQLITE_DONE;
-        changed += sqlite3_changes(m_db);
-    }
-    return endAcknowledging(ok, seq, changed);
+    return isOpen() ? m_store->acknowledge(ids, by, whenMs) : -1;
 }
 
 int Journal::acknowledgeAll(const std::string& device, const std::string& by, int64_t whenMs) {
-    if (!exec("BEGIN IMMEDIATE")) return -1;
-    const int64_t seq = Setting(m_db, "ack_seq", 0) + 1;
-    Stmt s(m_db, std::string("UPDATE events SET acked = ?2, acked_by = ?3, ack_seq = ?4 WHERE ") +
-                     kMatch + " AND acked IS NULL");
-    s.bind(1, device).bind(2, whenMs).bind(3, by).bind(4, seq);
-    const bool ok = s.step() == SQLITE_DONE;
-    return endAcknowledging(ok, seq, sqlite3_changes(m_db));
-}
-
-int Journal::endAcknowledging(bool ok, int64_t seq, int changed) {
-    Stmt bump(m_db, "UPDATE settings SET value = ?1 WHERE name = 'ack_seq'");
-    bump.bind(1, seq);
-    if (ok && bump.step() == SQLITE_DONE && exec("COMMIT")) return changed;
-    exec("ROLLBACK");
-    return -1;
-}
-
-int64_t Journal::ackSeq() {
-    return Setting(m_db, "ack_seq", 0);
+    return isOpen() ? m_store->acknowledgeAll(device, by, whenMs) : -1;
 }
 
 bool Journal::acksSince(const std::string& device, int64_t& ackSeq, std::vector<Ack>& out) {
-    const int64_t now = this->ackSeq();
-    if (now <= ackSeq) return true;
-    Stmt s(m_db,
-           std::string(
-               "SELECT id, acked, acked_by FROM events WHERE ack_seq > ?2 AND ack_seq <= ?3 AND ") +
-               kMatch);
-    s.bind(1, device).bind(2, ackSeq).bind(3, now);
-    int rc;
-    while ((rc = s.step()) == SQLITE_ROW)
-        out.push_back({s.integer(0), s.integer(1), s.text(2)});
-    if (rc != SQLITE_DONE) return false;
-    ackSeq = now;
-    return true;
+    return isOpen() && m_store->acksSince(device, ackSeq, out);
+}
+
+int64_t Journal::ackSeq() {
+    return isOpen() ? m_store->ackSeq() : 0;
 }
 
 bool Journal::unacknowledged(const std::string& device, Unacked& out) {
-    Stmt s(m_db, "SELECT count, serious FROM unacked WHERE address = ?1");
-    s.bind(1, device);
-    const int rc = s.step();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return false;
-    out.count = rc == SQLITE_ROW ? s.integer(0) : 0;
-    out.serious = rc == SQLITE_ROW ? s.integer(1) : 0;
-    return true;
+    return isOpen() && m_store->unacknowledged(device, out);
 }
 
 int64_t Journal::dataVersion() {
-    Stmt s(m_db, "PRAGMA data_version");
-    return s.step() == SQLITE_ROW ? s.integer(0) : -1;
+    return isOpen() ? m_store->dataVersion() : -1;
+}
+
+int Journal::changeDescriptor() const {
+    return isOpen() ? m_store->changeDescriptor() : -1;
 }
 
 int64_t Journal::maxPerDevice() {
-    return Setting(m_db, "max_per_device", kDefaultMaxPerDevice);
+    return isOpen() ? m_store->setting("max_per_device", kDefaultMaxPerDevice)
+                    : kDefaultMaxPerDevice;
 }
 
 bool Journal::setMaxPerDevice(int64_t max) {
-    return SetBound(m_db, "max_per_device", max);
+    return isOpen() && m_store->setBound("max_per_device", max);
 }
 
 int64_t Journal::maxTotal() {
-    return Setting(m_db, "max_total", kDefaultMaxTotal);
+    return isOpen() ? m_store->setting("max_total", kDefaultMaxTotal) : kDefaultMaxTotal;
 }
 
 bool Journal::setMaxTotal(int64_t max) {
-    return SetBound(m_db, "max_total", max);
-}
-
-int64_t Journal::total() {
-    return Setting(m_db, "rows", -1);
-}
-
-int64_t Journal::devices() {
-    Stmt s(m_db, "SELECT count(*) FROM devices");
-    return s.step() == SQLITE_ROW ? s.integer(0) : -1;
+    return isOpen() && m_store->setBound("max_total", max);
 }
 
 bool Journal::severityFor(const std::string& oid, Severity& out) {
-    // Asked once per notification the writer decodes: prepared once.
-    if (!m_severity && m_db)
-        sqlite3_prepare_v2(m_db, "SELECT severity FROM severities WHERE oid = ?1", -1, &m_severity,
-                           nullptr);
-    if (!m_severity) return false;
-    sqlite3_reset(m_severity);
-    sqlite3_bind_text(m_severity, 1, oid.data(), int(oid.size()), SQLITE_TRANSIENT);
-    const bool found = sqlite3_step(m_severity) == SQLITE_ROW;
-    if (found) out = SeverityOf(sqlite3_column_int64(m_severity, 0));
-    sqlite3_reset(m_severity);
-    return found;
+    return isOpen() && m_store->severityFor(oid, out);
 }
 
 bool Journal::setSeverityFor(const std::string& oid, Severity s) {
-    Stmt st(m_db, "INSERT OR REPLACE INTO severities VALUES (?1, ?2)");
-    st.bind(1, oid).bind(2, int64_t(s));
-    return st.step() == SQLITE_DONE;
+    return isOpen() && m_store->setSeverityFor(oid, s);
 }
 
 int64_t Journal::count(const std::string& device) {
-    Stmt s(m_db, std::string("SELECT count(*) FROM events WHERE ") + kMatch);
-    s.bind(1, device);
-    return s.step() == SQLITE_ROW ? s.integer(0) : -1;
+    return isOpen() ? m_store->count(device) : -1;
+}
+
+int64_t Journal::total() {
+    return isOpen() ? m_store->setting("rows", -1) : -1;
+}
+
+int64_t Journal::devices() {
+    return isOpen() ? m_store->devices() : -1;
 }
 
 } // namespace events

@@ -1,26 +1,27 @@
-// The event journal: one SQLite file that talvex-eventd appends to and the module reads and
-// acknowledges in. WAL mode, so that a reader never blocks the writer nor the writer a reader.
-// Everything SQLite is in this unit; the file's schema version is its user_version, and an older
-// file is brought up to this version, step by step, by the first open that may write.
+// The event journal: what talvex-eventd appends to and the module reads and acknowledges in.
+// One interface over two stores, chosen by the target: a path is an SQLite file (the embedded
+// default, journal_sqlite.cpp), a postgresql:// or postgres:// URI a PostgreSQL server that a
+// NOC's operators share (journal_pg.cpp). Both keep the same schema with its version in the
+// store, refuse a newer one, bring an older one up to date, and keep the same bounds.
 //
 // A row is one notification as received: when, from which address, the device's uptime, the
 // notification's OID, severity, port, a one-line summary, every binding, and whether and by whom
 // it was acknowledged. Each device keeps at most maxPerDevice() rows (the oldest go first); the
 // bound and any severity an administrator prefers are kept in the file itself.
 //
-// Plain C++ on the sqlite3 C library; every value goes in through a bound parameter.
+// Plain C++ on the sqlite3 and libpq C libraries; every value goes in through a bound parameter.
 #pragma once
 
 #include "events/spool.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace events {
+
+class JournalBackend;
 
 enum class Severity : int { Critical = 1, Major = 2, Minor = 3, Information = 4 };
 // "critical", "major", "minor", "information"; for any other value "information".
@@ -55,6 +56,8 @@ struct Event {
 // Where the journal is: TALVEX_EVENTS when set, else kDefaultPath.
 inline constexpr const char* kDefaultPath = "/var/lib/talvex/events.sqlite";
 std::string JournalPath();
+// Whether a journal target names a PostgreSQL server rather than a file.
+bool IsServerTarget(const std::string& target);
 
 // An address as text in one form for each family (inet_ntop's), so that "::0001" and "::1"
 // meet; text that is no address comes back as it is.
@@ -71,33 +74,37 @@ inline constexpr int64_t kResentWithinMs = 120000;
 
 class Journal {
 public:
-    Journal() = default;
+    Journal();
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    // Opens the journal at path. With create (the writer), a missing file is made (mode 0660
-    // whatever the caller's umask) with the schema; without it, only an existing journal opens.
-    // The path is never followed through a link, and what is opened must be a regular file of
-    // this user (or, for a reader, of the folder's owner). A file of an older schema is
-    // migrated when it can be written; one of a newer schema is refused. False with *why in
-    // words an operator reads.
-    bool open(const std::string& path, bool create, std::string* why);
-    bool isOpen() const { return m_db != nullptr; }
+    // Opens the journal at target, a path or a server's URI. With create (the writer), a
+    // missing file is made (mode 0660 whatever the caller's umask) with the schema; without it,
+    // only an existing journal opens, and a server's is followed (changeDescriptor()). A file is
+    // never followed through a link, and what is opened must be a regular file of this user
+    // (or, for a reader, of the folder's owner). A server's schema is the administrator's; a URI
+    // that carries a password is refused, and a connection attempt takes a few seconds at most.
+    // An older schema is migrated when it can be written; a newer one is refused. False with
+    // *why in words an operator reads.
+    bool open(const std::string& target, bool create, std::string* why);
+    // False once closed, and for a server also once its connection is lost.
+    bool isOpen() const;
     void close();
 
-    // How long a writer waits for a lock (SQLite's busy handler) before a statement fails.
+    // How long a writer waits for a lock before a statement fails.
     void setBusyTimeout(int ms);
 
     // Appends the events (their ids set) and records the spool position after them, then drops
     // the oldest rows beyond the bounds, in one transaction. An inform whose sender, request id
     // and engine match one journaled within kResentWithinMs is that row (its id), not a new
     // one; traps are never merged. False with *why when the journal refused them (busy past
-    // the timeout, full, read-only); nothing was written then.
+    // the timeout, full, read-only, the server gone); nothing was written then.
     bool appendBatch(std::vector<Event>& events, const SpoolPosition& position, std::string* why);
     bool append(Event& event, std::string* why);
-    // The spool position the last batch committed; empty before any.
-    SpoolPosition spoolPosition();
+    // The spool position the last batch committed (empty before any); false when it could not
+    // be read, which is never taken for "from the start".
+    bool spoolPosition(SpoolPosition& out, std::string* why = nullptr);
     // Has SQLite move the write-ahead log into the file; the writer does it when idle.
     void checkpoint();
 
@@ -131,8 +138,13 @@ public:
     };
     bool unacknowledged(const std::string& device, Unacked& out);
 
-    // Changes whenever another connection has written (SQLite's data_version).
+    // Something changed since the last look when this differs from what it gave then: another
+    // connection wrote to the file (SQLite's data_version), or the server notified the journal's
+    // channel (what it sent meanwhile is taken). -1 when the journal is not open.
     int64_t dataVersion();
+    // A descriptor that becomes readable when the server notifies, to wait on instead of
+    // polling dataVersion(); -1 for a file, which has none.
+    int changeDescriptor() const;
 
     int64_t maxPerDevice();
     bool setMaxPerDevice(int64_t max);
@@ -148,18 +160,7 @@ public:
     int64_t devices();
 
 private:
-    bool exec(const char* sql, std::string* why = nullptr);
-    bool openChecked(const std::string& path, bool create, std::string* why);
-    bool migrate(int from, std::string* why);
-    int64_t userVersion();
-    bool trim(const std::vector<std::string>& devices);
-    // The end of an acknowledgement begun with BEGIN IMMEDIATE: when its updates went well (ok),
-    // ack_seq moves on to seq and it commits, giving changed; otherwise it rolls back, giving -1.
-    int endAcknowledging(bool ok, int64_t seq, int changed);
-    std::string lastError() const;
-
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_severity = nullptr;
+    std::unique_ptr<JournalBackend> m_store;
 };
 
 } // namespace events

@@ -1,7 +1,7 @@
 #include "pages/deviceeventsdlg.h"
 
 #include "events/journal.h"
-#include "pages/eventlist.h"
+#include "events/model.h"
 #include "pages/pagecommon.h"
 #include "pages/tablereport.h"
 #include "platform/platform.h"
@@ -67,6 +67,14 @@ void CDeviceEventsDlg::tryOpen() {
     if (m_model->open(m_path, m_device, &why)) {
         m_problem.clear();
         applyFilter();
+    } else if (events::IsServerTarget(m_path.toStdString())) {
+        m_problem = QStringLiteral("No device events can be shown.\n\n"
+                                   "The event journal's server, %1, cannot be read: %2.\n\n"
+                                   "Meanwhile talvex-eventd keeps the notifications in its spool "
+                                   "and writes them once the server takes them again.\n\n"
+                                   "This page keeps trying; the rest of the module works as "
+                                   "before.")
+                        .arg(m_path, why);
     } else {
         m_problem =
             QStringLiteral(

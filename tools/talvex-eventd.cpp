@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -38,7 +39,8 @@ void onSignal(int) {
 void usage() {
     std::puts("usage: talvex-eventd [--spool DIR] [--journal PATH] [--once] [--rotate BYTES]\n"
               "Takes the notifications snmptrapd's hand-over (talvex-spool.pl) appends to\n"
-              "DIR/spool (/var/spool/talvex) into the event journal: PATH, else TALVEX_EVENTS,\n"
+              "DIR/spool (/var/spool/talvex) into the event journal: PATH (a file, or a\n"
+              "postgresql:// URI of a server), else TALVEX_EVENTS,\n"
               "else /var/lib/talvex/events.sqlite. Runs until SIGTERM or SIGINT; with --once,\n"
               "until the spool is taken (status 1 when the journal cannot take it). A spool\n"
               "taken whole is set aside and deleted once past BYTES (16 MiB).");
@@ -145,17 +147,37 @@ int main(int argc, char** argv) {
     uint64_t journaled = 0;
     std::vector<events::SpoolRecord> records;
     std::vector<events::Event> batch;
+    // The spool position the journal holds, read once for each opening: this writer is the only
+    // one that moves it, and an idle look then asks nothing of a server.
+    std::optional<events::SpoolPosition> at;
     while (!g_stop) {
         std::string why;
-        if (!journal.isOpen() && !journal.open(path, true, &why)) {
-            teller.tell("cannot open the journal " + path + ": " + why +
+        if (!journal.isOpen()) {
+            at.reset();
+            if (!journal.open(path, true, &why)) {
+                teller.tell("cannot open the journal " + path + ": " + why +
+                            "; notifications stay in the spool " + spoolDir);
+                if (once) return 1;
+                pause(retryMs);
+                retryMs = std::min(retryMs * 2, kMaxRetryMs);
+                continue;
+            }
+        }
+        events::SpoolPosition from;
+        if (at) {
+            from = *at;
+        } else if (journal.spoolPosition(from, &why)) {
+            at = from;
+        } else {
+            // Never read as "from the start", which would journal the spool a second time.
+            teller.tell("cannot read the spool position from the journal " + path + ": " + why +
                         "; notifications stay in the spool " + spoolDir);
             if (once) return 1;
+            journal.close();
             pause(retryMs);
             retryMs = std::min(retryMs * 2, kMaxRetryMs);
             continue;
         }
-        const events::SpoolPosition from = journal.spoolPosition();
         events::SpoolPosition next;
         records.clear();
         if (!spool.read(from, kBatch, records, next, &why)) {
@@ -194,6 +216,7 @@ int main(int argc, char** argv) {
             continue;
         }
         teller.cleared("the journal " + path + " takes events again");
+        at = next;
         retryMs = 500;
         wrote = true;
         lastWrite = std::chrono::steady_clock::now();

@@ -3,9 +3,9 @@
 // the journal's bound; the Device Events page and the ALM lamp of the main window reading it.
 #include "app/paneldlg.h"
 #include "events/journal.h"
+#include "events/model.h"
 #include "events/spool.h"
 #include "pages/deviceeventsdlg.h"
-#include "pages/eventlist.h"
 #include "panel/panelpoller.h"
 #include "panel/panelview.h"
 #include "platform/platform.h"
@@ -13,6 +13,7 @@
 #include "snmp/session.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/peers.h"
+#include "tests/common/pgserver.h"
 #include "tests/common/trapd.h"
 #include "tests/common/trapsender.h"
 
@@ -98,8 +99,19 @@ std::vector<events::Event> journalRows(const QString& path,
 }
 
 // The sysUpTime.0 of every row, in the order journaled: the numbers of numbered notifications.
-QList<qint64> uptimes(const QString& path) {
+// A server's journal is read on the server that holds it.
+QList<qint64> uptimes(const QString& path, const PgServer* server = nullptr) {
     QList<qint64> out;
+    if (events::IsServerTarget(path.toStdString())) {
+        const QString database = path.section(QLatin1Char('/'), 3).section(QLatin1Char('?'), 0, 0);
+        QString text;
+        if (server)
+            server->sql(QStringLiteral("SELECT uptime FROM events ORDER BY id"), &text,
+                        QString::fromLatin1(PgServer::kOwner), database);
+        for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            out << line.toLongLong();
+        return out;
+    }
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
         SQLITE_OK) {
@@ -176,13 +188,35 @@ class TestEvents : public QObject {
     }
     QString m_trapdJournal;
     std::unique_ptr<TrapdProcess> m_trapd;
+    // The server the tests that run on both stores use; started on the first that needs it.
+    std::unique_ptr<PgServer> m_server;
+
+    // The column "server" of a test that runs on both stores.
+    static void bothStores() {
+        QTest::addColumn<bool>("server");
+        QTest::newRow("file") << false;
+        QTest::newRow("server") << true;
+    }
+    // A fresh journal on the store the row names; empty (the test skips) with no server.
+    QString journalOn(bool server) {
+        if (!server) return freshJournal();
+        if (!m_server) m_server = std::make_unique<PgServer>();
+        if (!m_server->started()) return {};
+        return m_server->uri(QString::fromLatin1(PgServer::kOwner), m_server->freshDatabase());
+    }
+#define JOURNAL_ON_STORE(journal)                                                                  \
+    QFETCH(bool, server);                                                                          \
+    const QString journal = journalOn(server);                                                     \
+    if (journal.isEmpty()) QSKIP(qPrintable(m_server->error()))
 
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         qputenv("TALVEX_EVENTS", m_dir.filePath(QStringLiteral("none.sqlite")).toUtf8());
     }
-    void cleanupTestCase() { m_trapd.reset(); }
+    void cleanupTestCase() {
+        m_trapd.reset();
+    }
 
     // Each notification kind, sent by net-snmp's tools through snmptrapd, is journaled once and
     // shown in words.
@@ -286,8 +320,11 @@ private slots:
     // An inform sent again is the same inform: the same sender, request id (and engine), one
     // row however often it comes. A trap is never merged, however like another it is: three
     // restarts of a device are three coldStarts.
+    void informsOnceTrapsEach_data() {
+        bothStores();
+    }
     void informsOnceTrapsEach() {
-        const QString journal = freshJournal();
+        JOURNAL_ON_STORE(journal);
         TrapdProcess trapd(journal);
         QVERIFY2(trapd.started(), qPrintable(trapd.error()));
         TrapSender sender(trapd.port());
@@ -298,15 +335,15 @@ private slots:
         sender.sendOne(100007, 4243, true);
         for (int copy = 0; copy < 3; ++copy)
             sender.sendOne(100008, 99, false);
-        QTRY_COMPARE_WITH_TIMEOUT(uptimes(journal).size(), 5, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(uptimes(journal, m_server.get()).size(), 5, 5000);
         for (int restart = 0; restart < 3; ++restart) {
             SimProcess sim({"--static", "--notify", trapd.address()});
             QVERIFY(sim.started());
-            QTRY_COMPARE_WITH_TIMEOUT(uptimes(journal).size(), 6 + restart, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(uptimes(journal, m_server.get()).size(), 6 + restart, 5000);
         }
         QTest::qWait(300);
         QCOMPARE(trapd.logged(), 10);
-        const QList<qint64> all = uptimes(journal);
+        const QList<qint64> all = uptimes(journal, m_server.get());
         QCOMPARE(all.count(100007), 2);
         QCOMPARE(all.count(100008), 3);
         QStringList names;
@@ -383,6 +420,39 @@ private slots:
             bytes += f.size();
         QVERIFY(left.size() <= 2);
         QVERIFY2(bytes < 60000, qPrintable(QString::number(bytes)));
+    }
+
+    // Into a server's journal through trap-receiver, as its writer's role: the server stopped
+    // for a few seconds in the middle of a burst and started again. The consumer keeps what it
+    // cannot write in the spool, says so, and tries again; every number is journaled once.
+    void serverRestartLosesNothing() {
+        PgServer server;
+        if (!server.started()) QSKIP(qPrintable(server.error()));
+        TrapdProcess trapd(server.uri(QString::fromLatin1(PgServer::kWriter)));
+        QVERIFY2(trapd.started(), qPrintable(trapd.error()));
+        TrapSender sender(trapd.port());
+        constexpr int kCount = 3000;
+        std::thread burst([&] { sender.send(1, kCount, 1000); });
+        QTest::qWait(800);
+        const bool stopped = server.stop();
+        QTest::qWait(2000);
+        const bool started = server.start();
+        burst.join();
+        QVERIFY2(stopped && started, qPrintable(server.error()));
+        QList<qint64> want;
+        for (int i = 1; i <= kCount; ++i)
+            want << i;
+        auto journaled = [&] {
+            QString out;
+            server.sql(QStringLiteral("SELECT uptime FROM events ORDER BY id"), &out);
+            QList<qint64> got;
+            for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                got << line.toLongLong();
+            return got;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(journaled(), want, 30000);
+        QVERIFY2(trapd.said().contains(QLatin1String("stay in the spool")),
+                 qPrintable(trapd.said()));
     }
 
     // A spool taken whole and past its bound is set aside; once the writer has begun a new file
@@ -623,8 +693,11 @@ private slots:
 
     // Each device keeps the journal's bound of rows, dropping its oldest; other devices keep
     // theirs.
+    void boundPerDevice_data() {
+        bothStores();
+    }
     void boundPerDevice() {
-        const QString journal = freshJournal();
+        JOURNAL_ON_STORE(journal);
         QCOMPARE(handle(journal, notification(kLinkDown, {}, "127.0.0.2")).exitCode, 0);
         {
             events::Journal j;
@@ -648,8 +721,11 @@ private slots:
 
     // Besides each device's bound, the journal's: a flood of made-up sender addresses keeps
     // the newest rows and forgets the devices it no longer holds.
+    void boundInAll_data() {
+        bothStores();
+    }
     void boundInAll() {
-        const QString journal = freshJournal();
+        JOURNAL_ON_STORE(journal);
         QCOMPARE(handle(journal, notification(kLinkDown)).exitCode, 0);
         {
             events::Journal j;
@@ -761,8 +837,11 @@ private slots:
     }
 
     // An event belongs to the device that sent it and to the one its snmpTrapAddress.0 names.
+    void eventsBelongToTheirDevice_data() {
+        bothStores();
+    }
     void eventsBelongToTheirDevice() {
-        const QString journal = freshJournal();
+        JOURNAL_ON_STORE(journal);
         const QByteArray named = ".1.3.6.1.6.3.18.1.3.0 ";
         QCOMPARE(
             handle(journal, notification(kLinkDown, named + "127.0.0.9\n", "127.0.0.1")).exitCode,
@@ -907,6 +986,28 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(page.list()->isVisible(), 2000);
             QCOMPARE(page.list()->model()->rowCount(), 1);
         }
+    }
+
+    // A server's journal that cannot be reached: the lamp cannot light, and the panel's tooltip
+    // says why instead.
+    void lampSaysServerGone() {
+        qputenv("TALVEX_EVENTS",
+                ("postgresql:///talvex?host=" + m_dir.path() + "&user=nobody").toUtf8());
+        SimProcess sim({"--static"});
+        QVERIFY(sim.started());
+        SetSnmpAgentPort(sim.port());
+        g_strAgentAddress = QStringLiteral("127.0.0.1");
+        qputenv("TALVEX_SYSTEM_DIR", QByteArray(TALVEX_SOURCE_DIR "/res/panel"));
+        CPanelDlg dlg;
+        dlg.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.panelView()->toolTip().isEmpty(), 3000);
+        const QString tip = dlg.panelView()->toolTip();
+        QVERIFY2(tip.startsWith(QLatin1String("ALM: the event journal cannot be read: the "
+                                              "database server cannot be reached")),
+                 qPrintable(tip));
+        QVERIFY(!dlg.panelModel().alarm());
+        qunsetenv("TALVEX_SYSTEM_DIR");
+        qputenv("TALVEX_EVENTS", m_dir.filePath(QStringLiteral("none.sqlite")).toUtf8());
     }
 
     // The main window: the count of unacknowledged events in its title, the ALM lamp blinking

@@ -98,6 +98,8 @@ void TstInstall::layout_data() {
     QTest::newRow("writer's unit") << "lib/systemd/system/talvex-eventd.service" << false;
     QTest::newRow("snmptrapd's hand-over") << "share/talvex/talvex-spool.pl" << false;
     QTest::newRow("snmptrapd lines") << "share/doc/talvex/snmptrapd.conf.example" << false;
+    QTest::newRow("server's schema") << "share/talvex/postgresql/schema.sql" << false;
+    QTest::newRow("server's roles") << "share/talvex/postgresql/roles.sql" << false;
     QTest::newRow("private library") << "lib/talvex/libqvsnmp.so.1" << false;
     QTest::newRow("panel file") << "share/talvex/Talvex.properties" << false;
     QTest::newRow("panel art") << "share/talvex/bmp/rj45_link100.bmp" << false;

@@ -2,11 +2,11 @@
 // pdfinfo and pdftotext; the print dialog answered through its platform hook.
 #include "events/decode.h"
 #include "events/journal.h"
+#include "events/model.h"
 #include "pages/deviceeventsdlg.h"
-#include "pages/eventlist.h"
 #include "pages/pagecommon.h"
-#include "platform/listview.h"
 #include "pages/tablereport.h"
+#include "platform/listview.h"
 #include "platform/platform.h"
 #include "tests/common/peers.h"
 
@@ -308,8 +308,8 @@ private slots:
             QCOMPARE(lines.last(), QStringLiteral("%1 Page").arg(p));
             if (onPage > 0) {
                 const int first = 35 * (p - 1);
-                QCOMPARE(lines[2], QStringList({list.text(first, 0), list.text(first, 1), list.text(first, 2),
-                                                list.text(first, 3)})
+                QCOMPARE(lines[2], QStringList({list.text(first, 0), list.text(first, 1),
+                                                list.text(first, 2), list.text(first, 3)})
                                        .join(' '));
             }
         }

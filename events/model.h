@@ -9,16 +9,20 @@
 
 #include <QAbstractTableModel>
 #include <QFont>
+#include <QSocketNotifier>
 #include <QString>
 
 #include <sys/types.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 // Which file stands at a journal's path, so that a reader notices when it is replaced or
-// deleted (an administrator's rotation, a restore) and does not go on reading the old one.
+// deleted (an administrator's rotation, a restore) and does not go on reading the old one. A
+// server's journal has no file; what it has is a connection that may fail, and each attempt at
+// one may take the connection's timeout, so attempts after a failure are spaced.
 class JournalFile {
 public:
     // Notes the file at path now, before it is opened.
@@ -27,11 +31,32 @@ public:
     bool stillThere() const;
     const std::string& path() const { return m_path; }
 
+    // Whether to try to open the journal now: always for a file; for a server, at once the
+    // first time and again kServerRetryMs after a failed attempt.
+    bool due() const;
+    void opened(bool ok);
+    static constexpr int64_t kServerRetryMs = 5000;
+
 private:
     std::string m_path;
+    bool m_server = false;
     bool m_present = false;
     dev_t m_dev = 0;
     ino_t m_ino = 0;
+    int64_t m_retryAtMs = 0;
+};
+
+// Wakes a reader of a server's journal when the server notifies the journal's channel, instead
+// of a timer: a notifier on the connection's socket, made when the journal opens and dropped
+// when it closes or its connection goes. A file's journal has none.
+class JournalWake {
+public:
+    ~JournalWake() { stop(); }
+    void start(const events::Journal& journal, QObject* owner, const std::function<void()>& wake);
+    void stop();
+
+private:
+    QSocketNotifier* m_notifier = nullptr;
 };
 
 class EventListModel : public QAbstractTableModel {
@@ -92,6 +117,7 @@ private:
 
     events::Journal m_journal;
     JournalFile m_file;
+    JournalWake m_wake;
     std::string m_device;
     std::deque<events::Event> m_all; // oldest first
     // Rows dropped from m_all's front since the journal was opened: a position counts them, so
@@ -105,34 +131,9 @@ private:
     int m_unacked = 0;
     int m_worstShown = 4;
     QString m_text;
-    QFont m_bold; // an unacknowledged row's, made once rather than for each cell painted
+    QString m_lastProblem; // why the journal did not open, while no new attempt is due
+    QFont m_bold;          // an unacknowledged row's, made once rather than for each cell painted
 };
 
 // The operator's login name, as acknowledgements record it.
 QString OperatorName();
-
-// What the main window shows of the journal: how many of the device's events are
-// unacknowledged and how many of those are major or worse, looked at every second and told
-// when either changes. A journal that is not there (yet, or any more) counts as none and is
-// looked for again each time; one replaced at its path is opened again.
-class EventAlarmWatch : public QObject {
-    Q_OBJECT
-public:
-    EventAlarmWatch(const QString& path, const QString& device, QObject* parent = nullptr);
-    // Looks now; the timer does so every kIntervalMs.
-    void check();
-    static constexpr int kIntervalMs = 1000;
-
-signals:
-    void changed(qint64 unacknowledged, qint64 serious);
-
-private:
-    void tell(events::Journal::Unacked now);
-
-    events::Journal m_journal;
-    JournalFile m_file;
-    std::string m_path;
-    std::string m_device;
-    int64_t m_version = -1;
-    events::Journal::Unacked m_last{-1, -1};
-};

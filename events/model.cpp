@@ -1,9 +1,8 @@
-#include "pages/eventlist.h"
+#include "events/model.h"
 
 #include "events/decode.h"
 
 #include <QDateTime>
-#include <QTimer>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -33,30 +32,67 @@ EventListModel::EventListModel(QObject* parent) : QAbstractTableModel(parent) {
 }
 
 void JournalFile::note(const std::string& path) {
+    if (path != m_path) m_retryAtMs = 0;
     m_path = path;
+    m_server = events::IsServerTarget(path);
     struct stat st {};
-    m_present = ::lstat(path.c_str(), &st) == 0;
+    m_present = !m_server && ::lstat(path.c_str(), &st) == 0;
     m_dev = m_present ? st.st_dev : 0;
     m_ino = m_present ? st.st_ino : 0;
 }
 
 bool JournalFile::stillThere() const {
+    if (m_server) return true;
     struct stat st {};
     const bool present = ::lstat(m_path.c_str(), &st) == 0;
     return present == m_present && (!present || (st.st_dev == m_dev && st.st_ino == m_ino));
+}
+
+bool JournalFile::due() const {
+    return !m_server || QDateTime::currentMSecsSinceEpoch() >= m_retryAtMs;
+}
+
+void JournalFile::opened(bool ok) {
+    m_retryAtMs = ok ? 0 : QDateTime::currentMSecsSinceEpoch() + kServerRetryMs;
+}
+
+void JournalWake::start(const events::Journal& journal, QObject* owner,
+                        const std::function<void()>& wake) {
+    stop();
+    const int fd = journal.changeDescriptor();
+    if (fd < 0) return;
+    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, owner);
+    QObject::connect(m_notifier, &QSocketNotifier::activated, owner, wake);
+}
+
+void JournalWake::stop() {
+    if (!m_notifier) return;
+    // It may be the notifier whose signal is being handled.
+    m_notifier->setEnabled(false);
+    m_notifier->deleteLater();
+    m_notifier = nullptr;
 }
 
 bool EventListModel::open(const QString& path, const QString& device, QString* why) {
     clear();
     m_device = events::CanonicalAddress(device.toStdString());
     m_file.note(path.toStdString());
+    if (!m_file.due()) {
+        if (why) *why = m_lastProblem;
+        emit changed();
+        return false;
+    }
     std::string err;
-    if (!m_journal.open(m_file.path(), false, &err)) {
-        if (why) *why = Text(err);
+    const bool ok = m_journal.open(m_file.path(), false, &err);
+    m_file.opened(ok);
+    if (!ok) {
+        m_lastProblem = Text(err);
+        if (why) *why = m_lastProblem;
         emit changed();
         return false;
     }
     m_journal.setBusyTimeout(500);
+    m_wake.start(m_journal, this, [this] { follow(); });
     m_max = std::clamp<int64_t>(m_journal.maxPerDevice(), 1, kMaxRows);
     m_ackSeq = m_journal.ackSeq();
     follow();
@@ -65,6 +101,7 @@ bool EventListModel::open(const QString& path, const QString& device, QString* w
 
 void EventListModel::clear() {
     beginResetModel();
+    m_wake.stop();
     m_journal.close();
     m_all.clear();
     m_visible.clear();
@@ -76,12 +113,21 @@ void EventListModel::clear() {
 }
 
 void EventListModel::follow() {
-    if (!m_journal.isOpen()) return;
+    if (!m_journal.isOpen()) {
+        m_wake.stop();
+        return;
+    }
     if (!m_file.stillThere()) {
         open(Text(m_file.path()), Text(m_device), nullptr);
         return;
     }
     const int64_t version = m_journal.dataVersion();
+    if (!m_journal.isOpen()) {
+        // The server went away; the page opens again and says so meanwhile.
+        m_wake.stop();
+        emit changed();
+        return;
+    }
     if (version == m_version) return;
     m_version = version;
     std::vector<events::Journal::Ack> acks;
@@ -288,38 +334,4 @@ QVariant EventListModel::headerData(int section, Qt::Orientation orientation, in
         section >= kColumns)
         return {};
     return QString::fromLatin1(kHeadings[section]);
-}
-
-EventAlarmWatch::EventAlarmWatch(const QString& path, const QString& device, QObject* parent)
-    : QObject(parent), m_path(path.toStdString()),
-      m_device(events::CanonicalAddress(device.toStdString())) {
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, &EventAlarmWatch::check);
-    timer->start(kIntervalMs);
-}
-
-void EventAlarmWatch::check() {
-    if (m_journal.isOpen() && !m_file.stillThere()) m_journal.close();
-    if (!m_journal.isOpen()) {
-        m_file.note(m_path);
-        if (!m_journal.open(m_path, false, nullptr)) {
-            tell({0, 0});
-            return;
-        }
-        m_journal.setBusyTimeout(200);
-        m_version = -1;
-    }
-    // Every connection's write but our own moves the version; we write nothing.
-    const int64_t version = m_journal.dataVersion();
-    if (version == m_version) return;
-    events::Journal::Unacked now;
-    if (!m_journal.unacknowledged(m_device, now)) return;
-    m_version = version;
-    tell(now);
-}
-
-void EventAlarmWatch::tell(events::Journal::Unacked now) {
-    if (now.count == m_last.count && now.serious == m_last.serious) return;
-    m_last = now;
-    emit changed(now.count, now.serious);
 }
