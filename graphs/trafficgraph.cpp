@@ -14,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMap>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
@@ -369,21 +368,8 @@ void CTrafficGraphWnd::addSample(qint64 timeMs, const std::vector<double>& value
 
 // The newest poll's gaps and why, so that an empty stretch is never left unexplained.
 void CTrafficGraphWnd::showGaps() {
-    const size_t last = m_store->size() - 1;
-    QMap<Gap, QStringList> why;
-    for (int s = 0; s < m_store->series(); ++s)
-        if (const Gap g = m_store->gap(last, s); g != Gap::None) why[g] << m_chart->lines()[s].name;
-    QStringList text;
-    for (auto it = why.begin(); it != why.end(); ++it) {
-        QStringList names = it.value();
-        if (names.size() > 3) names = names.mid(0, 3) << tr("%1 more").arg(it.value().size() - 3);
-        text << QStringLiteral("%1: %2").arg(QString::fromUtf8(GapText(it.key())),
-                                             names.join(QStringLiteral(", ")));
-    }
-    m_status->setText(text.isEmpty() ? m_historyText
-                                     : tr("Gaps at %1 - %2")
-                                           .arg(m_chart->timeText(m_store->time(last)),
-                                                text.join(QStringLiteral("; "))));
+    const QString gaps = m_chart->gapsText(m_store->size() - 1, m_store->size());
+    m_status->setText(gaps.isEmpty() ? m_historyText : gaps);
 }
 
 bool CTrafficGraphWnd::writeCsvPiece(CsvExport& e) {
