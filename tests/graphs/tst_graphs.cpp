@@ -112,9 +112,12 @@ class TestGraphs : public QObject {
     QPointer<CTrafficGraphWnd> m_window;
     QTemporaryDir* m_saveDir = nullptr;
 
-    static void agent(SimProcess& sim) {
+    // The simulator, once it runs, as the agent of everything opened from here on.
+    static bool agent(SimProcess& sim) {
+        if (!sim.started()) return false;
         SetSnmpAgentPort(sim.port());
         g_strReadCommunity = QStringLiteral("orchid");
+        return true;
     }
 
     // The interface page as the menu runs it: selecting rows, Graph, and the window it opens.
@@ -434,8 +437,7 @@ private slots:
         QFETCH(int, polls);
         QFETCH(bool, wide);
         SimProcess sim(options << "--static");
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(QStringLiteral("traffic %1 %2 %3 %4")
                                  .arg(port)
                                  .arg(qint64(in))
@@ -499,8 +501,7 @@ private slots:
         QFETCH(bool, outGoesOn);
         QFETCH(Gap, why);
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(QStringLiteral("traffic 51 80000000 20000000")), QStringLiteral("ok"));
         auto* window = new CTrafficGraphWnd({{kGigabitPort, QStringLiteral("port")}});
         window->interval()->setValue(1);
@@ -541,8 +542,7 @@ private slots:
     // so no 32-bit delta can be trusted at any interval (at 4 s it drew 2.4 Gbit/s for 9.9).
     void cappedSpeed() {
         SimProcess sim({"--static", "--no-ifxtable"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(QStringLiteral("traffic 99 9900000000 5000000000")),
                  QStringLiteral("ok"));
         auto* window = new CTrafficGraphWnd({{kTenGigabitPort, QStringLiteral("port")}});
@@ -561,8 +561,7 @@ private slots:
     // all gaps at ten gigabits past 3.4 s).
     void keepsAskingWide() {
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(QStringLiteral("traffic 51 80000000 20000000")), QStringLiteral("ok"));
         auto* window = new CTrafficGraphWnd({{kGigabitPort, QStringLiteral("port")}});
         window->interval()->setValue(1);
@@ -671,8 +670,7 @@ private slots:
     // of those ports; its interval, zoom, live button and exports.
     void fromInterfacePage() {
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         qputenv("TALVEX_SYSTEM_DIR", m_dir.toUtf8());
         QTemporaryDir dir;
         m_saveDir = &dir;
@@ -703,8 +701,7 @@ private slots:
     // A right click on a panel port: "Traffic Graph..." opens the port's graph.
     void fromPanelPort() {
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         qputenv("TALVEX_SYSTEM_DIR", m_dir.toUtf8());
         CPanelDlg dlg;
         QVERIFY(ShowPanelWalked(dlg));
@@ -732,8 +729,7 @@ private slots:
     // has eight buckets of known utilisation.
     void historyChart() {
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         CRmonHistoryDlg page;
         page.show();
         QTRY_VERIFY_WITH_TIMEOUT(page.samples()->rowCount() == 8 && !page.sampleWalk().busy(),
@@ -776,8 +772,7 @@ private slots:
         QFETCH(Gap, why);
         QFETCH(QString, status);
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(command), QStringLiteral("ok"));
         CRmonHistoryDlg page;
         page.show();
@@ -809,8 +804,7 @@ private slots:
         QFETCH(QString, event);
         QFETCH(Gap, why);
         SimProcess sim;
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         CRmonStatDlg stat;
         stat.show();
         QTRY_VERIFY_WITH_TIMEOUT(!stat.walk().busy() && stat.recordedRows() > 0, 10000);
@@ -864,8 +858,7 @@ private slots:
     // The interface counter display plots its counters' rates beside the numbers.
     void counterDisplayPlot() {
         SimProcess sim;
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         CRmonStatDlg stat;
         stat.show();
         QTRY_VERIFY_WITH_TIMEOUT(!stat.walk().busy() && stat.recordedRows() > 0, 10000);
