@@ -789,6 +789,7 @@ private slots:
             page.chart()->hoverText(pointAt(*page.chart(), chart.time(size_t(bucket))));
         QVERIFY2(hover.contains(QStringLiteral("(%1)").arg(QString::fromUtf8(GapText(why)))),
                  qPrintable(hover));
+        if (bucket == 2) saveShot(&page, "rmon-history-gap.png");
     }
 
     // The counter displays' rates follow the traffic graphs' rule: a counter that jumps beyond
