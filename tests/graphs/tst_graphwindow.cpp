@@ -102,6 +102,17 @@ PortReading port(uint64_t inErrors, bool inErrorsThere, bool outErrorsThere, boo
 class TestGraphWindow : public QObject {
     Q_OBJECT
 
+    // The collector's configuration, naming dir's "rrd" as where it keeps its files, as the one
+    // the windows read.
+    static bool useRrdDir(const QTemporaryDir& dir) {
+        QFile c(dir.filePath("collect.conf"));
+        if (!c.open(QIODevice::WriteOnly)) return false;
+        c.write("# as the collector reads it\nrrd-dir " + dir.filePath("rrd").toUtf8() + "\n");
+        c.close();
+        qputenv("TALVEX_COLLECT_CONF", c.fileName().toUtf8());
+        return true;
+    }
+
 private slots:
     void initTestCase() {
         // Nobody answers there: the windows' own polls are time-outs.
@@ -374,12 +385,7 @@ private slots:
         g_strAgentAddress = QStringLiteral("127.0.0.1");
         SetSnmpAgentPort(sim.port());
         QCOMPARE(sim.command(QStringLiteral("traffic 51 80000000 20000000")), QStringLiteral("ok"));
-        const QString conf = dir.filePath("collect.conf");
-        QFile c(conf);
-        QVERIFY(c.open(QIODevice::WriteOnly));
-        c.write("# as the collector reads it\nrrd-dir " + dir.filePath("rrd").toUtf8() + "\n");
-        c.close();
-        qputenv("TALVEX_COLLECT_CONF", conf.toUtf8());
+        QVERIFY(useRrdDir(dir));
         const time_t now = time(nullptr);
         const size_t rows = 7 * 288;
         // A working week: busy days, quiet nights; errors now and then.
@@ -459,12 +465,7 @@ private slots:
         g_strAgentAddress = QStringLiteral("127.0.0.5"); // nobody answers its polls
         SetSnmpAgentPort(1161);
         QTemporaryDir dir;
-        const QString conf = dir.filePath("collect.conf");
-        QFile c(conf);
-        QVERIFY(c.open(QIODevice::WriteOnly));
-        c.write("rrd-dir " + dir.filePath("rrd").toUtf8() + "\n");
-        c.close();
-        qputenv("TALVEX_COLLECT_CONF", conf.toUtf8());
+        QVERIFY(useRrdDir(dir));
         const auto restore =
             qScopeGuard([] { qputenv("TALVEX_COLLECT_CONF", "/nonexistent/collect.conf"); });
         const time_t now = time(nullptr);
