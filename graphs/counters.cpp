@@ -31,6 +31,21 @@ Rate bounded(double delta, double seconds, double maxPerSecond) {
 
 } // namespace
 
+Rate CountRate(double count, double seconds, double maxPerSecond) {
+    if (!(seconds > 0)) return gap(Gap::ClockFrozen);
+    return bounded(count, seconds, maxPerSecond);
+}
+
+LineBounds PortLineBounds(uint64_t speed, bool capped) {
+    if (capped) return {kFasterThanKnown, 0};
+    return {double(speed) / 8, double(speed) / 672};
+}
+
+LineBounds ProbeLineBounds(uint64_t speed, bool capped) {
+    const LineBounds one = PortLineBounds(speed, capped);
+    return {2 * one.octets, 2 * one.frames};
+}
+
 Rate CounterRate(const Reading& before, const Reading& after, double seconds, double maxPerSecond) {
     if (!before.present || !after.present || before.wide != after.wide) return gap(Gap::Missing);
     if (!(seconds > 0)) return gap(Gap::ClockFrozen);
@@ -89,10 +104,7 @@ namespace {
 
 // A port's counters between two readings seconds apart.
 void PortRates(const PortReading& a, const PortReading& b, double seconds, Rate* r) {
-    // An octet counter counts at most the line rate; a frame counter at most one minimum frame
-    // (64 octets and 20 of preamble and gap) per 672 bit times.
-    const double octets = b.speedCapped ? kFasterThanKnown : double(b.speed) / 8,
-                 frames = b.speedCapped ? 0 : double(b.speed) / 672;
+    const auto [octets, frames] = PortLineBounds(b.speed, b.speedCapped);
     auto octetRate = [&](const Reading& a64, const Reading& b64, const Reading& a32,
                          const Reading& b32) {
         Rate rate = a64.present && b64.present ? CounterRate(a64, b64, seconds, octets)
@@ -178,6 +190,20 @@ const std::vector<double>& RateTracker::all(size_t ports, Gap why) {
     return m_values;
 }
 
+Gap AgentSeconds(const Poll& before, const Poll& after, double& seconds) {
+    seconds = double(int64_t(after.uptime) - int64_t(before.uptime)) / 100.0;
+    if (after.uptime < before.uptime) return Gap::Restart;
+    if (after.sent && after.received && before.sent && before.received) {
+        // The agent read its uptime between sending and answering, both times.
+        const double shortest = *after.sent - *before.received,
+                     longest = *after.received - *before.sent;
+        const double slack = 2 * kTick + kDrift * longest;
+        if (seconds == 0 && longest > slack) return Gap::ClockFrozen;
+        if (seconds < shortest - slack || seconds > longest + slack) return Gap::Restart;
+    }
+    return seconds == 0 ? Gap::ClockFrozen : Gap::None;
+}
+
 std::vector<double> RateTracker::add(const Poll& poll) {
     const size_t ports = poll.ports.size();
     // An unanswered poll leaves the base as it was: the next rate spans the time-out.
@@ -186,23 +212,16 @@ std::vector<double> RateTracker::add(const Poll& poll) {
         m_last = poll;
         return all(ports, Gap::First);
     }
-    const double seconds = double(int64_t(poll.uptime) - int64_t(m_last->uptime)) / 100.0;
-    if (poll.uptime < m_last->uptime) {
+    double seconds = 0;
+    switch (AgentSeconds(*m_last, poll, seconds)) {
+    case Gap::Restart:
         m_last = poll;
         return all(ports, Gap::Restart);
+    case Gap::ClockFrozen:
+        return all(ports, Gap::ClockFrozen); // base kept
+    default:
+        break;
     }
-    if (poll.sent && poll.received && m_last->sent && m_last->received) {
-        // The agent read its uptime between sending and answering, both times.
-        const double shortest = *poll.sent - *m_last->received,
-                     longest = *poll.received - *m_last->sent;
-        const double slack = 2 * kTick + kDrift * longest;
-        if (seconds == 0 && longest > slack) return all(ports, Gap::ClockFrozen); // base kept
-        if (seconds < shortest - slack || seconds > longest + slack) {
-            m_last = poll;
-            return all(ports, Gap::Restart);
-        }
-    }
-    if (seconds == 0) return all(ports, Gap::ClockFrozen);
     // Maybe a repeat of the agent's cache: the base stays, so that the answer that moves is
     // measured from the last one that did; after traffic, the rates stand meanwhile.
     const bool repeat = seconds < kCacheHoldS && repeatsBase(poll);

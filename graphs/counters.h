@@ -56,6 +56,19 @@ struct Rate {
 // delta can be trusted). A rate above the bound by more than the uptime's resolution (one
 // hundredth of a second of counting) is a gap; one within it is the bound.
 Rate CounterRate(const Reading& before, const Reading& after, double seconds, double maxPerSecond);
+// A count taken over seconds (an RMON bucket's) as a rate, bounded as CounterRate bounds a delta.
+Rate CountRate(double count, double seconds, double maxPerSecond);
+
+// What a port of a speed (IfLineRate's) can count a second, as CounterRate's maxPerSecond: octets
+// at the line rate, frames as the shortest (64 octets and 20 of preamble and gap, 672 bit
+// times). A speed of 0 bounds nothing; a capped one trusts no 32-bit octet delta.
+struct LineBounds {
+    double octets = 0, frames = 0;
+};
+LineBounds PortLineBounds(uint64_t speed, bool capped);
+// An RMON probe counts both directions of its interface: a full-duplex port carries its line
+// rate each way.
+LineBounds ProbeLineBounds(uint64_t speed, bool capped);
 
 // What a poll read of one port. The octets come from the 64-bit counters where both polls
 // have them, else from the 32-bit ones.
@@ -104,6 +117,12 @@ struct Poll {
     std::optional<double> sent, received;
     std::vector<PortReading> ports;
 };
+
+// The agent's seconds between two answered polls, by their uptimes, or why they cannot be
+// known: Gap::Restart (the uptime went back, or moved by other than the local clock did beyond
+// the polls' slack; the later poll is the new base), Gap::ClockFrozen (the uptime stood still;
+// the earlier poll stays the base).
+Gap AgentSeconds(const Poll& before, const Poll& after, double& seconds);
 
 // The series of one port, in this order in a sample.
 enum PortSeries { InBits, OutBits, Errors, Discards, Utilisation, kPortSeries };

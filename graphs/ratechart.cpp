@@ -4,6 +4,7 @@
 #include <QDateTimeAxis>
 #include <QGraphicsItem>
 #include <QLineSeries>
+#include <QMap>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -472,6 +473,33 @@ QString RateChart::hoverText(const QPoint& at) const {
         lines << QStringLiteral("%1: %2").arg(m_lines[s].name, text);
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+QString RateChart::gapsText(size_t first, size_t last) const {
+    last = std::min(last, m_store->size());
+    QMap<Gap, QStringList> why;
+    size_t broken = 0;
+    for (size_t i = first; i < last; ++i) {
+        bool any = false;
+        for (int s = 0; s < m_store->series(); ++s)
+            if (const Gap g = m_store->gap(i, s); g != Gap::None) {
+                any = true;
+                if (!why[g].contains(m_lines[s].name)) why[g] << m_lines[s].name;
+            }
+        broken += any;
+    }
+    if (why.isEmpty()) return {};
+    QStringList text;
+    for (auto it = why.begin(); it != why.end(); ++it) {
+        QStringList names = it.value();
+        if (names.size() > 3) names = names.mid(0, 3) << tr("%1 more").arg(it.value().size() - 3);
+        text << QStringLiteral("%1: %2").arg(QString::fromUtf8(GapText(it.key())),
+                                             names.join(QStringLiteral(", ")));
+    }
+    const QString where = last - first == 1
+                              ? tr("Gaps at %1").arg(timeText(m_store->time(first)))
+                              : tr("Gaps in %1 of %2 samples").arg(broken).arg(last - first);
+    return QStringLiteral("%1 - %2").arg(where, text.join(QStringLiteral("; ")));
 }
 
 QByteArray RateChart::csvHeader() const {

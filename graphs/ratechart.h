@@ -74,6 +74,9 @@ public:
     qint64 viewEnd() const { return m_start + m_width; }
     // What hovering at a point of the view shows: the nearest sample's time and every value.
     QString hoverText(const QPoint& at) const;
+    // The status line's account of the gaps in samples first to last (exclusive): each reason
+    // with the series it broke ("Gaps at 12:00:05 - over line rate: a, b"); empty without gaps.
+    QString gapsText(size_t first, size_t last) const;
     // The store as CSV: a time column (ISO 8601; seconds since the agent started for uptimes)
     // and one column a series named with its unit, an empty cell for a gap. The header, and
     // the rows of samples from to to (exclusive), so a long export goes in pieces.

@@ -165,7 +165,9 @@ bool ReadRrdHistory(const std::string& path, int64_t startS, int64_t endS, size_
                     std::all_of(row, row + width, [](double v) { return std::isnan(v); }))
                     continue;
                 out->timesMs.push_back(t * 1000);
-                out->values.insert(out->values.end(), row, row + width);
+                const size_t at = out->values.size();
+                out->values.resize(at + width);
+                std::copy(row, row + width, out->values.begin() + std::ptrdiff_t(at));
             }
         }
     }

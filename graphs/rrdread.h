@@ -12,7 +12,9 @@ namespace graphs {
 struct RrdHistory {
     std::vector<std::string> sources; // the file's data sources, in its order
     std::vector<int64_t> timesMs;     // each row's end, oldest first
-    std::vector<double> values;       // sources.size() a row; NaN: unknown
+    // sources.size() a row; NaN: unknown. Floats, as the chart keeps them: a year of 8 ports
+    // is then 20 MB less memory to touch while a window opens.
+    std::vector<float> values;
     double at(size_t row, size_t source) const { return values[row * sources.size() + source]; }
 };
 

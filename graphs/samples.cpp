@@ -14,9 +14,10 @@ void SampleStore::append(int64_t timeMs, const double* values, const Gap* gaps) 
     if (m_size < m_capacity) {
         at = m_size++;
         if ((at >> kBlockBits) >= m_blocks.size())
-            m_blocks.push_back({std::make_unique<int64_t[]>(kBlock),
-                                std::make_unique<float[]>(kBlock * size_t(m_series)),
-                                std::make_unique<Gap[]>(kBlock * size_t(m_series))});
+            // Every slot is written before it is read: no zeroing first.
+            m_blocks.push_back({std::make_unique_for_overwrite<int64_t[]>(kBlock),
+                                std::make_unique_for_overwrite<float[]>(kBlock * size_t(m_series)),
+                                std::make_unique_for_overwrite<Gap[]>(kBlock * size_t(m_series))});
     } else {
         at = m_head;
         m_head = m_head + 1 == m_capacity ? 0 : m_head + 1;

@@ -29,6 +29,14 @@ public:
     // and gaps as many reasons (none given: a gap without a known reason).
     void append(int64_t timeMs, const double* values, const Gap* gaps = nullptr);
     void clear();
+    // Sample i's value of series s, given after the sample was appended (as history is read, a
+    // port at a time); a gap without a known reason where it is NaN.
+    void set(size_t i, int s, double value) {
+        const size_t at = slot(i);
+        Block& block = m_blocks[at >> kBlockBits];
+        block.values[(at & kBlockMask) * size_t(m_series) + size_t(s)] = float(value);
+        block.gaps[(at & kBlockMask) * size_t(m_series) + size_t(s)] = Gap::None;
+    }
     // Samples appended since the store was made (or cleared): sample n of them is at index
     // n - (appended() - size()) while it is kept.
     uint64_t appended() const { return m_appended; }

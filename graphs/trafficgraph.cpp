@@ -14,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMap>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
@@ -27,7 +26,6 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <future>
 #include <limits>
 
 namespace graphs {
@@ -242,71 +240,114 @@ CTrafficGraphWnd::CTrafficGraphWnd(const QList<GraphPort>& ports, QWidget* paren
 
 CTrafficGraphWnd::~CTrafficGraphWnd() = default;
 
+namespace {
+
+// A file's columns of in, out, then errors and discards in and out (-1: it lacks one).
+std::array<int, kRrdSources.size()> SourceColumns(const RrdHistory& h) {
+    std::array<int, kRrdSources.size()> columns{};
+    for (size_t k = 0; k < kRrdSources.size(); ++k) {
+        const auto at = std::find(h.sources.begin(), h.sources.end(), kRrdSources[k]);
+        columns[k] = at == h.sources.end() ? -1 : int(at - h.sources.begin());
+    }
+    return columns;
+}
+
+// A row of a port's file as the port's series (its utilisation stays as it is).
+void PortHistory(const RrdHistory& h, const std::array<int, kRrdSources.size()>& columns,
+                 size_t row, double* out) {
+    auto value = [&](int k) {
+        const int c = columns[size_t(k)];
+        return c < 0 ? kGap : h.at(row, size_t(c));
+    };
+    out[InBits] = value(0);
+    out[OutBits] = value(1);
+    // A sum with an unknown half is unknown, as in the live rates.
+    out[Errors] = value(2) + value(3);
+    out[Discards] = value(4) + value(5);
+}
+
+} // namespace
+
 void CTrafficGraphWnd::loadHistory() {
     const std::string dir = RrdDir();
     const int64_t now = QDateTime::currentSecsSinceEpoch();
-    std::vector<RrdHistory> files(size_t(m_ports.size()));
-    // Each port's columns of its file: in, out, then errors and discards in and out.
-    std::vector<std::array<int, kRrdSources.size()>> columns(files.size());
+    const size_t n = size_t(m_ports.size());
     QStringList missing, unreadable;
-    size_t rows = 0;
-    // A file a thread: librrd reads a value at a time, and a year of a port is 600 000 values.
-    std::vector<std::future<std::string>> reads(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
+    // One file after another: read side by side, each file's fresh memory faulted in by
+    // several threads at once cost ten times the processor time on a two-core machine.
+    auto read = [&](size_t i, RrdHistory* h, bool tell) {
         const std::string path = RrdFile(dir, g_strAgentAddress.toStdString(), SnmpAgentPort(),
                                          m_ports[qsizetype(i)].ifIndex);
+        std::string why;
         if (!QFileInfo::exists(QString::fromStdString(path))) {
-            missing << m_ports[qsizetype(i)].name;
-            continue;
+            if (tell) missing << m_ports[qsizetype(i)].name;
+            *h = {};
+        } else if (!ReadRrdHistory(path, now - kHistorySeconds, now, kMaxHistoryRows, h, &why)) {
+            if (tell)
+                unreadable << QStringLiteral("%1 (%2)").arg(m_ports[qsizetype(i)].name,
+                                                            QString::fromStdString(why));
+            *h = {};
         }
-        reads[i] = std::async(std::launch::async, [path, now, file = &files[i]] {
-            std::string why;
-            return ReadRrdHistory(path, now - kHistorySeconds, now, kMaxHistoryRows, file, &why)
-                       ? std::string()
-                       : why;
-        });
+    };
+    std::vector<double> sample(n * kPortSeries, kGap);
+    // One collector's files share their rows' times: the first file with rows makes the
+    // samples, and each further one is read into the same memory and written into them.
+    size_t first = n;
+    RrdHistory base, next;
+    bool shared = true;
+    size_t told = 0; // the files whose absence or fault is in the lists
+    for (size_t i = 0; i < n && shared; ++i) {
+        RrdHistory& h = first == n ? base : next;
+        read(i, &h, true);
+        told = i + 1;
+        if (h.timesMs.empty()) continue;
+        const auto columns = SourceColumns(h);
+        if (first == n) {
+            first = i;
+            m_store = std::make_unique<SampleStore>(int(n) * kPortSeries,
+                                                    kGraphCapacity + h.timesMs.size());
+            for (size_t row = 0; row < h.timesMs.size(); ++row) {
+                PortHistory(h, columns, row, sample.data() + i * kPortSeries);
+                m_store->append(h.timesMs[row], sample.data());
+            }
+        } else if (h.timesMs == base.timesMs) {
+            double port[kPortSeries];
+            for (size_t row = 0; row < h.timesMs.size(); ++row) {
+                PortHistory(h, columns, row, port);
+                for (int s : {InBits, OutBits, Errors, Discards})
+                    m_store->set(row, int(i) * kPortSeries + s, port[s]);
+            }
+        } else {
+            shared = false;
+        }
     }
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (const std::string why = reads[i].valid() ? reads[i].get() : std::string();
-            !why.empty()) {
-            unreadable << QStringLiteral("%1 (%2)").arg(m_ports[qsizetype(i)].name,
-                                                        QString::fromStdString(why));
-            files[i] = {};
+    if (!shared) {
+        // Files of other times: all of them read again and merged by time, a sample for each
+        // time any of them has.
+        base = next = {};
+        std::vector<RrdHistory> files(n);
+        std::vector<std::array<int, kRrdSources.size()>> columns(n);
+        size_t rows = 0;
+        for (size_t i = 0; i < n; ++i) {
+            read(i, &files[i], i >= told);
+            columns[i] = SourceColumns(files[i]);
+            rows += files[i].timesMs.size();
         }
-        for (size_t k = 0; k < kRrdSources.size(); ++k) {
-            const auto at =
-                std::find(files[i].sources.begin(), files[i].sources.end(), kRrdSources[k]);
-            columns[i][k] = at == files[i].sources.end() ? -1 : int(at - files[i].sources.begin());
+        m_store = std::make_unique<SampleStore>(int(n) * kPortSeries, kGraphCapacity + rows);
+        std::vector<size_t> at(n, 0);
+        for (;;) {
+            int64_t t = std::numeric_limits<int64_t>::max();
+            for (size_t i = 0; i < n; ++i)
+                if (at[i] < files[i].timesMs.size()) t = std::min(t, files[i].timesMs[at[i]]);
+            if (t == std::numeric_limits<int64_t>::max()) break;
+            std::fill(sample.begin(), sample.end(), kGap);
+            for (size_t i = 0; i < n; ++i)
+                if (at[i] < files[i].timesMs.size() && files[i].timesMs[at[i]] == t)
+                    PortHistory(files[i], columns[i], at[i]++, sample.data() + i * kPortSeries);
+            m_store->append(t, sample.data());
         }
-        rows += files[i].timesMs.size();
     }
-    m_store =
-        std::make_unique<SampleStore>(int(m_ports.size()) * kPortSeries, kGraphCapacity + rows);
-    // The files' rows merged by time, a sample for each time any of them has.
-    std::vector<size_t> next(files.size(), 0);
-    std::vector<double> sample(size_t(m_store->series()));
-    for (;;) {
-        int64_t t = std::numeric_limits<int64_t>::max();
-        for (size_t i = 0; i < files.size(); ++i)
-            if (next[i] < files[i].timesMs.size()) t = std::min(t, files[i].timesMs[next[i]]);
-        if (t == std::numeric_limits<int64_t>::max()) break;
-        std::fill(sample.begin(), sample.end(), kGap);
-        for (size_t i = 0; i < files.size(); ++i) {
-            if (next[i] >= files[i].timesMs.size() || files[i].timesMs[next[i]] != t) continue;
-            const size_t row = next[i]++;
-            auto value = [&](int k) {
-                const int c = columns[i][size_t(k)];
-                return c < 0 ? kGap : files[i].at(row, size_t(c));
-            };
-            double* out = sample.data() + i * kPortSeries;
-            out[InBits] = value(0);
-            out[OutBits] = value(1);
-            // A sum with an unknown half is unknown, as in the live rates.
-            out[Errors] = value(2) + value(3);
-            out[Discards] = value(4) + value(5);
-        }
-        m_store->append(t, sample.data());
-    }
+    if (!m_store) m_store = std::make_unique<SampleStore>(int(n) * kPortSeries, kGraphCapacity);
     m_historySamples = m_store->size();
     QStringList text;
     if (m_historySamples)
@@ -369,21 +410,8 @@ void CTrafficGraphWnd::addSample(qint64 timeMs, const std::vector<double>& value
 
 // The newest poll's gaps and why, so that an empty stretch is never left unexplained.
 void CTrafficGraphWnd::showGaps() {
-    const size_t last = m_store->size() - 1;
-    QMap<Gap, QStringList> why;
-    for (int s = 0; s < m_store->series(); ++s)
-        if (const Gap g = m_store->gap(last, s); g != Gap::None) why[g] << m_chart->lines()[s].name;
-    QStringList text;
-    for (auto it = why.begin(); it != why.end(); ++it) {
-        QStringList names = it.value();
-        if (names.size() > 3) names = names.mid(0, 3) << tr("%1 more").arg(it.value().size() - 3);
-        text << QStringLiteral("%1: %2").arg(QString::fromUtf8(GapText(it.key())),
-                                             names.join(QStringLiteral(", ")));
-    }
-    m_status->setText(text.isEmpty() ? m_historyText
-                                     : tr("Gaps at %1 - %2")
-                                           .arg(m_chart->timeText(m_store->time(last)),
-                                                text.join(QStringLiteral("; "))));
+    const QString gaps = m_chart->gapsText(m_store->size() - 1, m_store->size());
+    m_status->setText(gaps.isEmpty() ? m_historyText : gaps);
 }
 
 bool CTrafficGraphWnd::writeCsvPiece(CsvExport& e) {

@@ -3,6 +3,7 @@
 // 1 valid, 2 createRequest, 3 underCreation, 4 invalid).
 #pragma once
 
+#include "graphs/counters.h"
 #include "pages/pagecommon.h"
 #include "snmp/session.h"
 
@@ -16,6 +17,10 @@
 #include <string>
 #include <vector>
 
+class QLabel;
+namespace graphs {
+class RateChart;
+}
 namespace platform {
 class ListView;
 }
@@ -24,8 +29,34 @@ class ListView;
 // the OID (ifIndex.5 gives "Interface #5"); a source that names no interface shows as its OID.
 QString RmonSourceText(const QString& oid);
 inline constexpr const char* kInterfaceSourcePrefix = "Interface #";
+// The interface a source text names ("Interface #5" gives 5); 0 where it names none.
+int RmonSourceInterface(const QString& sourceText);
 // The ifIndex instance of an interface number, the data source a new entry is given.
 QString RmonInterfaceSource(const QString& port);
+
+// The speed of an interface a source text names, read by one get: what the RMON charts bound
+// their rates by. Unknown (no bounds) until it is answered, and for a source that names none.
+class InterfaceSpeed : public QObject {
+    Q_OBJECT
+public:
+    explicit InterfaceSpeed(QObject* parent);
+    // Forgets the speed known and asks the one of the interface sourceText names.
+    void read(const QString& sourceText);
+    const graphs::LineBounds& bounds() const { return m_bounds; }
+
+signals:
+    void known();
+
+private:
+    void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
+
+    QvTable<2> m_table;
+    SnmpChannel m_snmp;
+    graphs::LineBounds m_bounds;
+};
+
+// A chart with a status line under it, for the status line to name the chart's gaps.
+QWidget* WithStatusLine(graphs::RateChart* chart, QLabel*& status);
 
 // Runs changed once per change of list's selection, as the list reports it, and doubleClick
 // after a double-click on a row. A click beside the rows empties the selection, as the
@@ -37,7 +68,8 @@ void OnListSelection(platform::ListView* list, std::function<void()> changed,
 // column.index, carrying value; a refusal is told in owner's name. False, with nothing sent, when
 // that is no OID or no value.
 bool SendEntryStatus(QWidget* owner, SnmpChannel& channel, QvTable<1>& table, const char* column,
-                     const QString& index, const char* value, std::function<void(bool accepted)> done = {});
+                     const QString& index, const char* value,
+                     std::function<void(bool accepted)> done = {});
 
 // Creation and deletion of a page's entries. An entry is created by one set that carries
 // createRequest in its status and the page's other writable columns. An agent that follows the

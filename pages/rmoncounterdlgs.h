@@ -14,6 +14,8 @@
 #include <QList>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 class CRmonStatDlg;
 class QComboBox;
@@ -22,33 +24,39 @@ namespace graphs {
 class RateChart;
 }
 
-// One counter shown in a label: a get of one object on its own session.
+// One counter shown in a label: a get of the object with sysUpTime.0 and the speed of the
+// interface its probe watches, on its own session, so that its rate follows the rule the
+// traffic graphs follow: over the agent's uptime, bounded by what the interface can carry.
 class CounterGet : public QObject {
     Q_OBJECT
 public:
     // name: the record's name, for the library only.
     CounterGet(QObject* parent, QLabel* value, const char* name);
-    // The object the label shows from now on (empty: none) and a get of it, unless the previous
-    // get is still out; an answer for an object the label no longer shows is dropped.
-    void read(const QString& oid);
+    // The object the label shows from now on (empty: none), an octet counter or one that counts
+    // frames, of a probe whose data source is source (as the lists show it), and a get of it,
+    // unless the previous get is still out; an answer for an object the label no longer shows
+    // is dropped.
+    void read(const QString& oid, const QString& source, bool octets);
     bool busy() const { return m_snmp.busy(); }
-    // The counter's growth a second between its last two values (by the local clock: a get of
-    // one object carries no uptime), NaN when there is none since the last call; a new object
-    // starts afresh.
-    double takeRate();
+    // The counter's growth a second between its last two values, or why there is none (a gap
+    // without a reason when nothing was read since the last call); a new object starts afresh.
+    graphs::Rate takeRate();
 
 private:
     void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
 
     QLabel* m_value;
-    QvTable<1> m_table;
+    const char* m_name;
+    std::vector<_QvOidTable> m_direct, m_proxied;
     SnmpChannel m_snmp;
-    QString m_wanted; // what the label shows
-    QString m_asked;  // what the outstanding get asks for
+    QString m_wanted, m_source; // what the label shows
+    QString m_asked;            // what the outstanding get asks for
+    bool m_octets = false;
+    std::optional<graphs::Poll> m_base; // the answer the next rate is measured from
     graphs::Reading m_last;
-    qint64 m_lastMs = 0;
-    double m_rate = graphs::kGap;
+    graphs::Rate m_rate;
     QElapsedTimer m_clock;
+    double m_sent = 0; // m_clock's seconds when the get left
 };
 
 // What both displays share: the page they read the probes from, Refresh, Close, a read of
@@ -60,6 +68,8 @@ public:
     const QList<CounterGet*>& items() const { return m_items; }
     graphs::RateChart* chart() const { return m_chart; }
     const graphs::SampleStore* rates() const { return m_rates.get(); }
+    // Under the chart: why the newest rates are gaps.
+    QLabel* chartStatus() const { return m_chartStatus; }
     void done(int result) override;
 
 protected:
@@ -79,6 +89,7 @@ private:
     int m_timer = 0;
     std::unique_ptr<graphs::SampleStore> m_rates;
     graphs::RateChart* m_chart = nullptr;
+    QLabel* m_chartStatus = nullptr;
 };
 
 // One chosen counter for the probes of a group of 24, stepping from group to group.

@@ -10,6 +10,7 @@
 #include "res/stringtable.h"
 #include "snmp/params.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -103,7 +104,11 @@ CRmonHistoryDlg::CRmonHistoryDlg() {
                          }));
     connect(m_samples, &ListWalk::finished, this, &CRmonHistoryDlg::showChart);
     m_chart = new graphs::HistoryChart;
-    platform::ExtendDialog(this, m_chart, Qt::BottomEdge, 220);
+    platform::ExtendDialog(this, WithStatusLine(m_chart, m_chartStatus), Qt::BottomEdge, 220);
+    m_speed = new InterfaceSpeed(this);
+    connect(m_speed, &InterfaceSpeed::known, this, [this] {
+        if (!m_samples->busy()) showChart();
+    });
     m_samples->mapColumn(kUtilizationRecord, UtilizationText);
     for (int record : kPerSecondRecords)
         m_samples->mapColumn(
@@ -166,6 +171,7 @@ void CRmonHistoryDlg::walkSamples() {
     }
     const std::string index = controls()->text(control, 0).toStdString();
     m_sampleInterval = controls()->text(control, kIntervalListColumn).toInt();
+    m_speed->read(controls()->text(control, kSourceRecord));
     m_samples->start([&index] {
         for (int i = 0; i < g_sampleWalkTable.count; ++i)
             g_sampleWalkTable.setInstance(i, kSampleColumns[i], index);
@@ -189,7 +195,8 @@ void CRmonHistoryDlg::showChart() {
         count(kUtilizationRecord, b.utilisation);
         buckets.push_back(b);
     }
-    m_chart->setBuckets(std::move(buckets), m_sampleInterval);
+    m_chart->setBuckets(std::move(buckets), m_sampleInterval, m_speed->bounds());
+    m_chartStatus->setText(m_chart->gapsText(0, m_chart->samples().size()));
 }
 
 void CRmonHistoryDlg::OnControlAdded(int row) {

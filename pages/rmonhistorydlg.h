@@ -9,6 +9,8 @@
 
 #include <QDialog>
 
+class QLabel;
+
 namespace graphs {
 class HistoryChart;
 }
@@ -27,6 +29,8 @@ public:
     const ListWalk& sampleWalk() const { return *m_samples; }
     const RmonEntrySets& entrySets() const { return *m_sets; }
     graphs::HistoryChart* chart() const { return m_chart; }
+    // Under the chart: why its gaps are gaps.
+    QLabel* chartStatus() const { return m_chartStatus; }
     void done(int result) override;
 
 protected:
@@ -50,6 +54,8 @@ private:
     int m_sampleInterval = 0;      // seconds, of the control whose samples are walked
     int m_timer = 0;
     graphs::HistoryChart* m_chart;
+    QLabel* m_chartStatus = nullptr;
+    InterfaceSpeed* m_speed;         // of the control's source, which bounds the chart's rates
     QList<QStringList> m_sampleRows; // each sample row of the walk as it came, for the chart
 };
 
@@ -59,11 +65,11 @@ class CRmonHistoryAddDlg : public QDialog {
 public:
     explicit CRmonHistoryAddDlg(QWidget* parent = nullptr);
 
-    int m_index = 0;       // 1 to 200
-    int m_sourcePort = 0;  // 1 to 200
+    int m_index = 0;      // 1 to 200
+    int m_sourcePort = 0; // 1 to 200
     QString m_property = QStringLiteral("Orvane");
-    int m_buckets = 0;     // 1 to 50
-    int m_interval = 0;    // seconds, 1 to 3600
+    int m_buckets = 0;  // 1 to 50
+    int m_interval = 0; // seconds, 1 to 3600
 
 private:
     void OnOk();

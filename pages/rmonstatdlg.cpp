@@ -9,7 +9,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 
 namespace {
 
@@ -42,22 +41,18 @@ using res::kClose;
 
 enum : int { kSourceRecord = 1 };
 
-// The number at the start of text, as the C library reads one ("12.0" gives 12); 0 for none.
-int LeadingNumber(const QString& text) {
-    static const QRegularExpression number(QStringLiteral("^\\s*[-+]?\\d+"));
-    return number.match(text).captured().trimmed().toInt();
-}
-
 } // namespace
 
 CRmonStatDlg::CRmonStatDlg() {
     InitPage(this, 471, QString());
     // Refresh during a walk empties the list, and the walk goes on filling it; any answer
     // ends the walk's wait, even one to another request.
-    m_walk = new ListWalk(this, g_statWalkTable, kList, {194, 195}, kCount, {.stale = StaleResponse::EndsWalk});
+    m_walk = new ListWalk(this, g_statWalkTable, kList, {194, 195}, kCount,
+                          {.stale = StaleResponse::EndsWalk});
     m_walk->mapColumn(kSourceRecord, RmonSourceText);
     connect(m_walk, &ListWalk::rowAdded, this, &CRmonStatDlg::OnRowAdded);
-    m_sets = new RmonEntrySets(this, g_statCreateTable, {kStatusColumn, kSourceColumn, kOwnerColumn}, g_statDeleteTable);
+    m_sets = new RmonEntrySets(this, g_statCreateTable,
+                               {kStatusColumn, kSourceColumn, kOwnerColumn}, g_statDeleteTable);
 
     OnClicked(this, kAdd, [this] { OnAdd(); });
     OnClicked(this, kDelete, [this] { OnDelete(); });
@@ -65,32 +60,36 @@ CRmonStatDlg::CRmonStatDlg() {
     OnClicked(this, kParameter, [this] { OnParameter(); });
     OnClicked(this, kInterface, [this] { OnInterface(); });
     OnClicked(this, kClose, [this] { reject(); });
-    OnListSelection(list(), [this] { OnClick(); }, [this] { OnDoubleClick(); });
+    OnListSelection(
+        list(), [this] { OnClick(); }, [this] { OnDoubleClick(); });
 
     {
         platform::WaitCursor wait;
-        m_interfaces.request(this, g_interfaceIndexTable, &CRmonStatDlg::OnInterfaceResponse, SNMP_PDU_GETNEXT);
+        m_interfaces.request(this, g_interfaceIndexTable, &CRmonStatDlg::OnInterfaceResponse,
+                             SNMP_PDU_GETNEXT);
     }
     setPortTitle(1);
     startWalk();
     EnableItem(this, kDelete, false);
-    if (!g_bUserRight)
-        EnableItem(this, kAdd, false);
+    if (!g_bUserRight) EnableItem(this, kAdd, false);
 }
 
 QString CRmonStatDlg::recordedIndex(int slot) const {
-    return slot >= 1 && slot <= m_recorded ? m_slots[size_t(slot)] : QString();
+    return slot >= 1 && slot <= m_recorded ? m_slots[size_t(slot)].index : QString();
+}
+
+QString CRmonStatDlg::recordedSource(int slot) const {
+    return slot >= 1 && slot <= m_recorded ? m_slots[size_t(slot)].source : QString();
 }
 
 void CRmonStatDlg::setPortTitle(int port) {
-    setWindowTitle(QString::fromUtf8(res::String(196)) + QString::fromUtf8(res::String(197)) + QString::number(port));
+    setWindowTitle(QString::fromUtf8(res::String(196)) + QString::fromUtf8(res::String(197)) +
+                   QString::number(port));
 }
 
 void CRmonStatDlg::OnInterfaceResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_interfaces.walkStep(status, msg) != WalkStep::Row)
-        return;
-    if (!m_interfaces.values.isEmpty())
-        m_ifIndexes.insert(m_interfaces.values[0].toInt());
+    if (m_interfaces.walkStep(status, msg) != WalkStep::Row) return;
+    if (!m_interfaces.values.isEmpty()) m_ifIndexes.insert(m_interfaces.values[0].toInt());
     m_interfaces.send(SNMP_PDU_GETNEXT);
 }
 
@@ -101,7 +100,7 @@ void CRmonStatDlg::startWalk() {
 
 void CRmonStatDlg::OnRowAdded(int row) {
     if (m_recorded >= kSlots) return;
-    m_slots[size_t(++m_recorded)] = list()->text(row, 0);
+    m_slots[size_t(++m_recorded)] = {list()->text(row, 0), list()->text(row, kSourceRecord)};
 }
 
 void CRmonStatDlg::OnClick() {
@@ -112,11 +111,8 @@ void CRmonStatDlg::OnClick() {
     }
     // A source that names no interface has no port: the title shows port 1, as for an
     // interface the device does not have.
-    const QString source = list()->text(row, kSourceRecord);
-    const QLatin1String prefix(kInterfaceSourcePrefix);
-    int port = source.startsWith(prefix) ? LeadingNumber(source.mid(prefix.size())) : 1;
-    if (!m_ifIndexes.contains(port))
-        port = 1;
+    int port = RmonSourceInterface(list()->text(row, kSourceRecord));
+    if (!m_ifIndexes.contains(port)) port = 1;
     setPortTitle(port);
     EnableItem(this, kDelete, g_bUserRight != 0);
 }
@@ -130,14 +126,14 @@ void CRmonStatDlg::OnDoubleClick() {
 
 void CRmonStatDlg::OnAdd() {
     CRmonAddDlg add(this);
-    if (platform::RunModal(&add) != QDialog::Accepted)
-        return;
+    if (platform::RunModal(&add) != QDialog::Accepted) return;
     m_sets->create(add.m_index, {RmonInterfaceSource(add.m_sourcePort), add.m_property});
     startWalk();
 }
 
 void CRmonStatDlg::OnDelete() {
-    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) != platform::Answer::Ok)
+    if (platform::MessageBox(this, QStringLiteral("Do you want to delete this item?"), true) !=
+        platform::Answer::Ok)
         return;
     const int row = SelectedRow(list());
     if (row < 0) return;
@@ -148,8 +144,7 @@ void CRmonStatDlg::OnDelete() {
 
 void CRmonStatDlg::OnRefresh() {
     startWalk();
-    if (!g_bUserRight)
-        EnableItem(this, kAdd, false);
+    if (!g_bUserRight) EnableItem(this, kAdd, false);
     EnableItem(this, kDelete, false);
 }
 

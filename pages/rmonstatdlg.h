@@ -29,6 +29,8 @@ public:
     int recordedRows() const { return m_recorded; }
     // The index text of slot (1 to recordedRows()); empty for any other slot.
     QString recordedIndex(int slot) const;
+    // The data source slot's probe watches, as the list shows it ("Interface #5").
+    QString recordedSource(int slot) const;
     // Groups of 24 probes the group display pages through: the recorded rows / 24 rounded up.
     int groupCount() const { return (m_recorded + kGroupSize - 1) / kGroupSize; }
 
@@ -56,7 +58,10 @@ private:
     RmonEntrySets* m_sets;
     SnmpChannel m_interfaces; // the walk of ifIndex
     QSet<int> m_ifIndexes;
-    std::array<QString, kSlots + 1> m_slots; // slot 0 unused
+    struct Slot {
+        QString index, source;
+    };
+    std::array<Slot, kSlots + 1> m_slots; // slot 0 unused
     int m_recorded = 0;
 };
 

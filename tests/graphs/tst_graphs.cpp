@@ -7,6 +7,7 @@
 #include "graphs/samples.h"
 #include "graphs/trafficgraph.h"
 #include "pages/interfaceinfodlg.h"
+#include "pages/rmoncommon.h"
 #include "pages/rmoncounterdlgs.h"
 #include "pages/rmonhistorydlg.h"
 #include "pages/rmonstatdlg.h"
@@ -21,6 +22,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -74,6 +76,14 @@ Poll unanswered(double local) {
     return p;
 }
 
+// The point of a chart's plot at time t, half way up.
+QPoint pointAt(const RateChart& chart, qint64 t) {
+    const QRectF plot = chart.chart()->plotArea();
+    const double x = plot.left() + double(t - chart.viewStart()) /
+                                       double(chart.viewEnd() - chart.viewStart()) * plot.width();
+    return chart.mapFromScene(chart.chart()->mapToScene(QPointF(x, plot.center().y())));
+}
+
 bool near(double value, double expected, double tolerance) {
     return std::abs(value - expected) <= expected * tolerance;
 }
@@ -102,9 +112,12 @@ class TestGraphs : public QObject {
     QPointer<CTrafficGraphWnd> m_window;
     QTemporaryDir* m_saveDir = nullptr;
 
-    static void agent(SimProcess& sim) {
+    // The simulator, once it runs, as the agent of everything opened from here on.
+    static bool agent(SimProcess& sim) {
+        if (!sim.started()) return false;
         SetSnmpAgentPort(sim.port());
         g_strReadCommunity = QStringLiteral("orchid");
+        return true;
     }
 
     // The interface page as the menu runs it: selecting rows, Graph, and the window it opens.
@@ -424,8 +437,7 @@ private slots:
         QFETCH(int, polls);
         QFETCH(bool, wide);
         SimProcess sim(options << "--static");
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(QStringLiteral("traffic %1 %2 %3 %4")
                                  .arg(port)
                                  .arg(qint64(in))
@@ -489,8 +501,7 @@ private slots:
         QFETCH(bool, outGoesOn);
         QFETCH(Gap, why);
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(QStringLiteral("traffic 51 80000000 20000000")), QStringLiteral("ok"));
         auto* window = new CTrafficGraphWnd({{kGigabitPort, QStringLiteral("port")}});
         window->interval()->setValue(1);
@@ -531,8 +542,7 @@ private slots:
     // so no 32-bit delta can be trusted at any interval (at 4 s it drew 2.4 Gbit/s for 9.9).
     void cappedSpeed() {
         SimProcess sim({"--static", "--no-ifxtable"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(QStringLiteral("traffic 99 9900000000 5000000000")),
                  QStringLiteral("ok"));
         auto* window = new CTrafficGraphWnd({{kTenGigabitPort, QStringLiteral("port")}});
@@ -551,8 +561,7 @@ private slots:
     // all gaps at ten gigabits past 3.4 s).
     void keepsAskingWide() {
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         QCOMPARE(sim.command(QStringLiteral("traffic 51 80000000 20000000")), QStringLiteral("ok"));
         auto* window = new CTrafficGraphWnd({{kGigabitPort, QStringLiteral("port")}});
         window->interval()->setValue(1);
@@ -661,8 +670,7 @@ private slots:
     // of those ports; its interval, zoom, live button and exports.
     void fromInterfacePage() {
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         qputenv("TALVEX_SYSTEM_DIR", m_dir.toUtf8());
         QTemporaryDir dir;
         m_saveDir = &dir;
@@ -693,8 +701,7 @@ private slots:
     // A right click on a panel port: "Traffic Graph..." opens the port's graph.
     void fromPanelPort() {
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         qputenv("TALVEX_SYSTEM_DIR", m_dir.toUtf8());
         CPanelDlg dlg;
         QVERIFY(ShowPanelWalked(dlg));
@@ -722,8 +729,7 @@ private slots:
     // has eight buckets of known utilisation.
     void historyChart() {
         SimProcess sim({"--static"});
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         CRmonHistoryDlg page;
         page.show();
         QTRY_VERIFY_WITH_TIMEOUT(page.samples()->rowCount() == 8 && !page.sampleWalk().busy(),
@@ -741,17 +747,125 @@ private slots:
         saveShot(&page, "rmon-history-chart.png");
     }
 
+    // A bucket the interface cannot have carried, or that lacks a value, is a gap in the
+    // history chart with its reason, on hover and under the chart; the other buckets are drawn.
+    void historyChartGaps_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("bucket"); // 0 the oldest
+        QTest::addColumn<int>("series"); // utilisation, packets, errors
+        QTest::addColumn<Gap>("why");
+        QTest::addColumn<QString>("status");
+        // Control 1 samples a fast Ethernet port every 30 s.
+        QTest::newRow("packets above the line")
+            << "put 1.3.6.1.2.1.16.2.2.1.6.1.3 c 4000000000" << 2 << 1 << Gap::OverLineRate
+            << "over line rate: packets";
+        QTest::newRow("utilisation above 100 %")
+            << "put 1.3.6.1.2.1.16.2.2.1.15.1.4 i 20000" << 3 << 0 << Gap::OverLineRate
+            << "over line rate: utilisation";
+        QTest::newRow("errors missing") << "del 1.3.6.1.2.1.16.2.2.1.9.1.5" << 4 << 2
+                                        << Gap::Missing << "counter missing: errors";
+    }
+    void historyChartGaps() {
+        QFETCH(QString, command);
+        QFETCH(int, bucket);
+        QFETCH(int, series);
+        QFETCH(Gap, why);
+        QFETCH(QString, status);
+        SimProcess sim({"--static"});
+        QVERIFY(agent(sim));
+        QCOMPARE(sim.command(command), QStringLiteral("ok"));
+        CRmonHistoryDlg page;
+        page.show();
+        const SampleStore& chart = page.chart()->samples();
+        QTRY_VERIFY_WITH_TIMEOUT(chart.size() == 8 && page.chartStatus()->text().contains(status),
+                                 10000);
+        for (int b = 0; b < 8; ++b) {
+            QCOMPARE(std::isnan(chart.value(size_t(b), series)), b == bucket);
+            QCOMPARE(chart.gap(size_t(b), series), b == bucket ? why : Gap::None);
+        }
+        QVERIFY2(page.chartStatus()->text().startsWith(QStringLiteral("Gaps in 1 of 8 samples")),
+                 qPrintable(page.chartStatus()->text()));
+        const QString hover =
+            page.chart()->hoverText(pointAt(*page.chart(), chart.time(size_t(bucket))));
+        QVERIFY2(hover.contains(QStringLiteral("(%1)").arg(QString::fromUtf8(GapText(why)))),
+                 qPrintable(hover));
+        if (bucket == 2) saveShot(&page, "rmon-history-gap.png");
+    }
+
+    // The counter displays' rates follow the traffic graphs' rule: a counter that jumps beyond
+    // what the probe's interface can carry, or an agent that restarted, is a gap with its
+    // reason, never a spike; the status line under the chart names it.
+    void counterDisplayGaps_data() {
+        QTest::addColumn<QString>("event"); // %1: the probe's interface
+        QTest::addColumn<Gap>("why");
+        QTest::newRow("counter jumps") << "bump %1 in 1000000000" << Gap::OverLineRate;
+        QTest::newRow("agent restarted") << "restart 0" << Gap::Restart;
+    }
+    void counterDisplayGaps() {
+        QFETCH(QString, event);
+        QFETCH(Gap, why);
+        SimProcess sim;
+        QVERIFY(agent(sim));
+        CRmonStatDlg stat;
+        stat.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!stat.walk().busy() && stat.recordedRows() > 0, 10000);
+        const int port = RmonSourceInterface(stat.recordedSource(1));
+        QVERIFY(port > 0);
+        QCOMPARE(sim.command(QStringLiteral("traffic %1 2000000 1000000").arg(port)),
+                 QStringLiteral("ok"));
+        CRmonIntfDlg display(&stat, 0);
+        display.show();
+        // The display's tick, sooner than its timer: the rates read so far are plotted and read
+        // again, once every get is answered and the agent's clock has moved.
+        auto tick = [&] {
+            QTest::qWait(300);
+            (void)QTest::qWaitFor(
+                [&] {
+                    return std::none_of(display.items().begin(), display.items().end(),
+                                        [](const CounterGet* g) { return g->busy(); });
+                },
+                5000);
+            QTimerEvent timer(0);
+            QApplication::sendEvent(&display, &timer);
+        };
+        constexpr int kOctets = 1;
+        const SampleStore& rates = *display.rates();
+        for (int i = 0; i < 3; ++i)
+            tick();
+        QVERIFY(!std::isnan(rates.value(rates.size() - 1, kOctets)));
+        const size_t before = rates.size();
+        QCOMPARE(sim.command(event.contains(QLatin1String("%1")) ? event.arg(port) : event),
+                 QStringLiteral("ok"));
+        auto reason = [&] {
+            for (size_t i = before; i < rates.size(); ++i)
+                if (rates.gap(i, kOctets) != Gap::None) return rates.gap(i, kOctets);
+            return Gap::None;
+        };
+        QStringList said;
+        for (int i = 0; i < 8 && reason() == Gap::None; ++i) {
+            tick();
+            said << display.chartStatus()->text();
+        }
+        QCOMPARE(reason(), why);
+        // Never more than a full-duplex gigabit port carries: the jump is never drawn.
+        for (size_t i = 0; i < rates.size(); ++i)
+            QVERIFY2(!(rates.value(i, kOctets) > 2 * 125e6),
+                     qPrintable(QString::number(rates.value(i, kOctets))));
+        const QString line = QStringLiteral("%1: ").arg(QString::fromUtf8(GapText(why)));
+        QVERIFY2(said.last().contains(line) && said.last().contains(QStringLiteral("Octets")),
+                 qPrintable(said.join(QLatin1Char('\n'))));
+    }
+
     // The interface counter display plots its counters' rates beside the numbers.
     void counterDisplayPlot() {
         SimProcess sim;
-        QVERIFY(sim.started());
-        agent(sim);
+        QVERIFY(agent(sim));
         CRmonStatDlg stat;
         stat.show();
         QTRY_VERIFY_WITH_TIMEOUT(!stat.walk().busy() && stat.recordedRows() > 0, 10000);
         CRmonIntfDlg display(&stat, 0);
         display.show();
-        QVERIFY(display.chart()->geometry().left() >=
+        QVERIFY(display.chart()->mapTo(&display, QPoint(0, 0)).x() >=
                 platform::DialogItem(&display, 1401)->geometry().right());
         // Octets: the second counter; the simulator's probes count as the chassis' ports do.
         QTRY_VERIFY_WITH_TIMEOUT(display.rates()->size() >= 6 &&

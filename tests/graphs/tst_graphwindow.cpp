@@ -3,8 +3,8 @@
 // as empty CSV cells, the legend's figures and hiding, the lines of 8 ports told apart, and the
 // port's history read from RRD files made with librrd, live samples on top.
 #include "graphs/counters.h"
-#include "graphs/samples.h"
 #include "graphs/rrdread.h"
+#include "graphs/samples.h"
 #include "graphs/trafficgraph.h"
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
@@ -101,6 +101,17 @@ PortReading port(uint64_t inErrors, bool inErrorsThere, bool outErrorsThere, boo
 
 class TestGraphWindow : public QObject {
     Q_OBJECT
+
+    // The collector's configuration, naming dir's "rrd" as where it keeps its files, as the one
+    // the windows read.
+    static bool useRrdDir(const QTemporaryDir& dir) {
+        QFile c(dir.filePath("collect.conf"));
+        if (!c.open(QIODevice::WriteOnly)) return false;
+        c.write("# as the collector reads it\nrrd-dir " + dir.filePath("rrd").toUtf8() + "\n");
+        c.close();
+        qputenv("TALVEX_COLLECT_CONF", c.fileName().toUtf8());
+        return true;
+    }
 
 private slots:
     void initTestCase() {
@@ -374,12 +385,7 @@ private slots:
         g_strAgentAddress = QStringLiteral("127.0.0.1");
         SetSnmpAgentPort(sim.port());
         QCOMPARE(sim.command(QStringLiteral("traffic 51 80000000 20000000")), QStringLiteral("ok"));
-        const QString conf = dir.filePath("collect.conf");
-        QFile c(conf);
-        QVERIFY(c.open(QIODevice::WriteOnly));
-        c.write("# as the collector reads it\nrrd-dir " + dir.filePath("rrd").toUtf8() + "\n");
-        c.close();
-        qputenv("TALVEX_COLLECT_CONF", conf.toUtf8());
+        QVERIFY(useRrdDir(dir));
         const time_t now = time(nullptr);
         const size_t rows = 7 * 288;
         // A working week: busy days, quiet nights; errors now and then.
@@ -444,6 +450,61 @@ private slots:
         qputenv("TALVEX_COLLECT_CONF", "/nonexistent/collect.conf");
         g_strAgentAddress = QStringLiteral("127.0.0.5");
         SetSnmpAgentPort(1161);
+    }
+
+    // Several ports' files: each row of each file in its port's series at its own time, gaps
+    // where a file has no row, whether the files share their times (as one collector's do) or
+    // one of them is younger; a port without a file is still named.
+    void historyOfSeveralPorts_data() {
+        QTest::addColumn<size_t>("youngerRows"); // rows of the second port's file (0: as many)
+        QTest::newRow("files of the same times") << size_t(0);
+        QTest::newRow("a younger file") << size_t(40);
+    }
+    void historyOfSeveralPorts() {
+        QFETCH(size_t, youngerRows);
+        g_strAgentAddress = QStringLiteral("127.0.0.5"); // nobody answers its polls
+        SetSnmpAgentPort(1161);
+        QTemporaryDir dir;
+        QVERIFY(useRrdDir(dir));
+        const auto restore =
+            qScopeGuard([] { qputenv("TALVEX_COLLECT_CONF", "/nonexistent/collect.conf"); });
+        const time_t now = time(nullptr);
+        const size_t rows = 100;
+        auto traffic = [](int port) {
+            return [port](time_t t) {
+                return RrdRow{1e6 * port + double(t / 300 % 50), 1e5 * port, 0.5 * port, 0, 0, 0};
+            };
+        };
+        std::string why;
+        for (int port : {1, 2}) {
+            const size_t made = port == 2 && youngerRows ? youngerRows : rows;
+            QVERIFY2(
+                MakePortRrd(RrdFile(dir.filePath("rrd").toStdString(), "127.0.0.5", 1161, port),
+                            300, now, made, {"RRA:AVERAGE:0.5:1:200"}, traffic(port), &why),
+                why.c_str());
+        }
+        CTrafficGraphWnd window(
+            {{1, QStringLiteral("p1")}, {2, QStringLiteral("p2")}, {3, QStringLiteral("p3")}});
+        QVERIFY2(window.status()->text().contains(QLatin1String("No history of p3")),
+                 qPrintable(window.status()->text()));
+        const SampleStore& store = window.store();
+        QVERIFY(window.historySamples() >= rows - 2);
+        size_t second = 0;
+        for (size_t i = 0; i < window.historySamples(); ++i) {
+            const time_t t = time_t(store.time(i) / 1000);
+            for (int port : {1, 2}) {
+                const double in = store.value(i, (port - 1) * kPortSeries + InBits);
+                const double errors = store.value(i, (port - 1) * kPortSeries + Errors);
+                if (std::isnan(in)) continue;
+                second += port == 2;
+                QVERIFY2(std::abs(in - traffic(port)(t)[0]) < 1,
+                         qPrintable(QStringLiteral("port %1 at %2: %3").arg(port).arg(t).arg(in)));
+                QVERIFY(std::abs(errors - 0.5 * port) < 1e-6);
+            }
+            QVERIFY(std::isnan(store.value(i, 2 * kPortSeries + InBits)));
+        }
+        QVERIFY2(second + 2 >= (youngerRows ? youngerRows : rows) && second <= rows,
+                 qPrintable(QString::number(second)));
     }
 
     // With rrdcached between the collector and the files, what it still holds is read too: the
