@@ -82,11 +82,12 @@ void CounterGet::read(const QString& oid) {
 }
 
 void CounterGet::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_snmp.takeResponse(status, msg) < 1 || m_asked != m_wanted) return;
-    m_value->setText(m_snmp.values[0]);
+    m_snmp.takeResponse(status, msg);
+    if (m_snmp.values().isEmpty() || m_asked != m_wanted) return;
+    m_value->setText(m_snmp.values()[0]);
     if (!m_clock.isValid()) m_clock.start();
     graphs::Reading now;
-    now.value = m_snmp.values[0].toULongLong(&now.present);
+    now.value = m_snmp.values()[0].toULongLong(&now.present);
     const qint64 ms = m_clock.elapsed();
     if (const graphs::Rate rate =
             graphs::CounterRate(m_last, now, double(ms - m_lastMs) / 1000, 0))
