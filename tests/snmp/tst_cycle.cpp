@@ -22,6 +22,8 @@ QvTable<2> s_columns{{
 
 } // namespace
 
+Q_DECLARE_METATYPE(StaleResponse)
+
 class TestCycle : public QObject {
     Q_OBJECT
 public:
@@ -109,6 +111,34 @@ private slots:
         QCOMPARE(m_sim->command("drop 1"), QString("ok"));
         QCOMPARE(collectOne(), CollectResult::Failed);
         QCOMPARE(m_channel.values(), (QStringList{"talvex-sim", "78", "Lab rack 4"}));
+    }
+
+    // The answer sequence: a response to an earlier request on the session leaves the request
+    // pending waiting under StaleResponse::Ignored (its own answer is taken next) and ends it
+    // under StaleResponse::EndsWalk (then its own answer is one to another request too).
+    void takeResponseStale_data() {
+        QTest::addColumn<StaleResponse>("rule");
+        QTest::newRow("ignored") << StaleResponse::Ignored;
+        QTest::newRow("ends") << StaleResponse::EndsWalk;
+    }
+
+    void takeResponseStale() {
+        QFETCH(StaleResponse, rule);
+        const bool waits = rule == StaleResponse::Ignored;
+        m_channel.open(this, s_system, &TestCycle::onResponse);
+        m_status.clear();
+        m_msg.clear();
+        QVERIFY(m_channel.send(SNMP_PDU_GET));
+        QVERIFY(m_channel.send(SNMP_PDU_GET));
+        QVERIFY(QTest::qWaitFor([&] { return m_msg.size() == 2; }, 6000));
+        QCOMPARE(m_channel.takeResponse(m_status[0], m_msg[0], rule), CollectResult::Stale);
+        QVERIFY(m_channel.values().isEmpty());
+        QCOMPARE(m_channel.busy(), waits);
+        QCOMPARE(m_channel.takeResponse(m_status[1], m_msg[1], rule),
+                 waits ? CollectResult::Collected : CollectResult::Stale);
+        const QStringList own{"talvex-sim", "78", "Lab rack 4"};
+        QCOMPARE(m_channel.values(), waits ? own : QStringList());
+        QVERIFY(!m_channel.busy());
     }
 
     void fewerBindingsThanRecords() {
