@@ -321,23 +321,27 @@ int64_t ParseUptime(const std::string& text) {
     return seconds * 100 + hundredths;
 }
 
-Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
-    Event e;
-    e.receivedMs = receivedMs;
-    e.sender = in.sender.empty() ? CleanText(Short(in.host, 64)) : in.sender;
-    e.device = e.sender;
+namespace {
 
+// What the bindings of one notification tell beyond the event's own fields, for its summary.
+struct Told {
     std::string ifDescr, ifName, admin, oper, enterprise;
     std::string alarm[9]; // alarmEntry columns 1 to 8 by number
     std::string firstPayload;
-    std::string lines;
+    std::string lines; // the bindings as the event keeps them, a line each
+};
+
+// Reads the bindings: the uptime, the notification's OID, the device and the ifIndex go into e,
+// the rest into what is returned.
+Told ReadBindings(const HandlerInput& in, Event& e) {
+    Told t;
     for (const Binding& b : in.bindings) {
         std::string value = CleanText(b.value);
         if (b.cutBytes) value += " [" + std::to_string(b.cutBytes) + " more bytes cut]";
         std::string line = (b.oid.empty() ? std::string() : b.oid + " ") + value;
         for (char& c : line)
             if (c == '\n') c = ' ';
-        lines += line + "\n";
+        t.lines += line + "\n";
         int column = 0;
         std::string instance;
         if (b.oid == kSysUpTime)
@@ -347,7 +351,7 @@ Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
         else if (b.oid == kTrapAddress) {
             if (IsAddress(b.value)) e.device = CanonicalAddress(b.value);
         } else if (b.oid == kTrapEnterprise)
-            enterprise = b.value.size() > 1 && b.value[0] == '.' ? b.value.substr(1) : b.value;
+            t.enterprise = b.value.size() > 1 && b.value[0] == '.' ? b.value.substr(1) : b.value;
         else if (b.oid == kTrapCommunity)
             ;
         else if (ColumnOf(b.oid, kIfEntry, column, instance)) {
@@ -357,79 +361,87 @@ Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
             else if (index && instance.find('.') == std::string::npos && !e.ifIndex)
                 e.ifIndex = index;
             if (column == 2)
-                ifDescr = value;
+                t.ifDescr = value;
             else if (column == 7)
-                admin = StatusWord(b.value);
+                t.admin = StatusWord(b.value);
             else if (column == 8)
-                oper = StatusWord(b.value);
+                t.oper = StatusWord(b.value);
         } else if (StartsWith(b.oid, kIfName)) {
-            ifName = value;
+            t.ifName = value;
             if (!e.ifIndex) e.ifIndex = SmallNumber(b.oid.substr(kIfName.size()));
         } else if (ColumnOf(b.oid, kAlarmEntry, column, instance) && column >= 1 && column <= 8) {
             // The sampled variable is an OID, printed with a leading dot.
-            alarm[column] = value.size() > 1 && value[0] == '.' ? value.substr(1) : value;
-            if (alarm[1].empty()) alarm[1] = instance;
+            t.alarm[column] = value.size() > 1 && value[0] == '.' ? value.substr(1) : value;
+            if (t.alarm[1].empty()) t.alarm[1] = instance;
         }
-        if (firstPayload.empty() && b.oid != kSysUpTime && b.oid != kTrapOid &&
+        if (t.firstPayload.empty() && b.oid != kSysUpTime && b.oid != kTrapOid &&
             b.oid != kTrapAddress && b.oid != kTrapCommunity && b.oid != kTrapEnterprise)
-            firstPayload = Short(line, 120);
+            t.firstPayload = Short(line, 120);
     }
-    if (in.droppedBindings)
-        lines += "[" + std::to_string(in.droppedBindings) + " more bindings not kept]\n";
-    e.bindings = lines;
-    e.oid = CleanText(Short(e.oid, kMaxOid));
-    e.port = Short(!ifDescr.empty() ? ifDescr : ifName, 64);
+    return t;
+}
 
-    const std::string name = NotificationName(e.oid);
-    e.event = name.empty() ? (e.oid.empty() ? "(no notification OID)" : e.oid) : name;
-    e.severity = DefaultSeverity(e.oid);
-    if (Severity chosen; journal && journal->severityFor(e.oid, chosen)) e.severity = chosen;
+std::string AlarmSummary(bool rising, const std::string (&alarm)[9]) {
+    const int type = SmallNumber(alarm[4]);
+    return std::string(rising ? "Rising" : "Falling") + " alarm " + Short(alarm[1], 12) + ": " +
+           (alarm[3].empty() ? std::string("the variable") : Short(alarm[3], 48)) + " sampled " +
+           (alarm[5].empty() ? std::string("?") : Short(alarm[5], 24)) +
+           (type == 1 || type == 2 ? std::string(" (") + kSampleTypes[type] + ")" : std::string()) +
+           ", " + (rising ? "rising" : "falling") + " threshold " +
+           (alarm[rising ? 7 : 8].empty() ? std::string("?") : Short(alarm[rising ? 7 : 8], 24));
+}
 
+// The event's one line for the operator, by the notification's name (empty for one not known).
+std::string Summary(const std::string& name, const Event& e, const Told& t, bool noBindings) {
     const std::string port =
         e.ifIndex
             ? "port " + (e.port.empty() ? std::to_string(e.ifIndex)
                                         : e.port + " (ifIndex " + std::to_string(e.ifIndex) + ")")
             : std::string("a port");
     std::string status;
-    if (!admin.empty() || !oper.empty())
-        status = " (admin " + (admin.empty() ? std::string("?") : admin) + ", oper " +
-                 (oper.empty() ? std::string("?") : oper) + ")";
-    if (name == "coldStart")
-        e.summary = "The device restarted (cold start)";
-    else if (name == "warmStart")
-        e.summary = "The device restarted (warm start)";
-    else if (name == "linkDown")
-        e.summary = "Link down on " + port + status;
-    else if (name == "linkUp")
-        e.summary = "Link up on " + port + status;
-    else if (name == "authenticationFailure")
-        e.summary = "A request with a wrong community or user reached the device";
-    else if (name == "risingAlarm" || name == "fallingAlarm") {
-        const bool rising = name == "risingAlarm";
-        const int type = SmallNumber(alarm[4]);
-        e.summary =
-            std::string(rising ? "Rising" : "Falling") + " alarm " + Short(alarm[1], 12) + ": " +
-            (alarm[3].empty() ? std::string("the variable") : Short(alarm[3], 48)) + " sampled " +
-            (alarm[5].empty() ? std::string("?") : Short(alarm[5], 24)) +
-            (type == 1 || type == 2 ? std::string(" (") + kSampleTypes[type] + ")"
-                                    : std::string()) +
-            ", " + (rising ? "rising" : "falling") + " threshold " +
-            (alarm[rising ? 7 : 8].empty() ? std::string("?") : Short(alarm[rising ? 7 : 8], 24));
-    } else if (name == "newRoot")
-        e.summary = "The device became the new root of the spanning tree";
-    else if (name == "topologyChange")
-        e.summary = "The spanning-tree topology changed";
-    else if (e.oid.empty())
-        e.summary = in.bindings.empty() ? "A notification without bindings"
-                                        : "A notification without snmpTrapOID.0";
-    else if (!enterprise.empty() && StartsWith(e.oid, enterprise + ".0."))
-        e.summary = "Enterprise-specific trap " + e.oid.substr(enterprise.size() + 3) + " of " +
-                    Short(enterprise, 64) +
-                    (firstPayload.empty() ? std::string() : ": " + firstPayload);
-    else
-        e.summary = "Notification " + Short(e.oid, 64) +
-                    (firstPayload.empty() ? std::string() : ": " + firstPayload);
-    e.summary = Short(CleanText(e.summary), 240);
+    if (!t.admin.empty() || !t.oper.empty())
+        status = " (admin " + (t.admin.empty() ? std::string("?") : t.admin) + ", oper " +
+                 (t.oper.empty() ? std::string("?") : t.oper) + ")";
+    if (name == "coldStart") return "The device restarted (cold start)";
+    if (name == "warmStart") return "The device restarted (warm start)";
+    if (name == "linkDown") return "Link down on " + port + status;
+    if (name == "linkUp") return "Link up on " + port + status;
+    if (name == "authenticationFailure")
+        return "A request with a wrong community or user reached the device";
+    if (name == "risingAlarm" || name == "fallingAlarm")
+        return AlarmSummary(name == "risingAlarm", t.alarm);
+    if (name == "newRoot") return "The device became the new root of the spanning tree";
+    if (name == "topologyChange") return "The spanning-tree topology changed";
+    if (e.oid.empty())
+        return noBindings ? "A notification without bindings"
+                          : "A notification without snmpTrapOID.0";
+    const std::string payload = t.firstPayload.empty() ? std::string() : ": " + t.firstPayload;
+    if (!t.enterprise.empty() && StartsWith(e.oid, t.enterprise + ".0."))
+        return "Enterprise-specific trap " + e.oid.substr(t.enterprise.size() + 3) + " of " +
+               Short(t.enterprise, 64) + payload;
+    return "Notification " + Short(e.oid, 64) + payload;
+}
+
+} // namespace
+
+Event Decode(const HandlerInput& in, int64_t receivedMs, Journal* journal) {
+    Event e;
+    e.receivedMs = receivedMs;
+    e.sender = in.sender.empty() ? CleanText(Short(in.host, 64)) : in.sender;
+    e.device = e.sender;
+
+    Told told = ReadBindings(in, e);
+    if (in.droppedBindings)
+        told.lines += "[" + std::to_string(in.droppedBindings) + " more bindings not kept]\n";
+    e.bindings = told.lines;
+    e.oid = CleanText(Short(e.oid, kMaxOid));
+    e.port = Short(!told.ifDescr.empty() ? told.ifDescr : told.ifName, 64);
+
+    const std::string name = NotificationName(e.oid);
+    e.event = name.empty() ? (e.oid.empty() ? "(no notification OID)" : e.oid) : name;
+    e.severity = DefaultSeverity(e.oid);
+    if (Severity chosen; journal && journal->severityFor(e.oid, chosen)) e.severity = chosen;
+    e.summary = Short(CleanText(Summary(name, e, told, in.bindings.empty())), 240);
     return e;
 }
 

@@ -80,17 +80,16 @@ double SteadySeconds() {
 } // namespace
 
 void CounterPoller::buildTable() {
-    m_direct.assign(size_t(1 + kPortColumns * m_ports.size()), _QvOidTable{});
-    m_direct[0] = QvRecord(ber::TimeTicks, 0, kSysUpTimeOid, "sysUpTime");
+    std::vector<_QvOidTable> records(size_t(1 + kPortColumns * m_ports.size()));
+    records[0] = QvRecord(ber::TimeTicks, 0, kSysUpTimeOid, "sysUpTime");
     for (int i = 0; i < m_ports.size(); ++i) {
         const std::string index = "." + std::to_string(m_ports[i].ifIndex);
-        _QvOidTable* port = &m_direct[size_t(1 + kPortColumns * i)];
+        _QvOidTable* port = &records[size_t(1 + kPortColumns * i)];
         for (int k = 0; k < kPortColumns; ++k)
             port[k] = QvRecord(ColumnType(k), 0, std::string(kPortColumnOids[size_t(k)]) + index,
                                "Counter");
     }
-    m_proxied = m_direct;
-    m_proxied.push_back(kProxyRecord);
+    m_table.assign(records);
 }
 
 bool CounterPoller::wide(int i) const {
@@ -100,18 +99,19 @@ bool CounterPoller::wide(int i) const {
 void CounterPoller::poll() {
     if (busy()) return;
     m_sent = SteadySeconds();
-    m_snmp.request(this, QvTableRef{m_direct.data(), m_proxied.data(), int(m_direct.size())},
-                   &CounterPoller::OnSnmpResponse, SNMP_PDU_GET);
+    m_snmp.request(this, m_table, &CounterPoller::OnSnmpResponse, SNMP_PDU_GET);
 }
 
 void CounterPoller::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     std::vector<std::optional<uint64_t>> numbers;
-    const int collected = m_snmp.takeNumbers(status, msg, numbers);
-    if (collected == 0) return; // an answer to another request: ours is still to come
+    const CollectResult collected = m_snmp.takeNumbers(status, msg, numbers);
+    if (collected == CollectResult::Stale)
+        return; // an answer to another request: ours is still to come
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     Poll poll;
     poll.ports.resize(size_t(m_ports.size()));
-    poll.answered = collected == 1 && numbers.size() >= m_direct.size() && numbers[0];
+    poll.answered = collected == CollectResult::Collected &&
+                    numbers.size() >= size_t(m_table.count()) && numbers[0];
     poll.sent = m_sent;
     poll.received = SteadySeconds();
     if (poll.answered) {
@@ -365,22 +365,20 @@ void CTrafficGraphWnd::loadHistory() {
 
 void CTrafficGraphWnd::askNames() {
     if (m_unnamed.isEmpty()) return;
-    m_nameTable.clear();
+    std::vector<_QvOidTable> records;
     for (int i : m_unnamed)
-        m_nameTable.push_back(QvRecord(ber::OctetString, 0,
-                                       "1.3.6.1.2.1.2.2.1.2." + std::to_string(m_ports[i].ifIndex),
-                                       "ifDescr"));
-    m_nameTableProxied = m_nameTable;
-    m_nameTableProxied.push_back(kProxyRecord);
-    m_names.request(
-        this, QvTableRef{m_nameTable.data(), m_nameTableProxied.data(), int(m_nameTable.size())},
-        &CTrafficGraphWnd::OnSnmpResponse, SNMP_PDU_GET);
+        records.push_back(QvRecord(ber::OctetString, 0,
+                                   "1.3.6.1.2.1.2.2.1.2." + std::to_string(m_ports[i].ifIndex),
+                                   "ifDescr"));
+    m_nameTable.assign(records);
+    m_names.request(this, m_nameTable, &CTrafficGraphWnd::OnSnmpResponse, SNMP_PDU_GET);
 }
 
 void CTrafficGraphWnd::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_names.takeResponse(status, msg) <= 0) return;
+    m_names.takeResponse(status, msg);
+    if (m_names.values().isEmpty()) return;
     for (qsizetype k = 0; k < m_unnamed.size(); ++k) {
-        const QString name = m_names.arrived(k) ? m_names.values[k].trimmed() : QString();
+        const QString name = m_names.arrived(k) ? m_names.values()[k].trimmed() : QString();
         if (name.isEmpty()) continue;
         const int port = m_unnamed[k];
         m_ports[port].name = name;

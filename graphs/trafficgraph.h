@@ -63,7 +63,7 @@ private:
     void OnSnmpResponse(unsigned short status, CSnmpMsg* msg);
 
     QList<GraphPort> m_ports;
-    std::vector<_QvOidTable> m_direct, m_proxied;
+    QvRecordTable m_table;
     SnmpChannel m_snmp;
     RateTracker m_rates;
     Poll m_lastPoll;
@@ -140,7 +140,7 @@ private:
     std::unique_ptr<CsvExport> m_csv;
     // ifDescr of the ports the opener gave no name.
     SnmpChannel m_names;
-    std::vector<_QvOidTable> m_nameTable, m_nameTableProxied;
+    QvRecordTable m_nameTable;
     QList<int> m_unnamed;
 };
 

@@ -38,14 +38,10 @@ void CDeviceInfoDlg::request() {
 }
 
 void CDeviceInfoDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    if (status != 0)
-        return;
-    m_snmp.values.clear();
-    m_snmp.collect(status, msg);
     // The pending id stays: the page sends no second request.
-    if (m_snmp.values.size() != 4)
+    if (m_snmp.collect(status, msg) != CollectResult::Collected || m_snmp.values().size() != 4)
         return;
     const int fields[] = {kType, kMac, kFirmware, kHardware};
     for (int i = 0; i < 4; ++i)
-        SetItemText(this, fields[i], m_snmp.values[i]);
+        SetItemText(this, fields[i], m_snmp.values()[i]);
 }

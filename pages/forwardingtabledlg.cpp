@@ -59,6 +59,6 @@ void CForwardingTableDlg::readAgingTime() {
 }
 
 void CForwardingTableDlg::OnAgingResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_aging.takeResponse(status, msg, StaleResponse::Ignored) > 0)
-        SetItemText(this, kAging, m_aging.values.first());
+    m_aging.takeResponse(status, msg, StaleResponse::Ignored);
+    if (!m_aging.values().isEmpty()) SetItemText(this, kAging, m_aging.values().first());
 }

@@ -2,8 +2,11 @@
 
 #include "graphs/trafficgraph.h"
 #include "platform/listview.h"
+#include "res/ids.h"
 
 namespace {
+
+using namespace res::interface;
 
 const _QvValueText kOperStatus[] = {{1, "Connect"}, {2, "Disconnect"}, {3, "Testing"}, {0, nullptr}};
 
@@ -21,7 +24,7 @@ QvTable<7> g_interfaceTable{{
 }};
 
 enum : int { kTypeRecord = 3, kSpeedRecord = 4, kHighSpeedRecord = 6 };
-enum : int { kDescrColumn = 2, kGraph = 1096 };
+enum : int { kDescrColumn = 2 };
 
 // ifType 2 to 56; 27 has no name.
 const char* const kIfTypeNames[] = {
@@ -48,9 +51,9 @@ QString IfTypeName(const QString& value) {
 }
 
 CInterfaceInfoDlg::CInterfaceInfoDlg() {
-    InitPage(this, 49, QStringLiteral("Interface Information"));
+    InitPage(this, res::kDlgInterface, QStringLiteral("Interface Information"));
     // Refresh while walking is ignored; an answer to another request ends the walk.
-    m_walk = new ListWalk(this, g_interfaceTable, 1088, {105, 129, 130, 131, 132, 133}, 1095,
+    m_walk = new ListWalk(this, g_interfaceTable, kList, {105, 129, 130, 131, 132, 133}, kCount,
                           {.stale = StaleResponse::EndsWalk, .emptyWhileBusy = false});
     m_walk->mapColumn(kTypeRecord, IfTypeName);
     m_walk->mapColumn(kSpeedRecord,
@@ -64,10 +67,10 @@ CInterfaceInfoDlg::CInterfaceInfoDlg() {
     });
     // A walk that ends without the row leaves nothing to select in later walks.
     connect(m_walk, &ListWalk::finished, this, [this] { m_select = 0; });
-    OnClicked(this, 3, [this] { OnRefresh(); });
+    OnClicked(this, kRefresh, [this] { OnRefresh(); });
     // The first walk starts once the page is on the screen, as a click of Refresh.
-    ClickWhenFirstShown(this, 3);
-    OnClicked(this, 2, [this] { reject(); });
+    ClickWhenFirstShown(this, kRefresh);
+    OnClicked(this, res::kClose, [this] { reject(); });
     OnClicked(this, kGraph, [this] { OnGraph(); });
     auto enableGraph = [this] {
         const qsizetype n = list()->selectedRows().size();

@@ -107,7 +107,7 @@ void ListWalk::clear() {
 
 bool ListWalk::start(const std::function<void()>& prepare) {
     if (m_rules.restartWhileBusy)
-        m_snmp.pending = 0; // the new walk's session replaces the one its answers would reach
+        m_snmp.forgetRequest(); // the new walk's session replaces the one its answers would reach
     if (busy() && !m_rules.emptyWhileBusy)
         return false;
     dropUnshownRows();
@@ -152,7 +152,7 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     // has) is none of the table's.
     bool listed = false;
     for (int c = 0; c < m_columns; ++c)
-        listed = listed || !m_snmp.missing.value(c);
+        listed = listed || !m_snmp.missing().value(c);
     if (listed)
         listRow(instances);
     m_snmp.send(SNMP_PDU_GETNEXT);
@@ -163,12 +163,12 @@ void ListWalk::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
 
 void ListWalk::listRow(const QStringList& instances) {
     // With the proxied table the proxy record's text has no column.
-    QStringList values = m_snmp.values.mid(0, m_table.count);
+    QStringList values = m_snmp.values().mid(0, m_table.count);
     for (qsizetype c = m_columns; c < values.size(); ++c)
         if (instances.value(c) != instances.value(0))
             values[c].clear();
     QStringList row = values;
-    QList<CSnmpOid*>& oids = m_snmp.session->GetOidList();
+    QList<CSnmpOid*>& oids = m_snmp.session()->GetOidList();
     // A cell the agent lacks stays empty: a mapping would give it a word ("N", "other") that
     // the device never said.
     for (qsizetype c = 0; c < row.size(); ++c)

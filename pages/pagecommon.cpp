@@ -202,8 +202,8 @@ void CTimedGetPage::request() {
 }
 
 void CTimedGetPage::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_snmp.takeResponse(status, msg) < m_fields.size())
-        return;
+    m_snmp.takeResponse(status, msg);
+    if (m_snmp.values().size() < m_fields.size()) return;
     for (qsizetype i = 0; i < m_fields.size(); ++i)
-        SetItemText(this, m_fields[i], m_snmp.values[i]);
+        SetItemText(this, m_fields[i], m_snmp.values()[i]);
 }

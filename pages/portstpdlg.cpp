@@ -119,14 +119,12 @@ void CPortStpDlg::readPort() {
 }
 
 void CPortStpDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
-    m_get.values.clear();
-    if (m_get.collect(status, msg) == 0) return; // an answer to another request
-    m_get.pending = 0;
+    if (m_get.takeResponse(status, msg, StaleResponse::Ignored) == CollectResult::Stale) return;
     if (m_readPort != m_port) {
         readPort();
         return;
     }
-    const QStringList& v = m_get.values;
+    const QStringList& v = m_get.values();
     // A port lacking one of the three leaves the boxes empty and is not loaded, so Apply
     // writes nothing to it.
     if (v.size() < 3 || !m_get.arrived(0) || !m_get.arrived(1) || !m_get.arrived(2)) return;

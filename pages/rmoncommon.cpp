@@ -76,7 +76,8 @@ void InterfaceSpeed::read(const QString& sourceText) {
 
 void InterfaceSpeed::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     std::vector<std::optional<uint64_t>> numbers;
-    if (m_snmp.takeNumbers(status, msg, numbers) != 1 || numbers.size() < 2) return;
+    if (m_snmp.takeNumbers(status, msg, numbers) != CollectResult::Collected || numbers.size() < 2)
+        return;
     const IfSpeed speed = IfLineRate(numbers[0], numbers[1]);
     m_bounds = graphs::ProbeLineBounds(speed.bps, speed.capped);
     emit known();

@@ -97,10 +97,11 @@ void CounterGet::read(const QString& oid, const QString& source, bool octets) {
 
 void CounterGet::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     std::vector<std::optional<uint64_t>> numbers;
-    const int collected = m_snmp.takeNumbers(status, msg, numbers);
-    if (collected == 0 || m_asked != m_wanted) return;
-    if (collected < 0 || numbers.size() < 2 || !numbers[0]) {
-        m_rate = {graphs::kGap, collected < 0 ? graphs::Gap::Timeout : graphs::Gap::Missing};
+    const CollectResult collected = m_snmp.takeNumbers(status, msg, numbers);
+    if (collected == CollectResult::Stale || m_asked != m_wanted) return;
+    if (collected == CollectResult::Failed || numbers.size() < 2 || !numbers[0]) {
+        m_rate = {graphs::kGap,
+                  collected == CollectResult::Failed ? graphs::Gap::Timeout : graphs::Gap::Missing};
         return;
     }
     graphs::Poll now;

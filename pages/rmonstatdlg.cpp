@@ -89,7 +89,7 @@ void CRmonStatDlg::setPortTitle(int port) {
 
 void CRmonStatDlg::OnInterfaceResponse(unsigned short status, CSnmpMsg* msg) {
     if (m_interfaces.walkStep(status, msg) != WalkStep::Row) return;
-    if (!m_interfaces.values.isEmpty()) m_ifIndexes.insert(m_interfaces.values[0].toInt());
+    if (!m_interfaces.values().isEmpty()) m_ifIndexes.insert(m_interfaces.values()[0].toInt());
     m_interfaces.send(SNMP_PDU_GETNEXT);
 }
 

@@ -82,12 +82,10 @@ void CStpConfigDlg::showValues() {
 }
 
 void CStpConfigDlg::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
-    m_snmp.values.clear();
-    if (m_snmp.collect(status, msg) == 0) return; // an answer to another request
-    m_snmp.pending = 0;
+    if (m_snmp.takeResponse(status, msg, StaleResponse::Ignored) == CollectResult::Stale) return;
     // The dialog reads once: a later OK does not read again.
     m_snmp.destroy();
-    const QStringList& v = m_snmp.values;
+    const QStringList& v = m_snmp.values();
     if (v.size() < int(std::size(kLabels))) return;
     for (qsizetype i = 0; i < v.size() && i < qsizetype(std::size(kLabels)); ++i)
         if (kLabels[i]) SetItemText(this, kLabels[i], v[i]);

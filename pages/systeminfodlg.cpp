@@ -78,9 +78,9 @@ void CSystemInfoDlg::request() {
 }
 
 void CSystemInfoDlg::OnGetResponse(unsigned short status, CSnmpMsg* msg) {
-    if (m_get.takeResponse(status, msg) < 7)
-        return;
-    const QStringList& v = m_get.values;
+    m_get.takeResponse(status, msg);
+    const QStringList& v = m_get.values();
+    if (v.size() < 7) return;
     SetItemText(this, kDescr, v[0]);
     SetItemText(this, kObjectId, v[1]);
     bool ok = false;
@@ -149,6 +149,6 @@ void CSystemInfoDlg::OnSetDone(bool accepted) {
         return;
     }
     // Show what the device now holds; a get still outstanding read the values before the set.
-    m_get.pending = 0;
+    m_get.forgetRequest();
     request();
 }

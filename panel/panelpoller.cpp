@@ -116,9 +116,9 @@ void PanelPoller::OnModuleResponse(unsigned short status, CSnmpMsg* msg) {
     case WalkStep::Row:
         break;
     }
-    for (qsizetype i = 0; i < m_module.values.size(); ++i) {
+    for (qsizetype i = 0; i < m_module.values().size(); ++i) {
         const int index = InstanceIndex(instances.value(i));
-        const int t = ModuleTemplate(m_module.values[i]);
+        const int t = ModuleTemplate(m_module.values()[i]);
         if (index >= 0 && t)
             m_model.replaceModule(ModuleRowSlot(index), t);
     }
@@ -129,10 +129,11 @@ void PanelPoller::OnPowerResponse(unsigned short status, CSnmpMsg* msg) {
     QStringList instances;
     if (m_power.walkStep(status, msg, &instances) != WalkStep::Row)
         return;
-    for (qsizetype i = 0; i < m_power.values.size(); ++i) {
+    for (qsizetype i = 0; i < m_power.values().size(); ++i) {
         const int index = InstanceIndex(instances.value(i));
         if (index >= 0)
-            m_model.replaceModule(PowerSlot(index), m_power.values[i] == QLatin1String("1") ? 11 : 12);
+            m_model.replaceModule(PowerSlot(index),
+                                  m_power.values()[i] == QLatin1String("1") ? 11 : 12);
     }
     m_power.send(SNMP_PDU_GETNEXT);
 }
@@ -155,7 +156,7 @@ void PanelPoller::OnPortResponse(unsigned short status, CSnmpMsg* msg) {
     case WalkStep::Row:
         break;
     }
-    const QStringList& v = m_port.values;
+    const QStringList& v = m_port.values();
     if (v.size() >= 4) {
         const PortRow row = ParsePortRow(v[0], v[1], v[2], v[3]);
         // The row's instance is its ifIndex: ".51" for interface 51.

@@ -98,7 +98,7 @@ void CPortConfigDlg::OnListResponse(unsigned short status, CSnmpMsg* msg) {
     }
     // The instance is the port's ifIndex (".99"): its state is read and set there.
     const int ifIndex = instances.value(0).mid(1).toInt();
-    const QString name = PortName(m_list.values.value(0));
+    const QString name = PortName(m_list.values().value(0));
     if (!name.isEmpty() && ifIndex > 0) {
         m_names.append(name);
         m_interfaces.append(ifIndex);
@@ -125,19 +125,16 @@ void CPortConfigDlg::readStatus() {
 }
 
 void CPortConfigDlg::OnStatusResponse(unsigned short status, CSnmpMsg* msg) {
-    m_status.values.clear();
-    const int r = m_status.collect(status, msg);
-    if (r == -1) {
-        m_status.pending = 0;
+    const CollectResult r = m_status.takeResponse(status, msg, StaleResponse::Ignored);
+    if (r == CollectResult::Failed) {
         platform::Item<QCheckBox>(this, kEnabled)->setChecked(false);
         platform::Item<QLabel>(this, kLink)->clear();
         platform::Item<QLabel>(this, kSpeed)->clear();
         return;
     }
-    if (r == 0 || m_status.values.isEmpty())
-        return;
-    m_status.pending = 0;
-    const QStringList& v = m_status.values;
+    // An answer to another request, or an error status, changes nothing on screen.
+    const QStringList& v = m_status.values();
+    if (v.isEmpty()) return;
     platform::Item<QCheckBox>(this, kEnabled)->setChecked(v[0] == QLatin1String("1"));
     m_stateKnown = m_status.arrived(0);
     if (v.size() > 1)

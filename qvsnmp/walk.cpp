@@ -31,6 +31,78 @@ bool anyColumn(const std::vector<WalkRecord>& records) {
                        [](const WalkRecord& r) { return r.column; });
 }
 
+// The answer to binding position track in repetition (an answer holds its repetitions one after
+// the other, n bindings each).
+ber::VarBind& bindingAt(ber::Pdu& answer, size_t n, size_t track, size_t repetition) {
+    return answer.bindings[repetition * n + track];
+}
+
+// Sets up a track for each binding position of request (trackOf: the track of each record, -1
+// for a record not asked) and counts its usable answers: up to one past its column, which ends
+// the column, or one whose OID does not increase, which stops the walk (returned).
+WalkStop trackAnswers(const std::vector<WalkRecord>& records, const WalkRequest& request,
+                      ber::Pdu& answer, size_t repetitions, std::vector<Track>& tracks,
+                      std::vector<int>& trackOf) {
+    const size_t n = request.records.size();
+    const bool columns = anyColumn(records);
+    WalkStop stop = WalkStop::None;
+    tracks.assign(n, Track{});
+    trackOf.assign(records.size(), -1);
+    for (size_t j = 0; j < n; ++j) {
+        Track& t = tracks[j];
+        t.record = request.records[j];
+        trackOf[size_t(t.record)] = int(j);
+        const WalkRecord& rec = records[size_t(t.record)];
+        t.column = !columns || rec.column;
+        t.prefix = rec.oid.size();
+        const ber::Oid* last = &request.oids[j];
+        for (; t.count < repetitions; ++t.count) {
+            const ber::VarBind& vb = bindingAt(answer, n, j, t.count);
+            if (!vb.value.isException() && !(*last < vb.oid)) {
+                stop = WalkStop::NotIncreasing;
+                break;
+            }
+            if (t.column && leavesColumn(rec, vb)) {
+                t.ended = true;
+                break;
+            }
+            last = &vb.oid;
+        }
+    }
+    return stop;
+}
+
+// Where the walk goes on after rows rows: a column from the last row's index (rowIndex), a
+// column that has ended nowhere, a carried record from its last answer taken.
+void writeCursor(const std::vector<WalkRecord>& records, const std::vector<Track>& tracks,
+                 const std::vector<int>& trackOf, ber::Pdu& answer, int rows,
+                 const std::vector<uint32_t>& rowIndex, WalkCursor& cursor) {
+    // Written over the cursor out held: each OID keeps its storage.
+    cursor.next.resize(records.size());
+    cursor.ended.assign(records.size(), 0);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const int j = trackOf[i];
+        ber::Oid& next = cursor.next[i];
+        if (j < 0) {
+            next.clear();
+            cursor.ended[i] = 1;
+            continue;
+        }
+        const Track& t = tracks[size_t(j)];
+        if (!t.column) {
+            const size_t taken = std::min(size_t(rows - 1), t.count - 1);
+            next = bindingAt(answer, tracks.size(), size_t(j), taken).oid;
+        } else if (t.ended && t.head == t.count) {
+            next.clear();
+            cursor.ended[i] = 1;
+        } else {
+            next.reserve(records[i].oid.size() + rowIndex.size());
+            next = records[i].oid;
+            next.insert(next.end(), rowIndex.begin(), rowIndex.end());
+        }
+    }
+}
+
 } // namespace
 
 bool leavesColumn(const WalkRecord& record, const ber::VarBind& binding) {
@@ -91,35 +163,13 @@ void takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cu
     out.bindings.reserve(records.size() * repetitions);
     out.holes.reserve(records.size() * repetitions);
     auto entry = [&](size_t track, size_t repetition) -> ber::VarBind& {
-        return answer.bindings[repetition * n + track];
+        return bindingAt(answer, n, track, repetition);
     };
     const bool columns = anyColumn(records);
     // Kept between answers: a walk reads one answer a row, and these are the same size each time.
     thread_local std::vector<Track> tracks;
     thread_local std::vector<int> trackOf;
-    tracks.assign(n, Track{});
-    trackOf.assign(records.size(), -1);
-    for (size_t j = 0; j < n; ++j) {
-        Track& t = tracks[j];
-        t.record = request.records[j];
-        trackOf[size_t(t.record)] = int(j);
-        const WalkRecord& rec = records[size_t(t.record)];
-        t.column = !columns || rec.column;
-        t.prefix = rec.oid.size();
-        const ber::Oid* last = &request.oids[j];
-        for (; t.count < repetitions; ++t.count) {
-            const ber::VarBind& vb = entry(j, t.count);
-            if (!vb.value.isException() && !(*last < vb.oid)) {
-                out.stop = WalkStop::NotIncreasing;
-                break;
-            }
-            if (t.column && leavesColumn(rec, vb)) {
-                t.ended = true;
-                break;
-            }
-            last = &vb.oid;
-        }
-    }
+    out.stop = trackAnswers(records, request, answer, repetitions, tracks, trackOf);
     const bool resumed = cursor.ended.size() == records.size();
     auto endedBefore = [&](size_t record) { return resumed && cursor.ended[record]; };
 
@@ -193,30 +243,7 @@ void takeWalkAnswer(const std::vector<WalkRecord>& records, const WalkCursor& cu
         live = live || (column && !ended);
     }
     out.ends = out.stop != WalkStop::None || !live || out.rows == 0;
-    if (out.ends) return;
-    // Written over the cursor out held: each OID keeps its storage.
-    out.cursor.next.resize(records.size());
-    out.cursor.ended.assign(records.size(), 0);
-    for (size_t i = 0; i < records.size(); ++i) {
-        const int j = trackOf[i];
-        ber::Oid& next = out.cursor.next[i];
-        if (j < 0) {
-            next.clear();
-            out.cursor.ended[i] = 1;
-            continue;
-        }
-        const Track& t = tracks[size_t(j)];
-        if (!t.column) {
-            next = entry(size_t(j), std::min(size_t(out.rows - 1), t.count - 1)).oid;
-        } else if (t.ended && t.head == t.count) {
-            next.clear();
-            out.cursor.ended[i] = 1;
-        } else {
-            next.reserve(records[i].oid.size() + rowIndex.size());
-            next = records[i].oid;
-            next.insert(next.end(), rowIndex.begin(), rowIndex.end());
-        }
-    }
+    if (!out.ends) writeCursor(records, tracks, trackOf, answer, out.rows, rowIndex, out.cursor);
 }
 
 } // namespace qvsnmp

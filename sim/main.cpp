@@ -99,93 +99,118 @@ std::string parseUser(const std::string& option, bool write, sim::SimUser& out) 
     out.write = write;
     out.user.name = name;
     out.user.level = usm::Level::NoAuthNoPriv;
-    if (!extra.empty() || (!auth.empty() && authPass.empty()) || (!priv.empty() && privPass.empty()))
+    if (!extra.empty() || (!auth.empty() && authPass.empty()) ||
+        (!priv.empty() && privPass.empty()))
         return "\"NAME [AUTH AUTHPASS [PRIV PRIVPASS]]\"";
     if (!auth.empty()) {
-        if (!usm::parseAuth(auth, out.user.auth))
-            return "unknown authentication protocol " + auth;
+        if (!usm::parseAuth(auth, out.user.auth)) return "unknown authentication protocol " + auth;
         out.user.authPassphrase = crypto::Secret(authPass);
         out.user.level = usm::Level::AuthNoPriv;
     }
     if (!priv.empty()) {
-        if (!usm::parsePriv(priv, out.user.priv))
-            return "unknown privacy protocol " + priv;
+        if (!usm::parsePriv(priv, out.user.priv)) return "unknown privacy protocol " + priv;
         out.user.privPassphrase = crypto::Secret(privPass);
         out.user.level = usm::Level::AuthPriv;
     }
     return out.user.check();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// Everything the command line sets.
+struct Options {
     sim::AgentOptions agent;
     sim::ChassisOptions chassis;
     sim::RmonOptions rmon;
     sim::TrafficOptions traffic;
-    bool commands = false;
     sim::NotifyOptions notify;
+    bool commands = false;
     int fdbRows = -1;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "talvex-sim: %s needs a value\n", a.c_str());
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        auto number = [&](long long lo, long long hi) {
-            const char* v = value();
-            char* end = nullptr;
-            errno = 0;
-            long long n = std::strtoll(v, &end, 10);
-            if (!*v || *end || errno == ERANGE || n < lo || n > hi) {
-                std::fprintf(stderr, "talvex-sim: %s wants a number from %lld to %lld, not %s\n",
-                             a.c_str(), lo, hi, v);
-                std::exit(2);
-            }
-            return n;
-        };
-        auto user = [&](bool readWrite) {
-            sim::SimUser u;
-            const std::string why = parseUser(value(), readWrite, u);
-            if (!why.empty()) {
-                std::fprintf(stderr, "talvex-sim: %s: %s\n", a.c_str(), why.c_str());
-                std::exit(2);
-            }
-            return u;
-        };
+};
+
+// The command line, an option at a time. A value that is missing, out of range or no user ends
+// the program with status 2 and one line that says why.
+class Args {
+public:
+    Args(int argc, char** argv) : m_argc(argc), m_argv(argv) {}
+
+    bool next() {
+        if (++m_i >= m_argc) return false;
+        m_option = m_argv[m_i];
+        return true;
+    }
+    const std::string& option() const { return m_option; }
+
+    const char* value() {
+        if (m_i + 1 >= m_argc) {
+            std::fprintf(stderr, "talvex-sim: %s needs a value\n", m_option.c_str());
+            std::exit(2);
+        }
+        return m_argv[++m_i];
+    }
+    long long number(long long lo, long long hi) {
+        const char* v = value();
+        char* end = nullptr;
+        errno = 0;
+        long long n = std::strtoll(v, &end, 10);
+        if (!*v || *end || errno == ERANGE || n < lo || n > hi) {
+            std::fprintf(stderr, "talvex-sim: %s wants a number from %lld to %lld, not %s\n",
+                         m_option.c_str(), lo, hi, v);
+            std::exit(2);
+        }
+        return n;
+    }
+    sim::SimUser user(bool readWrite) {
+        sim::SimUser u;
+        const std::string why = parseUser(value(), readWrite, u);
+        if (!why.empty()) {
+            std::fprintf(stderr, "talvex-sim: %s: %s\n", m_option.c_str(), why.c_str());
+            std::exit(2);
+        }
+        return u;
+    }
+
+private:
+    int m_argc;
+    char** m_argv;
+    int m_i = 0;
+    std::string m_option;
+};
+
+// Reads the command line into o: -1 to go on, otherwise the status to end with (what it has to
+// say printed).
+int parseOptions(int argc, char** argv, Options& o) {
+    Args args(argc, argv);
+    while (args.next()) {
+        const std::string& a = args.option();
         if (a == "--address")
-            agent.address = value();
+            o.agent.address = args.value();
         else if (a == "--port")
-            agent.port = uint16_t(number(0, 65535));
+            o.agent.port = uint16_t(args.number(0, 65535));
         else if (a == "--read-community")
-            agent.readCommunity = value();
+            o.agent.readCommunity = args.value();
         else if (a == "--write-community")
-            agent.writeCommunity = value();
+            o.agent.writeCommunity = args.value();
         else if (a == "--full")
-            chassis.full = true;
+            o.chassis.full = true;
         else if (a == "--physical-descr")
-            chassis.physicalDescr = true;
+            o.chassis.physicalDescr = true;
         else if (a == "--if-rows")
-            chassis.extraRows = int(number(0, kMaxExtraRows));
+            o.chassis.extraRows = int(args.number(0, kMaxExtraRows));
         else if (a == "--fdb-rows")
-            fdbRows = int(number(0, 1000000));
+            o.fdbRows = int(args.number(0, 1000000));
         else if (a == "--static")
-            chassis.live = false;
+            o.chassis.live = false;
         else if (a == "--seed")
-            chassis.seed = uint32_t(number(0, UINT32_MAX));
+            o.chassis.seed = uint32_t(args.number(0, UINT32_MAX));
         else if (a == "--rmon-probes")
-            rmon.probes = int(number(0, 65535));
+            o.rmon.probes = int(args.number(0, 65535));
         else if (a == "--serial")
-            agent.faults.serial = true;
+            o.agent.faults.serial = true;
         else if (a == "--drop")
-            agent.faults.drop = true;
+            o.agent.faults.drop = true;
         else if (a == "--binding-delay") {
-            const char* v = value();
-            if (!sim::ParseDelayRange(v, agent.faults.bindingDelayMs,
-                                      agent.faults.bindingDelayMaxMs)) {
+            const char* v = args.value();
+            if (!sim::ParseDelayRange(v, o.agent.faults.bindingDelayMs,
+                                      o.agent.faults.bindingDelayMaxMs)) {
                 std::fprintf(stderr,
                              "talvex-sim: --binding-delay wants milliseconds, or MIN-MAX, from 0 "
                              "to %d, not %s\n",
@@ -193,42 +218,43 @@ int main(int argc, char** argv) {
                 return 2;
             }
         } else if (a == "--delay")
-            agent.faults.delayMs = int(number(0, sim::kMaxDelayMs));
+            o.agent.faults.delayMs = int(args.number(0, sim::kMaxDelayMs));
         else if (a == "--error")
-            agent.faults.errorStatus = int32_t(number(0, INT32_MAX));
+            o.agent.faults.errorStatus = int32_t(args.number(0, INT32_MAX));
         else if (a == "--wrong-id")
-            agent.faults.wrongId = true;
+            o.agent.faults.wrongId = true;
         else if (a == "--no-ifxtable")
-            traffic.ifXTable = false;
+            o.traffic.ifXTable = false;
         else if (a == "--commands")
-            commands = true;
+            o.commands = true;
         else if (a == "--lifetime")
-            agent.lifetimeSec = int(number(0, INT32_MAX));
+            o.agent.lifetimeSec = int(args.number(0, INT32_MAX));
         else if (a == "--user" || a == "--rwuser")
-            agent.users.push_back(user(a == "--rwuser"));
+            o.agent.users.push_back(args.user(a == "--rwuser"));
         else if (a == "--engine-id") {
-            const char* v = value();
-            if (!sim::ParseHexOctets(v, agent.engineId) || agent.engineId.size() < 5 ||
-                agent.engineId.size() > 32) {
-                std::fprintf(stderr, "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
+            const char* v = args.value();
+            if (!sim::ParseHexOctets(v, o.agent.engineId) || o.agent.engineId.size() < 5 ||
+                o.agent.engineId.size() > 32) {
+                std::fprintf(stderr,
+                             "talvex-sim: --engine-id wants 5 to 32 octets in hex, not %s\n", v);
                 return 2;
             }
         } else if (a == "--engine-boots")
-            agent.engineBoots = int32_t(number(0, INT32_MAX - 1));
+            o.agent.engineBoots = int32_t(args.number(0, INT32_MAX - 1));
         else if (a == "--engine-time")
-            agent.engineTime = int32_t(number(0, INT32_MAX));
+            o.agent.engineTime = int32_t(args.number(0, INT32_MAX));
         else if (a == "--notify")
-            notify.address = value();
+            o.notify.address = args.value();
         else if (a == "--notify-community")
-            notify.community = value();
+            o.notify.community = args.value();
         else if (a == "--notify-inform")
-            notify.inform = true;
+            o.notify.inform = true;
         else if (a == "--notify-timeout")
-            notify.timeoutMs = int(number(1, 600000));
+            o.notify.timeoutMs = int(args.number(1, 600000));
         else if (a == "--notify-retries")
-            notify.retries = int(number(0, 100));
+            o.notify.retries = int(args.number(0, 100));
         else if (a == "--notify-user")
-            notify.user = user(false).user;
+            o.notify.user = args.user(false).user;
         else if (a == "--version") {
             std::printf("talvex-sim %s\n", TALVEX_VERSION);
             return 0;
@@ -241,25 +267,31 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    return -1;
+}
+
+// The chassis with its tables and behaviour, the agent over them and, when asked for, the
+// notifier; serves until the agent stops and returns the status to end with.
+int serve(Options& o) {
     // Declared before the models that report to it, so that it outlives them.
     std::unique_ptr<sim::Notifier> notifier;
-    sim::Chassis model(chassis);
+    sim::Chassis model(o.chassis);
     sim::Mib mib;
     model.publish(mib);
     sim::PublishIpTables(mib, model.ports());
-    sim::ForwardingDb fdb(model.ports(), fdbRows);
+    sim::ForwardingDb fdb(model.ports(), o.fdbRows);
     fdb.publish(mib);
-    rmon.live = chassis.live;
-    sim::Rmon rmonGroups(model, mib, rmon);
-    sim::PortTraffic portTraffic(model, mib, traffic);
-    sim::Agent server(agent, model, mib);
-    server.addCommands(
-        [&portTraffic](const std::string& verb, std::istream& in) { return portTraffic.command(verb, in); });
-    if (!server.open())
-        return 1;
-    if (!notify.address.empty()) {
+    o.rmon.live = o.chassis.live;
+    sim::Rmon rmonGroups(model, mib, o.rmon);
+    sim::PortTraffic portTraffic(model, mib, o.traffic);
+    sim::Agent server(o.agent, model, mib);
+    server.addCommands([&portTraffic](const std::string& verb, std::istream& in) {
+        return portTraffic.command(verb, in);
+    });
+    if (!server.open()) return 1;
+    if (!o.notify.address.empty()) {
         notifier =
-            std::make_unique<sim::Notifier>(notify, model, agent.engineId, agent.engineBoots);
+            std::make_unique<sim::Notifier>(o.notify, model, o.agent.engineId, o.agent.engineBoots);
         std::string why;
         if (!notifier->open(&why)) {
             std::fprintf(stderr, "talvex-sim: %s\n", why.c_str());
@@ -272,7 +304,16 @@ int main(int argc, char** argv) {
         });
         notifier->send({1, 3, 6, 1, 6, 3, 1, 1, 5, 1}, {}); // coldStart
     }
-    std::printf("talvex-sim listening on %s:%u\n", agent.address.c_str(), unsigned(server.boundPort()));
+    std::printf("talvex-sim listening on %s:%u\n", o.agent.address.c_str(),
+                unsigned(server.boundPort()));
     std::fflush(stdout);
-    return server.run(commands);
+    return server.run(o.commands);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int status = parseOptions(argc, argv, options); status >= 0) return status;
+    return serve(options);
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 inline constexpr const char* kProxyOidPrefix = "1.3.6.1.4.1.58213.7777.1.";
 
@@ -36,6 +37,15 @@ struct QvTableRef {
     bool setInstance(int i, std::string_view column, std::string_view instance) const;
 };
 
+// Both forms of n records: direct gets them, proxied (n + 1 long) gets them and the proxy record
+// after them. The one place that knows the proxied form's layout.
+constexpr void FillForms(const _QvOidTable* records, int n, _QvOidTable* direct,
+                         _QvOidTable* proxied) {
+    for (int i = 0; i < n; ++i)
+        direct[i] = proxied[i] = records[i];
+    proxied[n] = kProxyRecord;
+}
+
 // Copies text into a record's OID field; refused (false, record unchanged) beyond 127 chars.
 bool SetRecordOid(_QvOidTable& rec, std::string_view text);
 
@@ -45,9 +55,7 @@ template <int N> struct QvTable {
     _QvOidTable proxied[N + 1];
 
     constexpr explicit QvTable(const std::array<_QvOidTable, N>& records) : direct{}, proxied{} {
-        for (int i = 0; i < N; ++i)
-            direct[i] = proxied[i] = records[size_t(i)];
-        proxied[N] = kProxyRecord;
+        FillForms(records.data(), N, direct, proxied);
     }
 
     static constexpr int count = N;
@@ -57,4 +65,21 @@ template <int N> struct QvTable {
     bool setInstance(int i, std::string_view column, std::string_view instance) {
         return QvTableRef(*this).setInstance(i, column, instance);
     }
+};
+
+// A table whose records are known only at run time (a graph's ports, the records a set
+// chooses). A session points into the records: assign only once the session over the records
+// before is gone.
+class QvRecordTable {
+public:
+    void assign(const std::vector<_QvOidTable>& records) {
+        m_direct.resize(records.size());
+        m_proxied.resize(records.size() + 1);
+        FillForms(records.data(), int(records.size()), m_direct.data(), m_proxied.data());
+    }
+    int count() const { return int(m_direct.size()); }
+    operator QvTableRef() { return {m_direct.data(), m_proxied.data(), count()}; }
+
+private:
+    std::vector<_QvOidTable> m_direct, m_proxied;
 };

@@ -81,22 +81,24 @@ CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef tabl
 
 namespace {
 
-// Whether a response answers the request pending: -1 it failed, 0 it answers another (released
-// here), 1 it does, with its PDU in pdu.
-int Answers(unsigned short status, CSnmpMsg* msg, unsigned long pending, CSnmpPdu*& pdu) {
-    if (status != 0 || !msg) return -1;
+// Whether a response answers the request pending (a response to another is released here);
+// for one that does, its PDU in pdu.
+CollectResult Answers(unsigned short status, CSnmpMsg* msg, unsigned long pending, CSnmpPdu*& pdu) {
+    if (status != 0 || !msg) return CollectResult::Failed;
     pdu = msg->GetPdu();
-    if (pdu->RequestId() == pending) return 1;
+    if (pdu->RequestId() == pending) return CollectResult::Collected;
     msg->Release();
-    return 0;
+    return CollectResult::Stale;
 }
 
 } // namespace
 
-int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
-                      CSnmpClass* session, QStringList& values, QList<bool>* missing) {
+CollectResult CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
+                                CSnmpClass* session, QStringList& values, QList<bool>* missing) {
     CSnmpPdu* pdu = nullptr;
-    if (const int answers = Answers(status, msg, pending, pdu); answers != 1) return answers;
+    if (const CollectResult answers = Answers(status, msg, pending, pdu);
+        answers != CollectResult::Collected)
+        return answers;
     values.clear();
     if (missing) missing->clear();
     if (pdu->ErrorStatus() == 0 && session) {
@@ -110,55 +112,61 @@ int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pendin
         }
     }
     msg->Release();
-    return 1;
+    return CollectResult::Collected;
 }
 
 QvTableRef SnmpChannel::chooseRecords(QvTableRef table, const QStringList& texts,
                                       const QList<bool>& write, QStringList& chosen) {
     destroy();
-    m_direct.clear();
-    m_proxied.clear();
+    std::vector<_QvOidTable> records;
     for (int i = 0; i < table.count && i < texts.size(); ++i)
         if (write.value(i)) {
-            m_direct.push_back(table.direct[i]);
-            m_proxied.push_back(table.proxied[i]);
+            records.push_back(table.direct[i]);
             chosen << texts[i];
         }
-    m_proxied.push_back(table.proxied[table.count]);
-    return {m_direct.data(), m_proxied.data(), int(m_direct.size())};
+    m_chosen.assign(records);
+    return m_chosen;
 }
 
-int SnmpChannel::takeNumbers(unsigned short status, CSnmpMsg* msg,
-                             std::vector<std::optional<uint64_t>>& numbers) {
+CollectResult SnmpChannel::takeResponse(unsigned short status, CSnmpMsg* msg, StaleResponse stale) {
+    m_values.clear();
+    m_missing.clear();
+    const CollectResult result = collect(status, msg);
+    if (result != CollectResult::Stale || stale == StaleResponse::EndsWalk) m_pending = 0;
+    return result;
+}
+
+CollectResult SnmpChannel::takeNumbers(unsigned short status, CSnmpMsg* msg,
+                                       std::vector<std::optional<uint64_t>>& numbers) {
     numbers.clear();
     CSnmpPdu* pdu = nullptr;
-    const int answers = Answers(status, msg, pending, pdu);
-    if (answers != 0) pending = 0;
-    if (answers != 1) return answers;
-    if (pdu->ErrorStatus() == 0 && session) {
-        const qsizetype count = std::min(session->GetOidList().size(), pdu->VarBinds().size());
+    const CollectResult answers = Answers(status, msg, m_pending, pdu);
+    if (answers != CollectResult::Stale) m_pending = 0;
+    if (answers != CollectResult::Collected) return answers;
+    if (pdu->ErrorStatus() == 0 && m_session) {
+        const qsizetype count = std::min(m_session->GetOidList().size(), pdu->VarBinds().size());
         for (qsizetype i = 0; i < count; ++i)
             numbers.push_back(pdu->VarBinds()[i]->Value().number());
     }
     msg->Release();
-    return 1;
+    return CollectResult::Collected;
 }
 
 void SnmpChannel::destroy() {
-    delete session;
-    session = nullptr;
+    delete m_session;
+    m_session = nullptr;
 }
 
 bool SnmpChannel::send(unsigned short kind) {
-    pending = 0;
-    if (!session) return false;
-    pending = session->SendSnmp(kind);
-    return pending != 0;
+    m_pending = 0;
+    if (!m_session) return false;
+    m_pending = m_session->SendSnmp(kind);
+    return m_pending != 0;
 }
 
 bool SnmpChannel::sendSet(const QStringList& texts) {
-    if (!session) return false;
-    QList<CSnmpOid*>& oids = session->GetOidList();
+    if (!m_session) return false;
+    QList<CSnmpOid*>& oids = m_session->GetOidList();
     for (qsizetype i = 0; i < oids.size() && i < texts.size(); ++i)
         oids[i]->m_strValue = texts[i];
     return send(SNMP_PDU_SET);
@@ -199,21 +207,21 @@ bool SnmpChannel::sendSetAwaited(QWidget* owner, QvTableRef table, const QString
         table = chooseRecords(table, texts, write, chosen);
         if (table.count == 0) return false;
     }
-    NewSnmpSession(session, owner, table);
+    NewSnmpSession(m_session, owner, table);
     // The refusal's box says why, security included: no second box for it.
-    session->SetFailureObserver([](const QString&, bool security) {
+    m_session->SetFailureObserver([](const QString&, bool security) {
         if (security) g_securityFailureTold = true;
     });
-    const QStringList objects = SetObjects(session, table.count);
+    const QStringList objects = SetObjects(m_session, table.count);
     const QPointer<QWidget> guard(owner);
-    session->SetSnmpCallback([this, guard, objects, done](unsigned short status, CSnmpMsg* msg) {
+    m_session->SetSnmpCallback([this, guard, objects, done](unsigned short status, CSnmpMsg* msg) {
         QString refusal;
         if (status == SNMP_STATUS_REFUSED) {
             refusal = QStringLiteral("The device refused the change of %1: %2")
-                          .arg(BlamedObject(objects, 0), session->LastFailure());
+                          .arg(BlamedObject(objects, 0), m_session->LastFailure());
         } else if (status != 0 || !msg) {
             // What the library saw instead of an answer, when it saw more than silence
-            QString seen = session->LastFailure();
+            QString seen = m_session->LastFailure();
             seen.remove(QRegularExpression(QStringLiteral("^no answer from the agent(: )?")));
             refusal = seen.isEmpty()
                           ? QStringLiteral("The device did not answer the change of %1.")
@@ -222,7 +230,7 @@ bool SnmpChannel::sendSetAwaited(QWidget* owner, QvTableRef table, const QString
                                 .arg(BlamedObject(objects, 0), seen);
         } else {
             CSnmpPdu* pdu = msg->GetPdu();
-            const bool ours = pdu->RequestId() == pending;
+            const bool ours = pdu->RequestId() == m_pending;
             const quint32 error = pdu->ErrorStatus(), index = pdu->ErrorIndex();
             msg->Release();
             if (!ours) return;
@@ -233,44 +241,42 @@ bool SnmpChannel::sendSetAwaited(QWidget* owner, QvTableRef table, const QString
         }
         // Busy while the operator reads the box, so that nothing retires this channel then.
         if (!refusal.isEmpty() && guard) platform::MessageBox(guard, refusal);
-        pending = 0;
+        m_pending = 0;
         if (done) done(refusal.isEmpty());
     });
     if (sendSet(chosen)) return true;
     platform::MessageBox(owner, QStringLiteral("The change of %1 could not be sent: %2")
-                                    .arg(BlamedObject(objects, 0), session->LastError()));
+                                    .arg(BlamedObject(objects, 0), m_session->LastError()));
     return false;
 }
 
 WalkStep SnmpChannel::walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances,
                                StaleResponse stale) {
     if (status != 0 || !msg) {
-        pending = 0;
+        m_pending = 0;
         return WalkStep::Failed;
     }
     CSnmpPdu* pdu = msg->GetPdu();
-    bool ours = pdu->RequestId() == pending && session;
-    if (ours || stale == StaleResponse::EndsWalk) pending = 0;
+    bool ours = pdu->RequestId() == m_pending && m_session;
+    if (ours || stale == StaleResponse::EndsWalk) m_pending = 0;
     if (!ours || pdu->ErrorStatus() != 0) {
         msg->Release();
         return WalkStep::Dropped;
     }
-    if (session->IsEndOfTable(pdu)) {
+    if (m_session->IsEndOfTable(pdu)) {
         msg->Release();
         return WalkStep::End;
     }
-    values.clear();
-    missing.clear();
-    if (instances)
-        instances->clear();
-    QList<CSnmpOid*>& oids = session->GetOidList();
+    m_values.clear();
+    m_missing.clear();
+    if (instances) instances->clear();
+    QList<CSnmpOid*>& oids = m_session->GetOidList();
     const QList<CSnmpVarBind*>& binds = pdu->VarBinds();
     for (qsizetype i = 0; i < oids.size() && i < binds.size(); ++i) {
-        oids[i]->m_strValue = session->FormatValue(binds[i], oids[i]);
-        values.append(oids[i]->m_strValue);
-        missing.append(binds[i]->IsHole() || binds[i]->Value().isException());
-        if (instances)
-            instances->append(session->m_strInstance);
+        oids[i]->m_strValue = m_session->FormatValue(binds[i], oids[i]);
+        m_values.append(oids[i]->m_strValue);
+        m_missing.append(binds[i]->IsHole() || binds[i]->Value().isException());
+        if (instances) instances->append(m_session->m_strInstance);
     }
     msg->Release();
     return WalkStep::Row;

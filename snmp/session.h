@@ -22,14 +22,22 @@ class QWidget;
 // engine, level, decryption) is told in one box, once; other failures stay silent.
 CSnmpClass* NewSnmpSession(CSnmpClass*& session, QObject* owner, QvTableRef table);
 
-// The shared response collector: -1 for a failed request, 0 for a response to another request
-// (released), 1 otherwise (released; values holds one text per binding paired with an OID list
-// entry, none when the error status is not 0). A binding that carries a v2c exception
-// (noSuchObject, noSuchInstance, endOfMibView) is a value whose text is empty, so that one
-// object an agent lacks costs a page that one field, not all of them; missing, when given, is
-// true at the index of each such value.
-int CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
-                      CSnmpClass* session, QStringList& values, QList<bool>* missing = nullptr);
+// What became of a response, as the shared collector found it.
+enum class CollectResult {
+    Failed,   // the request failed; the message is null
+    Stale,    // a response to another request: released, nothing taken from it
+    Collected // released; values holds its bindings (none when the error status is not 0)
+};
+
+// The shared response collector. For a response to the request pending, values holds one text
+// per binding paired with an OID list entry, none when the error status is not 0; otherwise
+// values is left as it was. A binding that carries a v2c exception (noSuchObject,
+// noSuchInstance, endOfMibView) is a value whose text is empty, so that one object an agent
+// lacks costs a page that one field, not all of them; missing, when given, is true at the index
+// of each such value.
+CollectResult CollectSnmpValues(unsigned short status, CSnmpMsg* msg, unsigned long pending,
+                                CSnmpClass* session, QStringList& values,
+                                QList<bool>* missing = nullptr);
 
 // One response of a get-next walk.
 enum class WalkStep {
@@ -43,7 +51,8 @@ enum class WalkStep {
 // cleared), or nothing (the pending id stays, and the walk goes on with the answer it waits for).
 enum class StaleResponse { EndsWalk, Ignored };
 
-// One role of a page: its session, the pending id and the response value list.
+// One role of a page: its session, the pending id and the response value list. The channel
+// alone writes them; a page asks through its calls.
 class SnmpChannel {
 public:
     SnmpChannel() = default;
@@ -54,14 +63,17 @@ public:
     // Session creation with the page's response handler.
     template <class Owner>
     void open(Owner* owner, QvTableRef table, void (Owner::*handler)(unsigned short, CSnmpMsg*)) {
-        NewSnmpSession(session, owner, table)->SetSnmpCallback(handler);
+        NewSnmpSession(m_session, owner, table)->SetSnmpCallback(handler);
     }
     void destroy();
 
-    bool busy() const { return pending != 0; }
+    bool busy() const { return m_pending != 0; }
+    // Forgets the request in flight: its answer, when it comes, is one to another request. For
+    // a page that sends anew while it waits (a walk started again, a read after a set).
+    void forgetRequest() { m_pending = 0; }
     // Forgets a walk under way: the next get-next starts from the table's first row.
     void restartWalk() {
-        if (session) session->RestartWalk();
+        if (m_session) m_session->RestartWalk();
     }
     // Pending id 0, then the request; the returned id becomes the pending id. False when the
     // library sent nothing (then the pending id stays 0).
@@ -85,12 +97,14 @@ public:
                         std::function<void(bool accepted)> done = {},
                         const QList<bool>& write = {});
 
-    int collect(unsigned short status, CSnmpMsg* msg) {
-        return CollectSnmpValues(status, msg, pending, session, values, &missing);
+    // The response collected into values (see CollectSnmpValues); the pending id stays, for a
+    // page that reads once and sends nothing more.
+    CollectResult collect(unsigned short status, CSnmpMsg* msg) {
+        return CollectSnmpValues(status, msg, m_pending, m_session, m_values, &m_missing);
     }
     // Whether value i of the last collected response came: false for one the agent lacks (its
     // text is empty) and for one beyond the values.
-    bool arrived(qsizetype i) const { return i >= 0 && i < values.size() && !missing.value(i); }
+    bool arrived(qsizetype i) const { return i >= 0 && i < m_values.size() && !m_missing.value(i); }
 
     // The usual get cycle: unless busy, a new session over table with handler, then a send.
     template <class Owner>
@@ -101,21 +115,16 @@ public:
         return send(kind);
     }
     // Its response: values emptied and collected, the pending id cleared whatever came (but a
-    // response to another request under StaleResponse::Ignored); returns how many values
-    // arrived.
-    qsizetype takeResponse(unsigned short status, CSnmpMsg* msg,
-                           StaleResponse stale = StaleResponse::EndsWalk) {
-        values.clear();
-        if (collect(status, msg) != 0 || stale == StaleResponse::EndsWalk) pending = 0;
-        return values.size();
-    }
+    // response to another request under StaleResponse::Ignored).
+    CollectResult takeResponse(unsigned short status, CSnmpMsg* msg,
+                               StaleResponse stale = StaleResponse::EndsWalk);
 
     // A get's response for code that computes: numbers gets each binding's typed value
     // (ber::Value::number: nullopt for one the agent lacks or that is no number), one per OID
     // list entry, none when the error status is not 0; no text is made. The pending id is
-    // cleared as by takeResponse under StaleResponse::Ignored; returns what collect does.
-    int takeNumbers(unsigned short status, CSnmpMsg* msg,
-                    std::vector<std::optional<uint64_t>>& numbers);
+    // cleared as by takeResponse under StaleResponse::Ignored.
+    CollectResult takeNumbers(unsigned short status, CSnmpMsg* msg,
+                              std::vector<std::optional<uint64_t>>& numbers);
 
     // Handles one walk response: clears the pending id in every case but a response to another
     // request under StaleResponse::Ignored; for a row, values gets one text per binding (also
@@ -124,10 +133,11 @@ public:
     WalkStep walkStep(unsigned short status, CSnmpMsg* msg, QStringList* instances = nullptr,
                       StaleResponse stale = StaleResponse::EndsWalk);
 
-    CSnmpClass* session = nullptr;
-    unsigned long pending = 0;
-    QStringList values;
-    QList<bool> missing; // by value, as collect() found it
+    CSnmpClass* session() const { return m_session; }
+    // The texts of the last response collected or walk row taken, and by value whether the
+    // agent lacked it.
+    const QStringList& values() const { return m_values; }
+    const QList<bool>& missing() const { return m_missing; }
 
 private:
     // Deletes the session (it points into the records), then copies the chosen records of
@@ -135,5 +145,9 @@ private:
     QvTableRef chooseRecords(QvTableRef table, const QStringList& texts, const QList<bool>& write,
                              QStringList& chosen);
 
-    std::vector<_QvOidTable> m_direct, m_proxied; // the records of a set of chosen records
+    CSnmpClass* m_session = nullptr;
+    unsigned long m_pending = 0;
+    QStringList m_values;
+    QList<bool> m_missing;
+    QvRecordTable m_chosen; // the records of a set of chosen records
 };

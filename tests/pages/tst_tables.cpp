@@ -492,7 +492,7 @@ private slots:
         platform::ListView* list = listOf(page.get(), kind);
         QTRY_VERIFY(list->rowCount() >= 1);
         // Asked while the walk's own request is out, answered right after it, in order.
-        QVERIFY(walkChannel(page.get()).session->SendSnmp(SNMP_PDU_GETNEXT) != 0);
+        QVERIFY(walkChannel(page.get()).session()->SendSnmp(SNMP_PDU_GETNEXT) != 0);
         walked(page.get(), 10000);
         QCOMPARE(column(list, kPages[kind].keyColumn), all);
     }
@@ -587,7 +587,7 @@ private slots:
         walked(page.get());
         platform::ListView* list = listOf(page.get(), kind);
         QCOMPARE(list->columnCount(), kPages[kind].columns);
-        QCOMPARE(walkChannel(page.get()).session->GetOidList().size(), kPages[kind].columns + 1);
+        QCOMPARE(walkChannel(page.get()).session()->GetOidList().size(), kPages[kind].columns + 1);
         const QStringList shown = column(list, kPages[kind].keyColumn);
         QVERIFY(!shown.isEmpty());
         QCOMPARE(shown, keys(kind).mid(0, shown.size()));

@@ -6,6 +6,7 @@
 #include "pages/listwalk.h"
 #include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/columns.h"
 #include "tests/common/pagetest.h"
@@ -26,9 +27,11 @@ struct ListPage {
     int keyColumn;
 };
 
-const ListPage kInterfaces{32788, 1088, 1095, "1.3.6.1.2.1.2.2.1.1", 0};
-const ListPage kArp{32789, 1144, 1143, "1.3.6.1.2.1.4.22.1.3", 1};
-const ListPage kForwarding{32791, 1205, 1220, "1.3.6.1.2.1.17.4.3.1.1", 0};
+const ListPage kInterfaces{res::kCmdInterfaceInfo, res::interface::kList, res::interface::kCount,
+                           "1.3.6.1.2.1.2.2.1.1", 0};
+const ListPage kArp{res::kCmdArp, res::arp::kList, res::arp::kCount, "1.3.6.1.2.1.4.22.1.3", 1};
+const ListPage kForwarding{res::kCmdForwarding, res::forwarding::kList, res::forwarding::kCount,
+                           "1.3.6.1.2.1.17.4.3.1.1", 0};
 
 } // namespace
 

@@ -22,6 +22,8 @@ QvTable<2> s_columns{{
 
 } // namespace
 
+Q_DECLARE_METATYPE(StaleResponse)
+
 class TestCycle : public QObject {
     Q_OBJECT
 public:
@@ -36,15 +38,18 @@ private:
     QList<unsigned short> m_status;
     QList<CSnmpMsg*> m_msg;
 
-    // Runs one request and returns the collector's result.
-    int collectOne(unsigned long pendingOverride = 0, bool usePending = true) {
+    // Runs one request; true when its response came.
+    bool answered() {
         m_status.clear();
         m_msg.clear();
-        if (!m_channel.send(SNMP_PDU_GET)) return -2;
-        if (!QTest::qWaitFor([&] { return !m_msg.isEmpty(); }, 6000)) return -3;
-        return CollectSnmpValues(m_status[0], m_msg[0],
-                                 usePending ? m_channel.pending : pendingOverride,
-                                 m_channel.session, m_channel.values, &m_channel.missing);
+        return m_channel.send(SNMP_PDU_GET) &&
+               QTest::qWaitFor([&] { return !m_msg.isEmpty(); }, 6000);
+    }
+    // Runs one request and returns the collector's result for the channel's pending id (failed
+    // when nothing came back at all).
+    CollectResult collectOne() {
+        if (!answered()) return CollectResult::Failed;
+        return m_channel.collect(m_status[0], m_msg[0]);
     }
 
     // Walks the channel's table to its end; returns the rows.
@@ -58,7 +63,7 @@ private:
             QStringList inst;
             WalkStep step = m_channel.walkStep(m_status[0], m_msg[0], &inst);
             if (step != WalkStep::Row) break;
-            rows.append(m_channel.values);
+            rows.append(m_channel.values());
             if (instances) instances->append(inst);
             m_channel.send(SNMP_PDU_GETNEXT);
         }
@@ -70,38 +75,70 @@ private slots:
     void init() { QCOMPARE(m_sim->command("faults"), QString("ok")); }
     void cleanup() {
         m_channel.destroy();
-        m_channel.pending = 0;
+        m_channel.forgetRequest();
         g_strProxyAddress = "0.0.0.0";
     }
 
     void collectorResults() {
         m_channel.open(this, s_system, &TestCycle::onResponse);
-        QCOMPARE(m_channel.session->GetOidList().size(), 3);
-        QCOMPARE(collectOne(), 1);
-        QCOMPARE(m_channel.values, (QStringList{"talvex-sim", "78", "Lab rack 4"}));
+        QCOMPARE(m_channel.session()->GetOidList().size(), 3);
+        QCOMPARE(collectOne(), CollectResult::Collected);
+        QCOMPARE(m_channel.values(), (QStringList{"talvex-sim", "78", "Lab rack 4"}));
 
         // An object the agent lacks is a value with an empty text, in its place: the values
         // after it stay with their records.
         QCOMPARE(m_sim->command("del 1.3.6.1.2.1.1.7.0"), QString("ok"));
-        QCOMPARE(collectOne(), 1);
-        QCOMPARE(m_channel.values, (QStringList{"talvex-sim", "", "Lab rack 4"}));
-        QCOMPARE(m_channel.missing, (QList<bool>{false, true, false}));
+        QCOMPARE(collectOne(), CollectResult::Collected);
+        QCOMPARE(m_channel.values(), (QStringList{"talvex-sim", "", "Lab rack 4"}));
+        QCOMPARE(m_channel.missing(), (QList<bool>{false, true, false}));
         QCOMPARE(m_sim->command("put 1.3.6.1.2.1.1.7.0 i 78"), QString("ok"));
 
-        // A response to another request: 0, the list is left alone.
-        QCOMPARE(collectOne(12345, false), 0);
-        QCOMPARE(m_channel.values.size(), 3);
+        // A response to another request: stale, the list is left alone.
+        QStringList values{"kept"};
+        QVERIFY(answered());
+        QCOMPARE(CollectSnmpValues(m_status[0], m_msg[0], 12345, m_channel.session(), values),
+                 CollectResult::Stale);
+        QCOMPARE(values, QStringList{"kept"});
 
         // An error status empties the list.
         QCOMPARE(m_sim->command("error 2"), QString("ok"));
-        QCOMPARE(collectOne(), 1);
-        QVERIFY(m_channel.values.isEmpty());
+        QCOMPARE(collectOne(), CollectResult::Collected);
+        QVERIFY(m_channel.values().isEmpty());
 
-        // No answer: -1, the list as it was.
-        m_channel.values = QStringList{"kept"};
+        // No answer: failed, the list as it was.
+        QCOMPARE(m_sim->command("faults"), QString("ok"));
+        QCOMPARE(collectOne(), CollectResult::Collected);
         QCOMPARE(m_sim->command("drop 1"), QString("ok"));
-        QCOMPARE(collectOne(), -1);
-        QCOMPARE(m_channel.values, QStringList{"kept"});
+        QCOMPARE(collectOne(), CollectResult::Failed);
+        QCOMPARE(m_channel.values(), (QStringList{"talvex-sim", "78", "Lab rack 4"}));
+    }
+
+    // The answer sequence: a response to an earlier request on the session leaves the request
+    // pending waiting under StaleResponse::Ignored (its own answer is taken next) and ends it
+    // under StaleResponse::EndsWalk (then its own answer is one to another request too).
+    void takeResponseStale_data() {
+        QTest::addColumn<StaleResponse>("rule");
+        QTest::newRow("ignored") << StaleResponse::Ignored;
+        QTest::newRow("ends") << StaleResponse::EndsWalk;
+    }
+
+    void takeResponseStale() {
+        QFETCH(StaleResponse, rule);
+        const bool waits = rule == StaleResponse::Ignored;
+        m_channel.open(this, s_system, &TestCycle::onResponse);
+        m_status.clear();
+        m_msg.clear();
+        QVERIFY(m_channel.send(SNMP_PDU_GET));
+        QVERIFY(m_channel.send(SNMP_PDU_GET));
+        QVERIFY(QTest::qWaitFor([&] { return m_msg.size() == 2; }, 6000));
+        QCOMPARE(m_channel.takeResponse(m_status[0], m_msg[0], rule), CollectResult::Stale);
+        QVERIFY(m_channel.values().isEmpty());
+        QCOMPARE(m_channel.busy(), waits);
+        QCOMPARE(m_channel.takeResponse(m_status[1], m_msg[1], rule),
+                 waits ? CollectResult::Collected : CollectResult::Stale);
+        const QStringList own{"talvex-sim", "78", "Lab rack 4"};
+        QCOMPARE(m_channel.values(), waits ? own : QStringList());
+        QVERIFY(!m_channel.busy());
     }
 
     void fewerBindingsThanRecords() {
@@ -109,8 +146,8 @@ private slots:
         QvTableRef ref = s_system;
         ref.count = 2;
         m_channel.open(this, ref, &TestCycle::onResponse);
-        QCOMPARE(collectOne(), 1);
-        QCOMPARE(m_channel.values.size(), 2);
+        QCOMPARE(collectOne(), CollectResult::Collected);
+        QCOMPARE(m_channel.values().size(), 2);
     }
 
     void busyRuleAndSendFailure() {
@@ -133,7 +170,7 @@ private slots:
         QCOMPARE(rows[2].value(0), QString("FastEthernet 1/1"));
         QVERIFY(rows[2].value(1) == "1" || rows[2].value(1) == "2");
         QCOMPARE(instances[2], (QStringList{".3", ".3"}));
-        QCOMPARE(m_channel.session->GetOidList()[0]->m_strValue, QString("Vlan1"));
+        QCOMPARE(m_channel.session()->GetOidList()[0]->m_strValue, QString("Vlan1"));
         QVERIFY(!m_channel.busy());
     }
 
@@ -160,7 +197,7 @@ private slots:
     void proxyRule() {
         // Direct: n records toward the agent, the proxy record never sent.
         m_channel.open(this, s_system, &TestCycle::onResponse);
-        QCOMPARE(m_channel.session->GetOidList().size(), 3);
+        QCOMPARE(m_channel.session()->GetOidList().size(), 3);
 
         // A proxy: the proxy record follows, naming the agent, and the session talks to the
         // proxy address (here the simulator itself, on another loopback address it doesn't
@@ -168,12 +205,12 @@ private slots:
         g_strProxyAddress = "127.0.0.2";
         g_strAgentAddress = "127.1.2.3";
         m_channel.open(this, s_system, &TestCycle::onResponse);
-        QCOMPARE(m_channel.session->GetOidList().size(), 4);
+        QCOMPARE(m_channel.session()->GetOidList().size(), 4);
         QCOMPARE(QString(s_system.proxied[3].oid), QString("1.3.6.1.4.1.58213.7777.1.127.1.2.3"));
         QCOMPARE(s_system.proxied[3].typeCode, uint16_t(64));
         QCOMPARE(s_system.proxied[3].flags, uint16_t(0x2));
         QCOMPARE(QString(s_system.proxied[3].name), QString("snmp_proxy_ip"));
-        QCOMPARE(m_channel.session->GetOidList()[3]->Record(), &s_system.proxied[3]);
+        QCOMPARE(m_channel.session()->GetOidList()[3]->Record(), &s_system.proxied[3]);
         g_strAgentAddress = "127.0.0.1";
     }
 
