@@ -10,6 +10,7 @@
 #include "platform/listview.h"
 #include "pages/interfaceinfodlg.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/peers.h"
 
@@ -42,7 +43,7 @@ void click(QWidget* page, int id) {
 }
 
 int rows(QWidget* page) {
-    platform::ListView* list = page->findChild<platform::ListView*>(QStringLiteral("1088"));
+    platform::ListView* list = page->findChild<platform::ListView*>(QString::number(res::interface::kList));
     return list ? list->rowCount() : -1;
 }
 

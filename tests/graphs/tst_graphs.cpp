@@ -15,6 +15,7 @@
 #include "panel/panelview.h"
 #include "platform/listview.h"
 #include "platform/platform.h"
+#include "res/ids.h"
 #include "snmp/params.h"
 #include "tests/common/pagetest.h"
 #include "tests/common/paneltest.h"
@@ -126,13 +127,13 @@ class TestGraphs : public QObject {
         platform::ListView* list = page->list();
         (void)QTest::qWaitFor([&] { return list->rowCount() > 60 && !page->channel().busy(); },
                               10000);
-        QVERIFY(!enabled(page, 1096));
+        QVERIFY(!enabled(page, res::interface::kGraph));
         list->selectAll();
-        QVERIFY(!enabled(page, 1096)); // more than eight
+        QVERIFY(!enabled(page, res::interface::kGraph)); // more than eight
         list->clearSelection();
         list->setRowSelected(kGigabitPort - 1);
         list->setRowSelected(kGigabitPort);
-        click(page, 1096);
+        click(page, res::interface::kGraph);
         m_window = page->findChild<CTrafficGraphWnd*>();
         QVERIFY(m_window);
         CTrafficGraphWnd* window = m_window;
