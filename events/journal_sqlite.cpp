@@ -163,17 +163,6 @@ private:
     int m_rc = SQLITE_OK;
 };
 
-int64_t Setting(sqlite3* db, const char* name, int64_t fallback) {
-    return sql::Setting<Stmt>(db, name, fallback);
-}
-
-// A bound keeps one row at least.
-bool SetBound(sqlite3* db, const char* name, int64_t max) {
-    Stmt s(db, sql::kSetBound);
-    s.bind(1, std::max<int64_t>(1, max)).bind(2, std::string(name));
-    return s.step() == SQLITE_DONE;
-}
-
 class SqliteJournal final : public JournalBackend {
 public:
     ~SqliteJournal() override { close(); }
@@ -419,7 +408,7 @@ std::string SqliteJournal::bindings(int64_t id) {
 int SqliteJournal::acknowledge(const std::vector<int64_t>& ids, const std::string& by,
                                int64_t whenMs) {
     if (!exec("BEGIN IMMEDIATE")) return -1;
-    const int64_t seq = Setting(m_db, "ack_seq", 0) + 1;
+    const int64_t seq = setting("ack_seq", 0) + 1;
     Stmt s(m_db, sql::kAckOne);
     int changed = 0;
     bool ok = bool(s);
@@ -435,7 +424,7 @@ int SqliteJournal::acknowledge(const std::vector<int64_t>& ids, const std::strin
 int SqliteJournal::acknowledgeAll(const std::string& device, const std::string& by,
                                   int64_t whenMs) {
     if (!exec("BEGIN IMMEDIATE")) return -1;
-    const int64_t seq = Setting(m_db, "ack_seq", 0) + 1;
+    const int64_t seq = setting("ack_seq", 0) + 1;
     Stmt s(m_db, sql::kAckAll);
     s.bind(1, device).bind(2, whenMs).bind(3, by).bind(4, seq);
     const bool ok = s.step() == SQLITE_DONE;
@@ -451,7 +440,7 @@ int SqliteJournal::endAcknowledging(bool ok, int64_t seq, int changed) {
 }
 
 int64_t SqliteJournal::ackSeq() {
-    return Setting(m_db, "ack_seq", 0);
+    return setting("ack_seq", 0);
 }
 
 bool SqliteJournal::acksSince(const std::string& device, int64_t& ackSeq,
@@ -484,11 +473,14 @@ int64_t SqliteJournal::dataVersion() {
 }
 
 int64_t SqliteJournal::setting(const char* name, int64_t fallback) {
-    return Setting(m_db, name, fallback);
+    return sql::Setting<Stmt>(m_db, name, fallback);
 }
 
+// A bound keeps one row at least.
 bool SqliteJournal::setBound(const char* name, int64_t max) {
-    return SetBound(m_db, name, max);
+    Stmt s(m_db, sql::kSetBound);
+    s.bind(1, std::max<int64_t>(1, max)).bind(2, std::string(name));
+    return s.step() == SQLITE_DONE;
 }
 
 int64_t SqliteJournal::devices() {

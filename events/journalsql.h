@@ -110,12 +110,13 @@ inline constexpr const char* kBindings = "SELECT bindings FROM events WHERE id =
 
 inline constexpr const char* kAckOne = "UPDATE events SET acked = ?1, acked_by = ?2, ack_seq = ?3 "
                                        "WHERE id = ?4 AND acked IS NULL";
-inline constexpr const char* kAckAll = "UPDATE events SET acked = ?2, acked_by = ?3, ack_seq = ?4 "
-                                       "WHERE (device = ?1 OR (sender = ?1 AND sender <> device)) "
-                                       "AND acked IS NULL";
-inline constexpr const char* kAcksSince =
-    "SELECT id, acked, acked_by FROM events WHERE ack_seq > ?2 AND ack_seq <= ?3 AND (device = ?1 "
-    "OR (sender = ?1 AND sender <> device))";
+inline const std::string kAckAll =
+    std::string("UPDATE events SET acked = ?2, acked_by = ?3, ack_seq = ?4 WHERE ") + kMatch +
+    " AND acked IS NULL";
+inline const std::string kAcksSince =
+    std::string(
+        "SELECT id, acked, acked_by FROM events WHERE ack_seq > ?2 AND ack_seq <= ?3 AND ") +
+    kMatch;
 inline constexpr const char* kUnacked = "SELECT count, serious FROM unacked WHERE address = ?1";
 
 inline constexpr const char* kSetting = "SELECT value FROM settings WHERE name = ?1";
@@ -124,8 +125,7 @@ inline constexpr const char* kSeverity = "SELECT severity FROM severities WHERE 
 inline constexpr const char* kSetSeverity =
     "INSERT INTO severities VALUES (?1, ?2) ON CONFLICT (oid) DO UPDATE SET severity = "
     "excluded.severity";
-inline constexpr const char* kCount = "SELECT count(*) FROM events WHERE (device = ?1 OR (sender "
-                                      "= ?1 AND sender <> device))";
+inline const std::string kCount = std::string("SELECT count(*) FROM events WHERE ") + kMatch;
 inline constexpr const char* kDevices = "SELECT count(*) FROM devices";
 
 template <class Q, class Db> int64_t Setting(Db* db, const char* name, int64_t fallback) {

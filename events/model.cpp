@@ -143,8 +143,6 @@ void EventListModel::follow() {
         if (!more) break;
     }
     applyAcks(acks);
-    m_unacked = int(std::count_if(m_all.begin(), m_all.end(),
-                                  [](const events::Event& e) { return e.ackedMs == 0; }));
     emit changed();
 }
 
@@ -166,13 +164,17 @@ void EventListModel::take(std::vector<events::Event>& added) {
             m_visible.erase(m_visible.begin(), gone);
             endRemoveRows();
         }
-        m_all.erase(m_all.begin(), m_all.begin() + std::ptrdiff_t(drop));
+        const auto end = m_all.begin() + std::ptrdiff_t(drop);
+        m_unacked -= int(std::count_if(m_all.begin(), end,
+                                       [](const events::Event& e) { return e.ackedMs == 0; }));
+        m_all.erase(m_all.begin(), end);
         m_dropped = firstKept;
     }
     std::vector<int64_t> fresh;
     for (events::Event& e : added) {
         for (std::string* text : {&e.sender, &e.port, &e.event, &e.summary, &e.ackedBy})
             *text = events::CleanText(*text);
+        m_unacked += e.ackedMs == 0;
         m_all.push_back(std::move(e));
         if (shown(m_all.back())) fresh.push_back(m_dropped + int64_t(m_all.size()) - 1);
     }
@@ -193,6 +195,7 @@ void EventListModel::applyAcks(const std::vector<events::Journal::Ack>& acks) {
     if (acks.empty()) return;
     for (const events::Journal::Ack& a : acks)
         if (const int i = indexOfId(a.id); i >= 0) {
+            m_unacked += (a.ackedMs == 0) - (m_all[size_t(i)].ackedMs == 0);
             m_all[size_t(i)].ackedMs = a.ackedMs;
             m_all[size_t(i)].ackedBy = a.by;
         }

@@ -128,7 +128,7 @@ private:
     int64_t m_ackSeq = 0;
     int64_t m_version = -1;
     int64_t m_max = events::kDefaultMaxPerDevice;
-    int m_unacked = 0;
+    int m_unacked = 0; // of m_all, kept as rows come, go and are acknowledged
     int m_worstShown = 4;
     QString m_text;
     QString m_lastProblem; // why the journal did not open, while no new attempt is due

@@ -217,6 +217,10 @@ int64_t SpoolReader::readRecords(File& f, int64_t offset, size_t max, std::vecto
 bool SpoolReader::read(const SpoolPosition& from, size_t max, std::vector<SpoolRecord>& out,
                        SpoolPosition& next, std::string* why) {
     next = from;
+    // A file is read from the committed position when that is in it, else from its start.
+    auto startOf = [&from](const File& f) {
+        return from.file == f.id ? std::max(from.offset, f.dataStart) : f.dataStart;
+    };
     const std::string oldPath = m_dir + "/spool.old";
     if (!openFile(oldPath, m_old, why)) return false;
     if (m_old.fd >= 0) {
@@ -227,20 +231,16 @@ bool SpoolReader::read(const SpoolPosition& from, size_t max, std::vector<SpoolR
             flock(m_old.fd, LOCK_UN);
             m_oldLocked = true;
         }
-        const int64_t start =
-            from.file == m_old.id ? std::max(from.offset, m_old.dataStart) : m_old.dataStart;
         bool atEnd = false;
-        const int64_t end = readRecords(m_old, start, max, out, atEnd);
+        const int64_t end = readRecords(m_old, startOf(m_old), max, out, atEnd);
         next = {m_old.id, end};
         if (!out.empty() || !atEnd || end != from.offset || from.file != m_old.id) return true;
         // Wholly in the journal: the current file follows.
     }
     if (!openFile(m_dir + "/spool", m_current, why)) return false;
     if (m_current.fd < 0 || m_current.id == m_old.id) return true;
-    const int64_t start = from.file == m_current.id ? std::max(from.offset, m_current.dataStart)
-                                                    : m_current.dataStart;
     bool atEnd = false;
-    const int64_t end = readRecords(m_current, start, max, out, atEnd);
+    const int64_t end = readRecords(m_current, startOf(m_current), max, out, atEnd);
     next = {m_current.id, end};
     return true;
 }

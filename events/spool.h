@@ -71,8 +71,6 @@ public:
     // Bytes skipped since the last call because they were no record.
     uint64_t takeSkipped();
 
-    std::string dir() const { return m_dir; }
-
 private:
     struct File {
         int fd = -1;

@@ -142,6 +142,11 @@ int main(int argc, char** argv) {
         std::fflush(stderr);
     }
     int retryMs = 500;
+    // After a failure: a wait, longer after each one that follows.
+    auto backOff = [&retryMs] {
+        pause(retryMs);
+        retryMs = std::min(retryMs * 2, kMaxRetryMs);
+    };
     bool wrote = false;
     auto lastWrite = std::chrono::steady_clock::now();
     uint64_t journaled = 0;
@@ -158,8 +163,7 @@ int main(int argc, char** argv) {
                 teller.tell("cannot open the journal " + path + ": " + why +
                             "; notifications stay in the spool " + spoolDir);
                 if (once) return 1;
-                pause(retryMs);
-                retryMs = std::min(retryMs * 2, kMaxRetryMs);
+                backOff();
                 continue;
             }
         }
@@ -174,8 +178,7 @@ int main(int argc, char** argv) {
                         "; notifications stay in the spool " + spoolDir);
             if (once) return 1;
             journal.close();
-            pause(retryMs);
-            retryMs = std::min(retryMs * 2, kMaxRetryMs);
+            backOff();
             continue;
         }
         events::SpoolPosition next;
@@ -183,8 +186,7 @@ int main(int argc, char** argv) {
         if (!spool.read(from, kBatch, records, next, &why)) {
             teller.tell("cannot read the spool: " + why);
             if (once) return 1;
-            pause(retryMs);
-            retryMs = std::min(retryMs * 2, kMaxRetryMs);
+            backOff();
             continue;
         }
         if (const uint64_t skipped = spool.takeSkipped())
@@ -211,8 +213,7 @@ int main(int argc, char** argv) {
             if (once) return 1;
             // Reopened, so that a journal replaced or mended is taken as it now is.
             journal.close();
-            pause(retryMs);
-            retryMs = std::min(retryMs * 2, kMaxRetryMs);
+            backOff();
             continue;
         }
         teller.cleared("the journal " + path + " takes events again");
