@@ -35,6 +35,8 @@ enum Tag : uint8_t {
     SetRequest = 0xA3,
     // v2c only; non-repeaters and max-repetitions travel as error status and index
     GetBulkRequest = 0xA5,
+    InformRequest = 0xA6,
+    SNMPv2Trap = 0xA7,
     Report = 0xA8, // SNMPv3: the agent's answer to a message it could not process
 };
 
@@ -82,34 +84,42 @@ bool oidStartsWith(const Oid& a, const Oid& b);
 // anything new), carries its content in octets under its own tag.
 struct Value {
     uint8_t type = Null;
-    int64_t integer = 0;   // Integer (signed), Counter32, Gauge32, TimeTicks, Counter64 (unsigned)
-    std::string octets;    // OctetString, Opaque, IpAddress, unknown types; an oversized number
-    Oid oid;               // ObjectId
+    int64_t integer = 0; // Integer (signed), Counter32, Gauge32, TimeTicks, Counter64 (unsigned)
+    std::string octets;  // OctetString, Opaque, IpAddress, unknown types; an oversized number
+    Oid oid;             // ObjectId
 
     static Value null() { return {}; }
     static Value makeInteger(int32_t v) { return {Integer, v, {}, {}}; }
     static Value makeUnsigned(uint8_t t, uint64_t v) { return {t, int64_t(v), {}, {}}; }
-    static Value makeOctets(std::string s, uint8_t t = OctetString) { return {t, 0, std::move(s), {}}; }
+    static Value makeOctets(std::string s, uint8_t t = OctetString) {
+        return {t, 0, std::move(s), {}};
+    }
     static Value makeOid(Oid o) { return {ObjectId, 0, {}, std::move(o)}; }
     static Value makeIp(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
         return {IpAddress, 0, std::string{char(a), char(b), char(c), char(d)}, {}};
     }
     static Value exception(uint8_t t) { return {t, 0, {}, {}}; }
     uint64_t unsignedValue() const { return uint64_t(integer); }
-    bool isException() const { return type == NoSuchObject || type == NoSuchInstance || type == EndOfMibView; }
+    bool isException() const {
+        return type == NoSuchObject || type == NoSuchInstance || type == EndOfMibView;
+    }
     // The value as a number for code that computes: a Counter32, Gauge32 or TimeTicks within 32
     // bits, a Counter64, a non-negative Integer; nullopt for anything else (an exception, text,
     // a number too large for its type).
     std::optional<uint64_t> number() const {
         if (!octets.empty()) return std::nullopt;
         switch (type) {
-        case Integer: return integer >= 0 ? std::optional<uint64_t>(uint64_t(integer)) : std::nullopt;
+        case Integer:
+            return integer >= 0 ? std::optional<uint64_t>(uint64_t(integer)) : std::nullopt;
         case Counter32:
         case Gauge32:
         case TimeTicks:
-            return uint64_t(integer) <= 0xFFFFFFFFu ? std::optional<uint64_t>(uint64_t(integer)) : std::nullopt;
-        case Counter64: return uint64_t(integer);
-        default: return std::nullopt;
+            return uint64_t(integer) <= 0xFFFFFFFFu ? std::optional<uint64_t>(uint64_t(integer))
+                                                    : std::nullopt;
+        case Counter64:
+            return uint64_t(integer);
+        default:
+            return std::nullopt;
         }
     }
 };

@@ -43,9 +43,6 @@ const ber::Oid kFalling = {1, 3, 6, 1, 2, 1, 16, 0, 2};
 const ber::Oid kNewRoot = {1, 3, 6, 1, 2, 1, 17, 0, 1};
 const ber::Oid kTopologyChange = {1, 3, 6, 1, 2, 1, 17, 0, 2};
 
-constexpr uint8_t kTrapPdu = 0xA7;   // SNMPv2-Trap
-constexpr uint8_t kInformPdu = 0xA6; // InformRequest
-
 } // namespace
 
 void SetNotifier(Notifier* notifier) {
@@ -121,7 +118,7 @@ std::vector<uint8_t> Notifier::encode(const ber::Pdu& pdu) {
                           : user.level == usm::Level::AuthNoPriv ? v3::FlagAuth
                                                                  : 0;
     std::shared_ptr<const usm::Keys> keys;
-    if (pdu.type == kTrapPdu) {
+    if (pdu.type == ber::SNMPv2Trap) {
         m.engineId = m_engineId;
         m.boots = m_boots;
         m.time = engineTime();
@@ -155,7 +152,7 @@ void Notifier::transmit(Pending& p) {
 void Notifier::send(const ber::Oid& trapOid, std::vector<ber::VarBind> bindings) {
     if (m_fd < 0) return;
     ber::Pdu pdu;
-    pdu.type = m_opt.inform ? kInformPdu : kTrapPdu;
+    pdu.type = m_opt.inform ? ber::InformRequest : ber::SNMPv2Trap;
     pdu.requestId = m_nextId++;
     if (m_nextId == INT32_MAX) m_nextId = 1;
     pdu.bindings.push_back(

@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr uint8_t kTrapPdu = 0xA7;
-constexpr uint8_t kInformPdu = 0xA6;
-
 int LoopbackSender() {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
@@ -61,7 +58,7 @@ TrapSender::~TrapSender() {
 
 void TrapSender::sendOne(int64_t n, int32_t requestId, bool inform) {
     ber::Pdu pdu;
-    pdu.type = inform ? kInformPdu : kTrapPdu;
+    pdu.type = inform ? ber::InformRequest : ber::SNMPv2Trap;
     pdu.requestId = requestId;
     pdu.bindings = {
         {{1, 3, 6, 1, 2, 1, 1, 3, 0}, ber::Value::makeUnsigned(ber::TimeTicks, uint64_t(n))},
