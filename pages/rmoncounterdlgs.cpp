@@ -86,13 +86,10 @@ void CounterGet::read(const QString& oid, const QString& source, bool octets) {
                                    kPortColumnOids[graphs::ColHighSpeed] + instance,
                                    "ifHighSpeed"));
     }
-    m_direct = records;
-    m_proxied = std::move(records);
-    m_proxied.push_back(kProxyRecord);
+    m_table.assign(records);
     m_asked = oid;
     m_sent = double(m_clock.nsecsElapsed()) / 1e9;
-    m_snmp.request(this, QvTableRef{m_direct.data(), m_proxied.data(), int(m_direct.size())},
-                   &CounterGet::OnSnmpResponse, SNMP_PDU_GET);
+    m_snmp.request(this, m_table, &CounterGet::OnSnmpResponse, SNMP_PDU_GET);
 }
 
 void CounterGet::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {

@@ -47,7 +47,7 @@ private:
 
     QLabel* m_value;
     const char* m_name;
-    std::vector<_QvOidTable> m_direct, m_proxied;
+    QvRecordTable m_table;
     SnmpChannel m_snmp;
     QString m_wanted, m_source; // what the label shows
     QString m_asked;            // what the outstanding get asks for
