@@ -8,7 +8,6 @@
 #include <QDateTime>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 
 namespace graphs {
@@ -18,11 +17,6 @@ namespace {
 constexpr const char* kIfIndexColumn = "1.3.6.1.2.1.2.2.1.1";
 // Which ports the agent has is asked again after this long.
 constexpr int kRediscoverS = 3600;
-
-double SteadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 

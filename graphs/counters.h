@@ -118,6 +118,9 @@ struct Poll {
     std::vector<PortReading> ports;
 };
 
+// The local clock Poll::sent and received are read by: seconds from a steady origin.
+double SteadySeconds();
+
 // The agent's seconds between two answered polls, by their uptimes, or why they cannot be
 // known: Gap::Restart (the uptime went back, or moved by other than the local clock did beyond
 // the polls' slack; the later poll is the new base), Gap::ClockFrozen (the uptime stood still;
