@@ -149,10 +149,9 @@ public:
     std::vector<double> add(const Poll& poll);
     // Why each value of the last add is a gap (Gap::None for a rate), in the same order.
     const std::vector<Gap>& gaps() const { return m_gaps; }
-    // The last add's rates counter by counter (kPortCounters a port; kGap where unknown), and
-    // why each gap is one: what the collector stores.
+    // The last add's rates counter by counter (kPortCounters a port; kGap where unknown): what
+    // the collector stores.
     const std::vector<double>& counters() const { return m_counters; }
-    const std::vector<Gap>& counterGaps() const { return m_counterGaps; }
 
 private:
     const std::vector<double>& all(size_t ports, Gap why);
