@@ -3,13 +3,12 @@
 #include "graphs/rrdlayout.h"
 #include "qvsnmp/qvsnmp.h"
 #include "qvsnmp/usm.h"
+#include "snmp/oidtable.h"
 
 #include <QDateTime>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 
 namespace graphs {
 
@@ -18,19 +17,6 @@ namespace {
 constexpr const char* kIfIndexColumn = "1.3.6.1.2.1.2.2.1.1";
 // Which ports the agent has is asked again after this long.
 constexpr int kRediscoverS = 3600;
-
-_QvOidTable Record(const std::string& oid, uint16_t flags) {
-    _QvOidTable r{};
-    r.flags = flags;
-    std::strncpy(r.oid, oid.c_str(), sizeof r.oid - 1);
-    std::strncpy(r.name, "collect", sizeof r.name - 1);
-    return r;
-}
-
-double SteadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 
@@ -41,7 +27,7 @@ DeviceCollector::DeviceCollector(const CollectDevice& device, const QString& add
       m_writer(writer), m_step(step > 0 ? step : device.interval) {
     const std::string a = address.toStdString(), port = std::to_string(device.port);
     m_name = address.contains(QLatin1Char(':')) ? "[" + a + "]:" + port : a + ":" + port;
-    m_indexTable = {Record(kIfIndexColumn, QV_FLAG_COLUMN | QV_FLAG_READ)};
+    m_indexTable = {QvRecord(0, QV_FLAG_COLUMN | QV_FLAG_READ, kIfIndexColumn, "collect")};
     m_walk = newSession(m_indexTable);
     m_walk->SetBulk(kBulkRows);
     m_walk->SetSnmpCallback(
@@ -139,11 +125,11 @@ void DeviceCollector::setPorts(const std::vector<int>& ports) {
         auto chunk = std::make_unique<Chunk>();
         chunk->ports.assign(ports.begin() + long(at),
                             ports.begin() + long(std::min(ports.size(), at + kGetPorts)));
-        chunk->table.push_back(Record(kSysUpTimeOid, QV_FLAG_READ));
+        chunk->table.push_back(QvRecord(0, QV_FLAG_READ, kSysUpTimeOid, "collect"));
         for (int index : chunk->ports)
             for (const char* column : kPortColumnOids)
-                chunk->table.push_back(
-                    Record(std::string(column) + "." + std::to_string(index), QV_FLAG_READ));
+                chunk->table.push_back(QvRecord(
+                    0, QV_FLAG_READ, std::string(column) + "." + std::to_string(index), "collect"));
         chunk->session = newSession(chunk->table);
         Chunk* c = chunk.get();
         chunk->session->SetSnmpCallback(

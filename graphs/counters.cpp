@@ -3,6 +3,7 @@
 #include "snmp/valuetext.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace graphs {
@@ -30,6 +31,11 @@ Rate bounded(double delta, double seconds, double maxPerSecond) {
 }
 
 } // namespace
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 Rate CountRate(double count, double seconds, double maxPerSecond) {
     if (!(seconds > 0)) return gap(Gap::ClockFrozen);

@@ -118,6 +118,9 @@ struct Poll {
     std::vector<PortReading> ports;
 };
 
+// The local clock Poll::sent and received are read by: seconds from a steady origin.
+double SteadySeconds();
+
 // The agent's seconds between two answered polls, by their uptimes, or why they cannot be
 // known: Gap::Restart (the uptime went back, or moved by other than the local clock did beyond
 // the polls' slack; the later poll is the new base), Gap::ClockFrozen (the uptime stood still;
@@ -146,10 +149,9 @@ public:
     std::vector<double> add(const Poll& poll);
     // Why each value of the last add is a gap (Gap::None for a rate), in the same order.
     const std::vector<Gap>& gaps() const { return m_gaps; }
-    // The last add's rates counter by counter (kPortCounters a port; kGap where unknown), and
-    // why each gap is one: what the collector stores.
+    // The last add's rates counter by counter (kPortCounters a port; kGap where unknown): what
+    // the collector stores.
     const std::vector<double>& counters() const { return m_counters; }
-    const std::vector<Gap>& counterGaps() const { return m_counterGaps; }
 
 private:
     const std::vector<double>& all(size_t ports, Gap why);

@@ -25,7 +25,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <limits>
 
 namespace graphs {
@@ -70,11 +69,6 @@ uint16_t ColumnType(int column) {
     default:
         return ber::Counter32;
     }
-}
-
-double SteadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 } // namespace

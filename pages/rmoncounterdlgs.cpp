@@ -60,9 +60,7 @@ QString CounterOid(int column, const QString& index) {
 } // namespace
 
 CounterGet::CounterGet(QObject* parent, QLabel* value, const char* name)
-    : QObject(parent), m_value(value), m_name(name) {
-    m_clock.start();
-}
+    : QObject(parent), m_value(value), m_name(name) {}
 
 void CounterGet::read(const QString& oid, const QString& source, bool octets) {
     if (oid != m_wanted || source != m_source) {
@@ -86,13 +84,10 @@ void CounterGet::read(const QString& oid, const QString& source, bool octets) {
                                    kPortColumnOids[graphs::ColHighSpeed] + instance,
                                    "ifHighSpeed"));
     }
-    m_direct = records;
-    m_proxied = std::move(records);
-    m_proxied.push_back(kProxyRecord);
+    m_table.assign(records);
     m_asked = oid;
-    m_sent = double(m_clock.nsecsElapsed()) / 1e9;
-    m_snmp.request(this, QvTableRef{m_direct.data(), m_proxied.data(), int(m_direct.size())},
-                   &CounterGet::OnSnmpResponse, SNMP_PDU_GET);
+    m_sent = graphs::SteadySeconds();
+    m_snmp.request(this, m_table, &CounterGet::OnSnmpResponse, SNMP_PDU_GET);
 }
 
 void CounterGet::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
@@ -108,7 +103,7 @@ void CounterGet::OnSnmpResponse(unsigned short status, CSnmpMsg* msg) {
     now.answered = true;
     now.uptime = uint32_t(*numbers[0]);
     now.sent = m_sent;
-    now.received = double(m_clock.nsecsElapsed()) / 1e9;
+    now.received = graphs::SteadySeconds();
     const graphs::Reading reading{numbers[1].has_value(), numbers[1].value_or(0), false};
     m_value->setText(reading.present ? QString::number(reading.value) : QString());
     const IfSpeed speed = numbers.size() >= 4 ? IfLineRate(numbers[2], numbers[3]) : IfSpeed{};

@@ -10,7 +10,6 @@
 #include "pages/pagecommon.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QList>
 
 #include <memory>
@@ -47,7 +46,7 @@ private:
 
     QLabel* m_value;
     const char* m_name;
-    std::vector<_QvOidTable> m_direct, m_proxied;
+    QvRecordTable m_table;
     SnmpChannel m_snmp;
     QString m_wanted, m_source; // what the label shows
     QString m_asked;            // what the outstanding get asks for
@@ -55,8 +54,7 @@ private:
     std::optional<graphs::Poll> m_base; // the answer the next rate is measured from
     graphs::Reading m_last;
     graphs::Rate m_rate;
-    QElapsedTimer m_clock;
-    double m_sent = 0; // m_clock's seconds when the get left
+    double m_sent = 0; // SteadySeconds when the get left
 };
 
 // What both displays share: the page they read the probes from, Refresh, Close, a read of
